@@ -1,0 +1,93 @@
+#!/usr/bin/env bash
+# One entry point for a fresh Debian 12 machine: installs what is missing, configures, builds,
+# then runs the monitor, the tests, the benchmarks or the fuzzers.
+#
+#   ./build.sh run            build and start the monitor in ./out/zelmo
+#   ./build.sh test           build and run every test (unit, pipeline, end to end)
+#   ./build.sh test-sanitize  the same tests built with AddressSanitizer + UndefinedBehaviorSanitizer
+#   ./build.sh test-tsan      the pipeline tests built with ThreadSanitizer
+#   ./build.sh bench          the benchmarks, Release build
+#   ./build.sh fuzz [SECONDS] each libFuzzer target for SECONDS (default 60), ASan + UBSan
+set -euo pipefail
+cd "$(dirname "$0")"
+root=$(pwd)
+jobs=$(nproc 2>/dev/null || echo 2)
+
+PKG_BASE="cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libpng-dev"
+PKG_APP="qt6-base-dev libcups2-dev libsimpleini-dev"
+PKG_E2E="cups cups-client cups-pdf ghostscript xvfb trayer x11-utils xdotool imagemagick"
+PKG_FUZZ="clang libclang-rt-14-dev"
+
+# Installs the named Debian packages that are not installed yet.
+need() {
+    local missing=()
+    for p in "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "== installing: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get update -q
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+}
+
+# Configures (once) and builds the build folder $1 with the CMake options that follow.
+build() {
+    local dir=$1
+    shift
+    cmake -S "$root" -B "$root/$dir" "$@" >/dev/null
+    cmake --build "$root/$dir" -j "$jobs"
+}
+
+cmd=${1:-help}
+shift || true
+case "$cmd" in
+run)
+    need $PKG_BASE $PKG_APP
+    build build
+    if [ -x build/shell/zelmo ]; then
+        mkdir -p out/zelmo
+        cp build/shell/zelmo out/zelmo/zelmo
+        echo "== Zelmo watches $root/out/zelmo/Wydruk.prn"
+        exec out/zelmo/zelmo "$@"
+    fi
+    # Until the monitor exists: print a generated job on the simulated printer.
+    mkdir -p out/render
+    build/tools/zelmo-render --sample out/render/sample.prn
+    build/tools/zelmo-render --out out/render --png --trace out/render/sample.prn
+    echo "== sheets in $root/out/render"
+    ;;
+test)
+    need $PKG_BASE $PKG_APP $PKG_E2E
+    build build
+    (cd build && ctest --output-on-failure -j "$jobs" "$@")
+    ;;
+test-sanitize)
+    need $PKG_BASE $PKG_APP $PKG_E2E
+    build build-asan -DZELMO_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+    (cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+        ctest --output-on-failure -j "$jobs" "$@")
+    ;;
+test-tsan)
+    need $PKG_BASE
+    build build-tsan -DZELMO_TSAN=ON -DZELMO_QT=OFF -DCMAKE_BUILD_TYPE=Debug
+    (cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -R 'Pipeline|Worker|Queue|Sync|Files' "$@")
+    ;;
+bench)
+    need $PKG_BASE
+    build build-release -DCMAKE_BUILD_TYPE=Release -DZELMO_BENCH=ON -DZELMO_TESTS=OFF -DZELMO_QT=OFF
+    build-release/bench/zelmo_bench "$@"
+    ;;
+fuzz)
+    need $PKG_BASE $PKG_FUZZ
+    seconds=${1:-60}
+    build build-fuzz -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DZELMO_FUZZ=ON \
+        -DZELMO_SANITIZE=ON -DZELMO_TESTS=OFF -DZELMO_QT=OFF -DCMAKE_BUILD_TYPE=Debug
+    fuzz/run.sh "$root/build-fuzz/fuzz" "$seconds"
+    ;;
+*)
+    sed -n '2,12p' "$0"
+    exit 2
+    ;;
+esac

@@ -1,0 +1,47 @@
+// The page images of the current job: the text page and the raster page.
+//
+// Each page has its own geometry and its own buffer, so a job that makes both keeps both, sends
+// each with its own size and releases both.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "platform/gdi.h"
+
+namespace zelmo {
+
+// The 300-dpi monochrome image of the printable area, drawn through pageDC.
+struct TextPage {
+    int32_t pageWidth = 0;
+    int32_t pageHeight = 0;
+    uint8_t* pageBits = nullptr;  // DIB form only: the section's memory
+    gdi::UniqueBitmap pageBitmap;
+    gdi::Bitmap savedBitmap = nullptr;  // what pageDC held before pageBitmap
+    gdi::UniqueDc pageDC;               // non-null: the text page exists
+    gdi::UniqueDc glyphDC;
+};
+
+// How the raster page's pixels are held, which decides how the page is sent.
+enum class RasterForm { None, Raw, DibBottomUp, DibTopDown };
+
+// The one-bit image of the whole sheet at the raster resolution; rows are written straight in.
+struct RasterPage {
+    int32_t pageWidth = 0;
+    int32_t pageHeight = 0;
+    int32_t rowBytes = 0;
+    int64_t pageBytes = 0;
+    uint8_t* pageBits = nullptr;  // first byte of row 0 (the top of the sheet)
+    RasterForm form = RasterForm::None;
+    std::unique_ptr<uint8_t[]> ownedBits;  // device-dependent form
+    gdi::UniqueBitmap pageBitmap;  // the DIB section, or the short-lived bitmap of one copy
+};
+
+struct PageSurface {
+    TextPage text;
+    RasterPage raster;
+    // Height of the page created last (0 before any): the line-feed overflow test uses it.
+    int32_t pageHeight = 0;
+};
+
+}  // namespace zelmo

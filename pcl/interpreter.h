@@ -1,0 +1,64 @@
+// The interpreter entry and the operations it is built from.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+
+#include "output/device_metrics.h"
+#include "pcl/pcl_state.h"
+#include "pcl/print_request.h"
+
+namespace zelmo {
+
+class Printer;
+
+// What the worker lends the interpreter for one job.
+struct JobEnv {
+    Printer& printer;
+    const DeviceMetrics& metrics;
+    const PrintRequest& request;
+    std::atomic<int>& testMode;           // 0 job, 1 vector, 2 bitmap, 3 bitmap DI test
+    const std::atomic<bool>& terminated;  // the worker's terminated flag
+    const uint8_t* job = nullptr;         // JobBuffer
+    std::size_t jobLength = 0;
+};
+
+// Interprets the job in env (or prints the requested test page). Exceptions pass on after the
+// job's surfaces are released and an open document is aborted.
+void runJob(PclState& s, const JobEnv& env);
+
+// Scans one numeric parameter from pos; returns the position past the last byte consumed.
+std::size_t scanParameter(PclState& s, std::size_t pos);
+void resetPagePosition(PclState& s);
+
+// Raster rows: false (readPos unchanged) when there is no raster page or too few bytes remain.
+bool transferRasterRow(PclState& s, std::size_t& readPos);
+
+// Soft fonts.
+void readFontHeader(PclState& s, std::size_t& readPos);
+void downloadGlyph(PclState& s, std::size_t& readPos);
+const GlyphEntry* findGlyph(PclState& s, uint8_t code);
+void buildGlyphBitmap(PclState& s, GlyphEntry& glyph);
+void drawGlyph(PclState& s, const GlyphEntry& glyph);
+
+// Page surfaces.
+void resetPageSurface(PclState& s, const PrintRequest& request);
+void createTextPage(PclState& s, const DeviceMetrics& metrics);
+void createRasterPage(PclState& s, const DeviceMetrics& metrics, const PrintRequest& request);
+void clearTextPage(PclState& s);
+void clearRasterPage(PclState& s);
+void releasePageSurfaces(PclState& s);
+
+// Page emission.
+void emitPage(PclState& s, const JobEnv& env);
+void endJob(PclState& s, const JobEnv& env);
+// The copies command, ESC&l#X.
+void setCopiesCommand(PclState& s, const JobEnv& env, int32_t value);
+
+// Test pages.
+void printVectorTest(PclState& s, const JobEnv& env);
+void printBitmapTest(PclState& s, const JobEnv& env);
+void printBitmapDiTest(PclState& s, const JobEnv& env);
+
+}  // namespace zelmo

@@ -1,0 +1,80 @@
+// The interpreter state of the job being printed.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+#include "output/page_surface.h"
+#include "platform/gdi.h"
+
+namespace zelmo {
+
+// Values of the job's most recent font header.
+struct FontMetrics {
+    int16_t fontBaseline = 0;
+    int16_t fontCellWidth = 0;
+};
+
+// One downloaded glyph. Its rows stay in the job buffer; only positions are kept.
+struct GlyphEntry {
+    uint8_t code = 0;
+    int16_t leftOffset = 0;
+    int16_t topOffset = 0;
+    int16_t width = 0;
+    int16_t height = 0;
+    std::size_t data = 0;     // job position of the first row byte
+    std::size_t dataEnd = 0;  // end of the download block, clamped to the job
+    gdi::Bitmap bitmap = nullptr;  // owned; built at first lookup, released at the job's end
+    bool bitmapRefused = false;    // too large to build: drawn as nothing, not retried
+};
+
+constexpr int kMaxGlyphs = 256;
+constexpr int kNoGlyph = -1;
+
+struct GlyphTable {
+    std::array<GlyphEntry, kMaxGlyphs> entries{};
+    int glyphCount = 0;
+    // Index of the first entry stored under each code, so lookups keep the first-match rule
+    // at constant cost.
+    std::array<int16_t, 256> firstIndex{};
+    int64_t bitmapBytes = 0;  // glyph bitmap memory of this job
+};
+
+struct PclState {
+    std::size_t readPos = 0;
+    std::size_t jobEnd = 0;
+    const uint8_t* job = nullptr;  // JobBuffer of the job being interpreted
+
+    // Kept from one job to the next.
+    int32_t paramValue = 0;
+    float paramReal = 0.0f;
+    int paramTerminator = -1;  // -1: no terminator (the scan took no byte)
+    bool rasterMode = false;
+    int16_t compression = 0;
+
+    double cursorX = 0.0;
+    double cursorY = 0.0;
+    double hmi = 0.0;
+    double vmi = 0.0;
+    int32_t textDpiX = 300;
+    int32_t textDpiY = 300;
+    int32_t rasterDpi = 0;
+    int32_t rasterX = 0;
+    int32_t rasterRow = 0;
+    uint8_t pendingCharCode = 0;
+    bool useDib = false;
+    int32_t copies = 1;
+    int32_t pagesPrinted = 0;
+
+    FontMetrics fontMetrics;
+    GlyphTable glyphTable;
+    PageSurface surface;
+
+    PclState() = default;
+    PclState(const PclState&) = delete;
+    PclState& operator=(const PclState&) = delete;
+    ~PclState();
+};
+
+}  // namespace zelmo

@@ -1,0 +1,89 @@
+// The printer object over the default printer, and its device context.
+//
+// Printer keeps the document state machine and the refusals with their exact messages in one
+// place; each platform (simulated, Qt/CUPS, PDF, Windows) fills in the protected steps.
+#pragma once
+
+#include <string>
+
+#include "platform/gdi.h"
+
+namespace zelmo {
+
+enum class DeviceCap {
+    HorzRes,          // HORZRES: printable width
+    VertRes,          // VERTRES: printable height
+    PhysicalWidth,    // PHYSICALWIDTH
+    PhysicalHeight,   // PHYSICALHEIGHT
+    PhysicalOffsetX,  // PHYSICALOFFSETX
+    PhysicalOffsetY,  // PHYSICALOFFSETY
+    LogPixelsX,       // LOGPIXELSX
+    LogPixelsY,       // LOGPIXELSY
+};
+
+enum class Rop { SrcCopy, NotSrcCopy };
+
+// The printer's device context. Coordinates start at the top-left corner of the printable area.
+class PrinterCanvas {
+public:
+    virtual ~PrinterCanvas() = default;
+    virtual int deviceCaps(DeviceCap cap) const = 0;
+    // StretchBlt from the bitmap selected into src. A negative extent mirrors that axis, and the
+    // span then covers origin + extent + 1 .. origin.
+    virtual void stretchBlt(int dx, int dy, int dw, int dh, gdi::Dc src, int sx, int sy, int sw,
+                            int sh, Rop rop) = 0;
+    virtual void setPenWidth(int width) = 0;
+    virtual void moveTo(int x, int y) = 0;
+    virtual void lineTo(int x, int y) = 0;
+    virtual void textOut(int x, int y, const std::string& text) = 0;
+};
+
+// The process's printer object.
+class Printer {
+public:
+    virtual ~Printer() = default;
+
+    bool printing() const { return printing_; }
+    // The aborted mark: set by abort, cleared by beginDoc; it describes the last document.
+    bool aborted() const { return aborted_; }
+    // The copies capability: the printer makes copies itself.
+    virtual bool canCopy() const = 0;
+    // Throws "Printing in progress" while printing, "Operation not supported on selected
+    // printer" when the printer has no device mode.
+    void setCopies(int count);
+    // The device context, or null when there is no printer; may throw PrinterError.
+    virtual PrinterCanvas* deviceContext() = 0;
+
+    void beginDoc();  // "Printing in progress" while printing
+    void newPage();   // "Printer is not currently printing" unless printing
+    void endDoc();    // same
+    void abort();     // same
+
+    void setTitle(const std::string& title) { title_ = title; }
+    const std::string& title() const { return title_; }
+    virtual std::string printerName() = 0;
+
+    // HORZRES and VERTRES of the device context (0 without one).
+    int pageWidth();
+    int pageHeight();
+
+protected:
+    virtual bool hasDeviceMode() const { return true; }
+    // StartDoc with the title, then StartPage.
+    virtual void startDoc(const std::string& title) = 0;
+    virtual void startPage() = 0;
+    virtual void endPage() = 0;
+    // EndDoc; not called for an aborted document.
+    virtual void finishDoc() = 0;
+    // AbortDoc; endPage follows it.
+    virtual void abortDoc() = 0;
+    // Writes the count into the device mode (16 bits, as dmCopies holds it).
+    virtual void applyCopies(short count) = 0;
+
+private:
+    bool printing_ = false;
+    bool aborted_ = false;
+    std::string title_;
+};
+
+}  // namespace zelmo
