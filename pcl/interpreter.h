@@ -24,9 +24,11 @@ struct JobEnv {
     std::size_t jobLength = 0;
 };
 
-// Interprets the job in env (or prints the requested test page). Exceptions pass on after the
-// job's surfaces are released and an open document is aborted.
-void runJob(PclState& s, const JobEnv& env);
+// Interprets the job in env (or prints the requested test page). True when the job was
+// interpreted to its end and its document, if any, ended rather than aborted (a termination
+// request stops it: false). Exceptions pass on after the job's surfaces are released and an
+// open document is aborted.
+bool runJob(PclState& s, const JobEnv& env);
 
 // Scans one numeric parameter from pos; returns the position past the last byte consumed.
 std::size_t scanParameter(PclState& s, std::size_t pos);
