@@ -1,0 +1,63 @@
+// Unit Thread: the print worker, the one background thread. It sleeps until the window hands it
+// work, loads the queue file named by CurrentJobFile and runs the interpreter on it (or prints
+// the requested test page).
+#pragma once
+
+#include <atomic>
+
+#include "output/device_metrics.h"
+#include "pcl/pcl_state.h"
+#include "pipeline/handover.h"
+#include "platform/errors.h"
+#include "platform/sync.h"
+
+namespace zelmo {
+
+class Printer;
+
+// The application's standard exception display, implemented by the window. Called on the
+// worker thread; it may block until the message is dismissed, and the worker carries on
+// afterwards.
+class ExceptionDisplay {
+  public:
+    virtual ~ExceptionDisplay() = default;
+    virtual void showException(const ZelmoError& error) = 0;
+};
+
+// The document title of every job document.
+constexpr const char* kJobTitle = "Kalvister II - wydruk.prn";
+
+class TPrintThread {
+  public:
+    // Starts running at once. The hand-over state, printer, metrics and display must outlive it.
+    TPrintThread(HandOver& state, Printer& printer, DeviceMetrics& metrics,
+                 ExceptionDisplay& display);
+    // Asks the thread to terminate, wakes it and waits for it, if the owner has not done so.
+    ~TPrintThread();
+    TPrintThread(const TPrintThread&) = delete;
+    TPrintThread& operator=(const TPrintThread&) = delete;
+
+    // Sets the terminated flag only; the owner then signals WorkEvent and calls waitFor.
+    void terminate() { thread_.terminate(); }
+    bool terminated() const { return thread_.terminated(); }
+    void waitFor() { thread_.waitFor(); }
+    bool finished() const { return thread_.finished(); }
+
+  private:
+    void Execute();
+    // Runs one hand-over and says what became of it; exceptions pass on.
+    JobOutcome runHandOver();
+    bool loadJob();
+
+    HandOver& state_;
+    Printer& printer_;
+    DeviceMetrics& metrics_;
+    ExceptionDisplay& display_;
+    PclState pcl_;
+    // TestMode as this hand-over read it once: the menu may change the shared value meanwhile,
+    // and the job must be judged by what was actually printed.
+    std::atomic<int> jobTestMode_{0};
+    WorkerThread thread_;  // last: starts after every member it uses exists
+};
+
+}  // namespace zelmo

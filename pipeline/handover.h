@@ -1,0 +1,60 @@
+// The hand-over between the window thread and the print worker: the only state they share,
+// apart from the device metrics and the printer object.
+//
+// Order of a hand-over: the window writes CurrentJobFile and PrintRequest (and resets Outcome)
+// only while WorkerIdle is true, then sets WorkerIdle false under StateLock and signals
+// WorkEvent. The worker writes Outcome and then sets WorkerIdle true under StateLock; the window
+// reads Outcome only after it has seen WorkerIdle true (or after the worker has ended). The lock
+// orders every one of those plain reads and writes.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "pcl/print_request.h"
+#include "platform/sync.h"
+
+namespace zelmo {
+
+// What became of the last hand-over, as the worker saw it.
+enum class JobOutcome {
+    NotStarted,  // handed over, the worker has not reported (it ended first)
+    Printed,     // interpreted to its end, no exception, no abort: the file may go
+    Failed,      // an exception or an abort, a termination during the job included
+    NoPrinter,   // device metrics not available: nothing was tried
+    Unreadable,  // the file could not be opened exclusively or read whole
+    NotRun,      // termination noticed before the job began
+    TestPage,    // a test page was printed instead of a job
+};
+
+const char* toString(JobOutcome outcome);
+
+struct HandOver {
+    HandOver() { WorkEvent.reset(); }
+
+    CriticalSection StateLock;  // guards WorkerIdle only
+    ManualResetEvent WorkEvent;
+    std::string CurrentJobFile;
+    zelmo::PrintRequest PrintRequest;
+    std::atomic<int> TestMode{0};    // 0 job, 1 vector, 2 bitmap, 3 bitmap DI test
+    std::vector<uint8_t> JobBuffer;  // the whole current job file; touched by the worker
+    JobOutcome Outcome = JobOutcome::NotStarted;
+
+    // WorkerIdle, read or written under StateLock for the single access.
+    bool workerIdle() {
+        std::lock_guard<CriticalSection> guard(StateLock);
+        return WorkerIdle;
+    }
+    void setWorkerIdle(bool idle) {
+        std::lock_guard<CriticalSection> guard(StateLock);
+        WorkerIdle = idle;
+    }
+
+  private:
+    bool WorkerIdle = true;  // true while the worker can take a job
+};
+
+}  // namespace zelmo

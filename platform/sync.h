@@ -1,0 +1,73 @@
+// Threads and synchronisation: one critical section, one manual-reset event, one worker thread
+// with a terminated flag. The portable build (platform/portable/sync.cpp) fills them with the
+// standard library; a Windows build may fill the same classes with its own primitives.
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <memory>
+
+namespace zelmo {
+
+// A critical section; BasicLockable, so std::lock_guard works with it.
+class CriticalSection {
+  public:
+    CriticalSection();
+    ~CriticalSection();
+    CriticalSection(const CriticalSection&) = delete;
+    CriticalSection& operator=(const CriticalSection&) = delete;
+
+    void lock();
+    void unlock();
+
+  private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+// An event that stays signalled until it is reset, releasing every waiter meanwhile.
+class ManualResetEvent {
+  public:
+    ManualResetEvent();  // created non-signalled
+    ~ManualResetEvent();
+    ManualResetEvent(const ManualResetEvent&) = delete;
+    ManualResetEvent& operator=(const ManualResetEvent&) = delete;
+
+    void set();
+    void reset();
+    // Waits with no time-out until the event is signalled.
+    void wait();
+    bool isSet() const;
+
+  private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+// A thread that starts running at once and carries a terminated flag its body polls. It is
+// asked to end with terminate() and waited for with waitFor(); the destructor does both, so a
+// thread never outlives its owner.
+class WorkerThread {
+  public:
+    explicit WorkerThread(std::function<void()> body);
+    ~WorkerThread();
+    WorkerThread(const WorkerThread&) = delete;
+    WorkerThread& operator=(const WorkerThread&) = delete;
+
+    // Sets the terminated flag; the body notices it at its own checkpoints.
+    void terminate() { terminated_.store(true); }
+    bool terminated() const { return terminated_.load(); }
+    const std::atomic<bool>& terminatedFlag() const { return terminated_; }
+    // Waits until the body has returned; later calls return at once.
+    void waitFor();
+    // True once the body has returned.
+    bool finished() const { return finished_.load(); }
+
+  private:
+    struct Impl;
+    std::atomic<bool> terminated_{false};
+    std::atomic<bool> finished_{false};
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace zelmo
