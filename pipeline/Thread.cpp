@@ -1,0 +1,94 @@
+// Unit Thread: the print worker's body, the job load and the report of each hand-over.
+#include "pipeline/Thread.h"
+
+#include "pcl/interpreter.h"
+#include "platform/files.h"
+#include "platform/printer.h"
+
+namespace zelmo {
+namespace {
+
+// Reports a hand-over as finished however its block is left: the outcome first, then
+// WorkerIdle under StateLock, so the window never sees the worker idle with a stale report.
+class ReportOnExit {
+  public:
+    ReportOnExit(HandOver& state, const JobOutcome& outcome) : state_(state), outcome_(outcome) {}
+    ~ReportOnExit() {
+        state_.Outcome = outcome_;
+        state_.setWorkerIdle(true);
+    }
+    ReportOnExit(const ReportOnExit&) = delete;
+    ReportOnExit& operator=(const ReportOnExit&) = delete;
+
+  private:
+    HandOver& state_;
+    const JobOutcome& outcome_;
+};
+
+}  // namespace
+
+// Creates the worker and starts its body at once.
+TPrintThread::TPrintThread(HandOver& state, Printer& printer, DeviceMetrics& metrics,
+                           ExceptionDisplay& display)
+    : state_(state), printer_(printer), metrics_(metrics), display_(display), thread_([this] {
+          Execute();
+      }) {}
+
+// Ends the thread in the window's order: flag, wake, wait.
+TPrintThread::~TPrintThread() {
+    terminate();
+    state_.WorkEvent.set();
+    waitFor();
+}
+
+// The thread body: wait for a hand-over, run it, report it, show what went wrong, repeat.
+void TPrintThread::Execute() {
+    metrics_.metricsValid.store(false);
+    printer_.setTitle(kJobTitle);
+    while (!terminated()) {
+        state_.WorkEvent.wait();
+        // Terminated while waiting: leave WorkerIdle as it is, so a job handed over and not
+        // begun is reported as never started.
+        if (terminated()) continue;
+        try {
+            state_.WorkEvent.reset();
+            JobOutcome outcome = JobOutcome::Failed;  // what an escaping exception leaves
+            ReportOnExit report(state_, outcome);
+            outcome = runHandOver();
+        } catch (const ZelmoError& error) {
+            display_.showException(error);
+        }
+    }
+}
+
+// Prints what was handed over, the job or a test page, and says how far it got.
+JobOutcome TPrintThread::runHandOver() {
+    if (!queryDeviceMetrics(metrics_, printer_)) return JobOutcome::NoPrinter;
+    if (terminated()) return JobOutcome::NotRun;
+    // The test page is chosen here, once: a menu click during the load must not turn this job
+    // into a test page behind the queue's back. A request made meanwhile stays for next time.
+    const int mode = state_.TestMode.load();
+    jobTestMode_.store(mode);
+    int chosen = mode;
+    if (mode > 0) state_.TestMode.compare_exchange_strong(chosen, 0);
+    if (!loadJob()) return JobOutcome::Unreadable;
+    if (terminated()) return JobOutcome::NotRun;
+    const JobEnv env{printer_,
+                     metrics_,
+                     state_.PrintRequest,
+                     jobTestMode_,
+                     thread_.terminatedFlag(),
+                     state_.JobBuffer.data(),
+                     state_.JobBuffer.size()};
+    const bool done = runJob(pcl_, env);
+    if (mode > 0) return JobOutcome::TestPage;
+    return done ? JobOutcome::Printed : JobOutcome::Failed;
+}
+
+// Reads CurrentJobFile whole into JobBuffer; a test page needs no data.
+bool TPrintThread::loadJob() {
+    if (jobTestMode_.load() > 0) return true;
+    return files::readWholeFile(state_.CurrentJobFile, state_.JobBuffer);
+}
+
+}  // namespace zelmo

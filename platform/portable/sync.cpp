@@ -1,0 +1,91 @@
+// Threads and synchronisation over the standard library.
+#include "platform/sync.h"
+
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+namespace zelmo {
+
+struct CriticalSection::Impl {
+    std::mutex mutex;
+};
+
+// Creates the critical section.
+CriticalSection::CriticalSection() : impl_(std::make_unique<Impl>()) {}
+CriticalSection::~CriticalSection() = default;
+
+// Enters the critical section.
+void CriticalSection::lock() {
+    impl_->mutex.lock();
+}
+
+// Leaves the critical section.
+void CriticalSection::unlock() {
+    impl_->mutex.unlock();
+}
+
+struct ManualResetEvent::Impl {
+    mutable std::mutex mutex;
+    std::condition_variable changed;
+    bool signalled = false;
+};
+
+// Creates the event non-signalled.
+ManualResetEvent::ManualResetEvent() : impl_(std::make_unique<Impl>()) {}
+ManualResetEvent::~ManualResetEvent() = default;
+
+// Signals the event and releases every waiter.
+void ManualResetEvent::set() {
+    {
+        std::lock_guard<std::mutex> guard(impl_->mutex);
+        impl_->signalled = true;
+    }
+    impl_->changed.notify_all();
+}
+
+// Makes the event non-signalled again.
+void ManualResetEvent::reset() {
+    std::lock_guard<std::mutex> guard(impl_->mutex);
+    impl_->signalled = false;
+}
+
+// Blocks until the event is signalled.
+void ManualResetEvent::wait() {
+    std::unique_lock<std::mutex> lock(impl_->mutex);
+    impl_->changed.wait(lock, [this] { return impl_->signalled; });
+}
+
+// Whether the event is signalled now.
+bool ManualResetEvent::isSet() const {
+    std::lock_guard<std::mutex> guard(impl_->mutex);
+    return impl_->signalled;
+}
+
+struct WorkerThread::Impl {
+    std::thread thread;
+    std::once_flag joined;
+};
+
+// Starts the body on its own thread at once.
+WorkerThread::WorkerThread(std::function<void()> body) : impl_(std::make_unique<Impl>()) {
+    impl_->thread = std::thread([this, body = std::move(body)] {
+        body();
+        finished_.store(true);
+    });
+}
+
+// Terminates and joins, so the body never runs on after its owner is gone.
+WorkerThread::~WorkerThread() {
+    terminate();
+    waitFor();
+}
+
+// Joins the thread once; any later call returns at once.
+void WorkerThread::waitFor() {
+    std::call_once(impl_->joined, [this] {
+        if (impl_->thread.joinable()) impl_->thread.join();
+    });
+}
+
+}  // namespace zelmo
