@@ -34,7 +34,7 @@ struct RasterPage {
     uint8_t* pageBits = nullptr;  // first byte of row 0 (the top of the sheet)
     RasterForm form = RasterForm::None;
     std::unique_ptr<uint8_t[]> ownedBits;  // device-dependent form
-    gdi::UniqueBitmap pageBitmap;  // the DIB section, or the short-lived bitmap of one copy
+    gdi::UniqueBitmap pageBitmap;          // the DIB section, or the short-lived bitmap of one copy
 };
 
 struct PageSurface {

@@ -54,7 +54,8 @@ void releasePageSurfaces(PclState& s);
 
 // Page emission.
 void emitPage(PclState& s, const JobEnv& env);
-void endJob(PclState& s, const JobEnv& env);
+// Ends or aborts the job's document and releases its surfaces; false when it had to abort.
+bool endJob(PclState& s, const JobEnv& env);
 // The copies command, ESC&l#X.
 void setCopiesCommand(PclState& s, const JobEnv& env, int32_t value);
 
@@ -62,5 +63,7 @@ void setCopiesCommand(PclState& s, const JobEnv& env, int32_t value);
 void printVectorTest(PclState& s, const JobEnv& env);
 void printBitmapTest(PclState& s, const JobEnv& env);
 void printBitmapDiTest(PclState& s, const JobEnv& env);
+void drawRowLine(uint8_t* bits, int32_t rowBytes, int32_t row);
+void drawColumnLine(uint8_t* bits, int32_t rowBytes, int64_t pageBytes, int32_t column);
 
 }  // namespace zelmo

@@ -23,8 +23,8 @@ struct GlyphEntry {
     int16_t topOffset = 0;
     int16_t width = 0;
     int16_t height = 0;
-    std::size_t data = 0;     // job position of the first row byte
-    std::size_t dataEnd = 0;  // end of the download block, clamped to the job
+    std::size_t data = 0;          // job position of the first row byte
+    std::size_t dataEnd = 0;       // end of the download block, clamped to the job
     gdi::Bitmap bitmap = nullptr;  // owned; built at first lookup, released at the job's end
     bool bitmapRefused = false;    // too large to build: drawn as nothing, not retried
 };
@@ -66,6 +66,7 @@ struct PclState {
     bool useDib = false;
     int32_t copies = 1;
     int32_t pagesPrinted = 0;
+    bool stoppedByTermination = false;  // a checkpoint ended the job early
 
     FontMetrics fontMetrics;
     GlyphTable glyphTable;

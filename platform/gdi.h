@@ -43,7 +43,8 @@ struct Rect {
 
 // CreateBitmap: a monochrome device-dependent bitmap, from initial bits (rows padded to 16
 // bits) or, when bits is null, with undefined content. Null when it cannot be made.
-Bitmap createBitmap(int width, int height, unsigned planes, unsigned bitsPerPixel, const void* bits);
+Bitmap createBitmap(int width, int height, unsigned planes, unsigned bitsPerPixel,
+                    const void* bits);
 // CreateDIBSection(dc, info, DIB_RGB_COLORS, bits, no section, 0): *bits receives the memory.
 Bitmap createDibSection(Dc dc, const BitmapInfo& info, void** bits);
 // CreateICA("DISPLAY", nullptr, nullptr, nullptr).

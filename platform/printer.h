@@ -25,7 +25,7 @@ enum class Rop { SrcCopy, NotSrcCopy };
 
 // The printer's device context. Coordinates start at the top-left corner of the printable area.
 class PrinterCanvas {
-public:
+  public:
     virtual ~PrinterCanvas() = default;
     virtual int deviceCaps(DeviceCap cap) const = 0;
     // StretchBlt from the bitmap selected into src. A negative extent mirrors that axis, and the
@@ -40,7 +40,7 @@ public:
 
 // The process's printer object.
 class Printer {
-public:
+  public:
     virtual ~Printer() = default;
 
     bool printing() const { return printing_; }
@@ -67,7 +67,7 @@ public:
     int pageWidth();
     int pageHeight();
 
-protected:
+  protected:
     virtual bool hasDeviceMode() const { return true; }
     // StartDoc with the title, then StartPage.
     virtual void startDoc(const std::string& title) = 0;
@@ -80,7 +80,7 @@ protected:
     // Writes the count into the device mode (16 bits, as dmCopies holds it).
     virtual void applyCopies(short count) = 0;
 
-private:
+  private:
     bool printing_ = false;
     bool aborted_ = false;
     std::string title_;

@@ -44,7 +44,7 @@ struct Sheet {
 // Where finished sheets go. Sheets of a document arrive as its pages end; when the document is
 // aborted its sheets must be dropped.
 class SheetSink {
-public:
+  public:
     virtual ~SheetSink() = default;
     virtual void beginDocument(const std::string& title) = 0;
     virtual void sheet(const Sheet& sheet) = 0;  // once per copy the printer makes
@@ -54,7 +54,7 @@ public:
 
 // The default sink: every document and its sheets, kept in memory.
 class MemorySheets : public SheetSink {
-public:
+  public:
     struct Document {
         std::string title;
         std::vector<Sheet> sheets;
@@ -72,7 +72,7 @@ public:
 };
 
 class SimulatedPrinter : public Printer, private PrinterCanvas {
-public:
+  public:
     explicit SimulatedPrinter(SimulatedPrinterConfig config = {});
 
     const SimulatedPrinterConfig& config() const { return config_; }
@@ -97,7 +97,7 @@ public:
     int copyCount() const { return copyCount_; }  // the device mode's dmCopies
     int documentsBegun() const { return documentsBegun_; }
 
-protected:
+  protected:
     bool hasDeviceMode() const override { return config_.hasDeviceMode; }
     void startDoc(const std::string& title) override;
     void startPage() override;
@@ -106,7 +106,7 @@ protected:
     void abortDoc() override;
     void applyCopies(short count) override;
 
-private:
+  private:
     int deviceCaps(DeviceCap cap) const override;
     void stretchBlt(int dx, int dy, int dw, int dh, gdi::Dc src, int sx, int sy, int sw, int sh,
                     Rop rop) override;

@@ -1,0 +1,93 @@
+// Raster row transfers: rows sent as they are (method 0) or as run-length pairs (method 1),
+// complemented into the raster page at rasterRow and rasterX, clipped to the row's bytes.
+#include <algorithm>
+#include <cstring>
+
+#include "pcl/interpreter.h"
+
+namespace zelmo {
+namespace {
+
+// Where the bytes of one row go: q walks the row, s is the bit offset of rasterX.
+struct RowCursor {
+    uint8_t* page;
+    int64_t q;
+    int64_t rowEnd;
+    int shift;
+
+    // Stores one data byte (1 = ink) at q, complemented, and moves q on.
+    void store(uint8_t d) {
+        uint8_t ink = static_cast<uint8_t>(~d);
+        if (shift == 0) {
+            page[q] = ink;
+        } else {
+            uint8_t high = static_cast<uint8_t>(0xFF << (8 - shift));
+            page[q] = static_cast<uint8_t>((page[q] & high) | (ink >> shift));
+            page[q + 1] = static_cast<uint8_t>((page[q + 1] & ~high) | (ink << (8 - shift)));
+        }
+        ++q;
+    }
+    // A shifted write touches q + 1, so it needs q before the row's last byte.
+    bool roomForShifted() const { return q < rowEnd - 1; }
+};
+
+void methodZero(RowCursor& row, const uint8_t* data, int64_t count) {
+    int64_t n = std::min(count, row.rowEnd - row.q);
+    if (n <= 0) return;
+    if (row.shift == 0) {
+        // Aligned rows are a block copy with complement.
+        uint8_t* out = row.page + row.q;
+        for (int64_t i = 0; i < n; ++i)
+            out[i] = static_cast<uint8_t>(~data[i]);
+        return;
+    }
+    for (int64_t i = 0; i < n && row.roomForShifted(); ++i)
+        row.store(data[i]);
+}
+
+void methodOne(RowCursor& row, const uint8_t* data, int64_t count) {
+    for (int64_t pair = 0; pair < count / 2; ++pair) {
+        int reps = data[2 * pair] + 1;
+        uint8_t d = data[2 * pair + 1];
+        if (reps == 1) {
+            // A single byte needs two bytes of room even when aligned.
+            if (row.q >= row.rowEnd - 1) return;
+            row.store(d);
+        } else {
+            if (row.q + reps > row.rowEnd) return;
+            if (row.shift == 0) {
+                std::memset(row.page + row.q, static_cast<uint8_t>(~d), static_cast<size_t>(reps));
+                row.q += reps;
+            } else {
+                for (int r = 0; r < reps && row.roomForShifted(); ++r)
+                    row.store(d);
+            }
+        }
+    }
+}
+
+}  // namespace
+
+bool transferRasterRow(PclState& s, std::size_t& readPos) {
+    RasterPage& page = s.surface.raster;
+    if (!page.pageBits) return false;
+    int64_t count = std::max<int32_t>(s.paramValue, 0);
+    if (readPos > s.jobEnd || count > static_cast<int64_t>(s.jobEnd - readPos)) return false;
+
+    int32_t row = s.rasterRow;
+    if (s.rasterRow < INT32_MAX) ++s.rasterRow;
+    if (row >= 0 && row < page.pageHeight && page.rowBytes > 0) {
+        int64_t rowStart = int64_t{row} * page.rowBytes;
+        RowCursor cursor{page.pageBits, rowStart + s.rasterX / 8, rowStart + page.rowBytes,
+                         s.rasterX % 8};
+        const uint8_t* data = s.job + readPos;
+        if (s.rasterX >= 0) {
+            if (s.compression == 0) methodZero(cursor, data, count);
+            if (s.compression == 1) methodOne(cursor, data, count);
+        }
+    }
+    readPos += static_cast<std::size_t>(count);
+    return true;
+}
+
+}  // namespace zelmo

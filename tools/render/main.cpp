@@ -1,0 +1,234 @@
+// zelmo-render: prints job files (or a test page) on the simulated printer as the worker
+// would, for previews, offset calibration and tests.
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <atomic>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "output/device_metrics.h"
+#include "pcl/interpreter.h"
+#include "platform/errors.h"
+#include "platform/portable/simulated_printer.h"
+#include "sheet_files.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: zelmo-render [--printer W,H,DPI[,L,T,R,B]] [--copies-capable] [--engine N] [--single] "
+    "[--offset X,Y] [--test N] [--out DIR] [--png] [--trace] JOB...";
+
+struct Options {
+    zelmo::SimulatedPrinterConfig printer;
+    zelmo::PrintRequest request;
+    int test = 0;
+    std::string out;
+    bool png = false;
+    bool trace = false;
+    std::vector<std::string> jobs;
+};
+
+struct UsageError {
+    std::string message;
+};
+
+// Whole numbers separated by commas; throws on anything else.
+std::vector<long> numbers(const std::string& text, const std::string& option) {
+    std::vector<long> values;
+    std::stringstream in(text);
+    std::string part;
+    while (std::getline(in, part, ',')) {
+        long v = 0;
+        auto [end, ec] = std::from_chars(part.data(), part.data() + part.size(), v);
+        if (ec != std::errc() || end != part.data() + part.size() || part.empty())
+            throw UsageError{option + ": not a whole number: '" + part + "'"};
+        values.push_back(v);
+    }
+    return values;
+}
+
+// Millimetres as typed in the settings window, to tenths as the window converts them.
+int32_t tenths(const std::string& text, const std::string& option) {
+    double mm = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), mm);
+    if (ec != std::errc() || end != text.data() + text.size() || text.empty())
+        throw UsageError{option + ": not a number: '" + text + "'"};
+    mm = std::clamp(mm, -999.9, 999.9);
+    return static_cast<int32_t>(std::nearbyint(mm * 10.0));
+}
+
+Options parse(int argc, char** argv) {
+    Options o;
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        auto value = [&]() -> std::string {
+            if (i + 1 >= argc) throw UsageError{a + " needs a value"};
+            return argv[++i];
+        };
+        if (a == "--printer") {
+            std::vector<long> v = numbers(value(), a);
+            if (v.size() != 3 && v.size() != 7)
+                throw UsageError{"--printer takes W,H,DPI[,L,T,R,B]"};
+            if (v.size() == 3) v.insert(v.end(), {0, 0, 0, 0});
+            bool ok = v[0] > 0 && v[1] > 0 && v[2] > 0 && v[0] <= 100000 && v[1] <= 100000;
+            for (int k = 3; k < 7; ++k)
+                ok = ok && v[k] >= 0 && v[k] < 100000;
+            ok = ok && v[3] + v[5] < v[0] && v[4] + v[6] < v[1];
+            if (!ok) throw UsageError{"--printer: sheet, resolution or margins out of range"};
+            auto& p = o.printer;
+            p.width = int(v[0]), p.height = int(v[1]), p.dpi = int(v[2]);
+            p.left = int(v[3]), p.top = int(v[4]), p.right = int(v[5]), p.bottom = int(v[6]);
+        } else if (a == "--copies-capable") {
+            o.printer.copiesCapable = true;
+        } else if (a == "--engine") {
+            std::vector<long> v = numbers(value(), a);
+            if (v.size() != 1 || v[0] < INT32_MIN || v[0] > INT32_MAX)
+                throw UsageError{"--engine takes N"};
+            o.request.engine = int32_t(v[0]);
+        } else if (a == "--single") {
+            o.request.singleMode = 1;
+        } else if (a == "--offset") {
+            std::string v = value();
+            size_t comma = v.find(',');
+            if (comma == std::string::npos) throw UsageError{"--offset takes X,Y in millimetres"};
+            o.request.offsetX = tenths(v.substr(0, comma), a);
+            o.request.offsetY = tenths(v.substr(comma + 1), a);
+        } else if (a == "--test") {
+            std::vector<long> v = numbers(value(), a);
+            if (v.size() != 1 || v[0] < 1 || v[0] > 3) throw UsageError{"--test takes 1, 2 or 3"};
+            o.test = int(v[0]);
+        } else if (a == "--out") {
+            o.out = value();
+        } else if (a == "--png") {
+            o.png = true;
+        } else if (a == "--trace") {
+            o.trace = true;
+        } else if (a.size() > 1 && a[0] == '-') {
+            throw UsageError{"unknown option " + a};
+        } else {
+            o.jobs.push_back(a);
+        }
+    }
+    if (o.jobs.empty() && o.test == 0) throw UsageError{"no job file"};
+#ifndef ZELMO_HAVE_PNG
+    if (o.png) throw UsageError{"--png: built without libpng"};
+#endif
+    return o;
+}
+
+// The whole file, as the worker loads a queue file; false when it cannot be read.
+bool readJob(const std::string& path, std::vector<uint8_t>& out) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    in.seekg(0, std::ios::end);
+    std::streamoff length = in.tellg();
+    if (length < 0) return false;
+    in.seekg(0);
+    out.assign(static_cast<size_t>(length), 0);
+    in.read(reinterpret_cast<char*>(out.data()), length);
+    return in.gcount() == length;
+}
+
+// Counts documents and sheets on their way to another sink.
+struct Counter : zelmo::SheetSink {
+    zelmo::SheetSink* next = nullptr;
+    int documents = 0, sheets = 0, pending = 0;
+    void beginDocument(const std::string& t) override {
+        pending = 0;
+        if (next) next->beginDocument(t);
+    }
+    void sheet(const zelmo::Sheet& s) override {
+        ++pending;
+        if (next) next->sheet(s);
+    }
+    void endDocument() override {
+        ++documents;
+        sheets += pending;
+        if (next) next->endDocument();
+    }
+    void abortDocument() override {
+        pending = 0;
+        if (next) next->abortDocument();
+    }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options o;
+    try {
+        o = parse(argc, argv);
+    } catch (const UsageError& e) {
+        std::cerr << "zelmo-render: " << e.message << "\n" << kUsage << "\n";
+        return 2;
+    }
+    for (const std::string& job : o.jobs) {
+        std::ifstream probe(job, std::ios::binary);
+        struct stat st {};
+        if (!probe || stat(job.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+            std::cerr << "zelmo-render: cannot read job file " << job << "\n";
+            return 2;
+        }
+    }
+    if (!o.out.empty()) {
+        struct stat st {};
+        if (stat(o.out.c_str(), &st) != 0 && mkdir(o.out.c_str(), 0777) != 0) {
+            std::cerr << "zelmo-render: cannot create " << o.out << "\n";
+            return 2;
+        }
+    }
+
+    zelmo::SimulatedPrinter printer(o.printer);
+    printer.setRecordCalls(false);
+    if (o.trace) printer.setTraceStream(&std::cout);
+    zelmo::SheetFiles files(o.out, o.png);
+    Counter counter;
+    counter.next = o.out.empty() ? nullptr : &files;
+    printer.setSheetSink(&counter);
+    printer.setTitle("Kalvister II - wydruk.prn");
+
+    zelmo::DeviceMetrics metrics;
+    zelmo::queryDeviceMetrics(metrics, printer);
+    zelmo::PclState state;
+    std::atomic<int> testMode{o.test};
+    std::atomic<bool> terminated{false};
+    std::vector<uint8_t> buffer;
+    int status = 0;
+
+    // Runs one job (or the test page) as the worker does, showing a failure as it would.
+    auto print = [&](const std::vector<uint8_t>& job) {
+        zelmo::JobEnv env{printer,    metrics,    o.request, testMode,
+                          terminated, job.data(), job.size()};
+        try {
+            zelmo::runJob(state, env);
+        } catch (const zelmo::ZelmoError& e) {
+            std::cerr << "zelmo-render: " << e.what() << "\n";
+        }
+    };
+    if (o.test != 0) {
+        print(buffer);
+    } else {
+        for (const std::string& job : o.jobs) {
+            if (!readJob(job, buffer)) {
+                std::cerr << "zelmo-render: cannot read job file " << job << "\n";
+                status = 2;
+                break;
+            }
+            print(buffer);
+        }
+    }
+    std::cout.flush();
+    std::cerr << "documents " << counter.documents << ", sheets " << counter.sheets << "\n";
+    if (files.failed()) {
+        std::cerr << "zelmo-render: cannot write sheets into " << o.out << "\n";
+        return 2;
+    }
+    return status;
+}
