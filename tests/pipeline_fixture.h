@@ -1,0 +1,222 @@
+// Shared rig of the pipeline tests: a temporary program folder, a simulated printer, the
+// hand-over state, a real print worker and the spool monitor, driven by the test as the window.
+#pragma once
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <memory>
+#include <mutex>
+#include <regex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "pipeline/Thread.h"
+#include "pipeline/handover.h"
+#include "pipeline/job_queue.h"
+#include "platform/portable/simulated_printer.h"
+
+namespace zelmo::pipeline_test {
+
+// A folder under /tmp, removed with everything in it.
+class TempDir {
+  public:
+    TempDir() {
+        char name[] = "/tmp/zelmo-pipeline-XXXXXX";
+        if (!::mkdtemp(name)) throw std::runtime_error("mkdtemp failed");
+        path_ = std::string(name) + "/";
+    }
+    ~TempDir() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return path_; }
+
+  private:
+    std::string path_;
+};
+
+// Writes bytes to path as the accounting program does: create or truncate, write, close.
+inline void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+}
+
+inline std::vector<uint8_t> readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+// The names in a folder, sorted.
+inline std::vector<std::string> listDir(const std::string& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Where job n puts its one dot, in raster dots at 300 dpi (the printer's resolution, so 1:1).
+inline int dotX(int n) {
+    return 8 + (n % 128) * 2;
+}
+inline int dotY(int n) {
+    return 8 + (n / 128) * 2;
+}
+
+// A one-page raster job with a single dot whose place tells its number.
+inline std::vector<uint8_t> numberedJob(int n, int pages = 1) {
+    std::string job = "\x1b*t300R";
+    for (int p = 0; p < pages; ++p) {
+        job += "\x1b*p" + std::to_string(dotX(n)) + "x" + std::to_string(dotY(n)) + "Y";
+        job += "\x1b*b1W";
+        job += '\x80';
+        job += '\x0c';
+    }
+    return std::vector<uint8_t>(job.begin(), job.end());
+}
+
+// The number written into a job file by numberedJob, or -1.
+inline int jobNumberOfFile(const std::vector<uint8_t>& bytes) {
+    static const std::regex place("\\*p(\\d+)x(\\d+)Y");
+    std::smatch m;
+    const std::string text(bytes.begin(), bytes.end());
+    if (!std::regex_search(text, m, place)) return -1;
+    return (std::stoi(m[2]) - 8) / 2 * 128 + (std::stoi(m[1]) - 8) / 2;
+}
+
+// The number of the job that printed a sheet, from its first black pixel; -1 when blank.
+inline int jobNumberOfSheet(const Sheet& sheet) {
+    for (int y = 0; y < sheet.height; ++y)
+        for (int x = 0; x < sheet.width; ++x)
+            if (sheet.black(x, y)) return (y - 8) / 2 * 128 + (x - 8) / 2;
+    return -1;
+}
+
+// The job numbers of the documents that ended, one per document, in print order.
+inline std::vector<int> printedJobs(const SimulatedPrinter& printer) {
+    std::vector<int> numbers;
+    for (const auto& doc : printer.memory().documents)
+        if (doc.ended && !doc.aborted && !doc.sheets.empty())
+            numbers.push_back(jobNumberOfSheet(doc.sheets.front()));
+    return numbers;
+}
+
+// The window's displays: remembers what it was asked to show. The exception display runs on
+// the worker thread and may be held there by a gate.
+class RecordingDisplay : public ExceptionDisplay, public PrinterNameDisplay {
+  public:
+    void showException(const ZelmoError& error) override {
+        std::function<void()> gate;
+        {
+            std::lock_guard<std::mutex> guard(mutex_);
+            messages_.push_back(error.what());
+            gate = gate_;
+        }
+        if (gate) gate();
+    }
+    void showPrinterName(const std::string& name) override { names.push_back(name); }
+
+    void setGate(std::function<void()> gate) {
+        std::lock_guard<std::mutex> guard(mutex_);
+        gate_ = std::move(gate);
+    }
+    std::vector<std::string> messages() const {
+        std::lock_guard<std::mutex> guard(mutex_);
+        return messages_;
+    }
+
+    std::vector<std::string> names;  // window thread only
+
+  private:
+    mutable std::mutex mutex_;
+    std::vector<std::string> messages_;
+    std::function<void()> gate_;
+};
+
+// Waits for pred with a generous deadline; false when it never came true.
+inline bool waitUntil(const std::function<bool()>& pred,
+                      std::chrono::seconds limit = std::chrono::seconds(30)) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!pred()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    return true;
+}
+
+inline SimulatedPrinterConfig smallPrinter() {
+    SimulatedPrinterConfig config;
+    config.width = 300;
+    config.height = 300;
+    config.dpi = 300;
+    return config;
+}
+
+// The whole pipeline in a temporary program folder; the test plays the window thread.
+struct Rig {
+    TempDir dir;
+    SimulatedPrinter printer{smallPrinter()};
+    DeviceMetrics metrics;
+    HandOver state;
+    RecordingDisplay display;
+    PrintRequest settings;
+    SpoolMonitor monitor{dir.path(), state, printer, metrics};
+    std::unique_ptr<TPrintThread> worker;  // destroyed first: the others outlive it
+
+    explicit Rig(bool printerAvailable = true) {
+        printer.setAvailable(printerAvailable);
+        worker = std::make_unique<TPrintThread>(state, printer, metrics, display);
+    }
+
+    std::string path(const std::string& name) const { return dir.path() + name; }
+    void writeJob(const std::vector<uint8_t>& bytes) { writeFile(monitor.monitoredFile(), bytes); }
+    void tick() { monitor.tick(settings, display); }
+    // Ticks, as the window's timer would, until pred holds; false at the deadline.
+    bool tickUntil(const std::function<bool()>& pred) {
+        return waitUntil([&] {
+            tick();
+            return pred();
+        });
+    }
+    // Everything captured has been retired and the worker is idle.
+    bool drained() {
+        return monitor.queue().pendingCount == 0 && state.TestMode.load() == 0 &&
+               state.workerIdle();
+    }
+    void shutdown() { monitor.shutdown(*worker); }
+};
+
+}  // namespace zelmo::pipeline_test
+
+namespace zelmo::pipeline_test {
+
+// A one-way gate a worker-side hook can wait at until the test thread opens it.
+class Gate {
+  public:
+    void open() { open_.store(true); }
+    bool isOpen() const { return open_.load(); }
+    // Waits for the gate, noting that someone arrived; gives up after the deadline.
+    void pass() {
+        arrived_.store(true);
+        waitUntil([this] { return open_.load(); });
+    }
+    bool arrived() const { return arrived_.load(); }
+
+  private:
+    std::atomic<bool> open_{false};
+    std::atomic<bool> arrived_{false};
+};
+
+}  // namespace zelmo::pipeline_test

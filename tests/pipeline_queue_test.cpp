@@ -1,0 +1,246 @@
+// The spool monitor and job queue with a real worker: capture, numbering, order, retirement.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "pipeline_fixture.h"
+#include "platform/errors.h"
+#include "platform/files.h"
+
+namespace zelmo::pipeline_test {
+namespace {
+
+using Names = std::vector<std::string>;
+
+TEST(PipelineQueue, JobsWrittenWhileOnePrintsAreNumberedInOrderAndNumberingRestarts) {
+    Rig rig;
+    Gate firstPrinting;
+    rig.printer.setStartDocHook([&](int begun) {
+        if (begun == 0) firstPrinting.pass();
+    });
+    rig.writeJob(numberedJob(1));
+    ASSERT_TRUE(rig.tickUntil([&] { return firstPrinting.arrived(); }));
+    rig.writeJob(numberedJob(2));
+    rig.tick();
+    EXPECT_EQ(rig.monitor.queue().entries, (Names{rig.path("Zelmo1.Prn"), rig.path("Zelmo2.Prn")}));
+    EXPECT_EQ(rig.monitor.queue().pendingCount, 2);
+    EXPECT_EQ(rig.monitor.queue().currentIndex, 0);
+    firstPrinting.open();
+
+    ASSERT_TRUE(rig.tickUntil([&] { return rig.drained(); }));
+    EXPECT_EQ(printedJobs(rig.printer), (std::vector<int>{1, 2}));
+    // Both retired: the list is emptied and the files are gone.
+    EXPECT_TRUE(rig.monitor.queue().entries.empty());
+    EXPECT_EQ(rig.monitor.queue().currentIndex, -1);
+    EXPECT_EQ(listDir(rig.dir.path()), Names{});
+
+    rig.writeJob(numberedJob(3));
+    ASSERT_TRUE(rig.monitor.capture());
+    EXPECT_EQ(rig.monitor.queue().entries, Names{rig.path("Zelmo1.Prn")});
+    EXPECT_EQ(jobNumberOfFile(readFile(rig.path("Zelmo1.Prn"))), 3);
+}
+
+TEST(PipelineQueue, WriterHoldingTheFileOpenKeepsItFromCapture) {
+    Rig rig;
+    const std::vector<uint8_t> job = numberedJob(7);
+    const int fd = ::open(rig.monitor.monitoredFile().c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::write(fd, job.data(), job.size()), static_cast<ssize_t>(job.size()));
+    for (int i = 0; i < 5; ++i)
+        rig.tick();
+    EXPECT_EQ(listDir(rig.dir.path()), Names{"Wydruk.prn"});
+    EXPECT_EQ(rig.monitor.queue().pendingCount, 0);
+
+    ::close(fd);
+    ASSERT_TRUE(rig.tickUntil([&] { return rig.monitor.queue().pendingCount > 0; }));
+    ASSERT_TRUE(rig.tickUntil([&] { return rig.drained(); }));
+    EXPECT_EQ(printedJobs(rig.printer), std::vector<int>{7});
+}
+
+TEST(PipelineQueue, LeftoverQueueFileKeepsItsNumberAndIsNeverPrinted) {
+    Rig rig;
+    writeFile(rig.path("Zelmo1.Prn"), numberedJob(1));
+    rig.writeJob(numberedJob(2));
+    ASSERT_TRUE(rig.tickUntil([&] { return rig.monitor.queue().pendingCount > 0; }));
+    EXPECT_EQ(rig.monitor.queue().entries, Names{rig.path("Zelmo2.Prn")});
+    ASSERT_TRUE(rig.tickUntil([&] { return rig.drained(); }));
+    rig.shutdown();
+    EXPECT_EQ(printedJobs(rig.printer), std::vector<int>{2});
+    EXPECT_EQ(listDir(rig.dir.path()), Names{"Zelmo1.Prn"});
+    EXPECT_EQ(jobNumberOfFile(readFile(rig.path("Zelmo1.Prn"))), 1);
+}
+
+// The kind of each printer document in call order: T for a vector test page, J for a job.
+std::string documentKinds(const SimulatedPrinter& printer) {
+    std::string kinds;
+    for (const std::string& call : printer.calls()) {
+        if (call.rfind("begin", 0) == 0) kinds += '?';
+        if (kinds.empty() || kinds.back() != '?') continue;
+        if (call.rfind("line", 0) == 0) kinds.back() = 'T';
+        if (call.rfind("stretch", 0) == 0) kinds.back() = 'J';
+    }
+    return kinds;
+}
+
+TEST(PipelineQueue, TestPageGoesAheadOfAPendingJob) {
+    Rig rig;
+    rig.writeJob(numberedJob(4));
+    ASSERT_TRUE(rig.monitor.capture());
+    rig.state.TestMode.store(1);
+    ASSERT_TRUE(rig.tickUntil([&] { return rig.drained(); }));
+    EXPECT_EQ(documentKinds(rig.printer), "TJ");
+    EXPECT_EQ(printedJobs(rig.printer).back(), 4);
+    EXPECT_EQ(listDir(rig.dir.path()), Names{});
+}
+
+TEST(PipelineQueue, NothingStartsWithoutTicksAndTheNextTickStartsIt) {
+    Rig rig;
+    rig.writeJob(numberedJob(5));
+    rig.state.TestMode.store(2);
+    // Paused: no tick. The worker must still be waiting, untouched.
+    EXPECT_TRUE(rig.state.workerIdle());
+    EXPECT_EQ(rig.printer.documentsBegun(), 0);
+    EXPECT_EQ(listDir(rig.dir.path()), Names{"Wydruk.prn"});
+
+    ASSERT_TRUE(rig.tickUntil([&] { return rig.drained(); }));
+    EXPECT_EQ(rig.printer.documentsBegun(), 2);
+    EXPECT_EQ(printedJobs(rig.printer).back(), 5);
+}
+
+TEST(PipelineQueue, JobWithoutPrinterStaysCurrentAndPrintsWhenThePrinterAppears) {
+    Rig rig(/*printerAvailable=*/false);
+    rig.writeJob(numberedJob(1));
+    ASSERT_TRUE(rig.tickUntil([&] { return rig.monitor.queue().pendingCount == 1; }));
+    rig.writeJob(numberedJob(2));
+    // Handed over again and again while there is no printer; nothing retired, nothing deleted.
+    ASSERT_TRUE(rig.tickUntil([&] {
+        return rig.monitor.queue().pendingCount == 2 &&
+               rig.monitor.queue().currentOutcome == JobOutcome::NoPrinter;
+    }));
+    for (int i = 0; i < 5; ++i)
+        rig.tick();
+    EXPECT_EQ(rig.monitor.queue().currentIndex, 0);
+    EXPECT_EQ(listDir(rig.dir.path()), (Names{"Zelmo1.Prn", "Zelmo2.Prn"}));
+    EXPECT_TRUE(rig.display.names.empty());
+
+    rig.printer.setAvailable(true);
+    ASSERT_TRUE(rig.tickUntil([&] { return rig.drained(); }));
+    EXPECT_EQ(printedJobs(rig.printer), (std::vector<int>{1, 2}));
+    EXPECT_EQ(listDir(rig.dir.path()), Names{});
+    EXPECT_EQ(rig.display.names, Names{rig.printer.printerName()});
+}
+
+// Unreadable: a queue file someone holds open for writing cannot be loaded exclusively.
+struct UnreadableCase {
+    const char* name;
+    int releaseAfterTries;  // the holder closes after this many failed loads; 0: never
+    std::vector<int> printed;
+    Names left;
+};
+
+class PipelineQueueUnreadable : public ::testing::TestWithParam<UnreadableCase> {};
+
+TEST_P(PipelineQueueUnreadable, IsRetriedThenGivenUpWithItsFileKept) {
+    const UnreadableCase& c = GetParam();
+    Rig rig;
+    writeFile(rig.path("Wydruk.prn"), numberedJob(1));
+    ASSERT_TRUE(rig.monitor.capture());
+    int holder = ::open(rig.path("Zelmo1.Prn").c_str(), O_WRONLY | O_APPEND);
+    ASSERT_GE(holder, 0);
+    rig.writeJob(numberedJob(2));
+    ASSERT_TRUE(rig.monitor.capture());
+
+    const int tries = c.releaseAfterTries ? c.releaseAfterTries : kMaxLoadTries;
+    ASSERT_TRUE(rig.tickUntil([&] {
+        return rig.monitor.queue().currentLoadTries >= tries ||
+               rig.monitor.queue().currentIndex > 0;
+    }));
+    ::close(holder);
+    ASSERT_TRUE(rig.tickUntil([&] { return rig.drained(); }));
+    EXPECT_EQ(printedJobs(rig.printer), c.printed);
+    EXPECT_EQ(listDir(rig.dir.path()), c.left);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, PipelineQueueUnreadable,
+                         ::testing::Values(UnreadableCase{"readableAgainInTime", 2, {1, 2}, {}},
+                                           UnreadableCase{"neverReadable", 0, {2}, {"Zelmo1.Prn"}}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Each job's own outcome decides its file; the worker goes on with the next job regardless.
+struct OutcomeCase {
+    const char* name;
+    std::vector<uint8_t> job;
+    bool beginThrows;
+    bool fileKept;
+    int documentsEnded;
+};
+
+class PipelineQueueOutcome : public ::testing::TestWithParam<OutcomeCase> {};
+
+TEST_P(PipelineQueueOutcome, DecidesWhetherTheFileGoes) {
+    const OutcomeCase& c = GetParam();
+    Rig rig;
+    // Only the first attempt fails: a failed begin does not count as a document begun.
+    rig.printer.setStartDocHook([&, attempts = 0](int) mutable {
+        if (c.beginThrows && attempts++ == 0) throw PrinterError("Printer selected is not valid");
+    });
+    rig.writeJob(c.job);
+    ASSERT_TRUE(rig.tickUntil([&] { return rig.monitor.queue().pendingCount == 1; }));
+    ASSERT_TRUE(rig.tickUntil([&] { return rig.state.workerIdle(); }));
+    rig.writeJob(numberedJob(9));
+    ASSERT_TRUE(rig.tickUntil([&] { return rig.drained(); }));
+
+    const std::vector<int> printed = printedJobs(rig.printer);
+    EXPECT_EQ(static_cast<int>(printed.size()), c.documentsEnded + 1);
+    EXPECT_EQ(printed.back(), 9);
+    EXPECT_EQ(listDir(rig.dir.path()), c.fileKept ? Names{"Zelmo1.Prn"} : Names{});
+    EXPECT_EQ(rig.display.messages(),
+              c.beginThrows ? Names{"Printer selected is not valid"} : Names{});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PipelineQueueOutcome,
+    ::testing::Values(OutcomeCase{"printed", numberedJob(1), false, false, 1},
+                      OutcomeCase{"emptyJobCountsAsDone", {}, false, false, 0},
+                      OutcomeCase{"textWithoutPagesCountsAsDone", {'a', 'b'}, false, false, 0},
+                      OutcomeCase{"beginThrows", numberedJob(1), true, true, 0}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(PipelineQueue, RenameFailingForAnotherReasonGivesUpTheCapture) {
+    // As an unprivileged owner of the job in a folder it may not write, every rename fails with
+    // EACCES; the capture must end rather than count numbers for ever.
+    TempDir dir;
+    const std::string job = dir.path() + "Wydruk.prn";
+    writeFile(job, numberedJob(1));
+    const uid_t nobody = 65534;
+    ASSERT_EQ(::chown(job.c_str(), nobody, nobody), 0);
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::setgid(nobody) != 0 || ::setuid(nobody) != 0) ::_exit(3);
+        SimulatedPrinter printer;
+        DeviceMetrics metrics;
+        HandOver state;
+        SpoolMonitor monitor(dir.path(), state, printer, metrics);
+        // The job itself is free to take: only the rename can stop the capture.
+        if (!files::openExclusive(monitor.monitoredFile()).isOpen()) ::_exit(4);
+        const bool captured = monitor.capture();
+        ::_exit(captured ? 1 : monitor.queue().pendingCount == 0 ? 0 : 2);
+    }
+    int status = 0;
+    const bool ended = waitUntil([&] { return ::waitpid(child, &status, WNOHANG) == child; });
+    if (!ended) {
+        ::kill(child, SIGKILL);
+        ::waitpid(child, &status, 0);
+    }
+    ASSERT_TRUE(ended) << "the capture did not give up";
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 3) GTEST_SKIP() << "cannot drop privileges here";
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(listDir(dir.path()), Names{"Wydruk.prn"});
+}
+
+}  // namespace
+}  // namespace zelmo::pipeline_test
