@@ -1,0 +1,137 @@
+// Unit Main: the main window's logic, free of any toolkit. TMainForm starts and stops the print
+// pipeline, keeps the settings and their file, and drives the window's controls through
+// MainView, which the Qt window, a headless console and the tests implement.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "output/device_metrics.h"
+#include "pipeline/Thread.h"
+#include "pipeline/handover.h"
+#include "pipeline/job_queue.h"
+
+namespace zelmo {
+
+class Printer;
+
+// The labels that show a text with the same text as hint.
+enum class HintLabel { Label_Search, Label_Printer };
+// The controls that can take the focus.
+enum class FocusTarget { MainPanel, Edit_X, Edit_Y };
+
+// What TMainForm needs of its window. Texts are UTF-8.
+class MainView {
+  public:
+    virtual ~MainView() = default;
+    // Posts a minimise command to the window, acted on once the message loop runs.
+    virtual void postMinimize() = 0;
+    virtual void restoreWindow() = 0;
+    virtual void closeWindow() = 0;
+    virtual void setTimerEnabled(bool enabled) = 0;
+    virtual void setPauseChecked(bool checked) = 0;
+    virtual void setMonitorStatus(const std::string& text) = 0;  // Label_MonSta
+    virtual void setLabelWithHint(HintLabel label, const std::string& text) = 0;
+    virtual void setTrayHint(const std::string& text) = 0;
+    virtual void setEditText(FocusTarget edit, const std::string& text) = 0;
+    virtual std::string editText(FocusTarget edit) const = 0;
+    // Selects an item of PrintEngine; an index it does not have leaves nothing selected.
+    virtual void setEngineIndex(int32_t index) = 0;
+    virtual int32_t engineIndex() const = 0;  // -1 when nothing is selected
+    virtual void setSingleModeChecked(bool checked) = 0;
+    virtual bool singleModeChecked() const = 0;
+    // Enables or disables Edit_X, Edit_Y, PrintEngine and SingleMode together.
+    virtual void setSettingsEnabled(bool enabled) = 0;
+    virtual void setButtonCaption(const std::string& caption) = 0;
+    virtual void setFocus(FocusTarget target) = 0;
+    // A message box with an exclamation icon and an OK button.
+    virtual void showWarning(const std::string& text, const std::string& caption) = 0;
+    // The system's decimal separator.
+    virtual char decimalSeparator() const = 0;
+};
+
+enum class PanelMode { displayMode = 0, editMode = 1 };
+
+// The settings panel's conversions, shared with the tests.
+namespace offsets {
+// Millimetres to tenths: clamped to -999.9..999.9, times 10, halves to the even neighbour.
+int32_t millimetresToTenths(double millimetres);
+// Tenths as millimetres with exactly one decimal and the given separator.
+std::string formatTenths(int32_t tenths, char separator);
+// A decimal number with the given separator (sign, digits, fraction, exponent, surrounding
+// blanks); false when text is not one.
+bool parseDecimal(const std::string& text, char separator, double& value);
+// An integer as an INI file holds it (decimal, "$" or "0x" hexadecimal); fallback otherwise.
+int32_t parseProfileInt(const std::string& text, int32_t fallback);
+}  // namespace offsets
+
+// The message the application's exception display shows: the exception's text, with a full
+// stop added when it does not end in punctuation.
+std::string exceptionMessage(const std::string& what);
+
+class TMainForm : private PrinterNameDisplay {
+  public:
+    // executablePath is the program's own file; the printer and display outlive the form.
+    TMainForm(MainView& view, Printer& printer, ExceptionDisplay& display,
+              std::string executablePath);
+    ~TMainForm() override;
+    TMainForm(const TMainForm&) = delete;
+    TMainForm& operator=(const TMainForm&) = delete;
+
+    void FormCreate();
+    void FormDestroy();
+    void TimerTimer();
+    void BtnClick();
+    void PauseItemClick();
+    void SettingsItemClick();
+    void Wycz1Click();
+    void Wektorowy1Click();
+    void Bitmapowy1Click();
+    void Bitmapowy181Click();
+    void TrayIcon1Minimize();
+
+    const std::string& programDir() const { return programDir_; }
+    const std::string& settingsFile() const { return SettingsFile_; }
+    const std::string& monitoredFile() const { return MonitoredFile_; }
+    int32_t offsetX() const { return offsetX_; }
+    int32_t offsetY() const { return offsetY_; }
+    int32_t engine() const { return engine_; }
+    bool singleMode() const { return singleMode_; }
+    PanelMode panelMode() const { return panelMode_; }
+    bool timerEnabled() const { return timerEnabled_; }
+    // The pipeline, between FormCreate and FormDestroy (null outside).
+    HandOver* handOver() { return state_.get(); }
+    const SpoolMonitor* monitor() const { return monitor_.get(); }
+
+  private:
+    void showPrinterName(const std::string& name) override;
+    void loadSettings();
+    void saveSettings();
+    void enterDisplayMode();
+    void enterEditMode();
+    void setTimer(bool enabled);
+    void requestTest(int mode);
+
+    MainView& view_;
+    Printer& printer_;
+    ExceptionDisplay& display_;
+    std::string executablePath_;
+    std::string programDir_;
+    std::string SettingsFile_;
+    std::string MonitoredFile_;
+    int32_t offsetX_ = 0;
+    int32_t offsetY_ = 0;
+    int32_t engine_ = 0;
+    bool singleMode_ = false;
+    PanelMode panelMode_ = PanelMode::displayMode;
+    bool timerEnabled_ = false;  // Timer is created disabled
+    bool created_ = false;
+
+    DeviceMetrics metrics_;
+    std::unique_ptr<HandOver> state_;
+    std::unique_ptr<SpoolMonitor> monitor_;
+    std::unique_ptr<TPrintThread> worker_;
+};
+
+}  // namespace zelmo

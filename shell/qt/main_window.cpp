@@ -1,0 +1,420 @@
+// MainForm on Qt 6 Widgets: the controls of the window, PopupMenu1 and the tray icon.
+#include "shell/qt/main_window.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QLocale>
+#include <QMessageBox>
+#include <QPainter>
+#include <QScreen>
+#include <iostream>
+
+#include "shell/texts.h"
+
+namespace zelmo {
+namespace {
+
+constexpr int kTimerInterval = 500;
+const QColor kPanelColour(180, 180, 169);  // 11121844 as a Windows colour
+const QColor kValueColour(0, 64, 128);     // 8404992
+constexpr int kMaxEditLength = 6;
+
+// A UTF-8 text as a QString.
+QString q(const char* text) {
+    return QString::fromUtf8(text);
+}
+QString q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+// The window's font: "MS Sans Serif" 11 pixels high, or the nearest sans serif font installed.
+QFont windowFont() {
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(11);
+    return font;
+}
+
+// A label at (x, y) sized to its text.
+QLabel* autoLabel(const char* text, QWidget* parent, int x, int y) {
+    auto* label = new QLabel(q(text), parent);
+    label->adjustSize();
+    label->move(x, y);
+    return label;
+}
+
+// A fixed-width bold label for a path or a printer name, whose hint shows it in full.
+QLabel* valueLabel(QWidget* parent, const QRect& bounds) {
+    auto* label = new QLabel(q(texts::kNoData), parent);
+    label->setGeometry(bounds);
+    QFont font = label->font();
+    font.setBold(true);
+    label->setFont(font);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, kValueColour);
+    label->setPalette(palette);
+    return label;
+}
+
+// A bold edit for an offset, at most six characters long.
+QLineEdit* offsetEdit(QWidget* parent, const QRect& bounds) {
+    auto* edit = new QLineEdit(parent);
+    edit->setGeometry(bounds);
+    edit->setMaxLength(kMaxEditLength);
+    QFont font = edit->font();
+    font.setBold(true);
+    edit->setFont(font);
+    return edit;
+}
+
+// The tray and window icon: a small printer, drawn so that no image file is needed.
+QIcon printerIcon() {
+    QPixmap pixmap(32, 32);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setPen(QPen(Qt::black, 1));
+    painter.setBrush(Qt::white);
+    painter.drawRect(9, 3, 14, 10);
+    painter.setBrush(kPanelColour);
+    painter.drawRect(3, 12, 26, 12);
+    painter.setBrush(Qt::white);
+    painter.drawRect(8, 20, 16, 9);
+    painter.setBrush(kValueColour);
+    painter.drawRect(23, 15, 3, 2);
+    return QIcon(pixmap);
+}
+
+}  // namespace
+
+void QtExceptionDisplay::showException(const ZelmoError& error) {
+    const std::string message = exceptionMessage(error.what());
+    // Queued to the window's thread; dropped if the display is gone by then.
+    QMetaObject::invokeMethod(
+        this, [this, message] { showNow(message); }, Qt::QueuedConnection);
+}
+
+void QtExceptionDisplay::showNow(const std::string& message) {
+    QMessageBox::critical(nullptr, QStringLiteral("Zelmo"), q(message));
+}
+
+MainWindow::MainWindow(Printer& printer, const std::string& executablePath)
+    : QWidget(nullptr, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                           Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint) {
+    setObjectName(QStringLiteral("MainForm"));
+    setWindowTitle(q(texts::kCaption));
+    setWindowIcon(printerIcon());
+    setFont(windowFont());
+    setFixedSize(392, 215);
+    MainPanel = new QFrame(this);
+    MainPanel->setObjectName(QStringLiteral("MainPanel"));
+    MainPanel->setGeometry(5, 5, 382, 205);
+    MainPanel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    MainPanel->setAutoFillBackground(true);
+    QPalette palette = MainPanel->palette();
+    palette.setColor(QPalette::Window, kPanelColour);
+    MainPanel->setPalette(palette);
+    MainPanel->setFocusPolicy(Qt::StrongFocus);
+    createStatusGroup();
+    createSettingsGroup();
+    createPopupMenu();
+    createTrayIcon();
+    Timer.setInterval(kTimerInterval);
+    connect(&Timer, &QTimer::timeout, this, [this] { guarded([this] { form_->TimerTimer(); }); });
+    form_ = std::make_unique<TMainForm>(*this, printer, display_, executablePath);
+}
+
+MainWindow::~MainWindow() {
+    finish();
+}
+
+void MainWindow::createStatusGroup() {
+    GroupBox_Status = new QGroupBox(q(texts::kStatus), MainPanel);
+    GroupBox_Status->setGeometry(10, 7, 361, 92);
+    Label_MonSta = autoLabel(texts::kMonitoredFile, GroupBox_Status, 8, 17);
+    Label_Search = valueLabel(GroupBox_Status, QRect(17, 33, 321, 13));
+    Label2 = autoLabel(texts::kPrintsTo, GroupBox_Status, 8, 55);
+    Label_Printer = valueLabel(GroupBox_Status, QRect(17, 71, 321, 13));
+    for (auto [widget, name] :
+         {std::pair<QWidget*, const char*>{GroupBox_Status, "GroupBox_Status"},
+          {Label_MonSta, "Label_MonSta"},
+          {Label_Search, "Label_Search"},
+          {Label2, "Label2"},
+          {Label_Printer, "Label_Printer"}})
+        widget->setObjectName(QString::fromLatin1(name));
+}
+
+void MainWindow::createSettingsGroup() {
+    GroupBox2 = new QGroupBox(q(texts::kSettings), MainPanel);
+    GroupBox2->setGeometry(10, 105, 361, 89);
+    Label6 = autoLabel(texts::kOffsets, GroupBox2, 8, 20);
+    Label5 = autoLabel(texts::kX, GroupBox2, 16, 41);
+    Label5->setAlignment(Qt::AlignRight | Qt::AlignTop);
+    Edit_X = offsetEdit(GroupBox2, QRect(32, 37, 48, 21));
+    Label7 = autoLabel(texts::kY, GroupBox2, 16, 63);
+    Label7->setAlignment(Qt::AlignRight | Qt::AlignTop);
+    Edit_Y = offsetEdit(GroupBox2, QRect(32, 59, 48, 21));
+    Btn = new QPushButton(q(texts::kModify), GroupBox2);
+    Btn->setGeometry(278, 15, 75, 21);
+    SingleMode = new QCheckBox(q(texts::kSingleMode), GroupBox2);
+    SingleMode->setGeometry(153, 40, 128, 17);
+    PrintEngine = new QComboBox(GroupBox2);
+    for (const char* engine : texts::kEngines)
+        PrintEngine->addItem(q(engine));
+    PrintEngine->setGeometry(153, 59, 200, PrintEngine->sizeHint().height());
+    connect(Btn, &QPushButton::clicked, this, [this] { guarded([this] { form_->BtnClick(); }); });
+    for (auto [widget, name] : {std::pair<QWidget*, const char*>{GroupBox2, "GroupBox2"},
+                                {Label6, "Label6"},
+                                {Label5, "Label5"},
+                                {Edit_X, "Edit_X"},
+                                {Label7, "Label7"},
+                                {Edit_Y, "Edit_Y"},
+                                {Btn, "Btn"},
+                                {SingleMode, "SingleMode"},
+                                {PrintEngine, "PrintEngine"}})
+        widget->setObjectName(QString::fromLatin1(name));
+}
+
+void MainWindow::createPopupMenu() {
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    const auto item = [this](QMenu* menu, const char* text, void (TMainForm::*handler)()) {
+        QAction* action = menu->addAction(q(text));
+        connect(action, &QAction::triggered, this,
+                [this, handler] { guarded([this, handler] { ((*form_).*handler)(); }); });
+        return action;
+    };
+    SettingsItem = item(PopupMenu1, texts::kOpen, &TMainForm::SettingsItemClick);
+    PopupMenu1->setDefaultAction(SettingsItem);
+    PauseItem = item(PopupMenu1, texts::kPause, &TMainForm::PauseItemClick);
+    PauseItem->setCheckable(true);
+    QMenu* Test1 = PopupMenu1->addMenu(q(texts::kTest));
+    item(Test1, texts::kVectorTest, &TMainForm::Wektorowy1Click);
+    item(Test1, texts::kBitmapTest, &TMainForm::Bitmapowy1Click);
+    item(Test1, texts::kBitmapDiTest, &TMainForm::Bitmapowy181Click);
+    PopupMenu1->addSeparator();
+    item(PopupMenu1, texts::kExit, &TMainForm::Wycz1Click);
+    // The window's own popup menu is the tray's.
+    setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(this, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { PopupMenu1->popup(mapToGlobal(at)); });
+}
+
+void MainWindow::createTrayIcon() {
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) return;
+    tray_ = new QSystemTrayIcon(printerIcon(), this);
+    tray_->setContextMenu(PopupMenu1);
+    connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
+        if (r == QSystemTrayIcon::DoubleClick) guarded([this] { form_->SettingsItemClick(); });
+    });
+    tray_->show();
+}
+
+void MainWindow::start() {
+    // Centred on the desktop, as the window first appears.
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+    guarded([this] { form_->FormCreate(); });
+    if (!tray_) show();
+}
+
+void MainWindow::finish() {
+    if (!form_) return;
+    Timer.stop();
+    form_->FormDestroy();
+}
+
+void MainWindow::guarded(const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (const std::exception& error) {
+        display_.showNow(exceptionMessage(error.what()));
+    }
+}
+
+void MainWindow::minimizeToTray() {
+    // Without a tray the window stays where the user can reach it.
+    if (!tray_) return;
+    hide();
+    guarded([this] { form_->TrayIcon1Minimize(); });
+}
+
+void MainWindow::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange || !isMinimized()) return;
+    if (tray_) {
+        // Hidden from the taskbar as well: only the tray icon is left.
+        QMetaObject::invokeMethod(
+            this, [this] { minimizeToTray(); }, Qt::QueuedConnection);
+    } else {
+        guarded([this] { form_->TrayIcon1Minimize(); });
+    }
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    event->accept();
+    QApplication::quit();
+}
+
+void MainWindow::postMinimize() {
+    QMetaObject::invokeMethod(
+        this, [this] { minimizeToTray(); }, Qt::QueuedConnection);
+}
+
+void MainWindow::restoreWindow() {
+    showNormal();
+    raise();
+    activateWindow();
+}
+
+void MainWindow::closeWindow() {
+    close();
+}
+
+void MainWindow::setTimerEnabled(bool enabled) {
+    if (enabled)
+        Timer.start();
+    else
+        Timer.stop();
+}
+
+void MainWindow::setPauseChecked(bool checked) {
+    PauseItem->setChecked(checked);
+}
+
+void MainWindow::setMonitorStatus(const std::string& text) {
+    Label_MonSta->setText(q(text));
+    Label_MonSta->adjustSize();
+}
+
+void MainWindow::setLabelWithHint(HintLabel label, const std::string& text) {
+    QLabel* target = label == HintLabel::Label_Search ? Label_Search : Label_Printer;
+    target->setText(q(text));
+    target->setToolTip(q(text));
+}
+
+void MainWindow::setTrayHint(const std::string& text) {
+    if (tray_) tray_->setToolTip(q(text));
+}
+
+QLineEdit* MainWindow::edit(FocusTarget target) const {
+    return target == FocusTarget::Edit_Y ? Edit_Y : Edit_X;
+}
+
+void MainWindow::setEditText(FocusTarget target, const std::string& text) {
+    edit(target)->setText(q(text));
+}
+
+std::string MainWindow::editText(FocusTarget target) const {
+    return edit(target)->text().toStdString();
+}
+
+void MainWindow::setEngineIndex(int32_t index) {
+    PrintEngine->setCurrentIndex(index >= 0 && index < PrintEngine->count() ? index : -1);
+}
+
+int32_t MainWindow::engineIndex() const {
+    return PrintEngine->currentIndex();
+}
+
+void MainWindow::setSingleModeChecked(bool checked) {
+    SingleMode->setChecked(checked);
+}
+
+bool MainWindow::singleModeChecked() const {
+    return SingleMode->isChecked();
+}
+
+void MainWindow::setSettingsEnabled(bool enabled) {
+    for (QWidget* control : {static_cast<QWidget*>(Edit_X), static_cast<QWidget*>(Edit_Y),
+                             static_cast<QWidget*>(PrintEngine), static_cast<QWidget*>(SingleMode)})
+        control->setEnabled(enabled);
+}
+
+void MainWindow::setButtonCaption(const std::string& caption) {
+    Btn->setText(q(caption));
+}
+
+void MainWindow::setFocus(FocusTarget target) {
+    if (target == FocusTarget::MainPanel)
+        MainPanel->setFocus();
+    else
+        edit(target)->setFocus();
+}
+
+void MainWindow::showWarning(const std::string& text, const std::string& caption) {
+    QMessageBox::warning(this, q(caption), q(text));
+}
+
+char MainWindow::decimalSeparator() const {
+    const QString point = QLocale::system().decimalPoint();
+    return point.size() == 1 && point[0].unicode() < 0x80 ? static_cast<char>(point[0].unicode())
+                                                          : '.';
+}
+
+ConsoleView::ConsoleView(Printer& printer, const std::string& executablePath) {
+    Timer.setInterval(kTimerInterval);
+    connect(&Timer, &QTimer::timeout, this, [this] {
+        try {
+            form_->TimerTimer();
+        } catch (const ZelmoError& error) {
+            showException(error);
+        }
+    });
+    form_ = std::make_unique<TMainForm>(*this, printer, *this, executablePath);
+}
+
+ConsoleView::~ConsoleView() {
+    finish();
+}
+
+void ConsoleView::start() {
+    form_->FormCreate();
+}
+
+void ConsoleView::finish() {
+    Timer.stop();
+    if (form_) form_->FormDestroy();
+}
+
+void ConsoleView::showException(const ZelmoError& error) {
+    std::cerr << "Zelmo: " << exceptionMessage(error.what()) << std::endl;
+}
+
+void ConsoleView::closeWindow() {
+    QCoreApplication::quit();
+}
+
+void ConsoleView::setTimerEnabled(bool enabled) {
+    if (enabled)
+        Timer.start();
+    else
+        Timer.stop();
+}
+
+void ConsoleView::setLabelWithHint(HintLabel label, const std::string& text) {
+    const char* caption =
+        label == HintLabel::Label_Search ? texts::kMonitoredFile : texts::kPrintsTo;
+    std::cout << caption << ' ' << text << std::endl;
+}
+
+void ConsoleView::setEditText(FocusTarget edit, const std::string& text) {
+    (edit == FocusTarget::Edit_Y ? editY_ : editX_) = text;
+}
+
+std::string ConsoleView::editText(FocusTarget edit) const {
+    return edit == FocusTarget::Edit_Y ? editY_ : editX_;
+}
+
+void ConsoleView::showWarning(const std::string& text, const std::string& caption) {
+    std::cerr << caption << ": " << text << std::endl;
+}
+
+char ConsoleView::decimalSeparator() const {
+    const QString point = QLocale::system().decimalPoint();
+    return point.size() == 1 && point[0].unicode() < 0x80 ? static_cast<char>(point[0].unicode())
+                                                          : '.';
+}
+
+}  // namespace zelmo

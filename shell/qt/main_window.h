@@ -1,0 +1,153 @@
+// The Qt window of TMainForm: MainForm's controls, PopupMenu1, the tray icon and the timer; and
+// the console that stands in for it where there is no display.
+#pragma once
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "shell/Main.h"
+
+namespace zelmo {
+
+class Printer;
+
+// The application's standard exception display: a message box on the window's thread, whichever
+// thread the exception came from; the worker does not wait for it.
+class QtExceptionDisplay : public QObject, public ExceptionDisplay {
+    Q_OBJECT
+  public:
+    void showException(const ZelmoError& error) override;
+    // Shows what an event handler let escape, on the calling (window) thread.
+    void showNow(const std::string& message);
+};
+
+class MainWindow : public QWidget, public MainView {
+    Q_OBJECT
+  public:
+    MainWindow(Printer& printer, const std::string& executablePath);
+    ~MainWindow() override;
+
+    // FormCreate, then the window is shown unless it went to the tray.
+    void start();
+    // FormDestroy; the window is not used afterwards.
+    void finish();
+
+    TMainForm& form() { return *form_; }
+    bool hasTray() const { return tray_ != nullptr; }
+
+    // MainView
+    void postMinimize() override;
+    void restoreWindow() override;
+    void closeWindow() override;
+    void setTimerEnabled(bool enabled) override;
+    void setPauseChecked(bool checked) override;
+    void setMonitorStatus(const std::string& text) override;
+    void setLabelWithHint(HintLabel label, const std::string& text) override;
+    void setTrayHint(const std::string& text) override;
+    void setEditText(FocusTarget edit, const std::string& text) override;
+    std::string editText(FocusTarget edit) const override;
+    void setEngineIndex(int32_t index) override;
+    int32_t engineIndex() const override;
+    void setSingleModeChecked(bool checked) override;
+    bool singleModeChecked() const override;
+    void setSettingsEnabled(bool enabled) override;
+    void setButtonCaption(const std::string& caption) override;
+    void setFocus(FocusTarget target) override;
+    void showWarning(const std::string& text, const std::string& caption) override;
+    char decimalSeparator() const override;
+
+  protected:
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void createStatusGroup();
+    void createSettingsGroup();
+    void createPopupMenu();
+    void createTrayIcon();
+    // Runs an event handler; what escapes it goes to the exception display.
+    void guarded(const std::function<void()>& handler);
+    void minimizeToTray();
+    QLineEdit* edit(FocusTarget target) const;
+
+    QtExceptionDisplay display_;
+    QFrame* MainPanel = nullptr;
+    QGroupBox* GroupBox_Status = nullptr;
+    QLabel* Label_MonSta = nullptr;
+    QLabel* Label_Search = nullptr;
+    QLabel* Label2 = nullptr;
+    QLabel* Label_Printer = nullptr;
+    QGroupBox* GroupBox2 = nullptr;
+    QLabel* Label6 = nullptr;
+    QLabel* Label5 = nullptr;
+    QLineEdit* Edit_X = nullptr;
+    QLabel* Label7 = nullptr;
+    QLineEdit* Edit_Y = nullptr;
+    QPushButton* Btn = nullptr;
+    QCheckBox* SingleMode = nullptr;
+    QComboBox* PrintEngine = nullptr;
+    QMenu* PopupMenu1 = nullptr;
+    QAction* SettingsItem = nullptr;
+    QAction* PauseItem = nullptr;
+    QSystemTrayIcon* tray_ = nullptr;
+    QTimer Timer;
+    std::unique_ptr<TMainForm> form_;
+};
+
+// TMainForm without a display: the monitored file and the printer's name go to standard
+// output once, message boxes and exceptions to standard error.
+class ConsoleView : public QObject, public MainView, public ExceptionDisplay {
+    Q_OBJECT
+  public:
+    ConsoleView(Printer& printer, const std::string& executablePath);
+    ~ConsoleView() override;
+
+    void start();
+    void finish();
+    TMainForm& form() { return *form_; }
+
+    void showException(const ZelmoError& error) override;
+
+    void postMinimize() override {}
+    void restoreWindow() override {}
+    void closeWindow() override;
+    void setTimerEnabled(bool enabled) override;
+    void setPauseChecked(bool) override {}
+    void setMonitorStatus(const std::string&) override {}
+    void setLabelWithHint(HintLabel label, const std::string& text) override;
+    void setTrayHint(const std::string&) override {}
+    void setEditText(FocusTarget edit, const std::string& text) override;
+    std::string editText(FocusTarget edit) const override;
+    void setEngineIndex(int32_t index) override { engine_ = index; }
+    int32_t engineIndex() const override { return engine_; }
+    void setSingleModeChecked(bool checked) override { single_ = checked; }
+    bool singleModeChecked() const override { return single_; }
+    void setSettingsEnabled(bool) override {}
+    void setButtonCaption(const std::string&) override {}
+    void setFocus(FocusTarget) override {}
+    void showWarning(const std::string& text, const std::string& caption) override;
+    char decimalSeparator() const override;
+
+  private:
+    QTimer Timer;
+    std::string editX_;
+    std::string editY_;
+    int32_t engine_ = 0;
+    bool single_ = false;
+    std::unique_ptr<TMainForm> form_;
+};
+
+}  // namespace zelmo
