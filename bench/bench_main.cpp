@@ -1,0 +1,202 @@
+// zelmo_bench: the interpreter's throughput on generated jobs, against a memcpy of the same
+// bytes. --write-job NAME FILE writes one of the jobs instead (for memory checks).
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "bench/bench_jobs.h"
+#include "bench/discard_printer.h"
+#include "output/device_metrics.h"
+#include "pcl/interpreter.h"
+
+namespace zelmo::bench {
+namespace {
+
+struct JobKind {
+    std::function<std::vector<uint8_t>()> make;
+    int64_t pages;
+    int64_t glyphs;
+};
+
+const TextJobShape kText{};
+
+RasterJobShape raster(int x, int method) {
+    RasterJobShape shape;
+    shape.x = x;
+    shape.method = method;
+    return shape;
+}
+
+// The jobs by name; each is generated at its first use and kept for the rest of the run.
+const std::map<std::string, JobKind>& jobKinds() {
+    static const std::map<std::string, JobKind> kinds = {
+        {"raster_m0_aligned", {[] { return rasterJob(raster(0, 0)); }, 50, 0}},
+        {"raster_m0_unaligned", {[] { return rasterJob(raster(3, 0)); }, 50, 0}},
+        {"raster_m1_aligned", {[] { return rasterJob(raster(0, 1)); }, 50, 0}},
+        {"raster_m1_unaligned", {[] { return rasterJob(raster(3, 1)); }, 50, 0}},
+        {"text", {[] { return textJob(kText); }, kText.pages, textJobGlyphs(kText)}},
+    };
+    return kinds;
+}
+
+const std::vector<uint8_t>& job(const std::string& name) {
+    static std::map<std::string, std::vector<uint8_t>> cache;
+    auto it = cache.find(name);
+    if (it == cache.end()) it = cache.emplace(name, jobKinds().at(name).make()).first;
+    return it->second;
+}
+
+// Sheets are composed and then dropped, so only the composition is measured.
+struct DropSheets : SheetSink {
+    int64_t sheets = 0;
+    void beginDocument(const std::string&) override {}
+    void sheet(const Sheet&) override { ++sheets; }
+    void endDocument() override {}
+    void abortDocument() override {}
+};
+
+void setCounters(benchmark::State& state, const std::string& name) {
+    const JobKind& kind = jobKinds().at(name);
+    auto n = static_cast<double>(state.iterations());
+    using benchmark::Counter;
+    state.counters["bytes/s"] = Counter(n * job(name).size(), Counter::kIsRate);
+    state.counters["pages/s"] = Counter(n * kind.pages, Counter::kIsRate);
+    if (kind.glyphs > 0) state.counters["glyphs/s"] = Counter(n * kind.glyphs, Counter::kIsRate);
+}
+
+// Runs a whole job per iteration on printer, as the worker would.
+void runOn(benchmark::State& state, Printer& printer, const std::string& name) {
+    const std::vector<uint8_t>& bytes = job(name);
+    DeviceMetrics metrics;
+    queryDeviceMetrics(metrics, printer);
+    PrintRequest request;
+    std::atomic<int> testMode{0};
+    std::atomic<bool> terminated{false};
+    PclState pcl;
+    printer.setTitle("Kalvister II - wydruk.prn");
+    for (auto _ : state) {
+        JobEnv env{printer, metrics, request, testMode, terminated, bytes.data(), bytes.size()};
+        benchmark::DoNotOptimize(runJob(pcl, env));
+    }
+    setCounters(state, name);
+}
+
+void BM_Discard(benchmark::State& state, const std::string& name) {
+    DiscardPrinter printer(benchPrinter());
+    runOn(state, printer, name);
+}
+
+void BM_Simulated(benchmark::State& state, const std::string& name) {
+    SimulatedPrinter printer(benchPrinter());
+    printer.setRecordCalls(false);
+    DropSheets sink;
+    printer.setSheetSink(&sink);
+    runOn(state, printer, name);
+}
+
+// The baseline: copying the method-0 raster job's bytes once.
+void BM_Memcpy(benchmark::State& state) {
+    const std::string name = "raster_m0_aligned";
+    const std::vector<uint8_t>& bytes = job(name);
+    std::unique_ptr<uint8_t[]> target(new uint8_t[bytes.size()]);
+    std::memset(target.get(), 0, bytes.size());
+    for (auto _ : state) {
+        std::memcpy(target.get(), bytes.data(), bytes.size());
+        benchmark::ClobberMemory();
+    }
+    setCounters(state, name);
+}
+
+// The console table, then each run's bytes/s as a share of the memcpy baseline.
+class RatioReporter : public benchmark::ConsoleReporter {
+  public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            auto it = run.counters.find("bytes/s");
+            if (it == run.counters.end()) continue;
+            // Rate counters reach the reporter already divided by the run's time.
+            rows_.push_back({run.benchmark_name(), it->second.value, run.counters});
+        }
+    }
+    void Finalize() override {
+        ConsoleReporter::Finalize();
+        double baseline = 0;
+        for (const Row& r : rows_)
+            if (r.name.rfind("BM_Memcpy", 0) == 0) baseline = r.bytesPerSecond;
+        if (baseline <= 0) return;
+        std::printf("\n%-40s %10s %12s %12s %12s\n", "benchmark", "x memcpy", "MB/s", "pages/s",
+                    "glyphs/s");
+        for (const Row& r : rows_) {
+            std::printf("%-40s %10.3f %12.1f %12s %12s\n", r.name.c_str(),
+                        r.bytesPerSecond / baseline, r.bytesPerSecond / 1e6,
+                        rate(r, "pages/s").c_str(), rate(r, "glyphs/s").c_str());
+        }
+    }
+
+  private:
+    struct Row {
+        std::string name;
+        double bytesPerSecond;
+        benchmark::UserCounters counters;
+    };
+    std::string rate(const Row& r, const char* counter) const {
+        auto it = r.counters.find(counter);
+        if (it == r.counters.end()) return "";
+        char text[32];
+        std::snprintf(text, sizeof text, "%.4g", it->second.value);
+        return text;
+    }
+    std::vector<Row> rows_;
+};
+
+void registerAll() {
+    benchmark::RegisterBenchmark("BM_Memcpy/raster_m0_aligned", BM_Memcpy)
+        ->Unit(benchmark::kMillisecond);
+    for (const auto& [name, kind] : jobKinds()) {
+        benchmark::RegisterBenchmark(("BM_Discard/" + name).c_str(), BM_Discard, name)
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("BM_Simulated/" + name).c_str(), BM_Simulated, name)
+            ->Unit(benchmark::kMillisecond);
+    }
+}
+
+// --write-job NAME FILE: writes the named job; false when the name or the file is wrong.
+bool writeJob(const std::string& name, const std::string& path) {
+    if (!jobKinds().count(name)) {
+        std::cerr << "zelmo_bench: no job named " << name << "; jobs:";
+        for (const auto& kv : jobKinds())
+            std::cerr << ' ' << kv.first;
+        std::cerr << '\n';
+        return false;
+    }
+    const std::vector<uint8_t>& bytes = job(name);
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(out);
+}
+
+}  // namespace
+}  // namespace zelmo::bench
+
+int main(int argc, char** argv) {
+    if (argc == 4 && std::strcmp(argv[1], "--write-job") == 0)
+        return zelmo::bench::writeJob(argv[2], argv[3]) ? 0 : 1;
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    zelmo::bench::registerAll();
+    zelmo::bench::RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    return 0;
+}
