@@ -47,7 +47,8 @@ TEST(SoftFonts, DescriptorFields) {
 TEST(SoftFonts, TableHoldsAtMost256AndStaysInStep) {
     JobRun r;
     JobBuilder job;
-    for (int i = 0; i < 260; ++i) job.glyph(i % 256, 0, 0, 8, 1, {0xFF});
+    for (int i = 0; i < 260; ++i)
+        job.glyph(i % 256, 0, 0, 8, 1, {0xFF});
     job.esc("&k12.0H").text("ab");
     r.run(job);
     EXPECT_EQ(r.state.glyphTable.glyphCount, 256);
@@ -123,7 +124,8 @@ TEST(SoftFonts, OverlappingGlyphsShowTheUnion) {
 
 TEST(SoftFonts, ControlCodesAndSpaceAreNeverDrawn) {
     JobBuilder glyphs;
-    for (int code = 0; code <= 32; ++code) glyphs.glyph(code, 0, 50, 8, 1, {0xFF});
+    for (int code = 0; code <= 32; ++code)
+        glyphs.glyph(code, 0, 50, 8, 1, {0xFF});
     glyphs.byte(0x09).text(" ").byte(0x01);
     Page p(glyphs);
     ASSERT_NE(p.sheet, nullptr);
