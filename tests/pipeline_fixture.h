@@ -23,6 +23,7 @@
 #include "pipeline/handover.h"
 #include "pipeline/job_queue.h"
 #include "platform/portable/simulated_printer.h"
+#include "support/job_run.h"
 
 namespace zelmo::pipeline_test {
 
@@ -113,6 +114,18 @@ inline std::vector<int> printedJobs(const SimulatedPrinter& printer) {
     return numbers;
 }
 
+// The kind of each printer document in call order: T for a vector test page, J for a job.
+inline std::string documentKinds(const SimulatedPrinter& printer) {
+    std::string kinds;
+    for (const std::string& call : printer.calls()) {
+        if (call.rfind("begin", 0) == 0) kinds += '?';
+        if (kinds.empty() || kinds.back() != '?') continue;
+        if (call.rfind("line", 0) == 0) kinds.back() = 'T';
+        if (call.rfind("stretch", 0) == 0) kinds.back() = 'J';
+    }
+    return kinds;
+}
+
 // The window's displays: remembers what it was asked to show. The exception display runs on
 // the worker thread and may be held there by a gate.
 class RecordingDisplay : public ExceptionDisplay, public PrinterNameDisplay {
@@ -156,18 +169,10 @@ inline bool waitUntil(const std::function<bool()>& pred,
     return true;
 }
 
-inline SimulatedPrinterConfig smallPrinter() {
-    SimulatedPrinterConfig config;
-    config.width = 300;
-    config.height = 300;
-    config.dpi = 300;
-    return config;
-}
-
 // The whole pipeline in a temporary program folder; the test plays the window thread.
 struct Rig {
     TempDir dir;
-    SimulatedPrinter printer{smallPrinter()};
+    SimulatedPrinter printer{test::smallSheet()};
     DeviceMetrics metrics;
     HandOver state;
     RecordingDisplay display;
@@ -212,6 +217,8 @@ class Gate {
         arrived_.store(true);
         waitUntil([this] { return open_.load(); });
     }
+    // Notes an arrival without waiting.
+    void arrive() { arrived_.store(true); }
     bool arrived() const { return arrived_.load(); }
 
   private:

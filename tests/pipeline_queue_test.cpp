@@ -71,18 +71,6 @@ TEST(PipelineQueue, LeftoverQueueFileKeepsItsNumberAndIsNeverPrinted) {
     EXPECT_EQ(jobNumberOfFile(readFile(rig.path("Zelmo1.Prn"))), 1);
 }
 
-// The kind of each printer document in call order: T for a vector test page, J for a job.
-std::string documentKinds(const SimulatedPrinter& printer) {
-    std::string kinds;
-    for (const std::string& call : printer.calls()) {
-        if (call.rfind("begin", 0) == 0) kinds += '?';
-        if (kinds.empty() || kinds.back() != '?') continue;
-        if (call.rfind("line", 0) == 0) kinds.back() = 'T';
-        if (call.rfind("stretch", 0) == 0) kinds.back() = 'J';
-    }
-    return kinds;
-}
-
 TEST(PipelineQueue, TestPageGoesAheadOfAPendingJob) {
     Rig rig;
     rig.writeJob(numberedJob(4));
