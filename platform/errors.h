@@ -8,19 +8,19 @@ namespace zelmo {
 
 // Errors the worker catches and shows in a message box; the message is the text shown.
 class ZelmoError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
 // A refused or failed printer-object operation ("Printing in progress", ...).
 class PrinterError : public ZelmoError {
-public:
+  public:
     using ZelmoError::ZelmoError;
 };
 
 // A failure of the operating system or a platform service (files, print system).
 class PlatformError : public ZelmoError {
-public:
+  public:
     using ZelmoError::ZelmoError;
 };
 
