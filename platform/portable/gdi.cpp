@@ -35,6 +35,9 @@ namespace {
 
 // Larger images are refused like a failed allocation: no page of a real sheet comes near it.
 constexpr int64_t kMaxBitmapBytes = int64_t{256} << 20;
+// Bytes allocated past the last row, so the blit may read and write whole 64-bit words at any
+// byte of a row; what lies beyond the pixels it changes is written back as it was.
+constexpr int kSlack = 8;
 
 std::atomic<int> liveObjects{0};
 
@@ -45,7 +48,7 @@ BitmapObject& stockBitmap() {
         b->width = b->height = 1;
         b->stride = 2;
         b->stock = true;
-        b->bits.reset(new uint8_t[2]{0, 0});
+        b->bits.reset(new uint8_t[2 + kSlack]());
         return b;
     }();
     return *stock;
@@ -57,11 +60,12 @@ BitmapObject* allocate(int width, int height, int stride) {
     if (width <= 0 || height <= 0 || size > kMaxBitmapBytes) return nullptr;
     auto* b = new (std::nothrow) BitmapObject;
     if (!b) return nullptr;
-    b->bits.reset(new (std::nothrow) uint8_t[static_cast<size_t>(size)]);
+    b->bits.reset(new (std::nothrow) uint8_t[static_cast<size_t>(size) + kSlack]);
     if (!b->bits) {
         delete b;
         return nullptr;
     }
+    std::memset(b->bits.get() + size, 0, kSlack);
     b->width = width;
     b->height = height;
     b->stride = stride;
@@ -87,43 +91,58 @@ void fillBits(uint8_t* row, int x0, int x1, int v) {
     }
 }
 
-// Up to 57 bits from bit offset bit of a row of rowBytes bytes, at the top of the result.
-inline uint64_t loadBits(const uint8_t* row, int rowBytes, int bit, int count) {
-    int first = bit >> 3;
-    int bytes = ((bit & 7) + count + 7) >> 3;
-    if (first + bytes > rowBytes) bytes = rowBytes - first;
-    uint64_t acc = 0;
-    for (int j = 0; j < bytes; ++j)
-        acc |= uint64_t{row[first + j]} << (56 - 8 * j);
-    return acc << (bit & 7);
+// The 8 bytes at p as one number, the first byte most significant (the leftmost pixels).
+inline uint64_t loadBe64(const uint8_t* p) {
+    uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    v = __builtin_bswap64(v);
+#endif
+    return v;
+}
+
+inline void storeBe64(uint8_t* p, uint64_t v) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    v = __builtin_bswap64(v);
+#endif
+    std::memcpy(p, &v, sizeof v);
 }
 
 inline uint64_t topMask(int count) {
     return count >= 64 ? ~uint64_t{0} : ~(~uint64_t{0} >> count);
 }
 
-// Combines count source pixels into a destination row: where the source shows ink, the
-// destination becomes ink. srcWhite and dstWhite are the bit values that mean white.
-void andRow(uint8_t* dst, int dstBytes, int dx, const uint8_t* src, int srcBytes, int sx, int count,
-            int srcWhite, int dstWhite) {
-    constexpr int kChunk = 48;
-    for (int i = 0; i < count; i += kChunk) {
-        int k = std::min(kChunk, count - i);
-        uint64_t mask = topMask(k);
-        uint64_t s = loadBits(src, srcBytes, sx + i, k);
-        uint64_t ink = (srcWhite ? ~s : s) & mask;  // 1 where the source is ink
-        int db = dx + i;
-        int shift = db & 7;
-        uint64_t inkShifted = ink >> shift;
-        int first = db >> 3;
-        int bytes = (shift + k + 7) >> 3;
-        for (int j = 0; j < bytes && first + j < dstBytes; ++j) {
-            auto inkByte = static_cast<uint8_t>(inkShifted >> (56 - 8 * j));
-            if (dstWhite)
-                dst[first + j] &= static_cast<uint8_t>(~inkByte);
-            else
-                dst[first + j] |= inkByte;
+// 56 bits less the bit offset always fit one word after the shift to its top.
+constexpr int kChunk = 48;
+
+// Where the source shows ink, the destination becomes ink: count source pixels from bit sx of
+// src onto bit dx of dst. SrcWhite and DstWhite are the bit values that mean white. Both rows lie
+// in buffers with kSlack bytes after them, so 8-byte words from any byte of a row are safe.
+template <bool SrcWhite, bool DstWhite>
+inline void andChunk(uint8_t* dst, int dx, const uint8_t* src, int sx, uint64_t mask) {
+    uint64_t s = loadBe64(src + (sx >> 3)) << (sx & 7);
+    uint64_t ink = ((SrcWhite ? ~s : s) & mask) >> (dx & 7);  // 1 where the source is ink
+    uint8_t* out = dst + (dx >> 3);
+    uint64_t d = loadBe64(out);
+    storeBe64(out, DstWhite ? d & ~ink : d | ink);
+}
+
+// The rows of a clipped blit; a glyph row is narrower than a chunk and takes one word per row.
+template <bool SrcWhite, bool DstWhite>
+void andRows(uint8_t* out, std::ptrdiff_t outStep, const uint8_t* in, std::ptrdiff_t inStep, int dx,
+             int sx, int count, int64_t rows) {
+    for (int64_t r = 0;;) {
+        if (count <= kChunk) {
+            andChunk<SrcWhite, DstWhite>(out, dx, in, sx, topMask(count));
+        } else {
+            for (int i = 0; i < count; i += kChunk)
+                andChunk<SrcWhite, DstWhite>(out, dx + i, in, sx + i,
+                                             topMask(std::min(kChunk, count - i)));
         }
+        // Stepping stops at the last row: a bottom-up image's next row would lie before it.
+        if (++r == rows) break;
+        out += outStep;
+        in += inStep;
     }
 }
 
@@ -234,12 +253,20 @@ void bitBltSrcAnd(Dc dst, int x, int y, int width, int height, Dc src, int srcX,
     int64_t dx = x, sx = srcX, w = width;
     int64_t dy = y, sy = srcY, h = height;
     if (!clipSpan(dx, sx, w, d.width, s.width) || !clipSpan(dy, sy, h, d.height, s.height)) return;
-    int srcWhite = s.whiteBit(), dstWhite = d.whiteBit();
-    for (int64_t r = 0; r < h; ++r) {
-        andRow(d.row(static_cast<int>(dy + r)), d.stride, static_cast<int>(dx),
-               s.row(static_cast<int>(sy + r)), s.stride, static_cast<int>(sx), static_cast<int>(w),
-               srcWhite, dstWhite);
-    }
+    // Row pointers step down the image whichever way the rows lie in memory.
+    uint8_t* out = d.row(static_cast<int>(dy));
+    const uint8_t* in = s.row(static_cast<int>(sy));
+    std::ptrdiff_t outStep = d.bottomUp ? -d.stride : d.stride;
+    std::ptrdiff_t inStep = s.bottomUp ? -s.stride : s.stride;
+    auto blit = [&](auto rows) {
+        rows(out, outStep, in, inStep, static_cast<int>(dx), static_cast<int>(sx),
+             static_cast<int>(w), h);
+    };
+    bool srcWhite = s.whiteBit() != 0, dstWhite = d.whiteBit() != 0;
+    if (srcWhite && dstWhite) blit(andRows<true, true>);
+    if (srcWhite && !dstWhite) blit(andRows<true, false>);
+    if (!srcWhite && dstWhite) blit(andRows<false, true>);
+    if (!srcWhite && !dstWhite) blit(andRows<false, false>);
 }
 
 BitmapView viewSelectedBitmap(Dc dc) {
