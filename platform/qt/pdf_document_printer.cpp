@@ -20,29 +20,22 @@ namespace {
 const QRgb kBlack = qRgb(0, 0, 0);
 const QRgb kWhite = qRgb(255, 255, 255);
 
-// The source rectangle of a transfer as a 1-bit image whose colour table is exactly black and
-// white; pixels outside the bitmap are white. NOTSRCCOPY swaps the two colours.
+// The source rectangle of a transfer, inside the bitmap, as a 1-bit image whose colour table is
+// exactly black and white. NOTSRCCOPY swaps the two colours.
 QImage sourceImage(const gdi::BitmapView& view, int sx, int sy, int sw, int sh, bool invert) {
     QImage image(sw, sh, QImage::Format_Mono);
     image.setColorTable(
         {view.inkFor[0] != invert ? kBlack : kWhite, view.inkFor[1] != invert ? kBlack : kWhite});
-    // Fill with the index that means paper, so uncovered pixels stay white.
-    const int paper = (view.inkFor[0] != invert) ? 1 : 0;
-    image.fill(paper);
     for (int r = 0; r < sh; ++r) {
-        const int y = sy + r;
-        if (y < 0 || y >= view.height) continue;
-        const uint8_t* from = view.row(y);
+        const uint8_t* from = view.row(sy + r);
         uint8_t* to = image.scanLine(r);
-        if (sx == 0 && sw <= view.width) {
-            std::memcpy(to, from, static_cast<size_t>((sw + 7) / 8));
+        if (sx % 8 == 0) {
+            std::memcpy(to, from + sx / 8, static_cast<size_t>((sw + 7) / 8));
             continue;
         }
         for (int c = 0; c < sw; ++c) {
             const int x = sx + c;
-            if (x < 0 || x >= view.width) continue;
-            const int bit = (from[x >> 3] >> (7 - (x & 7))) & 1;
-            image.setPixel(c, r, static_cast<uint>(bit));
+            image.setPixel(c, r, static_cast<uint>((from[x >> 3] >> (7 - (x & 7))) & 1));
         }
     }
     return image;
@@ -150,7 +143,8 @@ void PdfDocumentPrinter::stretchBlt(int dx, int dy, int dw, int dh, gdi::Dc src,
     // Range check input: outside a document, or an empty span, draws nothing.
     if (!painter_ || dw == 0 || dh == 0 || sw <= 0 || sh <= 0) return;
     const gdi::BitmapView view = gdi::viewSelectedBitmap(src);
-    if (view.width <= 0 || view.height <= 0) return;
+    // Only the part of the source inside its bitmap can be read.
+    if (sx < 0 || sy < 0 || int64_t{sx} + sw > view.width || int64_t{sy} + sh > view.height) return;
     const QImage image = sourceImage(view, sx, sy, sw, sh, rop == Rop::NotSrcCopy);
     qreal x0, y0, scaleX, scaleY;
     spanTransform(dx, dw, x0, scaleX);

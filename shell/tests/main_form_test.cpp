@@ -1,0 +1,366 @@
+// TMainForm with a fake view: start-up, settings and their file, panel modes, pause, the test
+// items, and one job from the monitored file to the simulated printer.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+#include <thread>
+
+#include "platform/portable/simulated_printer.h"
+#include "shell/Main.h"
+#include "shell/texts.h"
+
+namespace zelmo {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A view that keeps what the form shows, behaving like the window's controls where it matters.
+class FakeView : public MainView {
+  public:
+    char separator = '.';
+    bool timer = false;
+    bool pauseChecked = false;
+    bool settingsEnabled = true;
+    std::string monitorStatus, labelSearch, labelPrinter, trayHint, button;
+    std::string editX, editY;
+    int32_t engine = -1;
+    bool single = false;
+    FocusTarget focus = FocusTarget::MainPanel;
+    std::vector<std::string> warnings;
+    int minimizePosts = 0, restores = 0, closes = 0;
+
+    void postMinimize() override { ++minimizePosts; }
+    void restoreWindow() override { ++restores; }
+    void closeWindow() override { ++closes; }
+    void setTimerEnabled(bool enabled) override { timer = enabled; }
+    void setPauseChecked(bool checked) override { pauseChecked = checked; }
+    void setMonitorStatus(const std::string& text) override { monitorStatus = text; }
+    void setLabelWithHint(HintLabel label, const std::string& text) override {
+        (label == HintLabel::Label_Search ? labelSearch : labelPrinter) = text;
+    }
+    void setTrayHint(const std::string& text) override { trayHint = text; }
+    void setEditText(FocusTarget edit, const std::string& text) override {
+        (edit == FocusTarget::Edit_Y ? editY : editX) = text;
+    }
+    std::string editText(FocusTarget edit) const override {
+        return edit == FocusTarget::Edit_Y ? editY : editX;
+    }
+    // A drop-down list of three items selects nothing for an index it does not have.
+    void setEngineIndex(int32_t index) override { engine = index >= 0 && index < 3 ? index : -1; }
+    int32_t engineIndex() const override { return engine; }
+    void setSingleModeChecked(bool checked) override { single = checked; }
+    bool singleModeChecked() const override { return single; }
+    void setSettingsEnabled(bool enabled) override { settingsEnabled = enabled; }
+    void setButtonCaption(const std::string& caption) override { button = caption; }
+    void setFocus(FocusTarget target) override { focus = target; }
+    void showWarning(const std::string& text, const std::string& caption) override {
+        warnings.push_back(caption + ": " + text);
+    }
+    char decimalSeparator() const override { return separator; }
+};
+
+class RecordingDisplay : public ExceptionDisplay {
+  public:
+    void showException(const ZelmoError& error) override { messages.push_back(error.what()); }
+    std::vector<std::string> messages;
+};
+
+// A temporary program folder with the form's program in it, removed afterwards.
+class MainFormTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/zelmo-shell-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir = pattern;
+    }
+    void TearDown() override {
+        form.reset();
+        fs::remove_all(dir);
+    }
+    // Creates the form (optionally over a settings file with the given text) and runs
+    // FormCreate.
+    void create(const std::string& ini = "") {
+        if (!ini.empty()) std::ofstream(settingsPath()) << ini;
+        form = std::make_unique<TMainForm>(view, printer, display, dir + "/zelmo");
+        form->FormCreate();
+    }
+    std::string settingsPath() const { return dir + "/Zelmo.ini"; }
+    std::string settingsText() const {
+        std::ifstream in(settingsPath());
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+    // Types x and y into the edits and presses the button twice (edit, then save).
+    void save(const std::string& x, const std::string& y = "0") {
+        form->BtnClick();
+        view.editX = x;
+        view.editY = y;
+        form->BtnClick();
+    }
+
+    std::string dir;
+    FakeView view;
+    SimulatedPrinter printer;
+    RecordingDisplay display;
+    std::unique_ptr<TMainForm> form;
+};
+
+TEST_F(MainFormTest, FirstRunShowsDefaultsAndSavingCreatesTheFile) {
+    create();
+    EXPECT_EQ(view.minimizePosts, 1);
+    EXPECT_EQ(form->programDir(), dir + "/");
+    EXPECT_EQ(view.labelSearch, dir + "/Wydruk.prn");
+    EXPECT_EQ(view.monitorStatus, "Monitorowanie pliku:");
+    EXPECT_TRUE(view.timer);
+    EXPECT_FALSE(view.pauseChecked);
+    EXPECT_EQ(view.trayHint, "Kalvister II - Monitor Wydruków (wersja 3.1.0)");
+    EXPECT_EQ(view.editX, "0.0");
+    EXPECT_EQ(view.editY, "0.0");
+    EXPECT_EQ(view.engine, 0);
+    EXPECT_FALSE(view.single);
+    EXPECT_FALSE(view.settingsEnabled);
+    EXPECT_EQ(view.button, "&Modyfikuj");
+    EXPECT_FALSE(fs::exists(settingsPath()));
+
+    form->BtnClick();
+    EXPECT_EQ(form->panelMode(), PanelMode::editMode);
+    EXPECT_TRUE(view.settingsEnabled);
+    EXPECT_EQ(view.button, "&Zapisz");
+    EXPECT_EQ(view.focus, FocusTarget::Edit_X);
+    form->BtnClick();
+    EXPECT_EQ(form->panelMode(), PanelMode::displayMode);
+    EXPECT_EQ(view.focus, FocusTarget::MainPanel);
+    EXPECT_EQ(settingsText(), "[User]\nUserX=0\nUserY=0\nUserPE=0\nUserSM=0\n");
+}
+
+struct SavedOffset {
+    char separator;
+    std::string typed;
+    int32_t tenths;
+    std::string shown;
+};
+
+TEST_F(MainFormTest, TypedOffsetsAreSavedInTenthsAndShownWithOneDecimal) {
+    const SavedOffset cases[] = {
+        {'.', "1000", 9999, "999.9"},      {'.', "-1000", -9999, "-999.9"},
+        {'.', "0.25", 2, "0.2"},           {'.', "0.75", 8, "0.8"},
+        {'.', "-0.25", -2, "-0.2"},        {'.', "12.34", 123, "12.3"},
+        {'.', " 5 ", 50, "5.0"},           {'.', ".5", 5, "0.5"},
+        {'.', "1e2", 1000, "100.0"},       {',', "0,75", 8, "0,8"},
+        {',', "-999,95", -9999, "-999,9"}, {'.', "-0.04", 0, "0.0"},
+    };
+    create();
+    for (const SavedOffset& c : cases) {
+        SCOPED_TRACE(c.typed);
+        view.separator = c.separator;
+        save(c.typed, c.typed);
+        EXPECT_EQ(form->offsetX(), c.tenths);
+        EXPECT_EQ(form->offsetY(), c.tenths);
+        EXPECT_EQ(view.editX, c.shown);
+        EXPECT_NE(settingsText().find("UserX=" + std::to_string(c.tenths) + "\n"),
+                  std::string::npos);
+        EXPECT_TRUE(view.warnings.empty());
+    }
+}
+
+TEST_F(MainFormTest, AnUnparsableValueKeepsEditModeAndStoresNothing) {
+    struct Case {
+        std::string x, y;
+        FocusTarget focus;
+    };
+    const Case cases[] = {
+        {"abc", "1", FocusTarget::Edit_X},   {"", "1", FocusTarget::Edit_X},
+        {"1.2.3", "1", FocusTarget::Edit_X}, {"0,5", "1", FocusTarget::Edit_X},
+        {"-", "1", FocusTarget::Edit_X},     {"1", "2x", FocusTarget::Edit_Y},
+        {"1", "1e", FocusTarget::Edit_Y},
+    };
+    create("[User]\nUserX=15\n");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.x + " / " + c.y);
+        view.warnings.clear();
+        save(c.x, c.y);
+        EXPECT_EQ(form->panelMode(), PanelMode::editMode);
+        EXPECT_EQ(view.focus, c.focus);
+        ASSERT_EQ(view.warnings.size(), 1u);
+        EXPECT_EQ(view.warnings[0], "Kalvister II - Monitor Wydruków: Nieprawidłowa wartość.");
+        EXPECT_EQ(form->offsetX(), 15);
+        EXPECT_EQ(settingsText(), "[User]\nUserX=15\n");
+        form->TrayIcon1Minimize();  // back to displayMode for the next case
+    }
+}
+
+TEST_F(MainFormTest, MinimisingWhileEditingDiscardsTheEdits) {
+    create("[User]\nUserX=-25\nUserY=30\nUserPE=1\nUserSM=1\n");
+    form->BtnClick();
+    view.editX = "7";
+    view.engine = 2;
+    view.single = false;
+    form->TrayIcon1Minimize();
+    EXPECT_EQ(form->panelMode(), PanelMode::displayMode);
+    EXPECT_EQ(view.editX, "-2.5");
+    EXPECT_EQ(view.editY, "3.0");
+    EXPECT_EQ(view.engine, 1);
+    EXPECT_TRUE(view.single);
+    EXPECT_FALSE(view.settingsEnabled);
+    EXPECT_EQ(form->offsetX(), -25);
+    // In displayMode minimising changes nothing.
+    form->TrayIcon1Minimize();
+    EXPECT_EQ(form->panelMode(), PanelMode::displayMode);
+}
+
+TEST_F(MainFormTest, PauseAndResumeSwitchTheTimerAndTheTexts) {
+    create();
+    form->PauseItemClick();
+    EXPECT_FALSE(view.timer);
+    EXPECT_FALSE(form->timerEnabled());
+    EXPECT_TRUE(view.pauseChecked);
+    EXPECT_EQ(view.monitorStatus, "Wstrzymane monitorowanie pliku:");
+    form->PauseItemClick();
+    EXPECT_TRUE(view.timer);
+    EXPECT_FALSE(view.pauseChecked);
+    EXPECT_EQ(view.monitorStatus, "Monitorowanie pliku:");
+}
+
+TEST_F(MainFormTest, SettingsAreReadAsTheFileHoldsThem) {
+    struct Case {
+        std::string ini;
+        int32_t x, y, engine;
+        bool single;
+    };
+    const Case cases[] = {
+        {"[User]\nUserX=99999\nUserY=-99999\n", 9999, -9999, 0, false},
+        {"[user]\nuserx=-12\nUSERY=7\nUserPE=2\nUserSM=5\n", -12, 7, 2, true},
+        {"[User]\nUserX=abc\nUserY=0x10\nUserPE=-1\nUserSM=0\n", 0, 16, -1, false},
+        {"[Other]\nUserX=5\n", 0, 0, 0, false},
+        {"[User]\nUserPE=7\n", 0, 0, 7, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.ini);
+        std::ofstream(settingsPath()) << c.ini;
+        FakeView fresh;
+        TMainForm other(fresh, printer, display, dir + "/zelmo");
+        other.FormCreate();
+        EXPECT_EQ(other.offsetX(), c.x);
+        EXPECT_EQ(other.offsetY(), c.y);
+        EXPECT_EQ(other.engine(), c.engine);
+        EXPECT_EQ(other.singleMode(), c.single);
+    }
+}
+
+TEST_F(MainFormTest, SavingKeepsTheFilesOtherSectionsKeysAndComments) {
+    create(
+        "; Zelmo settings\n[Paths]\nSpool=/var/tmp\n\n[User]\n; offsets in tenths\nUserX=3\n"
+        "Extra=keep me\n");
+    save("1.5", "-2");
+    const std::string text = settingsText();
+    for (const char* kept : {"; Zelmo settings", "[Paths]", "Spool=/var/tmp", "; offsets in tenths",
+                             "Extra=keep me", "UserX=15", "UserY=-20", "UserPE=0", "UserSM=0"})
+        EXPECT_NE(text.find(kept), std::string::npos) << kept << " missing from\n" << text;
+    EXPECT_EQ(text.find("UserX=3"), std::string::npos);
+}
+
+TEST_F(MainFormTest, AnEngineOutsideTheListIsKeptAndHandedToTheWorker) {
+    create("[User]\nUserPE=7\nUserSM=1\n");
+    EXPECT_EQ(form->engine(), 7);
+    EXPECT_EQ(view.engine, -1);  // the list shows nothing selected
+    std::ofstream(dir + "/Wydruk.prn") << "\f";
+    form->TimerTimer();
+    ASSERT_NE(form->handOver(), nullptr);
+    EXPECT_EQ(form->handOver()->PrintRequest.engine, 7);
+    EXPECT_EQ(form->handOver()->PrintRequest.singleMode, 1);
+    // Saving without choosing an engine stores what the list shows: none.
+    save("0");
+    EXPECT_EQ(form->engine(), -1);
+    EXPECT_NE(settingsText().find("UserPE=-1"), std::string::npos);
+}
+
+TEST_F(MainFormTest, TestItemsRequestTheirPageAndMenuItemsReachTheView) {
+    create();
+    const std::pair<void (TMainForm::*)(), int> items[] = {
+        {&TMainForm::Wektorowy1Click, 1},
+        {&TMainForm::Bitmapowy1Click, 2},
+        {&TMainForm::Bitmapowy181Click, 3},
+    };
+    for (auto [item, mode] : items) {
+        ((*form).*item)();
+        EXPECT_EQ(form->handOver()->TestMode.load(), mode);
+    }
+    form->SettingsItemClick();
+    form->Wycz1Click();
+    EXPECT_EQ(view.restores, 1);
+    EXPECT_EQ(view.closes, 1);
+}
+
+// Ticks the form until done() holds, for at most a generous while.
+template <typename Done>
+bool tickUntil(TMainForm& form, Done done) {
+    for (int i = 0; i < 3000 && !done(); ++i) {
+        form.TimerTimer();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return done();
+}
+
+TEST_F(MainFormTest, AJobWrittenBesideTheProgramIsPrintedAndRetired) {
+    create();
+    std::ofstream(dir + "/Wydruk.prn") << "\x1b*t300R\x1b*b0M\x1b*b2W\xff\x0f\f";
+    ASSERT_TRUE(tickUntil(*form, [&] { return fs::exists(dir + "/Zelmo1.Prn"); }));
+    // Retired at a tick that found the worker idle: the worker is done with the printer.
+    ASSERT_TRUE(tickUntil(*form, [&] { return form->monitor()->queue().pendingCount == 0; }));
+    EXPECT_FALSE(fs::exists(dir + "/Zelmo1.Prn"));
+    EXPECT_FALSE(fs::exists(dir + "/Wydruk.prn"));
+    EXPECT_EQ(view.labelPrinter, printer.config().name);
+    ASSERT_EQ(printer.memory().printedSheets().size(), 1u);
+    EXPECT_EQ(printer.memory().documents.at(0).title, "Kalvister II - wydruk.prn");
+    EXPECT_TRUE(display.messages.empty());
+}
+
+TEST_F(MainFormTest, ExitingLeavesQueuedJobsOnDisk) {
+    // The first job holds the worker inside its document until the test lets it go.
+    std::mutex lock;
+    std::condition_variable released;
+    bool release = false;
+    std::atomic<bool> printing{false};
+    printer.setStartDocHook([&](int) {
+        printing = true;
+        std::unique_lock<std::mutex> guard(lock);
+        released.wait(guard, [&] { return release; });
+    });
+    create();
+    std::ofstream(dir + "/Wydruk.prn") << "\x1b*t300R\f";
+    ASSERT_TRUE(tickUntil(*form, [&] { return printing.load(); }));
+    for (const char* queued : {"/Zelmo2.Prn", "/Zelmo3.Prn"}) {
+        std::ofstream(dir + "/Wydruk.prn") << "\f";
+        ASSERT_TRUE(tickUntil(*form, [&] { return fs::exists(dir + queued); }));
+    }
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        release = true;
+    }
+    released.notify_all();
+    form->FormDestroy();
+    EXPECT_FALSE(view.timer);
+    EXPECT_EQ(form->handOver(), nullptr);
+    EXPECT_TRUE(fs::exists(dir + "/Zelmo2.Prn"));
+    EXPECT_TRUE(fs::exists(dir + "/Zelmo3.Prn"));
+}
+
+TEST(ExceptionMessage, EndsWithPunctuation) {
+    EXPECT_EQ(exceptionMessage("Printing in progress"), "Printing in progress.");
+    EXPECT_EQ(exceptionMessage("Done."), "Done.");
+    EXPECT_EQ(exceptionMessage("Why?"), "Why?.");
+    EXPECT_EQ(exceptionMessage("Path /tmp/"), "Path /tmp/.");
+    EXPECT_EQ(exceptionMessage(""), "");
+}
+
+}  // namespace
+}  // namespace zelmo

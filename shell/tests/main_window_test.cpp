@@ -1,0 +1,166 @@
+// The Qt window offscreen: caption, client size, controls, texts, colours and PopupMenu1.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <filesystem>
+
+#include "platform/portable/simulated_printer.h"
+#include "shell/qt/main_window.h"
+
+namespace zelmo {
+namespace {
+
+namespace fs = std::filesystem;
+
+class MainWindowTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/zelmo-window-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir = pattern;
+        window = std::make_unique<MainWindow>(printer, dir + "/zelmo");
+        window->start();
+    }
+    void TearDown() override {
+        window->finish();
+        window.reset();
+        fs::remove_all(dir);
+    }
+    template <typename T>
+    T* child(const char* name) const {
+        return window->findChild<T*>(QString::fromLatin1(name));
+    }
+
+    std::string dir;
+    SimulatedPrinter printer;
+    std::unique_ptr<MainWindow> window;
+};
+
+TEST_F(MainWindowTest, CaptionClientSizeAndFrame) {
+    EXPECT_EQ(window->windowTitle().toStdString(),
+              "Kalvister II - Monitor Wydruków (wersja 3.1.0)");
+    EXPECT_EQ(window->size(), QSize(392, 215));
+    EXPECT_EQ(window->minimumSize(), window->maximumSize());
+    EXPECT_FALSE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(window->windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_EQ(window->font().pixelSize(), 11);
+    // Offscreen there is no tray, so the window stays shown.
+    EXPECT_FALSE(window->hasTray());
+    EXPECT_TRUE(window->isVisible());
+}
+
+TEST_F(MainWindowTest, ControlsSitWhereTheLayoutPutsThem) {
+    struct Control {
+        const char* name;
+        const char* parent;
+        QRect bounds;  // width 0: sized to its text
+        const char* text;
+    };
+    const Control controls[] = {
+        {"MainPanel", "MainForm", {5, 5, 382, 205}, ""},
+        {"GroupBox_Status", "MainPanel", {10, 7, 361, 92}, "Status"},
+        {"Label_MonSta", "GroupBox_Status", {8, 17, 0, 0}, "Monitorowanie pliku:"},
+        {"Label_Search", "GroupBox_Status", {17, 33, 321, 13}, nullptr},
+        {"Label2", "GroupBox_Status", {8, 55, 0, 0}, "Wydruki na:"},
+        {"Label_Printer", "GroupBox_Status", {17, 71, 321, 13}, nullptr},
+        {"GroupBox2", "MainPanel", {10, 105, 361, 89}, "Ustawienia"},
+        {"Label6", "GroupBox2", {8, 20, 0, 0}, "Przesunięcia [mm]:"},
+        {"Label5", "GroupBox2", {16, 41, 0, 0}, "X:"},
+        {"Edit_X", "GroupBox2", {32, 37, 48, 21}, "0.0"},
+        {"Label7", "GroupBox2", {16, 63, 0, 0}, "Y:"},
+        {"Edit_Y", "GroupBox2", {32, 59, 48, 21}, "0.0"},
+        {"Btn", "GroupBox2", {278, 15, 75, 21}, "&Modyfikuj"},
+        {"SingleMode", "GroupBox2", {153, 40, 128, 17}, "Tryb pojedyńczy"},
+        {"PrintEngine", "GroupBox2", {153, 59, 200, 0}, "Domyślny Mechanizm Wydruku"},
+    };
+    for (const Control& c : controls) {
+        SCOPED_TRACE(c.name);
+        QWidget* widget = child<QWidget>(c.name);
+        ASSERT_NE(widget, nullptr);
+        EXPECT_EQ(widget->parentWidget()->objectName().toStdString(), c.parent);
+        EXPECT_EQ(widget->pos(), c.bounds.topLeft());
+        if (c.bounds.width() > 0) {
+            EXPECT_EQ(widget->width(), c.bounds.width());
+        }
+        if (c.bounds.height() > 0) {
+            EXPECT_EQ(widget->height(), c.bounds.height());
+        }
+        if (!c.text) continue;
+        QString text;
+        if (auto* label = qobject_cast<QLabel*>(widget)) text = label->text();
+        if (auto* group = qobject_cast<QGroupBox*>(widget)) text = group->title();
+        if (auto* edit = qobject_cast<QLineEdit*>(widget)) text = edit->text();
+        if (auto* button = qobject_cast<QAbstractButton*>(widget)) text = button->text();
+        if (auto* combo = qobject_cast<QComboBox*>(widget)) text = combo->currentText();
+        EXPECT_EQ(text.toStdString(), c.text);
+    }
+}
+
+TEST_F(MainWindowTest, ValueLabelsEditsAndListLookAsTheLayoutSays) {
+    const QString monitored = QString::fromStdString(dir + "/Wydruk.prn");
+    auto* search = child<QLabel>("Label_Search");
+    EXPECT_EQ(search->text(), monitored);
+    EXPECT_EQ(search->toolTip(), monitored);
+    EXPECT_EQ(child<QLabel>("Label_Printer")->text().toStdString(), "Brak danych");
+    for (const char* name : {"Label_Search", "Label_Printer"}) {
+        auto* label = child<QLabel>(name);
+        EXPECT_TRUE(label->font().bold()) << name;
+        EXPECT_EQ(label->palette().color(QPalette::WindowText), QColor(0, 64, 128)) << name;
+    }
+    EXPECT_EQ(child<QWidget>("MainPanel")->palette().color(QPalette::Window),
+              QColor(180, 180, 169));
+    for (const char* name : {"Edit_X", "Edit_Y"}) {
+        auto* edit = child<QLineEdit>(name);
+        EXPECT_EQ(edit->maxLength(), 6) << name;
+        EXPECT_TRUE(edit->font().bold()) << name;
+        EXPECT_FALSE(edit->isEnabled()) << name;
+    }
+    auto* engines = child<QComboBox>("PrintEngine");
+    ASSERT_EQ(engines->count(), 3);
+    EXPECT_EQ(engines->itemText(1).toStdString(), "Alternatywny Mechanizm Wydruku");
+    EXPECT_EQ(engines->itemText(2).toStdString(), "Specjalny Mechanizm HP845c");
+    EXPECT_FALSE(engines->isEnabled());
+    EXPECT_FALSE(child<QCheckBox>("SingleMode")->isEnabled());
+
+    child<QPushButton>("Btn")->click();
+    EXPECT_EQ(child<QPushButton>("Btn")->text().toStdString(), "&Zapisz");
+    EXPECT_TRUE(child<QLineEdit>("Edit_X")->isEnabled());
+    EXPECT_TRUE(engines->isEnabled());
+}
+
+TEST_F(MainWindowTest, PopupMenuItemsAndPause) {
+    auto* menu = child<QMenu>("PopupMenu1");
+    ASSERT_NE(menu, nullptr);
+    std::vector<std::string> items;
+    for (QAction* action : menu->actions())
+        items.push_back(action->isSeparator() ? "-" : action->text().toStdString());
+    EXPECT_EQ(items, (std::vector<std::string>{"Otwórz", "&Wstrzymaj", "Test", "-", "Zakończ"}));
+    EXPECT_EQ(menu->defaultAction(), menu->actions().at(0));
+    QMenu* tests = menu->actions().at(2)->menu();
+    ASSERT_NE(tests, nullptr);
+    std::vector<std::string> testItems;
+    for (QAction* action : tests->actions())
+        testItems.push_back(action->text().toStdString());
+    EXPECT_EQ(testItems, (std::vector<std::string>{"Wektorowy", "Bitmapowy", "Bitmapowy DI"}));
+
+    QAction* pause = menu->actions().at(1);
+    EXPECT_TRUE(pause->isCheckable());
+    pause->trigger();
+    EXPECT_TRUE(pause->isChecked());
+    EXPECT_FALSE(window->form().timerEnabled());
+    EXPECT_EQ(child<QLabel>("Label_MonSta")->text().toStdString(),
+              "Wstrzymane monitorowanie pliku:");
+    tests->actions().at(2)->trigger();
+    EXPECT_EQ(window->form().handOver()->TestMode.load(), 3);
+}
+
+}  // namespace
+}  // namespace zelmo

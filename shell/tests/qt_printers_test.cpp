@@ -1,0 +1,269 @@
+// The Linux printer objects: the PDF folder printer's files, the fallback when CUPS is absent,
+// and StretchBlt on a PDF page, rasterised by Ghostscript, against the simulated printer.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <vector>
+
+#include "platform/errors.h"
+#include "platform/gdi.h"
+#include "platform/portable/simulated_printer.h"
+#include "platform/qt/qt_printers.h"
+#include "shell/tests/pnm.h"
+
+namespace zelmo {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A temporary folder, removed with everything in it.
+struct TempDir {
+    std::string path;
+    TempDir() {
+        char pattern[] = "/tmp/zelmo-printers-XXXXXX";
+        path = mkdtemp(pattern) ? pattern : "";
+    }
+    ~TempDir() { fs::remove_all(path); }
+};
+
+// The files in folder, by name.
+std::vector<std::string> filesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    if (!fs::exists(folder)) return names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Prints one empty document on printer.
+void printEmptyDocument(Printer& printer) {
+    printer.beginDoc();
+    printer.endDoc();
+}
+
+TEST(PdfFolderPrinter, EachDocumentIsANewFileAndAnAbortedOneLeavesNone) {
+    TempDir dir;
+    const std::string folder = dir.path + "/Wydruki";
+    PdfFolderPrinter printer(folder);
+    printer.setTitle("Kalvister II - wydruk.prn");
+    EXPECT_EQ(printer.printerName(), folder);
+    EXPECT_FALSE(printer.canCopy());
+
+    printer.beginDoc();
+    printer.newPage();
+    printer.abort();
+    EXPECT_TRUE(printer.aborted());
+    EXPECT_TRUE(filesIn(folder).empty());
+
+    fs::create_directory(folder);
+    std::ofstream(folder + "/Kalvister II - wydruk 1.pdf") << "not ours";
+    printEmptyDocument(printer);
+    printEmptyDocument(printer);
+    EXPECT_EQ(filesIn(folder), (std::vector<std::string>{"Kalvister II - wydruk 1.pdf",
+                                                         "Kalvister II - wydruk 2.pdf",
+                                                         "Kalvister II - wydruk 3.pdf"}));
+    std::ifstream kept(folder + "/Kalvister II - wydruk 1.pdf");
+    std::string text;
+    std::getline(kept, text);
+    EXPECT_EQ(text, "not ours");
+    std::ifstream made(folder + "/Kalvister II - wydruk 2.pdf");
+    std::getline(made, text);
+    EXPECT_EQ(text.substr(0, 5), "%PDF-");
+}
+
+TEST(PdfFolderPrinter, IsA4At600DpiAllPrintable) {
+    PdfFolderPrinter printer("/nonexistent/Wydruki");
+    PrinterCanvas* dc = printer.deviceContext();
+    ASSERT_NE(dc, nullptr);
+    const std::pair<DeviceCap, int> caps[] = {
+        {DeviceCap::HorzRes, 4960},       {DeviceCap::VertRes, 7016},
+        {DeviceCap::PhysicalWidth, 4960}, {DeviceCap::PhysicalHeight, 7016},
+        {DeviceCap::PhysicalOffsetX, 0},  {DeviceCap::PhysicalOffsetY, 0},
+        {DeviceCap::LogPixelsX, 600},     {DeviceCap::LogPixelsY, 600},
+    };
+    for (auto [cap, value] : caps)
+        EXPECT_EQ(dc->deviceCaps(cap), value);
+}
+
+TEST(PdfFolderPrinter, AnUnwritableFolderIsThePrintersError) {
+    PdfFolderPrinter printer("/proc/zelmo-cannot-be-here/Wydruki");
+    printer.beginDoc();
+    EXPECT_THROW(printer.endDoc(), PrinterError);
+    EXPECT_FALSE(printer.printing());
+}
+
+TEST(DefaultPrinter, WithoutACupsServerItIsThePdfFolder) {
+    TempDir dir;
+    const char* saved = getenv("CUPS_SERVER");
+    const std::string old = saved ? saved : "";
+    setenv("CUPS_SERVER", (dir.path + "/no-cups.sock").c_str(), 1);
+    auto printer = openDefaultPrinter(dir.path + "/Wydruki");
+    saved ? setenv("CUPS_SERVER", old.c_str(), 1) : unsetenv("CUPS_SERVER");
+    ASSERT_NE(dynamic_cast<PdfFolderPrinter*>(printer.get()), nullptr);
+    EXPECT_EQ(printer->printerName(), dir.path + "/Wydruki");
+}
+
+// --- StretchBlt on a PDF page against the simulated printer ---------------------------------
+
+// At 72 dpi a device pixel is a PDF point, so the page size is exact. Margins on every side.
+constexpr int kWidth = 200, kHeight = 120, kDpi = 72;
+constexpr int kLeft = 10, kTop = 6, kRight = 4, kBottom = 8;
+
+// Source pixel (x, y) of the test pattern is ink.
+bool patternInk(int x, int y) {
+    return (x * 3 + y * 5) % 7 < 3 || x == 0 || y == 0;
+}
+
+// A 13 x 7 monochrome bitmap (0 = black) or a bottom-up DIB whose colour 1 is black, both
+// holding the pattern, selected into a memory DC.
+struct Source {
+    gdi::UniqueDc dc{gdi::createCompatibleDc(nullptr)};
+    gdi::UniqueBitmap bitmap;
+    gdi::Bitmap saved = nullptr;
+    static constexpr int kW = 13, kH = 7;
+
+    explicit Source(bool dib) {
+        if (dib) {
+            gdi::BitmapInfo info;
+            info.biWidth = kW;
+            info.biHeight = kH;
+            info.colors[0] = {255, 255, 255, 0};
+            info.colors[1] = {0, 0, 0, 0};
+            void* bits = nullptr;
+            bitmap.reset(gdi::createDibSection(nullptr, info, &bits));
+            auto* rows = static_cast<uint8_t*>(bits);
+            for (int y = 0; y < kH; ++y)  // bottom-up: buffer row 0 is the bottom
+                for (int x = 0; x < kW; ++x)
+                    if (patternInk(x, kH - 1 - y)) rows[y * 4 + x / 8] |= 0x80 >> (x % 8);
+        } else {
+            std::vector<uint8_t> rows(2 * kH, 0xFF);
+            for (int y = 0; y < kH; ++y)
+                for (int x = 0; x < kW; ++x)
+                    if (patternInk(x, y)) rows[y * 2 + x / 8] &= ~(0x80 >> (x % 8));
+            bitmap.reset(gdi::createBitmap(kW, kH, 1, 1, rows.data()));
+        }
+        saved = gdi::selectObject(dc.get(), bitmap.get());
+    }
+    ~Source() { gdi::selectObject(dc.get(), saved); }
+};
+
+struct Transfer {
+    int dx, dy, dw, dh, sx, sy, sw, sh;
+    Rop rop = Rop::SrcCopy;
+};
+
+struct StretchCase {
+    const char* name;
+    bool dib;
+    std::vector<Transfer> transfers;
+};
+
+// Prints one page of the case's transfers on printer.
+void printCase(Printer& printer, const StretchCase& c) {
+    Source source(c.dib);
+    printer.beginDoc();
+    for (const Transfer& t : c.transfers)
+        printer.deviceContext()->stretchBlt(t.dx, t.dy, t.dw, t.dh, source.dc.get(), t.sx, t.sy,
+                                            t.sw, t.sh, t.rop);
+    printer.endDoc();
+}
+
+// Rasterises the only PDF in folder at the device resolution; false without Ghostscript.
+bool rasterise(const std::string& folder, testing::Image& page) {
+    const std::vector<std::string> files = filesIn(folder);
+    if (files.size() != 1) return false;
+    const std::string pgm = folder + "/page.pgm";
+    const std::string command = "gs -q -dNOPAUSE -dBATCH -dSAFER -sDEVICE=pgmraw -r" +
+                                std::to_string(kDpi) + " -sOutputFile='" + pgm + "' '" + folder +
+                                "/" + files[0] + "'";
+    return std::system(command.c_str()) == 0 && testing::readPnm(pgm, page);
+}
+
+TEST(QtPrinterStretchBlt, PdfPagesMatchTheSimulatedPrinter) {
+    if (std::system("gs --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "Ghostscript missing";
+    const int W = Source::kW, H = Source::kH;
+    const std::vector<StretchCase> cases = {
+        {"one to one", false, {{20, 10, W, H, 0, 0, W, H}}},
+        {"enlarged three times", false, {{20, 10, 3 * W, 3 * H, 0, 0, W, H}}},
+        {"mirrored across", false, {{60, 10, -2 * W, 2 * H, 0, 0, W, H}}},
+        {"mirrored down", false, {{20, 80, 2 * W, -2 * H, 0, 0, W, H}}},
+        {"mirrored both ways", false, {{100, 90, -3 * W, -3 * H, 0, 0, W, H}}},
+        {"inverted", false, {{20, 10, 3 * W, 3 * H, 0, 0, W, H, Rop::NotSrcCopy}}},
+        {"bottom-up DIB", true, {{20, 10, 2 * W, 2 * H, 0, 0, W, H}}},
+        {"DIB mirrored down", true, {{20, 90, 2 * W, -2 * H, 0, 0, W, H}}},
+        {"part of the source", false, {{30, 30, 18, 8, 3, 2, 9, 4}}},
+        {"clipped at every edge",
+         false,
+         {{-5, -3, 3 * W, 3 * H, 0, 0, W, H}, {170, 95, 3 * W, 3 * H, 0, 0, W, H}}},
+        {"white overwrites black",
+         false,
+         {{20, 10, 8 * W, 8 * H, 0, 0, W, H, Rop::NotSrcCopy}, {30, 20, 4 * W, 4 * H, 0, 0, W, H}}},
+    };
+    const SimulatedPrinterConfig config{kWidth, kHeight, kDpi, kLeft, kTop, kRight, kBottom};
+    const PrinterGeometry geometry{kWidth, kHeight, kDpi, kDpi, kLeft, kTop, kRight, kBottom};
+    for (const StretchCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        SimulatedPrinter simulated(config);
+        printCase(simulated, c);
+        ASSERT_EQ(simulated.memory().printedSheets().size(), 1u);
+        const Sheet& sheet = *simulated.memory().printedSheets()[0];
+
+        TempDir dir;
+        PdfFolderPrinter pdf(dir.path, geometry);
+        printCase(pdf, c);
+        testing::Image page;
+        ASSERT_TRUE(rasterise(dir.path, page));
+        ASSERT_EQ(page.width, kWidth);
+        ASSERT_EQ(page.height, kHeight);
+        int differences = 0;
+        for (int y = 0; y < kHeight; ++y)
+            for (int x = 0; x < kWidth; ++x)
+                if (page.at(x, y) != sheet.black(x, y) && ++differences <= 5)
+                    ADD_FAILURE() << "pixel (" << x << ", " << y << "): PDF " << page.at(x, y)
+                                  << ", simulated " << sheet.black(x, y);
+        EXPECT_EQ(differences, 0);
+        EXPECT_GT(sheet.blackCount(), 0);
+    }
+}
+
+TEST(QtPrinterCanvas, VectorTestLinesAndTextReachThePage) {
+    if (std::system("gs --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "Ghostscript missing";
+    TempDir dir;
+    PdfFolderPrinter pdf(dir.path, {kWidth, kHeight, kDpi, kDpi, kLeft, kTop, kRight, kBottom});
+    const int w = pdf.pageWidth(), h = pdf.pageHeight();
+    pdf.beginDoc();
+    PrinterCanvas* dc = pdf.deviceContext();
+    dc->setPenWidth(6);
+    dc->moveTo(0, h / 2);
+    dc->lineTo(2 * (w / 2), h / 2);
+    dc->moveTo(w / 2, 0);
+    dc->lineTo(w / 2, 2 * (h / 2));
+    dc->textOut(0, 0, "Test wektorowy");
+    pdf.endDoc();
+    testing::Image page;
+    ASSERT_TRUE(rasterise(dir.path, page));
+    // The lines are six pixels wide across the printable area's middle.
+    for (int d = -2; d <= 2; ++d) {
+        EXPECT_TRUE(page.at(kLeft + w / 4, kTop + h / 2 + d));
+        EXPECT_TRUE(page.at(kLeft + w / 2 + d, kTop + 3 * h / 4));
+    }
+    EXPECT_FALSE(page.at(kLeft + w / 4, kTop + h / 2 + 5));
+    EXPECT_FALSE(page.at(kLeft + 3 * w / 4, kTop + 3 * h / 4));
+    // The text starts at the printable area's corner and stays in its top band.
+    int textInk = 0;
+    for (int y = kTop; y < kTop + h / 2 - 4; ++y)
+        for (int x = kLeft; x < kLeft + w / 2 - 4; ++x)
+            textInk += page.at(x, y);
+    EXPECT_GT(textInk, 20);
+    // Nothing outside the printable area.
+    for (int x = 0; x < kWidth; ++x)
+        EXPECT_FALSE(page.at(x, kTop - 1));
+}
+
+}  // namespace
+}  // namespace zelmo

@@ -1,0 +1,122 @@
+# Helpers of the end-to-end tests: a private CUPS server, a copy of zelmo in a temporary folder,
+# waiting with generous limits, and the exit codes CTest understands (77 = cannot run here).
+
+SKIP=77
+
+# Ends the test as skipped because a tool it needs is missing.
+skip() {
+    echo "SKIP: $*"
+    exit $SKIP
+}
+
+# Ends the test as failed.
+fail() {
+    echo "FAIL: $*"
+    exit 1
+}
+
+# Skips the test unless every named program can be found.
+require() {
+    local tool
+    for tool in "$@"; do
+        command -v "$tool" >/dev/null 2>&1 || [ -x "$tool" ] || skip "$tool is not installed"
+    done
+}
+
+# Waits up to $1 seconds for the command that follows to succeed.
+wait_for() {
+    local seconds=$1
+    shift
+    local end=$((SECONDS + seconds))
+    while ! "$@"; do
+        [ $SECONDS -ge $end ] && return 1
+        sleep 0.2
+    done
+}
+
+# Starts a cupsd of our own under $1 (config, socket, spool, state and logs all in there) and
+# exports CUPS_SERVER for its socket; its PID lands in CUPSD_PID.
+start_cupsd() {
+    local dir=$1
+    mkdir -p "$dir"/{conf,spool/tmp,cache,state,log,run,out}
+    # cupsd runs filters as an unprivileged user when started as root: let it reach its files.
+    chmod o+x "$(dirname "$dir")"
+    chmod 755 "$dir" "$dir"/{conf,spool,cache,state,log,run}
+    chmod 1777 "$dir/spool/tmp" "$dir/out"
+    cat >"$dir/conf/cupsd.conf" <<EOF
+Listen $dir/run/cups.sock
+LogLevel info
+Browsing No
+WebInterface No
+DefaultAuthType None
+<Location />
+  Order allow,deny
+  Allow all
+</Location>
+<Policy default>
+  <Limit All>
+    Order deny,allow
+  </Limit>
+</Policy>
+EOF
+    cat >"$dir/conf/cups-files.conf" <<EOF
+ServerRoot $dir/conf
+CacheDir $dir/cache
+StateDir $dir/state
+RequestRoot $dir/spool
+TempDir $dir/spool/tmp
+ErrorLog $dir/log/error_log
+AccessLog $dir/log/access_log
+PageLog $dir/log/page_log
+Printcap /dev/null
+FileDevice Yes
+EOF
+    export CUPS_SERVER=$dir/run/cups.sock
+    "$CUPSD" -f -c "$dir/conf/cupsd.conf" -s "$dir/conf/cups-files.conf" &
+    CUPSD_PID=$!
+    wait_for 30 sh -c 'lpstat -r 2>/dev/null | grep -q "is running"' ||
+        fail "cupsd did not start: $(tail -5 "$dir/log/error_log" 2>/dev/null)"
+}
+
+# Stops the process whose PID is $1, if it runs, and waits for it.
+stop_pid() {
+    local pid=$1
+    [ -n "$pid" ] || return 0
+    kill "$pid" 2>/dev/null || return 0
+    wait_for 30 sh -c "! kill -0 $pid 2>/dev/null" || kill -9 "$pid" 2>/dev/null
+    wait "$pid" 2>/dev/null || true
+}
+
+# Copies zelmo into folder $1, as a user would install it.
+install_zelmo() {
+    mkdir -p "$1"
+    cp "$ZELMO" "$1/zelmo"
+}
+
+# Cuts what a print queue put before the PDF header (PJL) from file $1 into file $2.
+strip_to_pdf() {
+    local offset
+    offset=$(grep -abo '%PDF-' "$1" | head -1 | cut -d: -f1)
+    [ -n "$offset" ] || fail "$1 holds no PDF"
+    tail -c +$((offset + 1)) "$1" >"$2"
+}
+
+# Rasterises PDF $1 at $2 dpi into $3/page-N.pgm and compares every page with the sheet of the
+# same number in folder $4 (sheet-NNNN.pbm); fails on any difference or page count mismatch.
+compare_pages() {
+    local pdf=$1 dpi=$2 pages=$3 sheets=$4
+    mkdir -p "$pages"
+    gs -q -dNOPAUSE -dBATCH -dSAFER -sDEVICE=pgmraw -r"$dpi" -sOutputFile="$pages/page-%d.pgm" \
+        "$pdf" || fail "Ghostscript cannot rasterise $pdf"
+    local count_pages count_sheets n
+    count_pages=$(ls "$pages"/page-*.pgm 2>/dev/null | wc -l)
+    count_sheets=$(ls "$sheets"/sheet-*.pbm 2>/dev/null | wc -l)
+    [ "$count_sheets" -gt 0 ] || fail "zelmo-render made no sheet"
+    [ "$count_pages" -eq "$count_sheets" ] ||
+        fail "$count_pages pages in the PDF, $count_sheets sheets from zelmo-render"
+    for ((n = 1; n <= count_pages; n++)); do
+        "$COMPARE" "$pages/page-$n.pgm" "$(printf '%s/sheet-%04d.pbm' "$sheets" "$n")" ||
+            fail "page $n differs from the simulated printer's sheet"
+    done
+    rm -f "$pages"/page-*.pgm
+}

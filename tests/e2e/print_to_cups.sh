@@ -1,0 +1,100 @@
+#!/usr/bin/env bash
+# A job dropped beside zelmo comes out as a PDF whose pages equal, pixel for pixel, the sheets
+# the simulated printer makes of the same job with the same geometry and settings.
+#
+#   print_to_cups.sh cups|pdf ZELMO RENDER SAMPLE_JOB_MAKER COMPARE ARTIFACTS
+#
+# cups: a private cupsd with a PDF queue (Letter, 600 dpi) as its default; the settings file
+#       chooses the alternative engine (mirrored raster pages) and offsets.
+# pdf:  no CUPS server at all: the built-in printer writes the PDF into "Wydruki".
+set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/common.sh"
+
+[ $# -eq 6 ] || fail "usage: $0 cups|pdf ZELMO RENDER SAMPLE COMPARE ARTIFACTS"
+mode=$1 ZELMO=$2 RENDER=$3 SAMPLE=$4 COMPARE=$5 artifacts=$6/$mode
+CUPSD=/usr/sbin/cupsd
+PPD=/usr/share/ppd/cupsfilters/Generic-PDF_Printer-PDF.ppd
+require gs "$ZELMO" "$RENDER" "$SAMPLE" "$COMPARE"
+if [ "$mode" = cups ]; then
+    require "$CUPSD" lpadmin lpstat
+    [ -r "$PPD" ] || skip "$PPD is missing (cups-filters)"
+fi
+
+work=$(mktemp -d)
+zelmo_pid=""
+CUPSD_PID=""
+# Stops what the test started, by PID, and keeps the evidence.
+cleanup() {
+    stop_pid "$zelmo_pid"
+    stop_pid "$CUPSD_PID"
+    mkdir -p "$artifacts"
+    cp -r "$work/app/Wydruki" "$work/out" "$work/cups/log" "$work/zelmo.log" "$artifacts/" \
+        2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+rm -rf "$artifacts"
+app=$work/app
+install_zelmo "$app"
+export HOME=$work/home QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=$work/run
+mkdir -p "$HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+
+if [ "$mode" = cups ]; then
+    start_cupsd "$work/cups"
+    lpadmin -p ZelmoPDF -E -v "file://$work/cups/out/job.pdf" -P "$PPD" \
+        -o PageSize=Letter -o Resolution=600dpi 2>/dev/null || fail "lpadmin cannot add the queue"
+    lpadmin -d ZelmoPDF || fail "lpadmin cannot make the queue the default"
+    # Letter at 600 dpi; the queue's PPD leaves 18 pt left and right, 36 pt top and bottom.
+    grep -q '^\*ImageableArea Letter/Letter: "18 36 594 756"' "$PPD" ||
+        fail "the PDF queue's margins are not the ones this test expects"
+    geometry=5100,6600,600,150,300,150,300
+    printf '; written by the test\n[User]\nUserX=25\nUserY=-10\nUserPE=1\nUserSM=0\n' \
+        >"$app/Zelmo.ini"
+    render_options=(--engine 1 --offset 2.5,-1.0 --copies-capable)
+else
+    # Nothing listens here, so the built-in PDF printer is chosen.
+    export CUPS_SERVER=$work/no-cups.sock
+    geometry=4960,7016,600
+    render_options=()
+fi
+
+"$app/zelmo" >"$work/zelmo.log" 2>&1 &
+zelmo_pid=$!
+"$SAMPLE" "$app/Wydruk.prn" || fail "cannot write the sample job"
+
+if [ "$mode" = cups ]; then
+    # Done when a job completed, or when CUPS gave up on it.
+    wait_for 120 sh -c "lpstat -W completed -o ZelmoPDF 2>/dev/null | grep -q . ||
+        grep -q 'Job stopped' '$work/cups/log/error_log'"
+    lpstat -W completed -o ZelmoPDF 2>/dev/null | grep -q . ||
+        fail "no job completed in CUPS: $(grep -v Get-Jobs "$work/cups/log/error_log" | tail -5)"
+    mkdir -p "$work/out"
+    strip_to_pdf "$work/cups/out/job.pdf" "$work/out/job.pdf"
+    pdf=$work/out/job.pdf
+    # The queue's PJL header carries the job's name.
+    grep -aq 'JOB NAME = "Kalvister II - wydruk.prn"' "$work/cups/out/job.pdf" ||
+        fail "the CUPS job is not named after the document title"
+else
+    wait_for 120 sh -c "ls '$app/Wydruki/'*.pdf >/dev/null 2>&1" || fail "no PDF in Wydruki"
+    pdf=$(ls "$app/Wydruki/"*.pdf | head -1)
+    [ "$(ls -A "$app/Wydruki" | wc -l)" -eq 1 ] || fail "Wydruki holds more than one file"
+fi
+
+# The job was captured and, once printed, its queue file retired.
+wait_for 30 sh -c "! ls '$app'/Zelmo*.Prn '$app/Wydruk.prn' >/dev/null 2>&1" ||
+    fail "the job's file is still there: $(ls "$app")"
+
+"$SAMPLE" "$work/sample.prn"
+"$RENDER" --printer "$geometry" "${render_options[@]}" --out "$work/sheets" "$work/sample.prn" \
+    >/dev/null || fail "zelmo-render failed"
+compare_pages "$pdf" 600 "$work/pages" "$work/sheets"
+
+# SIGTERM shuts zelmo down in order, and it says nothing on the way.
+stop_pid "$zelmo_pid"
+zelmo_pid=""
+if grep -v -e '^QStandardPaths' -e '^Monitorowany plik:' -e '^Wydruki na:' "$work/zelmo.log" |
+    grep -q .; then
+    fail "zelmo reported: $(cat "$work/zelmo.log")"
+fi
+echo "PASS: $mode"
