@@ -1,0 +1,105 @@
+#!/usr/bin/env bash
+# zelmo on a real X server (Xvfb) with a tray host (trayer): it starts in the tray, the tray
+# icon's right button opens the popup menu and a double click restores the window. Screenshots
+# of the open menu and of the restored window are kept as artifacts.
+#
+#   tray_screenshot.sh ZELMO RENDER SAMPLE_JOB_MAKER COMPARE ARTIFACTS
+set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/common.sh"
+
+[ $# -eq 5 ] || fail "usage: $0 ZELMO RENDER SAMPLE COMPARE ARTIFACTS"
+ZELMO=$1 artifacts=$5/tray
+require "$ZELMO" Xvfb trayer xdotool xwininfo xprop import
+caption='Kalvister II - Monitor Wydruków (wersja 3.1.0)'
+# xdotool matches the legacy window name, which cannot hold "ó": search by the plain prefix.
+title='^Kalvister II - Monitor Wydruk'
+
+work=$(mktemp -d)
+xvfb_pid="" trayer_pid="" zelmo_pid=""
+# Stops what the test started, by PID, newest first, and keeps the evidence.
+cleanup() {
+    stop_pid "$zelmo_pid"
+    stop_pid "$trayer_pid"
+    stop_pid "$xvfb_pid"
+    mkdir -p "$artifacts"
+    cp "$work"/*.png "$work"/*.log "$artifacts/" 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+rm -rf "$artifacts"
+export HOME=$work/home XDG_RUNTIME_DIR=$work/run
+mkdir -p "$HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+unset QT_QPA_PLATFORM WAYLAND_DISPLAY
+# Printing is not under test here: no CUPS, so the built-in PDF printer.
+export CUPS_SERVER=$work/no-cups.sock
+
+# Xvfb picks a free display number and writes it to fd 3.
+Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+xvfb_pid=$!
+wait_for 30 test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+export DISPLAY=:$(head -1 "$work/display")
+
+trayer --edge top --align left --widthtype pixel --width 96 --heighttype pixel --height 32 \
+    --SetDockType false --expand false >"$work/trayer.log" 2>&1 &
+trayer_pid=$!
+# The tray exists once trayer owns the system tray selection, which its panel window shows.
+wait_for 30 sh -c 'xwininfo -root -tree | grep -q "\"panel\""' ||
+    fail "trayer did not start: $(cat "$work/trayer.log")"
+
+install_zelmo "$work/app"
+"$work/app/zelmo" >"$work/zelmo.log" 2>&1 &
+zelmo_pid=$!
+
+# The tray icon is zelmo's only window while the main window waits in the tray.
+icon_window() { xdotool search --onlyvisible --class zelmo 2>/dev/null | head -1; }
+wait_for 60 sh -c "xdotool search --onlyvisible --class zelmo >/dev/null 2>&1" ||
+    fail "no tray icon appeared: $(cat "$work/zelmo.log")"
+icon=$(icon_window)
+if xdotool search --onlyvisible --name "$title" >/dev/null 2>&1; then
+    fail "the window did not start minimised to the tray"
+fi
+
+# Right button on the icon: PopupMenu1 opens as a second window of zelmo.
+xdotool mousemove --window "$icon" 8 8 click 3
+wait_for 30 sh -c '[ "$(xdotool search --onlyvisible --class zelmo | wc -l)" -ge 2 ]' ||
+    fail "the popup menu did not open"
+menu=$(xdotool search --onlyvisible --class zelmo | grep -vx "$icon" | head -1)
+eval "$(xdotool getwindowgeometry --shell "$menu")"
+[ "$WIDTH" -gt 60 ] && [ "$HEIGHT" -gt 60 ] || fail "the popup menu is ${WIDTH}x$HEIGHT"
+import -window root "$work/popup-menu.png" || fail "cannot take the menu's screenshot"
+xdotool key Escape
+wait_for 30 sh -c "! xdotool search --onlyvisible --class zelmo | grep -qx '$menu'" ||
+    fail "the popup menu did not close"
+
+# A double click on the icon restores the window.
+xdotool mousemove --window "$icon" 8 8 click --repeat 2 --delay 120 1
+wait_for 30 sh -c "xdotool search --onlyvisible --name '$title' >/dev/null 2>&1" ||
+    fail "a double click did not restore the window"
+window=$(xdotool search --onlyvisible --name "$title" | head -1)
+xprop -id "$window" _NET_WM_NAME | grep -qF "\"$caption\"" || fail "caption: $(xprop -id "$window" _NET_WM_NAME)"
+size=$(xwininfo -id "$window" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}')
+[ "$size" = 392x215 ] || fail "client size $size, not 392x215"
+# Let the window paint before it is photographed.
+wait_for 10 sh -c "xwininfo -id $window | grep -q IsViewable"
+import -window "$window" "$work/window.png" || fail "cannot take the window's screenshot"
+# The restored window shows the layout's panel colour (180, 180, 169) around its group boxes.
+pixel=$(convert "$work/window.png" -format '%[pixel:p{7,200}]' info: 2>/dev/null)
+case "$pixel" in
+*180,180,169*) ;;
+*) fail "the panel's colour at (7, 200) is $pixel" ;;
+esac
+
+# "Zakończ" from the menu ends the program.
+xdotool mousemove --window "$icon" 8 8 click 3
+wait_for 30 sh -c '[ "$(xdotool search --onlyvisible --class zelmo | wc -l)" -ge 3 ]' ||
+    fail "the popup menu did not open again"
+menu=$(xdotool search --onlyvisible --class zelmo | grep -vx -e "$icon" -e "$window" | head -1)
+eval "$(xdotool getwindowgeometry --shell "$menu")"
+xdotool mousemove $((X + 20)) $((Y + HEIGHT - 8)) click 1
+wait_for 30 sh -c "! kill -0 $zelmo_pid 2>/dev/null" || fail "Zakończ did not end zelmo"
+wait "$zelmo_pid"
+status=$?
+zelmo_pid=""
+[ "$status" -eq 0 ] || fail "zelmo ended with status $status"
+echo "PASS: tray, menu and window; screenshots in $artifacts"
