@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <ostream>
 #include <vector>
 
@@ -40,6 +41,62 @@ void copyRowAligned(uint8_t* dst, int dx, const uint8_t* src, int sx, int count,
         i += k;
     }
 }
+
+// copyRowAligned for long spans: the whole destination bytes in the middle are taken a byte at a
+// time from one or two source bytes (a loop the compiler vectorises), the ragged ends bit-wise.
+void copyRowFast(uint8_t* dst, int dx, const uint8_t* src, int sx, int count, int inkBit,
+                 bool invert) {
+    int head = std::min(count, (8 - (dx & 7)) & 7);
+    if (head > 0) copyRowAligned(dst, dx, src, sx, head, inkBit, invert);
+    dx += head;
+    sx += head;
+    count -= head;
+    int whole = count >> 3;
+    auto flip = static_cast<uint8_t>((inkBit == 0) != invert ? 0xFF : 0x00);
+    uint8_t* out = dst + (dx >> 3);
+    const uint8_t* in = src + (sx >> 3);
+    int r = sx & 7;
+    if (r == 0) {
+        for (int k = 0; k < whole; ++k)
+            out[k] = static_cast<uint8_t>(in[k] ^ flip);
+    } else {
+        for (int k = 0; k < whole; ++k)
+            out[k] = static_cast<uint8_t>(((in[k] << r) | (in[k + 1] >> (8 - r))) ^ flip);
+    }
+    int done = whole * 8;
+    if (count > done) copyRowAligned(dst, dx + done, src, sx + done, count - done, inkBit, invert);
+}
+
+// Whole-number enlargement of a row, where nearest neighbour makes every source pixel scale
+// destination pixels: a table turns one source byte into scale destination bytes.
+class RowWidener {
+  public:
+    RowWidener(int scale, int sourcePixels)
+        : scale_(scale),
+          table_(static_cast<size_t>(256 * scale), 0),
+          ink_(static_cast<size_t>(sourcePixels / 8 + 2), 0),
+          wide_(ink_.size() * static_cast<size_t>(scale), 0) {
+        for (int b = 0; b < 256; ++b)
+            for (int bit = 0; bit < 8; ++bit)
+                for (int k = 0; b & (0x80 >> bit) && k < scale; ++k) {
+                    int p = bit * scale + k;
+                    table_[static_cast<size_t>(b * scale + p / 8)] |=
+                        static_cast<uint8_t>(0x80 >> (p % 8));
+                }
+    }
+    // Pixels [sx, sx + n) of a source row as ink = 1, each made scale pixels wide, from bit 0.
+    const uint8_t* widen(const uint8_t* src, int sx, int n, int inkBit, bool invert) {
+        copyRowFast(ink_.data(), 0, src, sx, n, inkBit, invert);
+        auto step = static_cast<size_t>(scale_);
+        for (size_t b = 0; b < static_cast<size_t>(n + 7) / 8; ++b)
+            std::memcpy(&wide_[b * step], &table_[ink_[b] * step], step);
+        return wide_.data();
+    }
+
+  private:
+    int scale_;
+    std::vector<uint8_t> table_, ink_, wide_;
+};
 
 inline void setBit(uint8_t* row, int x, bool ink) {
     uint8_t m = static_cast<uint8_t>(0x80 >> (x & 7));
@@ -214,6 +271,8 @@ void SimulatedPrinter::stretchBlt(int dx, int dy, int dw, int dh, gdi::Dc src, i
     SpanMap rows(ny, sh);
     bool oneToOne = nx == sw && stepX > 0;
     SpanMap cols(oneToOne ? 0 : nx, sw);
+    bool wholeScale = stepX > 0 && nx > sw && nx % sw == 0 && nx / sw <= 8;
+    std::unique_ptr<RowWidener> widener(wholeScale ? new RowWidener(nx / sw, sw) : nullptr);
     std::vector<uint8_t> line(static_cast<size_t>(sheet_.stride), 0);
     int lastFrom = -1, lastTo = -1;
     for (int i = yLo; i <= yHi; ++i) {
@@ -222,8 +281,8 @@ void SimulatedPrinter::stretchBlt(int dx, int dy, int dw, int dh, gdi::Dc src, i
         int from = rows.from[i], to = rows.to[i];
         if (from == lastFrom && to == lastTo) {
             // The same source rows as the line before: copy the composed line.
-            copyRowAligned(out, c.left + dx + xLo, line.data(), c.left + dx + xLo, xHi - xLo + 1, 1,
-                           false);
+            copyRowFast(out, c.left + dx + xLo, line.data(), c.left + dx + xLo, xHi - xLo + 1, 1,
+                        false);
             continue;
         }
         lastFrom = from;
@@ -232,8 +291,14 @@ void SimulatedPrinter::stretchBlt(int dx, int dy, int dw, int dh, gdi::Dc src, i
         for (int r = from; r < to; ++r) {
             const uint8_t* srcRow = view.row(sy + r);
             if (oneToOne && to - from == 1) {
-                copyRowAligned(line.data(), c.left + dx + xLo, srcRow, sx + xLo, xHi - xLo + 1,
-                               inkBit, invert);
+                copyRowFast(line.data(), c.left + dx + xLo, srcRow, sx + xLo, xHi - xLo + 1, inkBit,
+                            invert);
+                continue;
+            }
+            if (widener && to - from == 1) {
+                copyRowFast(line.data(), c.left + dx + xLo,
+                            widener->widen(srcRow, sx, sw, inkBit, invert), xLo, xHi - xLo + 1, 1,
+                            false);
                 continue;
             }
             // Black wins: a destination pixel is ink when any source pixel landing on it is.
@@ -247,7 +312,7 @@ void SimulatedPrinter::stretchBlt(int dx, int dy, int dw, int dh, gdi::Dc src, i
             }
         }
         int left = stepX > 0 ? c.left + dx + xLo : c.left + dx - xHi;
-        copyRowAligned(out, left, line.data(), left, xHi - xLo + 1, 1, false);
+        copyRowFast(out, left, line.data(), left, xHi - xLo + 1, 1, false);
     }
 }
 
