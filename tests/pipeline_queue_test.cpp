@@ -127,6 +127,10 @@ struct UnreadableCase {
     Names left;
 };
 
+void PrintTo(const UnreadableCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class PipelineQueueUnreadable : public ::testing::TestWithParam<UnreadableCase> {};
 
 TEST_P(PipelineQueueUnreadable, IsRetriedThenGivenUpWithItsFileKept) {
@@ -163,6 +167,10 @@ struct OutcomeCase {
     bool fileKept;
     int documentsEnded;
 };
+
+void PrintTo(const OutcomeCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class PipelineQueueOutcome : public ::testing::TestWithParam<OutcomeCase> {};
 
