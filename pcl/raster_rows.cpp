@@ -41,8 +41,20 @@ void methodZero(RowCursor& row, const uint8_t* data, int64_t count) {
             out[i] = static_cast<uint8_t>(~data[i]);
         return;
     }
-    for (int64_t i = 0; i < n && row.roomForShifted(); ++i)
-        row.store(data[i]);
+    // Shifted stores of consecutive bytes replace one unbroken run of bits: the first and last
+    // page bytes keep the pixels outside it, each byte between takes the tail of one data byte
+    // and the head of the next.
+    int64_t m = std::min(n, row.rowEnd - 1 - row.q);
+    if (m <= 0) return;
+    int s = row.shift;
+    uint8_t* out = row.page + row.q;
+    auto high = static_cast<uint8_t>(0xFF << (8 - s));
+    out[0] = static_cast<uint8_t>((out[0] & high) | (static_cast<uint8_t>(~data[0]) >> s));
+    for (int64_t i = 1; i < m; ++i)
+        out[i] = static_cast<uint8_t>(~((data[i - 1] << (8 - s)) | (data[i] >> s)));
+    out[m] =
+        static_cast<uint8_t>((out[m] & ~high) | (static_cast<uint8_t>(~data[m - 1]) << (8 - s)));
+    row.q += m;
 }
 
 void methodOne(RowCursor& row, const uint8_t* data, int64_t count) {
