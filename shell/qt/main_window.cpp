@@ -270,6 +270,8 @@ void MainWindow::restoreWindow() {
 
 void MainWindow::closeWindow() {
     close();
+    // A window hidden in the tray ends the program all the same.
+    QApplication::quit();
 }
 
 void MainWindow::setTimerEnabled(bool enabled) {

@@ -2,6 +2,8 @@
 # waiting with generous limits, and the exit codes CTest understands (77 = cannot run here).
 
 SKIP=77
+# Under the sanitizers, leaks of system libraries are not zelmo's.
+export LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}suppressions=$(dirname "${BASH_SOURCE[0]}")/lsan.supp"
 
 # Ends the test as skipped because a tool it needs is missing.
 skip() {
