@@ -1,7 +1,7 @@
 // Writes a sample PCL job for the end-to-end tests: a raster page with rows sent as they are and
 // run-length encoded, then a text page in a downloaded bitmap font.
 //
-//   zelmo-sample-job OUT.prn
+//   zelmo-sample-job [--copies N] OUT.prn
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
@@ -126,11 +126,14 @@ std::string rasterPage() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::cerr << "usage: zelmo-sample-job OUT.prn\n";
+    std::string copies;
+    if (argc == 4 && std::string(argv[1]) == "--copies") copies = argv[2];
+    if (argc != 2 && copies.empty()) {
+        std::cerr << "usage: zelmo-sample-job [--copies N] OUT.prn\n";
         return 2;
     }
-    std::ofstream out(argv[1], std::ios::binary);
+    std::ofstream out(argv[argc - 1], std::ios::binary);
+    if (!copies.empty()) out << esc("&l" + copies + "X");
     // The raster page first: under the DIB engines a text page would block it.
     out << rasterPage() << textPage();
     return out.good() ? 0 : 1;

@@ -61,7 +61,8 @@ fi
 
 "$app/zelmo" >"$work/zelmo.log" 2>&1 &
 zelmo_pid=$!
-"$SAMPLE" "$app/Wydruk.prn" || fail "cannot write the sample job"
+# Two copies: CUPS makes them from the job's "copies", the PDF printer gets each page twice.
+"$SAMPLE" --copies 2 "$app/Wydruk.prn" || fail "cannot write the sample job"
 
 if [ "$mode" = cups ]; then
     # Done when a job completed, or when CUPS gave up on it.
@@ -85,7 +86,7 @@ fi
 wait_for 30 sh -c "! ls '$app'/Zelmo*.Prn '$app/Wydruk.prn' >/dev/null 2>&1" ||
     fail "the job's file is still there: $(ls "$app")"
 
-"$SAMPLE" "$work/sample.prn"
+"$SAMPLE" --copies 2 "$work/sample.prn"
 "$RENDER" --printer "$geometry" "${render_options[@]}" --out "$work/sheets" "$work/sample.prn" \
     >/dev/null || fail "zelmo-render failed"
 compare_pages "$pdf" 600 "$work/pages" "$work/sheets"
