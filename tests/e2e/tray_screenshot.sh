@@ -90,6 +90,23 @@ case "$pixel" in
 *) fail "the panel's colour at (7, 200) is $pixel" ;;
 esac
 
+# An offset that is no number: "Modyfikuj", type into Edit_X, "Zapisz" shows the warning box.
+# Controls sit at fixed places: Btn at (293, 125) and Edit_X at (47, 147), 75 x 21 and 48 x 21.
+xdotool mousemove --window "$window" 330 135 click 1
+xdotool mousemove --window "$window" 71 157 click 1 key ctrl+a type 'x1'
+xdotool mousemove --window "$window" 330 135 click 1
+box_of() { xdotool search --onlyvisible --name "$title" 2>/dev/null | grep -vx "$window" | head -1; }
+wait_for 30 sh -c "xdotool search --onlyvisible --name '$title' | grep -vxq '$window'" ||
+    fail "no message box for an unparsable offset"
+box=$(box_of)
+xprop -id "$box" _NET_WM_NAME | grep -qF '"Kalvister II - Monitor Wydruków"' ||
+    fail "message box caption: $(xprop -id "$box" _NET_WM_NAME)"
+import -window root "$work/invalid-value.png" || fail "cannot take the message box's screenshot"
+eval "$(xdotool getwindowgeometry --shell "$box")"
+xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) key Return
+wait_for 30 sh -c "! xdotool search --onlyvisible --name '$title' | grep -vxq '$window'" ||
+    fail "the message box did not close"
+
 # "Zakończ" from the menu ends the program.
 xdotool mousemove --window "$icon" 8 8 click 3
 wait_for 30 sh -c '[ "$(xdotool search --onlyvisible --class zelmo | wc -l)" -ge 3 ]' ||
