@@ -28,6 +28,7 @@ bool allDigits(const std::string& text) {
 
 }  // namespace
 
+// Millimetres to tenths, clamped, halves to even.
 int32_t millimetresToTenths(double millimetres) {
     if (millimetres < -kMaxMillimetres) millimetres = -kMaxMillimetres;
     if (millimetres > kMaxMillimetres) millimetres = kMaxMillimetres;
@@ -35,6 +36,7 @@ int32_t millimetresToTenths(double millimetres) {
     return static_cast<int32_t>(std::nearbyint(millimetres * 10));
 }
 
+// Tenths as millimetres, "0.0" with the given separator.
 std::string formatTenths(int32_t tenths, char separator) {
     const int64_t magnitude = std::llabs(static_cast<int64_t>(tenths));
     std::string text = tenths < 0 ? "-" : "";
@@ -44,6 +46,7 @@ std::string formatTenths(int32_t tenths, char separator) {
     return text;
 }
 
+// A decimal number as the window accepts it, or false.
 bool parseDecimal(const std::string& text, char separator, double& value) {
     std::string s = trimmed(text);
     std::size_t pos = 0;
@@ -78,6 +81,7 @@ bool parseDecimal(const std::string& text, char separator, double& value) {
     return true;
 }
 
+// An INI integer as Windows reads it, or fallback.
 int32_t parseProfileInt(const std::string& text, int32_t fallback) {
     std::string s = trimmed(text);
     bool negative = false;
@@ -103,6 +107,7 @@ int32_t parseProfileInt(const std::string& text, int32_t fallback) {
 
 }  // namespace offsets
 
+// The text the exception display shows.
 std::string exceptionMessage(const std::string& what) {
     // The application's exception display ends every message with punctuation.
     if (!what.empty() && static_cast<unsigned char>(what.back()) > '.') return what + ".";
@@ -119,6 +124,7 @@ std::string directoryOf(const std::string& path) {
 
 }  // namespace
 
+// Binds the form to its window, printer and exception display; nothing starts yet.
 TMainForm::TMainForm(MainView& view, Printer& printer, ExceptionDisplay& display,
                      std::string executablePath)
     : view_(view),
@@ -126,10 +132,12 @@ TMainForm::TMainForm(MainView& view, Printer& printer, ExceptionDisplay& display
       display_(display),
       executablePath_(std::move(executablePath)) {}
 
+// Shuts the pipeline down if the window did not.
 TMainForm::~TMainForm() {
     if (created_) FormDestroy();
 }
 
+// Start-up, in the order the window has always done it.
 void TMainForm::FormCreate() {
     view_.postMinimize();
     const std::string dir = directoryOf(executablePath_);
@@ -150,6 +158,7 @@ void TMainForm::FormCreate() {
     enterDisplayMode();
 }
 
+// Shutdown: the worker ends before the state it shares is freed.
 void TMainForm::FormDestroy() {
     if (!created_) return;
     created_ = false;
@@ -161,6 +170,7 @@ void TMainForm::FormDestroy() {
     state_.reset();
 }
 
+// One tick of the spool monitor with the settings in force now.
 void TMainForm::TimerTimer() {
     if (!created_) return;
     PrintRequest settings;
@@ -171,6 +181,7 @@ void TMainForm::TimerTimer() {
     monitor_->tick(settings, *this);
 }
 
+// Modyfikuj enters editMode; Zapisz validates, stores and saves the settings.
 void TMainForm::BtnClick() {
     if (panelMode_ == PanelMode::displayMode) {
         enterEditMode();
@@ -194,6 +205,7 @@ void TMainForm::BtnClick() {
     enterDisplayMode();
 }
 
+// Toggles monitoring: only the timer stops, a job printing goes on.
 void TMainForm::PauseItemClick() {
     if (timerEnabled_) {
         setTimer(false);
@@ -206,34 +218,42 @@ void TMainForm::PauseItemClick() {
     }
 }
 
+// "Otwórz": brings the window back from the tray.
 void TMainForm::SettingsItemClick() {
     view_.restoreWindow();
 }
 
+// "Zakończ": closing the window ends the program.
 void TMainForm::Wycz1Click() {
     view_.closeWindow();
 }
 
+// Asks for the vector test page at the next idle tick.
 void TMainForm::Wektorowy1Click() {
     requestTest(1);
 }
 
+// Asks for the bitmap test page at the next idle tick.
 void TMainForm::Bitmapowy1Click() {
     requestTest(2);
 }
 
+// Asks for the bitmap DI test page at the next idle tick.
 void TMainForm::Bitmapowy181Click() {
     requestTest(3);
 }
 
+// Going to the tray discards unsaved edits.
 void TMainForm::TrayIcon1Minimize() {
     if (panelMode_ == PanelMode::editMode) enterDisplayMode();
 }
 
+// Label_Printer shows the printer once the monitor knows it.
 void TMainForm::showPrinterName(const std::string& name) {
     view_.setLabelWithHint(HintLabel::Label_Printer, name);
 }
 
+// Reads section "User"; offsets are clamped, engine and single mode are taken as read.
 void TMainForm::loadSettings() {
     const auto readInt = [this](const char* key, int32_t fallback) {
         const std::string text =
@@ -246,6 +266,7 @@ void TMainForm::loadSettings() {
     singleMode_ = readInt("UserSM", 0) != 0;
 }
 
+// Writes the four keys, in their order, as integers.
 void TMainForm::saveSettings() {
     const auto write = [this](const char* key, int32_t value) {
         writeProfileString(SettingsFile_, texts::kSettingsSection, key, std::to_string(value));
@@ -256,6 +277,7 @@ void TMainForm::saveSettings() {
     write("UserSM", singleMode_ ? 1 : 0);
 }
 
+// Shows the stored settings in disabled controls.
 void TMainForm::enterDisplayMode() {
     panelMode_ = PanelMode::displayMode;
     const char separator = view_.decimalSeparator();
@@ -268,6 +290,7 @@ void TMainForm::enterDisplayMode() {
     view_.setFocus(FocusTarget::MainPanel);
 }
 
+// Enables the controls as they are, for the user to change.
 void TMainForm::enterEditMode() {
     panelMode_ = PanelMode::editMode;
     view_.setSettingsEnabled(true);
@@ -275,11 +298,13 @@ void TMainForm::enterEditMode() {
     view_.setFocus(FocusTarget::Edit_X);
 }
 
+// Timer's enabled state, kept here and carried out by the view.
 void TMainForm::setTimer(bool enabled) {
     timerEnabled_ = enabled;
     view_.setTimerEnabled(enabled);
 }
 
+// Stores a test request in TestMode for the monitor to hand over.
 void TMainForm::requestTest(int mode) {
     if (state_) state_->TestMode = mode;
 }

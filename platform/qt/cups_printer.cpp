@@ -52,6 +52,7 @@ struct CupsPrinter::Destination {
     }
 };
 
+// The default destination with the geometry of its default media and resolution.
 std::unique_ptr<CupsPrinter> CupsPrinter::openDefault() {
     auto destination = std::make_unique<Destination>();
     destination->dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, nullptr, nullptr);
@@ -77,6 +78,7 @@ std::unique_ptr<CupsPrinter> CupsPrinter::openDefault() {
     return std::unique_ptr<CupsPrinter>(new CupsPrinter(std::move(destination), g));
 }
 
+// Named after the destination (and its instance).
 CupsPrinter::CupsPrinter(std::unique_ptr<Destination> destination, const PrinterGeometry& geometry)
     : PdfDocumentPrinter(geometry), destination_(std::move(destination)) {
     name_ = destination_->dest->name;

@@ -66,6 +66,7 @@ int run(App& app, zelmo::Printer& printer, const std::string& exe) {
 
 }  // namespace
 
+// Chooses window or console, opens the printer, runs the message loop.
 int main(int argc, char** argv) {
     const std::string exe = executablePath(argv[0]);
     const std::string dir = exe.substr(0, exe.find_last_of('/') + 1);

@@ -85,8 +85,16 @@ QIcon printerIcon() {
     return QIcon(pixmap);
 }
 
+// The system's decimal separator, or "." where it is not one ASCII character.
+char systemDecimalSeparator() {
+    const QString point = QLocale::system().decimalPoint();
+    return point.size() == 1 && point[0].unicode() < 0x80 ? static_cast<char>(point[0].unicode())
+                                                          : '.';
+}
+
 }  // namespace
 
+// Queues the message for the window thread; the worker goes on at once.
 void QtExceptionDisplay::showException(const ZelmoError& error) {
     const std::string message = exceptionMessage(error.what());
     // Queued to the window's thread; dropped if the display is gone by then.
@@ -94,10 +102,12 @@ void QtExceptionDisplay::showException(const ZelmoError& error) {
         this, [this, message] { showNow(message); }, Qt::QueuedConnection);
 }
 
+// The message box of the application's exception display.
 void QtExceptionDisplay::showNow(const std::string& message) {
     QMessageBox::critical(nullptr, QStringLiteral("Zelmo"), q(message));
 }
 
+// Builds MainForm's controls, PopupMenu1, the tray icon and the timer.
 MainWindow::MainWindow(Printer& printer, const std::string& executablePath)
     : QWidget(nullptr, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                            Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -125,10 +135,12 @@ MainWindow::MainWindow(Printer& printer, const std::string& executablePath)
     form_ = std::make_unique<TMainForm>(*this, printer, display_, executablePath);
 }
 
+// Makes sure the pipeline is down before the widgets go.
 MainWindow::~MainWindow() {
     finish();
 }
 
+// GroupBox_Status: what is monitored and where it prints.
 void MainWindow::createStatusGroup() {
     GroupBox_Status = new QGroupBox(q(texts::kStatus), MainPanel);
     GroupBox_Status->setGeometry(10, 7, 361, 92);
@@ -145,6 +157,7 @@ void MainWindow::createStatusGroup() {
         widget->setObjectName(QString::fromLatin1(name));
 }
 
+// GroupBox2: offsets, single mode, engine and the button.
 void MainWindow::createSettingsGroup() {
     GroupBox2 = new QGroupBox(q(texts::kSettings), MainPanel);
     GroupBox2->setGeometry(10, 105, 361, 89);
@@ -176,6 +189,7 @@ void MainWindow::createSettingsGroup() {
         widget->setObjectName(QString::fromLatin1(name));
 }
 
+// PopupMenu1, shared by the window and the tray icon.
 void MainWindow::createPopupMenu() {
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
@@ -201,6 +215,7 @@ void MainWindow::createPopupMenu() {
             [this](const QPoint& at) { PopupMenu1->popup(mapToGlobal(at)); });
 }
 
+// The tray icon, where the desktop has a tray.
 void MainWindow::createTrayIcon() {
     if (!QSystemTrayIcon::isSystemTrayAvailable()) return;
     tray_ = new QSystemTrayIcon(printerIcon(), this);
@@ -211,6 +226,7 @@ void MainWindow::createTrayIcon() {
     tray_->show();
 }
 
+// Runs FormCreate; without a tray the window is shown instead.
 void MainWindow::start() {
     // Centred on the desktop, as the window first appears.
     if (const QScreen* screen = QGuiApplication::primaryScreen())
@@ -219,12 +235,14 @@ void MainWindow::start() {
     if (!tray_) show();
 }
 
+// Stops the timer and runs FormDestroy.
 void MainWindow::finish() {
     if (!form_) return;
     Timer.stop();
     form_->FormDestroy();
 }
 
+// Runs an event handler; what escapes it goes to the exception display.
 void MainWindow::guarded(const std::function<void()>& handler) {
     try {
         handler();
@@ -233,6 +251,7 @@ void MainWindow::guarded(const std::function<void()>& handler) {
     }
 }
 
+// Hides the window into the tray and tells the form.
 void MainWindow::minimizeToTray() {
     // Without a tray the window stays where the user can reach it.
     if (!tray_) return;
@@ -240,6 +259,7 @@ void MainWindow::minimizeToTray() {
     guarded([this] { form_->TrayIcon1Minimize(); });
 }
 
+// A minimised window goes to the tray, if there is one.
 void MainWindow::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
     if (event->type() != QEvent::WindowStateChange || !isMinimized()) return;
@@ -252,28 +272,33 @@ void MainWindow::changeEvent(QEvent* event) {
     }
 }
 
+// Closing the window ends the program.
 void MainWindow::closeEvent(QCloseEvent* event) {
     event->accept();
     QApplication::quit();
 }
 
+// The minimise command, acted on once the message loop runs.
 void MainWindow::postMinimize() {
     QMetaObject::invokeMethod(
         this, [this] { minimizeToTray(); }, Qt::QueuedConnection);
 }
 
+// Shows the window again, in front.
 void MainWindow::restoreWindow() {
     showNormal();
     raise();
     activateWindow();
 }
 
+// Closes the window and ends the program.
 void MainWindow::closeWindow() {
     close();
     // A window hidden in the tray ends the program all the same.
     QApplication::quit();
 }
 
+// Starts or stops the 500 ms timer.
 void MainWindow::setTimerEnabled(bool enabled) {
     if (enabled)
         Timer.start();
@@ -281,63 +306,77 @@ void MainWindow::setTimerEnabled(bool enabled) {
         Timer.stop();
 }
 
+// The check mark of "Wstrzymaj".
 void MainWindow::setPauseChecked(bool checked) {
     PauseItem->setChecked(checked);
 }
 
+// Label_MonSta's text, sized to it.
 void MainWindow::setMonitorStatus(const std::string& text) {
     Label_MonSta->setText(q(text));
     Label_MonSta->adjustSize();
 }
 
+// A fixed-width label whose hint holds the whole text.
 void MainWindow::setLabelWithHint(HintLabel label, const std::string& text) {
     QLabel* target = label == HintLabel::Label_Search ? Label_Search : Label_Printer;
     target->setText(q(text));
     target->setToolTip(q(text));
 }
 
+// The tray icon's hint.
 void MainWindow::setTrayHint(const std::string& text) {
     if (tray_) tray_->setToolTip(q(text));
 }
 
+// Edit_X or Edit_Y.
 QLineEdit* MainWindow::edit(FocusTarget target) const {
     return target == FocusTarget::Edit_Y ? Edit_Y : Edit_X;
 }
 
+// The text of an offset edit.
 void MainWindow::setEditText(FocusTarget target, const std::string& text) {
     edit(target)->setText(q(text));
 }
 
+// What the user typed into an offset edit.
 std::string MainWindow::editText(FocusTarget target) const {
     return edit(target)->text().toStdString();
 }
 
+// Selects an engine; an index the list lacks selects nothing, as on Windows.
 void MainWindow::setEngineIndex(int32_t index) {
     PrintEngine->setCurrentIndex(index >= 0 && index < PrintEngine->count() ? index : -1);
 }
 
+// The selected engine, -1 for none.
 int32_t MainWindow::engineIndex() const {
     return PrintEngine->currentIndex();
 }
 
+// SingleMode's check state.
 void MainWindow::setSingleModeChecked(bool checked) {
     SingleMode->setChecked(checked);
 }
 
+// SingleMode's check state.
 bool MainWindow::singleModeChecked() const {
     return SingleMode->isChecked();
 }
 
+// Enables or disables the four settings controls together.
 void MainWindow::setSettingsEnabled(bool enabled) {
     for (QWidget* control : {static_cast<QWidget*>(Edit_X), static_cast<QWidget*>(Edit_Y),
                              static_cast<QWidget*>(PrintEngine), static_cast<QWidget*>(SingleMode)})
         control->setEnabled(enabled);
 }
 
+// Btn's caption.
 void MainWindow::setButtonCaption(const std::string& caption) {
     Btn->setText(q(caption));
 }
 
+// Gives the focus to MainPanel or an edit.
 void MainWindow::setFocus(FocusTarget target) {
     if (target == FocusTarget::MainPanel)
         MainPanel->setFocus();
@@ -345,16 +384,17 @@ void MainWindow::setFocus(FocusTarget target) {
         edit(target)->setFocus();
 }
 
+// A message box with the exclamation icon.
 void MainWindow::showWarning(const std::string& text, const std::string& caption) {
     QMessageBox::warning(this, q(caption), q(text));
 }
 
+// The system's decimal separator.
 char MainWindow::decimalSeparator() const {
-    const QString point = QLocale::system().decimalPoint();
-    return point.size() == 1 && point[0].unicode() < 0x80 ? static_cast<char>(point[0].unicode())
-                                                          : '.';
+    return systemDecimalSeparator();
 }
 
+// The form with a timer and no window.
 ConsoleView::ConsoleView(Printer& printer, const std::string& executablePath) {
     Timer.setInterval(kTimerInterval);
     connect(&Timer, &QTimer::timeout, this, [this] {
@@ -367,27 +407,33 @@ ConsoleView::ConsoleView(Printer& printer, const std::string& executablePath) {
     form_ = std::make_unique<TMainForm>(*this, printer, *this, executablePath);
 }
 
+// Makes sure the pipeline is down.
 ConsoleView::~ConsoleView() {
     finish();
 }
 
+// Runs FormCreate.
 void ConsoleView::start() {
     form_->FormCreate();
 }
 
+// Stops the timer and runs FormDestroy.
 void ConsoleView::finish() {
     Timer.stop();
     if (form_) form_->FormDestroy();
 }
 
+// The exception display as a line on standard error.
 void ConsoleView::showException(const ZelmoError& error) {
     std::cerr << "Zelmo: " << exceptionMessage(error.what()) << std::endl;
 }
 
+// Ends the message loop.
 void ConsoleView::closeWindow() {
     QCoreApplication::quit();
 }
 
+// Starts or stops the 500 ms timer.
 void ConsoleView::setTimerEnabled(bool enabled) {
     if (enabled)
         Timer.start();
@@ -395,28 +441,31 @@ void ConsoleView::setTimerEnabled(bool enabled) {
         Timer.stop();
 }
 
+// The monitored file and the printer name, once each, on standard output.
 void ConsoleView::setLabelWithHint(HintLabel label, const std::string& text) {
     const char* caption =
         label == HintLabel::Label_Search ? texts::kMonitoredFile : texts::kPrintsTo;
     std::cout << caption << ' ' << text << std::endl;
 }
 
+// Keeps an offset text as the edit would.
 void ConsoleView::setEditText(FocusTarget edit, const std::string& text) {
     (edit == FocusTarget::Edit_Y ? editY_ : editX_) = text;
 }
 
+// The kept offset text.
 std::string ConsoleView::editText(FocusTarget edit) const {
     return edit == FocusTarget::Edit_Y ? editY_ : editX_;
 }
 
+// A message box as a line on standard error.
 void ConsoleView::showWarning(const std::string& text, const std::string& caption) {
     std::cerr << caption << ": " << text << std::endl;
 }
 
+// The system's decimal separator.
 char ConsoleView::decimalSeparator() const {
-    const QString point = QLocale::system().decimalPoint();
-    return point.size() == 1 && point[0].unicode() < 0x80 ? static_cast<char>(point[0].unicode())
-                                                          : '.';
+    return systemDecimalSeparator();
 }
 
 }  // namespace zelmo
