@@ -6,7 +6,8 @@
 #
 # cups: a private cupsd with a PDF queue (Letter, 600 dpi) as its default; the settings file
 #       chooses the alternative engine (mirrored raster pages) and offsets.
-# pdf:  no CUPS server at all: the built-in printer writes the PDF into "Wydruki".
+# pdf:  no CUPS server at all: the built-in printer writes the PDF into "Wydruki"; and no display
+#       either, so zelmo runs without a window and prints what it monitors and where it prints.
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/common.sh"
@@ -59,7 +60,11 @@ else
     render_options=()
 fi
 
-"$app/zelmo" >"$work/zelmo.log" 2>&1 &
+if [ "$mode" = cups ]; then
+    "$app/zelmo" >"$work/zelmo.log" 2>&1 &
+else
+    env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$app/zelmo" >"$work/zelmo.log" 2>&1 &
+fi
 zelmo_pid=$!
 # Two copies: CUPS makes them from the job's "copies", the PDF printer gets each page twice.
 "$SAMPLE" --copies 2 "$app/Wydruk.prn" || fail "cannot write the sample job"
@@ -97,5 +102,11 @@ zelmo_pid=""
 if grep -v -e '^QStandardPaths' -e '^Monitorowany plik:' -e '^Wydruki na:' "$work/zelmo.log" |
     grep -q .; then
     fail "zelmo reported: $(cat "$work/zelmo.log")"
+fi
+if [ "$mode" = pdf ]; then
+    [ "$(grep -c . "$work/zelmo.log")" -ge 2 ] &&
+        [ "$(grep -cxF "Monitorowany plik: $app/Wydruk.prn" "$work/zelmo.log")" -eq 1 ] &&
+        [ "$(grep -cxF "Wydruki na: $app/Wydruki" "$work/zelmo.log")" -eq 1 ] ||
+        fail "without a display zelmo printed: $(cat "$work/zelmo.log")"
 fi
 echo "PASS: $mode"
