@@ -98,6 +98,33 @@ class RowWidener {
     std::vector<uint8_t> table_, ink_, wide_;
 };
 
+// The ink of several source rows together (bit 0 = the first source pixel), and whether a range
+// of it shows any: when shrinking, a destination pixel is black if any pixel under it is.
+class InkUnion {
+  public:
+    explicit InkUnion(int pixels)
+        : acc_(static_cast<size_t>(pixels / 8 + 16), 0), row_(acc_.size(), 0) {}
+    void add(const uint8_t* src, int sx, int n, int inkBit, bool invert, bool first) {
+        copyRowFast(first ? acc_.data() : row_.data(), 0, src, sx, n, inkBit, invert);
+        if (first) return;
+        for (size_t b = 0; b < static_cast<size_t>(n + 7) / 8; ++b)
+            acc_[b] |= row_[b];
+    }
+    bool any(int from, int to) const {
+        for (int p = from; p < to; p += 56) {
+            uint64_t word = 0;
+            for (int j = 0; j < 8; ++j)
+                word = word << 8 | acc_[static_cast<size_t>(p >> 3) + j];
+            int k = std::min(56, to - p);
+            if ((word << (p & 7)) & ~(~uint64_t{0} >> k)) return true;
+        }
+        return false;
+    }
+
+  private:
+    std::vector<uint8_t> acc_, row_;
+};
+
 inline void setBit(uint8_t* row, int x, bool ink) {
     uint8_t m = static_cast<uint8_t>(0x80 >> (x & 7));
     row[x >> 3] = ink ? (row[x >> 3] | m) : (row[x >> 3] & ~m);
@@ -264,15 +291,12 @@ void SimulatedPrinter::stretchBlt(int dx, int dy, int dw, int dh, gdi::Dc src, i
 
     int inkBit = view.inkFor[1] ? 1 : 0;
     bool invert = rop == Rop::NotSrcCopy;
-    auto inkAt = [&](const uint8_t* row, int x) {
-        bool bit = (row[x >> 3] >> (7 - (x & 7))) & 1;
-        return (bit == (inkBit == 1)) != invert;
-    };
     SpanMap rows(ny, sh);
     bool oneToOne = nx == sw && stepX > 0;
     SpanMap cols(oneToOne ? 0 : nx, sw);
     bool wholeScale = stepX > 0 && nx > sw && nx % sw == 0 && nx / sw <= 8;
     std::unique_ptr<RowWidener> widener(wholeScale ? new RowWidener(nx / sw, sw) : nullptr);
+    InkUnion under(sw);
     std::vector<uint8_t> line(static_cast<size_t>(sheet_.stride), 0);
     int lastFrom = -1, lastTo = -1;
     for (int i = yLo; i <= yHi; ++i) {
@@ -288,6 +312,7 @@ void SimulatedPrinter::stretchBlt(int dx, int dy, int dw, int dh, gdi::Dc src, i
         lastFrom = from;
         lastTo = to;
         std::fill(line.begin(), line.end(), 0);
+        bool perPixel = false;
         for (int r = from; r < to; ++r) {
             const uint8_t* srcRow = view.row(sy + r);
             if (oneToOne && to - from == 1) {
@@ -301,15 +326,12 @@ void SimulatedPrinter::stretchBlt(int dx, int dy, int dw, int dh, gdi::Dc src, i
                             false);
                 continue;
             }
-            // Black wins: a destination pixel is ink when any source pixel landing on it is.
-            for (int j = xLo; j <= xHi; ++j) {
-                int x = c.left + dx + stepX * j;
-                bool ink = false;
-                int f = oneToOne ? j : cols.from[j], t = oneToOne ? j + 1 : cols.to[j];
-                for (int k = f; k < t && !ink; ++k)
-                    ink = inkAt(srcRow, sx + k);
-                if (ink) setBit(line.data(), x, true);
-            }
+            under.add(srcRow, sx, sw, inkBit, invert, r == from);
+            perPixel = true;
+        }
+        for (int j = xLo; perPixel && j <= xHi; ++j) {
+            int f = oneToOne ? j : cols.from[j], t = oneToOne ? j + 1 : cols.to[j];
+            if (under.any(f, t)) setBit(line.data(), c.left + dx + stepX * j, true);
         }
         int left = stepX > 0 ? c.left + dx + xLo : c.left + dx - xHi;
         copyRowFast(out, left, line.data(), left, xHi - xLo + 1, 1, false);
