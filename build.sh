@@ -83,7 +83,7 @@ fuzz)
     need $PKG_BASE $PKG_FUZZ
     seconds=${1:-60}
     build build-fuzz -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DZELMO_FUZZ=ON \
-        -DZELMO_SANITIZE=ON -DZELMO_TESTS=OFF -DZELMO_QT=OFF -DCMAKE_BUILD_TYPE=Debug
+        -DZELMO_SANITIZE=ON -DZELMO_TESTS=OFF -DZELMO_QT=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
     fuzz/run.sh "$root/build-fuzz/fuzz" "$seconds"
     ;;
 *)

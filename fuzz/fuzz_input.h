@@ -1,0 +1,186 @@
+// How a fuzz input becomes a print run, shared by the fuzz targets and the regression test, so a
+// saved input replays exactly as the fuzzer ran it.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "output/device_metrics.h"
+#include "pcl/interpreter.h"
+#include "platform/errors.h"
+#include "platform/gdi.h"
+#include "platform/portable/simulated_printer.h"
+
+namespace zelmo::fuzz {
+
+// Bytes at the front of a runJob input that choose the printer and the settings.
+constexpr std::size_t kSettingsBytes = 8;
+// Copies and pages beyond this stop the job as a shutdown would: a job may ask for 2^31 copies.
+constexpr int kMaxSheets = 200;
+
+// Reads bytes from the front of an input; past its end every byte reads as 0.
+struct Reader {
+    const uint8_t* data;
+    std::size_t size;
+    std::size_t pos = 0;
+
+    uint8_t byte() { return pos < size ? data[pos++] : 0; }
+    uint16_t u16() { return static_cast<uint16_t>(byte() << 8 | byte()); }
+    int16_t i16() { return static_cast<int16_t>(u16()); }
+};
+
+// Counts sheets and asks the job to stop once there are too many; keeps nothing.
+class CountingSink : public SheetSink {
+  public:
+    explicit CountingSink(std::atomic<bool>& terminated) : terminated_(terminated) {}
+    void beginDocument(const std::string&) override { ++documents; }
+    void sheet(const Sheet& s) override {
+        // Reading every byte lets the sanitizers see a sheet that was composed wrongly.
+        for (uint8_t b : s.bits)
+            ink += b;
+        if (++sheets >= kMaxSheets) terminated_.store(true);
+    }
+    void endDocument() override { ++ended; }
+    void abortDocument() override { ++aborted; }
+
+    int documents = 0, sheets = 0, ended = 0, aborted = 0;
+    uint64_t ink = 0;
+
+  private:
+    std::atomic<bool>& terminated_;
+};
+
+// What a run left behind; everything must be released and no document left open.
+struct Outcome {
+    int documents = 0;
+    int sheets = 0;
+    bool printing = false;
+    int liveObjectsLeft = 0;
+};
+
+// The first byte of a runJob input: bits 0-1 the engine, bit 2 single mode, bit 3 the copies
+// capability, bit 4 no device mode, and with bit 7 set, bits 5-6 a test page instead of the job.
+enum SettingsFlags : uint8_t {
+    kSingleMode = 0x04,
+    kCopiesCapable = 0x08,
+    kNoDeviceMode = 0x10,
+    kTestPage = 0x80,
+};
+
+// The printer a runJob input chooses: its flags, then a sheet and margins from the next bytes.
+inline SimulatedPrinterConfig printerFor(Reader& in) {
+    static const int kSheets[][3] = {{200, 300, 75},   {300, 450, 300}, {640, 480, 100},
+                                     {850, 1100, 100}, {406, 609, 203}, {1275, 1650, 150}};
+    SimulatedPrinterConfig c;
+    uint8_t flags = in.byte();
+    const int* sheet = kSheets[in.byte() % 6];
+    c.width = sheet[0];
+    c.height = sheet[1];
+    c.dpi = sheet[2];
+    int margin = in.byte() % 16;
+    c.left = margin & 3 ? margin : 0;
+    c.top = margin & 4 ? margin : 0;
+    c.right = margin & 8 ? margin : 0;
+    c.bottom = margin;
+    c.copiesCapable = flags & kCopiesCapable;
+    c.hasDeviceMode = !(flags & kNoDeviceMode);
+    return c;
+}
+
+// runJob on the simulated printer: engine, single mode, copies capability and offsets come from
+// the input's first kSettingsBytes bytes, the job is the rest.
+inline Outcome runJobInput(const uint8_t* data, std::size_t size) {
+    Reader in{data, size};
+    uint8_t flags = size > 0 ? data[0] : 0;
+    SimulatedPrinter printer(printerFor(in));
+    PrintRequest request;
+    static const int32_t kEngines[] = {EngineDefault, EngineAlternative, EngineHP845c, 7};
+    request.engine = kEngines[flags & 3];
+    request.singleMode = flags & kSingleMode ? 1 : 0;
+    request.offsetX = in.i16() % 10000;
+    request.offsetY = in.i16() % 10000;
+    in.byte();  // reserved, so that later settings keep old inputs valid
+    std::size_t start = std::min(size, kSettingsBytes);
+
+    int before = gdi::liveObjectCount();
+    std::atomic<bool> terminated{false};
+    std::atomic<int> testMode{flags & kTestPage ? (flags >> 5) & 3 : 0};
+    CountingSink sink(terminated);
+    printer.setRecordCalls(false);
+    printer.setSheetSink(&sink);
+    printer.setTitle("Kalvister II - wydruk.prn");
+    DeviceMetrics metrics;
+    queryDeviceMetrics(metrics, printer);
+    {
+        PclState state;
+        JobEnv env{printer, metrics, request, testMode, terminated, data + start, size - start};
+        try {
+            runJob(state, env);
+        } catch (const ZelmoError&) {
+            // The worker shows these; the job's clean-up has run.
+        }
+    }
+    return Outcome{sink.documents, sink.sheets, printer.printing(),
+                   gdi::liveObjectCount() - before};
+}
+
+// The raster row and soft-font decoders alone, driven by a sequence of operations: 0 raster
+// row, 1 font header, 2 character download, 3 draw a character; each takes its fields from the
+// bytes after it, and the data it announces follows.
+inline Outcome runDecoderInput(const uint8_t* data, std::size_t size) {
+    Reader in{data, size};
+    int before = gdi::liveObjectCount();
+    {
+        PclState s;
+        PrintRequest request;
+        request.engine = in.byte() % 3;
+        DeviceMetrics metrics;
+        metrics.dpiX = metrics.dpiY = 100;
+        metrics.physWidth = metrics.horzRes = 850;
+        metrics.physHeight = metrics.vertRes = 1100;
+        resetPageSurface(s, request);
+        s.job = data;
+        s.jobEnd = size;
+        s.glyphTable.glyphCount = 0;
+        s.glyphTable.firstIndex.fill(kNoGlyph);
+        s.rasterDpi = 25 * (1 + in.byte() % 12);
+        s.rasterMode = true;
+        createRasterPage(s, metrics, request);
+        s.rasterMode = false;
+        createTextPage(s, metrics);
+        while (in.pos < size) {
+            switch (in.byte() % 4) {
+                case 0:
+                    s.compression = in.byte() % 3;
+                    s.rasterX = in.u16();
+                    s.rasterRow = in.u16();
+                    s.paramValue = in.u16();
+                    if (!transferRasterRow(s, in.pos)) in.pos = size;
+                    break;
+                case 1:
+                    s.paramValue = in.byte();
+                    readFontHeader(s, in.pos);
+                    break;
+                case 2:
+                    s.pendingCharCode = in.byte();
+                    s.paramValue = in.u16();
+                    downloadGlyph(s, in.pos);
+                    break;
+                case 3:
+                    if (const GlyphEntry* g = findGlyph(s, in.byte())) {
+                        s.cursorX = in.i16();
+                        s.cursorY = in.i16();
+                        drawGlyph(s, *g);
+                    }
+                    break;
+            }
+        }
+        releasePageSurfaces(s);
+    }
+    return Outcome{0, 0, false, gdi::liveObjectCount() - before};
+}
+
+}  // namespace zelmo::fuzz
