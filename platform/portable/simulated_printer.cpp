@@ -299,14 +299,15 @@ void SimulatedPrinter::stretchBlt(int dx, int dy, int dw, int dh, gdi::Dc src, i
     InkUnion under(sw);
     std::vector<uint8_t> line(static_cast<size_t>(sheet_.stride), 0);
     int lastFrom = -1, lastTo = -1;
+    // The sheet column of the span's leftmost visible pixel (a mirrored span runs leftwards).
+    const int left = stepX > 0 ? c.left + dx + xLo : c.left + dx - xHi;
     for (int i = yLo; i <= yHi; ++i) {
         uint8_t* out =
             sheet_.bits.data() + static_cast<size_t>(c.top + dy + stepY * i) * sheet_.stride;
         int from = rows.from[i], to = rows.to[i];
         if (from == lastFrom && to == lastTo) {
             // The same source rows as the line before: copy the composed line.
-            copyRowFast(out, c.left + dx + xLo, line.data(), c.left + dx + xLo, xHi - xLo + 1, 1,
-                        false);
+            copyRowFast(out, left, line.data(), left, xHi - xLo + 1, 1, false);
             continue;
         }
         lastFrom = from;
@@ -333,7 +334,6 @@ void SimulatedPrinter::stretchBlt(int dx, int dy, int dw, int dh, gdi::Dc src, i
             int f = oneToOne ? j : cols.from[j], t = oneToOne ? j + 1 : cols.to[j];
             if (under.any(f, t)) setBit(line.data(), c.left + dx + stepX * j, true);
         }
-        int left = stepX > 0 ? c.left + dx + xLo : c.left + dx - xHi;
         copyRowFast(out, left, line.data(), left, xHi - xLo + 1, 1, false);
     }
 }
