@@ -45,27 +45,24 @@ shift || true
 case "$cmd" in
 run)
     need $PKG_BASE $PKG_APP
-    build build
-    if [ -x build/shell/zelmo ]; then
-        mkdir -p out/zelmo
-        cp build/shell/zelmo out/zelmo/zelmo
-        echo "== Zelmo watches $root/out/zelmo/Wydruk.prn"
-        exec out/zelmo/zelmo "$@"
-    fi
-    # Until the monitor exists: print a generated job on the simulated printer.
-    mkdir -p out/render
-    build/tools/zelmo-render --sample out/render/sample.prn
-    build/tools/zelmo-render --out out/render --png --trace out/render/sample.prn
-    echo "== sheets in $root/out/render"
+    build build -DZELMO_QT=ON
+    # The monitor works in the folder of its executable: Wydruk.prn, the queue, Zelmo.ini and
+    # the PDF printer's Wydruki all live beside it.
+    mkdir -p out/zelmo
+    cp build/shell/zelmo out/zelmo/zelmo
+    build/tools/zelmo-sample out/zelmo/sample.prn
+    echo "== Zelmo watches $root/out/zelmo/Wydruk.prn"
+    echo "== to print the sample: cp out/zelmo/sample.prn out/zelmo/Wydruk.prn"
+    exec out/zelmo/zelmo "$@"
     ;;
 test)
     need $PKG_BASE $PKG_APP $PKG_E2E
-    build build
+    build build -DZELMO_QT=ON
     (cd build && ctest --output-on-failure -j "$jobs" "$@")
     ;;
 test-sanitize)
     need $PKG_BASE $PKG_APP $PKG_E2E
-    build build-asan -DZELMO_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+    build build-asan -DZELMO_SANITIZE=ON -DZELMO_QT=ON -DCMAKE_BUILD_TYPE=Debug
     (cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
         ctest --output-on-failure -j "$jobs" "$@")
     ;;
