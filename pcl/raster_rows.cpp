@@ -27,6 +27,17 @@ struct RowCursor {
         }
         ++q;
     }
+    // Stores one data byte k times by shifted writes (k >= 1): the page bytes between the first
+    // and the last each take the tail and the head of the same byte, one block fill.
+    void storeShiftedRun(uint8_t d, int64_t k) {
+        auto ink = static_cast<uint8_t>(~d);
+        auto high = static_cast<uint8_t>(0xFF << (8 - shift));
+        page[q] = static_cast<uint8_t>((page[q] & high) | (ink >> shift));
+        auto rotated = static_cast<uint8_t>((ink << (8 - shift)) | (ink >> shift));
+        std::memset(page + q + 1, rotated, static_cast<size_t>(k - 1));
+        page[q + k] = static_cast<uint8_t>((page[q + k] & ~high) | (ink << (8 - shift)));
+        q += k;
+    }
     // A shifted write touches q + 1, so it needs q before the row's last byte.
     bool roomForShifted() const { return q < rowEnd - 1; }
 };
@@ -71,8 +82,9 @@ void methodOne(RowCursor& row, const uint8_t* data, int64_t count) {
                 std::memset(row.page + row.q, static_cast<uint8_t>(~d), static_cast<size_t>(reps));
                 row.q += reps;
             } else {
-                for (int r = 0; r < reps && row.roomForShifted(); ++r)
-                    row.store(d);
+                // Repetitions that would start in the row's last byte are dropped.
+                int64_t k = std::min<int64_t>(reps, row.rowEnd - 1 - row.q);
+                if (k > 0) row.storeShiftedRun(d, k);
             }
         }
     }
