@@ -8,6 +8,23 @@
 namespace zelmo {
 namespace {
 
+// Eight bytes as one number, the first most significant (the leftmost pixels).
+uint64_t loadBe64(const uint8_t* p) {
+    uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    v = __builtin_bswap64(v);
+#endif
+    return v;
+}
+
+void storeBe64(uint8_t* p, uint64_t v) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    v = __builtin_bswap64(v);
+#endif
+    std::memcpy(p, &v, sizeof v);
+}
+
 // Where the bytes of one row go: q walks the row, s is the bit offset of rasterX.
 struct RowCursor {
     uint8_t* page;
@@ -61,7 +78,10 @@ void methodZero(RowCursor& row, const uint8_t* data, int64_t count) {
     uint8_t* out = row.page + row.q;
     auto high = static_cast<uint8_t>(0xFF << (8 - s));
     out[0] = static_cast<uint8_t>((out[0] & high) | (static_cast<uint8_t>(~data[0]) >> s));
-    for (int64_t i = 1; i < m; ++i)
+    int64_t i = 1;
+    for (; i + 8 <= m; i += 8)
+        storeBe64(out + i, ~((uint64_t{data[i - 1]} << (64 - s)) | (loadBe64(data + i) >> s)));
+    for (; i < m; ++i)
         out[i] = static_cast<uint8_t>(~((data[i - 1] << (8 - s)) | (data[i] >> s)));
     out[m] =
         static_cast<uint8_t>((out[m] & ~high) | (static_cast<uint8_t>(~data[m - 1]) << (8 - s)));
