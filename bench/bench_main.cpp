@@ -29,6 +29,7 @@ struct JobKind {
 
 const TextJobShape kText{};
 
+// The benchmark's raster job at column x in the given method.
 RasterJobShape raster(int x, int method) {
     RasterJobShape shape;
     shape.x = x;
@@ -48,6 +49,7 @@ const std::map<std::string, JobKind>& jobKinds() {
     return kinds;
 }
 
+// The named job, generated once.
 const std::vector<uint8_t>& job(const std::string& name) {
     static std::map<std::string, std::vector<uint8_t>> cache;
     auto it = cache.find(name);
@@ -64,6 +66,7 @@ struct DropSheets : SheetSink {
     void abortDocument() override {}
 };
 
+// Bytes, pages and glyphs per second of the job run in every iteration.
 void setCounters(benchmark::State& state, const std::string& name) {
     const JobKind& kind = jobKinds().at(name);
     auto n = static_cast<double>(state.iterations());
@@ -90,11 +93,13 @@ void runOn(benchmark::State& state, Printer& printer, const std::string& name) {
     setCounters(state, name);
 }
 
+// The interpreter alone: pages go to a printer that discards them.
 void BM_Discard(benchmark::State& state, const std::string& name) {
     DiscardPrinter printer(benchPrinter());
     runOn(state, printer, name);
 }
 
+// The interpreter and the composition of every 600-dpi sheet.
 void BM_Simulated(benchmark::State& state, const std::string& name) {
     SimulatedPrinter printer(benchPrinter());
     printer.setRecordCalls(false);
@@ -119,6 +124,7 @@ void BM_Memcpy(benchmark::State& state) {
 // The console table, then each run's bytes/s as a share of the memcpy baseline.
 class RatioReporter : public benchmark::ConsoleReporter {
   public:
+    // Prints the runs and keeps each one's rates for the closing table.
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
@@ -128,6 +134,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
             rows_.push_back({run.benchmark_name(), it->second.value, run.counters});
         }
     }
+    // The closing table: each run as a share of the memcpy baseline, and its rates.
     void Finalize() override {
         ConsoleReporter::Finalize();
         double baseline = 0;
@@ -149,6 +156,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
         double bytesPerSecond;
         benchmark::UserCounters counters;
     };
+    // A counter of the row for the table, empty when the run has none.
     std::string rate(const Row& r, const char* counter) const {
         auto it = r.counters.find(counter);
         if (it == r.counters.end()) return "";
@@ -159,6 +167,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
     std::vector<Row> rows_;
 };
 
+// Every job through both printers, after the memcpy baseline.
 void registerAll() {
     benchmark::RegisterBenchmark("BM_Memcpy/raster_m0_aligned", BM_Memcpy)
         ->Unit(benchmark::kMillisecond);

@@ -14,6 +14,7 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
+// Writes bytes to a new file at path.
 void write(const std::string& path, const Bytes& bytes) {
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(bytes.data()),
@@ -27,6 +28,7 @@ Bytes withSettings(uint8_t flags, uint8_t sheet, const Bytes& job) {
     return out;
 }
 
+// Jobs of every kind the interpreter knows, small enough to run in milliseconds.
 std::vector<Bytes> jobSeeds() {
     using namespace zelmo;
     std::vector<Bytes> jobs{sampleJob()};
