@@ -29,7 +29,7 @@ need() {
     local sudo=""
     [ "$(id -u)" -ne 0 ] && sudo="sudo"
     $sudo env DEBIAN_FRONTEND=noninteractive apt-get update -q
-    $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}"
 }
 
 # Configures (once) and builds the build folder $1 with the CMake options that follow.
