@@ -4,26 +4,10 @@
 #include <cstring>
 
 #include "pcl/interpreter.h"
+#include "platform/byte_order.h"
 
 namespace zelmo {
 namespace {
-
-// Eight bytes as one number, the first most significant (the leftmost pixels).
-uint64_t loadBe64(const uint8_t* p) {
-    uint64_t v;
-    std::memcpy(&v, p, sizeof v);
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-    v = __builtin_bswap64(v);
-#endif
-    return v;
-}
-
-void storeBe64(uint8_t* p, uint64_t v) {
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-    v = __builtin_bswap64(v);
-#endif
-    std::memcpy(p, &v, sizeof v);
-}
 
 // Where the bytes of one row go: q walks the row, s is the bit offset of rasterX.
 struct RowCursor {

@@ -2,6 +2,8 @@
 // SRCAND, with GDI's pixel, padding and orientation rules.
 #include "platform/gdi.h"
 
+#include "platform/byte_order.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cstring>
@@ -89,23 +91,6 @@ void fillBits(uint8_t* row, int x0, int x1, int v) {
         uint8_t m = 0x80 >> (x0 & 7);
         row[x0 >> 3] = v ? (row[x0 >> 3] | m) : (row[x0 >> 3] & ~m);
     }
-}
-
-// The 8 bytes at p as one number, the first byte most significant (the leftmost pixels).
-inline uint64_t loadBe64(const uint8_t* p) {
-    uint64_t v;
-    std::memcpy(&v, p, sizeof v);
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-    v = __builtin_bswap64(v);
-#endif
-    return v;
-}
-
-inline void storeBe64(uint8_t* p, uint64_t v) {
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-    v = __builtin_bswap64(v);
-#endif
-    std::memcpy(p, &v, sizeof v);
 }
 
 inline uint64_t topMask(int count) {
