@@ -186,3 +186,55 @@ TEST(PageSurfaces, EverythingReleasedAfterJobs) {
 
 }  // namespace
 }  // namespace zelmo
+
+namespace zelmo {
+namespace {
+
+struct MetricsCase {
+    const char* name;
+    int width, height, dpi, left, right;
+    bool available;
+};
+
+class DeviceMetricsQuery : public ::testing::TestWithParam<MetricsCase> {};
+
+// A device that reports nothing usable is no printer: page sizes would divide by zero.
+TEST_P(DeviceMetricsQuery, RefusesZeroResolutionOrSize) {
+    const MetricsCase& c = GetParam();
+    SimulatedPrinterConfig config;
+    config.width = c.width;
+    config.height = c.height;
+    config.dpi = c.dpi;
+    config.left = c.left;
+    config.right = c.right;
+    SimulatedPrinter printer(config);
+    DeviceMetrics m;
+    EXPECT_EQ(queryDeviceMetrics(m, printer), c.available);
+    EXPECT_EQ(m.metricsValid.load(), c.available);
+    if (c.available) {
+        EXPECT_EQ(m.horzRes, c.width - c.left - c.right);
+        EXPECT_EQ(m.dpiY, c.dpi);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DeviceMetricsQuery,
+    ::testing::Values(MetricsCase{"Usable", 2480, 3508, 300, 10, 20, true},
+                      MetricsCase{"ZeroResolution", 2480, 3508, 0, 0, 0, false},
+                      MetricsCase{"ZeroWidth", 0, 3508, 300, 0, 0, false},
+                      MetricsCase{"NoPrintableWidth", 100, 3508, 300, 50, 50, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(DeviceMetricsQuery, NoPrinterThenPrinter) {
+    SimulatedPrinter printer;
+    printer.setAvailable(false);
+    DeviceMetrics m;
+    EXPECT_FALSE(queryDeviceMetrics(m, printer));
+    printer.setAvailable(true);
+    EXPECT_TRUE(queryDeviceMetrics(m, printer));
+    printer.setAvailable(false);
+    EXPECT_TRUE(queryDeviceMetrics(m, printer));  // read once, kept for the process's life
+}
+
+}  // namespace
+}  // namespace zelmo
