@@ -63,8 +63,7 @@ void methodZero(RowCursor& row, const uint8_t* data, int64_t count) {
     auto high = static_cast<uint8_t>(0xFF << (8 - s));
     out[0] = static_cast<uint8_t>((out[0] & high) | (static_cast<uint8_t>(~data[0]) >> s));
     int64_t i = 1;
-    for (; i + 8 <= m; i += 8)
-        storeBe64(out + i, ~((uint64_t{data[i - 1]} << (64 - s)) | (loadBe64(data + i) >> s)));
+    i += shiftedComplement(out + i, data + i, m - i, s);
     for (; i < m; ++i)
         out[i] = static_cast<uint8_t>(~((data[i - 1] << (8 - s)) | (data[i] >> s)));
     out[m] =

@@ -162,3 +162,74 @@ TEST(RasterRows, RowsGoToRasterRowOnward) {
 
 }  // namespace
 }  // namespace zelmo
+
+namespace zelmo {
+namespace {
+
+// The shifted write one data byte at a time, as the rows are defined, for comparison with the
+// word-at-a-time paths.
+void referenceRow(std::vector<uint8_t>& row, int rasterX, const std::vector<uint8_t>& data,
+                  int compression) {
+    int64_t q = rasterX / 8, rowEnd = static_cast<int64_t>(row.size());
+    int s = rasterX % 8;
+    auto store = [&](uint8_t d) {
+        uint8_t ink = static_cast<uint8_t>(~d);
+        if (s == 0) {
+            row[q] = ink;
+        } else {
+            uint8_t hm = static_cast<uint8_t>(0xFF << (8 - s));
+            row[q] = static_cast<uint8_t>((row[q] & hm) | (ink >> s));
+            row[q + 1] = static_cast<uint8_t>((row[q + 1] & ~hm) | ((ink << (8 - s)) & 0xFF));
+        }
+        ++q;
+    };
+    if (compression == 0) {
+        int64_t n = std::min<int64_t>(static_cast<int64_t>(data.size()), rowEnd - q);
+        for (int64_t i = 0; i < n && (s == 0 || q < rowEnd - 1); ++i)
+            store(data[i]);
+        return;
+    }
+    for (size_t p = 0; p + 1 < data.size(); p += 2) {
+        int reps = data[p] + 1;
+        if (reps == 1) {
+            if (q >= rowEnd - 1) return;
+            store(data[p + 1]);
+        } else {
+            if (q + reps > rowEnd) return;
+            for (int r = 0; r < reps && (s == 0 || q < rowEnd - 1); ++r)
+                store(data[p + 1]);
+        }
+    }
+}
+
+TEST(RasterRows, WordPathsMatchByteAtATimeStores) {
+    uint32_t seed = 12345;
+    auto next = [&] {
+        return seed = seed * 1103515245u + 12345u, static_cast<uint8_t>(seed >> 16);
+    };
+    for (int compression : {0, 1}) {
+        for (int rasterX = 0; rasterX < 24; ++rasterX) {
+            for (size_t length : {1u, 2u, 7u, 8u, 9u, 15u, 16u, 17u, 19u, 24u, 40u}) {
+                RasterFixture f;
+                std::vector<uint8_t> data(length);
+                for (uint8_t& d : data)
+                    d = compression == 1 && (&d - data.data()) % 2 == 0 ? next() % 6 : next();
+                std::vector<uint8_t> before(20);
+                for (uint8_t& b : before)
+                    b = next();
+                std::memcpy(f.row(0), before.data(), 20);
+                f.s.compression = static_cast<int16_t>(compression);
+                f.s.rasterX = rasterX;
+                ASSERT_TRUE(f.transfer(data));
+                std::vector<uint8_t> expected = before;
+                referenceRow(expected, rasterX, data, compression);
+                EXPECT_EQ(std::vector<uint8_t>(f.row(0), f.row(0) + 20), expected)
+                    << "method " << compression << ", rasterX " << rasterX << ", " << length
+                    << " bytes";
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace zelmo
