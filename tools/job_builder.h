@@ -74,8 +74,9 @@ class JobBuilder {
     std::vector<uint8_t> bytes_;
 };
 
-// A small invoice-like job: a soft font of block letters, a few text lines and a raster logo
-// band on a second page. Deterministic; used by the sample tool and the end-to-end tests.
-std::vector<uint8_t> sampleJob();
+// A two-page job: a raster page (frame, checkerboard, diagonal, run-length stripes, a row at a
+// bit offset), then a text page in a downloaded soft font. With copies > 0 it starts with a
+// copies command. Deterministic; used by the sample tool, the tests and the fuzz seeds.
+std::vector<uint8_t> sampleJob(int copies = 0);
 
 }  // namespace zelmo

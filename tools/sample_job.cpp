@@ -1,4 +1,5 @@
-// The sample job: block letters from a downloaded soft font, and a raster band.
+// The sample job: a raster page that no mirrored or shifted page could pass for, then a text
+// page in a downloaded soft font. Used by `./build.sh run`, the tests and the fuzz seeds.
 #include <map>
 
 #include "tools/job_builder.h"
@@ -15,50 +16,87 @@ const std::map<char, const char*> kShapes = {
     {'T', "#####  #    #    #    #    #    #  "}, {'U', "#   ##   ##   ##   ##   ##   # ### "},
     {'Z', "#####    #   #   #   #   #    #####"}, {'0', " ### #   ##  ### # ###  ##   # ### "},
     {'1', "  #   ##    #    #    #    #   ### "}, {'2', " ### #   #    #  ##  #   #    #####"},
-    {'3', " ### #   #    #  ##     ##   # ### "}, {'6', " ### #    #    #### #   ##   # ### "},
+    {'3', " ### #   #    #  ##     ##   # ### "}, {'6', "  ##  #   #    #### #   ##   # ### "},
 };
 
-constexpr int kScale = 4;  // each shape pixel is 4 x 4 dots at 300 dpi
+constexpr int kScale = 5;  // each shape pixel is 5 x 5 dots at 300 dpi
+constexpr int kGlyphWidth = 5 * kScale;
+constexpr int kGlyphHeight = 7 * kScale;
 
 // The glyph rows of a shape scaled up, 1 = ink.
-std::vector<uint8_t> glyphRows(const char* shape, int width, int height) {
-    int rowBytes = (width + 7) / 8;
-    std::vector<uint8_t> rows(static_cast<size_t>(rowBytes * height), 0);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            int sx = x / kScale, sy = y / kScale;
-            if (sx < 5 && sy < 7 && shape[sy * 5 + sx] == '#')
+std::vector<uint8_t> glyphRows(const char* shape) {
+    int rowBytes = (kGlyphWidth + 7) / 8;
+    std::vector<uint8_t> rows(static_cast<size_t>(rowBytes * kGlyphHeight), 0);
+    for (int y = 0; y < kGlyphHeight; ++y)
+        for (int x = 0; x < kGlyphWidth; ++x)
+            if (shape[(y / kScale) * 5 + x / kScale] == '#')
                 rows[static_cast<size_t>(y * rowBytes + x / 8)] |=
                     static_cast<uint8_t>(0x80 >> (x % 8));
-        }
     return rows;
+}
+
+// A row as run-length pairs of (repeats - 1, byte).
+std::vector<uint8_t> runLengths(const std::vector<uint8_t>& row) {
+    std::vector<uint8_t> pairs;
+    for (size_t i = 0; i < row.size();) {
+        size_t run = 1;
+        while (i + run < row.size() && row[i + run] == row[i] && run < 256)
+            ++run;
+        pairs.push_back(static_cast<uint8_t>(run - 1));
+        pairs.push_back(row[i]);
+        i += run;
+    }
+    return pairs;
+}
+
+// The raster page at 300 dpi: a frame, a checkerboard and a diagonal sent as they are, stripes
+// run-length encoded, and a short row at a bit offset near the right edge.
+void rasterPage(JobBuilder& job) {
+    constexpr int kWidthBytes = 300;  // 2400 pixels
+    job.esc("*t300R").esc("*b0M");
+    std::vector<uint8_t> row(kWidthBytes);
+    for (int y = 0; y < 600; ++y) {
+        for (int i = 0; i < kWidthBytes; ++i) {
+            bool frame = y < 4 || y >= 596 || i == 0 || i == kWidthBytes - 1;
+            bool checker = ((y / 16) + (i / 2)) % 2 == 0 && i > 100 && i < 200;
+            row[static_cast<size_t>(i)] = frame || checker ? 0xFF : 0x00;
+        }
+        row[static_cast<size_t>(y / 8 % kWidthBytes)] |= static_cast<uint8_t>(0x80 >> (y % 8));
+        job.rasterRow(row);
+    }
+    job.esc("*b1M").esc("*p0x2000Y");
+    for (int y = 0; y < 200; ++y) {
+        for (int i = 0; i < kWidthBytes; ++i)
+            row[static_cast<size_t>(i)] = (i / 10 + y / 25) % 2 ? 0xF0 : 0x00;
+        std::vector<uint8_t> pairs = runLengths(row);
+        job.esc("*b" + std::to_string(pairs.size()) + "W").bytes(pairs);
+    }
+    job.esc("*p2390x3000Y").esc("*b0M").rasterRow({0xFF, 0xAA, 0xFF});
+    job.formFeed();
+}
+
+// The text page: a soft font, then lines at cursor positions, line feeds and a far corner.
+void textPage(JobBuilder& job) {
+    job.fontHeader(40, 30);
+    for (const auto& [code, shape] : kShapes)
+        job.glyph(static_cast<unsigned char>(code), 0, kGlyphHeight, kGlyphWidth, kGlyphHeight,
+                  glyphRows(shape));
+    job.esc("*p150x120Y").text("ZELMO 2026").carriageReturn().lineFeed();
+    job.text("FAKTURA 123").carriageReturn().lineFeed().lineFeed();
+    job.esc("*p1203x1501Y").text("ZOE 620").carriageReturn().lineFeed();
+    job.esc("*p2200x2900Y").text("KLM");
+    job.formFeed();
 }
 
 }  // namespace
 
-std::vector<uint8_t> sampleJob() {
-    const int width = 5 * kScale, height = 7 * kScale;
+std::vector<uint8_t> sampleJob(int copies) {
     JobBuilder job;
-    job.esc("E").esc("&l1X").fontHeader(40, 30);
-    for (const auto& [code, shape] : kShapes)
-        job.glyph(static_cast<unsigned char>(code), 0, height, width, height,
-                  glyphRows(shape, width, height));
-    job.esc("&l8.0C").esc("*p300x300Y");
-    job.text("ZELMO 2026").carriageReturn().lineFeed();
-    job.esc("*p300X").text("FAKTURA 123").carriageReturn().lineFeed().formFeed();
-
-    // Page two: a raster band of stripes and a checker, 300 dpi, method 0 and method 1.
-    job.esc("*t300R").esc("*b0M").esc("*p150x600Y");
-    for (int row = 0; row < 120; ++row) {
-        std::vector<uint8_t> data(60);
-        for (size_t i = 0; i < data.size(); ++i)
-            data[i] = (row / 10 + static_cast<int>(i) / 4) % 2 ? 0xFF : 0x00;
-        job.rasterRow(data);
-    }
-    job.esc("*b1M");
-    for (int row = 0; row < 40; ++row)
-        job.rasterRow({59, static_cast<uint8_t>(row % 8 < 4 ? 0xF0 : 0x0F)});
-    return job.formFeed().data();
+    job.esc("E");
+    if (copies > 0) job.esc("&l" + std::to_string(copies) + "X");
+    rasterPage(job);
+    textPage(job);
+    return job.data();
 }
 
 }  // namespace zelmo
