@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <vector>
 
+#include "pcl/interpreter.h"
 #include "platform/errors.h"
 #include "platform/gdi.h"
 #include "platform/portable/simulated_printer.h"
@@ -236,15 +238,14 @@ TEST(QtPrinterCanvas, VectorTestLinesAndTextReachThePage) {
     TempDir dir;
     PdfFolderPrinter pdf(dir.path, {kWidth, kHeight, kDpi, kDpi, kLeft, kTop, kRight, kBottom});
     const int w = pdf.pageWidth(), h = pdf.pageHeight();
-    pdf.beginDoc();
-    PrinterCanvas* dc = pdf.deviceContext();
-    dc->setPenWidth(6);
-    dc->moveTo(0, h / 2);
-    dc->lineTo(2 * (w / 2), h / 2);
-    dc->moveTo(w / 2, 0);
-    dc->lineTo(w / 2, 2 * (h / 2));
-    dc->textOut(0, 0, "Test wektorowy");
-    pdf.endDoc();
+    // The vector test page itself, as the worker prints it.
+    DeviceMetrics metrics;
+    ASSERT_TRUE(queryDeviceMetrics(metrics, pdf));
+    PclState state;
+    PrintRequest request;
+    std::atomic<int> testMode{1};
+    std::atomic<bool> terminated{false};
+    runJob(state, JobEnv{pdf, metrics, request, testMode, terminated});
     testing::Image page;
     ASSERT_TRUE(rasterise(dir.path, page));
     // The lines are six pixels wide across the printable area's middle.
