@@ -8,6 +8,9 @@
 #   ./build.sh test-tsan      the pipeline tests built with ThreadSanitizer
 #   ./build.sh bench          the benchmarks, Release build
 #   ./build.sh fuzz [SECONDS] each libFuzzer target for SECONDS (default 60), ASan + UBSan
+#   ./build.sh package        the Debian package, ./zelmo_VERSION_amd64.deb
+#   ./build.sh package-check  the package, then lintian, the desktop entry, the unit, the manual
+#                             pages, and an install into a fresh Debian 12 root (debootstrap)
 set -euo pipefail
 cd "$(dirname "$0")"
 root=$(pwd)
@@ -17,6 +20,8 @@ PKG_BASE="cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev l
 PKG_APP="qt6-base-dev libcups2-dev libsimpleini-dev"
 PKG_E2E="cups cups-client cups-filters ghostscript xvfb trayer x11-utils xdotool imagemagick"
 PKG_FUZZ="clang libclang-rt-14-dev"
+PKG_PACKAGE="dpkg-dev file"
+PKG_PACKAGE_CHECK="lintian desktop-file-utils systemd man-db debootstrap util-linux"
 
 # Installs the named Debian packages that are not installed yet.
 need() {
@@ -83,8 +88,25 @@ fuzz)
         -DZELMO_SANITIZE=ON -DZELMO_TESTS=OFF -DZELMO_QT=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
     fuzz/run.sh "$root/build-fuzz/fuzz" "$seconds"
     ;;
+package)
+    need $PKG_BASE $PKG_APP $PKG_PACKAGE
+    # Debian's hardening flags, as a package built by dpkg-buildpackage would have them.
+    export DEB_BUILD_MAINT_OPTIONS=hardening=+all
+    build build-package -DCMAKE_BUILD_TYPE=Release -DZELMO_TESTS=OFF -DZELMO_QT=ON \
+        -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)" \
+        -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)"
+    (cd build-package && rm -f ./*.deb && cpack -G DEB >/dev/null)
+    rm -f zelmo_*.deb
+    mv build-package/zelmo_*.deb .
+    echo "== $(ls zelmo_*.deb)"
+    ;;
+package-check)
+    need $PKG_BASE $PKG_APP $PKG_PACKAGE $PKG_PACKAGE_CHECK
+    "$0" package
+    packaging/check_package.sh "$(ls zelmo_*.deb)" build-package/tools/zelmo-sample
+    ;;
 *)
-    sed -n '2,12p' "$0"
+    sed -n '2,15p' "$0"
     exit 2
     ;;
 esac

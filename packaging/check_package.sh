@@ -1,0 +1,183 @@
+#!/usr/bin/env bash
+# Checks a built Zelmo package as a Debian user meets it: lintian, the desktop entry, the manual
+# pages, then an install with apt-get into a fresh Debian 12 root, where the installed zelmo
+# must report the package's version, print a job from a fresh folder into that folder's PDF
+# printer, and its user unit must pass systemd's own verification.
+#
+#   packaging/check_package.sh PACKAGE.deb SAMPLE_TOOL
+#
+# Needs root, debootstrap and the Debian mirror; exits 77 when it cannot run here. The minbase
+# root is cached as a tarball in $ZELMO_CHECK_CACHE (default /var/cache/zelmo-check).
+set -euo pipefail
+
+deb=$(realpath "$1")
+sample_tool=$(realpath "$2")
+mirror=${ZELMO_DEBIAN_MIRROR:-http://deb.debian.org/debian}
+cache=${ZELMO_CHECK_CACHE:-/var/cache/zelmo-check}
+
+# Lintian warnings accepted on purpose; any other warning or error fails the check.
+accepted_warnings=(
+    # None at present. A tag goes here with the reason it is right for this package.
+)
+
+# Ends the check as failed.
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+# Ends the check as not runnable on this machine.
+skip() {
+    echo "SKIP: $*"
+    exit 77
+}
+
+# Lintian: no errors, no warnings but the accepted ones.
+check_lintian() {
+    echo "== lintian"
+    local out tag
+    out=$(lintian --info --display-info "$deb" 2>&1) || true
+    echo "$out" | grep -E '^[EWI]: ' || true
+    if echo "$out" | grep -q '^E: '; then fail "lintian reports errors"; fi
+    while read -r tag; do
+        [ -z "$tag" ] && continue
+        printf '%s\n' "${accepted_warnings[@]}" | grep -qx "$tag" || fail "lintian warning $tag"
+    done < <(echo "$out" | sed -n 's/^W: [^ ]* \([^ ]*\).*/\1/p' | sort -u)
+}
+
+# The desktop entry and the manual pages, from the package's own files.
+check_files() {
+    local files=$1
+    echo "== desktop-file-validate"
+    desktop-file-validate "$files/usr/share/applications/zelmo.desktop"
+    echo "== manual pages"
+    local page warnings
+    for page in "$files"/usr/share/man/man1/*.1.gz; do
+        warnings=$(MANWIDTH=80 LC_ALL=C.UTF-8 man --warnings -l "$page" 2>&1 >/dev/null)
+        [ -z "$warnings" ] || fail "$(basename "$page"): $warnings"
+    done
+}
+
+# A fresh minbase Debian 12 root in $1, from the cached tarball when there is one.
+make_root() {
+    local root=$1 tarball="$cache/bookworm-minbase.tgz"
+    mkdir -p "$cache"
+    if [ ! -s "$tarball" ]; then
+        echo "== debootstrap: caching a minbase root in $tarball"
+        local scratch
+        scratch=$(mktemp -d /var/tmp/zelmo-tarball.XXXXXX)
+        debootstrap --variant=minbase --make-tarball="$tarball.part" bookworm "$scratch" "$mirror" \
+            >"$cache/debootstrap.log" 2>&1 || {
+            rm -rf --one-file-system "$scratch"
+            tail -20 "$cache/debootstrap.log"
+            fail "debootstrap could not fetch Debian 12"
+        }
+        rm -rf --one-file-system "$scratch"
+        mv "$tarball.part" "$tarball"
+    fi
+    echo "== debootstrap: fresh root in $root"
+    debootstrap --variant=minbase --unpack-tarball="$tarball" bookworm "$root" "$mirror" \
+        >"$root.log" 2>&1 || {
+        tail -20 "$root.log"
+        fail "debootstrap failed"
+    }
+    mount -t proc proc "$root/proc"
+    mount --bind /dev "$root/dev"
+    cp /etc/resolv.conf "$root/etc/resolv.conf"
+}
+
+# Runs a command inside the root, with a clean environment and no display.
+in_root() {
+    chroot "$root" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8 \
+        DEBIAN_FRONTEND=noninteractive "$@"
+}
+
+# The package installed with apt-get, as a user installs a downloaded package.
+check_install() {
+    echo "== apt-get install ./$(basename "$deb")"
+    cp "$deb" "$root/tmp/"
+    in_root apt-get update -q >/dev/null
+    in_root sh -c "cd /tmp && apt-get install -y -q ./$(basename "$deb")" >"$root.apt.log" 2>&1 || {
+        tail -30 "$root.apt.log"
+        fail "apt-get could not install the package"
+    }
+    local version expected
+    version=$(in_root timeout 20 zelmo --version) || fail "zelmo --version failed"
+    expected=$(dpkg-deb -f "$deb" Version)
+    echo "zelmo --version: $version"
+    echo "$version" | grep -qw -- "$expected" || fail "--version says '$version', the package is $expected"
+}
+
+# zelmo --dir on a fresh folder prints a job into that folder's PDF printer, in a network of
+# its own so that no CUPS server of this machine is found.
+check_print() {
+    echo "== zelmo --dir on a fresh folder"
+    local folder=/home/office/Kalvister
+    mkdir -p "$root$folder"
+    "$sample_tool" "$root/tmp/job.prn"
+    chroot "$root" /usr/bin/env -i PATH=/usr/bin:/bin HOME=/root LANG=C.UTF-8 \
+        unshare --net zelmo --dir "$folder" >"$root.zelmo.log" 2>&1 &
+    local pid=$! end=$((SECONDS + 60))
+    sleep 2
+    mv "$root/tmp/job.prn" "$root$folder/Wydruk.prn"
+    while [ -z "$(ls "$root$folder/Wydruki/"*.pdf 2>/dev/null)" ] || [ -e "$root$folder/Zelmo1.Prn" ]; do
+        if [ $SECONDS -ge $end ] || ! kill -0 $pid 2>/dev/null; then
+            cat "$root.zelmo.log"
+            ls -la "$root$folder" "$root$folder/Wydruki" 2>/dev/null || true
+            kill $pid 2>/dev/null || true
+            fail "no PDF in $folder/Wydruki within 60 s"
+        fi
+        sleep 0.5
+    done
+    kill -TERM $pid
+    local code=0
+    wait $pid || code=$?
+    cat "$root.zelmo.log"
+    [ $code -eq 0 ] || fail "zelmo ended with $code after SIGTERM"
+    local pdf
+    pdf=$(ls "$root$folder/Wydruki/"*.pdf | head -1)
+    head -c 5 "$pdf" | grep -q '%PDF-' || fail "$pdf is not a PDF"
+    echo "printed: ${pdf#"$root"}"
+}
+
+# systemd's verification of the installed user unit, for the instance of a folder with a space.
+check_unit() {
+    echo "== systemd-analyze verify"
+    in_root apt-get install -y -q --no-install-recommends systemd man-db >"$root.apt.log" 2>&1 || {
+        tail -30 "$root.apt.log"
+        fail "apt-get could not install systemd"
+    }
+    local instance
+    instance=$(in_root systemd-escape --path "/home/office/.wine/drive_c/Kalvister II")
+    in_root systemd-analyze verify "/usr/lib/systemd/user/zelmo@$instance.service"
+    echo "zelmo@$instance.service verified"
+}
+
+# Unmounts and removes the root; --one-file-system keeps rm out of anything still mounted.
+cleanup() {
+    [ -n "${root:-}" ] || return 0
+    umount "$root/dev" 2>/dev/null || true
+    umount "$root/proc" 2>/dev/null || true
+    rm -rf --one-file-system "$root" "$root".*log
+}
+
+[ -f "$deb" ] || fail "no package $1"
+[ "$(id -u)" -eq 0 ] || skip "installing into a fresh root needs root"
+for tool in lintian desktop-file-validate man debootstrap unshare; do
+    command -v "$tool" >/dev/null || skip "$tool is not installed"
+done
+
+files=$(mktemp -d /var/tmp/zelmo-files.XXXXXX)
+dpkg-deb -x "$deb" "$files"
+check_lintian
+check_files "$files"
+rm -rf "$files"
+
+root=$(mktemp -d /var/tmp/zelmo-root.XXXXXX)
+chmod 755 "$root"
+trap cleanup EXIT
+make_root "$root"
+check_install
+check_print
+check_unit
+echo "== the package installs and runs on a fresh Debian 12"
