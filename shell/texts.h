@@ -35,6 +35,15 @@ inline constexpr const char* kBitmapTest = "Bitmapowy";
 inline constexpr const char* kBitmapDiTest = "Bitmapowy DI";
 inline constexpr const char* kExit = "Zakończ";
 
+// Starting at login.
+inline constexpr const char* kAutostart = "Uruchamiaj przy logowaniu";
+inline constexpr const char* kAutostartFailed =
+    "Nie udało się zmienić uruchamiania przy logowaniu.";
+inline constexpr const char* kAutostartUnfitPath =
+    "Tej ścieżki nie można zapisać we wpisie autostartu (znaki sterujące lub kodowanie inne niż "
+    "UTF-8): ";
+inline constexpr const char* kAutostartNoHome = "Nie ustawiono katalogu domowego (HOME).";
+
 inline constexpr const char* kTrayCreateError = "Cannot Create System Shell Notification Icon";
 inline constexpr const char* kTrayRemoveError = "Cannot Remove System Shell Notification Icon";
 

@@ -10,6 +10,7 @@
 #include <QScreen>
 #include <iostream>
 
+#include "shell/autostart.h"
 #include "shell/texts.h"
 
 namespace zelmo {
@@ -111,7 +112,8 @@ void QtExceptionDisplay::showNow(const std::string& message) {
 MainWindow::MainWindow(Printer& printer, const std::string& executablePath)
     : QWidget(nullptr, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                            Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                           Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint) {
+                           Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint),
+      executablePath_(executablePath) {
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(q(texts::kCaption));
     setWindowIcon(printerIcon());
@@ -207,12 +209,36 @@ void MainWindow::createPopupMenu() {
     item(Test1, texts::kVectorTest, &TMainForm::Wektorowy1Click);
     item(Test1, texts::kBitmapTest, &TMainForm::Bitmapowy1Click);
     item(Test1, texts::kBitmapDiTest, &TMainForm::Bitmapowy181Click);
+    createAutostartItem();
     PopupMenu1->addSeparator();
     item(PopupMenu1, texts::kExit, &TMainForm::Wycz1Click);
     // The window's own popup menu is the tray's.
     setContextMenuPolicy(Qt::CustomContextMenu);
     connect(this, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { PopupMenu1->popup(mapToGlobal(at)); });
+}
+
+// "Uruchamiaj przy logowaniu": checked while a login entry for this folder exists, which is
+// looked at each time the menu opens, as the user may remove the entry by other means.
+void MainWindow::createAutostartItem() {
+    AutostartItem = PopupMenu1->addAction(q(texts::kAutostart));
+    AutostartItem->setCheckable(true);
+    connect(PopupMenu1, &QMenu::aboutToShow, this, [this] {
+        AutostartItem->setChecked(autostartEnabled(autostartDirectory(), form_->programDir()));
+    });
+    connect(AutostartItem, &QAction::triggered, this, &MainWindow::AutostartItemClick);
+}
+
+// Writes or removes the login entry; on failure says why and shows the entry as it is.
+void MainWindow::AutostartItemClick(bool checked) {
+    const std::string folder = form_->programDir();
+    try {
+        setAutostart(autostartDirectory(), executablePath_, folder, checked);
+    } catch (const ZelmoError& error) {
+        showWarning(std::string(texts::kAutostartFailed) + "\n" + error.what(),
+                    texts::kMessageCaption);
+    }
+    AutostartItem->setChecked(autostartEnabled(autostartDirectory(), folder));
 }
 
 // The tray icon, where the desktop has a tray.

@@ -77,6 +77,8 @@ class MainWindow : public QWidget, public MainView {
     void createStatusGroup();
     void createSettingsGroup();
     void createPopupMenu();
+    void createAutostartItem();
+    void AutostartItemClick(bool checked);
     void createTrayIcon();
     // Runs an event handler; what escapes it goes to the exception display.
     void guarded(const std::function<void()>& handler);
@@ -102,8 +104,10 @@ class MainWindow : public QWidget, public MainView {
     QMenu* PopupMenu1 = nullptr;
     QAction* SettingsItem = nullptr;
     QAction* PauseItem = nullptr;
+    QAction* AutostartItem = nullptr;
     QSystemTrayIcon* tray_ = nullptr;
     QTimer Timer;
+    std::string executablePath_;
     std::unique_ptr<TMainForm> form_;
 };
 
