@@ -126,11 +126,12 @@ std::string directoryOf(const std::string& path) {
 
 // Binds the form to its window, printer and exception display; nothing starts yet.
 TMainForm::TMainForm(MainView& view, Printer& printer, ExceptionDisplay& display,
-                     std::string executablePath)
+                     std::string executablePath, std::string folder)
     : view_(view),
       printer_(printer),
       display_(display),
-      executablePath_(std::move(executablePath)) {}
+      executablePath_(std::move(executablePath)),
+      folder_(std::move(folder)) {}
 
 // Shuts the pipeline down if the window did not.
 TMainForm::~TMainForm() {
@@ -140,7 +141,7 @@ TMainForm::~TMainForm() {
 // Start-up, in the order the window has always done it.
 void TMainForm::FormCreate() {
     view_.postMinimize();
-    const std::string dir = directoryOf(executablePath_);
+    const std::string dir = folder_.empty() ? directoryOf(executablePath_) : folder_;
     state_ = std::make_unique<HandOver>();
     monitor_ = std::make_unique<SpoolMonitor>(dir, *state_, printer_, metrics_);
     worker_ = std::make_unique<TPrintThread>(*state_, printer_, metrics_, display_);

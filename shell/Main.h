@@ -73,8 +73,10 @@ std::string exceptionMessage(const std::string& what);
 class TMainForm : private PrinterNameDisplay {
   public:
     // executablePath is the program's own file; the printer and display outlive the form.
+    // folder, when given, replaces the program's folder as the home of every file the monitor
+    // uses (it ends with a path separator).
     TMainForm(MainView& view, Printer& printer, ExceptionDisplay& display,
-              std::string executablePath);
+              std::string executablePath, std::string folder = {});
     ~TMainForm() override;
     TMainForm(const TMainForm&) = delete;
     TMainForm& operator=(const TMainForm&) = delete;
@@ -117,6 +119,7 @@ class TMainForm : private PrinterNameDisplay {
     Printer& printer_;
     ExceptionDisplay& display_;
     std::string executablePath_;
+    std::string folder_;
     std::string programDir_;
     std::string SettingsFile_;
     std::string MonitoredFile_;

@@ -47,6 +47,26 @@ inline constexpr const char* kAutostartNoHome = "Nie ustawiono katalogu domowego
 inline constexpr const char* kTrayCreateError = "Cannot Create System Shell Notification Icon";
 inline constexpr const char* kTrayRemoveError = "Cannot Remove System Shell Notification Icon";
 
+inline constexpr const char* kVersion = "3.1.0";
+
+// The command line.
+inline constexpr const char* kUsage =
+    "Użycie: zelmo [--dir FOLDER] [--printer NAZWA] [--headless] [--help] [--version]\n"
+    "Monitor wydruków: drukuje pliki Wydruk.prn zapisywane do folderu.\n"
+    "\n"
+    "  --dir FOLDER      monitoruje FOLDER; tam są Wydruk.prn, kolejka, Zelmo.ini, Zelmo.log\n"
+    "                    i Wydruki (domyślnie: folder programu)\n"
+    "  --printer NAZWA   drukuje na drukarce NAZWA (kolejka CUPS albo \"Wydruki\": pliki PDF)\n"
+    "  --headless        praca w konsoli, bez okna i ikony w zasobniku\n"
+    "  --help            wyświetla ten opis i kończy\n"
+    "  --version         wyświetla wersję i kończy\n";
+inline constexpr const char* kUnknownOption = "nieznana opcja: ";
+inline constexpr const char* kOptionNeedsValue = "brak wartości opcji ";
+inline constexpr const char* kNoFolder = "nie można użyć folderu: ";
+inline constexpr const char* kNoDisplay = "nie można otworzyć ekranu, Zelmo pracuje w konsoli.";
+inline constexpr const char* kAlreadyRunning =
+    "ten folder jest już monitorowany przez inny Zelmo: ";
+
 // Files beside the program.
 inline constexpr const char* kSettingsFileName = "Zelmo.ini";
 inline constexpr const char* kMonitoredFileName = "Wydruk.prn";

@@ -109,7 +109,8 @@ void QtExceptionDisplay::showNow(const std::string& message) {
 }
 
 // Builds MainForm's controls, PopupMenu1, the tray icon and the timer.
-MainWindow::MainWindow(Printer& printer, const std::string& executablePath)
+MainWindow::MainWindow(Printer& printer, const std::string& executablePath,
+                       const std::string& folder)
     : QWidget(nullptr, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                            Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                            Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint),
@@ -134,7 +135,7 @@ MainWindow::MainWindow(Printer& printer, const std::string& executablePath)
     createTrayIcon();
     Timer.setInterval(kTimerInterval);
     connect(&Timer, &QTimer::timeout, this, [this] { guarded([this] { form_->TimerTimer(); }); });
-    form_ = std::make_unique<TMainForm>(*this, printer, display_, executablePath);
+    form_ = std::make_unique<TMainForm>(*this, printer, display_, executablePath, folder);
 }
 
 // Makes sure the pipeline is down before the widgets go.
@@ -421,7 +422,8 @@ char MainWindow::decimalSeparator() const {
 }
 
 // The form with a timer and no window.
-ConsoleView::ConsoleView(Printer& printer, const std::string& executablePath) {
+ConsoleView::ConsoleView(Printer& printer, const std::string& executablePath,
+                         const std::string& folder) {
     Timer.setInterval(kTimerInterval);
     connect(&Timer, &QTimer::timeout, this, [this] {
         try {
@@ -430,7 +432,7 @@ ConsoleView::ConsoleView(Printer& printer, const std::string& executablePath) {
             showException(error);
         }
     });
-    form_ = std::make_unique<TMainForm>(*this, printer, *this, executablePath);
+    form_ = std::make_unique<TMainForm>(*this, printer, *this, executablePath, folder);
 }
 
 // Makes sure the pipeline is down.

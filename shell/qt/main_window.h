@@ -37,7 +37,8 @@ class QtExceptionDisplay : public QObject, public ExceptionDisplay {
 class MainWindow : public QWidget, public MainView {
     Q_OBJECT
   public:
-    MainWindow(Printer& printer, const std::string& executablePath);
+    // folder: see TMainForm; empty for the program's folder.
+    MainWindow(Printer& printer, const std::string& executablePath, const std::string& folder = {});
     ~MainWindow() override;
 
     // FormCreate, then the window is shown unless it went to the tray.
@@ -116,7 +117,8 @@ class MainWindow : public QWidget, public MainView {
 class ConsoleView : public QObject, public MainView, public ExceptionDisplay {
     Q_OBJECT
   public:
-    ConsoleView(Printer& printer, const std::string& executablePath);
+    ConsoleView(Printer& printer, const std::string& executablePath,
+                const std::string& folder = {});
     ~ConsoleView() override;
 
     void start();
