@@ -92,7 +92,7 @@ package)
     need $PKG_BASE $PKG_APP $PKG_PACKAGE
     # Debian's hardening flags, as a package built by dpkg-buildpackage would have them.
     export DEB_BUILD_MAINT_OPTIONS=hardening=+all
-    build build-package -DCMAKE_BUILD_TYPE=Release -DZELMO_TESTS=OFF -DZELMO_QT=ON \
+    build build-package -DCMAKE_BUILD_TYPE=Release -DZELMO_TESTS=OFF -DZELMO_QT=ON -DCMAKE_INSTALL_PREFIX=/usr \
         -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)" \
         -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)"
     (cd build-package && rm -f ./*.deb && cpack -G DEB >/dev/null)

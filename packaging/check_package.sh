@@ -140,6 +140,22 @@ check_print() {
     echo "printed: ${pdf#"$root"}"
 }
 
+# Started from the menu, without --dir, the installed zelmo works in ~/Zelmo.
+check_home_folder() {
+    echo "== zelmo without --dir"
+    mkdir -p "$root/home/clerk"
+    chroot "$root" /usr/bin/env -i PATH=/usr/bin:/bin HOME=/home/clerk LANG=C.UTF-8 \
+        unshare --net zelmo --headless >"$root.home.log" 2>&1 &
+    local pid=$!
+    sleep 3
+    kill -TERM $pid 2>/dev/null || true
+    wait $pid || true
+    cat "$root.home.log"
+    [ -d "$root/home/clerk/Zelmo" ] || fail "zelmo without --dir did not use ~/Zelmo"
+    [ "$(ls "$root/usr/bin" | grep -c -i -e zelmo.ini -e wydruk)" -eq 0 ] || fail "files in /usr/bin"
+    echo "works in ~/Zelmo"
+}
+
 # systemd's verification of the installed user unit, for the instance of a folder with a space.
 check_unit() {
     echo "== systemd-analyze verify"
@@ -179,5 +195,6 @@ trap cleanup EXIT
 make_root "$root"
 check_install
 check_print
+check_home_folder
 check_unit
 echo "== the package installs and runs on a fresh Debian 12"

@@ -71,6 +71,8 @@ inline constexpr const char* kAlreadyRunning =
 inline constexpr const char* kSettingsFileName = "Zelmo.ini";
 inline constexpr const char* kMonitoredFileName = "Wydruk.prn";
 inline constexpr const char* kPdfFolderName = "Wydruki";
+// The folder of an installed Zelmo started without --dir, in the user's home.
+inline constexpr const char* kHomeFolderName = "Zelmo";
 inline constexpr const char* kSettingsSection = "User";
 
 }  // namespace zelmo::texts

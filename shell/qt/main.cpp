@@ -71,12 +71,25 @@ void quitOnSignals(QCoreApplication& app) {
     sigaction(SIGTERM, &action, nullptr);
 }
 
+// True when folder (with its trailing separator) is the folder the program is installed into.
+bool installed(const std::string& folder) {
+    return folder == std::string(ZELMO_INSTALL_BINDIR) + "/";
+}
+
 // The folder every file of the monitor lives in, with a trailing separator; created when the
 // user named one that does not exist yet. Throws filesystem_error when it cannot be.
 std::string monitorFolder(const zelmo::CommandLine& line, const std::string& exe) {
-    if (line.folder.empty()) return exe.substr(0, exe.find_last_of('/') + 1);
+    const std::string own = exe.substr(0, exe.find_last_of('/') + 1);
+    std::string chosen = line.folder;
+    if (chosen.empty()) {
+        // An installed program's folder is the system's, not a place for jobs and settings: the
+        // user's own folder stands in for it.
+        const char* home = std::getenv("HOME");
+        if (!installed(own) || !home || !*home) return own;
+        chosen = std::string(home) + "/" + zelmo::texts::kHomeFolderName;
+    }
     namespace fs = std::filesystem;
-    const fs::path folder = fs::absolute(line.folder).lexically_normal();
+    const fs::path folder = fs::absolute(chosen).lexically_normal();
     fs::create_directories(folder);
     std::string text = folder.string();
     if (text.empty() || text.back() != '/') text += '/';
