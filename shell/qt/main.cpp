@@ -125,6 +125,8 @@ int runWindow(int argc, char** argv, const std::string& exe, const std::string& 
         return run<zelmo::ConsoleView>(app, exe, folder);
     }
     QApplication::setQuitOnLastWindowClosed(false);
+    // Lets the desktop match the window to the menu entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("zelmo"));
     return run<zelmo::MainWindow>(app, exe, folder);
 }
 
