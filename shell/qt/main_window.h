@@ -10,6 +10,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QSystemTrayIcon>
 #include <QTimer>
@@ -26,12 +28,19 @@ class Printer;
 
 // The application's standard exception display: a message box on the window's thread, whichever
 // thread the exception came from; the worker does not wait for it.
+//
+// At most one box is open: while it is, further failures are only logged and notified. The box
+// is not modal and runs no event loop of its own, so it stays until its user closes it.
 class QtExceptionDisplay : public QObject, public ExceptionDisplay {
     Q_OBJECT
   public:
     void showException(const ZelmoError& error) override;
     // Shows what an event handler let escape, on the calling (window) thread.
     void showNow(const std::string& message);
+    bool boxOpen() const { return !box_.isNull(); }
+
+  private:
+    QPointer<QMessageBox> box_;
 };
 
 class MainWindow : public QWidget, public MainView {
@@ -69,6 +78,10 @@ class MainWindow : public QWidget, public MainView {
     void setFocus(FocusTarget target) override;
     void showWarning(const std::string& text, const std::string& caption) override;
     char decimalSeparator() const override;
+    void setTrayIcon(TrayIconKind kind) override;
+    void notify(const std::string& title, const std::string& text, bool warning) override;
+
+    QtExceptionDisplay& exceptionDisplay() { return display_; }
 
   protected:
     void changeEvent(QEvent* event) override;
@@ -79,6 +92,8 @@ class MainWindow : public QWidget, public MainView {
     void createSettingsGroup();
     void createPopupMenu();
     void createTrayIcon();
+    void fillPrinterMenu();
+    void fitEngineList();
     // Runs an event handler; what escapes it goes to the exception display.
     void guarded(const std::function<void()>& handler);
     void minimizeToTray();
@@ -103,6 +118,7 @@ class MainWindow : public QWidget, public MainView {
     QMenu* PopupMenu1 = nullptr;
     QAction* SettingsItem = nullptr;
     QAction* PauseItem = nullptr;
+    QMenu* PrinterMenu = nullptr;
     QSystemTrayIcon* tray_ = nullptr;
     QTimer Timer;
     std::unique_ptr<TMainForm> form_;
@@ -142,6 +158,7 @@ class ConsoleView : public QObject, public MainView, public ExceptionDisplay {
     void setFocus(FocusTarget) override {}
     void showWarning(const std::string& text, const std::string& caption) override;
     char decimalSeparator() const override;
+    void notify(const std::string& title, const std::string& text, bool warning) override;
 
   private:
     QTimer Timer;
