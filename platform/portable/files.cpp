@@ -1,6 +1,7 @@
 // The pipeline's file operations on Linux.
 #include "platform/files.h"
 
+#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -9,11 +10,14 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <new>
 #include <stdexcept>
 
 namespace zelmo::files {
 namespace {
+
+thread_local int lastError = 0;
 
 // Closes fd, which a caller no longer needs; EINTR still leaves it closed on Linux.
 void closeFd(intptr_t fd) {
@@ -43,6 +47,37 @@ bool noWriters(int fd) {
     // cannot be seen; treated as "not now" rather than risk taking a file still being written.
     // EINVAL: a file system without leases (NFS, some FUSE): nothing better can be known there.
     return errno == EINVAL;
+}
+
+// The failure of the rename as the caller can act on it; remembers errno for the message.
+RenameResult renameResultOf(int error) {
+    lastError = error;
+    if (error == EEXIST) return RenameResult::TargetExists;
+    if (error == EACCES || error == EPERM || error == EROFS) return RenameResult::Refused;
+    return RenameResult::Failed;
+}
+
+// Describes the entry at path without following a link.
+bool describe(const std::string& path, const std::string& name, FileInfo& info) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) return false;
+    info.name = name;
+    info.size = static_cast<uint64_t>(st.st_size);
+    info.modifiedSeconds = static_cast<int64_t>(st.st_mtime);
+    info.regular = S_ISREG(st.st_mode);
+    return true;
+}
+
+// Writes all of bytes to fd, retrying short writes; false on any failure.
+bool writeAll(int fd, const char* bytes, std::size_t size) {
+    while (size > 0) {
+        const ssize_t done = ::write(fd, bytes, size);
+        if (done < 0 && errno == EINTR) continue;
+        if (done <= 0) return false;
+        bytes += done;
+        size -= static_cast<std::size_t>(done);
+    }
+    return true;
 }
 
 }  // namespace
@@ -96,9 +131,10 @@ std::size_t File::read(void* buffer, std::size_t size) {
     return done;
 }
 
-// Opens read-only, then checks that nobody is writing the file.
+// Opens read-only, then checks that nobody is writing the file. A link is never followed: in
+// a shared folder it could make anybody's file a job.
 File openExclusive(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW);
     if (fd < 0) return File();
     File file(fd);
     struct stat info {};
@@ -116,7 +152,22 @@ bool exists(const std::string& path) {
 // Moves from to to unless to exists; never replaces.
 RenameResult renameNoReplace(const std::string& from, const std::string& to) {
     if (renameNoReplaceCall(from.c_str(), to.c_str()) == 0) return RenameResult::Renamed;
-    return errno == EEXIST ? RenameResult::TargetExists : RenameResult::Failed;
+    // FUSE and some network file systems have no such rename: a hard link fails just as
+    // well on an existing name, and the unlink then finishes the move.
+    if (errno == EINVAL || errno == ENOSYS || errno == ENOTSUP) {
+        if (::link(from.c_str(), to.c_str()) == 0) {
+            if (::unlink(from.c_str()) == 0) return RenameResult::Renamed;
+            const int error = errno;
+            ::unlink(to.c_str());  // the job stays where it was, under its first name only
+            errno = error;
+        }
+    }
+    return renameResultOf(errno);
+}
+
+// The system's message for errno as it stands.
+std::string lastErrorMessage() {
+    return std::strerror(lastError);
 }
 
 // Removes the file at path.
@@ -140,6 +191,70 @@ bool readWholeFile(const std::string& path, std::vector<uint8_t>& out) {
         return false;
     }
     return file.read(out.data(), out.size()) == out.size();
+}
+
+// The folder's entries, "." and ".." left out.
+std::vector<FileInfo> listFolder(const std::string& dir) {
+    std::vector<FileInfo> entries;
+    DIR* folder = ::opendir(dir.c_str());
+    if (!folder) return entries;
+    while (const dirent* entry = ::readdir(folder)) {
+        const std::string name = entry->d_name;
+        if (name == "." || name == "..") continue;
+        FileInfo info;
+        if (describe(dir + name, name, info)) entries.push_back(std::move(info));
+    }
+    ::closedir(folder);
+    return entries;
+}
+
+// One entry, as listFolder describes it.
+bool fileInfo(const std::string& path, FileInfo& info) {
+    return describe(path, path.substr(path.find_last_of('/') + 1), info);
+}
+
+// Temporary file, flush, rename over: the old file or the new, never a part.
+bool replaceFileAtomically(const std::string& path, const std::string& bytes) {
+    const std::string temporary = path + ".tmp";
+    ::unlink(temporary.c_str());
+    const int fd =
+        ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
+    if (fd < 0) return false;
+    File file(fd);
+    const bool written = writeAll(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
+    file.close();
+    if (!written || ::rename(temporary.c_str(), path.c_str()) != 0) {
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+// Appends text in one write, so that two writers never interleave inside a line.
+bool appendToFile(const std::string& path, const std::string& text) {
+    const int fd =
+        ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0644);
+    if (fd < 0) return false;
+    File file(fd);
+    return writeAll(fd, text.data(), text.size());
+}
+
+// rename(2), which replaces to.
+bool renameReplacing(const std::string& from, const std::string& to) {
+    return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+// Reads path whole when it is a regular file of at most a megabyte.
+bool readSmallFile(const std::string& path, std::string& out) {
+    constexpr int64_t kLimit = 1 << 20;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW);
+    if (fd < 0) return false;
+    File file(fd);
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > kLimit) return false;
+    out.assign(static_cast<std::size_t>(info.st_size), '\0');
+    out.resize(file.read(out.data(), out.size()));
+    return true;
 }
 
 }  // namespace zelmo::files
