@@ -139,7 +139,9 @@ TMainForm::TMainForm(MainView& view, Printer& printer, ExceptionDisplay& display
       display_(display),
       executablePath_(std::move(executablePath)),
       folder_(std::move(folder)),
-      feedback_(std::make_unique<Feedback>(view)) {}
+      feedback_(std::make_unique<Feedback>(view)) {
+    events_.add(*feedback_);
+}
 
 // Shuts the pipeline down if the window did not.
 TMainForm::~TMainForm() {
@@ -153,6 +155,7 @@ void TMainForm::FormCreate() {
     state_ = std::make_unique<HandOver>();
     monitor_ = std::make_unique<SpoolMonitor>(dir, *state_, printer_, metrics_);
     worker_ = std::make_unique<TPrintThread>(*state_, printer_, metrics_, display_);
+    monitor_->setEventSink(events_);
     created_ = true;
     offsetX_ = offsetY_ = engine_ = 0;
     singleMode_ = false;
@@ -165,8 +168,15 @@ void TMainForm::FormCreate() {
     view_.setTrayHint(texts::kCaption);
     loadSettings();
     enterDisplayMode();
+    JobEvent started;
+    started.kind = JobEventKind::Started;
+    started.message = programDir_;
+    monitor_->report(started);
     if (directory_) switchPrinter(resolvePrinter(*directory_, printerChoice_));
     feedback_->setPrinter(printer_.printerName());
+    // Jobs still waiting when the last run ended print again; files it does not know of stay
+    // where they are until the user asks for them.
+    monitor_->resume();
 }
 
 // Shutdown: the worker ends before the state it shares is freed.
@@ -175,6 +185,9 @@ void TMainForm::FormDestroy() {
     created_ = false;
     setTimer(false);
     monitor_->shutdown(*worker_);
+    JobEvent stopped;
+    stopped.kind = JobEventKind::Stopped;
+    monitor_->report(stopped);
     // The worker has ended: the state it used can go.
     worker_.reset();
     monitor_.reset();
@@ -258,6 +271,11 @@ void TMainForm::Bitmapowy181Click() {
     requestTest(3);
 }
 
+// "Kolejka wydruków": the queue window.
+void TMainForm::QueueItemClick() {
+    view_.showQueueWindow();
+}
+
 // Going to the tray discards unsaved edits.
 void TMainForm::TrayIcon1Minimize() {
     if (panelMode_ == PanelMode::editMode) enterDisplayMode();
@@ -326,9 +344,23 @@ void TMainForm::switchPrinter(std::string target) {
 void TMainForm::printerEvent(bool missing, const std::string& name) {
     JobEvent event;
     event.kind = missing ? JobEventKind::PrinterMissing : JobEventKind::PrinterChanged;
-    event.when = std::chrono::system_clock::now();
     event.printer = name;
-    feedback_->jobEvent(event);
+    monitor_->report(event);
+}
+
+// What the queue window lists.
+std::vector<QueueFileInfo> TMainForm::queueSnapshot() const {
+    return monitor_ ? monitor_->snapshot() : std::vector<QueueFileInfo>();
+}
+
+// "Drukuj ponownie": the file joins the end of the queue.
+bool TMainForm::printAgain(const std::string& queueName) {
+    return monitor_ && monitor_->printAgain(queueName);
+}
+
+// "Usuń", once the user has confirmed it.
+bool TMainForm::deleteQueueFile(const std::string& queueName) {
+    return monitor_ && monitor_->deleteQueueFile(queueName);
 }
 
 // Label_Printer shows the printer once the monitor knows it.

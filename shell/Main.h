@@ -11,6 +11,7 @@
 #include "output/device_metrics.h"
 #include "pipeline/Thread.h"
 #include "pipeline/handover.h"
+#include "pipeline/job_events.h"
 #include "pipeline/job_queue.h"
 
 namespace zelmo {
@@ -61,6 +62,8 @@ class MainView {
     // A notification (the tray's balloon or the desktop's notification service).
     virtual void notify(const std::string& /*title*/, const std::string& /*text*/,
                         bool /*warning*/) {}
+    // Opens the queue window, in front.
+    virtual void showQueueWindow() {}
 };
 
 enum class PanelMode { displayMode = 0, editMode = 1 };
@@ -104,6 +107,7 @@ class TMainForm : private PrinterNameDisplay {
     void Bitmapowy1Click();
     void Bitmapowy181Click();
     void TrayIcon1Minimize();
+    void QueueItemClick();
 
     // The printers to choose from and the switch that puts one in place between jobs, given
     // before FormCreate; the switch is the printer the form was made with. choice, when not
@@ -116,6 +120,14 @@ class TMainForm : private PrinterNameDisplay {
     // Chooses a printer from the tray submenu and keeps the choice in Zelmo.ini; it takes
     // effect before the next job.
     void choosePrinter(const std::string& choice);
+
+    // Another listener to the job events (the queue window, the log); before FormCreate.
+    void addEventSink(JobEventSink& sink) { events_.add(sink); }
+    // The queue window's view of the folder and its actions (see SpoolMonitor); empty or
+    // false outside FormCreate..FormDestroy.
+    std::vector<QueueFileInfo> queueSnapshot() const;
+    bool printAgain(const std::string& queueName);
+    bool deleteQueueFile(const std::string& queueName);
 
     const std::string& programDir() const { return programDir_; }
     const std::string& settingsFile() const { return SettingsFile_; }
@@ -160,6 +172,7 @@ class TMainForm : private PrinterNameDisplay {
     bool created_ = false;
 
     std::unique_ptr<Feedback> feedback_;
+    JobEventFanOut events_;
     PrinterDirectory* directory_ = nullptr;
     PrinterSwitch* printers_ = nullptr;
     std::string commandLinePrinter_;

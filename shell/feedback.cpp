@@ -33,6 +33,33 @@ std::string withMessage(std::string text, const std::string& message) {
 
 }  // namespace
 
+// The state, and for a failed job what failed, in one line.
+std::string queueStateText(const QueueFileInfo& file) {
+    std::string text;
+    switch (file.state) {
+        case QueueFileState::Waiting:
+            text =
+                texts::kStateWaiting + std::to_string(file.position + 1) + texts::kStateWaitingEnd;
+            break;
+        case QueueFileState::Printing:
+            text = texts::kStatePrinting;
+            break;
+        case QueueFileState::Retrying:
+            text = texts::kStateRetrying + clockTime(file.nextAttempt);
+            break;
+        case QueueFileState::SetAside:
+            text = texts::kStateSetAside;
+            text += asideReason(file.reason);
+            break;
+        case QueueFileState::Leftover:
+            text = texts::kStateLeftover;
+            break;
+    }
+    if (file.attempt > 0) text += texts::kStateFailures + std::to_string(file.attempt);
+    if (!file.message.empty()) text += " — " + file.message;
+    return text;
+}
+
 // HH:MM:SS in local time.
 std::string clockTime(WallTime when) {
     const std::time_t t = std::chrono::system_clock::to_time_t(when);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "pipeline/job_events.h"
+#include "pipeline/job_queue.h"
 #include "shell/Main.h"
 
 namespace zelmo {
@@ -40,6 +41,9 @@ class Feedback : public JobEventSink {
     TrayIconKind shownIcon_ = TrayIconKind::Monitoring;
     bool shown_ = false;
 };
+
+// Where a queue file stands, as the queue window says it.
+std::string queueStateText(const QueueFileInfo& file);
 
 // A time of day as the hint and the notifications show it (local, HH:MM:SS).
 std::string clockTime(WallTime when);

@@ -97,6 +97,25 @@ inline constexpr const char* kNoticeCapture = "Nie można pobrać pliku Wydruk.p
 // The message box of a failed print: our sentence, then the system's message.
 inline constexpr const char* kPrintFailedBox = "Nie udało się wydrukować.";
 
+// The queue window.
+inline constexpr const char* kQueueTitle = "Kolejka wydruków";
+inline constexpr const char* kQueueColumns[] = {"Nr", "Plik", "Czas", "Rozmiar", "Stan"};
+inline constexpr const char* kPrintAgain = "Drukuj &ponownie";
+inline constexpr const char* kDelete = "&Usuń";
+inline constexpr const char* kOpenFolder = "Otwórz &folder";
+inline constexpr const char* kClose = "&Zamknij";
+inline constexpr const char* kConfirmDelete =
+    "Usunąć plik %1? Tego wydruku nie będzie można "
+    "już wydrukować.";
+inline constexpr const char* kDeleteFailed = "Nie można usunąć pliku %1.";
+inline constexpr const char* kStateWaiting = "oczekuje (";
+inline constexpr const char* kStateWaitingEnd = ". w kolejce)";
+inline constexpr const char* kStatePrinting = "drukowanie";
+inline constexpr const char* kStateRetrying = "ponowna próba o ";
+inline constexpr const char* kStateFailures = ", nieudane próby: ";
+inline constexpr const char* kStateSetAside = "odłożony: ";
+inline constexpr const char* kStateLeftover = "z poprzedniego uruchomienia (niedrukowany)";
+
 // Files beside the program.
 inline constexpr const char* kSettingsFileName = "Zelmo.ini";
 inline constexpr const char* kMonitoredFileName = "Wydruk.prn";

@@ -164,6 +164,9 @@ MainWindow::MainWindow(Printer& printer, const std::string& executablePath,
     Timer.setInterval(kTimerInterval);
     connect(&Timer, &QTimer::timeout, this, [this] { guarded([this] { form_->TimerTimer(); }); });
     form_ = std::make_unique<TMainForm>(*this, printer, display_, executablePath, folder);
+    queueWindow_ = std::make_unique<QueueWindow>(*form_);
+    queueWindow_->setWindowIcon(printerIcon());
+    form_->addEventSink(*queueWindow_);
 }
 
 // Makes sure the pipeline is down before the widgets go.
@@ -258,13 +261,16 @@ void MainWindow::createPopupMenu() {
     PopupMenu1->setDefaultAction(SettingsItem);
     PauseItem = item(PopupMenu1, texts::kPause, &TMainForm::PauseItemClick);
     PauseItem->setCheckable(true);
-    PrinterMenu = PopupMenu1->addMenu(q(texts::kPrinterMenu));
-    connect(PrinterMenu, &QMenu::aboutToShow, this,
-            [this] { guarded([this] { fillPrinterMenu(); }); });
     QMenu* Test1 = PopupMenu1->addMenu(q(texts::kTest));
     item(Test1, texts::kVectorTest, &TMainForm::Wektorowy1Click);
     item(Test1, texts::kBitmapTest, &TMainForm::Bitmapowy1Click);
     item(Test1, texts::kBitmapDiTest, &TMainForm::Bitmapowy181Click);
+    // Our own items follow the window's, so theirs keep their places.
+    item(PopupMenu1, texts::kQueueItem, &TMainForm::QueueItemClick);
+    PrinterMenu = PopupMenu1->addMenu(q(texts::kPrinterMenu));
+    PrinterMenu->setObjectName(QStringLiteral("PrinterMenu"));
+    connect(PrinterMenu, &QMenu::aboutToShow, this,
+            [this] { guarded([this] { fillPrinterMenu(); }); });
     PopupMenu1->addSeparator();
     item(PopupMenu1, texts::kExit, &TMainForm::Wycz1Click);
     // The window's own popup menu is the tray's.
@@ -473,6 +479,11 @@ void MainWindow::showWarning(const std::string& text, const std::string& caption
 // The system's decimal separator.
 char MainWindow::decimalSeparator() const {
     return systemDecimalSeparator();
+}
+
+// The queue window, in front.
+void MainWindow::showQueueWindow() {
+    queueWindow_->open();
 }
 
 // The tray icon's variant.

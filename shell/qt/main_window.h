@@ -21,6 +21,7 @@
 #include <string>
 
 #include "shell/Main.h"
+#include "shell/qt/queue_window.h"
 
 namespace zelmo {
 
@@ -81,7 +82,10 @@ class MainWindow : public QWidget, public MainView {
     void setTrayIcon(TrayIconKind kind) override;
     void notify(const std::string& title, const std::string& text, bool warning) override;
 
+    void showQueueWindow() override;
+
     QtExceptionDisplay& exceptionDisplay() { return display_; }
+    QueueWindow& queueWindow() { return *queueWindow_; }
 
   protected:
     void changeEvent(QEvent* event) override;
@@ -121,6 +125,8 @@ class MainWindow : public QWidget, public MainView {
     QMenu* PrinterMenu = nullptr;
     QSystemTrayIcon* tray_ = nullptr;
     QTimer Timer;
+    // Its own top-level window, so that hiding MainForm in the tray leaves it be.
+    std::unique_ptr<QueueWindow> queueWindow_;
     std::unique_ptr<TMainForm> form_;
 };
 
