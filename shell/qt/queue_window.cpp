@@ -61,7 +61,7 @@ QueueWindow::QueueWindow(TMainForm& form, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(list_);
     layout->addLayout(buttons);
-    resize(640, 300);
+    resize(760, 280);
     connect(printAgain_, &QPushButton::clicked, this, [this] { printAgainSelected(); });
     connect(delete_, &QPushButton::clicked, this, [this] { deleteSelected(false); });
     connect(openFolder, &QPushButton::clicked, this, [this] {
