@@ -59,6 +59,11 @@ inline std::vector<uint8_t> readFile(const std::string& path) {
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
+inline std::string readText(const std::string& path) {
+    const std::vector<uint8_t> bytes = readFile(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
 // The names in a folder, sorted.
 inline std::vector<std::string> listDir(const std::string& dir) {
     std::vector<std::string> names;
@@ -179,8 +184,11 @@ struct Rig {
     PrintRequest settings;
     SpoolMonitor monitor{dir.path(), state, printer, metrics};
     std::unique_ptr<TPrintThread> worker;  // destroyed first: the others outlive it
+    // The monitor's clock, moved only by the test: retry pauses pass without sleeping.
+    WallTime clockNow = WallTime{} + std::chrono::hours(24 * 365 * 57);
 
     explicit Rig(bool printerAvailable = true) {
+        monitor.setClock([this] { return clockNow; });
         printer.setAvailable(printerAvailable);
         worker = std::make_unique<TPrintThread>(state, printer, metrics, display);
     }

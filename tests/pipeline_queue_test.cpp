@@ -109,7 +109,7 @@ TEST(PipelineQueue, JobWithoutPrinterStaysCurrentAndPrintsWhenThePrinterAppears)
     for (int i = 0; i < 5; ++i)
         rig.tick();
     EXPECT_EQ(rig.monitor.queue().currentIndex, 0);
-    EXPECT_EQ(listDir(rig.dir.path()), (Names{"Zelmo1.Prn", "Zelmo2.Prn"}));
+    EXPECT_EQ(listDir(rig.dir.path()), (Names{"Zelmo.queue", "Zelmo1.Prn", "Zelmo2.Prn"}));
     EXPECT_TRUE(rig.display.names.empty());
 
     rig.printer.setAvailable(true);
