@@ -163,6 +163,21 @@ class RecordingDisplay : public ExceptionDisplay, public PrinterNameDisplay {
     std::function<void()> gate_;
 };
 
+// Remembers every job event, on the window thread.
+class RecordingSink : public JobEventSink {
+  public:
+    void jobEvent(const JobEvent& event) override { events.push_back(event); }
+    // The kinds and queue names, one "Kind name" string per event, for whole-sequence checks.
+    std::vector<std::string> lines() const {
+        std::vector<std::string> out;
+        for (const JobEvent& e : events)
+            out.push_back(std::string(toString(e.kind)) +
+                          (e.queueName.empty() ? "" : " " + e.queueName));
+        return out;
+    }
+    std::vector<JobEvent> events;
+};
+
 // Waits for pred with a generous deadline; false when it never came true.
 inline bool waitUntil(const std::function<bool()>& pred,
                       std::chrono::seconds limit = std::chrono::seconds(30)) {
@@ -181,6 +196,7 @@ struct Rig {
     DeviceMetrics metrics;
     HandOver state;
     RecordingDisplay display;
+    RecordingSink events;
     PrintRequest settings;
     SpoolMonitor monitor{dir.path(), state, printer, metrics};
     std::unique_ptr<TPrintThread> worker;  // destroyed first: the others outlive it
@@ -189,6 +205,7 @@ struct Rig {
 
     explicit Rig(bool printerAvailable = true) {
         monitor.setClock([this] { return clockNow; });
+        monitor.setEventSink(events);
         printer.setAvailable(printerAvailable);
         worker = std::make_unique<TPrintThread>(state, printer, metrics, display);
     }

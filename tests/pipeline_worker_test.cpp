@@ -63,9 +63,8 @@ struct FailedThenHandedOver {
         rig.writeJob(numberedJob(2));
         if (!rig.tickUntil([&] { return rig.monitor.queue().pendingCount == 2; })) return false;
         rig.clockNow += std::chrono::seconds(5);
-        return rig.tickUntil([&] {
-            return rig.monitor.queue().currentIndex == 0 && !rig.state.workerIdle();
-        });
+        return rig.tickUntil(
+            [&] { return rig.monitor.queue().currentIndex == 0 && !rig.state.workerIdle(); });
     }
 };
 
