@@ -156,6 +156,28 @@ void TMainForm::FormCreate() {
     view_.setTrayHint(texts::kCaption);
     loadSettings();
     enterDisplayMode();
+    startJobTracking();
+}
+
+// The log, the journal of the last run and the folder watch.
+void TMainForm::startJobTracking() {
+    log_ = std::make_unique<JobLog>(programDir_ + texts::kLogFileName);
+    events_.add(*log_);
+    monitor_->setEventSink(events_);
+    JobEvent started;
+    started.kind = JobEventKind::Started;
+    started.message = programDir_;
+    monitor_->report(started);
+    monitor_->resume();
+    watch_ = watchFolder(programDir_, texts::kMonitoredFileName);
+    if (watch_) view_.watchHandle(watch_->handle());
+}
+
+// Captures at once what the watch saw; paused monitoring leaves the file where it is.
+void TMainForm::FolderChanged() {
+    if (!created_ || !watch_) return;
+    // Drained even while paused, or the watch would keep firing.
+    if (watch_->takeEvents() && timerEnabled_) TimerTimer();
 }
 
 // Shutdown: the worker ends before the state it shares is freed.
@@ -163,7 +185,11 @@ void TMainForm::FormDestroy() {
     if (!created_) return;
     created_ = false;
     setTimer(false);
+    watch_.reset();
     monitor_->shutdown(*worker_);
+    JobEvent stopped;
+    stopped.kind = JobEventKind::Stopped;
+    monitor_->report(stopped);
     // The worker has ended: the state it used can go.
     worker_.reset();
     monitor_.reset();

@@ -10,7 +10,10 @@
 #include "output/device_metrics.h"
 #include "pipeline/Thread.h"
 #include "pipeline/handover.h"
+#include "pipeline/job_events.h"
 #include "pipeline/job_queue.h"
+#include "platform/folder_watch.h"
+#include "shell/job_log.h"
 
 namespace zelmo {
 
@@ -49,6 +52,9 @@ class MainView {
     virtual void showWarning(const std::string& text, const std::string& caption) = 0;
     // The system's decimal separator.
     virtual char decimalSeparator() const = 0;
+    // Asks the window's event loop to call TMainForm::FolderChanged whenever handle (a file
+    // descriptor on Linux) becomes readable; a view without such a loop keeps to the timer.
+    virtual void watchHandle(intptr_t /*handle*/) {}
 };
 
 enum class PanelMode { displayMode = 0, editMode = 1 };
@@ -90,6 +96,10 @@ class TMainForm : private PrinterNameDisplay {
     void Bitmapowy1Click();
     void Bitmapowy181Click();
     void TrayIcon1Minimize();
+    // The folder watch fired: a finished job file is captured at once, unless paused.
+    void FolderChanged();
+    // Where job events go besides the log; add sinks before FormCreate.
+    JobEventFanOut& jobEvents() { return events_; }
 
     const std::string& programDir() const { return programDir_; }
     const std::string& settingsFile() const { return SettingsFile_; }
@@ -103,6 +113,7 @@ class TMainForm : private PrinterNameDisplay {
     // The pipeline, between FormCreate and FormDestroy (null outside).
     HandOver* handOver() { return state_.get(); }
     const SpoolMonitor* monitor() const { return monitor_.get(); }
+    SpoolMonitor* monitor() { return monitor_.get(); }
 
   private:
     void showPrinterName(const std::string& name) override;
@@ -112,6 +123,7 @@ class TMainForm : private PrinterNameDisplay {
     void enterEditMode();
     void setTimer(bool enabled);
     void requestTest(int mode);
+    void startJobTracking();
 
     MainView& view_;
     Printer& printer_;
@@ -129,6 +141,9 @@ class TMainForm : private PrinterNameDisplay {
     bool created_ = false;
 
     DeviceMetrics metrics_;
+    JobEventFanOut events_;
+    std::unique_ptr<JobLog> log_;
+    std::unique_ptr<FolderWatch> watch_;
     std::unique_ptr<HandOver> state_;
     std::unique_ptr<SpoolMonitor> monitor_;
     std::unique_ptr<TPrintThread> worker_;

@@ -1,6 +1,8 @@
 // MainForm on Qt 6 Widgets: the controls of the window, PopupMenu1 and the tray icon.
 #include "shell/qt/main_window.h"
 
+#include <QSocketNotifier>
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -92,6 +94,14 @@ char systemDecimalSeparator() {
                                                           : '.';
 }
 
+// Calls onReadable on the window thread whenever handle can be read.
+void notifyOnReadable(QObject* parent, intptr_t handle, std::function<void()> onReadable) {
+    if (handle < 0) return;
+    auto* notifier =
+        new QSocketNotifier(static_cast<qintptr>(handle), QSocketNotifier::Read, parent);
+    QObject::connect(notifier, &QSocketNotifier::activated, parent, std::move(onReadable));
+}
+
 }  // namespace
 
 // Queues the message for the window thread; the worker goes on at once.
@@ -133,6 +143,11 @@ MainWindow::MainWindow(Printer& printer, const std::string& executablePath)
     Timer.setInterval(kTimerInterval);
     connect(&Timer, &QTimer::timeout, this, [this] { guarded([this] { form_->TimerTimer(); }); });
     form_ = std::make_unique<TMainForm>(*this, printer, display_, executablePath);
+}
+
+// The folder watch wakes the form between ticks.
+void MainWindow::watchHandle(intptr_t handle) {
+    notifyOnReadable(this, handle, [this] { guarded([this] { form_->FolderChanged(); }); });
 }
 
 // Makes sure the pipeline is down before the widgets go.
@@ -405,6 +420,17 @@ ConsoleView::ConsoleView(Printer& printer, const std::string& executablePath) {
         }
     });
     form_ = std::make_unique<TMainForm>(*this, printer, *this, executablePath);
+}
+
+// The folder watch wakes the form between ticks.
+void ConsoleView::watchHandle(intptr_t handle) {
+    notifyOnReadable(this, handle, [this] {
+        try {
+            form_->FolderChanged();
+        } catch (const ZelmoError& error) {
+            showException(error);
+        }
+    });
 }
 
 // Makes sure the pipeline is down.
