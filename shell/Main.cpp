@@ -155,7 +155,6 @@ void TMainForm::FormCreate() {
     state_ = std::make_unique<HandOver>();
     monitor_ = std::make_unique<SpoolMonitor>(dir, *state_, printer_, metrics_);
     worker_ = std::make_unique<TPrintThread>(*state_, printer_, metrics_, display_);
-    monitor_->setEventSink(events_);
     created_ = true;
     offsetX_ = offsetY_ = engine_ = 0;
     singleMode_ = false;
@@ -168,6 +167,14 @@ void TMainForm::FormCreate() {
     view_.setTrayHint(texts::kCaption);
     loadSettings();
     enterDisplayMode();
+    startJobTracking();
+}
+
+// The log, the journal of the last run, the printer and the folder watch.
+void TMainForm::startJobTracking() {
+    log_ = std::make_unique<JobLog>(programDir_ + texts::kLogFileName);
+    events_.add(*log_);
+    monitor_->setEventSink(events_);
     JobEvent started;
     started.kind = JobEventKind::Started;
     started.message = programDir_;
@@ -177,6 +184,15 @@ void TMainForm::FormCreate() {
     // Jobs still waiting when the last run ended print again; files it does not know of stay
     // where they are until the user asks for them.
     monitor_->resume();
+    watch_ = watchFolder(programDir_, texts::kMonitoredFileName);
+    if (watch_) view_.watchHandle(watch_->handle());
+}
+
+// Captures at once what the watch saw; paused monitoring leaves the file where it is.
+void TMainForm::FolderChanged() {
+    if (!created_ || !watch_) return;
+    // Drained even while paused, or the watch would keep firing.
+    if (watch_->takeEvents() && timerEnabled_) TimerTimer();
 }
 
 // Shutdown: the worker ends before the state it shares is freed.
@@ -184,6 +200,7 @@ void TMainForm::FormDestroy() {
     if (!created_) return;
     created_ = false;
     setTimer(false);
+    watch_.reset();
     monitor_->shutdown(*worker_);
     JobEvent stopped;
     stopped.kind = JobEventKind::Stopped;

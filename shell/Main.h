@@ -13,6 +13,8 @@
 #include "pipeline/handover.h"
 #include "pipeline/job_events.h"
 #include "pipeline/job_queue.h"
+#include "platform/folder_watch.h"
+#include "shell/job_log.h"
 
 namespace zelmo {
 
@@ -64,6 +66,9 @@ class MainView {
                         bool /*warning*/) {}
     // Opens the queue window, in front.
     virtual void showQueueWindow() {}
+    // Asks the window's event loop to call TMainForm::FolderChanged whenever handle (a file
+    // descriptor on Linux) becomes readable; a view without such a loop keeps to the timer.
+    virtual void watchHandle(intptr_t /*handle*/) {}
 };
 
 enum class PanelMode { displayMode = 0, editMode = 1 };
@@ -120,14 +125,16 @@ class TMainForm : private PrinterNameDisplay {
     // Chooses a printer from the tray submenu and keeps the choice in Zelmo.ini; it takes
     // effect before the next job.
     void choosePrinter(const std::string& choice);
-
-    // Another listener to the job events (the queue window, the log); before FormCreate.
-    void addEventSink(JobEventSink& sink) { events_.add(sink); }
     // The queue window's view of the folder and its actions (see SpoolMonitor); empty or
     // false outside FormCreate..FormDestroy.
     std::vector<QueueFileInfo> queueSnapshot() const;
     bool printAgain(const std::string& queueName);
     bool deleteQueueFile(const std::string& queueName);
+
+    // The folder watch fired: a finished job file is captured at once, unless paused.
+    void FolderChanged();
+    // Where job events go besides the log; add sinks before FormCreate.
+    JobEventFanOut& jobEvents() { return events_; }
 
     const std::string& programDir() const { return programDir_; }
     const std::string& settingsFile() const { return SettingsFile_; }
@@ -141,6 +148,7 @@ class TMainForm : private PrinterNameDisplay {
     // The pipeline, between FormCreate and FormDestroy (null outside).
     HandOver* handOver() { return state_.get(); }
     const SpoolMonitor* monitor() const { return monitor_.get(); }
+    SpoolMonitor* monitor() { return monitor_.get(); }
 
   private:
     void showPrinterName(const std::string& name) override;
@@ -154,6 +162,7 @@ class TMainForm : private PrinterNameDisplay {
     void switchPrinter(std::string target);
     // Tells of the printer now in use; missing: the PDF folder stands in for a printer.
     void printerEvent(bool missing, const std::string& name);
+    void startJobTracking();
 
     MainView& view_;
     Printer& printer_;
@@ -172,7 +181,6 @@ class TMainForm : private PrinterNameDisplay {
     bool created_ = false;
 
     std::unique_ptr<Feedback> feedback_;
-    JobEventFanOut events_;
     PrinterDirectory* directory_ = nullptr;
     PrinterSwitch* printers_ = nullptr;
     std::string commandLinePrinter_;
@@ -182,6 +190,9 @@ class TMainForm : private PrinterNameDisplay {
     int ticksSincePrinterLook_ = 0;
 
     DeviceMetrics metrics_;
+    JobEventFanOut events_;
+    std::unique_ptr<JobLog> log_;
+    std::unique_ptr<FolderWatch> watch_;
     std::unique_ptr<HandOver> state_;
     std::unique_ptr<SpoolMonitor> monitor_;
     std::unique_ptr<TPrintThread> worker_;

@@ -126,4 +126,35 @@ inline constexpr const char* kOwnSection = "Zelmo";
 inline constexpr const char* kPrinterKey = "Printer";
 inline constexpr const char* kNotificationsKey = "Notifications";
 
+// The log beside the settings file, one line per event after the local time.
+inline constexpr const char* kLogFileName = "Zelmo.log";
+inline constexpr const char* kLogStarted = "Start monitorowania folderu";
+inline constexpr const char* kLogStopped = "Koniec monitorowania";
+inline constexpr const char* kLogCaptured = "Przyjęto zadanie";
+inline constexpr const char* kLogPrinted = "Wydrukowano";
+inline constexpr const char* kLogPages = "stron:";
+inline constexpr const char* kLogOnPrinter = "drukarka:";
+inline constexpr const char* kLogFailed = "Błąd drukowania";
+inline constexpr const char* kLogAttempt = "próba";
+inline constexpr const char* kLogRetry = "Ponowna próba";
+inline constexpr const char* kLogAt = "o";
+inline constexpr const char* kLogSetAside = "Odłożono";
+inline constexpr const char* kLogNothingPrinted = "Zadanie bez stron";
+inline constexpr const char* kLogResumed = "Wznowiono zadanie z poprzedniej pracy";
+inline constexpr const char* kLogPrintAgain = "Ponownie do druku";
+inline constexpr const char* kLogDeleted = "Usunięto";
+inline constexpr const char* kLogCaptureImpossible = "Nie można przejąć pliku Wydruk.prn";
+inline constexpr const char* kLogCaptureRestored = "Przejmowanie pliku Wydruk.prn znów działa";
+inline constexpr const char* kLogPrinterChanged = "Drukarka";
+inline constexpr const char* kLogPrinterMissing = "Brak drukarki";
+
+// Why a job was set aside, indexed by SetAsideReason.
+inline constexpr const char* kSetAsideReasons[] = {
+    "",
+    "drukowanie nie powiodło się mimo ponawiania",
+    "zadanie nie zawiera żadnej strony",
+    "nie można odczytać pliku",
+    "drukowanie przerwane zamknięciem programu",
+};
+
 }  // namespace zelmo::texts

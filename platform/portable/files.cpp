@@ -8,8 +8,10 @@
 #include <stdio.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <time.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <stdexcept>
@@ -33,9 +35,58 @@ int renameNoReplaceCall(const char* from, const char* to) {
 #endif
 }
 
-// Whether a read lease can be taken on fd, which holds only when no descriptor anywhere has
-// the file open for writing. The lease is dropped at once: it is a test, not a hold.
-bool noWriters(int fd) {
+// How long a file nobody can be seen writing must have stayed unchanged before it is taken.
+constexpr time_t kQuietSeconds = 2;
+
+// Whether descriptor entry of process dir (a /proc/PID/fd folder) is open for writing on the
+// file with the given identity.
+bool writesTo(const std::string& pidDir, const char* entry, const struct stat& file) {
+    struct stat target {};
+    if (::stat((pidDir + "/fd/" + entry).c_str(), &target) != 0) return false;
+    if (target.st_dev != file.st_dev || target.st_ino != file.st_ino) return false;
+    // /proc files claim no size: read what there is, a few lines.
+    char text[512];
+    const int infoFd = ::open((pidDir + "/fdinfo/" + entry).c_str(), O_RDONLY | O_CLOEXEC);
+    if (infoFd < 0) return true;  // cannot tell: assume the worst
+    const ssize_t got = ::read(infoFd, text, sizeof text - 1);
+    ::close(infoFd);
+    const std::string info(text, got > 0 ? static_cast<std::size_t>(got) : 0);
+    const auto flags = info.find("flags:");
+    if (flags == std::string::npos) return true;
+    const unsigned long mode = std::strtoul(info.c_str() + flags + 6, nullptr, 8);
+    return (mode & O_ACCMODE) != O_RDONLY;
+}
+
+// Looks through every process's descriptors for a writer of the file. Returns false when one
+// is found; otherwise true when every process could be looked at, and when some could not (the
+// writer's user is not ours), true only once the file has stayed unchanged for a while.
+bool noWriterInProc(const struct stat& file) {
+    DIR* proc = ::opendir("/proc");
+    if (!proc) return false;
+    bool complete = true;
+    bool writer = false;
+    while (const dirent* pid = ::readdir(proc)) {
+        if (pid->d_name[0] < '1' || pid->d_name[0] > '9') continue;
+        const std::string pidDir = std::string("/proc/") + pid->d_name;
+        DIR* fds = ::opendir((pidDir + "/fd").c_str());
+        if (!fds) {
+            if (errno != ENOENT) complete = false;  // ENOENT: it ended meanwhile
+            continue;
+        }
+        while (const dirent* fd = ::readdir(fds))
+            if (fd->d_name[0] != '.' && writesTo(pidDir, fd->d_name, file)) writer = true;
+        ::closedir(fds);
+        if (writer) break;
+    }
+    ::closedir(proc);
+    if (writer) return false;
+    return complete || ::time(nullptr) - file.st_mtime >= kQuietSeconds;
+}
+
+// Whether nobody has the file open for writing. A read lease answers that for a file one
+// owns (or as root); for anybody else's file the processes' descriptors are looked through.
+// The lease is dropped at once: it is a test, not a hold.
+bool noWriters(int fd, const struct stat& file) {
     // A writer opening the file while the lease is held would make the kernel signal the lease
     // holder, SIGIO by default, which ends the process; SIGURG is ignored unless handled.
     ::fcntl(fd, F_SETSIG, SIGURG);
@@ -43,9 +94,9 @@ bool noWriters(int fd) {
         ::fcntl(fd, F_SETLEASE, F_UNLCK);
         return true;
     }
-    // EAGAIN: open for writing somewhere. EACCES: neither owner nor CAP_LEASE, so the writers
-    // cannot be seen; treated as "not now" rather than risk taking a file still being written.
+    // EAGAIN: open for writing somewhere. EACCES: not the owner, without CAP_LEASE.
     // EINVAL: a file system without leases (NFS, some FUSE): nothing better can be known there.
+    if (errno == EACCES) return noWriterInProc(file);
     return errno == EINVAL;
 }
 
@@ -139,7 +190,7 @@ File openExclusive(const std::string& path) {
     File file(fd);
     struct stat info {};
     // Leases exist only for regular files; a directory or FIFO is never a job.
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || !noWriters(fd)) return File();
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || !noWriters(fd, info)) return File();
     return file;
 }
 

@@ -10,6 +10,7 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QScreen>
+#include <QSocketNotifier>
 #include <QStyleOptionComboBox>
 #include <algorithm>
 #include <iostream>
@@ -111,6 +112,14 @@ char systemDecimalSeparator() {
                                                           : '.';
 }
 
+// Calls onReadable on the window thread whenever handle can be read.
+void notifyOnReadable(QObject* parent, intptr_t handle, std::function<void()> onReadable) {
+    if (handle < 0) return;
+    auto* notifier =
+        new QSocketNotifier(static_cast<qintptr>(handle), QSocketNotifier::Read, parent);
+    QObject::connect(notifier, &QSocketNotifier::activated, parent, std::move(onReadable));
+}
+
 }  // namespace
 
 // Queues the message for the window thread; the worker goes on at once. Our sentence comes
@@ -166,7 +175,12 @@ MainWindow::MainWindow(Printer& printer, const std::string& executablePath,
     form_ = std::make_unique<TMainForm>(*this, printer, display_, executablePath, folder);
     queueWindow_ = std::make_unique<QueueWindow>(*form_);
     queueWindow_->setWindowIcon(printerIcon());
-    form_->addEventSink(*queueWindow_);
+    form_->jobEvents().add(*queueWindow_);
+}
+
+// The folder watch wakes the form between ticks.
+void MainWindow::watchHandle(intptr_t handle) {
+    notifyOnReadable(this, handle, [this] { guarded([this] { form_->FolderChanged(); }); });
 }
 
 // Makes sure the pipeline is down before the widgets go.
@@ -511,6 +525,17 @@ ConsoleView::ConsoleView(Printer& printer, const std::string& executablePath,
         }
     });
     form_ = std::make_unique<TMainForm>(*this, printer, *this, executablePath, folder);
+}
+
+// The folder watch wakes the form between ticks.
+void ConsoleView::watchHandle(intptr_t handle) {
+    notifyOnReadable(this, handle, [this] {
+        try {
+            form_->FolderChanged();
+        } catch (const ZelmoError& error) {
+            showException(error);
+        }
+    });
 }
 
 // Makes sure the pipeline is down.

@@ -58,6 +58,7 @@ class MainWindow : public QWidget, public MainView {
 
     TMainForm& form() { return *form_; }
     bool hasTray() const { return tray_ != nullptr; }
+    void watchHandle(intptr_t handle) override;
 
     // MainView
     void postMinimize() override;
@@ -144,6 +145,7 @@ class ConsoleView : public QObject, public MainView, public ExceptionDisplay {
     TMainForm& form() { return *form_; }
 
     void showException(const ZelmoError& error) override;
+    void watchHandle(intptr_t handle) override;
 
     void postMinimize() override {}
     void restoreWindow() override {}
