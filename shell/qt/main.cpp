@@ -11,6 +11,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/printer_switch.h"
+#include "platform/qt/cups_directory.h"
 #include "platform/qt/folder_lock.h"
 #include "platform/qt/qt_printers.h"
 #include "shell/command_line.h"
@@ -96,11 +98,13 @@ std::string monitorFolder(const zelmo::CommandLine& line, const std::string& exe
     return text;
 }
 
-// Runs the form with view V until the message loop ends.
+// Runs the form with view V until the message loop ends; the form chooses the printer.
 template <typename View, typename App>
-int run(App& app, const std::string& exe, const std::string& folder) {
-    auto printer = zelmo::openDefaultPrinter(folder + zelmo::texts::kPdfFolderName);
-    View view(*printer, exe, folder);
+int run(App& app, const std::string& exe, const std::string& folder, const std::string& printer) {
+    zelmo::CupsDirectory directory(folder + zelmo::texts::kPdfFolderName);
+    zelmo::PrinterSwitch printers(directory.open({}));
+    View view(printers, exe, folder);
+    view.form().usePrinters(directory, printers, printer);
     view.start();
     const int code = app.exec();
     view.finish();
@@ -108,26 +112,28 @@ int run(App& app, const std::string& exe, const std::string& folder) {
 }
 
 // The console mode: no window, no tray; Qt still draws the PDF pages, on no screen at all.
-int runHeadless(int argc, char** argv, const std::string& exe, const std::string& folder) {
+int runHeadless(int argc, char** argv, const std::string& exe, const std::string& folder,
+                const std::string& printer) {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QGuiApplication app(argc, argv);
     quitOnSignals(app);
-    return run<zelmo::ConsoleView>(app, exe, folder);
+    return run<zelmo::ConsoleView>(app, exe, folder, printer);
 }
 
 // The window and tray; the console when the display cannot be opened after all.
-int runWindow(int argc, char** argv, const std::string& exe, const std::string& folder) {
+int runWindow(int argc, char** argv, const std::string& exe, const std::string& folder,
+              const std::string& printer) {
     const bool fallback = armDisplayFallback();
     QApplication app(argc, argv);
     quitOnSignals(app);
     if (fallback && QGuiApplication::platformName() == QLatin1String("offscreen")) {
         std::cerr << "Zelmo: " << zelmo::texts::kNoDisplay << std::endl;
-        return run<zelmo::ConsoleView>(app, exe, folder);
+        return run<zelmo::ConsoleView>(app, exe, folder, printer);
     }
     QApplication::setQuitOnLastWindowClosed(false);
     // Lets the desktop match the window to the menu entry and its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("zelmo"));
-    return run<zelmo::MainWindow>(app, exe, folder);
+    return run<zelmo::MainWindow>(app, exe, folder, printer);
 }
 
 // Says that another Zelmo monitors the folder: on standard error and, with a display, in a box.
@@ -167,7 +173,8 @@ int main(int argc, char** argv) {
         const std::string folder = monitorFolder(line, exe);
         const zelmo::FolderLock lock(folder);
         if (!lock.held()) return reportAlreadyRunning(argc, argv, folder, headless);
-        return headless ? runHeadless(argc, argv, exe, folder) : runWindow(argc, argv, exe, folder);
+        return headless ? runHeadless(argc, argv, exe, folder, line.printer)
+                        : runWindow(argc, argv, exe, folder, line.printer);
     } catch (const std::filesystem::filesystem_error& error) {
         std::cerr << "Zelmo: " << zelmo::texts::kNoFolder << line.folder << " ("
                   << error.code().message() << ")" << std::endl;
