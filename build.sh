@@ -103,7 +103,8 @@ package)
 package-check)
     need $PKG_BASE $PKG_APP $PKG_PACKAGE $PKG_PACKAGE_CHECK
     "$0" package
-    packaging/check_package.sh "$(ls zelmo_*.deb)" build-package/tools/zelmo-sample
+    # 77: this machine cannot run the install check (not root, no debootstrap); say so, go on.
+    packaging/check_package.sh "$(ls zelmo_*.deb)" build-package/tools/zelmo-sample || [ $? -eq 77 ]
     ;;
 *)
     sed -n '2,15p' "$0"
