@@ -59,6 +59,7 @@ class SpoolWorld : public PrinterNameDisplay, public ExceptionDisplay {
     void step(uint8_t op, uint8_t arg) {
         switch (op % 12) {
             case 0:
+                if (held_ >= 0) break;  // the writer is busy with the last one
                 ++lastId_;
                 writeJob(job(lastId_), lastId_);
                 break;
@@ -238,14 +239,21 @@ class SpoolWorld : public PrinterNameDisplay, public ExceptionDisplay {
         const int id = idOfFile(readFile(dir_ + name));
         if (monitor_->deleteQueueFile(name)) gone_.insert(id);
     }
-    // The journal as a crash or a bad disk might leave it.
+    // The journal cut short, emptied, or overwritten with names that are no queue files. (One
+    // that names another queue file as waiting would be obeyed: it is the journal.)
     void damage(uint8_t arg) {
-        const std::string texts[] = {"", "waiting Zelmo1.Prn\nwaiting Zelmo1.Prn\n",
-                                     "printing Zelmo2.Prn\nprinting Zelmo3.Prn\n",
-                                     "waiting ../outside\nwaiting Zelmo0.Prn\n",
-                                     "aside Zelmo4.Prn bogus\n"};
-        const std::string& text = texts[arg % 5];
-        writeFile(dir_ + kJournalName, std::vector<uint8_t>(text.begin(), text.end()));
+        const std::string path = dir_ + kJournalName;
+        std::vector<uint8_t> bytes = readFile(path);
+        if (arg % 3 == 0) {
+            bytes.resize(std::min<std::size_t>(bytes.size(), arg / 3u));
+        } else if (arg % 3 == 1) {
+            const std::string junk =
+                "waiting ../outside\nwaiting Zelmo0.Prn\nprinting /etc/passwd\n\xff\x00";
+            bytes.assign(junk.begin(), junk.end());
+        } else {
+            bytes.clear();
+        }
+        writeFile(path, bytes);
     }
     void start() {
         state_ = std::make_unique<HandOver>();

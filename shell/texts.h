@@ -6,6 +6,8 @@ namespace zelmo::texts {
 inline constexpr const char* kCaption = "Kalvister II - Monitor Wydruków (wersja 3.1.0)";
 inline constexpr const char* kMessageCaption = "Kalvister II - Monitor Wydruków";
 inline constexpr const char* kInvalidValue = "Nieprawidłowa wartość.";
+// Our words before the system's message in the box of a failed print.
+inline constexpr const char* kPrintFailed = "Drukowanie nie powiodło się.";
 
 inline constexpr const char* kStatus = "Status";
 inline constexpr const char* kMonitoredFile = "Monitorowany plik:";

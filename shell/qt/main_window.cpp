@@ -114,7 +114,17 @@ void QtExceptionDisplay::showException(const ZelmoError& error) {
 
 // The message box of the application's exception display.
 void QtExceptionDisplay::showNow(const std::string& message) {
-    QMessageBox::critical(nullptr, QStringLiteral("Zelmo"), q(message));
+    if (box_) return;
+    // Not QMessageBox::critical: it runs a modal loop of its own inside whatever loop is
+    // running, so failures in a row stacked boxes each inside the previous one's loop, and the
+    // timer and the worker's messages went on inside them. A box of its own, shown without a
+    // loop of its own, is answered when its user closes it and by nothing else.
+    box_ = new QMessageBox(QMessageBox::Critical, q(texts::kMessageCaption),
+                           q(texts::kPrintFailed) + QStringLiteral("\n\n") + q(message),
+                           QMessageBox::Ok);
+    box_->setAttribute(Qt::WA_DeleteOnClose);
+    box_->setWindowModality(Qt::NonModal);
+    box_->show();
 }
 
 // Builds MainForm's controls, PopupMenu1, the tray icon and the timer.

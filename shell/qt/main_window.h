@@ -10,6 +10,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QSystemTrayIcon>
 #include <QTimer>
@@ -25,13 +27,19 @@ namespace zelmo {
 class Printer;
 
 // The application's standard exception display: a message box on the window's thread, whichever
-// thread the exception came from; the worker does not wait for it.
+// thread the exception came from; neither the worker nor the window waits for it. One box at a
+// time: failures meanwhile go only to the log and the notifications.
 class QtExceptionDisplay : public QObject, public ExceptionDisplay {
     Q_OBJECT
   public:
     void showException(const ZelmoError& error) override;
     // Shows what an event handler let escape, on the calling (window) thread.
     void showNow(const std::string& message);
+    // The box on screen, if one is.
+    QMessageBox* openBox() const { return box_.data(); }
+
+  private:
+    QPointer<QMessageBox> box_;
 };
 
 class MainWindow : public QWidget, public MainView {
