@@ -141,6 +141,11 @@ void QtExceptionDisplay::showNow(const std::string& message) {
     // Not modal: a modal box would run an event loop of its own inside whatever showed it, and
     // every later box one more inside that, each waiting on the ones above it.
     box_->setWindowModality(Qt::NonModal);
+    // A window of its own, not a dialog: a parentless dialog is made transient for the whole
+    // application's window group, and window managers hide or minimise such transients along
+    // with the group, which includes MainForm going to the tray.
+    box_->setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                         Qt::CustomizeWindowHint);
     box_->show();
     box_->raise();
     box_->activateWindow();
