@@ -316,7 +316,6 @@ void TMainForm::choosePrinter(const std::string& choice) {
     printerChoice_ = choice;
     writeProfileString(SettingsFile_, texts::kOwnSection, texts::kPrinterKey, choice);
     // Looked at on the next tick, before any job is handed over.
-    printerKnown_ = printerKnown_ && directory_ != nullptr;
     ticksSincePrinterLook_ = kPrinterLookTicks;
 }
 
@@ -350,18 +349,25 @@ void TMainForm::switchPrinter(std::string target) {
     queryDeviceMetrics(metrics_, *printers_);
     const std::string name = printers_->printerName();
     if (!first) view_.setLabelWithHint(HintLabel::Label_Printer, name);
+    // A printer chosen by name that the print system does not have is worth a word: a typo in
+    // --printer or Zelmo.ini would otherwise print elsewhere unnoticed.
+    const bool chosenMissing =
+        !printerChoice_.empty() && printerChoice_ != kPdfFolderChoice && target != printerChoice_;
+    const std::string why =
+        chosenMissing ? texts::kChosenPrinterMissing + printerChoice_ + "." : std::string();
     // The PDF folder in place of a printer is told once per spell, and only if not chosen.
     if (target.empty() && printerChoice_ != kPdfFolderChoice && (first || !wasPdf))
-        printerEvent(true, name);
-    else if (!first)
-        printerEvent(false, name);
+        printerEvent(true, name, why);
+    else if (!first || chosenMissing)
+        printerEvent(false, name, why);
 }
 
 // Through the feedback, like the pipeline's own events.
-void TMainForm::printerEvent(bool missing, const std::string& name) {
+void TMainForm::printerEvent(bool missing, const std::string& name, const std::string& why) {
     JobEvent event;
     event.kind = missing ? JobEventKind::PrinterMissing : JobEventKind::PrinterChanged;
     event.printer = name;
+    event.message = why;
     monitor_->report(event);
 }
 

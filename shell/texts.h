@@ -92,6 +92,7 @@ inline constexpr const char* kNoticeEmpty = "Pusty wydruk";
 inline constexpr const char* kEmptyDeleted = "plik był pusty i został usunięty.";
 inline constexpr const char* kNoticePrinter = "Zmiana drukarki";
 inline constexpr const char* kNoticeNoPrinter = "Brak drukarki";
+inline constexpr const char* kChosenPrinterMissing = "Nie ma wybranej drukarki ";
 inline constexpr const char* kPdfInstead = "Wydruki trafiają jako pliki PDF do folderu ";
 inline constexpr const char* kNoticeCapture = "Nie można pobrać pliku Wydruk.prn";
 // The message box of a failed print: our sentence, then the system's message.
@@ -113,7 +114,7 @@ inline constexpr const char* kStateWaitingEnd = ". w kolejce)";
 inline constexpr const char* kStatePrinting = "drukowanie";
 inline constexpr const char* kStateRetrying = "ponowna próba o ";
 inline constexpr const char* kStateFailures = ", nieudane próby: ";
-inline constexpr const char* kStateSetAside = "odłożony: ";
+inline constexpr const char* kStateSetAside = "odłożony";
 inline constexpr const char* kStateLeftover = "z poprzedniego uruchomienia (niedrukowany)";
 
 // Files beside the program.

@@ -461,6 +461,9 @@ TEST_F(PrinterChoiceTest, APrinterIsChosenByNameInTheSettingsOnTheCommandLineOrF
         createWith(c.ini, c.commandLine);
         EXPECT_EQ(switcher->printerName(), c.inUse);
     }
+    // The last case's printer is gone: the user is told why another one prints.
+    EXPECT_EQ(view.notices.back(),
+              "Zmiana drukarki: Wydruki na: Biuro\nNie ma wybranej drukarki Gone.");
     view.notices.clear();
     form->choosePrinter(kPdfFolderChoice);
     idle();
