@@ -323,7 +323,10 @@ void TMainForm::choosePrinter(const std::string& choice) {
 // then, so a default changed in the print system is followed.
 void TMainForm::followPrinter() {
     if (!directory_ || !state_->workerIdle()) return;
-    const bool jobAhead = monitor_->queue().pendingCount > 0 || state_->TestMode.load() > 0 ||
+    const JobQueue& queue = monitor_->queue();
+    // A job waiting out its retry pause is not about to be handed over.
+    const bool pausing = queue.retryPending && std::chrono::system_clock::now() < queue.nextAttempt;
+    const bool jobAhead = (queue.pendingCount > 0 && !pausing) || state_->TestMode.load() > 0 ||
                           files::exists(MonitoredFile_);
     if (!jobAhead && ++ticksSincePrinterLook_ < kPrinterLookTicks) return;
     ticksSincePrinterLook_ = 0;
