@@ -394,7 +394,8 @@ void TMainForm::showPrinterName(const std::string& name) {
     view_.setLabelWithHint(HintLabel::Label_Printer, name);
 }
 
-// Reads section "User"; offsets are clamped, engine and single mode are taken as read.
+// Reads section "User" (offsets clamped, engine and single mode taken as read), then our own
+// section: the printer chosen, unless the command line named one, and the notifications switch.
 void TMainForm::loadSettings() {
     const auto readInt = [this](const char* key, int32_t fallback,
                                 const char* section = texts::kSettingsSection) {
