@@ -6,8 +6,6 @@ namespace zelmo::texts {
 inline constexpr const char* kCaption = "Kalvister II - Monitor Wydruków (wersja 3.1.0)";
 inline constexpr const char* kMessageCaption = "Kalvister II - Monitor Wydruków";
 inline constexpr const char* kInvalidValue = "Nieprawidłowa wartość.";
-// Our words before the system's message in the box of a failed print.
-inline constexpr const char* kPrintFailed = "Drukowanie nie powiodło się.";
 
 inline constexpr const char* kStatus = "Status";
 inline constexpr const char* kMonitoredFile = "Monitorowany plik:";
@@ -36,15 +34,98 @@ inline constexpr const char* kVectorTest = "Wektorowy";
 inline constexpr const char* kBitmapTest = "Bitmapowy";
 inline constexpr const char* kBitmapDiTest = "Bitmapowy DI";
 inline constexpr const char* kExit = "Zakończ";
+inline constexpr const char* kQueueItem = "Kolejka wydruków";
+inline constexpr const char* kPrinterMenu = "Drukarka";
+inline constexpr const char* kSystemDefaultPrinter = "Domyślna drukarka systemu";
+inline constexpr const char* kPdfFolderPrinter = "Pliki PDF (folder Wydruki)";
 
 inline constexpr const char* kTrayCreateError = "Cannot Create System Shell Notification Icon";
 inline constexpr const char* kTrayRemoveError = "Cannot Remove System Shell Notification Icon";
+
+inline constexpr const char* kVersion = "3.1.0";
+
+// The command line.
+inline constexpr const char* kUsage =
+    "Użycie: zelmo [--dir FOLDER] [--printer NAZWA] [--headless] [--help] [--version]\n"
+    "Monitor wydruków: drukuje pliki Wydruk.prn zapisywane do folderu.\n"
+    "\n"
+    "  --dir FOLDER      monitoruje FOLDER; tam są Wydruk.prn, kolejka, Zelmo.ini, Zelmo.log\n"
+    "                    i Wydruki (domyślnie: folder programu)\n"
+    "  --printer NAZWA   drukuje na drukarce NAZWA (kolejka CUPS albo \"Wydruki\": pliki PDF)\n"
+    "  --headless        praca w konsoli, bez okna i ikony w zasobniku\n"
+    "  --help            wyświetla ten opis i kończy\n"
+    "  --version         wyświetla wersję i kończy\n";
+inline constexpr const char* kUnknownOption = "nieznana opcja: ";
+inline constexpr const char* kOptionNeedsValue = "brak wartości opcji ";
+inline constexpr const char* kNoFolder = "nie można użyć folderu: ";
+inline constexpr const char* kNoDisplay = "nie można otworzyć ekranu, Zelmo pracuje w konsoli.";
+inline constexpr const char* kAlreadyRunning =
+    "ten folder jest już monitorowany przez inny Zelmo: ";
+
+// The tray hint: the caption, then one line each.
+inline constexpr const char* kHintMonitoring = "Monitorowanie: włączone";
+inline constexpr const char* kHintPaused = "Monitorowanie: wstrzymane";
+inline constexpr const char* kHintPrinter = "Drukarka: ";
+inline constexpr const char* kHintWaiting = "Oczekujące wydruki: ";
+inline constexpr const char* kHintLast = "Ostatni wydruk: ";
+inline constexpr const char* kLastPrinted = "wydrukowany";
+inline constexpr const char* kLastFailed = "błąd";
+inline constexpr const char* kLastRetry = "ponowna próba o ";
+inline constexpr const char* kLastSetAside = "odłożony";
+inline constexpr const char* kLastEmpty = "bez stron";
+inline constexpr const char* kPagesOn = " str. na ";
+
+// Notifications: a title and a text.
+inline constexpr const char* kNoticePrinted = "Wydrukowano";
+inline constexpr const char* kNoticeFailed = "Błąd wydruku";
+inline constexpr const char* kPrintFailed = "Nie udało się wydrukować ";
+inline constexpr const char* kAttempt = " (próba ";
+inline constexpr const char* kNoticeSetAside = "Wydruk odłożony";
+inline constexpr const char* kKeptOnDisk =
+    " Plik zachowano; można go wydrukować ponownie z okna "
+    "„Kolejka wydruków”.";
+inline constexpr const char* kAsideTooManyFailures = "nie udało się go wydrukować mimo wielu prób.";
+inline constexpr const char* kAsideNothingPrinted = "nie zawiera żadnej strony do wydruku.";
+inline constexpr const char* kAsideUnreadable = "nie można odczytać pliku.";
+inline constexpr const char* kAsideInterrupted = "drukowanie przerwało zamknięcie programu.";
+inline constexpr const char* kNoticeEmpty = "Pusty wydruk";
+inline constexpr const char* kEmptyDeleted = "plik był pusty i został usunięty.";
+inline constexpr const char* kNoticePrinter = "Zmiana drukarki";
+inline constexpr const char* kNoticeNoPrinter = "Brak drukarki";
+inline constexpr const char* kChosenPrinterMissing = "Nie ma wybranej drukarki ";
+inline constexpr const char* kPdfInstead = "Wydruki trafiają jako pliki PDF do folderu ";
+inline constexpr const char* kNoticeCapture = "Nie można pobrać pliku Wydruk.prn";
+// The message box of a failed print: our sentence, then the system's message.
+inline constexpr const char* kPrintFailedBox = "Nie udało się wydrukować.";
+
+// The queue window.
+inline constexpr const char* kQueueTitle = "Kolejka wydruków";
+inline constexpr const char* kQueueColumns[] = {"Nr", "Plik", "Czas", "Rozmiar", "Stan"};
+inline constexpr const char* kPrintAgain = "Drukuj &ponownie";
+inline constexpr const char* kDelete = "&Usuń";
+inline constexpr const char* kOpenFolder = "Otwórz &folder";
+inline constexpr const char* kClose = "&Zamknij";
+inline constexpr const char* kConfirmDelete =
+    "Usunąć plik %1? Tego wydruku nie będzie można "
+    "już wydrukować.";
+inline constexpr const char* kDeleteFailed = "Nie można usunąć pliku %1.";
+inline constexpr const char* kStateWaiting = "oczekuje (";
+inline constexpr const char* kStateWaitingEnd = ". w kolejce)";
+inline constexpr const char* kStatePrinting = "drukowanie";
+inline constexpr const char* kStateRetrying = "ponowna próba o ";
+inline constexpr const char* kStateFailures = ", nieudane próby: ";
+inline constexpr const char* kStateSetAside = "odłożony";
+inline constexpr const char* kStateLeftover = "z poprzedniego uruchomienia (niedrukowany)";
 
 // Files beside the program.
 inline constexpr const char* kSettingsFileName = "Zelmo.ini";
 inline constexpr const char* kMonitoredFileName = "Wydruk.prn";
 inline constexpr const char* kPdfFolderName = "Wydruki";
 inline constexpr const char* kSettingsSection = "User";
+// Our own settings, apart from the window's.
+inline constexpr const char* kOwnSection = "Zelmo";
+inline constexpr const char* kPrinterKey = "Printer";
+inline constexpr const char* kNotificationsKey = "Notifications";
 
 // The log beside the settings file, one line per event after the local time.
 inline constexpr const char* kLogFileName = "Zelmo.log";

@@ -21,14 +21,17 @@
 #include <string>
 
 #include "shell/Main.h"
+#include "shell/qt/queue_window.h"
 
 namespace zelmo {
 
 class Printer;
 
 // The application's standard exception display: a message box on the window's thread, whichever
-// thread the exception came from; neither the worker nor the window waits for it. One box at a
-// time: failures meanwhile go only to the log and the notifications.
+// thread the exception came from; the worker does not wait for it.
+//
+// At most one box is open: while it is, further failures are only logged and notified. The box
+// is not modal and runs no event loop of its own, so it stays until its user closes it.
 class QtExceptionDisplay : public QObject, public ExceptionDisplay {
     Q_OBJECT
   public:
@@ -45,7 +48,8 @@ class QtExceptionDisplay : public QObject, public ExceptionDisplay {
 class MainWindow : public QWidget, public MainView {
     Q_OBJECT
   public:
-    MainWindow(Printer& printer, const std::string& executablePath);
+    // folder: see TMainForm; empty for the program's folder.
+    MainWindow(Printer& printer, const std::string& executablePath, const std::string& folder = {});
     ~MainWindow() override;
 
     // FormCreate, then the window is shown unless it went to the tray.
@@ -77,6 +81,13 @@ class MainWindow : public QWidget, public MainView {
     void setFocus(FocusTarget target) override;
     void showWarning(const std::string& text, const std::string& caption) override;
     char decimalSeparator() const override;
+    void setTrayIcon(TrayIconKind kind) override;
+    void notify(const std::string& title, const std::string& text, bool warning) override;
+
+    void showQueueWindow() override;
+
+    QtExceptionDisplay& exceptionDisplay() { return display_; }
+    QueueWindow& queueWindow() { return *queueWindow_; }
 
   protected:
     void changeEvent(QEvent* event) override;
@@ -87,6 +98,8 @@ class MainWindow : public QWidget, public MainView {
     void createSettingsGroup();
     void createPopupMenu();
     void createTrayIcon();
+    void fillPrinterMenu();
+    void fitEngineList();
     // Runs an event handler; what escapes it goes to the exception display.
     void guarded(const std::function<void()>& handler);
     void minimizeToTray();
@@ -111,8 +124,11 @@ class MainWindow : public QWidget, public MainView {
     QMenu* PopupMenu1 = nullptr;
     QAction* SettingsItem = nullptr;
     QAction* PauseItem = nullptr;
+    QMenu* PrinterMenu = nullptr;
     QSystemTrayIcon* tray_ = nullptr;
     QTimer Timer;
+    // Its own top-level window, so that hiding MainForm in the tray leaves it be.
+    std::unique_ptr<QueueWindow> queueWindow_;
     std::unique_ptr<TMainForm> form_;
 };
 
@@ -121,7 +137,8 @@ class MainWindow : public QWidget, public MainView {
 class ConsoleView : public QObject, public MainView, public ExceptionDisplay {
     Q_OBJECT
   public:
-    ConsoleView(Printer& printer, const std::string& executablePath);
+    ConsoleView(Printer& printer, const std::string& executablePath,
+                const std::string& folder = {});
     ~ConsoleView() override;
 
     void start();
@@ -150,6 +167,7 @@ class ConsoleView : public QObject, public MainView, public ExceptionDisplay {
     void setFocus(FocusTarget) override {}
     void showWarning(const std::string& text, const std::string& caption) override;
     char decimalSeparator() const override;
+    void notify(const std::string& title, const std::string& text, bool warning) override;
 
   private:
     QTimer Timer;
