@@ -461,22 +461,24 @@ void SimulatedPrinter::stretchRows(const Stretch& st) {
 }
 
 // Clears a blank sheet except where a stretch will write every pixel: the visible span of rows
-// rowA to rowB. The bytes the span only partly covers are cleared too, as the copy keeps their
-// other bits.
+// rowA to rowB. A byte the span only partly covers is cleared too, as the copy keeps its other
+// bits.
 void SimulatedPrinter::clearOutside(int rowA, int rowB, int left, int count) {
     uint8_t* bits = sheet_.bits.data();
     const auto stride = static_cast<size_t>(sheet_.stride);
     std::memset(bits, 0, static_cast<size_t>(rowA) * stride);
     std::memset(bits + static_cast<size_t>(rowB + 1) * stride, 0,
                 static_cast<size_t>(sheet_.height - rowB - 1) * stride);
-    const auto head = static_cast<size_t>(left >> 3) + 1;
-    const auto tail = static_cast<size_t>((left + count - 1) >> 3);
+    const auto head = static_cast<size_t>((left + 7) >> 3);
+    const auto tail = static_cast<size_t>((left + count) >> 3);
+    sheetBlank_ = false;
+    // A span over whole rows, the usual page, leaves nothing to clear beside it.
+    if (head == 0 && tail == stride) return;
     for (int y = rowA; y <= rowB; ++y) {
         uint8_t* row = bits + static_cast<size_t>(y) * stride;
         std::memset(row, 0, head);
         std::memset(row + tail, 0, stride - tail);
     }
-    sheetBlank_ = false;
 }
 
 // Composes, at sheet columns, the destination row that source rows [from, to) make when they
