@@ -389,9 +389,11 @@ int SimulatedPrinter::deviceCaps(DeviceCap cap) const {
 
 void SimulatedPrinter::stretchBlt(int dx, int dy, int dw, int dh, gdi::Dc src, int sx, int sy,
                                   int sw, int sh, Rop rop) {
-    record("stretch " + std::to_string(dx) + " " + std::to_string(dy) + " " + std::to_string(dw) +
-           " " + std::to_string(dh) + " " + std::to_string(sw) + " " + std::to_string(sh) +
-           (rop == Rop::SrcCopy ? " SRCCOPY" : " NOTSRCCOPY"));
+    // The line is built only for someone who reads it: a page costs no allocation otherwise.
+    if (recordCalls_ || trace_)
+        record("stretch " + std::to_string(dx) + " " + std::to_string(dy) + " " +
+               std::to_string(dw) + " " + std::to_string(dh) + " " + std::to_string(sw) + " " +
+               std::to_string(sh) + (rop == Rop::SrcCopy ? " SRCCOPY" : " NOTSRCCOPY"));
     if (!compose_ || !printing() || docAborted_) return;
     gdi::BitmapView view = gdi::viewSelectedBitmap(src);
     if (view.width == 0 || dw == 0 || dh == 0 || sw <= 0 || sh <= 0) return;
