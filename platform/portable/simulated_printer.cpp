@@ -476,10 +476,19 @@ void SimulatedPrinter::clearOutside(int rowA, int rowB, int left, int count) {
     sheetBlank_ = false;
     // A span over whole rows, the usual page, leaves nothing to clear beside it.
     if (head == 0 && tail == stride) return;
+    // An edge of a few bytes is cleared as one word: what it clears of the span is written next.
+    const bool words = stride >= 8;
+    const uint64_t zero = 0;
     for (int y = rowA; y <= rowB; ++y) {
         uint8_t* row = bits + static_cast<size_t>(y) * stride;
-        std::memset(row, 0, head);
-        std::memset(row + tail, 0, stride - tail);
+        if (head > 0 && words && head <= 8)
+            std::memcpy(row, &zero, 8);
+        else if (head > 0)
+            std::memset(row, 0, head);
+        if (tail < stride && words && stride - tail <= 8)
+            std::memcpy(row + stride - 8, &zero, 8);
+        else if (tail < stride)
+            std::memset(row + tail, 0, stride - tail);
     }
 }
 
