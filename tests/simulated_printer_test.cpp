@@ -2,6 +2,8 @@
 // clipping, and dropped sheets of aborted documents.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "platform/errors.h"
 #include "platform/portable/simulated_printer.h"
 
@@ -239,6 +241,10 @@ TEST_P(StretchScale, MatchesNearestNeighbourOnAFreshSheet) {
     std::vector<uint8_t> bits(static_cast<size_t>(6 * srcH));
     for (size_t i = 0; i < bits.size(); ++i)
         bits[i] = static_cast<uint8_t>(i * 151 + 89);  // 0 is black in a monochrome bitmap
+    std::copy(bits.begin() + 12, bits.begin() + 18, bits.begin() + 18);  // row 3 repeats row 2
+    for (int r = 0; r < srcH; ++r)
+        bits[static_cast<size_t>(r * 6)] =
+            0xFF;  // and every row starts white, like a page's margin
     gdi::UniqueBitmap source(gdi::createBitmap(srcW, srcH, 1, 1, bits.data()));
     gdi::UniqueBitmap black(gdi::createBitmap(1, 1, 1, 1, std::vector<uint8_t>{0, 0}.data()));
     gdi::UniqueDc dc(gdi::createCompatibleDc(nullptr));

@@ -72,8 +72,10 @@ void copyRowFast(uint8_t* dst, int dx, const uint8_t* src, int sx, int count, in
 // destination pixels: a table turns one source byte into its 8 x scale destination bits.
 class RowWidener {
   public:
-    // Readies the table for scale (2 to 8) and the buffers for rows of sourcePixels.
+    // Readies the table for scale (2 to 8) and the buffers for rows of sourcePixels, for a
+    // stretch with one source, span and colours.
     void prepare(int scale, int sourcePixels) {
+        last_ = nullptr;
         if (scale != scale_) buildTable(scale);
         auto bytes = static_cast<size_t>(sourcePixels / 8 + 2);
         if (ink_.size() < bytes) ink_.resize(bytes);
@@ -82,8 +84,13 @@ class RowWidener {
             wide_.resize(bytes * static_cast<size_t>(scale) + 16);
     }
     // Pixels [sx, sx + n) of a source row as ink = 1, each made scale pixels wide, from bit 0.
+    // Within one stretch: a row like the one widened last (the blank rows between lines of
+    // text) is not widened again.
     const uint8_t* widen(const uint8_t* src, int sx, int n, int inkBit, bool invert) {
         const uint8_t* in = src + (sx >> 3);
+        const size_t covered = static_cast<size_t>(((sx & 7) + n + 7) >> 3);
+        if (last_ && std::memcmp(last_, in, covered) == 0) return wide_.data();
+        last_ = in;
         auto flip = static_cast<uint8_t>((inkBit == 0) != invert ? 0xFF : 0x00);
         if (sx & 7) {
             copyRowFast(ink_.data(), 0, src, sx, n, inkBit, invert);
@@ -153,6 +160,7 @@ class RowWidener {
     }
 
     int scale_ = 0;
+    const uint8_t* last_ = nullptr;  // the source bytes behind wide_ in this stretch
     uint64_t table_[512] = {};
     std::vector<uint8_t> ink_, wide_;
 };
