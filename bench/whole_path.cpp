@@ -41,9 +41,11 @@ const char* const kJobs[] = {"raster_m0_aligned", "text"};
 // so the page cache holds it warm, as it holds a queue file just captured.
 class JobFiles {
   public:
+    // Makes the folder.
     JobFiles() {
         if (!::mkdtemp(folder_.data())) throw std::runtime_error("cannot create " + folder_);
     }
+    // Removes the files and the folder.
     ~JobFiles() {
         for (const auto& file : files_)
             ::unlink(file.second.c_str());

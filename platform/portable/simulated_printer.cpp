@@ -305,6 +305,7 @@ std::vector<const Sheet*> MemorySheets::printedSheets() const {
 SimulatedPrinter::SimulatedPrinter(SimulatedPrinterConfig config)
     : config_(std::move(config)), scratch_(new Scratch) {}
 
+// Out of line, where Scratch is complete.
 SimulatedPrinter::~SimulatedPrinter() = default;
 
 PrinterCanvas* SimulatedPrinter::deviceContext() {
