@@ -59,6 +59,7 @@ class SpoolWorld : public PrinterNameDisplay, public ExceptionDisplay {
     void step(uint8_t op, uint8_t arg) {
         switch (op % 12) {
             case 0:
+                if (held_ >= 0) break;  // the writer is busy with the last one
                 ++lastId_;
                 writeJob(job(lastId_), lastId_);
                 break;
@@ -173,28 +174,29 @@ class SpoolWorld : public PrinterNameDisplay, public ExceptionDisplay {
         return "Zelmo" + std::to_string(arg % 6 + 1) + ".Prn";
     }
 
-    // The accounting program writes a printout; one not yet captured is overwritten and gone.
-    // Ids above kLeftoverBase are queue files put in the folder by hand.
+    // Whatever holds the job file's name goes; a job not yet captured is overwritten and gone.
+    void clearJobFile() {
+        struct stat st {};
+        if (::lstat(jobFile().c_str(), &st) != 0) return;
+        if (S_ISREG(st.st_mode)) gone_.insert(idOfFile(readFile(jobFile())));
+        if (S_ISDIR(st.st_mode))
+            ::rmdir(jobFile().c_str());
+        else
+            ::unlink(jobFile().c_str());
+    }
+    // The accounting program writes a printout. With an empty one comes a queue file as an
+    // earlier run would have left it, which must never print unasked.
     void writeJob(const std::vector<uint8_t>& bytes, int id) {
         if (held_ >= 0) return;
-        struct stat st {};
-        if (::lstat(jobFile().c_str(), &st) == 0) {
-            if (S_ISREG(st.st_mode)) gone_.insert(idOfFile(readFile(jobFile())));
-            if (S_ISDIR(st.st_mode))
-                ::rmdir(jobFile().c_str());
-            else
-                ::unlink(jobFile().c_str());
-        }
+        clearJobFile();
         if (id == 0 && bytes.empty()) {
-            // Now and then a queue file from an earlier run instead.
             const int leftover = ++lastId_;
             leftovers_.insert(leftover);
-            writeFile(dir_ + "Zelmo" + std::to_string(leftover % 6 + 1) + ".Prn.new",
-                      job(leftover));
-            if (::link((dir_ + "Zelmo" + std::to_string(leftover % 6 + 1) + ".Prn.new").c_str(),
-                       (dir_ + "Zelmo" + std::to_string(leftover % 6 + 1) + ".Prn").c_str()) != 0)
-                gone_.insert(leftover);
-            ::unlink((dir_ + "Zelmo" + std::to_string(leftover % 6 + 1) + ".Prn.new").c_str());
+            const std::string name = dir_ + queueName(static_cast<uint8_t>(leftover));
+            writeFile(name + ".new", job(leftover));
+            // Linked, so that a queue file of that name is never replaced.
+            if (::link((name + ".new").c_str(), name.c_str()) != 0) gone_.insert(leftover);
+            ::unlink((name + ".new").c_str());
         }
         writeFile(jobFile(), bytes);
     }
@@ -210,14 +212,7 @@ class SpoolWorld : public PrinterNameDisplay, public ExceptionDisplay {
     // Something that is not a job takes the job file's name.
     void replaceJobFile(const std::string& what) {
         if (held_ >= 0) return;
-        struct stat st {};
-        if (::lstat(jobFile().c_str(), &st) == 0) {
-            if (S_ISREG(st.st_mode)) gone_.insert(idOfFile(readFile(jobFile())));
-            if (S_ISDIR(st.st_mode))
-                ::rmdir(jobFile().c_str());
-            else
-                ::unlink(jobFile().c_str());
-        }
+        clearJobFile();
         if (what == "link")
             ::symlink((base_ + "/outside").c_str(), jobFile().c_str());
         else
@@ -238,14 +233,21 @@ class SpoolWorld : public PrinterNameDisplay, public ExceptionDisplay {
         const int id = idOfFile(readFile(dir_ + name));
         if (monitor_->deleteQueueFile(name)) gone_.insert(id);
     }
-    // The journal as a crash or a bad disk might leave it.
+    // The journal cut short, emptied, or overwritten with names that are no queue files. (One
+    // that names another queue file as waiting would be obeyed: it is the journal.)
     void damage(uint8_t arg) {
-        const std::string texts[] = {"", "waiting Zelmo1.Prn\nwaiting Zelmo1.Prn\n",
-                                     "printing Zelmo2.Prn\nprinting Zelmo3.Prn\n",
-                                     "waiting ../outside\nwaiting Zelmo0.Prn\n",
-                                     "aside Zelmo4.Prn bogus\n"};
-        const std::string& text = texts[arg % 5];
-        writeFile(dir_ + kJournalName, std::vector<uint8_t>(text.begin(), text.end()));
+        const std::string path = dir_ + kJournalName;
+        std::vector<uint8_t> bytes = readFile(path);
+        if (arg % 3 == 0) {
+            bytes.resize(std::min<std::size_t>(bytes.size(), arg / 3u));
+        } else if (arg % 3 == 1) {
+            const std::string junk =
+                "waiting ../outside\nwaiting Zelmo0.Prn\nprinting /etc/passwd\n\xff\x00";
+            bytes.assign(junk.begin(), junk.end());
+        } else {
+            bytes.clear();
+        }
+        writeFile(path, bytes);
     }
     void start() {
         state_ = std::make_unique<HandOver>();

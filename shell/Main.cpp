@@ -316,7 +316,6 @@ void TMainForm::choosePrinter(const std::string& choice) {
     printerChoice_ = choice;
     writeProfileString(SettingsFile_, texts::kOwnSection, texts::kPrinterKey, choice);
     // Looked at on the next tick, before any job is handed over.
-    printerKnown_ = printerKnown_ && directory_ != nullptr;
     ticksSincePrinterLook_ = kPrinterLookTicks;
 }
 
@@ -324,7 +323,10 @@ void TMainForm::choosePrinter(const std::string& choice) {
 // then, so a default changed in the print system is followed.
 void TMainForm::followPrinter() {
     if (!directory_ || !state_->workerIdle()) return;
-    const bool jobAhead = monitor_->queue().pendingCount > 0 || state_->TestMode.load() > 0 ||
+    const JobQueue& queue = monitor_->queue();
+    // A job waiting out its retry pause is not about to be handed over.
+    const bool pausing = queue.retryPending && std::chrono::system_clock::now() < queue.nextAttempt;
+    const bool jobAhead = (queue.pendingCount > 0 && !pausing) || state_->TestMode.load() > 0 ||
                           files::exists(MonitoredFile_);
     if (!jobAhead && ++ticksSincePrinterLook_ < kPrinterLookTicks) return;
     ticksSincePrinterLook_ = 0;
@@ -350,18 +352,25 @@ void TMainForm::switchPrinter(std::string target) {
     queryDeviceMetrics(metrics_, *printers_);
     const std::string name = printers_->printerName();
     if (!first) view_.setLabelWithHint(HintLabel::Label_Printer, name);
+    // A printer chosen by name that the print system does not have is worth a word: a typo in
+    // --printer or Zelmo.ini would otherwise print elsewhere unnoticed.
+    const bool chosenMissing =
+        !printerChoice_.empty() && printerChoice_ != kPdfFolderChoice && target != printerChoice_;
+    const std::string why =
+        chosenMissing ? texts::kChosenPrinterMissing + printerChoice_ + "." : std::string();
     // The PDF folder in place of a printer is told once per spell, and only if not chosen.
     if (target.empty() && printerChoice_ != kPdfFolderChoice && (first || !wasPdf))
-        printerEvent(true, name);
-    else if (!first)
-        printerEvent(false, name);
+        printerEvent(true, name, why);
+    else if (!first || chosenMissing)
+        printerEvent(false, name, why);
 }
 
 // Through the feedback, like the pipeline's own events.
-void TMainForm::printerEvent(bool missing, const std::string& name) {
+void TMainForm::printerEvent(bool missing, const std::string& name, const std::string& why) {
     JobEvent event;
     event.kind = missing ? JobEventKind::PrinterMissing : JobEventKind::PrinterChanged;
     event.printer = name;
+    event.message = why;
     monitor_->report(event);
 }
 
@@ -385,7 +394,8 @@ void TMainForm::showPrinterName(const std::string& name) {
     view_.setLabelWithHint(HintLabel::Label_Printer, name);
 }
 
-// Reads section "User"; offsets are clamped, engine and single mode are taken as read.
+// Reads section "User" (offsets clamped, engine and single mode taken as read), then our own
+// section: the printer chosen, unless the command line named one, and the notifications switch.
 void TMainForm::loadSettings() {
     const auto readInt = [this](const char* key, int32_t fallback,
                                 const char* section = texts::kSettingsSection) {

@@ -160,8 +160,9 @@ class TMainForm : private PrinterNameDisplay {
     void requestTest(int mode);
     void followPrinter();
     void switchPrinter(std::string target);
-    // Tells of the printer now in use; missing: the PDF folder stands in for a printer.
-    void printerEvent(bool missing, const std::string& name);
+    // Tells of the printer now in use; missing: the PDF folder stands in for a printer. why:
+    // what became of the printer chosen by name, if anything.
+    void printerEvent(bool missing, const std::string& name, const std::string& why);
     void startJobTracking();
 
     MainView& view_;

@@ -129,7 +129,9 @@ void Feedback::jobEvent(const JobEvent& e) {
             break;
         case JobEventKind::PrinterChanged:
             printer_ = e.printer;
-            notify(texts::kNoticePrinter, std::string(texts::kPrintsTo) + " " + e.printer, false);
+            notify(texts::kNoticePrinter,
+                   withMessage(std::string(texts::kPrintsTo) + " " + e.printer, e.message),
+                   !e.message.empty());
             break;
         case JobEventKind::PrinterMissing:
             printer_ = e.printer;

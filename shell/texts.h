@@ -101,6 +101,7 @@ inline constexpr const char* kNoticeEmpty = "Pusty wydruk";
 inline constexpr const char* kEmptyDeleted = "plik był pusty i został usunięty.";
 inline constexpr const char* kNoticePrinter = "Zmiana drukarki";
 inline constexpr const char* kNoticeNoPrinter = "Brak drukarki";
+inline constexpr const char* kChosenPrinterMissing = "Nie ma wybranej drukarki ";
 inline constexpr const char* kPdfInstead = "Wydruki trafiają jako pliki PDF do folderu ";
 inline constexpr const char* kNoticeCapture = "Nie można pobrać pliku Wydruk.prn";
 // The message box of a failed print: our sentence, then the system's message.
@@ -122,7 +123,7 @@ inline constexpr const char* kStateWaitingEnd = ". w kolejce)";
 inline constexpr const char* kStatePrinting = "drukowanie";
 inline constexpr const char* kStateRetrying = "ponowna próba o ";
 inline constexpr const char* kStateFailures = ", nieudane próby: ";
-inline constexpr const char* kStateSetAside = "odłożony: ";
+inline constexpr const char* kStateSetAside = "odłożony";
 inline constexpr const char* kStateLeftover = "z poprzedniego uruchomienia (niedrukowany)";
 
 // Files beside the program.
@@ -151,7 +152,8 @@ inline constexpr const char* kLogRetry = "Ponowna próba";
 inline constexpr const char* kLogAt = "o";
 inline constexpr const char* kLogSetAside = "Odłożono";
 inline constexpr const char* kLogNothingPrinted = "Zadanie bez stron";
-inline constexpr const char* kLogResumed = "Wznowiono zadanie z poprzedniej pracy";
+inline constexpr const char* kLogResumed = "Wznowiono zadanie";
+inline constexpr const char* kLogFromLastRun = "(z poprzedniego uruchomienia)";
 inline constexpr const char* kLogPrintAgain = "Ponownie do druku";
 inline constexpr const char* kLogDeleted = "Usunięto";
 inline constexpr const char* kLogCaptureImpossible = "Nie można przejąć pliku Wydruk.prn";

@@ -37,44 +37,60 @@ TEST(FilesExclusiveOpen, FailsWhileAnyoneHoldsTheFileForWriting) {
     if (again >= 0) ::close(again);
 }
 
-TEST(FilesRename, NeverReplacesAndTellsWhy) {
+class FilesRename : public ::testing::TestWithParam<bool> {};
+
+// Both ways of moving: the rename, and the link and unlink of file systems without it.
+TEST_P(FilesRename, NeverReplacesAndTellsWhy) {
+    const auto renameNoReplace = GetParam() ? files::moveByLink : files::renameNoReplace;
     TempDir dir;
     const std::string from = dir.path() + "Wydruk.prn";
     const std::string to = dir.path() + "Zelmo1.Prn";
     writeFile(from, {'n', 'e', 'w'});
     writeFile(to, {'o', 'l', 'd'});
-    EXPECT_EQ(files::renameNoReplace(from, to), RenameResult::TargetExists);
+    EXPECT_EQ(renameNoReplace(from, to), RenameResult::TargetExists);
     EXPECT_EQ(readFile(to), (std::vector<uint8_t>{'o', 'l', 'd'}));
     EXPECT_TRUE(files::exists(from));
 
     const std::string free = dir.path() + "Zelmo2.Prn";
-    EXPECT_EQ(files::renameNoReplace(from, free), RenameResult::Renamed);
+    EXPECT_EQ(renameNoReplace(from, free), RenameResult::Renamed);
     EXPECT_FALSE(files::exists(from));
     EXPECT_EQ(readFile(free), (std::vector<uint8_t>{'n', 'e', 'w'}));
-    EXPECT_EQ(files::renameNoReplace(from, dir.path() + "Zelmo3.Prn"), RenameResult::Failed);
+    EXPECT_EQ(renameNoReplace(from, dir.path() + "Zelmo3.Prn"), RenameResult::Failed);
 
     EXPECT_TRUE(files::deleteFile(free));
     EXPECT_FALSE(files::exists(free));
     EXPECT_FALSE(files::deleteFile(free));
 }
 
+INSTANTIATE_TEST_SUITE_P(Moves, FilesRename, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "byLink" : "byRename"; });
+
+// The bytes of a loaded job, for comparisons.
+std::vector<uint8_t> bytesOf(const files::JobBytes& job) {
+    return std::vector<uint8_t>(job.data(), job.data() + job.size());
+}
+
 TEST(FilesReadWhole, ReplacesTheBufferWithExactlyTheFile) {
     TempDir dir;
     const std::string path = dir.path() + "Zelmo1.Prn";
-    std::vector<uint8_t> buffer(1000, 0xAA);
+    files::JobBytes buffer;
+    writeFile(path, {'o', 'l', 'd'});
+    EXPECT_TRUE(files::readWholeFile(path, buffer));
     writeFile(path, {});
     EXPECT_TRUE(files::readWholeFile(path, buffer));
     EXPECT_TRUE(buffer.empty());
 
-    std::vector<uint8_t> big(300000);
+    // Large enough for the huge-page path.
+    std::vector<uint8_t> big((std::size_t{5} << 20) + 3);
     for (std::size_t i = 0; i < big.size(); ++i)
         big[i] = static_cast<uint8_t>(i * 7);
     writeFile(path, big);
     EXPECT_TRUE(files::readWholeFile(path, buffer));
-    EXPECT_EQ(buffer, big);
+    EXPECT_EQ(bytesOf(buffer), big);
 
     const int writer = ::open(path.c_str(), O_WRONLY);
     EXPECT_FALSE(files::readWholeFile(path, buffer));
+    EXPECT_TRUE(buffer.empty()) << "a failed load keeps no stale job";
     ::close(writer);
     EXPECT_FALSE(files::readWholeFile(dir.path() + "missing", buffer));
 }
@@ -126,7 +142,7 @@ TEST(FilesExclusiveOpen, NeverThroughALink) {
     const std::string link = dir.path() + "Wydruk.prn";
     ASSERT_EQ(::symlink((dir.path() + "secret").c_str(), link.c_str()), 0);
     EXPECT_FALSE(files::openExclusive(link).isOpen());
-    std::vector<uint8_t> buffer;
+    files::JobBytes buffer;
     EXPECT_FALSE(files::readWholeFile(link, buffer));
     files::FileInfo info;
     ASSERT_TRUE(files::fileInfo(link, info));

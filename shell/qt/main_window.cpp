@@ -139,9 +139,16 @@ void QtExceptionDisplay::showNow(const std::string& message) {
     box_ = new QMessageBox(QMessageBox::Critical, q(texts::kMessageCaption), q(message),
                            QMessageBox::Ok);
     box_->setAttribute(Qt::WA_DeleteOnClose);
-    // Not modal: a modal box would run an event loop of its own inside whatever showed it, and
-    // every later box one more inside that, each waiting on the ones above it.
+    // Not QMessageBox::critical: it runs a modal loop of its own inside whatever loop is
+    // running, so failures in a row stacked boxes each inside the previous one's loop, and the
+    // timer and the worker's messages went on inside them. A box shown without a loop of its
+    // own is answered when its user closes it and by nothing else.
     box_->setWindowModality(Qt::NonModal);
+    // A window of its own, not a dialog: a parentless dialog is made transient for the whole
+    // application's window group, and window managers hide or minimise such transients along
+    // with the group, which includes MainForm going to the tray.
+    box_->setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                         Qt::CustomizeWindowHint);
     box_->show();
     box_->raise();
     box_->activateWindow();

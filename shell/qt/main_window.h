@@ -38,7 +38,8 @@ class QtExceptionDisplay : public QObject, public ExceptionDisplay {
     void showException(const ZelmoError& error) override;
     // Shows what an event handler let escape, on the calling (window) thread.
     void showNow(const std::string& message);
-    bool boxOpen() const { return !box_.isNull(); }
+    // The box on screen, if one is.
+    QMessageBox* openBox() const { return box_.data(); }
 
   private:
     QPointer<QMessageBox> box_;

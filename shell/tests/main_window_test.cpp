@@ -3,12 +3,14 @@
 #include <stdlib.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QStyle>
 #include <QStyleOptionComboBox>
@@ -176,6 +178,37 @@ TEST_F(MainWindowTest, PopupMenuItemsAndPause) {
               "Wstrzymane monitorowanie pliku:");
     tests->actions().at(2)->trigger();
     EXPECT_EQ(window->form().handOver()->TestMode.load(), 3);
+}
+
+TEST_F(MainWindowTest, OneFailureBoxAtATimeStaysUntilClosed) {
+    const auto boxes = [] {
+        std::vector<QMessageBox*> open;
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible())
+                open.push_back(box);
+        return open;
+    };
+    QtExceptionDisplay& display = window->exceptionDisplay();
+    display.showNow("Create-Job: Invalid argument.");
+    display.showNow("Create-Job: Invalid argument.");
+    QApplication::processEvents();
+    ASSERT_EQ(boxes().size(), 1u);
+    QMessageBox* box = boxes()[0];
+    EXPECT_EQ(box->windowTitle().toStdString(), "Kalvister II - Monitor Wydruków");
+    // A window of its own: not modal, not a dialog tied to the application's windows.
+    EXPECT_EQ(box->windowType(), Qt::Window);
+    EXPECT_EQ(box->windowModality(), Qt::NonModal);
+    // Hiding MainForm in the tray leaves the box where it is.
+    window->hide();
+    QApplication::processEvents();
+    EXPECT_TRUE(box->isVisible());
+    box->button(QMessageBox::Ok)->click();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(boxes().empty());
+    display.showNow("Send-Document: Broken pipe.");
+    ASSERT_EQ(boxes().size(), 1u);
+    EXPECT_EQ(boxes()[0]->text().toStdString(), "Send-Document: Broken pipe.");
+    boxes()[0]->close();
 }
 
 TEST_F(MainWindowTest, TheQueueWindowListsLeftoversAndPrintsOrDeletesThemOnRequest) {
