@@ -58,4 +58,19 @@ bool deleteFile(const std::string& path);
 // cannot be opened or not all of it could be read.
 bool readWholeFile(const std::string& path, std::vector<uint8_t>& out);
 
+enum class ReadResult {
+    Read,
+    Missing,   // nothing exists under the path
+    Unusable,  // not a regular file (a FIFO, a device, a folder), too large, or unreadable
+};
+// Reads path whole into out when it is a regular file of at most maxBytes. Never waits: a FIFO
+// or a device is refused without being read.
+ReadResult readRegularFile(const std::string& path, std::size_t maxBytes, std::string& out);
+
+// Replaces the contents of path in one step: written to a new file beside it, flushed to the
+// disk and renamed over it, so a reader finds the old contents or the new, never a part. The
+// old file's permissions are kept; a symbolic link is followed to the file it names. False, with
+// path untouched and nothing left behind, when any step fails (errno tells why).
+bool replaceFile(const std::string& path, const std::string& contents);
+
 }  // namespace zelmo::files

@@ -9,6 +9,8 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cstdlib>
 #include <new>
 #include <stdexcept>
 
@@ -43,6 +45,46 @@ bool noWriters(int fd) {
     // cannot be seen; treated as "not now" rather than risk taking a file still being written.
     // EINVAL: a file system without leases (NFS, some FUSE): nothing better can be known there.
     return errno == EINVAL;
+}
+
+// Writes all of data to fd, retrying short writes; false on the first failure.
+bool writeAll(int fd, const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t put = ::write(fd, data, size);
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) return false;
+        data += put;
+        size -= static_cast<std::size_t>(put);
+    }
+    return true;
+}
+
+// The file a path finally names: a symbolic link is followed, anything else is itself.
+std::string finalTarget(const std::string& path) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (!resolved) return path;
+    std::string target(resolved);
+    ::free(resolved);
+    return target;
+}
+
+// Creates a file no one else has, beside target, named after it; closed File on failure.
+File createSibling(const std::string& target, std::string& name) {
+    static std::atomic<unsigned> counter{0};
+    const auto slash = target.find_last_of('/');
+    const std::string dir = slash == std::string::npos ? "" : target.substr(0, slash + 1);
+    const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = dir + "." + base + ".new-" + std::to_string(::getpid()) + "-" +
+               std::to_string(counter++);
+        const int fd =
+            ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd >= 0) return File(fd);
+        if (errno != EEXIST) break;
+    }
+    return File();
 }
 
 }  // namespace
@@ -140,6 +182,42 @@ bool readWholeFile(const std::string& path, std::vector<uint8_t>& out) {
         return false;
     }
     return file.read(out.data(), out.size()) == out.size();
+}
+
+// Opens without waiting, then reads only a regular file of a sensible size.
+ReadResult readRegularFile(const std::string& path, std::size_t maxBytes, std::string& out) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) return errno == ENOENT ? ReadResult::Missing : ReadResult::Unusable;
+    File file(fd);
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
+        static_cast<uint64_t>(info.st_size) > maxBytes)
+        return ReadResult::Unusable;
+    out.assign(static_cast<std::size_t>(info.st_size), '\0');
+    const std::size_t got = file.read(out.data(), out.size());
+    if (got < out.size()) return ReadResult::Unusable;
+    return ReadResult::Read;
+}
+
+// A new file beside the target, written, flushed, given the old permissions, renamed over it.
+bool replaceFile(const std::string& path, const std::string& contents) {
+    const std::string target = finalTarget(path);
+    std::string temporary;
+    File file = createSibling(target, temporary);
+    if (!file.isOpen()) return false;
+    const int fd = static_cast<int>(file.handle());
+    struct stat old {};
+    bool done = writeAll(fd, contents.data(), contents.size());
+    if (done && ::stat(target.c_str(), &old) == 0) done = ::fchmod(fd, old.st_mode & 07777) == 0;
+    done = done && ::fsync(fd) == 0;
+    done = ::close(static_cast<int>(file.release())) == 0 && done;
+    done = done && ::rename(temporary.c_str(), target.c_str()) == 0;
+    if (!done) {
+        const int error = errno;
+        ::unlink(temporary.c_str());
+        errno = error;
+    }
+    return done;
 }
 
 }  // namespace zelmo::files
