@@ -6,6 +6,8 @@ namespace zelmo::texts {
 inline constexpr const char* kCaption = "Kalvister II - Monitor Wydruków (wersja 3.1.0)";
 inline constexpr const char* kMessageCaption = "Kalvister II - Monitor Wydruków";
 inline constexpr const char* kInvalidValue = "Nieprawidłowa wartość.";
+inline constexpr const char* kSettingsNotSaved =
+    "Nie udało się zapisać ustawień. Plik Zelmo.ini pozostał bez zmian.";
 
 inline constexpr const char* kStatus = "Status";
 inline constexpr const char* kMonitoredFile = "Monitorowany plik:";
@@ -34,6 +36,14 @@ inline constexpr const char* kVectorTest = "Wektorowy";
 inline constexpr const char* kBitmapTest = "Bitmapowy";
 inline constexpr const char* kBitmapDiTest = "Bitmapowy DI";
 inline constexpr const char* kExit = "Zakończ";
+
+// Why a job was given up, then what became of it.
+inline constexpr const char* kJobOutOfMemory = "Zabrakło pamięci do wydrukowania zadania.";
+inline constexpr const char* kJobPageTooLarge = "Strona zadania jest zbyt duża, by ją wydrukować.";
+inline constexpr const char* kJobTooManySheets = "Zadanie przekroczyło limit stron wydruku: ";
+inline constexpr const char* kJobUnexpected = "Nieoczekiwany błąd podczas drukowania zadania";
+inline constexpr const char* kJobKept =
+    "Zadanie przerwano, a jego plik pozostał w folderze programu.";
 
 inline constexpr const char* kTrayCreateError = "Cannot Create System Shell Notification Icon";
 inline constexpr const char* kTrayRemoveError = "Cannot Remove System Shell Notification Icon";

@@ -1,6 +1,12 @@
 // The print worker on a real thread: termination, exceptions and test pages around jobs.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <new>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
 #include "pipeline_fixture.h"
 #include "platform/errors.h"
 
@@ -93,6 +99,46 @@ TEST(PipelineWorker, TestPageChosenAfterAJobWasHandedOverLeavesTheJobToPrint) {
     EXPECT_EQ(documentKinds(f.rig.printer), "TJ");
     EXPECT_EQ(printedJobs(f.rig.printer).back(), 2);
     EXPECT_EQ(listDir(f.rig.dir.path()), Names{"Zelmo1.Prn"});
+}
+
+struct FailureCase {
+    const char* name;
+    std::function<void()> failAtFirstDocument;  // null: the job fails by itself
+    std::vector<uint8_t> job;
+    std::string message;
+};
+
+// Whatever leaves a job, memory refused and exceptions of any kind included, the worker lives
+// on: the job's file is kept, the user is told, the job's memory is let go, the next job prints.
+TEST(PipelineWorker, AnyFailureKeepsTheFileTellsTheUserAndGoesOn) {
+    using Reason = JobError::Reason;
+    const std::string pagePastTheLimit = "\x1b*t99999R\x0c";
+    const FailureCase cases[] = {
+        {"OutOfMemory", [] { throw std::bad_alloc(); }, numberedJob(1),
+         JobError(Reason::OutOfMemory).what()},
+        {"StandardException", [] { throw std::runtime_error("disk on fire"); }, numberedJob(1),
+         JobError(Reason::Unexpected, "disk on fire").what()},
+        {"NotAnException", [] { throw 7; }, numberedJob(1), JobError(Reason::Unexpected).what()},
+        {"PagePastTheLimit",
+         nullptr,
+         {pagePastTheLimit.begin(), pagePastTheLimit.end()},
+         JobError(Reason::PageTooLarge).what()},
+    };
+    for (const FailureCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        Rig rig;
+        rig.printer.setStartDocHook([&, attempts = 0](int) mutable {
+            if (attempts++ == 0 && c.failAtFirstDocument) c.failAtFirstDocument();
+        });
+        rig.writeJob(c.job);
+        ASSERT_TRUE(rig.tickUntil([&] { return !rig.display.messages().empty(); }));
+        rig.writeJob(numberedJob(2));
+        ASSERT_TRUE(rig.tickUntil([&] { return rig.drained(); }));
+        EXPECT_EQ(rig.display.messages(), Names{c.message});
+        EXPECT_EQ(printedJobs(rig.printer), std::vector<int>{2});
+        EXPECT_EQ(listDir(rig.dir.path()), Names{"Zelmo1.Prn"});
+        EXPECT_EQ(rig.state.JobBuffer.capacity(), 0u);
+    }
 }
 
 TEST(PipelineWorker, TestPageRequestedWhileAJobPrintsWaitsForTheNextHandOver) {

@@ -96,7 +96,7 @@ char systemDecimalSeparator() {
 
 // Queues the message for the window thread; the worker goes on at once.
 void QtExceptionDisplay::showException(const ZelmoError& error) {
-    const std::string message = exceptionMessage(error.what());
+    const std::string message = exceptionMessage(error);
     // Queued to the window's thread; dropped if the display is gone by then.
     QMetaObject::invokeMethod(
         this, [this, message] { showNow(message); }, Qt::QueuedConnection);
@@ -425,7 +425,7 @@ void ConsoleView::finish() {
 
 // The exception display as a line on standard error.
 void ConsoleView::showException(const ZelmoError& error) {
-    std::cerr << "Zelmo: " << exceptionMessage(error.what()) << std::endl;
+    std::cerr << "Zelmo: " << exceptionMessage(error) << std::endl;
 }
 
 // Ends the message loop.
