@@ -21,8 +21,9 @@ namespace zelmo::fuzz {
 constexpr std::size_t kSettingsBytes = 8;
 // The job's own sheet limit, lowered from the product's: copies are clamped and sheets capped
 // by the interpreter as in the monitor, but a page at the largest raster size costs a quarter
-// of a gigabyte per copy, and thousands of those would make every run a timeout.
-constexpr int32_t kMaxSheets = 64;
+// of a gigabyte (about a second under the sanitizers) per copy, and thousands of those would
+// make every run a timeout.
+constexpr int32_t kMaxSheets = 16;
 // Sheets composed and read in full per run; past them the printer only takes the calls.
 constexpr int kComposedSheets = 4;
 

@@ -11,7 +11,7 @@
 namespace zelmo {
 namespace {
 
-// A raster page larger than this is refused: a resolution from a damaged job must not exhaust
+// A page image larger than this is refused: a resolution from a damaged job must not exhaust
 // memory. The job then fails, its file kept, rather than print without the page.
 constexpr int64_t kMaxRasterBytes = int64_t{256} << 20;
 constexpr double kMaxPageSide = 1 << 24;
