@@ -137,7 +137,7 @@ TEST(PipelineWorker, AnyFailureKeepsTheFileTellsTheUserAndGoesOn) {
         EXPECT_EQ(rig.display.messages(), Names{c.message});
         EXPECT_EQ(printedJobs(rig.printer), std::vector<int>{2});
         EXPECT_EQ(listDir(rig.dir.path()), Names{"Zelmo1.Prn"});
-        EXPECT_EQ(rig.state.JobBuffer.capacity(), 0u);
+        EXPECT_EQ(rig.state.JobBuffer.data(), nullptr);
     }
 }
 
