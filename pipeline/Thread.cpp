@@ -59,7 +59,17 @@ void TPrintThread::Execute() {
             state_.WorkEvent.reset();
             JobOutcome outcome = JobOutcome::Failed;  // what an escaping exception leaves
             ReportOnExit report(state_, outcome);
-            outcome = runHandOver();
+            try {
+                outcome = runHandOver();
+            } catch (const JobError& error) {
+                state_.OutcomeMessage = error.what();
+                if (error.repeats()) outcome = JobOutcome::Refused;
+                throw;
+            } catch (const std::exception& error) {
+                // The window judges the job by the report, so the reason goes with it.
+                state_.OutcomeMessage = error.what();
+                throw;
+            }
         } catch (...) {
             // Whatever left the job, the worker lives on to print the next one.
             showFailure(std::current_exception());
@@ -106,6 +116,7 @@ JobOutcome TPrintThread::runHandOver() {
                      state_.JobBuffer.data(),
                      state_.JobBuffer.size()};
     const bool done = runJob(pcl_, env);
+    state_.OutcomePages = pcl_.pagesPrinted;
     if (mode > 0) return JobOutcome::TestPage;
     return done ? JobOutcome::Printed : JobOutcome::Failed;
 }

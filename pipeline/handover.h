@@ -28,6 +28,8 @@ enum class JobOutcome {
     Unreadable,  // the file could not be opened exclusively or read whole
     NotRun,      // termination noticed before the job began
     TestPage,    // a test page was printed instead of a job
+    Refused,     // the job is past a job's limits (a page too large, too many sheets): failed,
+                 // and every attempt would fail the same way
 };
 
 const char* toString(JobOutcome outcome);
@@ -42,6 +44,8 @@ struct HandOver {
     std::atomic<int> TestMode{0};    // 0 job, 1 vector, 2 bitmap, 3 bitmap DI test
     std::vector<uint8_t> JobBuffer;  // the whole current job file; touched by the worker
     JobOutcome Outcome = JobOutcome::NotStarted;
+    int32_t OutcomePages = 0;    // pages the job sent to the printer
+    std::string OutcomeMessage;  // the system's message when the job failed with one
 
     // WorkerIdle, read or written under StateLock for the single access.
     bool workerIdle() {

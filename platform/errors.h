@@ -35,6 +35,10 @@ class JobError : public ZelmoError {
           reason_(reason),
           detail_(detail) {}
     Reason reason() const { return reason_; }
+    // The job itself is at fault: printing it again would fail the same way.
+    bool repeats() const {
+        return reason_ == Reason::PageTooLarge || reason_ == Reason::TooManySheets;
+    }
     // What the failing part said, for Unexpected; may be empty.
     const std::string& detail() const { return detail_; }
 

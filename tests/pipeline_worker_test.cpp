@@ -1,6 +1,7 @@
 // The print worker on a real thread: termination, exceptions and test pages around jobs.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 #include <new>
 #include <stdexcept>
@@ -14,6 +15,7 @@ namespace zelmo::pipeline_test {
 namespace {
 
 using Names = std::vector<std::string>;
+namespace fs = std::filesystem;
 
 TEST(PipelineWorker, TerminationWhileWaitingRunsNothingAndTouchesNothing) {
     Rig rig;
@@ -47,12 +49,13 @@ TEST(PipelineWorker, TerminationMidJobAbortsTheDocumentAndKeepsEveryFile) {
     EXPECT_EQ(rig.printer.calls().front(), "begin \"Kalvister II - wydruk.prn\"");
     EXPECT_EQ(rig.printer.calls().back(), "abort");
     EXPECT_TRUE(printedJobs(rig.printer).empty());
-    EXPECT_EQ(listDir(rig.dir.path()), (Names{"Zelmo1.Prn", "Zelmo2.Prn"}));
+    EXPECT_EQ(listDir(rig.dir.path()), (Names{"Zelmo.queue", "Zelmo1.Prn", "Zelmo2.Prn"}));
     EXPECT_TRUE(rig.display.messages().empty());
 }
 
-// Job 1 fails at its first page and the worker then sits in the exception display, idle, so the
-// window hands job 2 over while the worker cannot take it yet.
+// Job 1 fails at its first page and the worker then sits in the exception display, idle; once
+// its pause has passed the window hands job 1 over again while the worker cannot take it yet,
+// and job 2 waits behind it.
 struct FailedThenHandedOver {
     Rig rig;
     Gate dismissed;
@@ -64,19 +67,19 @@ struct FailedThenHandedOver {
         rig.display.setGate([this] { dismissed.pass(); });
         rig.writeJob(numberedJob(1));
     }
-    bool secondHandedOver() {
+    bool retryHandedOver() {
         rig.writeJob(numberedJob(2));
-        return rig.tickUntil([&] {
-            // Job 1 retired (its file kept), job 2 the one the worker holds.
-            return rig.monitor.queue().pendingCount == 1 && !rig.state.workerIdle();
-        });
+        if (!rig.tickUntil([&] { return rig.monitor.queue().pendingCount == 2; })) return false;
+        rig.clockNow += std::chrono::seconds(5);
+        return rig.tickUntil(
+            [&] { return rig.monitor.queue().currentIndex == 0 && !rig.state.workerIdle(); });
     }
 };
 
 TEST(PipelineWorker, JobHandedOverButNotStartedBeforeShutdownKeepsItsFile) {
     FailedThenHandedOver f;
     ASSERT_TRUE(f.rig.tickUntil([&] { return f.dismissed.arrived(); }));
-    ASSERT_TRUE(f.secondHandedOver());
+    ASSERT_TRUE(f.retryHandedOver());
     // The message box is dismissed only after the window asked the worker to end.
     std::thread dismiss([&] {
         waitUntil([&] { return f.rig.worker->terminated(); });
@@ -86,43 +89,65 @@ TEST(PipelineWorker, JobHandedOverButNotStartedBeforeShutdownKeepsItsFile) {
     dismiss.join();
     EXPECT_EQ(f.rig.printer.documentsBegun(), 0);
     EXPECT_EQ(f.rig.display.messages(), Names{"Printing in progress"});
-    EXPECT_EQ(listDir(f.rig.dir.path()), (Names{"Zelmo1.Prn", "Zelmo2.Prn"}));
+    EXPECT_EQ(listDir(f.rig.dir.path()), (Names{"Zelmo.queue", "Zelmo1.Prn", "Zelmo2.Prn"}));
+    // Never begun: both are resumed by the next run, in their order.
+    EXPECT_EQ(readText(f.rig.path("Zelmo.queue")), "waiting Zelmo1.Prn\nwaiting Zelmo2.Prn\n");
 }
 
 TEST(PipelineWorker, TestPageChosenAfterAJobWasHandedOverLeavesTheJobToPrint) {
     FailedThenHandedOver f;
     ASSERT_TRUE(f.rig.tickUntil([&] { return f.dismissed.arrived(); }));
-    ASSERT_TRUE(f.secondHandedOver());
+    ASSERT_TRUE(f.retryHandedOver());
     f.rig.state.TestMode.store(1);  // the menu, before the worker looked at the job
     f.dismissed.open();
     ASSERT_TRUE(f.rig.tickUntil([&] { return f.rig.drained(); }));
-    EXPECT_EQ(documentKinds(f.rig.printer), "TJ");
-    EXPECT_EQ(printedJobs(f.rig.printer).back(), 2);
-    EXPECT_EQ(listDir(f.rig.dir.path()), Names{"Zelmo1.Prn"});
+    EXPECT_EQ(documentKinds(f.rig.printer), "TJJ");
+    const std::vector<int> printed = printedJobs(f.rig.printer);  // the test page first
+    EXPECT_EQ(std::vector<int>(printed.begin() + 1, printed.end()), (std::vector<int>{1, 2}));
+    EXPECT_EQ(listDir(f.rig.dir.path()), Names{});
 }
 
 struct FailureCase {
     const char* name;
-    std::function<void()> failAtFirstDocument;  // null: the job fails by itself
+    std::function<void()> failAtFirstDocument;  // null: the job fails by itself, every time
     std::vector<uint8_t> job;
     std::string message;
+    std::vector<int> printed;  // after the retry pause has passed
+    Names left;
 };
 
 // Whatever leaves a job, memory refused and exceptions of any kind included, the worker lives
-// on: the job's file is kept, the user is told, the job's memory is let go, the next job prints.
-TEST(PipelineWorker, AnyFailureKeepsTheFileTellsTheUserAndGoesOn) {
+// on: the user is told, the job's memory is let go, and the job is tried again after its pause;
+// a job past a job's limits is set aside at once, its file kept, and the next job prints.
+TEST(PipelineWorker, AnyFailureTellsTheUserAndTheWorkerGoesOn) {
     using Reason = JobError::Reason;
     const std::string pagePastTheLimit = "\x1b*t99999R\x0c";
+    const Names drained{};
     const FailureCase cases[] = {
-        {"OutOfMemory", [] { throw std::bad_alloc(); }, numberedJob(1),
-         JobError(Reason::OutOfMemory).what()},
-        {"StandardException", [] { throw std::runtime_error("disk on fire"); }, numberedJob(1),
-         JobError(Reason::Unexpected, "disk on fire").what()},
-        {"NotAnException", [] { throw 7; }, numberedJob(1), JobError(Reason::Unexpected).what()},
+        {"OutOfMemory",
+         [] { throw std::bad_alloc(); },
+         numberedJob(1),
+         JobError(Reason::OutOfMemory).what(),
+         {1, 2},
+         drained},
+        {"StandardException",
+         [] { throw std::runtime_error("disk on fire"); },
+         numberedJob(1),
+         JobError(Reason::Unexpected, "disk on fire").what(),
+         {1, 2},
+         drained},
+        {"NotAnException",
+         [] { throw 7; },
+         numberedJob(1),
+         JobError(Reason::Unexpected).what(),
+         {1, 2},
+         drained},
         {"PagePastTheLimit",
          nullptr,
          {pagePastTheLimit.begin(), pagePastTheLimit.end()},
-         JobError(Reason::PageTooLarge).what()},
+         JobError(Reason::PageTooLarge).what(),
+         {2},
+         {"Zelmo.queue", "Zelmo1.Prn"}},
     };
     for (const FailureCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -132,12 +157,14 @@ TEST(PipelineWorker, AnyFailureKeepsTheFileTellsTheUserAndGoesOn) {
         });
         rig.writeJob(c.job);
         ASSERT_TRUE(rig.tickUntil([&] { return !rig.display.messages().empty(); }));
+        EXPECT_EQ(rig.state.JobBuffer.data(), nullptr);
         rig.writeJob(numberedJob(2));
+        ASSERT_TRUE(rig.tickUntil([&] { return !fs::exists(rig.monitor.monitoredFile()); }));
+        rig.clockNow += std::chrono::seconds(5);
         ASSERT_TRUE(rig.tickUntil([&] { return rig.drained(); }));
         EXPECT_EQ(rig.display.messages(), Names{c.message});
-        EXPECT_EQ(printedJobs(rig.printer), std::vector<int>{2});
-        EXPECT_EQ(listDir(rig.dir.path()), Names{"Zelmo1.Prn"});
-        EXPECT_EQ(rig.state.JobBuffer.data(), nullptr);
+        EXPECT_EQ(printedJobs(rig.printer), c.printed);
+        EXPECT_EQ(listDir(rig.dir.path()), c.left);
     }
 }
 

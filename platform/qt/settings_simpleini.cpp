@@ -11,20 +11,16 @@
 namespace zelmo {
 namespace {
 
-// No settings file comes near this; a larger one is not taken for one.
-constexpr std::size_t kMaxSettingsBytes = std::size_t{1} << 20;
-
-// Loads file into ini; a missing file is an empty one, as for the Windows functions. Anything
-// but a regular file (a FIFO would hang start-up) is not read; the result says what was found.
-files::ReadResult loadIni(CSimpleIniA& ini, const std::string& file) {
+// Loads file into ini; a missing file is an empty one, as for the Windows functions. Only a
+// small regular file is read (a FIFO would hang start-up); false when something is there that
+// could not be read.
+bool loadIni(CSimpleIniA& ini, const std::string& file) {
     ini.SetUnicode(true);
     ini.SetMultiKey(false);
     ini.SetSpaces(false);
     std::string text;
-    const files::ReadResult found = files::readRegularFile(file, kMaxSettingsBytes, text);
-    if (found == files::ReadResult::Read && ini.LoadData(text) < 0)
-        return files::ReadResult::Unusable;
-    return found;
+    if (!files::readSmallFile(file, text)) return !files::exists(file);
+    return ini.LoadData(text) >= 0;
 }
 
 // The error of a settings file that could not be written, with the system's reason.
@@ -51,12 +47,12 @@ void writeProfileStrings(const std::string& file, const std::string& section,
                          const std::vector<std::pair<std::string, std::string>>& values) {
     CSimpleIniA ini;
     // A file that is there but cannot be read would lose its other sections if rewritten.
-    if (loadIni(ini, file) == files::ReadResult::Unusable) throw writeError(file, EINVAL);
+    if (!loadIni(ini, file)) throw writeError(file, EINVAL);
     for (const auto& [key, value] : values)
         ini.SetValue(section.c_str(), key.c_str(), value.c_str());
     std::string text;
     if (ini.Save(text) < 0) throw writeError(file, ENOMEM);
-    if (!files::replaceFile(file, text)) throw writeError(file, errno);
+    if (!files::replaceFileAtomically(file, text)) throw writeError(file, errno);
 }
 
 }  // namespace zelmo
