@@ -18,7 +18,7 @@ class ReportOnExit {
     ReportOnExit(HandOver& state, const JobOutcome& outcome) : state_(state), outcome_(outcome) {}
     ~ReportOnExit() {
         // A large job must not stay resident until the next one is loaded.
-        state_.JobBuffer = decltype(state_.JobBuffer){};
+        state_.JobBuffer.reset();
         state_.Outcome = outcome_;
         state_.setWorkerIdle(true);
     }
