@@ -9,11 +9,6 @@
 namespace zelmo {
 namespace {
 
-// Tenths of a millimetre to device pixels, an exact half to the even neighbour.
-int offsetPixels(int32_t dpi, int32_t tenths) {
-    return static_cast<int>(std::nearbyint(static_cast<double>(dpi) * tenths / 254.0));
-}
-
 // The bitmap that holds the current page for one copy, or null when there is nothing to send.
 gdi::Bitmap pageImage(PclState& s) {
     if (!s.rasterMode) return s.surface.text.pageBitmap.get();
@@ -62,12 +57,7 @@ void transferPage(PclState& s, const JobEnv& env, gdi::Dc source) {
 
 // Sends the current page once: a printer page of the job's document, or a document of its own.
 void sendCopy(PclState& s, const JobEnv& env, gdi::Bitmap image) {
-    Printer& printer = env.printer;
-    bool single = env.request.singleMode != 0;
-    if (s.pagesPrinted == 0 || single)
-        printer.beginDoc();
-    else
-        printer.newPage();
+    beginCopy(s, env);
 
     TextPage& text = s.surface.text;
     // A bitmap can be selected into one DC at a time: take the text page out of pageDC.
@@ -89,11 +79,26 @@ void sendCopy(PclState& s, const JobEnv& env, gdi::Bitmap image) {
     }
     if (s.rasterMode && s.surface.raster.form == RasterForm::Raw)
         s.surface.raster.pageBitmap.reset();
-    if (single) printer.endDoc();
-    ++s.pagesPrinted;
+    endCopy(s, env);
 }
 
 }  // namespace
+
+int offsetPixels(int32_t dpi, int32_t tenths) {
+    return static_cast<int>(std::nearbyint(static_cast<double>(dpi) * tenths / 254.0));
+}
+
+void beginCopy(PclState& s, const JobEnv& env) {
+    if (s.pagesPrinted == 0 || env.request.singleMode != 0)
+        env.printer.beginDoc();
+    else
+        env.printer.newPage();
+}
+
+void endCopy(PclState& s, const JobEnv& env) {
+    if (env.request.singleMode != 0) env.printer.endDoc();
+    ++s.pagesPrinted;
+}
 
 void emitPage(PclState& s, const JobEnv& env) {
     for (int32_t i = 0; i < s.copies; ++i) {

@@ -67,6 +67,7 @@ struct PclState {
     int32_t copies = 1;
     int32_t pagesPrinted = 0;
     bool stoppedByTermination = false;  // a checkpoint ended the job early
+    bool drawsPages = false;            // a font header or a raster resolution came
 
     FontMetrics fontMetrics;
     GlyphTable glyphTable;

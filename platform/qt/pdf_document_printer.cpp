@@ -191,4 +191,28 @@ void PdfDocumentPrinter::textOut(int x, int y, const std::string& text) {
     painter_->drawText(QPoint(x, y + metrics.ascent()), QString::fromStdString(text));
 }
 
+void PdfDocumentPrinter::textOutCells(int x, int y, int cellWidth, int cellHeight,
+                                      const std::string& text) {
+    // Range check input: outside a document, or cells of no size, draws nothing.
+    if (!painter_ || cellWidth <= 0 || cellHeight <= 0) return;
+    QFont font(QStringLiteral("Monospace"));
+    font.setStyleHint(QFont::TypeWriter);
+    font.setFixedPitch(true);
+    // Sized so that one character's advance is one cell, whatever the face's proportions.
+    constexpr int kProbe = 100;
+    font.setPixelSize(kProbe);
+    const qreal advance = QFontMetricsF(font, writer_.get()).horizontalAdvance(QLatin1Char('M'));
+    if (advance > 0) font.setPixelSize(std::max(1, qRound(kProbe * cellWidth / advance)));
+    const QFontMetricsF metrics(font, writer_.get());
+    font.setLetterSpacing(QFont::AbsoluteSpacing,
+                          cellWidth - metrics.horizontalAdvance(QLatin1Char('M')));
+    painter_->setFont(font);
+    painter_->setPen(Qt::black);
+    // The face's height centred in the cell.
+    const qreal baseline =
+        (cellHeight - metrics.ascent() - metrics.descent()) / 2 + metrics.ascent();
+    painter_->drawText(QPointF(x, y + baseline),
+                       QString::fromUtf8(text.data(), static_cast<int>(text.size())));
+}
+
 }  // namespace zelmo

@@ -53,6 +53,8 @@ class PdfDocumentPrinter : public Printer, private PrinterCanvas {
     void moveTo(int x, int y) override;
     void lineTo(int x, int y) override;
     void textOut(int x, int y, const std::string& text) override;
+    void textOutCells(int x, int y, int cellWidth, int cellHeight,
+                      const std::string& text) override;
 
     void preparePage();
     void closeDocument();
