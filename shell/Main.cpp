@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "platform/errors.h"
 #include "platform/settings.h"
 #include "shell/texts.h"
 
@@ -178,7 +179,23 @@ void TMainForm::TimerTimer() {
     settings.offsetY = offsetY_;
     settings.engine = engine_;
     settings.singleMode = singleMode_ ? 1 : 0;
+    settings.codePage = static_cast<int32_t>(text_.codePage);
+    settings.plainText = text_.plainText;
     monitor_->tick(settings, *this);
+    for (const std::string& failure : takeArchiveFailures(printer_))
+        view_.notify(texts::kArchiveCaption, std::string(texts::kArchiveFailed) + failure, true);
+}
+
+// Stores the folder first, so a folder that cannot be saved is not used either.
+void TMainForm::ArchiveFolderChosen(const std::string& folder) {
+    try {
+        writeArchiveFolder(SettingsFile_, folder);
+    } catch (const ZelmoError& error) {
+        view_.showWarning(exceptionMessage(error.what()), texts::kMessageCaption);
+        return;
+    }
+    text_.archiveFolder = folder;
+    applyArchiveFolder(printer_, folder);
 }
 
 // Modyfikuj enters editMode; Zapisz validates, stores and saves the settings.
@@ -264,6 +281,8 @@ void TMainForm::loadSettings() {
     offsetY_ = offsets::millimetresToTenths(readInt("UserY", 0) * 0.1);
     engine_ = readInt("UserPE", 0);
     singleMode_ = readInt("UserSM", 0) != 0;
+    text_ = readTextSettings(SettingsFile_);
+    applyArchiveFolder(printer_, text_.archiveFolder);
 }
 
 // Writes the four keys, in their order, as integers.

@@ -11,6 +11,7 @@
 #include "pipeline/Thread.h"
 #include "pipeline/handover.h"
 #include "pipeline/job_queue.h"
+#include "shell/text_settings.h"
 
 namespace zelmo {
 
@@ -49,6 +50,10 @@ class MainView {
     virtual void showWarning(const std::string& text, const std::string& caption) = 0;
     // The system's decimal separator.
     virtual char decimalSeparator() const = 0;
+
+    // A notification (the tray's balloon or the desktop's notification service).
+    virtual void notify(const std::string& /*title*/, const std::string& /*text*/,
+                        bool /*warning*/) {}
 };
 
 enum class PanelMode { displayMode = 0, editMode = 1 };
@@ -90,6 +95,10 @@ class TMainForm : private PrinterNameDisplay {
     void Bitmapowy1Click();
     void Bitmapowy181Click();
     void TrayIcon1Minimize();
+    // The archive folder chosen from the tray menu (empty: no archive); saved and used from the
+    // next document.
+    void ArchiveFolderChosen(const std::string& folder);
+    const TextSettings& textSettings() const { return text_; }
 
     const std::string& programDir() const { return programDir_; }
     const std::string& settingsFile() const { return SettingsFile_; }
@@ -124,6 +133,7 @@ class TMainForm : private PrinterNameDisplay {
     int32_t offsetY_ = 0;
     int32_t engine_ = 0;
     bool singleMode_ = false;
+    TextSettings text_;
     PanelMode panelMode_ = PanelMode::displayMode;
     bool timerEnabled_ = false;  // Timer is created disabled
     bool created_ = false;

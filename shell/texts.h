@@ -35,6 +35,11 @@ inline constexpr const char* kBitmapTest = "Bitmapowy";
 inline constexpr const char* kBitmapDiTest = "Bitmapowy DI";
 inline constexpr const char* kExit = "Zakończ";
 
+inline constexpr const char* kArchiveFolder = "Folder archiwum...";
+inline constexpr const char* kArchiveChoose = "Wybierz folder archiwum wydruków";
+inline constexpr const char* kArchiveCaption = "Archiwum wydruków";
+inline constexpr const char* kArchiveFailed = "Nie zapisano kopii w archiwum: ";
+
 inline constexpr const char* kTrayCreateError = "Cannot Create System Shell Notification Icon";
 inline constexpr const char* kTrayRemoveError = "Cannot Remove System Shell Notification Icon";
 

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/archiving_printer.h"
 #include "platform/qt/qt_printers.h"
 #include "shell/qt/main_window.h"
 #include "shell/texts.h"
@@ -77,13 +78,16 @@ int main(int argc, char** argv) {
             QGuiApplication app(argc, argv);
             quitOnSignals(app);
             auto printer = zelmo::openDefaultPrinter(dir + zelmo::texts::kPdfFolderName);
-            return run<zelmo::ConsoleView>(app, *printer, exe);
+            zelmo::ArchivingPrinter archiving(*printer, zelmo::openArchivePrinter);
+            return run<zelmo::ConsoleView>(app, archiving, exe);
         }
         QApplication app(argc, argv);
         QApplication::setQuitOnLastWindowClosed(false);
         quitOnSignals(app);
         auto printer = zelmo::openDefaultPrinter(dir + zelmo::texts::kPdfFolderName);
-        return run<zelmo::MainWindow>(app, *printer, exe);
+        // Every document also goes to the archive folder, when one is set.
+        zelmo::ArchivingPrinter archiving(*printer, zelmo::openArchivePrinter);
+        return run<zelmo::MainWindow>(app, archiving, exe);
     } catch (const std::exception& error) {
         std::cerr << "Zelmo: " << zelmo::exceptionMessage(error.what()) << std::endl;
         return 1;

@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFileDialog>
 #include <QGuiApplication>
 #include <QLocale>
 #include <QMessageBox>
@@ -207,12 +208,38 @@ void MainWindow::createPopupMenu() {
     item(Test1, texts::kVectorTest, &TMainForm::Wektorowy1Click);
     item(Test1, texts::kBitmapTest, &TMainForm::Bitmapowy1Click);
     item(Test1, texts::kBitmapDiTest, &TMainForm::Bitmapowy181Click);
+    createArchiveItem();
     PopupMenu1->addSeparator();
     item(PopupMenu1, texts::kExit, &TMainForm::Wycz1Click);
     // The window's own popup menu is the tray's.
     setContextMenuPolicy(Qt::CustomContextMenu);
     connect(this, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { PopupMenu1->popup(mapToGlobal(at)); });
+}
+
+// The archive item: checked while an archive folder is set; choosing it picks a folder, or,
+// when checked, stops archiving.
+void MainWindow::createArchiveItem() {
+    ArchiveItem = PopupMenu1->addAction(q(texts::kArchiveFolder));
+    ArchiveItem->setObjectName(QStringLiteral("ArchiveItem"));
+    ArchiveItem->setCheckable(true);
+    connect(PopupMenu1, &QMenu::aboutToShow, this, [this] {
+        const std::string& folder = form_->textSettings().archiveFolder;
+        ArchiveItem->setChecked(!folder.empty());
+        ArchiveItem->setToolTip(QString::fromStdString(folder));
+    });
+    connect(ArchiveItem, &QAction::triggered, this, [this] {
+        guarded([this] {
+            std::string folder;
+            if (form_->textSettings().archiveFolder.empty()) {
+                const QString chosen =
+                    QFileDialog::getExistingDirectory(this, q(texts::kArchiveChoose));
+                if (chosen.isEmpty()) return;
+                folder = chosen.toStdString();
+            }
+            form_->ArchiveFolderChosen(folder);
+        });
+    });
 }
 
 // The tray icon, where the desktop has a tray.

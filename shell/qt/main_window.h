@@ -77,6 +77,7 @@ class MainWindow : public QWidget, public MainView {
     void createStatusGroup();
     void createSettingsGroup();
     void createPopupMenu();
+    void createArchiveItem();
     void createTrayIcon();
     // Runs an event handler; what escapes it goes to the exception display.
     void guarded(const std::function<void()>& handler);
@@ -101,6 +102,7 @@ class MainWindow : public QWidget, public MainView {
     QComboBox* PrintEngine = nullptr;
     QMenu* PopupMenu1 = nullptr;
     QAction* SettingsItem = nullptr;
+    QAction* ArchiveItem = nullptr;
     QAction* PauseItem = nullptr;
     QSystemTrayIcon* tray_ = nullptr;
     QTimer Timer;
