@@ -59,6 +59,7 @@ class JobStream {
             uint8_t b = s_.job[s_.readPos++];
             if (b >= 0x20) {
                 if (b != 0x20) {
+                    s_.holdsText = true;
                     if (const GlyphEntry* glyph = findGlyph(s_, b)) drawGlyph(s_, *glyph);
                 }
                 s_.cursorX += s_.hmi;
@@ -217,6 +218,7 @@ void startJob(PclState& s, const JobEnv& env) {
     s.pagesPrinted = 0;
     s.stoppedByTermination = false;
     s.drawsPages = false;
+    s.holdsText = false;
     s.fontMetrics = FontMetrics{};
     s.glyphTable.glyphCount = 0;
     s.glyphTable.firstIndex.fill(kNoGlyph);
@@ -237,7 +239,8 @@ void abandonJob(PclState& s, const JobEnv& env) noexcept {
 // A job that sent no page and set up no page to draw on: if it holds text, it is a job of bare
 // text meant for a printer's own font.
 bool isPlainText(const PclState& s, const JobEnv& env) {
-    return env.request.plainText && !s.drawsPages && s.pagesPrinted == 0 && !s.stoppedByTermination;
+    return env.request.plainText && s.holdsText && !s.drawsPages && s.pagesPrinted == 0 &&
+           !s.stoppedByTermination;
 }
 
 // Prints a job of bare text from its start; the copies command counts from its start again.

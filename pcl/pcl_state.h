@@ -68,6 +68,7 @@ struct PclState {
     int32_t pagesPrinted = 0;
     bool stoppedByTermination = false;  // a checkpoint ended the job early
     bool drawsPages = false;            // a font header or a raster resolution came
+    bool holdsText = false;             // a printable byte came
 
     FontMetrics fontMetrics;
     GlyphTable glyphTable;

@@ -199,7 +199,7 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, PipelineQueueOutcome,
     ::testing::Values(OutcomeCase{"printed", numberedJob(1), false, false, 1},
                       OutcomeCase{"emptyJobCountsAsDone", {}, false, false, 0},
-                      OutcomeCase{"textWithoutPagesCountsAsDone", {'a', 'b'}, false, false, 0},
+                      OutcomeCase{"controlsWithoutPagesCountDone", {'\r', '\n'}, false, false, 0},
                       OutcomeCase{"beginThrows", numberedJob(1), true, true, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
