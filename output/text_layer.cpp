@@ -21,15 +21,19 @@ int32_t deviceEdge(int32_t origin, int32_t extent, int32_t source, int64_t p) {
     return static_cast<int32_t>(std::clamp<int64_t>(origin + d, -2000000000, 2000000000));
 }
 
-// Device pixels of one noted glyph, or false when it shows nowhere on the canvas.
+// Device pixels of one noted glyph within the canvas, or false when it shows nowhere on it.
 bool placeGlyph(const GlyphNote& n, const PageTransform& t, int32_t canvasWidth,
                 int32_t canvasHeight, TextBox& box) {
     box.left = deviceEdge(t.x, t.width, t.pageWidth, n.left);
     box.right = deviceEdge(t.x, t.width, t.pageWidth, int64_t{n.left} + n.width);
     box.top = deviceEdge(t.y, t.height, t.pageHeight, n.top);
     box.bottom = deviceEdge(t.y, t.height, t.pageHeight, int64_t{n.top} + n.height);
-    if (box.right <= box.left || box.bottom <= box.top) return false;
-    return box.right > 0 && box.bottom > 0 && box.left < canvasWidth && box.top < canvasHeight;
+    // What falls outside the printable area is lost on paper, and so is its part of a box.
+    box.left = std::max(box.left, 0);
+    box.top = std::max(box.top, 0);
+    box.right = std::min(box.right, canvasWidth);
+    box.bottom = std::min(box.bottom, canvasHeight);
+    return box.right > box.left && box.bottom > box.top;
 }
 
 // A space between two glyphs of a line: the pen skipped at least a cell, or, without a

@@ -3,6 +3,7 @@
 #include "platform/archiving_printer.h"
 
 #include <exception>
+#include <stdexcept>
 #include <utility>
 
 namespace zelmo {
@@ -46,9 +47,11 @@ PrinterCanvas* ArchivingPrinter::deviceContext() {
 
 void ArchivingPrinter::archive(const char* what,
                                const std::function<void(Printer&, PrinterCanvas&)>& step) {
-    if (!copy_ || !copyCanvas_) return;
+    if (!copy_) return;
     std::string message;
     try {
+        if (!copyCanvas_) copyCanvas_ = copy_->deviceContext();
+        if (!copyCanvas_) throw std::runtime_error("no printer");
         step(*copy_, *copyCanvas_);
         return;
     } catch (const std::exception& e) {
@@ -77,10 +80,7 @@ void ArchivingPrinter::startDoc(const std::string& title) {
     if (where.empty() || !realCanvas_ || !factory_) return;
     try {
         copy_ = factory_(where, *realCanvas_);
-        if (copy_) {
-            copy_->setTitle(title);
-            copyCanvas_ = copy_->deviceContext();
-        }
+        if (copy_) copy_->setTitle(title);
     } catch (const std::exception& e) {
         copy_.reset();
         fail(std::string("archive ") + where + ": " + e.what());
