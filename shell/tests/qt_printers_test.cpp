@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -48,11 +50,37 @@ void printEmptyDocument(Printer& printer) {
     printer.endDoc();
 }
 
+// The document name for a label at 2026-03-05 14:07:09 local time.
+std::string nameAt(const DocumentLabel& label, const std::string& title = "") {
+    std::tm local{};
+    local.tm_year = 126;
+    local.tm_mon = 2;
+    local.tm_mday = 5;
+    local.tm_hour = 14;
+    local.tm_min = 7;
+    local.tm_sec = 9;
+    local.tm_isdst = -1;
+    return PdfFolderPrinter::documentName({title, label, std::mktime(&local)});
+}
+
+TEST(PdfFolderPrinter, DocumentsAreNamedByTimeAndQueueFileValidOnWindows) {
+    const std::pair<std::string, std::string> cases[] = {
+        {nameAt({"/srv/Księgowość/Zelmo12.Prn", 0}), "2026-03-05 14-07-09 Zelmo12"},
+        {nameAt({"", 1}), "2026-03-05 14-07-09 Test Wektorowy"},
+        {nameAt({"", 3}), "2026-03-05 14-07-09 Test Bitmapowy DI"},
+        {nameAt({}, "Kalvister II - wydruk.prn"), "2026-03-05 14-07-09 Kalvister II - wydruk"},
+        {nameAt({"/q/a:b*c?\"d<e>|f.. .Prn", 0}), "2026-03-05 14-07-09 a_b_c__d_e__f"},
+    };
+    for (const auto& [got, expected] : cases)
+        EXPECT_EQ(got, expected);
+}
+
 TEST(PdfFolderPrinter, EachDocumentIsANewFileAndAnAbortedOneLeavesNone) {
     TempDir dir;
     const std::string folder = dir.path + "/Wydruki";
     PdfFolderPrinter printer(folder);
     printer.setTitle("Kalvister II - wydruk.prn");
+    printer.setDocumentLabel({dir.path + "/Zelmo7.Prn", 0});
     EXPECT_EQ(printer.printerName(), folder);
     EXPECT_FALSE(printer.canCopy());
 
@@ -62,20 +90,57 @@ TEST(PdfFolderPrinter, EachDocumentIsANewFileAndAnAbortedOneLeavesNone) {
     EXPECT_TRUE(printer.aborted());
     EXPECT_TRUE(filesIn(folder).empty());
 
+    // Files of this second and the next that are not ours, one of them a link, stay as they are.
+    const std::time_t now = std::time(nullptr);
+    for (std::time_t t : {now, now + 1}) {
+        const std::string name = PdfFolderPrinter::documentName({"", {"Zelmo7", 0}, t});
+        std::ofstream(folder + "/" + name + ".pdf") << "not ours";
+        fs::create_symlink(dir.path + "/target", folder + "/" + name + " (2).pdf");
+    }
+    printEmptyDocument(printer);
+    printEmptyDocument(printer);
+    const std::vector<std::string> files = filesIn(folder);
+    ASSERT_EQ(files.size(), 6u);
+    EXPECT_FALSE(fs::exists(dir.path + "/target"));
+    int ours = 0;
+    for (const std::string& name : files) {
+        std::ifstream file(folder + "/" + name);
+        std::string text;
+        std::getline(file, text);
+        if (fs::is_symlink(folder + "/" + name)) continue;
+        if (text.substr(0, 5) == "%PDF-")
+            ++ours;
+        else
+            EXPECT_EQ(text, "not ours") << name;
+        EXPECT_EQ(name.substr(name.size() - 4), ".pdf");
+    }
+    EXPECT_EQ(ours, 2);
+}
+
+TEST(PdfFolderPrinter, AFolderThatIsALinkIsRefusedAndStalePartialFilesAreCleared) {
+    TempDir dir;
+    const std::string elsewhere = dir.path + "/elsewhere";
+    fs::create_directory(elsewhere);
+    fs::create_directory_symlink(elsewhere, dir.path + "/Wydruki");
+    PdfFolderPrinter linked(dir.path + "/Wydruki");
+    EXPECT_THROW(linked.beginDoc(), PrinterError);
+    EXPECT_FALSE(linked.printing());
+    EXPECT_TRUE(filesIn(elsewhere).empty());
+
+    // A partial file that a killed run left goes; one being written right now stays.
+    const std::string folder = dir.path + "/real";
     fs::create_directory(folder);
-    std::ofstream(folder + "/Kalvister II - wydruk 1.pdf") << "not ours";
-    printEmptyDocument(printer);
-    printEmptyDocument(printer);
-    EXPECT_EQ(filesIn(folder), (std::vector<std::string>{"Kalvister II - wydruk 1.pdf",
-                                                         "Kalvister II - wydruk 2.pdf",
-                                                         "Kalvister II - wydruk 3.pdf"}));
-    std::ifstream kept(folder + "/Kalvister II - wydruk 1.pdf");
-    std::string text;
-    std::getline(kept, text);
-    EXPECT_EQ(text, "not ours");
-    std::ifstream made(folder + "/Kalvister II - wydruk 2.pdf");
-    std::getline(made, text);
-    EXPECT_EQ(text.substr(0, 5), "%PDF-");
+    PdfFolderPrinter writing(folder);
+    writing.beginDoc();
+    std::ofstream(folder + "/.zelmo-1234.pdf.part") << "left by kill -9";
+    std::ofstream(folder + "/.hidden-by-the-user") << "kept";
+    PdfFolderPrinter restarted(folder);
+    const std::vector<std::string> left = filesIn(folder);
+    EXPECT_EQ(left.size(), 2u);
+    EXPECT_EQ(std::count(left.begin(), left.end(), ".zelmo-1234.pdf.part"), 0);
+    EXPECT_EQ(std::count(left.begin(), left.end(), ".hidden-by-the-user"), 1);
+    writing.endDoc();
+    EXPECT_EQ(filesIn(folder).size(), 2u);
 }
 
 TEST(PdfFolderPrinter, IsA4At600DpiAllPrintable) {
@@ -94,8 +159,7 @@ TEST(PdfFolderPrinter, IsA4At600DpiAllPrintable) {
 
 TEST(PdfFolderPrinter, AnUnwritableFolderIsThePrintersError) {
     PdfFolderPrinter printer("/proc/zelmo-cannot-be-here/Wydruki");
-    printer.beginDoc();
-    EXPECT_THROW(printer.endDoc(), PrinterError);
+    EXPECT_THROW(printer.beginDoc(), PrinterError);
     EXPECT_FALSE(printer.printing());
 }
 
