@@ -2,6 +2,7 @@
 // way the page's image is held; owns the job's printer document.
 #include <cmath>
 
+#include "output/text_layer.h"
 #include "pcl/interpreter.h"
 #include "platform/printer.h"
 
@@ -26,16 +27,24 @@ gdi::Bitmap pageImage(PclState& s) {
 }
 
 // One StretchBlt of the whole page onto the printer, per the page kind and how it is held.
-void transferPage(const PclState& s, const JobEnv& env, gdi::Dc source) {
+void transferPage(PclState& s, const JobEnv& env, gdi::Dc source) {
     PrinterCanvas* dc = env.printer.deviceContext();
     if (!dc) return;
     const DeviceMetrics& m = env.metrics;
     int x = offsetPixels(m.dpiX, env.request.offsetX);
     int y = offsetPixels(m.dpiY, env.request.offsetY);
     if (!s.rasterMode) {
-        const TextPage& page = s.surface.text;
+        TextPage& page = s.surface.text;
         dc->stretchBlt(x, y, m.horzRes, m.vertRes, source, 0, 0, page.pageWidth, page.pageHeight,
                        Rop::SrcCopy);
+        if (page.notes.empty() || !dc->wantsTextLayer()) return;
+        // Built at the first copy and sent with every copy, placed by this very stretch.
+        if (page.layer.empty()) {
+            PageTransform t{x, y, m.horzRes, m.vertRes, page.pageWidth, page.pageHeight};
+            buildTextLayer(page.notes, codePageFromValue(env.request.codePage), t, m.horzRes,
+                           m.vertRes, page.layer);
+        }
+        if (!page.layer.empty()) dc->textLayer(page.layer);
         return;
     }
     const RasterPage& page = s.surface.raster;

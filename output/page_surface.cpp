@@ -13,6 +13,8 @@ namespace {
 // job must not exhaust memory.
 constexpr int64_t kMaxRasterBytes = int64_t{256} << 20;
 constexpr double kMaxPageSide = 1 << 24;
+// Glyph notes a page holds without growing: a dense page of small print.
+constexpr size_t kNotesReserved = 8192;
 
 // (page resolution / device resolution) x device size, truncated toward zero; -1 when it
 // cannot be a page.
@@ -72,6 +74,7 @@ void createTextPage(PclState& s, const DeviceMetrics& metrics) {
     }
     page.savedBitmap = gdi::selectObject(page.pageDC.get(), page.pageBitmap.get());
     page.glyphDC.reset(gdi::createCompatibleDc(page.pageDC.get()));
+    page.notes.reserve(kNotesReserved);
     clearTextPage(s);
 }
 
@@ -111,6 +114,8 @@ void clearRasterPage(PclState& s) {
 
 void clearTextPage(PclState& s) {
     TextPage& page = s.surface.text;
+    page.notes.clear();
+    page.layer.clear();
     if (page.pageDC)
         gdi::fillRectWhite(page.pageDC.get(), {0, 0, page.pageWidth + 1, page.pageHeight + 1});
 }

@@ -129,10 +129,23 @@ void drawGlyph(PclState& s, const GlyphEntry& g) {
     TextPage& page = s.surface.text;
     if (!page.glyphDC || !g.bitmap) return;
     gdi::selectObject(page.glyphDC.get(), g.bitmap);
-    int64_t x = roundedPosition(s.cursorX) + g.leftOffset;
-    int64_t y = roundedPosition(s.cursorY) + s.fontMetrics.fontBaseline - g.topOffset;
+    int64_t penX = roundedPosition(s.cursorX);
+    int64_t x = penX + g.leftOffset;
+    int64_t penY = roundedPosition(s.cursorY);
+    int64_t y = penY + s.fontMetrics.fontBaseline - g.topOffset;
     gdi::bitBltSrcAnd(page.pageDC.get(), clampToInt(x), clampToInt(y), g.width, g.height,
                       page.glyphDC.get(), 0, 0);
+    // The text layer's record of this glyph: numbers only, into a vector reserved per page.
+    GlyphNote note;
+    note.left = clampToInt(x);
+    note.top = clampToInt(y);
+    note.width = g.width;
+    note.height = g.height;
+    note.penX = clampToInt(penX);
+    note.baseline = clampToInt(penY + s.fontMetrics.fontBaseline);
+    note.advance = clampToInt(roundedPosition(s.hmi));
+    note.code = g.code;
+    page.notes.push_back(note);
 }
 
 }  // namespace zelmo

@@ -24,6 +24,8 @@ enum class DeviceCap {
 
 enum class Rop { SrcCopy, NotSrcCopy };
 
+struct TextLayer;
+
 // The printer's device context. Coordinates start at the top-left corner of the printable area.
 class PrinterCanvas {
   public:
@@ -37,6 +39,21 @@ class PrinterCanvas {
     virtual void moveTo(int x, int y) = 0;
     virtual void lineTo(int x, int y) = 0;
     virtual void textOut(int x, int y, const std::string& text) = 0;
+
+    // Whether the printer can carry a page's text (a PDF can, paper cannot): when false the text
+    // layer is not even built.
+    virtual bool wantsTextLayer() const { return false; }
+    // The text of the page just stretched onto this canvas, once per copy sent, right after the
+    // page's stretchBlt; boxes are in this canvas's device pixels, over the glyph pixels. A
+    // printer that carries it writes it as invisible text.
+    virtual void textLayer(const TextLayer& /*layer*/) {}
+    // A line of UTF-8 text in the printer's monospaced font, each character one cell of
+    // cellWidth x cellHeight device pixels, the first cell's top-left corner at (x, y). The
+    // default falls back on textOut.
+    virtual void textOutCells(int x, int y, int /*cellWidth*/, int /*cellHeight*/,
+                              const std::string& text) {
+        textOut(x, y, text);
+    }
 };
 
 // What the next document prints, for printers that name their documents after it: the queue
