@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "output/text_layer.h"
 #include "platform/errors.h"
 #include "platform/pdf/pdf_printers.h"
 #include "platform/pdf/pdf_writer.h"
@@ -14,6 +15,8 @@ constexpr const char* kCreator = "Zelmo";
 // The canvas's text: 12 points, its cell's top at the given y, as TextOut places it.
 constexpr double kTextPoints = 12;
 constexpr double kTextAscent = 0.905;
+// Courier: each character 0.6 em wide, 0.629 em above its baseline and 0.157 em below.
+constexpr double kMonoAdvance = 0.6, kMonoAscent = 0.629, kMonoDescent = 0.157;
 
 // PDF's date form of a local time: D:YYYYMMDDHHmmSS+hh'mm'.
 std::string pdfDate(std::time_t when) {
@@ -189,12 +192,55 @@ void PdfDocumentPrinter::lineTo(int x, int y) {
 
 void PdfDocumentPrinter::textOut(int x, int y, const std::string& text) {
     if (!writer_) return;
-    const std::string font = writer_->textFont();
+    const std::string font = writer_->textFont(false);
     const double size = kTextPoints * geometry_.dpiY / 72.0;
     // The page's y grows downwards; the text matrix turns the glyphs upright again.
     writer_->content() << "q 0 g BT /" << font << " 1 Tf " << size << "0 0 " << -size << x
                        << y + kTextAscent * size << "Tm " << pdf::PdfWriter::encodeText(text)
                        << " Tj ET Q\n";
+}
+
+void PdfDocumentPrinter::textOutCells(int x, int y, int cellWidth, int cellHeight,
+                                      const std::string& text) {
+    if (!writer_ || cellWidth <= 0 || cellHeight <= 0) return;
+    const std::string font = writer_->textFont(true);
+    const double size = cellWidth / kMonoAdvance;
+    // The glyphs' height centred in the cell's height.
+    const double baseline = y + (cellHeight + (kMonoAscent - kMonoDescent) * size) / 2;
+    writer_->content() << "q 0 g BT /" << font << " 1 Tf " << size << "0 0 " << -size << x
+                       << baseline << "Tm " << pdf::PdfWriter::encodeText(text) << " Tj ET Q\n";
+}
+
+void PdfDocumentPrinter::textLayer(const TextLayer& layer) {
+    if (!writer_ || layer.empty()) return;
+    words_.clear();
+    runs_.clear();
+    // Each word spans its glyphs' boxes across and its line's box down, so that every word of a
+    // line sits on one baseline and selection covers the glyph pixels.
+    for (const TextLine& line : layer.lines) {
+        const uint32_t end = line.first + line.count;
+        for (uint32_t i = line.first; i < end;) {
+            while (i < end && layer.glyphs[i].code == U' ')
+                ++i;
+            if (i == end) break;
+            const size_t first = words_.size();
+            const TextBox& start = layer.glyphs[i].box;
+            int32_t right = start.right;
+            for (; i < end && layer.glyphs[i].code != U' '; ++i) {
+                words_.push_back(layer.glyphs[i].code);
+                right = std::max(right, layer.glyphs[i].box.right);
+            }
+            pdf::InvisibleRun run;
+            run.length = words_.size() - first;
+            run.left = start.left;
+            run.width = right - start.left;
+            run.baseline = line.box.bottom;
+            run.height = line.box.bottom - line.box.top;
+            run.first = first;
+            runs_.push_back(run);
+        }
+    }
+    writer_->addInvisibleText(words_, runs_);
 }
 
 }  // namespace zelmo

@@ -13,7 +13,8 @@ namespace zelmo {
 
 namespace pdf {
 class PdfWriter;
-}
+struct InvisibleRun;
+}  // namespace pdf
 
 // A printer's geometry in device pixels: the physical sheet and its unprintable margins.
 struct PrinterGeometry {
@@ -71,6 +72,10 @@ class PdfDocumentPrinter : public Printer, private PrinterCanvas {
     void moveTo(int x, int y) override;
     void lineTo(int x, int y) override;
     void textOut(int x, int y, const std::string& text) override;
+    bool wantsTextLayer() const override { return true; }
+    void textLayer(const TextLayer& layer) override;
+    void textOutCells(int x, int y, int cellWidth, int cellHeight,
+                      const std::string& text) override;
 
     const uint8_t* packedRows(const gdi::BitmapView& view, int sx, int sy, int sw, int sh);
     void closeDocument();
@@ -84,6 +89,9 @@ class PdfDocumentPrinter : public Printer, private PrinterCanvas {
     std::unique_ptr<DocumentFile> file_;
     std::unique_ptr<pdf::PdfWriter> writer_;
     std::vector<uint8_t> rows_;
+    // The words of a page's text layer, reused from page to page.
+    std::vector<char32_t> words_;
+    std::vector<pdf::InvisibleRun> runs_;
 };
 
 // The built-in PDF printer: each document becomes a new PDF file in a folder, named after the

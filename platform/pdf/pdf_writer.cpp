@@ -112,6 +112,12 @@ ContentStream& ContentStream::operator<<(double value) {
     return *this;
 }
 
+void ContentStream::hex16(unsigned value) {
+    static const char kHex[] = "0123456789ABCDEF";
+    for (int shift = 12; shift >= 0; shift -= 4)
+        data_ += kHex[(value >> shift) & 0xF];
+}
+
 void PdfWriter::CompressorDeleter::operator()(libdeflate_compressor* c) const {
     libdeflate_free_compressor(c);
 }
@@ -186,7 +192,7 @@ void PdfWriter::beginPage(double width, double height) {
     pageWidth_ = width;
     pageHeight_ = height;
     pageImages_.clear();
-    pageUsesText_ = pageUsesInvisible_ = false;
+    pageUsesText_ = pageUsesMono_ = pageUsesInvisible_ = false;
     content_.clear();
 }
 
@@ -203,20 +209,21 @@ std::string PdfWriter::addImage(int width, int height, const uint8_t* rows, bool
     return name;
 }
 
-std::string PdfWriter::textFont() {
-    if (helvetica_ == 0) {
-        helvetica_ = newObject();
+std::string PdfWriter::textFont(bool monospaced) {
+    int& font = monospaced ? courier_ : helvetica_;
+    if (font == 0) {
+        font = newObject();
         std::string differences = "128";
         for (const PolishLetter& letter : kPolish)
             differences += std::string(" /") + letter.glyph;
-        beginObject(helvetica_);
-        write(
-            "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding << /Type /Encoding "
-            "/BaseEncoding /WinAnsiEncoding /Differences [" +
-            differences + "] >> >>\nendobj\n");
+        beginObject(font);
+        write(std::string("<< /Type /Font /Subtype /Type1 /BaseFont /") +
+              (monospaced ? "Courier" : "Helvetica") +
+              " /Encoding << /Type /Encoding /BaseEncoding /WinAnsiEncoding /Differences [" +
+              differences + "] >> >>\nendobj\n");
     }
-    pageUsesText_ = true;
-    return "Fh";
+    (monospaced ? pageUsesMono_ : pageUsesText_) = true;
+    return monospaced ? "Fc" : "Fh";
 }
 
 std::string PdfWriter::encodeText(const std::string& utf8) {
@@ -250,36 +257,35 @@ int PdfWriter::invisibleFont() {
         "<< /Registry (Adobe) /Ordering (Identity) /Supplement 0 >> /FontDescriptor " +
         ref(descriptor) + " /DW 500 /CIDToGIDMap /Identity >>\nendobj\n");
     beginObject(descriptor);
+    // Readers take a Descent of 0 for "unknown" and guess one; -1 keeps the box on the baseline.
     write(
         "<< /Type /FontDescriptor /FontName /GlyphLessFont /Flags 5 /FontBBox [0 0 500 1000] "
-        "/ItalicAngle 0 /Ascent 1000 /Descent 0 /CapHeight 1000 /StemV 80 >>\nendobj\n");
+        "/ItalicAngle 0 /Ascent 1000 /Descent -1 /CapHeight 1000 /StemV 80 >>\nendobj\n");
     const std::string cmap = identityToUnicode();
     writeStream(toUnicode, "", reinterpret_cast<const uint8_t*>(cmap.data()), cmap.size(), true);
     return glyphless_;
 }
 
-void PdfWriter::addInvisibleText(const InvisibleRun* runs, size_t count) {
-    if (count == 0) return;
+void PdfWriter::addInvisibleText(const std::vector<char32_t>& text,
+                                 const std::vector<InvisibleRun>& runs) {
+    if (runs.empty()) return;
     invisibleFont();
     pageUsesInvisible_ = true;
-    static const char kHex[] = "0123456789ABCDEF";
     content_ << "BT 3 Tr /Fi 1 Tf\n";
-    for (size_t r = 0; r < count; ++r) {
-        const InvisibleRun& run = runs[r];
-        if (run.length == 0 || run.height <= 0 || run.width <= 0) continue;
+    for (const InvisibleRun& run : runs) {
+        if (run.length == 0 || run.first + run.length > text.size() || run.height <= 0 ||
+            run.width <= 0)
+            continue;
         // Half an em per glyph: the horizontal scale spreads the run over its box exactly.
         const double scale = run.width / (0.5 * static_cast<double>(run.length));
         content_ << scale << "0 0 " << -run.height << run.left << run.baseline << "Tm <";
-        std::string hex;
-        for (size_t i = 0; i < run.length; ++i) {
+        for (size_t i = run.first; i < run.first + run.length; ++i) {
+            // Two bytes a code: what lies beyond them, or is no character, is shown as U+FFFD.
             const char32_t c =
-                run.text[i] > 0xFFFF || (run.text[i] >= 0xD800 && run.text[i] < 0xE000)
-                    ? 0xFFFD
-                    : run.text[i];
-            for (int shift = 12; shift >= 0; shift -= 4)
-                hex += kHex[(c >> shift) & 0xF];
+                text[i] > 0xFFFF || (text[i] >= 0xD800 && text[i] < 0xE000) ? 0xFFFD : text[i];
+            content_.hex16(static_cast<unsigned>(c));
         }
-        content_ << hex << "> Tj\n";
+        content_ << "> Tj\n";
     }
     content_ << "ET\n";
 }
@@ -295,9 +301,10 @@ void PdfWriter::endPage() {
     pages_.push_back(page);
     std::string resources = "<< /ProcSet [/PDF /ImageB /Text]";
     if (!pageImages_.empty()) resources += " /XObject <<" + pageImages_ + " >>";
-    if (pageUsesText_ || pageUsesInvisible_) {
+    if (pageUsesText_ || pageUsesMono_ || pageUsesInvisible_) {
         resources += " /Font <<";
         if (pageUsesText_) resources += " /Fh " + ref(helvetica_);
+        if (pageUsesMono_) resources += " /Fc " + ref(courier_);
         if (pageUsesInvisible_) resources += " /Fi " + ref(glyphless_);
         resources += " >>";
     }

@@ -20,9 +20,10 @@ struct DocumentInfo {
     std::string creationDate;  // "D:YYYYMMDDHHmmSS+hh'mm'"
 };
 
-// An invisible line of text: the glyphs' Unicode code points over a box, in the page's units.
+// An invisible word: code points [first, first + length) of a page's text, over a box in the
+// page's units.
 struct InvisibleRun {
-    const char32_t* text = nullptr;
+    size_t first = 0;
     size_t length = 0;
     double left = 0, baseline = 0, width = 0, height = 0;
 };
@@ -40,6 +41,8 @@ class ContentStream {
     }
     ContentStream& operator<<(double value);
     ContentStream& operator<<(int value) { return *this << static_cast<double>(value); }
+    // Four hex digits of a 16-bit value, inside a hex string.
+    void hex16(unsigned value);
     const std::string& data() const { return data_; }
     void clear() { data_.clear(); }
 
@@ -61,10 +64,11 @@ class PdfWriter {
     // Writes a 1-bit image whose rows of (width + 7) / 8 bytes are in rows, top row first, and
     // returns its name for the page's content. A 1 bit is black when oneIsBlack.
     std::string addImage(int width, int height, const uint8_t* rows, bool oneIsBlack);
-    // The name of a Helvetica whose codes 0x80.. are the Polish letters (see encodeText).
-    std::string textFont();
-    // Draws runs as invisible, searchable text in the page's units (y grows downwards).
-    void addInvisibleText(const InvisibleRun* runs, size_t count);
+    // The name of Helvetica, or of Courier when monospaced, whose codes 0x80.. are the Polish
+    // letters (see encodeText).
+    std::string textFont(bool monospaced);
+    // Draws runs of text as invisible, searchable text in the page's units (y grows downwards).
+    void addInvisibleText(const std::vector<char32_t>& text, const std::vector<InvisibleRun>& runs);
     void endPage();
     // Writes the page tree, the catalog, the Info dictionary and the cross-reference table.
     void finish(const DocumentInfo& info);
@@ -91,11 +95,13 @@ class PdfWriter {
     std::vector<int> pages_;
     int pagesObject_ = 0;
     int helvetica_ = 0;
+    int courier_ = 0;
     int glyphless_ = 0;
     bool inPage_ = false;
     double pageWidth_ = 0, pageHeight_ = 0;
     std::string pageImages_;
     bool pageUsesText_ = false;
+    bool pageUsesMono_ = false;
     bool pageUsesInvisible_ = false;
     ContentStream content_;
     std::vector<uint8_t> compressed_;

@@ -12,6 +12,7 @@
 #include <functional>
 #include <vector>
 
+#include "output/text_layer.h"
 #include "pcl/interpreter.h"
 #include "platform/errors.h"
 #include "platform/gdi.h"
@@ -328,6 +329,82 @@ TEST(QtPrinterCanvas, VectorTestLinesAndTextReachThePage) {
     // Nothing outside the printable area.
     for (int x = 0; x < kWidth; ++x)
         EXPECT_FALSE(page.at(x, kTop - 1));
+}
+
+// --- Text in the PDF, as the usual readers see it ------------------------------------------
+
+// A layer of one line per string, each glyph 10 x 20 pixels, words parted by a glyph-wide gap.
+TextLayer layerOf(const std::vector<std::u32string>& lines) {
+    TextLayer layer;
+    for (size_t l = 0; l < lines.size(); ++l) {
+        const int top = 30 + 40 * static_cast<int>(l);
+        TextLine line;
+        line.first = static_cast<uint32_t>(layer.glyphs.size());
+        for (size_t i = 0; i < lines[l].size(); ++i) {
+            const int left = 20 + 10 * static_cast<int>(i);
+            layer.glyphs.push_back({lines[l][i], {left, top, left + 10, top + 20}});
+        }
+        line.count = static_cast<uint32_t>(lines[l].size());
+        line.box = {20, top, 20 + 10 * static_cast<int>(lines[l].size()), top + 20};
+        line.baseline = top + 16;
+        layer.lines.push_back(line);
+    }
+    return layer;
+}
+
+// What a command printed on its standard output.
+std::string outputOf(const std::string& command) {
+    std::string out;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char chunk[4096];
+        while (size_t n = fread(chunk, 1, sizeof chunk, pipe))
+            out.append(chunk, n);
+        pclose(pipe);
+    }
+    return out;
+}
+
+TEST(PdfText, InvisibleWordsLieOverTheirGlyphsAndVisibleTextIsFoundToo) {
+    if (std::system("pdftotext -v >/dev/null 2>&1") != 0) GTEST_SKIP() << "poppler-utils missing";
+    TempDir dir;
+    PdfFolderPrinter pdf(dir.path, {kWidth * 3, kHeight * 3, kDpi, kDpi, kLeft, kTop, 0, 0});
+    pdf.setTitle("Kalvister II - wydruk.prn");
+    pdf.beginDoc();
+    pdf.deviceContext()->textLayer(layerOf({U"Faktura nr 12/2026", U"Zażółć gęślą jaźń"}));
+    pdf.deviceContext()->textOutCells(20, 200, 12, 24, "Razem: 1 234,56 zł");
+    pdf.endDoc();
+    const std::string file = dir.path + "/" + filesIn(dir.path).at(0);
+
+    const std::string text = outputOf("pdftotext -layout '" + file + "' -");
+    for (const char* line : {"Faktura nr 12/2026", "Zażółć gęślą jaźń", "Razem: 1 234,56 zł"})
+        EXPECT_NE(text.find(line), std::string::npos) << line << " in:\n" << text;
+
+    // Each invisible word spans its glyphs across and its line down (points = pixels here).
+    const std::string boxes = outputOf("pdftotext -bbox '" + file + "' -");
+    const struct {
+        const char* word;
+        int first, count, line;
+    } words[] = {{"Faktura", 0, 7, 0}, {"12/2026", 11, 7, 0}, {"gęślą", 7, 5, 1}};
+    for (const auto& w : words) {
+        const size_t at = boxes.find(std::string(">") + w.word + "<");
+        ASSERT_NE(at, std::string::npos) << w.word;
+        const size_t open = boxes.rfind("<word", at);
+        double xMin, yMin, xMax, yMax;
+        ASSERT_EQ(std::sscanf(boxes.c_str() + open,
+                              "<word xMin=\"%lf\" yMin=\"%lf\" xMax=\"%lf\" yMax=\"%lf\"", &xMin,
+                              &yMin, &xMax, &yMax),
+                  4);
+        const double top = kTop + 30 + 40 * w.line, left = kLeft + 20 + 10 * w.first;
+        EXPECT_NEAR(xMin, left, 0.5) << w.word;
+        EXPECT_NEAR(xMax, left + 10 * w.count, 0.5) << w.word;
+        EXPECT_NEAR(yMin, top, 0.5) << w.word;
+        EXPECT_NEAR(yMax, top + 20, 0.5) << w.word;
+    }
+
+    const std::string info = outputOf("pdfinfo '" + file + "'");
+    EXPECT_NE(info.find("Title:           Kalvister II - wydruk.prn"), std::string::npos) << info;
+    EXPECT_NE(info.find("Creator:         Zelmo"), std::string::npos) << info;
+    EXPECT_NE(info.find("CreationDate:"), std::string::npos) << info;
 }
 
 }  // namespace
