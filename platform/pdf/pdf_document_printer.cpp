@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "output/text_layer.h"
 #include "platform/errors.h"
@@ -121,8 +122,14 @@ int PdfDocumentPrinter::deviceCaps(DeviceCap cap) const {
 const uint8_t* PdfDocumentPrinter::packedRows(const gdi::BitmapView& view, int sx, int sy, int sw,
                                               int sh) {
     const size_t rowBytes = static_cast<size_t>(sw + 7) / 8;
-    if (sx % 8 == 0 && !view.bottomUp && static_cast<size_t>(view.stride) == rowBytes)
-        return view.row(sy) + sx / 8;
+    // A colour table of one colour: every pixel is that colour, whatever the bits; the image's
+    // Decode array makes its 1 bits that colour.
+    if (view.inkFor[0] == view.inkFor[1]) {
+        rows_.assign(rowBytes * static_cast<size_t>(sh), 0xFF);
+        return rows_.data();
+    }
+    const bool oneRow = sh == 1 || static_cast<size_t>(view.stride) == rowBytes;
+    if (sx % 8 == 0 && (!view.bottomUp || sh == 1) && oneRow) return view.row(sy) + sx / 8;
     if (rows_.size() < rowBytes * static_cast<size_t>(sh))
         rows_.resize(rowBytes * static_cast<size_t>(sh));
     const int shift = sx % 8;
@@ -143,6 +150,28 @@ const uint8_t* PdfDocumentPrinter::packedRows(const gdi::BitmapView& view, int s
     return rows_.data();
 }
 
+// Writes the source rectangle as an image of the document and returns its name. Pages up to
+// the whole-image limit are compressed whole, larger ones a row at a time, so that no page is ever
+// held twice; a failed allocation fails the page with the printer's error.
+std::string PdfDocumentPrinter::writeImage(const gdi::BitmapView& view, int sx, int sy, int sw,
+                                           int sh, bool invert) {
+    const size_t rowBytes = static_cast<size_t>(sw + 7) / 8;
+    const bool oneIsBlack = view.inkFor[1] != invert;
+    try {
+        if (rowBytes * static_cast<size_t>(sh) <= wholeImageLimit_) {
+            return writer_->addImage(sw, sh, packedRows(view, sx, sy, sw, sh), oneIsBlack);
+        }
+        const std::string name = writer_->beginImage(sw, sh, oneIsBlack);
+        for (int r = 0; r < sh; ++r)
+            writer_->imageRow(packedRows(view, sx, sy + r, sw, 1));
+        writer_->endImage();
+        return name;
+    } catch (const std::bad_alloc&) {
+        throw PrinterError("Not enough memory for a page of " + std::to_string(sw) + " x " +
+                           std::to_string(sh) + " pixels");
+    }
+}
+
 void PdfDocumentPrinter::stretchBlt(int dx, int dy, int dw, int dh, gdi::Dc src, int sx, int sy,
                                     int sw, int sh, Rop rop) {
     // Range check input: outside a document, or an empty span, draws nothing.
@@ -150,17 +179,7 @@ void PdfDocumentPrinter::stretchBlt(int dx, int dy, int dw, int dh, gdi::Dc src,
     const gdi::BitmapView view = gdi::viewSelectedBitmap(src);
     // Only the part of the source inside its bitmap can be read.
     if (sx < 0 || sy < 0 || int64_t{sx} + sw > view.width || int64_t{sy} + sh > view.height) return;
-    const bool invert = rop == Rop::NotSrcCopy;
-    std::string image;
-    if (view.inkFor[0] == view.inkFor[1]) {
-        // A colour table of one colour: every pixel is that colour, whatever the bits.
-        const size_t bytes = static_cast<size_t>(sw + 7) / 8 * static_cast<size_t>(sh);
-        rows_.assign(bytes, 0xFF);
-        image = writer_->addImage(sw, sh, rows_.data(), view.inkFor[1] != invert);
-    } else {
-        image =
-            writer_->addImage(sw, sh, packedRows(view, sx, sy, sw, sh), view.inkFor[1] != invert);
-    }
+    const std::string image = writeImage(view, sx, sy, sw, sh, rop == Rop::NotSrcCopy);
     double x0, y0, width, height;
     span(dx, dw, x0, width);
     span(dy, dh, y0, height);

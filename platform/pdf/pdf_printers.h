@@ -53,6 +53,8 @@ class PdfDocumentPrinter : public Printer, private PrinterCanvas {
 
     PrinterCanvas* deviceContext() override { return this; }
     const PrinterGeometry& geometry() const { return geometry_; }
+    // Images above this many bytes are compressed a row at a time: less memory, less speed.
+    void setWholeImageLimit(size_t bytes) { wholeImageLimit_ = bytes; }
 
   protected:
     void startDoc(const std::string& title) override;
@@ -77,10 +79,13 @@ class PdfDocumentPrinter : public Printer, private PrinterCanvas {
     void textOutCells(int x, int y, int cellWidth, int cellHeight,
                       const std::string& text) override;
 
+    std::string writeImage(const gdi::BitmapView& view, int sx, int sy, int sw, int sh,
+                           bool invert);
     const uint8_t* packedRows(const gdi::BitmapView& view, int sx, int sy, int sw, int sh);
     void closeDocument();
 
     PrinterGeometry geometry_;
+    size_t wholeImageLimit_ = size_t{32} << 20;
     DocumentFacts facts_;
     int penWidth_ = 1;
     int penX_ = 0;

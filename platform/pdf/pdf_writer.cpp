@@ -4,6 +4,7 @@
 
 #include <libdeflate.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <cerrno>
 #include <charconv>
@@ -207,6 +208,58 @@ std::string PdfWriter::addImage(int width, int height, const uint8_t* rows, bool
                 rows, static_cast<size_t>((width + 7) / 8) * static_cast<size_t>(height), true);
     pageImages_ += " /" + name + " " + ref(number);
     return name;
+}
+
+std::string PdfWriter::beginImage(int width, int height, bool oneIsBlack) {
+    stream_.reset(new z_stream_s{});
+    if (deflateInit(stream_.get(), kDeflateLevel) != Z_OK) {
+        stream_.reset();
+        throw PrinterError("Cannot compress a PDF stream");
+    }
+    if (chunk_.size() < kBufferSize) chunk_.resize(kBufferSize);
+    const int number = newObject();
+    streamLength_ = newObject();  // known only at the end
+    streamRowBytes_ = static_cast<size_t>(width + 7) / 8;
+    beginObject(number);
+    write("<< /Type /XObject /Subtype /Image /Width " + std::to_string(width) + " /Height " +
+          std::to_string(height) + " /ColorSpace /DeviceGray /BitsPerComponent 1" +
+          (oneIsBlack ? " /Decode [1 0]" : "") + " /Filter /FlateDecode /Length " +
+          ref(streamLength_) + " >>\nstream\n");
+    streamStart_ = offset_;
+    const std::string name = "Im" + std::to_string(number);
+    pageImages_ += " /" + name + " " + ref(number);
+    return name;
+}
+
+void PdfWriter::deflateChunks(int flush) {
+    z_stream_s& z = *stream_;
+    do {
+        z.next_out = chunk_.data();
+        z.avail_out = static_cast<uInt>(chunk_.size());
+        if (deflate(&z, flush) == Z_STREAM_ERROR)
+            throw PrinterError("Cannot compress a PDF stream");
+        write(chunk_.data(), chunk_.size() - z.avail_out);
+    } while (z.avail_out == 0);
+}
+
+void PdfWriter::imageRow(const uint8_t* row) {
+    stream_->next_in = const_cast<uint8_t*>(row);
+    stream_->avail_in = static_cast<uInt>(streamRowBytes_);
+    deflateChunks(Z_NO_FLUSH);
+}
+
+void PdfWriter::endImage() {
+    deflateChunks(Z_FINISH);
+    stream_.reset();
+    const uint64_t length = offset_ - streamStart_;
+    write("\nendstream\nendobj\n");
+    beginObject(streamLength_);
+    write(std::to_string(length) + "\nendobj\n");
+}
+
+void PdfWriter::StreamDeleter::operator()(z_stream_s* stream) const {
+    deflateEnd(stream);
+    delete stream;
 }
 
 std::string PdfWriter::textFont(bool monospaced) {

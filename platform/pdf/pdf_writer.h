@@ -10,6 +10,7 @@
 #include <vector>
 
 struct libdeflate_compressor;
+struct z_stream_s;
 
 namespace zelmo::pdf {
 
@@ -64,6 +65,11 @@ class PdfWriter {
     // Writes a 1-bit image whose rows of (width + 7) / 8 bytes are in rows, top row first, and
     // returns its name for the page's content. A 1 bit is black when oneIsBlack.
     std::string addImage(int width, int height, const uint8_t* rows, bool oneIsBlack);
+    // The same for an image too large to hold twice: its rows are given one at a time, top row
+    // first, between beginImage and endImage, and go to the file as they are compressed.
+    std::string beginImage(int width, int height, bool oneIsBlack);
+    void imageRow(const uint8_t* row);
+    void endImage();
     // The name of Helvetica, or of Courier when monospaced, whose codes 0x80.. are the Polish
     // letters (see encodeText).
     std::string textFont(bool monospaced);
@@ -109,6 +115,16 @@ class PdfWriter {
         void operator()(libdeflate_compressor* c) const;
     };
     std::unique_ptr<libdeflate_compressor, CompressorDeleter> compressor_;
+    // The streamed image in progress: its compressor, row size, and where its data began.
+    struct StreamDeleter {
+        void operator()(z_stream_s* stream) const;
+    };
+    std::unique_ptr<z_stream_s, StreamDeleter> stream_;
+    size_t streamRowBytes_ = 0;
+    uint64_t streamStart_ = 0;
+    int streamLength_ = 0;
+    std::vector<uint8_t> chunk_;
+    void deflateChunks(int flush);
 };
 
 }  // namespace zelmo::pdf

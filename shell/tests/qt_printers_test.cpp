@@ -280,20 +280,24 @@ TEST(QtPrinterStretchBlt, PdfPagesMatchTheSimulatedPrinter) {
         ASSERT_EQ(simulated.memory().printedSheets().size(), 1u);
         const Sheet& sheet = *simulated.memory().printedSheets()[0];
 
-        TempDir dir;
-        PdfFolderPrinter pdf(dir.path, geometry);
-        printCase(pdf, c);
-        testing::Image page;
-        ASSERT_TRUE(rasterise(dir.path, page));
-        ASSERT_EQ(page.width, kWidth);
-        ASSERT_EQ(page.height, kHeight);
-        int differences = 0;
-        for (int y = 0; y < kHeight; ++y)
-            for (int x = 0; x < kWidth; ++x)
-                if (page.at(x, y) != sheet.black(x, y) && ++differences <= 5)
-                    ADD_FAILURE() << "pixel (" << x << ", " << y << "): PDF " << page.at(x, y)
-                                  << ", simulated " << sheet.black(x, y);
-        EXPECT_EQ(differences, 0);
+        // Images compressed whole, and row by row as the largest pages are.
+        for (size_t wholeImageLimit : {size_t{1} << 20, size_t{0}}) {
+            TempDir dir;
+            PdfFolderPrinter pdf(dir.path, geometry);
+            pdf.setWholeImageLimit(wholeImageLimit);
+            printCase(pdf, c);
+            testing::Image page;
+            ASSERT_TRUE(rasterise(dir.path, page));
+            ASSERT_EQ(page.width, kWidth);
+            ASSERT_EQ(page.height, kHeight);
+            int differences = 0;
+            for (int y = 0; y < kHeight; ++y)
+                for (int x = 0; x < kWidth; ++x)
+                    if (page.at(x, y) != sheet.black(x, y) && ++differences <= 5)
+                        ADD_FAILURE() << "pixel (" << x << ", " << y << "): PDF " << page.at(x, y)
+                                      << ", simulated " << sheet.black(x, y);
+            EXPECT_EQ(differences, 0) << wholeImageLimit;
+        }
         EXPECT_GT(sheet.blackCount(), 0);
     }
 }
