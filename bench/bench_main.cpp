@@ -79,8 +79,10 @@ void setCounters(benchmark::State& state, const std::string& name) {
     if (kind.glyphs > 0) state.counters["glyphs/s"] = Counter(n * kind.glyphs, Counter::kIsRate);
 }
 
-// Runs a whole job per iteration on printer, as the worker would.
-void runOn(benchmark::State& state, Printer& printer, const std::string& name) {
+// Runs a whole job per iteration on printer, as the worker would; afterEach, untimed, after
+// each run.
+void runOn(benchmark::State& state, Printer& printer, const std::string& name,
+           const std::function<void()>& afterEach = {}) {
     const std::vector<uint8_t>& bytes = job(name);
     DeviceMetrics metrics;
     queryDeviceMetrics(metrics, printer);
@@ -92,6 +94,10 @@ void runOn(benchmark::State& state, Printer& printer, const std::string& name) {
     for (auto _ : state) {
         JobEnv env{printer, metrics, request, testMode, terminated, bytes.data(), bytes.size()};
         benchmark::DoNotOptimize(runJob(pcl, env));
+        if (!afterEach) continue;
+        state.PauseTiming();
+        afterEach();
+        state.ResumeTiming();
     }
     setCounters(state, name);
 }
@@ -123,28 +129,15 @@ void BM_PdfFolder(benchmark::State& state, const std::string& name) {
     const SimulatedPrinterConfig c = benchPrinter();
     PdfFolderPrinter printer(folder,
                              {c.width, c.height, c.dpi, c.dpi, c.left, c.top, c.right, c.bottom});
-    printer.setTitle("Kalvister II - wydruk.prn");
-    const std::vector<uint8_t>& bytes = job(name);
-    DeviceMetrics metrics;
-    queryDeviceMetrics(metrics, printer);
-    PrintRequest request;
-    std::atomic<int> testMode{0};
-    std::atomic<bool> terminated{false};
-    PclState pcl;
     uintmax_t pdfBytes = 0;
-    for (auto _ : state) {
-        JobEnv env{printer, metrics, request, testMode, terminated, bytes.data(), bytes.size()};
-        benchmark::DoNotOptimize(runJob(pcl, env));
-        state.PauseTiming();
+    runOn(state, printer, name, [&] {
         for (const auto& entry : std::filesystem::directory_iterator(folder)) {
             pdfBytes = entry.file_size();
             std::filesystem::remove(entry.path());
         }
-        state.ResumeTiming();
-    }
+    });
     std::filesystem::remove_all(folder);
     state.counters["PDF MB"] = static_cast<double>(pdfBytes) / 1e6;
-    setCounters(state, name);
 }
 
 // The baseline: copying the method-0 raster job's bytes once.
