@@ -72,6 +72,7 @@ void ArchivingPrinter::archive(const char* what,
 
 void ArchivingPrinter::startDoc(const std::string& title) {
     real_.setTitle(title);
+    real_.setDocumentLabel(documentLabel());
     real_.beginDoc();
     realCanvas_ = real_.deviceContext();
     copy_.reset();
@@ -80,7 +81,10 @@ void ArchivingPrinter::startDoc(const std::string& title) {
     if (where.empty() || !realCanvas_ || !factory_) return;
     try {
         copy_ = factory_(where, *realCanvas_);
-        if (copy_) copy_->setTitle(title);
+        if (copy_) {
+            copy_->setTitle(title);
+            copy_->setDocumentLabel(documentLabel());
+        }
     } catch (const std::exception& e) {
         copy_.reset();
         fail(std::string("archive ") + where + ": " + e.what());

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 
 #include "platform/gdi.h"
 
@@ -55,6 +56,13 @@ class PrinterCanvas {
     }
 };
 
+// What the next document prints, for printers that name their documents after it: the queue
+// file of a job, or the number of a test page (0 for a job).
+struct DocumentLabel {
+    std::string jobFile;
+    int testPage = 0;
+};
+
 // The process's printer object.
 class Printer {
   public:
@@ -78,6 +86,9 @@ class Printer {
 
     void setTitle(const std::string& title) { title_ = title; }
     const std::string& title() const { return title_; }
+    // Set by the worker before each hand-over; the document title stays as it is.
+    void setDocumentLabel(DocumentLabel label) { label_ = std::move(label); }
+    const DocumentLabel& documentLabel() const { return label_; }
     virtual std::string printerName() = 0;
 
     // HORZRES and VERTRES of the device context (0 without one).
@@ -94,13 +105,14 @@ class Printer {
     virtual void finishDoc() = 0;
     // AbortDoc; endPage follows it.
     virtual void abortDoc() = 0;
-    // Writes the count into the device mode (16 bits, as dmCopies holds it).
+    // Writes the count into the device mode (16 bits, as dmCopies holds it; never wrapped).
     virtual void applyCopies(short count) = 0;
 
   private:
     bool printing_ = false;
     bool aborted_ = false;
     std::string title_;
+    DocumentLabel label_;
 };
 
 }  // namespace zelmo
