@@ -12,6 +12,7 @@ namespace {
 constexpr int32_t kCharactersPerInch = 10;
 constexpr int32_t kLinesPerInch = 6;
 constexpr int32_t kTabColumns = 8;
+constexpr int32_t kMaxCells = 1024;  // columns, and lines, of a page
 constexpr uint8_t kTab = 0x09;
 constexpr uint8_t kLineFeed = 0x0A;
 constexpr uint8_t kFormFeed = 0x0C;
@@ -26,10 +27,10 @@ PlainTextPrinter::PlainTextPrinter(PclState& s, const JobEnv& env)
         columns_ = static_cast<int32_t>(int64_t{m.horzRes} * kCharactersPerInch / m.dpiX);
         rows_ = static_cast<int32_t>(int64_t{m.vertRes} * kLinesPerInch / m.dpiY);
     }
-    // A printable area smaller than one cell still holds one: the text is not lost.
-    columns_ = std::max(columns_, 1);
-    rows_ = std::max(rows_, 1);
-    if (int64_t{columns_} * rows_ > (int64_t{1} << 24)) columns_ = rows_ = 1;
+    // A printable area smaller than one cell still holds one: the text is not lost. No sheet
+    // comes near the upper bound; a printer reporting an absurd one must not exhaust memory.
+    columns_ = std::clamp(columns_, 1, kMaxCells);
+    rows_ = std::clamp(rows_, 1, kMaxCells);
     cells_.assign(static_cast<size_t>(columns_) * static_cast<size_t>(rows_), 0);
 }
 

@@ -14,6 +14,8 @@ namespace {
 // built: no real font comes near, and a damaged job must not exhaust memory.
 constexpr int64_t kMaxGlyphBitmapBytes = int64_t{4} << 20;
 constexpr int64_t kMaxJobGlyphBytes = int64_t{64} << 20;
+// Far more glyphs than any printed page holds (a dense page has a few thousand).
+constexpr std::size_t kMaxGlyphNotes = std::size_t{1} << 17;
 
 // The block of a data command: [begin, end) clamped to the job, so nothing past it is read.
 struct Block {
@@ -145,7 +147,8 @@ void drawGlyph(PclState& s, const GlyphEntry& g) {
     note.baseline = clampToInt(penY + s.fontMetrics.fontBaseline);
     note.advance = clampToInt(roundedPosition(s.hmi));
     note.code = g.code;
-    page.notes.push_back(note);
+    // A page of a damaged job may strike millions of glyphs; the layer keeps the first ones.
+    if (page.notes.size() < kMaxGlyphNotes) page.notes.push_back(note);
 }
 
 }  // namespace zelmo
