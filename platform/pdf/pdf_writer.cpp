@@ -198,15 +198,24 @@ void PdfWriter::beginPage(double width, double height) {
 }
 
 std::string PdfWriter::addImage(int width, int height, const uint8_t* rows, bool oneIsBlack) {
-    const int number = newObject();
+    const size_t size = static_cast<size_t>((width + 7) / 8) * static_cast<size_t>(height);
+    // Copies of a page send the same image again: the document keeps it once.
+    const bool same = last_.object != 0 && last_.width == width && last_.height == height &&
+                      last_.oneIsBlack == oneIsBlack && last_.rows.size() == size &&
+                      std::memcmp(last_.rows.data(), rows, size) == 0;
+    const int number = same ? last_.object : newObject();
     const std::string name = "Im" + std::to_string(number);
+    const std::string resource = " /" + name + " " + ref(number);
+    if (pageImages_.find(resource) == std::string::npos) pageImages_ += resource;
+    if (same) return name;
     // DeviceGray's 0 is black; a Decode array swaps the two without touching the bits.
     writeStream(number,
                 " /Type /XObject /Subtype /Image /Width " + std::to_string(width) + " /Height " +
                     std::to_string(height) + " /ColorSpace /DeviceGray /BitsPerComponent 1" +
                     (oneIsBlack ? " /Decode [1 0]" : ""),
-                rows, static_cast<size_t>((width + 7) / 8) * static_cast<size_t>(height), true);
-    pageImages_ += " /" + name + " " + ref(number);
+                rows, size, true);
+    last_ = {number, width, height, oneIsBlack, {}};
+    last_.rows.assign(rows, rows + size);
     return name;
 }
 

@@ -111,6 +111,13 @@ class PdfWriter {
     bool pageUsesInvisible_ = false;
     ContentStream content_;
     std::vector<uint8_t> compressed_;
+    // The image written last, to find the next copy of the same page.
+    struct LastImage {
+        int object = 0;
+        int width = 0, height = 0;
+        bool oneIsBlack = false;
+        std::vector<uint8_t> rows;
+    } last_;
     struct CompressorDeleter {
         void operator()(libdeflate_compressor* c) const;
     };
