@@ -93,12 +93,14 @@ std::string identityToUnicode() {
            ranges + "endcmap\nCMapName currentdict /CMap defineresource pop\nend\nend\n";
 }
 
+// An indirect reference to object.
 std::string ref(int object) {
     return std::to_string(object) + " 0 R";
 }
 
 }  // namespace
 
+// A number with at most six decimals, without trailing zeros, and a space.
 ContentStream& ContentStream::operator<<(double value) {
     char text[32];
     auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 6);
@@ -113,16 +115,19 @@ ContentStream& ContentStream::operator<<(double value) {
     return *this;
 }
 
+// Four upper-case hex digits.
 void ContentStream::hex16(unsigned value) {
     static const char kHex[] = "0123456789ABCDEF";
     for (int shift = 12; shift >= 0; shift -= 4)
         data_ += kHex[(value >> shift) & 0xF];
 }
 
+// Frees the libdeflate compressor.
 void PdfWriter::CompressorDeleter::operator()(libdeflate_compressor* c) const {
     libdeflate_free_compressor(c);
 }
 
+// Starts the file: header, and the page tree's object number.
 PdfWriter::PdfWriter(int fd) : fd_(fd), buffer_(kBufferSize) {
     compressor_.reset(libdeflate_alloc_compressor(kDeflateLevel));
     if (!compressor_) throw PrinterError("Cannot start a PDF document: out of memory");
@@ -133,16 +138,19 @@ PdfWriter::PdfWriter(int fd) : fd_(fd), buffer_(kBufferSize) {
 
 PdfWriter::~PdfWriter() = default;
 
+// A new object number; its offset is filled in when it is written.
 int PdfWriter::newObject() {
     offsets_.push_back(0);
     return static_cast<int>(offsets_.size());
 }
 
+// Notes the object's offset and writes its header.
 void PdfWriter::beginObject(int number) {
     offsets_[static_cast<size_t>(number - 1)] = offset_;
     write(std::to_string(number) + " 0 obj\n");
 }
 
+// Appends bytes to the file through the buffer.
 void PdfWriter::write(const void* data, size_t size) {
     const auto* bytes = static_cast<const char*>(data);
     offset_ += size;
@@ -156,6 +164,7 @@ void PdfWriter::write(const void* data, size_t size) {
     }
 }
 
+// Writes the buffer out; a failed write is the printer's error.
 void PdfWriter::flush() {
     size_t done = 0;
     while (done < buffered_) {
@@ -169,6 +178,7 @@ void PdfWriter::flush() {
     buffered_ = 0;
 }
 
+// A stream object, deflated when asked.
 void PdfWriter::writeStream(int number, const std::string& dictionary, const uint8_t* data,
                             size_t size, bool compress) {
     size_t length = size;
@@ -188,6 +198,7 @@ void PdfWriter::writeStream(int number, const std::string& dictionary, const uin
     write("\nendstream\nendobj\n");
 }
 
+// Starts a page with an empty content stream.
 void PdfWriter::beginPage(double width, double height) {
     inPage_ = true;
     pageWidth_ = width;
@@ -197,6 +208,7 @@ void PdfWriter::beginPage(double width, double height) {
     content_.clear();
 }
 
+// A 1-bit image compressed whole, or the one before when it is the same.
 std::string PdfWriter::addImage(int width, int height, const uint8_t* rows, bool oneIsBlack) {
     const size_t size = static_cast<size_t>((width + 7) / 8) * static_cast<size_t>(height);
     // Copies of a page send the same image again: the document keeps it once.
@@ -219,6 +231,7 @@ std::string PdfWriter::addImage(int width, int height, const uint8_t* rows, bool
     return name;
 }
 
+// Opens a row-by-row image object; its length follows it as an object of its own.
 std::string PdfWriter::beginImage(int width, int height, bool oneIsBlack) {
     stream_.reset(new z_stream_s{});
     if (deflateInit(stream_.get(), kDeflateLevel) != Z_OK) {
@@ -240,6 +253,7 @@ std::string PdfWriter::beginImage(int width, int height, bool oneIsBlack) {
     return name;
 }
 
+// Runs the row compressor and writes what it gives.
 void PdfWriter::deflateChunks(int flush) {
     z_stream_s& z = *stream_;
     do {
@@ -251,12 +265,14 @@ void PdfWriter::deflateChunks(int flush) {
     } while (z.avail_out == 0);
 }
 
+// One more row of the open image.
 void PdfWriter::imageRow(const uint8_t* row) {
     stream_->next_in = const_cast<uint8_t*>(row);
     stream_->avail_in = static_cast<uInt>(streamRowBytes_);
     deflateChunks(Z_NO_FLUSH);
 }
 
+// Closes the open image and writes its length.
 void PdfWriter::endImage() {
     deflateChunks(Z_FINISH);
     stream_.reset();
@@ -266,11 +282,13 @@ void PdfWriter::endImage() {
     write(std::to_string(length) + "\nendobj\n");
 }
 
+// Ends and frees the row compressor.
 void PdfWriter::StreamDeleter::operator()(z_stream_s* stream) const {
     deflateEnd(stream);
     delete stream;
 }
 
+// Helvetica or Courier with the Polish letters, written once per document.
 std::string PdfWriter::textFont(bool monospaced) {
     int& font = monospaced ? courier_ : helvetica_;
     if (font == 0) {
@@ -288,6 +306,7 @@ std::string PdfWriter::textFont(bool monospaced) {
     return monospaced ? "Fc" : "Fh";
 }
 
+// UTF-8 as a string of the text fonts' codes.
 std::string PdfWriter::encodeText(const std::string& utf8) {
     std::string out = "(";
     for (size_t i = 0; i < utf8.size();) {
@@ -301,6 +320,7 @@ std::string PdfWriter::encodeText(const std::string& utf8) {
     return out + ")";
 }
 
+// The glyph-less Identity-H font of the invisible text, written once per document.
 int PdfWriter::invisibleFont() {
     if (glyphless_ != 0) return glyphless_;
     glyphless_ = newObject();
@@ -328,6 +348,7 @@ int PdfWriter::invisibleFont() {
     return glyphless_;
 }
 
+// Invisible text (rendering mode 3): each run stretched over its box.
 void PdfWriter::addInvisibleText(const std::vector<char32_t>& text,
                                  const std::vector<InvisibleRun>& runs) {
     if (runs.empty()) return;
@@ -352,6 +373,7 @@ void PdfWriter::addInvisibleText(const std::vector<char32_t>& text,
     content_ << "ET\n";
 }
 
+// Writes the page's content and its page object.
 void PdfWriter::endPage() {
     if (!inPage_) return;
     inPage_ = false;
@@ -378,6 +400,7 @@ void PdfWriter::endPage() {
           " /Resources " + resources + " /Contents " + ref(contents) + " >>\nendobj\n");
 }
 
+// Page tree, catalog, Info dictionary, cross-reference table and trailer.
 void PdfWriter::finish(const DocumentInfo& info) {
     endPage();
     beginObject(pagesObject_);
