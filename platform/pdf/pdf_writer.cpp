@@ -10,7 +10,10 @@
 #include <charconv>
 #include <cstring>
 
+#include <new>
+
 #include "platform/errors.h"
+#include "platform/pdf/deflate_pool.h"
 
 namespace zelmo::pdf {
 namespace {
@@ -20,6 +23,8 @@ constexpr size_t kBufferSize = 1 << 16;
 constexpr size_t kCompressFrom = 256;
 // Deflate level: libdeflate at 6 is as small as zlib at its default and several times faster.
 constexpr int kDeflateLevel = 6;
+// Page images compress on this many threads while the interpreter goes on.
+constexpr int kDeflateThreads = 2;
 
 // The Polish letters at codes 0x80.. of the text font, and their glyph names.
 struct PolishLetter {
@@ -208,27 +213,52 @@ void PdfWriter::beginPage(double width, double height) {
     content_.clear();
 }
 
-// A 1-bit image compressed whole, or the one before when it is the same.
+// A 1-bit image compressed whole on a background thread, or the one before when it is the same.
 std::string PdfWriter::addImage(int width, int height, const uint8_t* rows, bool oneIsBlack) {
     const size_t size = static_cast<size_t>((width + 7) / 8) * static_cast<size_t>(height);
     // Copies of a page send the same image again: the document keeps it once.
     const bool same = last_.object != 0 && last_.width == width && last_.height == height &&
-                      last_.oneIsBlack == oneIsBlack && last_.rows.size() == size &&
-                      std::memcmp(last_.rows.data(), rows, size) == 0;
+                      last_.oneIsBlack == oneIsBlack && last_.rows->size() == size &&
+                      std::memcmp(last_.rows->data(), rows, size) == 0;
     const int number = same ? last_.object : newObject();
     const std::string name = "Im" + std::to_string(number);
     const std::string resource = " /" + name + " " + ref(number);
     if (pageImages_.find(resource) == std::string::npos) pageImages_ += resource;
     if (same) return name;
+    auto job = std::make_unique<DeflateJob>();
+    job->object = number;
     // DeviceGray's 0 is black; a Decode array swaps the two without touching the bits.
-    writeStream(number,
-                " /Type /XObject /Subtype /Image /Width " + std::to_string(width) + " /Height " +
-                    std::to_string(height) + " /ColorSpace /DeviceGray /BitsPerComponent 1" +
-                    (oneIsBlack ? " /Decode [1 0]" : ""),
-                rows, size, true);
-    last_ = {number, width, height, oneIsBlack, {}};
-    last_.rows.assign(rows, rows + size);
+    job->dictionary = " /Type /XObject /Subtype /Image /Width " + std::to_string(width) +
+                      " /Height " + std::to_string(height) +
+                      " /ColorSpace /DeviceGray /BitsPerComponent 1" +
+                      (oneIsBlack ? " /Decode [1 0]" : "");
+    // The caller reuses its rows at once: the job and the next comparison share a copy.
+    job->input = std::make_shared<const std::vector<uint8_t>>(rows, rows + size);
+    last_ = {number, width, height, oneIsBlack, job->input};
+    if (!pool_) pool_ = std::make_unique<DeflatePool>(kDeflateThreads, kDeflateLevel);
+    // Objects may lie in any order in the file: finished images are written as they come.
+    while (std::unique_ptr<DeflateJob> done = pool_->take(pool_->full()))
+        writeCompressed(*done);
+    pool_->submit(std::move(job));
     return name;
+}
+
+// Writes an image the pool compressed; its failure is the printer's error.
+void PdfWriter::writeCompressed(const DeflateJob& job) {
+    if (job.error) {
+        try {
+            std::rethrow_exception(job.error);
+        } catch (const std::bad_alloc&) {
+            throw PrinterError("Not enough memory to compress a page");
+        } catch (const std::exception& e) {
+            throw PrinterError(e.what());
+        }
+    }
+    beginObject(job.object);
+    write("<<" + job.dictionary + " /Filter /FlateDecode /Length " + std::to_string(job.length) +
+          " >>\nstream\n");
+    write(job.output.data(), job.length);
+    write("\nendstream\nendobj\n");
 }
 
 // Opens a row-by-row image object; its length follows it as an object of its own.
@@ -403,6 +433,10 @@ void PdfWriter::endPage() {
 // Page tree, catalog, Info dictionary, cross-reference table and trailer.
 void PdfWriter::finish(const DocumentInfo& info) {
     endPage();
+    if (pool_) {
+        while (std::unique_ptr<DeflateJob> done = pool_->take(true))
+            writeCompressed(*done);
+    }
     beginObject(pagesObject_);
     write("<< /Type /Pages /Count " + std::to_string(pages_.size()) + " /Kids [");
     for (int page : pages_)
