@@ -1,12 +1,10 @@
 // zelmo_bench: the interpreter's throughput on generated jobs, against a memcpy of the same
 // bytes. --write-job NAME FILE writes one of the jobs instead (for memory checks).
 #include <benchmark/benchmark.h>
-#include <stdlib.h>
 
 #include <atomic>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iostream>
@@ -19,7 +17,6 @@
 #include "bench/discard_printer.h"
 #include "output/device_metrics.h"
 #include "pcl/interpreter.h"
-#include "platform/pdf/pdf_printers.h"
 
 namespace zelmo::bench {
 namespace {
@@ -79,10 +76,8 @@ void setCounters(benchmark::State& state, const std::string& name) {
     if (kind.glyphs > 0) state.counters["glyphs/s"] = Counter(n * kind.glyphs, Counter::kIsRate);
 }
 
-// Runs a whole job per iteration on printer, as the worker would; afterEach, untimed, after
-// each run.
-void runOn(benchmark::State& state, Printer& printer, const std::string& name,
-           const std::function<void()>& afterEach = {}) {
+// Runs a whole job per iteration on printer, as the worker would.
+void runOn(benchmark::State& state, Printer& printer, const std::string& name) {
     const std::vector<uint8_t>& bytes = job(name);
     DeviceMetrics metrics;
     queryDeviceMetrics(metrics, printer);
@@ -94,10 +89,6 @@ void runOn(benchmark::State& state, Printer& printer, const std::string& name,
     for (auto _ : state) {
         JobEnv env{printer, metrics, request, testMode, terminated, bytes.data(), bytes.size()};
         benchmark::DoNotOptimize(runJob(pcl, env));
-        if (!afterEach) continue;
-        state.PauseTiming();
-        afterEach();
-        state.ResumeTiming();
     }
     setCounters(state, name);
 }
@@ -115,29 +106,6 @@ void BM_Simulated(benchmark::State& state, const std::string& name) {
     DropSheets sink;
     printer.setSheetSink(&sink);
     runOn(state, printer, name);
-}
-
-// The interpreter and the PDF folder printer: from the loaded job to the closed PDF on disk (in
-// TMPDIR, else /tmp), the file removed between iterations.
-void BM_PdfFolder(benchmark::State& state, const std::string& name) {
-    const char* tmp = getenv("TMPDIR");
-    std::string folder = std::string(tmp && *tmp ? tmp : "/tmp") + "/zelmo-bench-XXXXXX";
-    if (!mkdtemp(folder.data())) {
-        state.SkipWithError("no temporary folder");
-        return;
-    }
-    const SimulatedPrinterConfig c = benchPrinter();
-    PdfFolderPrinter printer(folder,
-                             {c.width, c.height, c.dpi, c.dpi, c.left, c.top, c.right, c.bottom});
-    uintmax_t pdfBytes = 0;
-    runOn(state, printer, name, [&] {
-        for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-            pdfBytes = entry.file_size();
-            std::filesystem::remove(entry.path());
-        }
-    });
-    std::filesystem::remove_all(folder);
-    state.counters["PDF MB"] = static_cast<double>(pdfBytes) / 1e6;
 }
 
 // The baseline: copying the method-0 raster job's bytes once.
@@ -209,10 +177,6 @@ void registerAll() {
         benchmark::RegisterBenchmark(("BM_Simulated/" + name).c_str(), BM_Simulated, name)
             ->Unit(benchmark::kMillisecond);
     }
-    for (const char* name : {"raster_m0_aligned", "text"})
-        benchmark::RegisterBenchmark((std::string("BM_PdfFolder/") + name).c_str(), BM_PdfFolder,
-                                     name)
-            ->Unit(benchmark::kMillisecond);
 }
 
 // --write-job NAME FILE: writes the named job; false when the name or the file is wrong.

@@ -52,6 +52,9 @@ enum class RenameResult {
 // Moves from to to; never replaces an existing to. Where the system has no such rename (some
 // FUSE and network file systems) a link and an unlink do the same.
 RenameResult renameNoReplace(const std::string& from, const std::string& to);
+// The same move as a hard link and an unlink, for file systems that have no no-replace rename;
+// renameNoReplace falls back to it by itself.
+RenameResult moveByLink(const std::string& from, const std::string& to);
 // The system's message for the last failed call of this unit, in its own words.
 std::string lastErrorMessage();
 

@@ -48,7 +48,7 @@ std::string JobLog::describe(const JobEvent& e) {
         case JobEventKind::NothingPrinted:
             return texts::kLogNothingPrinted + name;
         case JobEventKind::Resumed:
-            return texts::kLogResumed + name;
+            return texts::kLogResumed + name + " " + texts::kLogFromLastRun;
         case JobEventKind::PrintAgain:
             return texts::kLogPrintAgain + name;
         case JobEventKind::Deleted:

@@ -37,26 +37,33 @@ TEST(FilesExclusiveOpen, FailsWhileAnyoneHoldsTheFileForWriting) {
     if (again >= 0) ::close(again);
 }
 
-TEST(FilesRename, NeverReplacesAndTellsWhy) {
+class FilesRename : public ::testing::TestWithParam<bool> {};
+
+// Both ways of moving: the rename, and the link and unlink of file systems without it.
+TEST_P(FilesRename, NeverReplacesAndTellsWhy) {
+    const auto renameNoReplace = GetParam() ? files::moveByLink : files::renameNoReplace;
     TempDir dir;
     const std::string from = dir.path() + "Wydruk.prn";
     const std::string to = dir.path() + "Zelmo1.Prn";
     writeFile(from, {'n', 'e', 'w'});
     writeFile(to, {'o', 'l', 'd'});
-    EXPECT_EQ(files::renameNoReplace(from, to), RenameResult::TargetExists);
+    EXPECT_EQ(renameNoReplace(from, to), RenameResult::TargetExists);
     EXPECT_EQ(readFile(to), (std::vector<uint8_t>{'o', 'l', 'd'}));
     EXPECT_TRUE(files::exists(from));
 
     const std::string free = dir.path() + "Zelmo2.Prn";
-    EXPECT_EQ(files::renameNoReplace(from, free), RenameResult::Renamed);
+    EXPECT_EQ(renameNoReplace(from, free), RenameResult::Renamed);
     EXPECT_FALSE(files::exists(from));
     EXPECT_EQ(readFile(free), (std::vector<uint8_t>{'n', 'e', 'w'}));
-    EXPECT_EQ(files::renameNoReplace(from, dir.path() + "Zelmo3.Prn"), RenameResult::Failed);
+    EXPECT_EQ(renameNoReplace(from, dir.path() + "Zelmo3.Prn"), RenameResult::Failed);
 
     EXPECT_TRUE(files::deleteFile(free));
     EXPECT_FALSE(files::exists(free));
     EXPECT_FALSE(files::deleteFile(free));
 }
+
+INSTANTIATE_TEST_SUITE_P(Moves, FilesRename, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "byLink" : "byRename"; });
 
 TEST(FilesReadWhole, ReplacesTheBufferWithExactlyTheFile) {
     TempDir dir;

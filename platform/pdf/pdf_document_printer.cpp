@@ -46,6 +46,7 @@ PdfDocumentPrinter::PdfDocumentPrinter(const PrinterGeometry& geometry) : geomet
 
 PdfDocumentPrinter::~PdfDocumentPrinter() = default;
 
+// Opens the document's file and its first page.
 void PdfDocumentPrinter::startDoc(const std::string& title) {
     facts_ = DocumentFacts{title, documentLabel(), std::time(nullptr)};
     file_ = createDocumentFile(facts_);
@@ -53,6 +54,7 @@ void PdfDocumentPrinter::startDoc(const std::string& title) {
     startPage();
 }
 
+// Starts a PDF page: device pixels from the sheet's corner, clipped to the printable area.
 void PdfDocumentPrinter::startPage() {
     if (!writer_) return;
     const PrinterGeometry& g = geometry_;
@@ -69,10 +71,12 @@ void PdfDocumentPrinter::startPage() {
     penX_ = penY_ = 0;
 }
 
+// Closes the page; its content goes to the file.
 void PdfDocumentPrinter::endPage() {
     if (writer_) writer_->endPage();
 }
 
+// Completes the file and hands it on (published or submitted).
 void PdfDocumentPrinter::finishDoc() {
     if (!writer_) return;
     // Whatever happens next, the printer holds no document afterwards.
@@ -84,16 +88,19 @@ void PdfDocumentPrinter::finishDoc() {
     file->deliver();
 }
 
+// Drops the document unsent: its file goes with it.
 void PdfDocumentPrinter::abortDoc() {
     closeDocument();
 }
 
+// Lets go of the writer, the file and the page buffer.
 void PdfDocumentPrinter::closeDocument() {
     writer_.reset();
     file_.reset();
     rows_ = std::vector<uint8_t>();
 }
 
+// GetDeviceCaps of the printer's geometry.
 int PdfDocumentPrinter::deviceCaps(DeviceCap cap) const {
     const PrinterGeometry& g = geometry_;
     switch (cap) {
@@ -190,15 +197,18 @@ void PdfDocumentPrinter::stretchBlt(int dx, int dy, int dw, int dh, gdi::Dc src,
                        << " Do Q\n";
 }
 
+// The pen of later lines.
 void PdfDocumentPrinter::setPenWidth(int width) {
     penWidth_ = width;
 }
 
+// The start of the next line.
 void PdfDocumentPrinter::moveTo(int x, int y) {
     penX_ = x;
     penY_ = y;
 }
 
+// A line from the pen's place, which moves to its end.
 void PdfDocumentPrinter::lineTo(int x, int y) {
     if (writer_) {
         // A GDI pen is centred on the pixels it names, and a wide one has round ends.
@@ -209,6 +219,7 @@ void PdfDocumentPrinter::lineTo(int x, int y) {
     penY_ = y;
 }
 
+// Visible text in Helvetica, its cell's top at y.
 void PdfDocumentPrinter::textOut(int x, int y, const std::string& text) {
     if (!writer_) return;
     const std::string font = writer_->textFont(false);
@@ -219,6 +230,7 @@ void PdfDocumentPrinter::textOut(int x, int y, const std::string& text) {
                        << " Tj ET Q\n";
 }
 
+// Visible monospaced text, one Courier character per cell.
 void PdfDocumentPrinter::textOutCells(int x, int y, int cellWidth, int cellHeight,
                                       const std::string& text) {
     if (!writer_ || cellWidth <= 0 || cellHeight <= 0) return;
@@ -230,6 +242,7 @@ void PdfDocumentPrinter::textOutCells(int x, int y, int cellWidth, int cellHeigh
                        << baseline << "Tm " << pdf::PdfWriter::encodeText(text) << " Tj ET Q\n";
 }
 
+// The page's text as invisible words, one run per word, in reading order.
 void PdfDocumentPrinter::textLayer(const TextLayer& layer) {
     if (!writer_ || layer.empty()) return;
     words_.clear();

@@ -43,6 +43,7 @@ class Fd {
     int fd_;
 };
 
+// The printer's message for a failed system call on path.
 std::string failure(const std::string& what, const std::string& path) {
     return what + " " + path + ": " + std::strerror(errno);
 }
@@ -161,6 +162,7 @@ class FolderDocument : public DocumentFile {
 
 }  // namespace
 
+// A4 at 600 dpi, all of it printable.
 PrinterGeometry PdfFolderPrinter::a4() {
     PrinterGeometry g;
     g.width = 4960;
@@ -174,6 +176,7 @@ PdfFolderPrinter::PdfFolderPrinter(std::string folder, const PrinterGeometry& ge
     removeStalePartials(folder_);
 }
 
+// "YYYY-MM-DD HH-MM-SS" and what the document prints.
 std::string PdfFolderPrinter::documentName(const DocumentFacts& facts) {
     std::tm local{};
     localtime_r(&facts.began, &local);
@@ -192,6 +195,7 @@ std::string PdfFolderPrinter::documentName(const DocumentFacts& facts) {
     return std::string(when) + (what.empty() ? "" : " " + what);
 }
 
+// A hidden file in the folder, named when the document is complete.
 std::unique_ptr<DocumentFile> PdfFolderPrinter::createDocumentFile(const DocumentFacts& facts) {
     return std::make_unique<FolderDocument>(folder_, documentName(facts));
 }

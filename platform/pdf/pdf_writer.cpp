@@ -10,7 +10,10 @@
 #include <charconv>
 #include <cstring>
 
+#include <new>
+
 #include "platform/errors.h"
+#include "platform/pdf/deflate_pool.h"
 
 namespace zelmo::pdf {
 namespace {
@@ -20,6 +23,8 @@ constexpr size_t kBufferSize = 1 << 16;
 constexpr size_t kCompressFrom = 256;
 // Deflate level: libdeflate at 6 is as small as zlib at its default and several times faster.
 constexpr int kDeflateLevel = 6;
+// Page images compress on this many threads while the interpreter goes on.
+constexpr int kDeflateThreads = 2;
 
 // The Polish letters at codes 0x80.. of the text font, and their glyph names.
 struct PolishLetter {
@@ -93,12 +98,14 @@ std::string identityToUnicode() {
            ranges + "endcmap\nCMapName currentdict /CMap defineresource pop\nend\nend\n";
 }
 
+// An indirect reference to object.
 std::string ref(int object) {
     return std::to_string(object) + " 0 R";
 }
 
 }  // namespace
 
+// A number with at most six decimals, without trailing zeros, and a space.
 ContentStream& ContentStream::operator<<(double value) {
     char text[32];
     auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 6);
@@ -113,16 +120,19 @@ ContentStream& ContentStream::operator<<(double value) {
     return *this;
 }
 
+// Four upper-case hex digits.
 void ContentStream::hex16(unsigned value) {
     static const char kHex[] = "0123456789ABCDEF";
     for (int shift = 12; shift >= 0; shift -= 4)
         data_ += kHex[(value >> shift) & 0xF];
 }
 
+// Frees the libdeflate compressor.
 void PdfWriter::CompressorDeleter::operator()(libdeflate_compressor* c) const {
     libdeflate_free_compressor(c);
 }
 
+// Starts the file: header, and the page tree's object number.
 PdfWriter::PdfWriter(int fd) : fd_(fd), buffer_(kBufferSize) {
     compressor_.reset(libdeflate_alloc_compressor(kDeflateLevel));
     if (!compressor_) throw PrinterError("Cannot start a PDF document: out of memory");
@@ -133,16 +143,19 @@ PdfWriter::PdfWriter(int fd) : fd_(fd), buffer_(kBufferSize) {
 
 PdfWriter::~PdfWriter() = default;
 
+// A new object number; its offset is filled in when it is written.
 int PdfWriter::newObject() {
     offsets_.push_back(0);
     return static_cast<int>(offsets_.size());
 }
 
+// Notes the object's offset and writes its header.
 void PdfWriter::beginObject(int number) {
     offsets_[static_cast<size_t>(number - 1)] = offset_;
     write(std::to_string(number) + " 0 obj\n");
 }
 
+// Appends bytes to the file through the buffer.
 void PdfWriter::write(const void* data, size_t size) {
     const auto* bytes = static_cast<const char*>(data);
     offset_ += size;
@@ -156,6 +169,7 @@ void PdfWriter::write(const void* data, size_t size) {
     }
 }
 
+// Writes the buffer out; a failed write is the printer's error.
 void PdfWriter::flush() {
     size_t done = 0;
     while (done < buffered_) {
@@ -169,6 +183,7 @@ void PdfWriter::flush() {
     buffered_ = 0;
 }
 
+// A stream object, deflated when asked.
 void PdfWriter::writeStream(int number, const std::string& dictionary, const uint8_t* data,
                             size_t size, bool compress) {
     size_t length = size;
@@ -188,6 +203,7 @@ void PdfWriter::writeStream(int number, const std::string& dictionary, const uin
     write("\nendstream\nendobj\n");
 }
 
+// Starts a page with an empty content stream.
 void PdfWriter::beginPage(double width, double height) {
     inPage_ = true;
     pageWidth_ = width;
@@ -197,19 +213,55 @@ void PdfWriter::beginPage(double width, double height) {
     content_.clear();
 }
 
+// A 1-bit image compressed whole on a background thread, or the one before when it is the same.
 std::string PdfWriter::addImage(int width, int height, const uint8_t* rows, bool oneIsBlack) {
-    const int number = newObject();
+    const size_t size = static_cast<size_t>((width + 7) / 8) * static_cast<size_t>(height);
+    // Copies of a page send the same image again: the document keeps it once.
+    const bool same = last_.object != 0 && last_.width == width && last_.height == height &&
+                      last_.oneIsBlack == oneIsBlack && last_.rows->size() == size &&
+                      std::memcmp(last_.rows->data(), rows, size) == 0;
+    const int number = same ? last_.object : newObject();
     const std::string name = "Im" + std::to_string(number);
+    const std::string resource = " /" + name + " " + ref(number);
+    if (pageImages_.find(resource) == std::string::npos) pageImages_ += resource;
+    if (same) return name;
+    auto job = std::make_unique<DeflateJob>();
+    job->object = number;
     // DeviceGray's 0 is black; a Decode array swaps the two without touching the bits.
-    writeStream(number,
-                " /Type /XObject /Subtype /Image /Width " + std::to_string(width) + " /Height " +
-                    std::to_string(height) + " /ColorSpace /DeviceGray /BitsPerComponent 1" +
-                    (oneIsBlack ? " /Decode [1 0]" : ""),
-                rows, static_cast<size_t>((width + 7) / 8) * static_cast<size_t>(height), true);
-    pageImages_ += " /" + name + " " + ref(number);
+    job->dictionary = " /Type /XObject /Subtype /Image /Width " + std::to_string(width) +
+                      " /Height " + std::to_string(height) +
+                      " /ColorSpace /DeviceGray /BitsPerComponent 1" +
+                      (oneIsBlack ? " /Decode [1 0]" : "");
+    // The caller reuses its rows at once: the job and the next comparison share a copy.
+    job->input = std::make_shared<const std::vector<uint8_t>>(rows, rows + size);
+    last_ = {number, width, height, oneIsBlack, job->input};
+    if (!pool_) pool_ = std::make_unique<DeflatePool>(kDeflateThreads, kDeflateLevel);
+    // Objects may lie in any order in the file: finished images are written as they come.
+    while (std::unique_ptr<DeflateJob> done = pool_->take(pool_->full()))
+        writeCompressed(*done);
+    pool_->submit(std::move(job));
     return name;
 }
 
+// Writes an image the pool compressed; its failure is the printer's error.
+void PdfWriter::writeCompressed(const DeflateJob& job) {
+    if (job.error) {
+        try {
+            std::rethrow_exception(job.error);
+        } catch (const std::bad_alloc&) {
+            throw PrinterError("Not enough memory to compress a page");
+        } catch (const std::exception& e) {
+            throw PrinterError(e.what());
+        }
+    }
+    beginObject(job.object);
+    write("<<" + job.dictionary + " /Filter /FlateDecode /Length " + std::to_string(job.length) +
+          " >>\nstream\n");
+    write(job.output.data(), job.length);
+    write("\nendstream\nendobj\n");
+}
+
+// Opens a row-by-row image object; its length follows it as an object of its own.
 std::string PdfWriter::beginImage(int width, int height, bool oneIsBlack) {
     stream_.reset(new z_stream_s{});
     if (deflateInit(stream_.get(), kDeflateLevel) != Z_OK) {
@@ -231,6 +283,7 @@ std::string PdfWriter::beginImage(int width, int height, bool oneIsBlack) {
     return name;
 }
 
+// Runs the row compressor and writes what it gives.
 void PdfWriter::deflateChunks(int flush) {
     z_stream_s& z = *stream_;
     do {
@@ -242,12 +295,14 @@ void PdfWriter::deflateChunks(int flush) {
     } while (z.avail_out == 0);
 }
 
+// One more row of the open image.
 void PdfWriter::imageRow(const uint8_t* row) {
     stream_->next_in = const_cast<uint8_t*>(row);
     stream_->avail_in = static_cast<uInt>(streamRowBytes_);
     deflateChunks(Z_NO_FLUSH);
 }
 
+// Closes the open image and writes its length.
 void PdfWriter::endImage() {
     deflateChunks(Z_FINISH);
     stream_.reset();
@@ -257,11 +312,13 @@ void PdfWriter::endImage() {
     write(std::to_string(length) + "\nendobj\n");
 }
 
+// Ends and frees the row compressor.
 void PdfWriter::StreamDeleter::operator()(z_stream_s* stream) const {
     deflateEnd(stream);
     delete stream;
 }
 
+// Helvetica or Courier with the Polish letters, written once per document.
 std::string PdfWriter::textFont(bool monospaced) {
     int& font = monospaced ? courier_ : helvetica_;
     if (font == 0) {
@@ -279,6 +336,7 @@ std::string PdfWriter::textFont(bool monospaced) {
     return monospaced ? "Fc" : "Fh";
 }
 
+// UTF-8 as a string of the text fonts' codes.
 std::string PdfWriter::encodeText(const std::string& utf8) {
     std::string out = "(";
     for (size_t i = 0; i < utf8.size();) {
@@ -292,6 +350,7 @@ std::string PdfWriter::encodeText(const std::string& utf8) {
     return out + ")";
 }
 
+// The glyph-less Identity-H font of the invisible text, written once per document.
 int PdfWriter::invisibleFont() {
     if (glyphless_ != 0) return glyphless_;
     glyphless_ = newObject();
@@ -319,6 +378,7 @@ int PdfWriter::invisibleFont() {
     return glyphless_;
 }
 
+// Invisible text (rendering mode 3): each run stretched over its box.
 void PdfWriter::addInvisibleText(const std::vector<char32_t>& text,
                                  const std::vector<InvisibleRun>& runs) {
     if (runs.empty()) return;
@@ -343,6 +403,7 @@ void PdfWriter::addInvisibleText(const std::vector<char32_t>& text,
     content_ << "ET\n";
 }
 
+// Writes the page's content and its page object.
 void PdfWriter::endPage() {
     if (!inPage_) return;
     inPage_ = false;
@@ -369,8 +430,13 @@ void PdfWriter::endPage() {
           " /Resources " + resources + " /Contents " + ref(contents) + " >>\nendobj\n");
 }
 
+// Page tree, catalog, Info dictionary, cross-reference table and trailer.
 void PdfWriter::finish(const DocumentInfo& info) {
     endPage();
+    if (pool_) {
+        while (std::unique_ptr<DeflateJob> done = pool_->take(true))
+            writeCompressed(*done);
+    }
     beginObject(pagesObject_);
     write("<< /Type /Pages /Count " + std::to_string(pages_.size()) + " /Kids [");
     for (int page : pages_)

@@ -14,6 +14,9 @@ struct z_stream_s;
 
 namespace zelmo::pdf {
 
+class DeflatePool;
+struct DeflateJob;
+
 // The document's Info dictionary.
 struct DocumentInfo {
     std::string title;
@@ -111,6 +114,16 @@ class PdfWriter {
     bool pageUsesInvisible_ = false;
     ContentStream content_;
     std::vector<uint8_t> compressed_;
+    // The image written last, to find the next copy of the same page.
+    struct LastImage {
+        int object = 0;
+        int width = 0, height = 0;
+        bool oneIsBlack = false;
+        std::shared_ptr<const std::vector<uint8_t>> rows;
+    } last_;
+    void writeCompressed(const DeflateJob& job);
+    // Last: its threads stop before anything they could still hand back is gone.
+    std::unique_ptr<DeflatePool> pool_;
     struct CompressorDeleter {
         void operator()(libdeflate_compressor* c) const;
     };

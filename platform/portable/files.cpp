@@ -203,17 +203,19 @@ bool exists(const std::string& path) {
 // Moves from to to unless to exists; never replaces.
 RenameResult renameNoReplace(const std::string& from, const std::string& to) {
     if (renameNoReplaceCall(from.c_str(), to.c_str()) == 0) return RenameResult::Renamed;
-    // FUSE and some network file systems have no such rename: a hard link fails just as
-    // well on an existing name, and the unlink then finishes the move.
-    if (errno == EINVAL || errno == ENOSYS || errno == ENOTSUP) {
-        if (::link(from.c_str(), to.c_str()) == 0) {
-            if (::unlink(from.c_str()) == 0) return RenameResult::Renamed;
-            const int error = errno;
-            ::unlink(to.c_str());  // the job stays where it was, under its first name only
-            errno = error;
-        }
-    }
+    // FUSE and some network file systems have no such rename.
+    if (errno == EINVAL || errno == ENOSYS || errno == ENOTSUP) return moveByLink(from, to);
     return renameResultOf(errno);
+}
+
+// A hard link fails just as a no-replace rename does on an existing name; the unlink then
+// finishes the move.
+RenameResult moveByLink(const std::string& from, const std::string& to) {
+    if (::link(from.c_str(), to.c_str()) != 0) return renameResultOf(errno);
+    if (::unlink(from.c_str()) == 0) return RenameResult::Renamed;
+    const int error = errno;
+    ::unlink(to.c_str());  // the job stays where it was, under its first name only
+    return renameResultOf(error);
 }
 
 // The system's message for errno as it stands.

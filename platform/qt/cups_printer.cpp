@@ -136,10 +136,12 @@ CupsPrinter::CupsPrinter(std::unique_ptr<Destination> destination, const Printer
 
 CupsPrinter::~CupsPrinter() = default;
 
+// A spool file nobody else sees, submitted at the document's end.
 std::unique_ptr<DocumentFile> CupsPrinter::createDocumentFile(const DocumentFacts& facts) {
     return std::make_unique<CupsSpoolFile>(*this, facts.title);
 }
 
+// Create-Job with the copies, then the PDF in chunks; a failure cancels the job.
 void CupsPrinter::submit(int fd, const std::string& title) {
     cups_dest_t* dest = destination_->dest;
     cups_dinfo_t* info = destination_->info;
@@ -180,6 +182,7 @@ void CupsPrinter::submit(int fd, const std::string& title) {
         throw PrinterError(cupsError("Send-Document"));
 }
 
+// The CUPS default destination, or the PDF folder when there is none.
 std::unique_ptr<Printer> openDefaultPrinter(const std::string& pdfFolder) {
     if (auto cups = CupsPrinter::openDefault()) return cups;
     return std::make_unique<PdfFolderPrinter>(pdfFolder);

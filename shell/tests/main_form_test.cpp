@@ -323,7 +323,9 @@ bool tickUntil(TMainForm& form, Done done) {
 TEST_F(MainFormTest, AJobWrittenBesideTheProgramIsPrintedAndRetired) {
     create();
     std::ofstream(dir + "/Wydruk.prn") << "\x1b*t300R\x1b*b0M\x1b*b2W\xff\x0f\f";
-    ASSERT_TRUE(tickUntil(*form, [&] { return fs::exists(dir + "/Zelmo1.Prn"); }));
+    // The folder watch captures it at once, no tick needed.
+    form->FolderChanged();
+    ASSERT_TRUE(fs::exists(dir + "/Zelmo1.Prn"));
     // Retired at a tick that found the worker idle: the worker is done with the printer.
     ASSERT_TRUE(tickUntil(*form, [&] { return form->monitor()->queue().pendingCount == 0; }));
     EXPECT_FALSE(fs::exists(dir + "/Zelmo1.Prn"));
@@ -332,9 +334,20 @@ TEST_F(MainFormTest, AJobWrittenBesideTheProgramIsPrintedAndRetired) {
     ASSERT_EQ(printer.memory().printedSheets().size(), 1u);
     EXPECT_EQ(printer.memory().documents.at(0).title, "Kalvister II - wydruk.prn");
     EXPECT_TRUE(display.messages.empty());
+    form->FormDestroy();
+    std::ifstream log(dir + "/Zelmo.log");
+    std::vector<std::string> events;
+    for (std::string line; std::getline(log, line);)
+        events.push_back(line.substr(20));  // after the local time
+    EXPECT_EQ(events, (std::vector<std::string>{
+                          "Start monitorowania folderu: " + dir + "/",
+                          "Przyjęto zadanie Zelmo1.Prn",
+                          "Wydrukowano Zelmo1.Prn, stron: 1, drukarka: " + printer.config().name,
+                          "Koniec monitorowania",
+                      }));
 }
 
-TEST_F(MainFormTest, ExitingLeavesQueuedJobsOnDisk) {
+TEST_F(MainFormTest, ExitingLeavesQueuedJobsOnDiskAndTheNextStartPrintsThem) {
     // The first job holds the worker inside its document until the test lets it go.
     std::mutex lock;
     std::condition_variable released;
@@ -349,7 +362,7 @@ TEST_F(MainFormTest, ExitingLeavesQueuedJobsOnDisk) {
     std::ofstream(dir + "/Wydruk.prn") << "\x1b*t300R\f";
     ASSERT_TRUE(tickUntil(*form, [&] { return printing.load(); }));
     for (const char* queued : {"/Zelmo2.Prn", "/Zelmo3.Prn"}) {
-        std::ofstream(dir + "/Wydruk.prn") << "\f";
+        std::ofstream(dir + "/Wydruk.prn") << "\x1b*t300R\f";
         ASSERT_TRUE(tickUntil(*form, [&] { return fs::exists(dir + queued); }));
     }
     {
@@ -362,6 +375,13 @@ TEST_F(MainFormTest, ExitingLeavesQueuedJobsOnDisk) {
     EXPECT_EQ(form->handOver(), nullptr);
     EXPECT_TRUE(fs::exists(dir + "/Zelmo2.Prn"));
     EXPECT_TRUE(fs::exists(dir + "/Zelmo3.Prn"));
+
+    const std::size_t before = printer.memory().printedSheets().size();
+    create();
+    ASSERT_TRUE(tickUntil(*form, [&] { return form->monitor()->queue().pendingCount == 0; }));
+    EXPECT_EQ(printer.memory().printedSheets().size(), before + 2);
+    EXPECT_FALSE(fs::exists(dir + "/Zelmo2.Prn"));
+    EXPECT_FALSE(fs::exists(dir + "/Zelmo3.Prn"));
 }
 
 // A print system whose printers and default the test changes; every printer it opens is a

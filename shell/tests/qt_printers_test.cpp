@@ -2,6 +2,7 @@
 // and StretchBlt on a PDF page, rasterised by Ghostscript, against the simulated printer.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <atomic>
@@ -162,6 +163,44 @@ TEST(PdfFolderPrinter, AnUnwritableFolderIsThePrintersError) {
     PdfFolderPrinter printer("/proc/zelmo-cannot-be-here/Wydruki");
     EXPECT_THROW(printer.beginDoc(), PrinterError);
     EXPECT_FALSE(printer.printing());
+}
+
+// The address space this process has mapped, in bytes.
+size_t mappedBytes() {
+    std::ifstream status("/proc/self/status");
+    std::string key;
+    size_t kb = 0;
+    while (status >> key)
+        if (key == "VmSize:" && status >> kb) break;
+    return kb * 1024;
+}
+
+// Prints a 3600-dpi raster page (156 MB) on the 600-dpi PDF printer with room for the two copies
+// the interpreter makes but not a third; 0: printed, 1: refused with the printer's error and
+// nothing left behind.
+int printHugePageInTightMemory() {
+    TempDir dir;
+    PdfFolderPrinter pdf(dir.path);
+    DeviceMetrics metrics;
+    if (!queryDeviceMetrics(metrics, pdf)) return 3;
+    const rlimit limit{mappedBytes() + (size_t{400} << 20), RLIM_INFINITY};
+    setrlimit(RLIMIT_AS, &limit);
+    const std::string job = "\x1b*t3600R\f";
+    PclState state;
+    PrintRequest request;
+    std::atomic<int> testMode{0};
+    std::atomic<bool> terminated{false};
+    try {
+        runJob(state, JobEnv{pdf, metrics, request, testMode, terminated,
+                             reinterpret_cast<const uint8_t*>(job.data()), job.size()});
+    } catch (const PrinterError&) {
+        return filesIn(dir.path).empty() ? 1 : 4;
+    }
+    return filesIn(dir.path).size() == 1 ? 0 : 2;
+}
+
+TEST(PdfFolderPrinter, AHugePageInTightMemoryIsStreamedNotHeldAgain) {
+    EXPECT_EXIT(std::_Exit(printHugePageInTightMemory()), ::testing::ExitedWithCode(0), "");
 }
 
 TEST(DefaultPrinter, WithoutACupsServerItIsThePdfFolder) {
