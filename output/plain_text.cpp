@@ -20,6 +20,7 @@ constexpr uint8_t kCarriageReturn = 0x0D;
 
 }  // namespace
 
+// Lays the printable area out in cells: 10 to the inch across, 6 down.
 PlainTextPrinter::PlainTextPrinter(PclState& s, const JobEnv& env)
     : s_(s), env_(env), codePage_(codePageFromValue(env.request.codePage)) {
     const DeviceMetrics& m = env.metrics;
@@ -78,6 +79,7 @@ void PlainTextPrinter::finish() {
     clearPage();
 }
 
+// A blank page, the next character at its top-left cell.
 void PlainTextPrinter::clearPage() {
     std::fill(cells_.begin(), cells_.end(), 0);
     column_ = row_ = 0;

@@ -14,9 +14,11 @@ constexpr size_t kMaxFailures = 32;
 
 }  // namespace
 
+// Prints on real; each document's archive copy comes from factory.
 ArchivingPrinter::ArchivingPrinter(Printer& real, Factory factory)
     : real_(real), factory_(std::move(factory)) {}
 
+// An open archive copy is dropped with its printer.
 ArchivingPrinter::~ArchivingPrinter() = default;
 
 void ArchivingPrinter::setFolder(const std::string& folder) {
@@ -34,6 +36,7 @@ std::vector<std::string> ArchivingPrinter::takeFailures() {
     return std::exchange(failures_, {});
 }
 
+// Keeps a failure for the window, the oldest ones when too many pile up.
 void ArchivingPrinter::fail(const std::string& message) {
     std::lock_guard<std::mutex> hold(lock_);
     if (failures_.size() < kMaxFailures) failures_.push_back(message);
@@ -70,6 +73,7 @@ void ArchivingPrinter::archive(const char* what,
     fail(std::string(what) + ": " + message);
 }
 
+// Begins the real document, then the archive copy, whose failure only gives the copy up.
 void ArchivingPrinter::startDoc(const std::string& title) {
     real_.setTitle(title);
     real_.setDocumentLabel(documentLabel());
@@ -93,11 +97,13 @@ void ArchivingPrinter::startDoc(const std::string& title) {
     archive("archive begin", [](Printer& p, PrinterCanvas&) { p.beginDoc(); });
 }
 
+// A new page on both.
 void ArchivingPrinter::startPage() {
     real_.newPage();
     archive("archive page", [](Printer& p, PrinterCanvas&) { p.newPage(); });
 }
 
+// Ends the real document, then publishes the archive copy.
 void ArchivingPrinter::finishDoc() {
     // The archive's document is ended even when the real one fails to end.
     struct EndCopy {
@@ -125,10 +131,12 @@ void ArchivingPrinter::abortDoc() {
     real_.abort();
 }
 
+// The real printer's geometry: the archive copy is made on the same sheet.
 int ArchivingPrinter::deviceCaps(DeviceCap cap) const {
     return realCanvas_ ? realCanvas_->deviceCaps(cap) : 0;
 }
 
+// Each canvas call goes to the real printer, then to the archive copy.
 void ArchivingPrinter::stretchBlt(int dx, int dy, int dw, int dh, gdi::Dc src, int sx, int sy,
                                   int sw, int sh, Rop rop) {
     if (realCanvas_) realCanvas_->stretchBlt(dx, dy, dw, dh, src, sx, sy, sw, sh, rop);
@@ -137,6 +145,7 @@ void ArchivingPrinter::stretchBlt(int dx, int dy, int dw, int dh, gdi::Dc src, i
     });
 }
 
+// The test page's vector drawing and text, on both.
 void ArchivingPrinter::setPenWidth(int width) {
     if (realCanvas_) realCanvas_->setPenWidth(width);
     archive("archive", [&](Printer&, PrinterCanvas& c) { c.setPenWidth(width); });
@@ -157,11 +166,13 @@ void ArchivingPrinter::textOut(int x, int y, const std::string& text) {
     archive("archive", [&](Printer&, PrinterCanvas& c) { c.textOut(x, y, text); });
 }
 
+// Built when either printer can carry it.
 bool ArchivingPrinter::wantsTextLayer() const {
     return (realCanvas_ && realCanvas_->wantsTextLayer()) ||
            (copyCanvas_ && copyCanvas_->wantsTextLayer());
 }
 
+// Passed to whichever printer carries text.
 void ArchivingPrinter::textLayer(const TextLayer& layer) {
     if (realCanvas_ && realCanvas_->wantsTextLayer()) realCanvas_->textLayer(layer);
     archive("archive text", [&](Printer&, PrinterCanvas& c) {
@@ -169,6 +180,7 @@ void ArchivingPrinter::textLayer(const TextLayer& layer) {
     });
 }
 
+// Plain text, on both.
 void ArchivingPrinter::textOutCells(int x, int y, int cellWidth, int cellHeight,
                                     const std::string& text) {
     if (realCanvas_) realCanvas_->textOutCells(x, y, cellWidth, cellHeight, text);

@@ -396,6 +396,7 @@ void SimulatedPrinter::textOut(int x, int y, const std::string& text) {
     record("text " + std::to_string(x) + " " + std::to_string(y) + " \"" + text + "\"");
 }
 
+// Keeps the page's text lines with the sheet, in sheet pixels.
 void SimulatedPrinter::textLayer(const TextLayer& layer) {
     if (!recordText_ || !compose_ || !printing() || docAborted_) return;
     for (const TextLine& line : layer.lines) {
@@ -406,6 +407,7 @@ void SimulatedPrinter::textLayer(const TextLayer& layer) {
     }
 }
 
+// Traces monospaced text, and keeps it as a line of the sheet's text.
 void SimulatedPrinter::textOutCells(int x, int y, int cellWidth, int cellHeight,
                                     const std::string& text) {
     record("cells " + std::to_string(x) + " " + std::to_string(y) + " " +
