@@ -12,9 +12,9 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
-#include <vector>
 
 #include "pcl/print_request.h"
+#include "platform/files.h"
 #include "platform/sync.h"
 
 namespace zelmo {
@@ -39,8 +39,8 @@ struct HandOver {
     ManualResetEvent WorkEvent;
     std::string CurrentJobFile;
     zelmo::PrintRequest PrintRequest;
-    std::atomic<int> TestMode{0};    // 0 job, 1 vector, 2 bitmap, 3 bitmap DI test
-    std::vector<uint8_t> JobBuffer;  // the whole current job file; touched by the worker
+    std::atomic<int> TestMode{0};  // 0 job, 1 vector, 2 bitmap, 3 bitmap DI test
+    files::JobBytes JobBuffer;     // the whole current job file; touched by the worker
     JobOutcome Outcome = JobOutcome::NotStarted;
     int32_t OutcomePages = 0;    // pages the job sent to the printer
     std::string OutcomeMessage;  // the system's message when the job failed with one

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <stdio.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <time.h>
@@ -15,6 +16,7 @@
 #include <cstring>
 #include <new>
 #include <stdexcept>
+#include <utility>
 
 namespace zelmo::files {
 namespace {
@@ -131,7 +133,46 @@ bool writeAll(int fd, const char* bytes, std::size_t size) {
     return true;
 }
 
+// A job of this size or more is worth huge pages: a few hundred faults instead of tens of
+// thousands for a large raster job.
+constexpr std::size_t kHugePage = std::size_t{2} << 20;
+
 }  // namespace
+
+// Takes over other's bytes.
+JobBytes::JobBytes(JobBytes&& other) noexcept
+    : data_(std::exchange(other.data_, nullptr)), size_(std::exchange(other.size_, 0)) {}
+
+// Takes over other's bytes, freeing the ones held before.
+JobBytes& JobBytes::operator=(JobBytes&& other) noexcept {
+    if (this != &other) {
+        reset();
+        data_ = std::exchange(other.data_, nullptr);
+        size_ = std::exchange(other.size_, 0);
+    }
+    return *this;
+}
+
+// Unmaps the block: a job of hundreds of megabytes must not stay resident after it printed.
+void JobBytes::reset() {
+    if (data_) ::munmap(data_, size_);
+    data_ = nullptr;
+    size_ = 0;
+}
+
+// A private anonymous mapping: the kernel hands out its pages as the read touches them, and
+// nothing clears them a second time in user space as a std::vector would.
+uint8_t* JobBytes::allocate(std::size_t size) {
+    reset();
+    if (size == 0) return nullptr;
+    void* block = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (block == MAP_FAILED) return nullptr;
+    // Only a hint: without transparent huge pages the block works the same, a little slower.
+    if (size >= kHugePage) ::madvise(block, size, MADV_HUGEPAGE);
+    data_ = static_cast<uint8_t*>(block);
+    size_ = size;
+    return data_;
+}
 
 // Closes the file if it is open.
 File::~File() {
@@ -194,6 +235,12 @@ File openExclusive(const std::string& path) {
     return file;
 }
 
+// Opens read-only without any test for writers.
+File openShared(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    return fd < 0 ? File() : File(fd);
+}
+
 // Whether anything exists under path.
 bool exists(const std::string& path) {
     struct stat info {};
@@ -228,22 +275,29 @@ bool deleteFile(const std::string& path) {
     return ::unlink(path.c_str()) == 0;
 }
 
-// Opens path exclusively and reads all of it into a block of exactly its length.
-bool readWholeFile(const std::string& path, std::vector<uint8_t>& out) {
-    File file = openExclusive(path);
-    if (!file.isOpen()) return false;
+// Reads the file from its start into a block of exactly its length; a file that shrank meanwhile
+// leaves nothing behind.
+bool readWhole(File& file, JobBytes& out) {
+    // The previous block goes first, as the job it held is finished.
+    out.reset();
     const int64_t length = file.seekLength();
-    if (length < 0) return false;
-    try {
-        // The previous block goes first, as the job it held is finished.
-        std::vector<uint8_t>().swap(out);
-        out.resize(static_cast<std::size_t>(length));
-    } catch (const std::bad_alloc&) {
-        return false;
-    } catch (const std::length_error&) {
+    if (length < 0 || static_cast<uint64_t>(length) > SIZE_MAX) return false;
+    const auto size = static_cast<std::size_t>(length);
+    uint8_t* block = out.allocate(size);
+    if (size > 0 && !block) return false;
+    if (file.read(block, size) == size) return true;
+    out.reset();
+    return false;
+}
+
+// Opens path exclusively and reads all of it.
+bool readWholeFile(const std::string& path, JobBytes& out) {
+    File file = openExclusive(path);
+    if (!file.isOpen()) {
+        out.reset();
         return false;
     }
-    return file.read(out.data(), out.size()) == out.size();
+    return readWhole(file, out);
 }
 
 // The folder's entries, "." and ".." left out.
