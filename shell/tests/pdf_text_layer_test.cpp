@@ -55,6 +55,36 @@ std::string commandOutput(const std::string& command) {
     return out;
 }
 
+// Prints job on a PDF folder printer in a new folder; the PDF's path, empty when none came.
+std::string printToPdf(const std::string& dir, const std::vector<uint8_t>& job,
+                       const PrintRequest& request) {
+    PdfFolderPrinter pdf(dir + "/out", {2480, 3508, kDpi, kDpi, kMargin, kMargin, 0, 0});
+    pdf.setTitle("Kalvister II - wydruk.prn");
+    DeviceMetrics metrics;
+    if (!queryDeviceMetrics(metrics, pdf)) return {};
+    std::atomic<int> testMode{0};
+    std::atomic<bool> terminated{false};
+    PclState state;
+    if (!runJob(state, {pdf, metrics, request, testMode, terminated, job.data(), job.size()}))
+        return {};
+    std::string file;
+    for (const auto& entry : fs::directory_iterator(dir + "/out"))
+        file = entry.path().string();
+    return file;
+}
+
+// A new folder under /tmp, removed with its contents.
+struct ScratchDir {
+    std::string path;
+    ScratchDir() {
+        char pattern[] = "/tmp/zelmo-pdf-text-XXXXXX";
+        path = mkdtemp(pattern) ? pattern : "";
+    }
+    ~ScratchDir() {
+        if (!path.empty()) fs::remove_all(path);
+    }
+};
+
 TEST_P(PdfTextLayer, WordsLieOverTheirGlyphs) {
     if (std::system("pdftotext -v >/dev/null 2>&1") != 0) GTEST_SKIP() << "poppler-utils missing";
     const PdfCase& c = GetParam();
@@ -103,13 +133,32 @@ TEST_P(PdfTextLayer, WordsLieOverTheirGlyphs) {
         for (int k = 0; k < 4; ++k)
             EXPECT_NEAR(box[k] / perPixel, expected[k], 1.01) << w.word << " edge " << k;
     }
-    fs::remove_all(dir);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, PdfTextLayer,
                          ::testing::Values(PdfCase{"engine0", 0, 0, 0, 0, 0},
                                            PdfCase{"engine1Offset", 1, 30, -20, 35, -24}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// A job of bare text in the CP852 code page comes out as text in the printer's font.
+TEST(PdfPlainText, LinesAreFoundWithTheirPolishLetters) {
+    if (std::system("pdftotext -v >/dev/null 2>&1") != 0) GTEST_SKIP() << "poppler-utils missing";
+    ScratchDir dir;
+    ASSERT_FALSE(dir.path.empty());
+    const std::string job =
+        "FAKTURA VAT nr FV/12/2026\r\n\r\nNabywca:\tZak\x88"
+        "ad \x9d\xa5"
+        "czno\x98"
+        "ci\r\n"
+        "\t\tRazem:\t564,00 z\x88\x0c";
+    const std::string file =
+        printToPdf(dir.path, std::vector<uint8_t>(job.begin(), job.end()), PrintRequest{});
+    ASSERT_FALSE(file.empty());
+    const std::string text = commandOutput("pdftotext -layout '" + file + "' -");
+    for (const char* line :
+         {"FAKTURA VAT nr FV/12/2026", "Nabywca:        Zakład Łączności", "564,00 zł"})
+        EXPECT_NE(text.find(line), std::string::npos) << line << " in:\n" << text;
+}
 
 }  // namespace
 }  // namespace zelmo
