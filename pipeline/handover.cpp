@@ -24,6 +24,8 @@ const char* toString(JobOutcome outcome) {
             return "NotRun";
         case JobOutcome::TestPage:
             return "TestPage";
+        case JobOutcome::Refused:
+            return "Refused";
     }
     return "?";
 }
@@ -31,18 +33,18 @@ const char* toString(JobOutcome outcome) {
 // The event kind's name as written in the code.
 const char* toString(JobEventKind kind) {
     static constexpr const char* kNames[] = {
-        "Started",         "Stopped",        "Captured",      "Printed",
-        "Failed",          "RetryScheduled", "SetAside",      "NothingPrinted",
-        "Resumed",         "PrintAgain",     "Deleted",       "CaptureImpossible",
-        "CaptureRestored", "PrinterChanged", "PrinterMissing"};
+        "Started",         "Stopped",        "Captured",       "Printed",
+        "Failed",          "RetryScheduled", "SetAside",       "NothingPrinted",
+        "Resumed",         "PrintAgain",     "Deleted",        "CaptureImpossible",
+        "CaptureRestored", "PrinterChanged", "PrinterMissing", "ArchiveFailed"};
     const auto index = static_cast<std::size_t>(kind);
     return index < std::size(kNames) ? kNames[index] : "?";
 }
 
 // The reason's name as written in the code.
 const char* toString(SetAsideReason reason) {
-    static constexpr const char* kNames[] = {"None", "TooManyFailures", "NothingPrinted",
-                                             "Unreadable", "Interrupted"};
+    static constexpr const char* kNames[] = {"None",       "TooManyFailures", "NothingPrinted",
+                                             "Unreadable", "Interrupted",     "PastLimits"};
     const auto index = static_cast<std::size_t>(reason);
     return index < std::size(kNames) ? kNames[index] : "?";
 }

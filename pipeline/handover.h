@@ -28,6 +28,8 @@ enum class JobOutcome {
     Unreadable,  // the file could not be opened exclusively or read whole
     NotRun,      // termination noticed before the job began
     TestPage,    // a test page was printed instead of a job
+    Refused,     // the job is past a job's limits (a page too large, too many sheets): failed,
+                 // and every attempt would fail the same way
 };
 
 const char* toString(JobOutcome outcome);

@@ -23,6 +23,7 @@ enum class SetAsideReason {
     NothingPrinted,   // a non-empty job that produced no page
     Unreadable,       // its file could not be opened or read whole
     Interrupted,      // it was printing when the program stopped: it may have reached the printer
+    PastLimits,       // the job itself is past a job's limits: every attempt would end the same
 };
 
 enum class JobEventKind {
@@ -41,6 +42,7 @@ enum class JobEventKind {
     CaptureRestored,    // capture works again after a CaptureImpossible
     PrinterChanged,     // the printer in use is now `printer`
     PrinterMissing,     // no printer: jobs wait (or go to the PDF folder), `message` says which
+    ArchiveFailed,      // a document's archive copy was given up, `message` says why
 };
 
 struct JobEvent {

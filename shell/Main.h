@@ -15,6 +15,7 @@
 #include "pipeline/job_queue.h"
 #include "platform/folder_watch.h"
 #include "shell/job_log.h"
+#include "shell/text_settings.h"
 
 namespace zelmo {
 
@@ -89,6 +90,9 @@ int32_t parseProfileInt(const std::string& text, int32_t fallback);
 // The message the application's exception display shows: the exception's text, with a full
 // stop added when it does not end in punctuation.
 std::string exceptionMessage(const std::string& what);
+// The message for error: a job the system gave up (JobError) in the user's words, any other
+// error by its own text.
+std::string exceptionMessage(const ZelmoError& error);
 
 class TMainForm : private PrinterNameDisplay {
   public:
@@ -112,6 +116,11 @@ class TMainForm : private PrinterNameDisplay {
     void Bitmapowy1Click();
     void Bitmapowy181Click();
     void TrayIcon1Minimize();
+    // The archive folder chosen from the tray menu (empty: no archive); saved and used from the
+    // next document.
+    void ArchiveFolderChosen(const std::string& folder);
+    const TextSettings& textSettings() const { return text_; }
+
     void QueueItemClick();
 
     // The printers to choose from and the switch that puts one in place between jobs, given
@@ -153,7 +162,7 @@ class TMainForm : private PrinterNameDisplay {
   private:
     void showPrinterName(const std::string& name) override;
     void loadSettings();
-    void saveSettings();
+    bool saveSettings();
     void enterDisplayMode();
     void enterEditMode();
     void setTimer(bool enabled);
@@ -163,6 +172,7 @@ class TMainForm : private PrinterNameDisplay {
     // Tells of the printer now in use; missing: the PDF folder stands in for a printer. why:
     // what became of the printer chosen by name, if anything.
     void printerEvent(bool missing, const std::string& name, const std::string& why);
+    void reportArchiveFailures();
     void startJobTracking();
 
     MainView& view_;
@@ -177,6 +187,7 @@ class TMainForm : private PrinterNameDisplay {
     int32_t offsetY_ = 0;
     int32_t engine_ = 0;
     bool singleMode_ = false;
+    TextSettings text_;
     PanelMode panelMode_ = PanelMode::displayMode;
     bool timerEnabled_ = false;  // Timer is created disabled
     bool created_ = false;

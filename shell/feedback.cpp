@@ -19,6 +19,8 @@ const char* asideReason(SetAsideReason reason) {
             return texts::kAsideUnreadable;
         case SetAsideReason::Interrupted:
             return texts::kAsideInterrupted;
+        case SetAsideReason::PastLimits:
+            return texts::kAsidePastLimits;
         case SetAsideReason::None:
             break;
     }
@@ -144,6 +146,10 @@ void Feedback::jobEvent(const JobEvent& e) {
             break;
         case JobEventKind::CaptureRestored:
             error_ = false;
+            break;
+        case JobEventKind::ArchiveFailed:
+            // The print itself went on: the tray keeps its state, only the user is told.
+            notify(texts::kArchiveCaption, texts::kArchiveFailed + e.message, true);
             break;
         default:
             break;

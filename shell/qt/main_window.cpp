@@ -5,6 +5,7 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFileDialog>
 #include <QGuiApplication>
 #include <QLocale>
 #include <QMessageBox>
@@ -127,7 +128,7 @@ void notifyOnReadable(QObject* parent, intptr_t handle, std::function<void()> on
 // first, the system's message after it.
 void QtExceptionDisplay::showException(const ZelmoError& error) {
     const std::string message =
-        std::string(texts::kPrintFailedBox) + "\n\n" + exceptionMessage(error.what());
+        std::string(texts::kPrintFailedBox) + "\n\n" + exceptionMessage(error);
     // Queued to the window's thread; dropped if the display is gone by then.
     QMetaObject::invokeMethod(
         this, [this, message] { showNow(message); }, Qt::QueuedConnection);
@@ -294,6 +295,7 @@ void MainWindow::createPopupMenu() {
     PrinterMenu->setObjectName(QStringLiteral("PrinterMenu"));
     connect(PrinterMenu, &QMenu::aboutToShow, this,
             [this] { guarded([this] { fillPrinterMenu(); }); });
+    createArchiveItem();
     createAutostartItem();
     PopupMenu1->addSeparator();
     item(PopupMenu1, texts::kExit, &TMainForm::Wycz1Click);
@@ -345,6 +347,31 @@ void MainWindow::fillPrinterMenu() {
         choice(q(name), name);
     PrinterMenu->addSeparator();
     choice(q(texts::kPdfFolderPrinter), kPdfFolderChoice);
+}
+
+// The archive item: checked while an archive folder is set; choosing it picks a folder, or,
+// when checked, stops archiving.
+void MainWindow::createArchiveItem() {
+    ArchiveItem = PopupMenu1->addAction(q(texts::kArchiveFolder));
+    ArchiveItem->setObjectName(QStringLiteral("ArchiveItem"));
+    ArchiveItem->setCheckable(true);
+    connect(PopupMenu1, &QMenu::aboutToShow, this, [this] {
+        const std::string& folder = form_->textSettings().archiveFolder;
+        ArchiveItem->setChecked(!folder.empty());
+        ArchiveItem->setToolTip(QString::fromStdString(folder));
+    });
+    connect(ArchiveItem, &QAction::triggered, this, [this] {
+        guarded([this] {
+            std::string folder;
+            if (form_->textSettings().archiveFolder.empty()) {
+                const QString chosen =
+                    QFileDialog::getExistingDirectory(this, q(texts::kArchiveChoose));
+                if (chosen.isEmpty()) return;
+                folder = chosen.toStdString();
+            }
+            form_->ArchiveFolderChosen(folder);
+        });
+    });
 }
 
 // The tray icon, where the desktop has a tray.
@@ -589,7 +616,7 @@ void ConsoleView::finish() {
 
 // The exception display as a line on standard error.
 void ConsoleView::showException(const ZelmoError& error) {
-    std::cerr << "Zelmo: " << exceptionMessage(error.what()) << std::endl;
+    std::cerr << "Zelmo: " << exceptionMessage(error) << std::endl;
 }
 
 // Ends the message loop.

@@ -97,6 +97,7 @@ class MainWindow : public QWidget, public MainView {
     void createStatusGroup();
     void createSettingsGroup();
     void createPopupMenu();
+    void createArchiveItem();
     void createAutostartItem();
     void AutostartItemClick(bool checked);
     void createTrayIcon();
@@ -125,6 +126,7 @@ class MainWindow : public QWidget, public MainView {
     QComboBox* PrintEngine = nullptr;
     QMenu* PopupMenu1 = nullptr;
     QAction* SettingsItem = nullptr;
+    QAction* ArchiveItem = nullptr;
     QAction* PauseItem = nullptr;
     QAction* AutostartItem = nullptr;
     QMenu* PrinterMenu = nullptr;

@@ -158,9 +158,9 @@ TEST_F(MainWindowTest, PopupMenuItemsAndPause) {
     std::vector<std::string> items;
     for (QAction* action : menu->actions())
         items.push_back(action->isSeparator() ? "-" : action->text().toStdString());
-    EXPECT_EQ(items,
-              (std::vector<std::string>{"Otwórz", "&Wstrzymaj", "Test", "Kolejka wydruków",
-                                        "Drukarka", "Uruchamiaj przy logowaniu", "-", "Zakończ"}));
+    EXPECT_EQ(items, (std::vector<std::string>{"Otwórz", "&Wstrzymaj", "Test", "Kolejka wydruków",
+                                               "Drukarka", "Folder archiwum...",
+                                               "Uruchamiaj przy logowaniu", "-", "Zakończ"}));
     EXPECT_EQ(menu->defaultAction(), menu->actions().at(0));
     QMenu* tests = menu->actions().at(2)->menu();
     ASSERT_NE(tests, nullptr);
