@@ -58,8 +58,7 @@ bool deleteDc(Dc dc);
 bool deleteObject(Bitmap bitmap);
 // FillRect with the stock WHITE_BRUSH, clipped to the DC's bitmap.
 void fillRectWhite(Dc dc, const Rect& rect);
-// BitBlt with SRCAND: the bits are ANDed as they are, whatever the colour tables say; between
-// bitmaps whose 0 is black a destination pixel stays white only where the source pixel is white.
+// BitBlt with SRCAND: a destination pixel stays white only where the source pixel is white.
 void bitBltSrcAnd(Dc dst, int x, int y, int width, int height, Dc src, int srcX, int srcY);
 
 // Read access to the bitmap selected into a memory DC, for printer objects that rasterise pages

@@ -100,25 +100,29 @@ inline uint64_t topMask(int count) {
 // 56 bits less the bit offset always fit one word after the shift to its top.
 constexpr int kChunk = 48;
 
-// SRCAND of count source pixels from bit sx of src onto bit dx of dst: a destination bit stays
-// 1 only where the source bit is 1. Both rows lie in buffers with kSlack bytes after them, so
-// 8-byte words from any byte of a row are safe.
+// Where the source shows ink, the destination becomes ink: count source pixels from bit sx of
+// src onto bit dx of dst. SrcWhite and DstWhite are the bit values that mean white. Both rows lie
+// in buffers with kSlack bytes after them, so 8-byte words from any byte of a row are safe.
+template <bool SrcWhite, bool DstWhite>
 inline void andChunk(uint8_t* dst, int dx, const uint8_t* src, int sx, uint64_t mask) {
     uint64_t s = loadBe64(src + (sx >> 3)) << (sx & 7);
-    uint64_t zeros = (~s & mask) >> (dx & 7);  // 1 where the source bit is 0
+    uint64_t ink = ((SrcWhite ? ~s : s) & mask) >> (dx & 7);  // 1 where the source is ink
     uint8_t* out = dst + (dx >> 3);
-    storeBe64(out, loadBe64(out) & ~zeros);
+    uint64_t d = loadBe64(out);
+    storeBe64(out, DstWhite ? d & ~ink : d | ink);
 }
 
 // The rows of a clipped blit; a glyph row is narrower than a chunk and takes one word per row.
+template <bool SrcWhite, bool DstWhite>
 void andRows(uint8_t* out, std::ptrdiff_t outStep, const uint8_t* in, std::ptrdiff_t inStep, int dx,
              int sx, int count, int64_t rows) {
     for (int64_t r = 0;;) {
         if (count <= kChunk) {
-            andChunk(out, dx, in, sx, topMask(count));
+            andChunk<SrcWhite, DstWhite>(out, dx, in, sx, topMask(count));
         } else {
             for (int i = 0; i < count; i += kChunk)
-                andChunk(out, dx + i, in, sx + i, topMask(std::min(kChunk, count - i)));
+                andChunk<SrcWhite, DstWhite>(out, dx + i, in, sx + i,
+                                             topMask(std::min(kChunk, count - i)));
         }
         // Stepping stops at the last row: a bottom-up image's next row would lie before it.
         if (++r == rows) break;
@@ -239,10 +243,15 @@ void bitBltSrcAnd(Dc dst, int x, int y, int width, int height, Dc src, int srcX,
     const uint8_t* in = s.row(static_cast<int>(sy));
     std::ptrdiff_t outStep = d.bottomUp ? -d.stride : d.stride;
     std::ptrdiff_t inStep = s.bottomUp ? -s.stride : s.stride;
-    // Between two monochrome bitmaps GDI ANDs the bits as they are, whatever the colour tables
-    // say: onto a section whose 0 is white, a black source pixel (0) makes white.
-    andRows(out, outStep, in, inStep, static_cast<int>(dx), static_cast<int>(sx),
-            static_cast<int>(w), h);
+    auto blit = [&](auto rows) {
+        rows(out, outStep, in, inStep, static_cast<int>(dx), static_cast<int>(sx),
+             static_cast<int>(w), h);
+    };
+    bool srcWhite = s.whiteBit() != 0, dstWhite = d.whiteBit() != 0;
+    if (srcWhite && dstWhite) blit(andRows<true, true>);
+    if (srcWhite && !dstWhite) blit(andRows<true, false>);
+    if (!srcWhite && dstWhite) blit(andRows<false, true>);
+    if (!srcWhite && !dstWhite) blit(andRows<false, false>);
 }
 
 BitmapView viewSelectedBitmap(Dc dc) {
