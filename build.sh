@@ -8,6 +8,8 @@
 #   ./build.sh test-tsan      the pipeline tests built with ThreadSanitizer
 #   ./build.sh bench          the benchmarks, Release build
 #   ./build.sh fuzz [SECONDS] each libFuzzer target for SECONDS (default 60), ASan + UBSan
+#   ./build.sh windows        cross-build Zelmo.exe, zelmo-render.exe and the tests (mingw-w64)
+#   ./build.sh package-windows  the zip to install beside the accounting program
 set -euo pipefail
 cd "$(dirname "$0")"
 root=$(pwd)
@@ -17,6 +19,8 @@ PKG_BASE="cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev l
 PKG_APP="qt6-base-dev libcups2-dev libsimpleini-dev"
 PKG_E2E="cups cups-client cups-filters ghostscript xvfb trayer x11-utils xdotool imagemagick"
 PKG_FUZZ="clang libclang-rt-14-dev"
+PKG_WINDOWS="g++-mingw-w64-x86-64-posix mingw-w64-tools googletest zip"
+PKG_WINE="wine wine64 xvfb imagemagick cups cups-client cups-filters ghostscript"
 
 # Installs the named Debian packages that are not installed yet.
 need() {
@@ -40,6 +44,39 @@ build() {
     cmake --build "$root/$dir" -j "$jobs"
 }
 
+# Cross-builds the Windows tree into build-windows (Zelmo.exe, zelmo-render.exe, the tests).
+build_windows() {
+    build build-windows -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
+        -DZELMO_PORTABLE_BUILD="$root/build"
+}
+
+# Runs the Windows tests under Wine with one persistent wineserver, ended afterwards.
+test_windows() {
+    local status=0
+    (cd build-windows && ctest --output-on-failure -j "$jobs" "$@") || status=$?
+    WINEPREFIX="$root/build-windows/wineprefix" wineserver -k 2>/dev/null || true
+    return $status
+}
+
+# Zips Zelmo.exe with its read-mes and licences into out/Zelmo-VERSION-windows.zip.
+package_windows() {
+    local version stage
+    version=$(sed -n 's/^project(Zelmo VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+    stage=$(mktemp -d)
+    mkdir -p "$stage/Zelmo" out
+    cp build-windows/shell/win32/Zelmo.exe "$stage/Zelmo/"
+    cp shell/win32/CZYTAJ.txt "$stage/Zelmo/CZYTAJ.txt"
+    cp shell/win32/README-windows.txt "$stage/Zelmo/README.txt"
+    # The project's licence, and those of the runtimes linked into Zelmo.exe.
+    [ -f LICENSE ] && cp LICENSE "$stage/Zelmo/LICENSE.txt"
+    cp /usr/share/doc/mingw-w64-common/copyright "$stage/Zelmo/LICENSE-mingw-w64.txt"
+    cp /usr/share/doc/gcc-mingw-w64-x86-64-posix-runtime/copyright "$stage/Zelmo/LICENSE-gcc-runtime.txt"
+    rm -f "out/Zelmo-$version-windows.zip"
+    (cd "$stage" && zip -q -r "$root/out/Zelmo-$version-windows.zip" Zelmo)
+    rm -rf "$stage"
+    echo "== out/Zelmo-$version-windows.zip"
+}
+
 cmd=${1:-help}
 shift || true
 case "$cmd" in
@@ -56,9 +93,21 @@ run)
     exec out/zelmo/zelmo "$@"
     ;;
 test)
-    need $PKG_BASE $PKG_APP $PKG_E2E
+    need $PKG_BASE $PKG_APP $PKG_E2E $PKG_WINDOWS $PKG_WINE
     build build -DZELMO_QT=ON
     (cd build && ctest --output-on-failure -j "$jobs" "$@")
+    build_windows
+    test_windows "$@"
+    ;;
+windows)
+    need $PKG_BASE $PKG_WINDOWS
+    build_windows
+    ls -l build-windows/shell/win32/Zelmo.exe build-windows/tools/zelmo-render.exe
+    ;;
+package-windows)
+    need $PKG_BASE $PKG_WINDOWS
+    build_windows
+    package_windows
     ;;
 test-sanitize)
     need $PKG_BASE $PKG_APP $PKG_E2E
@@ -84,7 +133,7 @@ fuzz)
     fuzz/run.sh "$root/build-fuzz/fuzz" "$seconds"
     ;;
 *)
-    sed -n '2,12p' "$0"
+    sed -n '2,14p' "$0"
     exit 2
     ;;
 esac
