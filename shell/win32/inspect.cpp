@@ -8,7 +8,10 @@
 //   zelmo-inspect invalid   "Modyfikuj", "abc" into Edit_X, "Zapisz": prints the message box
 //   zelmo-inspect ok        presses OK in the open message box
 //   zelmo-inspect close     closes the window
+//   zelmo-inspect printer   the default printer's geometry as zelmo-render --printer takes it:
+//                           W,H,DPI,LEFT,TOP,RIGHT,BOTTOM in device pixels (no window needed)
 #include <windows.h>
+#include <winspool.h>
 
 #include <cstdio>
 #include <string>
@@ -100,12 +103,29 @@ int enterInvalidValue(HWND window) {
     return 0;
 }
 
+// The default printer's device capabilities, as the printer object reads them.
+int printGeometry() {
+    wchar_t name[512] = {};
+    DWORD size = 512;
+    if (!::GetDefaultPrinterW(name, &size)) return 1;
+    HDC dc = ::CreateDCW(nullptr, name, nullptr, nullptr);
+    if (!dc) return 1;
+    const auto cap = [dc](int index) { return ::GetDeviceCaps(dc, index); };
+    const int width = cap(PHYSICALWIDTH), height = cap(PHYSICALHEIGHT);
+    const int left = cap(PHYSICALOFFSETX), top = cap(PHYSICALOFFSETY);
+    std::printf("%d,%d,%d,%d,%d,%d,%d\n", width, height, cap(LOGPIXELSX), left, top,
+                width - left - cap(HORZRES), height - top - cap(VERTRES));
+    ::DeleteDC(dc);
+    return 0;
+}
+
 }  // namespace
 
 // Runs one command against the running window.
 int main(int argc, char** argv) {
     if (argc < 2) return 2;
     const std::string command = argv[1];
+    if (command == "printer") return printGeometry();
     HWND window = findWindow();
     if (!window) {
         std::fprintf(stderr, "zelmo-inspect: no Zelmo window\n");

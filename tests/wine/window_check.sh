@@ -4,7 +4,7 @@
 # popup menu and the invalid-value box kept as artefacts.
 #   window_check.sh WINE_RUN PREFIX ZELMO_EXE INSPECT_EXE ARTIFACTS
 set -euo pipefail
-wine_run=$1 prefix=$2 zelmo=$3 inspect=$4 artifacts=$5
+wine_run=$(realpath "$1") prefix=$2 zelmo=$3 inspect=$4 artifacts=$5
 for tool in Xvfb import; do command -v $tool >/dev/null || { echo "no $tool"; exit 77; }; done
 work=$(mktemp -d)
 folder="$work/Księgowość"
