@@ -12,8 +12,8 @@ trap 'rm -rf "$work"' EXIT
 
 "$dir/zelmo_fuzz_seeds" "$work/seeds"
 status=0
-for target in run_job decoders; do
-    mkdir -p "$work/corpus/$target" "$dir/findings/$target"
+for target in run_job decoders spool; do
+    mkdir -p "$work/corpus/$target" "$dir/findings/$target" "$work/seeds/$target"
     echo "== fuzz_$target for ${seconds}s"
     # Regression inputs already saved are part of the corpus, so a fix stays fixed.
     seeds=("$work/seeds/$target")

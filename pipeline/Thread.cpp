@@ -54,7 +54,13 @@ void TPrintThread::Execute() {
             state_.WorkEvent.reset();
             JobOutcome outcome = JobOutcome::Failed;  // what an escaping exception leaves
             ReportOnExit report(state_, outcome);
-            outcome = runHandOver();
+            try {
+                outcome = runHandOver();
+            } catch (const std::exception& error) {
+                // The window judges the job by the report, so the reason goes with it.
+                state_.OutcomeMessage = error.what();
+                throw;
+            }
         } catch (const ZelmoError& error) {
             display_.showException(error);
         }
@@ -81,6 +87,7 @@ JobOutcome TPrintThread::runHandOver() {
                      state_.JobBuffer.data(),
                      state_.JobBuffer.size()};
     const bool done = runJob(pcl_, env);
+    state_.OutcomePages = pcl_.pagesPrinted;
     if (mode > 0) return JobOutcome::TestPage;
     return done ? JobOutcome::Printed : JobOutcome::Failed;
 }

@@ -1,5 +1,9 @@
-// Names of the worker's outcomes, for traces and test messages.
+// Names of the worker's outcomes and of the job events, for traces and test messages.
 #include "pipeline/handover.h"
+
+#include <iterator>
+
+#include "pipeline/job_events.h"
 
 namespace zelmo {
 
@@ -22,6 +26,25 @@ const char* toString(JobOutcome outcome) {
             return "TestPage";
     }
     return "?";
+}
+
+// The event kind's name as written in the code.
+const char* toString(JobEventKind kind) {
+    static constexpr const char* kNames[] = {
+        "Started",         "Stopped",        "Captured",      "Printed",
+        "Failed",          "RetryScheduled", "SetAside",      "NothingPrinted",
+        "Resumed",         "PrintAgain",     "Deleted",       "CaptureImpossible",
+        "CaptureRestored", "PrinterChanged", "PrinterMissing"};
+    const auto index = static_cast<std::size_t>(kind);
+    return index < std::size(kNames) ? kNames[index] : "?";
+}
+
+// The reason's name as written in the code.
+const char* toString(SetAsideReason reason) {
+    static constexpr const char* kNames[] = {"None", "TooManyFailures", "NothingPrinted",
+                                             "Unreadable", "Interrupted"};
+    const auto index = static_cast<std::size_t>(reason);
+    return index < std::size(kNames) ? kNames[index] : "?";
 }
 
 }  // namespace zelmo

@@ -42,6 +42,8 @@ struct HandOver {
     std::atomic<int> TestMode{0};    // 0 job, 1 vector, 2 bitmap, 3 bitmap DI test
     std::vector<uint8_t> JobBuffer;  // the whole current job file; touched by the worker
     JobOutcome Outcome = JobOutcome::NotStarted;
+    int32_t OutcomePages = 0;    // pages the job sent to the printer
+    std::string OutcomeMessage;  // the system's message when the job failed with one
 
     // WorkerIdle, read or written under StateLock for the single access.
     bool workerIdle() {

@@ -1,4 +1,4 @@
-// The spool monitor's tick, the job queue and its retirement rules.
+// The spool monitor's tick, the job queue, its retirement and retry rules, and its journal.
 #include "pipeline/job_queue.h"
 
 #include <algorithm>
@@ -7,10 +7,19 @@
 #include <utility>
 
 #include "pipeline/Thread.h"
+#include "pipeline/queue_journal.h"
 #include "platform/files.h"
 #include "platform/printer.h"
 
 namespace zelmo {
+
+// 5 s, 10 s, 20 s, then every 60 s.
+std::chrono::seconds RetryPolicy::pauseAfter(int failures) const {
+    if (failures <= 1) return std::chrono::seconds(5);
+    if (failures == 2) return std::chrono::seconds(10);
+    if (failures == 3) return std::chrono::seconds(20);
+    return std::chrono::seconds(60);
+}
 
 // Binds the monitor to the program's directory and the shared state.
 SpoolMonitor::SpoolMonitor(std::string programDir, HandOver& state, Printer& printer,
@@ -38,9 +47,46 @@ bool SpoolMonitor::inQueue(const std::string& path) const {
     return std::find(queue_.entries.begin(), queue_.entries.end(), path) != queue_.entries.end();
 }
 
-// Captures MonitoredFile once its writer has closed it; at most one file per tick.
+// The monitor's clock, the system's unless a test set its own.
+WallTime SpoolMonitor::now() const {
+    return clock_ ? clock_() : std::chrono::system_clock::now();
+}
+
+// Stamps an event and hands it to the sink, if there is one.
+void SpoolMonitor::tell(JobEvent event) {
+    if (event.when == WallTime{}) event.when = now();
+    if (events_) events_->jobEvent(event);
+}
+
+// An event about the queue file at path.
+void SpoolMonitor::tell(JobEventKind kind, const std::string& path) {
+    JobEvent event;
+    event.kind = kind;
+    event.queueName = path.substr(programDir_.size());
+    tell(std::move(event));
+}
+
+// An event of the caller's, through the same sink and clock.
+void SpoolMonitor::report(JobEvent event) {
+    tell(std::move(event));
+}
+
+// Captures MonitoredFile once its writer has closed it; at most one file per tick. When the
+// file is there but cannot be taken, the user is told once and the tries go on quietly.
 bool SpoolMonitor::capture() {
-    if (!files::exists(monitoredFile_)) return false;
+    files::FileInfo info;
+    if (!files::fileInfo(monitoredFile_, info)) return false;
+    const auto refused = [this](const std::string& why) {
+        if (captureRefused_) return false;
+        captureRefused_ = true;
+        JobEvent event;
+        event.kind = JobEventKind::CaptureImpossible;
+        event.message = why;
+        tell(std::move(event));
+        return false;
+    };
+    // A link could make a file of someone else's a job, and a folder or FIFO is none.
+    if (!info.regular) return refused("not a regular file");
     if (!files::openExclusive(monitoredFile_).isOpen()) return false;  // closed at once
     for (int32_t n = 1; n < std::numeric_limits<int32_t>::max(); ++n) {
         const std::string name = queueFileName(n);
@@ -51,11 +97,21 @@ bool SpoolMonitor::capture() {
             case files::RenameResult::Renamed:
                 queue_.entries.push_back(name);
                 ++queue_.pendingCount;
+                if (captureRefused_) {
+                    captureRefused_ = false;
+                    JobEvent restored;
+                    restored.kind = JobEventKind::CaptureRestored;
+                    tell(std::move(restored));
+                }
+                tell(JobEventKind::Captured, name);
+                writeJournal();
                 return true;
             case files::RenameResult::TargetExists:
                 continue;
+            case files::RenameResult::Refused:
+                return refused(files::lastErrorMessage());
             case files::RenameResult::Failed:
-                // Vanished, reopened or unwritable: no later number would fare better.
+                // Vanished or reopened: no later number would fare better.
                 return false;
         }
     }
@@ -79,21 +135,87 @@ bool SpoolMonitor::handOver(const PrintRequest& settings) {
     if (state_.TestMode.load() <= 0) {
         if (!advanceQueue()) return false;
         jobAwaitingReport_ = true;
+        writeJournal();
     }
     state_.PrintRequest = settings;
     state_.Outcome = JobOutcome::NotStarted;
+    state_.OutcomePages = 0;
+    state_.OutcomeMessage.clear();
     state_.setWorkerIdle(false);
     state_.WorkEvent.set();
     return true;
 }
 
-// Moves the worker's report on the last job handed over into the queue.
+// Moves the worker's report on the last job handed over into the queue, and judges it.
 void SpoolMonitor::collectOutcome() {
     if (!jobAwaitingReport_) return;
     jobAwaitingReport_ = false;
     // A test page printed in the job's place leaves the job itself still to print.
     const JobOutcome outcome = state_.Outcome;
     queue_.currentOutcome = outcome == JobOutcome::TestPage ? JobOutcome::NotRun : outcome;
+    judgeCurrent(state_.OutcomePages, state_.OutcomeMessage);
+    writeJournal();
+}
+
+// What the outcome means for the current job's file and for the jobs behind it.
+void SpoolMonitor::judgeCurrent(int32_t pages, const std::string& message) {
+    if (queue_.currentIndex < 0) return;
+    const std::string path = queue_.entries[static_cast<std::size_t>(queue_.currentIndex)];
+    if (path.empty()) return;
+    switch (queue_.currentOutcome) {
+        case JobOutcome::Printed: {
+            files::FileInfo info;
+            const bool empty = files::fileInfo(path, info) && info.size == 0;
+            if (pages > 0 || empty) {
+                JobEvent event;
+                event.kind = pages > 0 ? JobEventKind::Printed : JobEventKind::NothingPrinted;
+                event.queueName = path.substr(programDir_.size());
+                event.pages = pages;
+                event.printer = printer_.printerName();
+                tell(std::move(event));
+                retireCurrent(true);
+            } else {
+                // Bytes that made no page are not a job done: its owner must see them.
+                tell(JobEventKind::NothingPrinted, path);
+                setAsideCurrent(SetAsideReason::NothingPrinted);
+            }
+            return;
+        }
+        case JobOutcome::Failed: {
+            // Stopped in the middle: pages may have reached the printer, so it is never simply
+            // tried again; the next run sets it aside.
+            if (stopping_) {
+                currentInterrupted_ = true;
+                return;
+            }
+            queue_.lastMessage = message;
+            JobEvent event;
+            event.kind = JobEventKind::Failed;
+            event.queueName = path.substr(programDir_.size());
+            event.message = message;
+            event.attempt = ++queue_.currentFailures;
+            tell(event);
+            if (queue_.currentFailures >= retry_.maxAttempts) {
+                setAsideCurrent(SetAsideReason::TooManyFailures);
+                return;
+            }
+            queue_.retryPending = true;
+            queue_.nextAttempt = now() + retry_.pauseAfter(queue_.currentFailures);
+            event.kind = JobEventKind::RetryScheduled;
+            event.nextAttempt = queue_.nextAttempt;
+            tell(std::move(event));
+            return;
+        }
+        case JobOutcome::Unreadable:
+            if (++queue_.currentLoadTries >= kMaxLoadTries)
+                setAsideCurrent(SetAsideReason::Unreadable);
+            return;
+        case JobOutcome::NoPrinter:
+        case JobOutcome::NotRun:
+        case JobOutcome::TestPage:
+        case JobOutcome::NotStarted:
+            return;
+    }
 }
 
 // Retires the current entry, deleting its file only when asked.
@@ -102,55 +224,212 @@ void SpoolMonitor::retireCurrent(bool deleteFile) {
     if (deleteFile) files::deleteFile(entry);
     entry.clear();
     --queue_.pendingCount;
+    queue_.currentFailures = 0;
+    queue_.retryPending = false;
+    queue_.lastMessage.clear();
+    currentInterrupted_ = false;
 }
 
-// Judges the current job by its own outcome, then selects the next job.
+// Keeps the current job's file on disk, out of the queue, and says why.
+void SpoolMonitor::setAsideCurrent(SetAsideReason reason) {
+    const std::string path = queue_.entries[static_cast<std::size_t>(queue_.currentIndex)];
+    aside_[path] = AsideFile{reason, queue_.lastMessage};
+    JobEvent event;
+    event.kind = JobEventKind::SetAside;
+    event.queueName = path.substr(programDir_.size());
+    event.reason = reason;
+    event.message = queue_.lastMessage;
+    event.attempt = queue_.currentFailures;
+    tell(std::move(event));
+    retireCurrent(false);
+}
+
+// Selects the job to hand over: the current one again while it is neither done nor waiting
+// for its retry, else the next queued one. False when there is nothing to hand over now.
 bool SpoolMonitor::advanceQueue() {
-    if (queue_.currentIndex >= 0) {
-        bool retire = false;
-        bool deleteFile = false;
-        switch (queue_.currentOutcome) {
-            case JobOutcome::Printed:
-                retire = deleteFile = true;
-                break;
-            case JobOutcome::Failed:
-                retire = true;
-                break;
-            case JobOutcome::Unreadable:
-                retire = ++queue_.currentLoadTries >= kMaxLoadTries;
-                break;
-            case JobOutcome::NoPrinter:
-            case JobOutcome::NotRun:
-            case JobOutcome::TestPage:
-            case JobOutcome::NotStarted:
-                break;
+    if (queue_.currentIndex >= 0 &&
+        !queue_.entries[static_cast<std::size_t>(queue_.currentIndex)].empty()) {
+        if (queue_.retryPending) {
+            const WallTime at = now();
+            // A clock set back must not hold the job longer than its pause.
+            const bool clockWentBack =
+                queue_.nextAttempt - at > retry_.pauseAfter(queue_.currentFailures);
+            if (at < queue_.nextAttempt && !clockWentBack) return false;
+            queue_.retryPending = false;
         }
-        if (!retire) {
-            // Not printed and not given up: the same job is handed over again.
-            state_.CurrentJobFile = queue_.entries[static_cast<std::size_t>(queue_.currentIndex)];
-            return true;
-        }
-        retireCurrent(deleteFile);
+        // Not printed and not given up: the same job is handed over again.
+        state_.CurrentJobFile = queue_.entries[static_cast<std::size_t>(queue_.currentIndex)];
+        return true;
     }
+    return selectNext();
+}
+
+// The next non-empty entry after the current one becomes current.
+bool SpoolMonitor::selectNext() {
     if (queue_.pendingCount <= 0) {
         queue_.entries.clear();
         queue_.currentIndex = -1;
         return false;
     }
-    ++queue_.currentIndex;
+    const auto size = static_cast<int32_t>(queue_.entries.size());
+    do {
+        ++queue_.currentIndex;
+    } while (queue_.currentIndex < size - 1 &&
+             queue_.entries[static_cast<std::size_t>(queue_.currentIndex)].empty());
     state_.CurrentJobFile = queue_.entries[static_cast<std::size_t>(queue_.currentIndex)];
     queue_.currentOutcome = JobOutcome::NotStarted;
     queue_.currentLoadTries = 0;
+    queue_.currentFailures = 0;
+    queue_.retryPending = false;
     return true;
 }
 
-// FormDestroy's pipeline part: the worker ends first, then the last job handed over is judged.
+// FormDestroy's pipeline part: the worker ends first, then the last job handed over is judged
+// and the journal records what the next run is to resume.
 void SpoolMonitor::shutdown(TPrintThread& worker) {
     worker.terminate();
     state_.WorkEvent.set();
     worker.waitFor();
+    stopping_ = true;
     collectOutcome();
-    advanceQueue();
+    writeJournal();
+}
+
+// Writes the journal when what it should hold changed; with nothing to hold it is removed.
+void SpoolMonitor::writeJournal() {
+    std::vector<JournalEntry> entries;
+    for (std::size_t i = 0; i < queue_.entries.size(); ++i) {
+        const std::string& path = queue_.entries[i];
+        if (path.empty()) continue;
+        const bool current = static_cast<int32_t>(i) == queue_.currentIndex;
+        const bool printing = current && (jobAwaitingReport_ || currentInterrupted_);
+        entries.push_back({printing ? JournalEntry::State::Printing : JournalEntry::State::Waiting,
+                           path.substr(programDir_.size()), SetAsideReason::None});
+    }
+    for (const auto& [path, aside] : aside_)
+        entries.push_back(
+            {JournalEntry::State::Aside, path.substr(programDir_.size()), aside.reason});
+    const std::string text = formatJournal(entries);
+    if (text == journalWritten_) return;
+    const std::string journal = programDir_ + kJournalName;
+    const bool written =
+        text.empty() ? files::deleteFile(journal) : files::replaceFileAtomically(journal, text);
+    // A journal that could not be written is tried again at the next change.
+    if (written || text.empty()) journalWritten_ = text;
+}
+
+// Takes up what the last run left in its journal.
+void SpoolMonitor::resume() {
+    std::string text;
+    if (!files::readSmallFile(programDir_ + kJournalName, text)) return;
+    journalWritten_ = text;
+    for (const JournalEntry& entry : parseJournal(text)) {
+        const std::string path = programDir_ + entry.name;
+        files::FileInfo info;
+        if (!files::fileInfo(path, info) || !info.regular || inQueue(path) || aside_.count(path))
+            continue;
+        switch (entry.state) {
+            case JournalEntry::State::Waiting:
+                queue_.entries.push_back(path);
+                ++queue_.pendingCount;
+                tell(JobEventKind::Resumed, path);
+                break;
+            case JournalEntry::State::Printing: {
+                aside_[path] = AsideFile{SetAsideReason::Interrupted, {}};
+                JobEvent event;
+                event.kind = JobEventKind::SetAside;
+                event.queueName = entry.name;
+                event.reason = SetAsideReason::Interrupted;
+                tell(std::move(event));
+                break;
+            }
+            case JournalEntry::State::Aside:
+                aside_[path] = AsideFile{entry.reason, {}};
+                break;
+        }
+    }
+    writeJournal();
+}
+
+// Every queue file of the folder and where it stands.
+std::vector<QueueFileInfo> SpoolMonitor::snapshot() const {
+    std::vector<QueueFileInfo> files;
+    for (const files::FileInfo& entry : files::listFolder(programDir_)) {
+        const int32_t number = queueFileNumber(entry.name);
+        if (number == 0 || !entry.regular) continue;
+        QueueFileInfo info;
+        info.number = number;
+        info.name = entry.name;
+        info.path = programDir_ + entry.name;
+        info.size = entry.size;
+        info.modified = std::chrono::system_clock::from_time_t(entry.modifiedSeconds);
+        const auto at = std::find(queue_.entries.begin(), queue_.entries.end(), info.path);
+        if (at != queue_.entries.end()) {
+            const auto index = static_cast<int32_t>(at - queue_.entries.begin());
+            info.position = static_cast<int>(std::count_if(
+                queue_.entries.begin(), at, [](const std::string& e) { return !e.empty(); }));
+            info.state = QueueFileState::Waiting;
+            if (index == queue_.currentIndex) {
+                info.attempt = queue_.currentFailures;
+                info.message = queue_.lastMessage;
+                if (jobAwaitingReport_) {
+                    info.state = QueueFileState::Printing;
+                } else if (queue_.retryPending) {
+                    info.state = QueueFileState::Retrying;
+                    info.nextAttempt = queue_.nextAttempt;
+                }
+            }
+        } else if (const auto aside = aside_.find(info.path); aside != aside_.end()) {
+            info.state = QueueFileState::SetAside;
+            info.reason = aside->second.reason;
+            info.message = aside->second.message;
+        }
+        files.push_back(std::move(info));
+    }
+    std::sort(files.begin(), files.end(), [](const QueueFileInfo& a, const QueueFileInfo& b) {
+        const bool aQueued = a.position >= 0;
+        const bool bQueued = b.position >= 0;
+        if (aQueued != bQueued) return aQueued;
+        return aQueued ? a.position < b.position : a.number < b.number;
+    });
+    return files;
+}
+
+// Queues a set-aside or leftover file again, behind every job already queued.
+bool SpoolMonitor::printAgain(const std::string& name) {
+    if (queueFileNumber(name) == 0) return false;
+    const std::string path = programDir_ + name;
+    files::FileInfo info;
+    if (inQueue(path) || !files::fileInfo(path, info) || !info.regular) return false;
+    aside_.erase(path);
+    queue_.entries.push_back(path);
+    ++queue_.pendingCount;
+    tell(JobEventKind::PrintAgain, path);
+    writeJournal();
+    return true;
+}
+
+// Deletes a queue file the worker does not hold.
+bool SpoolMonitor::deleteQueueFile(const std::string& name) {
+    if (queueFileNumber(name) == 0) return false;
+    const std::string path = programDir_ + name;
+    const auto at = std::find(queue_.entries.begin(), queue_.entries.end(), path);
+    const bool queued = at != queue_.entries.end();
+    const bool current =
+        queued && static_cast<int32_t>(at - queue_.entries.begin()) == queue_.currentIndex;
+    // Handed over and not yet reported: the worker may be reading or printing it.
+    if (current && (jobAwaitingReport_ || !state_.workerIdle())) return false;
+    if (!files::deleteFile(path)) return false;
+    if (current) {
+        retireCurrent(false);
+    } else if (queued) {
+        at->clear();
+        --queue_.pendingCount;
+    }
+    aside_.erase(path);
+    tell(JobEventKind::Deleted, path);
+    writeJournal();
+    return true;
 }
 
 }  // namespace zelmo

@@ -5,12 +5,14 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "output/device_metrics.h"
 #include "pcl/print_request.h"
 #include "pipeline/handover.h"
+#include "pipeline/job_events.h"
 
 namespace zelmo {
 
@@ -21,6 +23,39 @@ constexpr const char* kMonitoredName = "Wydruk.prn";
 // A queue file whose load keeps failing is given up after this many tries, so that one bad
 // file never blocks the queue; its file stays on disk.
 constexpr int kMaxLoadTries = 8;
+// The journal of the queue, beside the queue files.
+constexpr const char* kJournalName = "Zelmo.queue";
+
+// How a job whose printing failed is tried again: after a pause that grows with each failure,
+// until maxAttempts attempts failed; then its file is set aside and the next job prints.
+struct RetryPolicy {
+    int maxAttempts = 10;
+    // The pause after the n-th failure (n from 1): 5 s, 10 s, 20 s, then every 60 s.
+    std::chrono::seconds pauseAfter(int failures) const;
+};
+
+// Where each queue file in the folder stands, for the queue window.
+enum class QueueFileState {
+    Waiting,   // in the queue, its turn to come
+    Printing,  // handed to the worker
+    Retrying,  // failed; tried again at nextAttempt
+    SetAside,  // kept on disk out of the queue, for reason
+    Leftover,  // from an earlier run or put there by hand: printed only if the user asks
+};
+
+struct QueueFileInfo {
+    int32_t number = 0;  // N of "Zelmo" + N + ".Prn"
+    std::string name;    // file name only
+    std::string path;
+    WallTime modified{};
+    uint64_t size = 0;
+    QueueFileState state = QueueFileState::Leftover;
+    int position = -1;  // place in print order among the queued jobs (0 = next/current); -1 outside
+    int attempt = 0;    // failed attempts so far
+    WallTime nextAttempt{};
+    SetAsideReason reason = SetAsideReason::None;
+    std::string message;  // the last failure's system message, if any
+};
 
 // The captured queue files. Retired entries become empty strings so positions stay stable.
 struct JobQueue {
@@ -30,6 +65,11 @@ struct JobQueue {
     // What the worker made of the current entry, and how often it could not be loaded.
     JobOutcome currentOutcome = JobOutcome::NotStarted;
     int currentLoadTries = 0;
+    // Failed attempts at printing the current entry, and when the next one may start.
+    int currentFailures = 0;
+    bool retryPending = false;
+    WallTime nextAttempt{};
+    std::string lastMessage;  // the system's message of the last failure
 };
 
 // Where the printer's name is shown (Label_Printer), once per run.
@@ -59,6 +99,31 @@ class SpoolMonitor {
     // FormDestroy's part: terminate the worker, wake it, wait for it, then advanceQueue once.
     void shutdown(TPrintThread& worker);
 
+    // Where events go (none until set), the clock the retry pauses are measured on (the
+    // system's by default) and the retry policy. Set before the first tick.
+    void setEventSink(JobEventSink& sink) { events_ = &sink; }
+    void setClock(WallClock clock) { clock_ = std::move(clock); }
+    void setRetryPolicy(const RetryPolicy& policy) { retry_ = policy; }
+    // Reports an event of the caller's (printer changed or missing, start, stop) through the
+    // monitor's sink, stamped with the monitor's clock.
+    void report(JobEvent event);
+
+    // At start: queues again the jobs the journal of the last run records as waiting, in
+    // their order, and sets aside the one it records as printing. Files it does not know stay
+    // leftovers. Call once, before the first tick.
+    void resume();
+
+    // Every queue file in the folder, queued ones first in print order, then the others by
+    // number. For the queue window; reads the folder.
+    std::vector<QueueFileInfo> snapshot() const;
+    // Appends a set-aside or leftover queue file (by file name) to the queue; false when it
+    // is not such a file (already queued, printing, gone, not a queue file name).
+    bool printAgain(const std::string& name);
+    // Deletes a queue file that is not being printed, taking it out of the queue if it was
+    // waiting; false when it is printing or could not be deleted.
+    bool deleteQueueFile(const std::string& name);
+    const std::string& programDir() const { return programDir_; }
+
     const JobQueue& queue() const { return queue_; }
     const std::string& monitoredFile() const { return monitoredFile_; }
     bool printerShown() const { return printerShown_; }
@@ -66,10 +131,24 @@ class SpoolMonitor {
     std::string queueFileName(int32_t n) const;
 
   private:
+    struct AsideFile {
+        SetAsideReason reason = SetAsideReason::None;
+        std::string message;
+    };
+
     // Takes the worker's report on the last job handed over; the worker must be idle or ended.
     void collectOutcome();
+    // Decides what the report means for the current job: retired, tried again, set aside.
+    void judgeCurrent(int32_t pages, const std::string& message);
     void retireCurrent(bool deleteFile);
+    void setAsideCurrent(SetAsideReason reason);
     bool inQueue(const std::string& path) const;
+    WallTime now() const;
+    void tell(JobEventKind kind, const std::string& path);
+    void tell(JobEvent event);
+    void writeJournal();
+    // Moves on to the next queued entry after the current one; false when none is left.
+    bool selectNext();
 
     std::string programDir_;
     std::string monitoredFile_;
@@ -78,7 +157,15 @@ class SpoolMonitor {
     DeviceMetrics& metrics_;
     JobQueue queue_;
     bool printerShown_ = false;
-    bool jobAwaitingReport_ = false;  // a job (not a test page) was handed over, unreported
+    bool jobAwaitingReport_ = false;          // a job (not a test page) was handed over, unreported
+    bool stopping_ = false;                   // shutdown is judging the last job
+    bool captureRefused_ = false;             // CaptureImpossible told, capture not yet restored
+    bool currentInterrupted_ = false;         // the stop came while the current job printed
+    std::string journalWritten_;              // what the journal holds now
+    std::map<std::string, AsideFile> aside_;  // set-aside files by path
+    JobEventSink* events_ = nullptr;
+    WallClock clock_;
+    RetryPolicy retry_;
 };
 
 }  // namespace zelmo

@@ -46,10 +46,17 @@ bool exists(const std::string& path);
 enum class RenameResult {
     Renamed,
     TargetExists,  // nothing was moved
-    Failed,        // any other reason: the source vanished, no permission, ...
+    Refused,       // the folder cannot be written (read-only, no permission): nothing will do
+    Failed,        // any other reason: the source vanished, was reopened, ...
 };
-// Moves from to to; never replaces an existing to.
+// Moves from to to; never replaces an existing to. Where the system has no such rename (some
+// FUSE and network file systems) a link and an unlink do the same.
 RenameResult renameNoReplace(const std::string& from, const std::string& to);
+// The same move as a hard link and an unlink, for file systems that have no no-replace rename;
+// renameNoReplace falls back to it by itself.
+RenameResult moveByLink(const std::string& from, const std::string& to);
+// The system's message for the last failed call of this unit, in its own words.
+std::string lastErrorMessage();
 
 // Deletes path; false when it could not be deleted (or was not there).
 bool deleteFile(const std::string& path);
@@ -57,5 +64,28 @@ bool deleteFile(const std::string& path);
 // Reads the whole of an exclusively opened path into out (replacing it); false when the file
 // cannot be opened or not all of it could be read.
 bool readWholeFile(const std::string& path, std::vector<uint8_t>& out);
+
+// What a folder entry is, without following a link.
+struct FileInfo {
+    std::string name;
+    uint64_t size = 0;
+    int64_t modifiedSeconds = 0;  // since the epoch
+    bool regular = false;         // a regular file, not a link, folder or device
+};
+// The entries of dir (ending with a separator); empty when it cannot be read.
+std::vector<FileInfo> listFolder(const std::string& dir);
+// One entry; false when there is none.
+bool fileInfo(const std::string& path, FileInfo& info);
+
+// Replaces path with bytes as one step: written to a temporary file beside it, flushed, then
+// renamed over it, so a reader sees the old or the new whole file, never a part. False (and
+// the old file intact) when any step fails.
+bool replaceFileAtomically(const std::string& path, const std::string& bytes);
+// Appends text to path, creating it (never through a link); false when it cannot.
+bool appendToFile(const std::string& path, const std::string& text);
+// Renames from to to, replacing to; false when it cannot.
+bool renameReplacing(const std::string& from, const std::string& to);
+// Reads a small regular file whole; false when it is missing, not regular or unreadable.
+bool readSmallFile(const std::string& path, std::string& out);
 
 }  // namespace zelmo::files

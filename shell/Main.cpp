@@ -5,7 +5,11 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "platform/files.h"
+#include "platform/printer_switch.h"
 #include "platform/settings.h"
+#include "shell/feedback.h"
+#include "shell/printer_choice.h"
 #include "shell/texts.h"
 
 namespace zelmo {
@@ -116,6 +120,9 @@ std::string exceptionMessage(const std::string& what) {
 
 namespace {
 
+// While nothing waits to print, the print system is asked for its default this seldom (ticks).
+constexpr int kPrinterLookTicks = 4;
+
 // The directory of path with a trailing separator.
 std::string directoryOf(const std::string& path) {
     // Windows paths may use either separator.
@@ -127,11 +134,15 @@ std::string directoryOf(const std::string& path) {
 
 // Binds the form to its window, printer and exception display; nothing starts yet.
 TMainForm::TMainForm(MainView& view, Printer& printer, ExceptionDisplay& display,
-                     std::string executablePath)
+                     std::string executablePath, std::string folder)
     : view_(view),
       printer_(printer),
       display_(display),
-      executablePath_(std::move(executablePath)) {}
+      executablePath_(std::move(executablePath)),
+      folder_(std::move(folder)),
+      feedback_(std::make_unique<Feedback>(view)) {
+    events_.add(*feedback_);
+}
 
 // Shuts the pipeline down if the window did not.
 TMainForm::~TMainForm() {
@@ -141,7 +152,7 @@ TMainForm::~TMainForm() {
 // Start-up, in the order the window has always done it.
 void TMainForm::FormCreate() {
     view_.postMinimize();
-    const std::string dir = directoryOf(executablePath_);
+    const std::string dir = folder_.empty() ? directoryOf(executablePath_) : folder_;
     state_ = std::make_unique<HandOver>();
     monitor_ = std::make_unique<SpoolMonitor>(dir, *state_, printer_, metrics_);
     worker_ = std::make_unique<TPrintThread>(*state_, printer_, metrics_, display_);
@@ -157,6 +168,32 @@ void TMainForm::FormCreate() {
     view_.setTrayHint(texts::kCaption);
     loadSettings();
     enterDisplayMode();
+    startJobTracking();
+}
+
+// The log, the journal of the last run, the printer and the folder watch.
+void TMainForm::startJobTracking() {
+    log_ = std::make_unique<JobLog>(programDir_ + texts::kLogFileName);
+    events_.add(*log_);
+    monitor_->setEventSink(events_);
+    JobEvent started;
+    started.kind = JobEventKind::Started;
+    started.message = programDir_;
+    monitor_->report(started);
+    if (directory_) switchPrinter(resolvePrinter(*directory_, printerChoice_));
+    feedback_->setPrinter(printer_.printerName());
+    // Jobs still waiting when the last run ended print again; files it does not know of stay
+    // where they are until the user asks for them.
+    monitor_->resume();
+    watch_ = watchFolder(programDir_, texts::kMonitoredFileName);
+    if (watch_) view_.watchHandle(watch_->handle());
+}
+
+// Captures at once what the watch saw; paused monitoring leaves the file where it is.
+void TMainForm::FolderChanged() {
+    if (!created_ || !watch_) return;
+    // Drained even while paused, or the watch would keep firing.
+    if (watch_->takeEvents() && timerEnabled_) TimerTimer();
 }
 
 // Shutdown: the worker ends before the state it shares is freed.
@@ -164,7 +201,11 @@ void TMainForm::FormDestroy() {
     if (!created_) return;
     created_ = false;
     setTimer(false);
+    watch_.reset();
     monitor_->shutdown(*worker_);
+    JobEvent stopped;
+    stopped.kind = JobEventKind::Stopped;
+    monitor_->report(stopped);
     // The worker has ended: the state it used can go.
     worker_.reset();
     monitor_.reset();
@@ -179,7 +220,9 @@ void TMainForm::TimerTimer() {
     settings.offsetY = offsetY_;
     settings.engine = engine_;
     settings.singleMode = singleMode_ ? 1 : 0;
+    followPrinter();
     monitor_->tick(settings, *this);
+    feedback_->setWaiting(monitor_->queue().pendingCount);
 }
 
 // Modyfikuj enters editMode; Zapisz validates, stores and saves the settings.
@@ -217,6 +260,8 @@ void TMainForm::PauseItemClick() {
         view_.setPauseChecked(false);
         setTimer(true);
     }
+    // The hint follows from the start on; the caption alone is shown until then.
+    if (created_ && state_) feedback_->setPaused(!timerEnabled_);
 }
 
 // "Otwórz": brings the window back from the tray.
@@ -244,9 +289,105 @@ void TMainForm::Bitmapowy181Click() {
     requestTest(3);
 }
 
+// "Kolejka wydruków": the queue window.
+void TMainForm::QueueItemClick() {
+    view_.showQueueWindow();
+}
+
 // Going to the tray discards unsaved edits.
 void TMainForm::TrayIcon1Minimize() {
     if (panelMode_ == PanelMode::editMode) enterDisplayMode();
+}
+
+// Printer choice and switching; without a directory the printer given at creation stays.
+void TMainForm::usePrinters(PrinterDirectory& directory, PrinterSwitch& printers,
+                            std::string choice) {
+    directory_ = &directory;
+    printers_ = &printers;
+    commandLinePrinter_ = std::move(choice);
+}
+
+// Every printer of the print system, for the submenu.
+std::vector<std::string> TMainForm::printerDestinations() {
+    return directory_ ? directory_->destinations() : std::vector<std::string>();
+}
+
+// The user's choice from the tray, remembered for the next runs too.
+void TMainForm::choosePrinter(const std::string& choice) {
+    printerChoice_ = choice;
+    writeProfileString(SettingsFile_, texts::kOwnSection, texts::kPrinterKey, choice);
+    // Looked at on the next tick, before any job is handed over.
+    ticksSincePrinterLook_ = kPrinterLookTicks;
+}
+
+// Finds the printer again while the worker is idle: before a job is handed over, else now and
+// then, so a default changed in the print system is followed.
+void TMainForm::followPrinter() {
+    if (!directory_ || !state_->workerIdle()) return;
+    const JobQueue& queue = monitor_->queue();
+    // A job waiting out its retry pause is not about to be handed over.
+    const bool pausing = queue.retryPending && std::chrono::system_clock::now() < queue.nextAttempt;
+    const bool jobAhead = (queue.pendingCount > 0 && !pausing) || state_->TestMode.load() > 0 ||
+                          files::exists(MonitoredFile_);
+    if (!jobAhead && ++ticksSincePrinterLook_ < kPrinterLookTicks) return;
+    ticksSincePrinterLook_ = 0;
+    std::string target = resolvePrinter(*directory_, printerChoice_);
+    if (printerKnown_ && target == printerInUse_) return;
+    switchPrinter(std::move(target));
+}
+
+// Puts the target printer (empty: the PDF folder) in place, reads its metrics and says so.
+void TMainForm::switchPrinter(std::string target) {
+    std::unique_ptr<Printer> printer = directory_->open(target);
+    if (!printer && !target.empty()) {
+        // Listed but not usable (its details cannot be read): the PDF folder takes the job.
+        target.clear();
+        printer = directory_->open(target);
+    }
+    if (!printer || !printers_->replace(std::move(printer))) return;
+    const bool first = !printerKnown_;
+    const bool wasPdf = printerInUse_.empty();
+    printerKnown_ = true;
+    printerInUse_ = target;
+    metrics_.metricsValid = false;
+    queryDeviceMetrics(metrics_, *printers_);
+    const std::string name = printers_->printerName();
+    if (!first) view_.setLabelWithHint(HintLabel::Label_Printer, name);
+    // A printer chosen by name that the print system does not have is worth a word: a typo in
+    // --printer or Zelmo.ini would otherwise print elsewhere unnoticed.
+    const bool chosenMissing =
+        !printerChoice_.empty() && printerChoice_ != kPdfFolderChoice && target != printerChoice_;
+    const std::string why =
+        chosenMissing ? texts::kChosenPrinterMissing + printerChoice_ + "." : std::string();
+    // The PDF folder in place of a printer is told once per spell, and only if not chosen.
+    if (target.empty() && printerChoice_ != kPdfFolderChoice && (first || !wasPdf))
+        printerEvent(true, name, why);
+    else if (!first || chosenMissing)
+        printerEvent(false, name, why);
+}
+
+// Through the feedback, like the pipeline's own events.
+void TMainForm::printerEvent(bool missing, const std::string& name, const std::string& why) {
+    JobEvent event;
+    event.kind = missing ? JobEventKind::PrinterMissing : JobEventKind::PrinterChanged;
+    event.printer = name;
+    event.message = why;
+    monitor_->report(event);
+}
+
+// What the queue window lists.
+std::vector<QueueFileInfo> TMainForm::queueSnapshot() const {
+    return monitor_ ? monitor_->snapshot() : std::vector<QueueFileInfo>();
+}
+
+// "Drukuj ponownie": the file joins the end of the queue.
+bool TMainForm::printAgain(const std::string& queueName) {
+    return monitor_ && monitor_->printAgain(queueName);
+}
+
+// "Usuń", once the user has confirmed it.
+bool TMainForm::deleteQueueFile(const std::string& queueName) {
+    return monitor_ && monitor_->deleteQueueFile(queueName);
 }
 
 // Label_Printer shows the printer once the monitor knows it.
@@ -254,17 +395,23 @@ void TMainForm::showPrinterName(const std::string& name) {
     view_.setLabelWithHint(HintLabel::Label_Printer, name);
 }
 
-// Reads section "User"; offsets are clamped, engine and single mode are taken as read.
+// Reads section "User" (offsets clamped, engine and single mode taken as read), then our own
+// section: the printer chosen, unless the command line named one, and the notifications switch.
 void TMainForm::loadSettings() {
-    const auto readInt = [this](const char* key, int32_t fallback) {
-        const std::string text =
-            readProfileString(SettingsFile_, texts::kSettingsSection, key, std::string());
+    const auto readInt = [this](const char* key, int32_t fallback,
+                                const char* section = texts::kSettingsSection) {
+        const std::string text = readProfileString(SettingsFile_, section, key, std::string());
         return text.empty() ? fallback : offsets::parseProfileInt(text, fallback);
     };
     offsetX_ = offsets::millimetresToTenths(readInt("UserX", 0) * 0.1);
     offsetY_ = offsets::millimetresToTenths(readInt("UserY", 0) * 0.1);
     engine_ = readInt("UserPE", 0);
     singleMode_ = readInt("UserSM", 0) != 0;
+    printerChoice_ = commandLinePrinter_.empty()
+                         ? readProfileString(SettingsFile_, texts::kOwnSection, texts::kPrinterKey,
+                                             std::string())
+                         : commandLinePrinter_;
+    feedback_->setNotifications(readInt(texts::kNotificationsKey, 1, texts::kOwnSection) != 0);
 }
 
 // Writes the four keys, in their order, as integers.

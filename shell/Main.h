@@ -6,20 +6,29 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "output/device_metrics.h"
 #include "pipeline/Thread.h"
 #include "pipeline/handover.h"
+#include "pipeline/job_events.h"
 #include "pipeline/job_queue.h"
+#include "platform/folder_watch.h"
+#include "shell/job_log.h"
 
 namespace zelmo {
 
+class Feedback;
 class Printer;
+class PrinterDirectory;
+class PrinterSwitch;
 
 // The labels that show a text with the same text as hint.
 enum class HintLabel { Label_Search, Label_Printer };
 // The controls that can take the focus.
 enum class FocusTarget { MainPanel, Edit_X, Edit_Y };
+// The tray icon's variants.
+enum class TrayIconKind { Monitoring, Paused, Error };
 
 // What TMainForm needs of its window. Texts are UTF-8.
 class MainView {
@@ -49,6 +58,17 @@ class MainView {
     virtual void showWarning(const std::string& text, const std::string& caption) = 0;
     // The system's decimal separator.
     virtual char decimalSeparator() const = 0;
+
+    // Feedback beyond the window's controls; a view without a tray may ignore it.
+    virtual void setTrayIcon(TrayIconKind) {}
+    // A notification (the tray's balloon or the desktop's notification service).
+    virtual void notify(const std::string& /*title*/, const std::string& /*text*/,
+                        bool /*warning*/) {}
+    // Opens the queue window, in front.
+    virtual void showQueueWindow() {}
+    // Asks the window's event loop to call TMainForm::FolderChanged whenever handle (a file
+    // descriptor on Linux) becomes readable; a view without such a loop keeps to the timer.
+    virtual void watchHandle(intptr_t /*handle*/) {}
 };
 
 enum class PanelMode { displayMode = 0, editMode = 1 };
@@ -73,8 +93,10 @@ std::string exceptionMessage(const std::string& what);
 class TMainForm : private PrinterNameDisplay {
   public:
     // executablePath is the program's own file; the printer and display outlive the form.
+    // folder, when given, replaces the program's folder as the home of every file the monitor
+    // uses (it ends with a path separator).
     TMainForm(MainView& view, Printer& printer, ExceptionDisplay& display,
-              std::string executablePath);
+              std::string executablePath, std::string folder = {});
     ~TMainForm() override;
     TMainForm(const TMainForm&) = delete;
     TMainForm& operator=(const TMainForm&) = delete;
@@ -90,6 +112,29 @@ class TMainForm : private PrinterNameDisplay {
     void Bitmapowy1Click();
     void Bitmapowy181Click();
     void TrayIcon1Minimize();
+    void QueueItemClick();
+
+    // The printers to choose from and the switch that puts one in place between jobs, given
+    // before FormCreate; the switch is the printer the form was made with. choice, when not
+    // empty, is the printer named on the command line: it wins over Zelmo.ini for this run.
+    void usePrinters(PrinterDirectory& directory, PrinterSwitch& printers, std::string choice);
+    // The print system's printers, for the tray's printer submenu.
+    std::vector<std::string> printerDestinations();
+    // The choice in force: a printer's name, kPdfFolderChoice, or empty for the system default.
+    const std::string& printerChoice() const { return printerChoice_; }
+    // Chooses a printer from the tray submenu and keeps the choice in Zelmo.ini; it takes
+    // effect before the next job.
+    void choosePrinter(const std::string& choice);
+    // The queue window's view of the folder and its actions (see SpoolMonitor); empty or
+    // false outside FormCreate..FormDestroy.
+    std::vector<QueueFileInfo> queueSnapshot() const;
+    bool printAgain(const std::string& queueName);
+    bool deleteQueueFile(const std::string& queueName);
+
+    // The folder watch fired: a finished job file is captured at once, unless paused.
+    void FolderChanged();
+    // Where job events go besides the log; add sinks before FormCreate.
+    JobEventFanOut& jobEvents() { return events_; }
 
     const std::string& programDir() const { return programDir_; }
     const std::string& settingsFile() const { return SettingsFile_; }
@@ -103,6 +148,7 @@ class TMainForm : private PrinterNameDisplay {
     // The pipeline, between FormCreate and FormDestroy (null outside).
     HandOver* handOver() { return state_.get(); }
     const SpoolMonitor* monitor() const { return monitor_.get(); }
+    SpoolMonitor* monitor() { return monitor_.get(); }
 
   private:
     void showPrinterName(const std::string& name) override;
@@ -112,11 +158,18 @@ class TMainForm : private PrinterNameDisplay {
     void enterEditMode();
     void setTimer(bool enabled);
     void requestTest(int mode);
+    void followPrinter();
+    void switchPrinter(std::string target);
+    // Tells of the printer now in use; missing: the PDF folder stands in for a printer. why:
+    // what became of the printer chosen by name, if anything.
+    void printerEvent(bool missing, const std::string& name, const std::string& why);
+    void startJobTracking();
 
     MainView& view_;
     Printer& printer_;
     ExceptionDisplay& display_;
     std::string executablePath_;
+    std::string folder_;
     std::string programDir_;
     std::string SettingsFile_;
     std::string MonitoredFile_;
@@ -128,7 +181,19 @@ class TMainForm : private PrinterNameDisplay {
     bool timerEnabled_ = false;  // Timer is created disabled
     bool created_ = false;
 
+    std::unique_ptr<Feedback> feedback_;
+    PrinterDirectory* directory_ = nullptr;
+    PrinterSwitch* printers_ = nullptr;
+    std::string commandLinePrinter_;
+    std::string printerChoice_;
+    std::string printerInUse_;  // the destination printed to; empty for the PDF folder
+    bool printerKnown_ = false;
+    int ticksSincePrinterLook_ = 0;
+
     DeviceMetrics metrics_;
+    JobEventFanOut events_;
+    std::unique_ptr<JobLog> log_;
+    std::unique_ptr<FolderWatch> watch_;
     std::unique_ptr<HandOver> state_;
     std::unique_ptr<SpoolMonitor> monitor_;
     std::unique_ptr<TPrintThread> worker_;

@@ -34,14 +34,129 @@ inline constexpr const char* kVectorTest = "Wektorowy";
 inline constexpr const char* kBitmapTest = "Bitmapowy";
 inline constexpr const char* kBitmapDiTest = "Bitmapowy DI";
 inline constexpr const char* kExit = "Zakończ";
+inline constexpr const char* kQueueItem = "Kolejka wydruków";
+inline constexpr const char* kPrinterMenu = "Drukarka";
+inline constexpr const char* kSystemDefaultPrinter = "Domyślna drukarka systemu";
+inline constexpr const char* kPdfFolderPrinter = "Pliki PDF (folder Wydruki)";
 
 inline constexpr const char* kTrayCreateError = "Cannot Create System Shell Notification Icon";
 inline constexpr const char* kTrayRemoveError = "Cannot Remove System Shell Notification Icon";
+
+inline constexpr const char* kVersion = "3.1.0";
+
+// The command line.
+inline constexpr const char* kUsage =
+    "Użycie: zelmo [--dir FOLDER] [--printer NAZWA] [--headless] [--help] [--version]\n"
+    "Monitor wydruków: drukuje pliki Wydruk.prn zapisywane do folderu.\n"
+    "\n"
+    "  --dir FOLDER      monitoruje FOLDER; tam są Wydruk.prn, kolejka, Zelmo.ini, Zelmo.log\n"
+    "                    i Wydruki (domyślnie: folder programu)\n"
+    "  --printer NAZWA   drukuje na drukarce NAZWA (kolejka CUPS albo \"Wydruki\": pliki PDF)\n"
+    "  --headless        praca w konsoli, bez okna i ikony w zasobniku\n"
+    "  --help            wyświetla ten opis i kończy\n"
+    "  --version         wyświetla wersję i kończy\n";
+inline constexpr const char* kUnknownOption = "nieznana opcja: ";
+inline constexpr const char* kOptionNeedsValue = "brak wartości opcji ";
+inline constexpr const char* kNoFolder = "nie można użyć folderu: ";
+inline constexpr const char* kNoDisplay = "nie można otworzyć ekranu, Zelmo pracuje w konsoli.";
+inline constexpr const char* kAlreadyRunning =
+    "ten folder jest już monitorowany przez inny Zelmo: ";
+
+// The tray hint: the caption, then one line each.
+inline constexpr const char* kHintMonitoring = "Monitorowanie: włączone";
+inline constexpr const char* kHintPaused = "Monitorowanie: wstrzymane";
+inline constexpr const char* kHintPrinter = "Drukarka: ";
+inline constexpr const char* kHintWaiting = "Oczekujące wydruki: ";
+inline constexpr const char* kHintLast = "Ostatni wydruk: ";
+inline constexpr const char* kLastPrinted = "wydrukowany";
+inline constexpr const char* kLastFailed = "błąd";
+inline constexpr const char* kLastRetry = "ponowna próba o ";
+inline constexpr const char* kLastSetAside = "odłożony";
+inline constexpr const char* kLastEmpty = "bez stron";
+inline constexpr const char* kPagesOn = " str. na ";
+
+// Notifications: a title and a text.
+inline constexpr const char* kNoticePrinted = "Wydrukowano";
+inline constexpr const char* kNoticeFailed = "Błąd wydruku";
+inline constexpr const char* kPrintFailed = "Nie udało się wydrukować ";
+inline constexpr const char* kAttempt = " (próba ";
+inline constexpr const char* kNoticeSetAside = "Wydruk odłożony";
+inline constexpr const char* kKeptOnDisk =
+    " Plik zachowano; można go wydrukować ponownie z okna "
+    "„Kolejka wydruków”.";
+inline constexpr const char* kAsideTooManyFailures = "nie udało się go wydrukować mimo wielu prób.";
+inline constexpr const char* kAsideNothingPrinted = "nie zawiera żadnej strony do wydruku.";
+inline constexpr const char* kAsideUnreadable = "nie można odczytać pliku.";
+inline constexpr const char* kAsideInterrupted = "drukowanie przerwało zamknięcie programu.";
+inline constexpr const char* kNoticeEmpty = "Pusty wydruk";
+inline constexpr const char* kEmptyDeleted = "plik był pusty i został usunięty.";
+inline constexpr const char* kNoticePrinter = "Zmiana drukarki";
+inline constexpr const char* kNoticeNoPrinter = "Brak drukarki";
+inline constexpr const char* kChosenPrinterMissing = "Nie ma wybranej drukarki ";
+inline constexpr const char* kPdfInstead = "Wydruki trafiają jako pliki PDF do folderu ";
+inline constexpr const char* kNoticeCapture = "Nie można pobrać pliku Wydruk.prn";
+// The message box of a failed print: our sentence, then the system's message.
+inline constexpr const char* kPrintFailedBox = "Nie udało się wydrukować.";
+
+// The queue window.
+inline constexpr const char* kQueueTitle = "Kolejka wydruków";
+inline constexpr const char* kQueueColumns[] = {"Nr", "Plik", "Czas", "Rozmiar", "Stan"};
+inline constexpr const char* kPrintAgain = "Drukuj &ponownie";
+inline constexpr const char* kDelete = "&Usuń";
+inline constexpr const char* kOpenFolder = "Otwórz &folder";
+inline constexpr const char* kClose = "&Zamknij";
+inline constexpr const char* kConfirmDelete =
+    "Usunąć plik %1? Tego wydruku nie będzie można "
+    "już wydrukować.";
+inline constexpr const char* kDeleteFailed = "Nie można usunąć pliku %1.";
+inline constexpr const char* kStateWaiting = "oczekuje (";
+inline constexpr const char* kStateWaitingEnd = ". w kolejce)";
+inline constexpr const char* kStatePrinting = "drukowanie";
+inline constexpr const char* kStateRetrying = "ponowna próba o ";
+inline constexpr const char* kStateFailures = ", nieudane próby: ";
+inline constexpr const char* kStateSetAside = "odłożony";
+inline constexpr const char* kStateLeftover = "z poprzedniego uruchomienia (niedrukowany)";
 
 // Files beside the program.
 inline constexpr const char* kSettingsFileName = "Zelmo.ini";
 inline constexpr const char* kMonitoredFileName = "Wydruk.prn";
 inline constexpr const char* kPdfFolderName = "Wydruki";
 inline constexpr const char* kSettingsSection = "User";
+// Our own settings, apart from the window's.
+inline constexpr const char* kOwnSection = "Zelmo";
+inline constexpr const char* kPrinterKey = "Printer";
+inline constexpr const char* kNotificationsKey = "Notifications";
+
+// The log beside the settings file, one line per event after the local time.
+inline constexpr const char* kLogFileName = "Zelmo.log";
+inline constexpr const char* kLogStarted = "Start monitorowania folderu";
+inline constexpr const char* kLogStopped = "Koniec monitorowania";
+inline constexpr const char* kLogCaptured = "Przyjęto zadanie";
+inline constexpr const char* kLogPrinted = "Wydrukowano";
+inline constexpr const char* kLogPages = "stron:";
+inline constexpr const char* kLogOnPrinter = "drukarka:";
+inline constexpr const char* kLogFailed = "Błąd drukowania";
+inline constexpr const char* kLogAttempt = "próba";
+inline constexpr const char* kLogRetry = "Ponowna próba";
+inline constexpr const char* kLogAt = "o";
+inline constexpr const char* kLogSetAside = "Odłożono";
+inline constexpr const char* kLogNothingPrinted = "Zadanie bez stron";
+inline constexpr const char* kLogResumed = "Wznowiono zadanie";
+inline constexpr const char* kLogFromLastRun = "(z poprzedniego uruchomienia)";
+inline constexpr const char* kLogPrintAgain = "Ponownie do druku";
+inline constexpr const char* kLogDeleted = "Usunięto";
+inline constexpr const char* kLogCaptureImpossible = "Nie można przejąć pliku Wydruk.prn";
+inline constexpr const char* kLogCaptureRestored = "Przejmowanie pliku Wydruk.prn znów działa";
+inline constexpr const char* kLogPrinterChanged = "Drukarka";
+inline constexpr const char* kLogPrinterMissing = "Brak drukarki";
+
+// Why a job was set aside, indexed by SetAsideReason.
+inline constexpr const char* kSetAsideReasons[] = {
+    "",
+    "drukowanie nie powiodło się mimo ponawiania",
+    "zadanie nie zawiera żadnej strony",
+    "nie można odczytać pliku",
+    "drukowanie przerwane zamknięciem programu",
+};
 
 }  // namespace zelmo::texts

@@ -1,10 +1,14 @@
 // The pipeline's file operations on real files in a temporary folder.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "pipeline_fixture.h"
 #include "platform/files.h"
+#include "platform/folder_watch.h"
 
 namespace zelmo::pipeline_test {
 namespace {
@@ -33,26 +37,33 @@ TEST(FilesExclusiveOpen, FailsWhileAnyoneHoldsTheFileForWriting) {
     if (again >= 0) ::close(again);
 }
 
-TEST(FilesRename, NeverReplacesAndTellsWhy) {
+class FilesRename : public ::testing::TestWithParam<bool> {};
+
+// Both ways of moving: the rename, and the link and unlink of file systems without it.
+TEST_P(FilesRename, NeverReplacesAndTellsWhy) {
+    const auto renameNoReplace = GetParam() ? files::moveByLink : files::renameNoReplace;
     TempDir dir;
     const std::string from = dir.path() + "Wydruk.prn";
     const std::string to = dir.path() + "Zelmo1.Prn";
     writeFile(from, {'n', 'e', 'w'});
     writeFile(to, {'o', 'l', 'd'});
-    EXPECT_EQ(files::renameNoReplace(from, to), RenameResult::TargetExists);
+    EXPECT_EQ(renameNoReplace(from, to), RenameResult::TargetExists);
     EXPECT_EQ(readFile(to), (std::vector<uint8_t>{'o', 'l', 'd'}));
     EXPECT_TRUE(files::exists(from));
 
     const std::string free = dir.path() + "Zelmo2.Prn";
-    EXPECT_EQ(files::renameNoReplace(from, free), RenameResult::Renamed);
+    EXPECT_EQ(renameNoReplace(from, free), RenameResult::Renamed);
     EXPECT_FALSE(files::exists(from));
     EXPECT_EQ(readFile(free), (std::vector<uint8_t>{'n', 'e', 'w'}));
-    EXPECT_EQ(files::renameNoReplace(from, dir.path() + "Zelmo3.Prn"), RenameResult::Failed);
+    EXPECT_EQ(renameNoReplace(from, dir.path() + "Zelmo3.Prn"), RenameResult::Failed);
 
     EXPECT_TRUE(files::deleteFile(free));
     EXPECT_FALSE(files::exists(free));
     EXPECT_FALSE(files::deleteFile(free));
 }
+
+INSTANTIATE_TEST_SUITE_P(Moves, FilesRename, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "byLink" : "byRename"; });
 
 TEST(FilesReadWhole, ReplacesTheBufferWithExactlyTheFile) {
     TempDir dir;
@@ -73,6 +84,92 @@ TEST(FilesReadWhole, ReplacesTheBufferWithExactlyTheFile) {
     EXPECT_FALSE(files::readWholeFile(path, buffer));
     ::close(writer);
     EXPECT_FALSE(files::readWholeFile(dir.path() + "missing", buffer));
+}
+
+// Runs body in a child process as the unprivileged user nobody; its exit code, or 77 when
+// privileges cannot be dropped here.
+int asNobody(const std::function<int()>& body) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(77);
+        ::_exit(body());
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 99;
+}
+
+TEST(FilesExclusiveOpen, AnotherUsersFileIsTakenOnceNobodyWritesIt) {
+    // A folder of nobody's with a job written by root: nobody may rename it but gets no lease.
+    TempDir dir;
+    ASSERT_EQ(::chown(dir.path().c_str(), 65534, 65534), 0);
+    const std::string path = dir.path() + "Wydruk.prn";
+    writeFile(path, numberedJob(1));
+    const auto takenByNobody = [&] {
+        return asNobody([&] { return files::openExclusive(path).isOpen() ? 1 : 0; });
+    };
+
+    const int writer = ::open(path.c_str(), O_WRONLY | O_APPEND);
+    const int whileWritten = takenByNobody();
+    if (whileWritten == 77) GTEST_SKIP() << "cannot drop privileges here";
+    EXPECT_EQ(whileWritten, 0) << "taken while just written";
+    ::close(writer);
+    EXPECT_EQ(takenByNobody(), 0) << "taken before it stayed unchanged";
+    const struct timeval past[2] = {{::time(nullptr) - 10, 0}, {::time(nullptr) - 10, 0}};
+    ASSERT_EQ(::utimes(path.c_str(), past), 0);
+    EXPECT_EQ(takenByNobody(), 1);
+    EXPECT_EQ(asNobody([&] {
+                  return files::renameNoReplace(path, dir.path() + "Zelmo1.Prn") ==
+                                 RenameResult::Renamed
+                             ? 1
+                             : 0;
+              }),
+              1);
+}
+
+TEST(FilesExclusiveOpen, NeverThroughALink) {
+    TempDir dir;
+    writeFile(dir.path() + "secret", numberedJob(1));
+    const std::string link = dir.path() + "Wydruk.prn";
+    ASSERT_EQ(::symlink((dir.path() + "secret").c_str(), link.c_str()), 0);
+    EXPECT_FALSE(files::openExclusive(link).isOpen());
+    std::vector<uint8_t> buffer;
+    EXPECT_FALSE(files::readWholeFile(link, buffer));
+    files::FileInfo info;
+    ASSERT_TRUE(files::fileInfo(link, info));
+    EXPECT_FALSE(info.regular);
+}
+
+TEST(FilesAtomicReplace, LeavesTheOldFileWhenTheNewCannotBeWritten) {
+    TempDir dir;
+    const std::string path = dir.path() + "Zelmo.queue";
+    ASSERT_TRUE(files::replaceFileAtomically(path, "one\n"));
+    ASSERT_TRUE(files::replaceFileAtomically(path, "two\n"));
+    EXPECT_EQ(readText(path), "two\n");
+    // A stale temporary of a killed run does not stand in the way.
+    writeFile(path + ".tmp", {'x'});
+    ASSERT_TRUE(files::replaceFileAtomically(path, "three\n"));
+    EXPECT_EQ(listDir(dir.path()), std::vector<std::string>{"Zelmo.queue"});
+    // The temporary cannot be made (a folder of that name): the old file stays whole.
+    ASSERT_EQ(::mkdir((path + ".tmp").c_str(), 0755), 0);
+    EXPECT_FALSE(files::replaceFileAtomically(path, "four\n"));
+    EXPECT_EQ(readText(path), "three\n");
+}
+
+TEST(FolderWatch, FiresForTheJobFileClosedOrMovedInOnly) {
+    TempDir dir;
+    const auto watch = watchFolder(dir.path(), "Wydruk.prn");
+    ASSERT_TRUE(watch);
+    EXPECT_FALSE(watch->takeEvents());
+    writeFile(dir.path() + "other", {'x'});
+    EXPECT_FALSE(watch->takeEvents());
+    const int writer = ::open((dir.path() + "Wydruk.prn").c_str(), O_WRONLY | O_CREAT, 0644);
+    EXPECT_FALSE(watch->takeEvents()) << "still open";
+    ::close(writer);
+    EXPECT_TRUE(watch->takeEvents());
+    EXPECT_FALSE(watch->takeEvents()) << "drained";
+    ASSERT_EQ(::rename((dir.path() + "other").c_str(), (dir.path() + "Wydruk.prn").c_str()), 0);
+    EXPECT_TRUE(watch->takeEvents());
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "fuzz/fuzz_input.h"
+#include "fuzz/fuzz_spool.h"
 
 namespace zelmo {
 namespace {
@@ -38,6 +39,21 @@ TEST(HostileRegressions, ReplayWithoutLeaksOrOpenDocuments) {
         ++replayed;
     }
     // An empty folder would mean the inputs were not found, not that all is well.
+    EXPECT_GT(replayed, 0);
+}
+
+// Spool scenarios kept from the capture-and-queue target: each replays to no fault.
+TEST(HostileRegressions, SpoolScenariosKeepEveryJobOnce) {
+    int replayed = 0;
+    for (const fs::directory_entry& entry :
+         fs::directory_iterator(fs::path(ZELMO_TEST_DATA_DIR) / "regressions")) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind("spool-", 0) != 0) continue;
+        SCOPED_TRACE(name);
+        const std::vector<uint8_t> input = readFile(entry.path());
+        EXPECT_EQ(fuzz::runSpoolInput(input.data(), input.size()), "");
+        ++replayed;
+    }
     EXPECT_GT(replayed, 0);
 }
 

@@ -62,6 +62,11 @@ inline std::vector<uint8_t> readFile(const std::string& path) {
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
+inline std::string readText(const std::string& path) {
+    const std::vector<uint8_t> bytes = readFile(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
 // The names in a folder, sorted.
 inline std::vector<std::string> listDir(const std::string& dir) {
     std::vector<std::string> names;
@@ -161,6 +166,21 @@ class RecordingDisplay : public ExceptionDisplay, public PrinterNameDisplay {
     std::function<void()> gate_;
 };
 
+// Remembers every job event, on the window thread.
+class RecordingSink : public JobEventSink {
+  public:
+    void jobEvent(const JobEvent& event) override { events.push_back(event); }
+    // The kinds and queue names, one "Kind name" string per event, for whole-sequence checks.
+    std::vector<std::string> lines() const {
+        std::vector<std::string> out;
+        for (const JobEvent& e : events)
+            out.push_back(std::string(toString(e.kind)) +
+                          (e.queueName.empty() ? "" : " " + e.queueName));
+        return out;
+    }
+    std::vector<JobEvent> events;
+};
+
 // Waits for pred with a generous deadline; false when it never came true.
 inline bool waitUntil(const std::function<bool()>& pred,
                       std::chrono::seconds limit = std::chrono::seconds(30)) {
@@ -179,11 +199,16 @@ struct Rig {
     DeviceMetrics metrics;
     HandOver state;
     RecordingDisplay display;
+    RecordingSink events;
     PrintRequest settings;
     SpoolMonitor monitor{dir.path(), state, printer, metrics};
     std::unique_ptr<TPrintThread> worker;  // destroyed first: the others outlive it
+    // The monitor's clock, moved only by the test: retry pauses pass without sleeping.
+    WallTime clockNow = WallTime{} + std::chrono::hours(24 * 365 * 57);
 
     explicit Rig(bool printerAvailable = true) {
+        monitor.setClock([this] { return clockNow; });
+        monitor.setEventSink(events);
         printer.setAvailable(printerAvailable);
         worker = std::make_unique<TPrintThread>(state, printer, metrics, display);
     }

@@ -39,8 +39,17 @@ void writeJobs(const std::string& monitored, std::atomic<bool>& failed) {
     }
 }
 
+// The queue file that holds job n.
+std::string fileNamed(const Rig& rig, int n) {
+    for (const std::string& name : listDir(rig.dir.path()))
+        if (name != "Zelmo.queue" && jobNumberOfFile(readFile(rig.path(name))) == n) return name;
+    return "?";
+}
+
 TEST(PipelineFlood, EveryJobPrintsOnceInOrderOrKeepsItsFile) {
     Rig rig(/*printerAvailable=*/false);
+    // A failure sets its job aside at once: each job reaches the printer once at most.
+    rig.monitor.setRetryPolicy(RetryPolicy{1});
     Gate lastJob;
     // Every job reaches its first page once, in order, so attempt a belongs to job a + 1.
     rig.printer.setStartDocHook([&, attempt = 0](int) mutable {
@@ -73,7 +82,9 @@ TEST(PipelineFlood, EveryJobPrintsOnceInOrderOrKeepsItsFile) {
     for (std::size_t i = 1; i < printed.size(); ++i)
         ASSERT_LT(printed[i - 1], printed[i]) << "out of order or twice, at " << i;
     std::set<int> kept;
+    const std::string journal = readText(rig.path("Zelmo.queue"));
     for (const std::string& name : listDir(rig.dir.path())) {
+        if (name == "Zelmo.queue") continue;
         ASSERT_TRUE(name.rfind("Zelmo", 0) == 0 && name.size() > 9 &&
                     name.compare(name.size() - 4, 4, ".Prn") == 0)
             << "left behind: " << name;
@@ -89,6 +100,19 @@ TEST(PipelineFlood, EveryJobPrintsOnceInOrderOrKeepsItsFile) {
     all.insert(kept.begin(), kept.end());
     EXPECT_EQ(all.size(), printed.size() + kept.size()) << "a job printed and also kept";
     EXPECT_EQ(static_cast<int>(all.size()), kJobs);
+    // The journal holds every kept file: the one stopped mid-print, then the ones never begun
+    // in their order, then the ones set aside.
+    std::string expectedJournal;
+    for (int n = kLastPrinted; n <= kJobs; ++n) {
+        expectedJournal += n == kLastPrinted ? "printing " : "waiting ";
+        expectedJournal += fileNamed(rig, n) + "\n";
+    }
+    std::set<std::string> asideLines;
+    for (int n = kFailEvery; n < kLastPrinted; n += kFailEvery)
+        asideLines.insert("aside " + fileNamed(rig, n) + " failed\n");
+    for (const std::string& line : asideLines)
+        expectedJournal += line;
+    EXPECT_EQ(journal, expectedJournal);
     EXPECT_EQ(*all.begin(), 1);
     EXPECT_EQ(*all.rbegin(), kJobs);
     EXPECT_EQ(rig.display.messages().size(), expectedKept.size() - (kJobs - kLastPrinted + 1));

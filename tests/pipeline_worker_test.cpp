@@ -41,12 +41,13 @@ TEST(PipelineWorker, TerminationMidJobAbortsTheDocumentAndKeepsEveryFile) {
     EXPECT_EQ(rig.printer.calls().front(), "begin \"Kalvister II - wydruk.prn\"");
     EXPECT_EQ(rig.printer.calls().back(), "abort");
     EXPECT_TRUE(printedJobs(rig.printer).empty());
-    EXPECT_EQ(listDir(rig.dir.path()), (Names{"Zelmo1.Prn", "Zelmo2.Prn"}));
+    EXPECT_EQ(listDir(rig.dir.path()), (Names{"Zelmo.queue", "Zelmo1.Prn", "Zelmo2.Prn"}));
     EXPECT_TRUE(rig.display.messages().empty());
 }
 
-// Job 1 fails at its first page and the worker then sits in the exception display, idle, so the
-// window hands job 2 over while the worker cannot take it yet.
+// Job 1 fails at its first page and the worker then sits in the exception display, idle; once
+// its pause has passed the window hands job 1 over again while the worker cannot take it yet,
+// and job 2 waits behind it.
 struct FailedThenHandedOver {
     Rig rig;
     Gate dismissed;
@@ -58,19 +59,19 @@ struct FailedThenHandedOver {
         rig.display.setGate([this] { dismissed.pass(); });
         rig.writeJob(numberedJob(1));
     }
-    bool secondHandedOver() {
+    bool retryHandedOver() {
         rig.writeJob(numberedJob(2));
-        return rig.tickUntil([&] {
-            // Job 1 retired (its file kept), job 2 the one the worker holds.
-            return rig.monitor.queue().pendingCount == 1 && !rig.state.workerIdle();
-        });
+        if (!rig.tickUntil([&] { return rig.monitor.queue().pendingCount == 2; })) return false;
+        rig.clockNow += std::chrono::seconds(5);
+        return rig.tickUntil(
+            [&] { return rig.monitor.queue().currentIndex == 0 && !rig.state.workerIdle(); });
     }
 };
 
 TEST(PipelineWorker, JobHandedOverButNotStartedBeforeShutdownKeepsItsFile) {
     FailedThenHandedOver f;
     ASSERT_TRUE(f.rig.tickUntil([&] { return f.dismissed.arrived(); }));
-    ASSERT_TRUE(f.secondHandedOver());
+    ASSERT_TRUE(f.retryHandedOver());
     // The message box is dismissed only after the window asked the worker to end.
     std::thread dismiss([&] {
         waitUntil([&] { return f.rig.worker->terminated(); });
@@ -80,19 +81,22 @@ TEST(PipelineWorker, JobHandedOverButNotStartedBeforeShutdownKeepsItsFile) {
     dismiss.join();
     EXPECT_EQ(f.rig.printer.documentsBegun(), 0);
     EXPECT_EQ(f.rig.display.messages(), Names{"Printing in progress"});
-    EXPECT_EQ(listDir(f.rig.dir.path()), (Names{"Zelmo1.Prn", "Zelmo2.Prn"}));
+    EXPECT_EQ(listDir(f.rig.dir.path()), (Names{"Zelmo.queue", "Zelmo1.Prn", "Zelmo2.Prn"}));
+    // Never begun: both are resumed by the next run, in their order.
+    EXPECT_EQ(readText(f.rig.path("Zelmo.queue")), "waiting Zelmo1.Prn\nwaiting Zelmo2.Prn\n");
 }
 
 TEST(PipelineWorker, TestPageChosenAfterAJobWasHandedOverLeavesTheJobToPrint) {
     FailedThenHandedOver f;
     ASSERT_TRUE(f.rig.tickUntil([&] { return f.dismissed.arrived(); }));
-    ASSERT_TRUE(f.secondHandedOver());
+    ASSERT_TRUE(f.retryHandedOver());
     f.rig.state.TestMode.store(1);  // the menu, before the worker looked at the job
     f.dismissed.open();
     ASSERT_TRUE(f.rig.tickUntil([&] { return f.rig.drained(); }));
-    EXPECT_EQ(documentKinds(f.rig.printer), "TJ");
-    EXPECT_EQ(printedJobs(f.rig.printer).back(), 2);
-    EXPECT_EQ(listDir(f.rig.dir.path()), Names{"Zelmo1.Prn"});
+    EXPECT_EQ(documentKinds(f.rig.printer), "TJJ");
+    const std::vector<int> printed = printedJobs(f.rig.printer);  // the test page first
+    EXPECT_EQ(std::vector<int>(printed.begin() + 1, printed.end()), (std::vector<int>{1, 2}));
+    EXPECT_EQ(listDir(f.rig.dir.path()), Names{});
 }
 
 TEST(PipelineWorker, TestPageRequestedWhileAJobPrintsWaitsForTheNextHandOver) {

@@ -1,16 +1,23 @@
 // The pipeline's file operations on Linux.
 #include "platform/files.h"
 
+#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <stdio.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <time.h>
 #include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
 
 namespace zelmo::files {
 namespace {
+
+thread_local int lastError = 0;
 
 // Closes fd, which a caller no longer needs; EINTR still leaves it closed on Linux.
 void closeFd(intptr_t fd) {
@@ -26,9 +33,58 @@ int renameNoReplaceCall(const char* from, const char* to) {
 #endif
 }
 
-// Whether a read lease can be taken on fd, which holds only when no descriptor anywhere has
-// the file open for writing. The lease is dropped at once: it is a test, not a hold.
-bool noWriters(int fd) {
+// How long a file nobody can be seen writing must have stayed unchanged before it is taken.
+constexpr time_t kQuietSeconds = 2;
+
+// Whether descriptor entry of process dir (a /proc/PID/fd folder) is open for writing on the
+// file with the given identity.
+bool writesTo(const std::string& pidDir, const char* entry, const struct stat& file) {
+    struct stat target {};
+    if (::stat((pidDir + "/fd/" + entry).c_str(), &target) != 0) return false;
+    if (target.st_dev != file.st_dev || target.st_ino != file.st_ino) return false;
+    // /proc files claim no size: read what there is, a few lines.
+    char text[512];
+    const int infoFd = ::open((pidDir + "/fdinfo/" + entry).c_str(), O_RDONLY | O_CLOEXEC);
+    if (infoFd < 0) return true;  // cannot tell: assume the worst
+    const ssize_t got = ::read(infoFd, text, sizeof text - 1);
+    ::close(infoFd);
+    const std::string info(text, got > 0 ? static_cast<std::size_t>(got) : 0);
+    const auto flags = info.find("flags:");
+    if (flags == std::string::npos) return true;
+    const unsigned long mode = std::strtoul(info.c_str() + flags + 6, nullptr, 8);
+    return (mode & O_ACCMODE) != O_RDONLY;
+}
+
+// Looks through every process's descriptors for a writer of the file. Returns false when one
+// is found; otherwise true when every process could be looked at, and when some could not (the
+// writer's user is not ours), true only once the file has stayed unchanged for a while.
+bool noWriterInProc(const struct stat& file) {
+    DIR* proc = ::opendir("/proc");
+    if (!proc) return false;
+    bool complete = true;
+    bool writer = false;
+    while (const dirent* pid = ::readdir(proc)) {
+        if (pid->d_name[0] < '1' || pid->d_name[0] > '9') continue;
+        const std::string pidDir = std::string("/proc/") + pid->d_name;
+        DIR* fds = ::opendir((pidDir + "/fd").c_str());
+        if (!fds) {
+            if (errno != ENOENT) complete = false;  // ENOENT: it ended meanwhile
+            continue;
+        }
+        while (const dirent* fd = ::readdir(fds))
+            if (fd->d_name[0] != '.' && writesTo(pidDir, fd->d_name, file)) writer = true;
+        ::closedir(fds);
+        if (writer) break;
+    }
+    ::closedir(proc);
+    if (writer) return false;
+    return complete || ::time(nullptr) - file.st_mtime >= kQuietSeconds;
+}
+
+// Whether nobody has the file open for writing. A read lease answers that for a file one
+// owns (or as root); for anybody else's file the processes' descriptors are looked through.
+// The lease is dropped at once: it is a test, not a hold.
+bool noWriters(int fd, const struct stat& file) {
     // A writer opening the file while the lease is held would make the kernel signal the lease
     // holder, SIGIO by default, which ends the process; SIGURG is ignored unless handled.
     ::fcntl(fd, F_SETSIG, SIGURG);
@@ -36,10 +92,41 @@ bool noWriters(int fd) {
         ::fcntl(fd, F_SETLEASE, F_UNLCK);
         return true;
     }
-    // EAGAIN: open for writing somewhere. EACCES: neither owner nor CAP_LEASE, so the writers
-    // cannot be seen; treated as "not now" rather than risk taking a file still being written.
+    // EAGAIN: open for writing somewhere. EACCES: not the owner, without CAP_LEASE.
     // EINVAL: a file system without leases (NFS, some FUSE): nothing better can be known there.
+    if (errno == EACCES) return noWriterInProc(file);
     return errno == EINVAL;
+}
+
+// The failure of the rename as the caller can act on it; remembers errno for the message.
+RenameResult renameResultOf(int error) {
+    lastError = error;
+    if (error == EEXIST) return RenameResult::TargetExists;
+    if (error == EACCES || error == EPERM || error == EROFS) return RenameResult::Refused;
+    return RenameResult::Failed;
+}
+
+// Describes the entry at path without following a link.
+bool describe(const std::string& path, const std::string& name, FileInfo& info) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) return false;
+    info.name = name;
+    info.size = static_cast<uint64_t>(st.st_size);
+    info.modifiedSeconds = static_cast<int64_t>(st.st_mtime);
+    info.regular = S_ISREG(st.st_mode);
+    return true;
+}
+
+// Writes all of bytes to fd, retrying short writes; false on any failure.
+bool writeAll(int fd, const char* bytes, std::size_t size) {
+    while (size > 0) {
+        const ssize_t done = ::write(fd, bytes, size);
+        if (done < 0 && errno == EINTR) continue;
+        if (done <= 0) return false;
+        bytes += done;
+        size -= static_cast<std::size_t>(done);
+    }
+    return true;
 }
 
 }  // namespace
@@ -72,14 +159,15 @@ std::size_t File::read(void* buffer, std::size_t size) {
     return done;
 }
 
-// Opens read-only, then checks that nobody is writing the file.
+// Opens read-only, then checks that nobody is writing the file. A link is never followed: in
+// a shared folder it could make anybody's file a job.
 File openExclusive(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW);
     if (fd < 0) return File();
     File file(fd);
     struct stat info {};
     // Leases exist only for regular files; a directory or FIFO is never a job.
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || !noWriters(fd)) return File();
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || !noWriters(fd, info)) return File();
     return file;
 }
 
@@ -92,12 +180,93 @@ bool exists(const std::string& path) {
 // Moves from to to unless to exists; never replaces.
 RenameResult renameNoReplace(const std::string& from, const std::string& to) {
     if (renameNoReplaceCall(from.c_str(), to.c_str()) == 0) return RenameResult::Renamed;
-    return errno == EEXIST ? RenameResult::TargetExists : RenameResult::Failed;
+    // FUSE and some network file systems have no such rename.
+    if (errno == EINVAL || errno == ENOSYS || errno == ENOTSUP) return moveByLink(from, to);
+    return renameResultOf(errno);
+}
+
+// A hard link fails just as a no-replace rename does on an existing name; the unlink then
+// finishes the move.
+RenameResult moveByLink(const std::string& from, const std::string& to) {
+    if (::link(from.c_str(), to.c_str()) != 0) return renameResultOf(errno);
+    if (::unlink(from.c_str()) == 0) return RenameResult::Renamed;
+    const int error = errno;
+    ::unlink(to.c_str());  // the job stays where it was, under its first name only
+    return renameResultOf(error);
+}
+
+// The system's message for errno as it stands.
+std::string lastErrorMessage() {
+    return std::strerror(lastError);
 }
 
 // Removes the file at path.
 bool deleteFile(const std::string& path) {
     return ::unlink(path.c_str()) == 0;
+}
+
+// The folder's entries, "." and ".." left out.
+std::vector<FileInfo> listFolder(const std::string& dir) {
+    std::vector<FileInfo> entries;
+    DIR* folder = ::opendir(dir.c_str());
+    if (!folder) return entries;
+    while (const dirent* entry = ::readdir(folder)) {
+        const std::string name = entry->d_name;
+        if (name == "." || name == "..") continue;
+        FileInfo info;
+        if (describe(dir + name, name, info)) entries.push_back(std::move(info));
+    }
+    ::closedir(folder);
+    return entries;
+}
+
+// One entry, as listFolder describes it.
+bool fileInfo(const std::string& path, FileInfo& info) {
+    return describe(path, path.substr(path.find_last_of('/') + 1), info);
+}
+
+// Temporary file, flush, rename over: the old file or the new, never a part.
+bool replaceFileAtomically(const std::string& path, const std::string& bytes) {
+    const std::string temporary = path + ".tmp";
+    ::unlink(temporary.c_str());
+    const int fd =
+        ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
+    if (fd < 0) return false;
+    File file(fd);
+    const bool written = writeAll(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
+    file.close();
+    if (!written || ::rename(temporary.c_str(), path.c_str()) != 0) {
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+// Appends text in one write, so that two writers never interleave inside a line.
+bool appendToFile(const std::string& path, const std::string& text) {
+    const int fd =
+        ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0644);
+    if (fd < 0) return false;
+    File file(fd);
+    return writeAll(fd, text.data(), text.size());
+}
+
+// rename(2), which replaces to.
+bool renameReplacing(const std::string& from, const std::string& to) {
+    return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+// Reads path whole when it is a regular file of at most a megabyte.
+bool readSmallFile(const std::string& path, std::string& out) {
+    constexpr int64_t kLimit = 1 << 20;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW);
+    if (fd < 0) return false;
+    File file(fd);
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > kLimit) return false;
+    out.assign(static_cast<std::size_t>(info.st_size), '\0');
+    out.resize(file.read(out.data(), out.size()));
+    return true;
 }
 
 }  // namespace zelmo::files

@@ -54,8 +54,18 @@ struct CupsPrinter::Destination {
 
 // The default destination with the geometry of its default media and resolution.
 std::unique_ptr<CupsPrinter> CupsPrinter::openDefault() {
+    return openNamed({});
+}
+
+// A destination by name ("queue" or "queue/instance"; empty for the default), with the geometry
+// of its default media and resolution.
+std::unique_ptr<CupsPrinter> CupsPrinter::openNamed(const std::string& name) {
     auto destination = std::make_unique<Destination>();
-    destination->dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, nullptr, nullptr);
+    const auto slash = name.find('/');
+    const std::string queue = name.substr(0, slash);
+    const std::string instance = slash == std::string::npos ? "" : name.substr(slash + 1);
+    destination->dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, queue.empty() ? nullptr : queue.c_str(),
+                                         instance.empty() ? nullptr : instance.c_str());
     if (!destination->dest) return nullptr;
     destination->info = cupsCopyDestInfo(CUPS_HTTP_DEFAULT, destination->dest);
     if (!destination->info) return nullptr;

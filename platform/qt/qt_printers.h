@@ -74,6 +74,8 @@ class CupsPrinter : public PdfDocumentPrinter {
   public:
     // The default destination of the CUPS server in use; null when there is none or no server.
     static std::unique_ptr<CupsPrinter> openDefault();
+    // The destination called name ("queue" or "queue/instance"); null when it does not exist.
+    static std::unique_ptr<CupsPrinter> openNamed(const std::string& name);
     ~CupsPrinter() override;
 
     bool canCopy() const override { return true; }

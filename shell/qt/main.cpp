@@ -1,15 +1,21 @@
-// The program entry: the window (or, without a display, the console), the printer object and
-// the message loop.
+// The program entry: the command line, the window (or, without a display, the console), the
+// printer object and the message loop.
 #include <unistd.h>
 #include <QApplication>
+#include <QMessageBox>
 #include <QSocketNotifier>
 #include <csignal>
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <string>
 
+#include "platform/printer_switch.h"
+#include "platform/qt/cups_directory.h"
+#include "platform/qt/folder_lock.h"
 #include "platform/qt/qt_printers.h"
+#include "shell/command_line.h"
 #include "shell/qt/main_window.h"
 #include "shell/texts.h"
 
@@ -27,13 +33,26 @@ std::string executablePath(const char* argv0) {
     return path;
 }
 
+// True when the variable is unset or empty.
+bool unset(const char* name) {
+    const char* value = std::getenv(name);
+    return !value || !*value;
+}
+
 // True when no windowing system is reachable and none was chosen explicitly.
 bool noDisplay() {
-    const auto unset = [](const char* name) {
-        const char* value = std::getenv(name);
-        return !value || !*value;
-    };
     return unset("DISPLAY") && unset("WAYLAND_DISPLAY") && unset("QT_QPA_PLATFORM");
+}
+
+// Lets Qt fall back to no screen at all when the display named cannot be opened, instead of
+// aborting; true when that fallback was armed (the platform was not chosen by the user).
+bool armDisplayFallback() {
+    if (!unset("QT_QPA_PLATFORM")) return false;
+    ::setenv("QT_QPA_PLATFORM",
+             unset("WAYLAND_DISPLAY") ? "xcb;offscreen" : "wayland;xcb;offscreen", 1);
+    // Our own one-line notice says what happened; Qt's plugin diagnostics would say it thrice.
+    if (unset("QT_LOGGING_RULES")) ::setenv("QT_LOGGING_RULES", "qt.qpa.*=false", 1);
+    return true;
 }
 
 // SIGINT and SIGTERM end the program through the message loop, so shutdown runs in order.
@@ -54,36 +73,97 @@ void quitOnSignals(QCoreApplication& app) {
     sigaction(SIGTERM, &action, nullptr);
 }
 
-// Runs the form with view V until the message loop ends.
+// The folder every file of the monitor lives in, with a trailing separator; created when the
+// user named one that does not exist yet. Throws filesystem_error when it cannot be.
+std::string monitorFolder(const zelmo::CommandLine& line, const std::string& exe) {
+    if (line.folder.empty()) return exe.substr(0, exe.find_last_of('/') + 1);
+    namespace fs = std::filesystem;
+    const fs::path folder = fs::absolute(line.folder).lexically_normal();
+    fs::create_directories(folder);
+    std::string text = folder.string();
+    if (text.empty() || text.back() != '/') text += '/';
+    return text;
+}
+
+// Runs the form with view V until the message loop ends; the form chooses the printer.
 template <typename View, typename App>
-int run(App& app, zelmo::Printer& printer, const std::string& exe) {
-    View view(printer, exe);
+int run(App& app, const std::string& exe, const std::string& folder, const std::string& printer) {
+    zelmo::CupsDirectory directory(folder + zelmo::texts::kPdfFolderName);
+    zelmo::PrinterSwitch printers(directory.open({}));
+    View view(printers, exe, folder);
+    view.form().usePrinters(directory, printers, printer);
     view.start();
     const int code = app.exec();
     view.finish();
     return code;
 }
 
+// The console mode: no window, no tray; Qt still draws the PDF pages, on no screen at all.
+int runHeadless(int argc, char** argv, const std::string& exe, const std::string& folder,
+                const std::string& printer) {
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QGuiApplication app(argc, argv);
+    quitOnSignals(app);
+    return run<zelmo::ConsoleView>(app, exe, folder, printer);
+}
+
+// The window and tray; the console when the display cannot be opened after all.
+int runWindow(int argc, char** argv, const std::string& exe, const std::string& folder,
+              const std::string& printer) {
+    const bool fallback = armDisplayFallback();
+    QApplication app(argc, argv);
+    quitOnSignals(app);
+    if (fallback && QGuiApplication::platformName() == QLatin1String("offscreen")) {
+        std::cerr << "Zelmo: " << zelmo::texts::kNoDisplay << std::endl;
+        return run<zelmo::ConsoleView>(app, exe, folder, printer);
+    }
+    QApplication::setQuitOnLastWindowClosed(false);
+    return run<zelmo::MainWindow>(app, exe, folder, printer);
+}
+
+// Says that another Zelmo monitors the folder: on standard error and, with a display, in a box.
+int reportAlreadyRunning(int argc, char** argv, const std::string& folder, bool headless) {
+    const std::string message = zelmo::texts::kAlreadyRunning + folder;
+    std::cerr << "Zelmo: " << message << std::endl;
+    if (headless) return 1;
+    armDisplayFallback();
+    QApplication app(argc, argv);
+    if (QGuiApplication::platformName() != QLatin1String("offscreen"))
+        QMessageBox::information(nullptr, QString::fromUtf8(zelmo::texts::kMessageCaption),
+                                 QString::fromStdString(message));
+    return 1;
+}
+
 }  // namespace
 
-// Chooses window or console, opens the printer, runs the message loop.
+// Reads the command line, takes the folder, chooses window or console, runs the message loop.
 int main(int argc, char** argv) {
+    const zelmo::CommandLine line = zelmo::parseCommandLine(argc, argv);
+    switch (line.action) {
+        case zelmo::CommandLine::Action::Help:
+            std::cout << zelmo::usageText();
+            return 0;
+        case zelmo::CommandLine::Action::Version:
+            std::cout << zelmo::versionText();
+            return 0;
+        case zelmo::CommandLine::Action::Invalid:
+            std::cerr << "zelmo: " << line.error << "\n\n" << zelmo::usageText();
+            return 2;
+        case zelmo::CommandLine::Action::Run:
+            break;
+    }
     const std::string exe = executablePath(argv[0]);
-    const std::string dir = exe.substr(0, exe.find_last_of('/') + 1);
+    const bool headless = line.headless || noDisplay();
     try {
-        if (noDisplay()) {
-            // Fonts for the PDF pages still need a GUI application, on no screen at all.
-            ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-            QGuiApplication app(argc, argv);
-            quitOnSignals(app);
-            auto printer = zelmo::openDefaultPrinter(dir + zelmo::texts::kPdfFolderName);
-            return run<zelmo::ConsoleView>(app, *printer, exe);
-        }
-        QApplication app(argc, argv);
-        QApplication::setQuitOnLastWindowClosed(false);
-        quitOnSignals(app);
-        auto printer = zelmo::openDefaultPrinter(dir + zelmo::texts::kPdfFolderName);
-        return run<zelmo::MainWindow>(app, *printer, exe);
+        const std::string folder = monitorFolder(line, exe);
+        const zelmo::FolderLock lock(folder);
+        if (!lock.held()) return reportAlreadyRunning(argc, argv, folder, headless);
+        return headless ? runHeadless(argc, argv, exe, folder, line.printer)
+                        : runWindow(argc, argv, exe, folder, line.printer);
+    } catch (const std::filesystem::filesystem_error& error) {
+        std::cerr << "Zelmo: " << zelmo::texts::kNoFolder << line.folder << " ("
+                  << error.code().message() << ")" << std::endl;
+        return 1;
     } catch (const std::exception& error) {
         std::cerr << "Zelmo: " << zelmo::exceptionMessage(error.what()) << std::endl;
         return 1;

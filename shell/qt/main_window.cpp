@@ -1,6 +1,8 @@
 // MainForm on Qt 6 Widgets: the controls of the window, PopupMenu1 and the tray icon.
 #include "shell/qt/main_window.h"
 
+#include <QAbstractItemView>
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -8,8 +10,13 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QScreen>
+#include <QSocketNotifier>
+#include <QStyleOptionComboBox>
+#include <algorithm>
 #include <iostream>
 
+#include "shell/feedback.h"
+#include "shell/printer_choice.h"
 #include "shell/texts.h"
 
 namespace zelmo {
@@ -68,8 +75,9 @@ QLineEdit* offsetEdit(QWidget* parent, const QRect& bounds) {
     return edit;
 }
 
-// The tray and window icon: a small printer, drawn so that no image file is needed.
-QIcon printerIcon() {
+// The tray and window icon: a small printer, drawn so that no image file is needed; paused
+// adds two bars, an error a red disc with an exclamation mark.
+QIcon printerIcon(TrayIconKind kind = TrayIconKind::Monitoring) {
     QPixmap pixmap(32, 32);
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
@@ -82,6 +90,18 @@ QIcon printerIcon() {
     painter.drawRect(8, 20, 16, 9);
     painter.setBrush(kValueColour);
     painter.drawRect(23, 15, 3, 2);
+    if (kind == TrayIconKind::Paused) {
+        painter.setBrush(QColor(230, 160, 0));
+        painter.drawRect(16, 14, 5, 16);
+        painter.drawRect(25, 14, 5, 16);
+    } else if (kind == TrayIconKind::Error) {
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setBrush(QColor(200, 0, 0));
+        painter.drawEllipse(QRectF(14.5, 12.5, 17, 17));
+        painter.setPen(QPen(Qt::white, 3));
+        painter.drawLine(QPointF(23, 15.5), QPointF(23, 22.5));
+        painter.drawPoint(QPointF(23, 26.5));
+    }
     return QIcon(pixmap);
 }
 
@@ -92,23 +112,50 @@ char systemDecimalSeparator() {
                                                           : '.';
 }
 
+// Calls onReadable on the window thread whenever handle can be read.
+void notifyOnReadable(QObject* parent, intptr_t handle, std::function<void()> onReadable) {
+    if (handle < 0) return;
+    auto* notifier =
+        new QSocketNotifier(static_cast<qintptr>(handle), QSocketNotifier::Read, parent);
+    QObject::connect(notifier, &QSocketNotifier::activated, parent, std::move(onReadable));
+}
+
 }  // namespace
 
-// Queues the message for the window thread; the worker goes on at once.
+// Queues the message for the window thread; the worker goes on at once. Our sentence comes
+// first, the system's message after it.
 void QtExceptionDisplay::showException(const ZelmoError& error) {
-    const std::string message = exceptionMessage(error.what());
+    const std::string message =
+        std::string(texts::kPrintFailedBox) + "\n\n" + exceptionMessage(error.what());
     // Queued to the window's thread; dropped if the display is gone by then.
     QMetaObject::invokeMethod(
         this, [this, message] { showNow(message); }, Qt::QueuedConnection);
 }
 
-// The message box of the application's exception display.
+// The failure box; none while one is open.
 void QtExceptionDisplay::showNow(const std::string& message) {
-    QMessageBox::critical(nullptr, QStringLiteral("Zelmo"), q(message));
+    if (box_) return;
+    box_ = new QMessageBox(QMessageBox::Critical, q(texts::kMessageCaption), q(message),
+                           QMessageBox::Ok);
+    box_->setAttribute(Qt::WA_DeleteOnClose);
+    // Not QMessageBox::critical: it runs a modal loop of its own inside whatever loop is
+    // running, so failures in a row stacked boxes each inside the previous one's loop, and the
+    // timer and the worker's messages went on inside them. A box shown without a loop of its
+    // own is answered when its user closes it and by nothing else.
+    box_->setWindowModality(Qt::NonModal);
+    // A window of its own, not a dialog: a parentless dialog is made transient for the whole
+    // application's window group, and window managers hide or minimise such transients along
+    // with the group, which includes MainForm going to the tray.
+    box_->setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                         Qt::CustomizeWindowHint);
+    box_->show();
+    box_->raise();
+    box_->activateWindow();
 }
 
 // Builds MainForm's controls, PopupMenu1, the tray icon and the timer.
-MainWindow::MainWindow(Printer& printer, const std::string& executablePath)
+MainWindow::MainWindow(Printer& printer, const std::string& executablePath,
+                       const std::string& folder)
     : QWidget(nullptr, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                            Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                            Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint) {
@@ -132,7 +179,15 @@ MainWindow::MainWindow(Printer& printer, const std::string& executablePath)
     createTrayIcon();
     Timer.setInterval(kTimerInterval);
     connect(&Timer, &QTimer::timeout, this, [this] { guarded([this] { form_->TimerTimer(); }); });
-    form_ = std::make_unique<TMainForm>(*this, printer, display_, executablePath);
+    form_ = std::make_unique<TMainForm>(*this, printer, display_, executablePath, folder);
+    queueWindow_ = std::make_unique<QueueWindow>(*form_);
+    queueWindow_->setWindowIcon(printerIcon());
+    form_->jobEvents().add(*queueWindow_);
+}
+
+// The folder watch wakes the form between ticks.
+void MainWindow::watchHandle(intptr_t handle) {
+    notifyOnReadable(this, handle, [this] { guarded([this] { form_->FolderChanged(); }); });
 }
 
 // Makes sure the pipeline is down before the widgets go.
@@ -176,6 +231,7 @@ void MainWindow::createSettingsGroup() {
     for (const char* engine : texts::kEngines)
         PrintEngine->addItem(q(engine));
     PrintEngine->setGeometry(153, 59, 200, PrintEngine->sizeHint().height());
+    fitEngineList();
     connect(Btn, &QPushButton::clicked, this, [this] { guarded([this] { form_->BtnClick(); }); });
     for (auto [widget, name] : {std::pair<QWidget*, const char*>{GroupBox2, "GroupBox2"},
                                 {Label6, "Label6"},
@@ -187,6 +243,29 @@ void MainWindow::createSettingsGroup() {
                                 {SingleMode, "SingleMode"},
                                 {PrintEngine, "PrintEngine"}})
         widget->setObjectName(QString::fromLatin1(name));
+}
+
+// The engine names must show in full in the list's fixed 200 pixels: where the installed font
+// is wider than the one the layout was made for, the list's font is narrowed until they fit.
+void MainWindow::fitEngineList() {
+    QStyleOptionComboBox option;
+    option.initFrom(PrintEngine);
+    option.editable = false;
+    const QRect field = PrintEngine->style()->subControlRect(
+        QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, PrintEngine);
+    QFont font = PrintEngine->font();
+    const auto widest = [&font] {
+        int width = 0;
+        for (const char* engine : texts::kEngines)
+            width = std::max(width, QFontMetrics(font).horizontalAdvance(q(engine)));
+        return width;
+    };
+    while (widest() > field.width() - 2 && font.stretch() > QFont::Condensed)
+        font.setStretch(font.stretch() - 5);
+    while (widest() > field.width() - 2 && font.pixelSize() > 8)
+        font.setPixelSize(font.pixelSize() - 1);
+    PrintEngine->setFont(font);
+    PrintEngine->view()->setMinimumWidth(widest() + 16);
 }
 
 // PopupMenu1, shared by the window and the tray icon.
@@ -207,6 +286,12 @@ void MainWindow::createPopupMenu() {
     item(Test1, texts::kVectorTest, &TMainForm::Wektorowy1Click);
     item(Test1, texts::kBitmapTest, &TMainForm::Bitmapowy1Click);
     item(Test1, texts::kBitmapDiTest, &TMainForm::Bitmapowy181Click);
+    // Our own items follow the window's, so theirs keep their places.
+    item(PopupMenu1, texts::kQueueItem, &TMainForm::QueueItemClick);
+    PrinterMenu = PopupMenu1->addMenu(q(texts::kPrinterMenu));
+    PrinterMenu->setObjectName(QStringLiteral("PrinterMenu"));
+    connect(PrinterMenu, &QMenu::aboutToShow, this,
+            [this] { guarded([this] { fillPrinterMenu(); }); });
     PopupMenu1->addSeparator();
     item(PopupMenu1, texts::kExit, &TMainForm::Wycz1Click);
     // The window's own popup menu is the tray's.
@@ -215,13 +300,36 @@ void MainWindow::createPopupMenu() {
             [this](const QPoint& at) { PopupMenu1->popup(mapToGlobal(at)); });
 }
 
+// The printer submenu: the system's default, each printer of the print system and the PDF
+// folder, the choice in force checked.
+void MainWindow::fillPrinterMenu() {
+    PrinterMenu->clear();
+    auto* group = new QActionGroup(PrinterMenu);
+    const auto choice = [this, group](const QString& text, const std::string& name) {
+        QAction* action = PrinterMenu->addAction(text);
+        action->setCheckable(true);
+        action->setChecked(form_->printerChoice() == name);
+        group->addAction(action);
+        connect(action, &QAction::triggered, this,
+                [this, name] { guarded([this, name] { form_->choosePrinter(name); }); });
+    };
+    choice(q(texts::kSystemDefaultPrinter), {});
+    PrinterMenu->addSeparator();
+    for (const std::string& name : form_->printerDestinations())
+        choice(q(name), name);
+    PrinterMenu->addSeparator();
+    choice(q(texts::kPdfFolderPrinter), kPdfFolderChoice);
+}
+
 // The tray icon, where the desktop has a tray.
 void MainWindow::createTrayIcon() {
     if (!QSystemTrayIcon::isSystemTrayAvailable()) return;
     tray_ = new QSystemTrayIcon(printerIcon(), this);
     tray_->setContextMenu(PopupMenu1);
     connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
-        if (r == QSystemTrayIcon::DoubleClick) guarded([this] { form_->SettingsItemClick(); });
+        // A single click opens the window too, as Linux desktops expect; a double click stays.
+        if (r == QSystemTrayIcon::DoubleClick || r == QSystemTrayIcon::Trigger)
+            guarded([this] { form_->SettingsItemClick(); });
     });
     tray_->show();
 }
@@ -394,8 +502,27 @@ char MainWindow::decimalSeparator() const {
     return systemDecimalSeparator();
 }
 
+// The queue window, in front.
+void MainWindow::showQueueWindow() {
+    queueWindow_->open();
+}
+
+// The tray icon's variant.
+void MainWindow::setTrayIcon(TrayIconKind kind) {
+    if (tray_) tray_->setIcon(printerIcon(kind));
+}
+
+// A notification from the tray icon: the desktop's notification service where there is one,
+// else Qt's own balloon beside the icon.
+void MainWindow::notify(const std::string& title, const std::string& text, bool warning) {
+    if (!tray_) return;
+    tray_->showMessage(q(title), q(text),
+                       warning ? QSystemTrayIcon::Warning : QSystemTrayIcon::Information, 10000);
+}
+
 // The form with a timer and no window.
-ConsoleView::ConsoleView(Printer& printer, const std::string& executablePath) {
+ConsoleView::ConsoleView(Printer& printer, const std::string& executablePath,
+                         const std::string& folder) {
     Timer.setInterval(kTimerInterval);
     connect(&Timer, &QTimer::timeout, this, [this] {
         try {
@@ -404,7 +531,18 @@ ConsoleView::ConsoleView(Printer& printer, const std::string& executablePath) {
             showException(error);
         }
     });
-    form_ = std::make_unique<TMainForm>(*this, printer, *this, executablePath);
+    form_ = std::make_unique<TMainForm>(*this, printer, *this, executablePath, folder);
+}
+
+// The folder watch wakes the form between ticks.
+void ConsoleView::watchHandle(intptr_t handle) {
+    notifyOnReadable(this, handle, [this] {
+        try {
+            form_->FolderChanged();
+        } catch (const ZelmoError& error) {
+            showException(error);
+        }
+    });
 }
 
 // Makes sure the pipeline is down.
@@ -456,6 +594,15 @@ void ConsoleView::setEditText(FocusTarget edit, const std::string& text) {
 // The kept offset text.
 std::string ConsoleView::editText(FocusTarget edit) const {
     return edit == FocusTarget::Edit_Y ? editY_ : editX_;
+}
+
+// A notification as a line on standard output, with the time it happened.
+void ConsoleView::notify(const std::string& title, const std::string& text, bool) {
+    std::string line = text;
+    for (char& c : line)
+        if (c == '\n') c = ' ';
+    std::cout << '[' << clockTime(std::chrono::system_clock::now()) << "] " << title << ": " << line
+              << std::endl;
 }
 
 // A message box as a line on standard error.

@@ -10,6 +10,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QSystemTrayIcon>
 #include <QTimer>
@@ -19,6 +21,7 @@
 #include <string>
 
 #include "shell/Main.h"
+#include "shell/qt/queue_window.h"
 
 namespace zelmo {
 
@@ -26,18 +29,27 @@ class Printer;
 
 // The application's standard exception display: a message box on the window's thread, whichever
 // thread the exception came from; the worker does not wait for it.
+//
+// At most one box is open: while it is, further failures are only logged and notified. The box
+// is not modal and runs no event loop of its own, so it stays until its user closes it.
 class QtExceptionDisplay : public QObject, public ExceptionDisplay {
     Q_OBJECT
   public:
     void showException(const ZelmoError& error) override;
     // Shows what an event handler let escape, on the calling (window) thread.
     void showNow(const std::string& message);
+    // The box on screen, if one is.
+    QMessageBox* openBox() const { return box_.data(); }
+
+  private:
+    QPointer<QMessageBox> box_;
 };
 
 class MainWindow : public QWidget, public MainView {
     Q_OBJECT
   public:
-    MainWindow(Printer& printer, const std::string& executablePath);
+    // folder: see TMainForm; empty for the program's folder.
+    MainWindow(Printer& printer, const std::string& executablePath, const std::string& folder = {});
     ~MainWindow() override;
 
     // FormCreate, then the window is shown unless it went to the tray.
@@ -47,6 +59,7 @@ class MainWindow : public QWidget, public MainView {
 
     TMainForm& form() { return *form_; }
     bool hasTray() const { return tray_ != nullptr; }
+    void watchHandle(intptr_t handle) override;
 
     // MainView
     void postMinimize() override;
@@ -68,6 +81,13 @@ class MainWindow : public QWidget, public MainView {
     void setFocus(FocusTarget target) override;
     void showWarning(const std::string& text, const std::string& caption) override;
     char decimalSeparator() const override;
+    void setTrayIcon(TrayIconKind kind) override;
+    void notify(const std::string& title, const std::string& text, bool warning) override;
+
+    void showQueueWindow() override;
+
+    QtExceptionDisplay& exceptionDisplay() { return display_; }
+    QueueWindow& queueWindow() { return *queueWindow_; }
 
   protected:
     void changeEvent(QEvent* event) override;
@@ -78,6 +98,8 @@ class MainWindow : public QWidget, public MainView {
     void createSettingsGroup();
     void createPopupMenu();
     void createTrayIcon();
+    void fillPrinterMenu();
+    void fitEngineList();
     // Runs an event handler; what escapes it goes to the exception display.
     void guarded(const std::function<void()>& handler);
     void minimizeToTray();
@@ -102,8 +124,11 @@ class MainWindow : public QWidget, public MainView {
     QMenu* PopupMenu1 = nullptr;
     QAction* SettingsItem = nullptr;
     QAction* PauseItem = nullptr;
+    QMenu* PrinterMenu = nullptr;
     QSystemTrayIcon* tray_ = nullptr;
     QTimer Timer;
+    // Its own top-level window, so that hiding MainForm in the tray leaves it be.
+    std::unique_ptr<QueueWindow> queueWindow_;
     std::unique_ptr<TMainForm> form_;
 };
 
@@ -112,7 +137,8 @@ class MainWindow : public QWidget, public MainView {
 class ConsoleView : public QObject, public MainView, public ExceptionDisplay {
     Q_OBJECT
   public:
-    ConsoleView(Printer& printer, const std::string& executablePath);
+    ConsoleView(Printer& printer, const std::string& executablePath,
+                const std::string& folder = {});
     ~ConsoleView() override;
 
     void start();
@@ -120,6 +146,7 @@ class ConsoleView : public QObject, public MainView, public ExceptionDisplay {
     TMainForm& form() { return *form_; }
 
     void showException(const ZelmoError& error) override;
+    void watchHandle(intptr_t handle) override;
 
     void postMinimize() override {}
     void restoreWindow() override {}
@@ -140,6 +167,7 @@ class ConsoleView : public QObject, public MainView, public ExceptionDisplay {
     void setFocus(FocusTarget) override {}
     void showWarning(const std::string& text, const std::string& caption) override;
     char decimalSeparator() const override;
+    void notify(const std::string& title, const std::string& text, bool warning) override;
 
   private:
     QTimer Timer;

@@ -4,17 +4,22 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <mutex>
 #include <sstream>
 #include <thread>
 
 #include "platform/portable/simulated_printer.h"
+#include "platform/printer_directory.h"
+#include "platform/printer_switch.h"
 #include "shell/Main.h"
+#include "shell/printer_choice.h"
 #include "shell/texts.h"
 
 namespace zelmo {
@@ -65,6 +70,10 @@ class FakeView : public MainView {
         warnings.push_back(caption + ": " + text);
     }
     char decimalSeparator() const override { return separator; }
+    void notify(const std::string& title, const std::string& text, bool) override {
+        notices.push_back(title + ": " + text);
+    }
+    std::vector<std::string> notices;
 };
 
 class RecordingDisplay : public ExceptionDisplay {
@@ -122,7 +131,8 @@ TEST_F(MainFormTest, FirstRunShowsDefaultsAndSavingCreatesTheFile) {
     EXPECT_EQ(view.monitorStatus, "Monitorowanie pliku:");
     EXPECT_TRUE(view.timer);
     EXPECT_FALSE(view.pauseChecked);
-    EXPECT_EQ(view.trayHint, "Kalvister II - Monitor Wydruków (wersja 3.1.0)");
+    EXPECT_EQ(view.trayHint.substr(0, view.trayHint.find('\n')),
+              "Kalvister II - Monitor Wydruków (wersja 3.1.0)");
     EXPECT_EQ(view.editX, "0.0");
     EXPECT_EQ(view.editY, "0.0");
     EXPECT_EQ(view.engine, 0);
@@ -313,7 +323,9 @@ bool tickUntil(TMainForm& form, Done done) {
 TEST_F(MainFormTest, AJobWrittenBesideTheProgramIsPrintedAndRetired) {
     create();
     std::ofstream(dir + "/Wydruk.prn") << "\x1b*t300R\x1b*b0M\x1b*b2W\xff\x0f\f";
-    ASSERT_TRUE(tickUntil(*form, [&] { return fs::exists(dir + "/Zelmo1.Prn"); }));
+    // The folder watch captures it at once, no tick needed.
+    form->FolderChanged();
+    ASSERT_TRUE(fs::exists(dir + "/Zelmo1.Prn"));
     // Retired at a tick that found the worker idle: the worker is done with the printer.
     ASSERT_TRUE(tickUntil(*form, [&] { return form->monitor()->queue().pendingCount == 0; }));
     EXPECT_FALSE(fs::exists(dir + "/Zelmo1.Prn"));
@@ -322,9 +334,20 @@ TEST_F(MainFormTest, AJobWrittenBesideTheProgramIsPrintedAndRetired) {
     ASSERT_EQ(printer.memory().printedSheets().size(), 1u);
     EXPECT_EQ(printer.memory().documents.at(0).title, "Kalvister II - wydruk.prn");
     EXPECT_TRUE(display.messages.empty());
+    form->FormDestroy();
+    std::ifstream log(dir + "/Zelmo.log");
+    std::vector<std::string> events;
+    for (std::string line; std::getline(log, line);)
+        events.push_back(line.substr(20));  // after the local time
+    EXPECT_EQ(events, (std::vector<std::string>{
+                          "Start monitorowania folderu: " + dir + "/",
+                          "Przyjęto zadanie Zelmo1.Prn",
+                          "Wydrukowano Zelmo1.Prn, stron: 1, drukarka: " + printer.config().name,
+                          "Koniec monitorowania",
+                      }));
 }
 
-TEST_F(MainFormTest, ExitingLeavesQueuedJobsOnDisk) {
+TEST_F(MainFormTest, ExitingLeavesQueuedJobsOnDiskAndTheNextStartPrintsThem) {
     // The first job holds the worker inside its document until the test lets it go.
     std::mutex lock;
     std::condition_variable released;
@@ -339,7 +362,7 @@ TEST_F(MainFormTest, ExitingLeavesQueuedJobsOnDisk) {
     std::ofstream(dir + "/Wydruk.prn") << "\x1b*t300R\f";
     ASSERT_TRUE(tickUntil(*form, [&] { return printing.load(); }));
     for (const char* queued : {"/Zelmo2.Prn", "/Zelmo3.Prn"}) {
-        std::ofstream(dir + "/Wydruk.prn") << "\f";
+        std::ofstream(dir + "/Wydruk.prn") << "\x1b*t300R\f";
         ASSERT_TRUE(tickUntil(*form, [&] { return fs::exists(dir + queued); }));
     }
     {
@@ -352,6 +375,122 @@ TEST_F(MainFormTest, ExitingLeavesQueuedJobsOnDisk) {
     EXPECT_EQ(form->handOver(), nullptr);
     EXPECT_TRUE(fs::exists(dir + "/Zelmo2.Prn"));
     EXPECT_TRUE(fs::exists(dir + "/Zelmo3.Prn"));
+
+    const std::size_t before = printer.memory().printedSheets().size();
+    create();
+    ASSERT_TRUE(tickUntil(*form, [&] { return form->monitor()->queue().pendingCount == 0; }));
+    EXPECT_EQ(printer.memory().printedSheets().size(), before + 2);
+    EXPECT_FALSE(fs::exists(dir + "/Zelmo2.Prn"));
+    EXPECT_FALSE(fs::exists(dir + "/Zelmo3.Prn"));
+}
+
+// A print system whose printers and default the test changes; every printer it opens is a
+// simulated one, kept so the test can see what was printed on it.
+class FakeDirectory : public PrinterDirectory {
+  public:
+    std::vector<std::string> printers{"Biuro", "Dom"};
+    std::string defaultName;
+    std::map<std::string, SimulatedPrinter*> opened;
+
+    std::vector<std::string> destinations() override { return printers; }
+    std::string defaultDestination() override { return defaultName; }
+    bool exists(const std::string& name) override {
+        return std::find(printers.begin(), printers.end(), name) != printers.end();
+    }
+    std::unique_ptr<Printer> open(const std::string& name) override {
+        SimulatedPrinterConfig config;
+        config.name = name.empty() ? "PDF" : name;
+        config.width = name == "Dom" ? 200 : 300;
+        config.height = 300;
+        config.dpi = 100;
+        auto printer = std::make_unique<SimulatedPrinter>(config);
+        opened[config.name] = printer.get();
+        return printer;
+    }
+};
+
+class PrinterChoiceTest : public MainFormTest {
+  protected:
+    void createWith(const std::string& ini, const std::string& commandLine = {}) {
+        if (!ini.empty()) std::ofstream(settingsPath()) << ini;
+        switcher = std::make_unique<PrinterSwitch>(directory.open({}));
+        form = std::make_unique<TMainForm>(view, *switcher, display, dir + "/zelmo");
+        form->usePrinters(directory, *switcher, commandLine);
+        form->FormCreate();
+    }
+    // A few idle ticks: enough for the form to look at the print system again.
+    void idle() {
+        for (int i = 0; i < 5; ++i)
+            form->TimerTimer();
+    }
+    FakeDirectory directory;
+    std::unique_ptr<PrinterSwitch> switcher;
+};
+
+TEST_F(PrinterChoiceTest, TheSystemDefaultIsFollowedWhileZelmoRuns) {
+    createWith("");
+    EXPECT_EQ(switcher->printerName(), "PDF");
+    idle();
+    ASSERT_EQ(view.notices.size(), 1u);  // told once, not at every look
+    EXPECT_EQ(view.notices[0], "Brak drukarki: Wydruki trafiają jako pliki PDF do folderu PDF");
+    struct Step {
+        const char* defaultName;
+        const char* inUse;
+        const char* notice;
+    };
+    const Step steps[] = {
+        {"Biuro", "Biuro", "Zmiana drukarki: Wydruki na: Biuro"},
+        {"Dom", "Dom", "Zmiana drukarki: Wydruki na: Dom"},
+        {"", "PDF", "Brak drukarki: Wydruki trafiają jako pliki PDF do folderu PDF"},
+        {"Dom", "Dom", "Zmiana drukarki: Wydruki na: Dom"},
+    };
+    for (const Step& step : steps) {
+        view.notices.clear();
+        directory.defaultName = step.defaultName;
+        idle();
+        EXPECT_EQ(switcher->printerName(), step.inUse);
+        EXPECT_EQ(view.labelPrinter, step.inUse);
+        EXPECT_EQ(view.notices, std::vector<std::string>{step.notice});
+        EXPECT_NE(view.trayHint.find(std::string("Drukarka: ") + step.inUse), std::string::npos);
+    }
+    // The next job prints on the new default, at its size: its metrics were read again.
+    std::ofstream(dir + "/Wydruk.prn") << "\x1b*t300R\x1b*b0M\x1b*b2W\xff\x0f\f";
+    ASSERT_TRUE(tickUntil(*form, [&] { return fs::exists(dir + "/Zelmo1.Prn"); }));
+    ASSERT_TRUE(tickUntil(*form, [&] { return form->monitor()->queue().pendingCount == 0; }));
+    const auto sheets = directory.opened["Dom"]->memory().printedSheets();
+    ASSERT_EQ(sheets.size(), 1u);
+    EXPECT_EQ(sheets[0]->width, 200);
+}
+
+TEST_F(PrinterChoiceTest, APrinterIsChosenByNameInTheSettingsOnTheCommandLineOrFromTheMenu) {
+    struct Case {
+        const char* ini;
+        const char* commandLine;
+        const char* inUse;
+    };
+    const Case cases[] = {
+        {"[Zelmo]\nPrinter=Dom\n", "", "Dom"},
+        {"[Zelmo]\nPrinter=Dom\n", "Biuro", "Biuro"},
+        {"[Zelmo]\nPrinter=Wydruki\n", "", "PDF"},
+        {"[Zelmo]\nPrinter=Gone\n", "", "Biuro"},  // a printer removed: the default
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.ini + std::string(" / ") + c.commandLine);
+        form.reset();
+        directory.defaultName = "Biuro";
+        createWith(c.ini, c.commandLine);
+        EXPECT_EQ(switcher->printerName(), c.inUse);
+    }
+    // The last case's printer is gone: the user is told why another one prints.
+    EXPECT_EQ(view.notices.back(),
+              "Zmiana drukarki: Wydruki na: Biuro\nNie ma wybranej drukarki Gone.");
+    view.notices.clear();
+    form->choosePrinter(kPdfFolderChoice);
+    idle();
+    EXPECT_EQ(switcher->printerName(), "PDF");
+    EXPECT_NE(settingsText().find("Printer=Wydruki"), std::string::npos);
+    EXPECT_EQ(view.notices, std::vector<std::string>{"Zmiana drukarki: Wydruki na: PDF"});
+    EXPECT_EQ(form->printerDestinations(), directory.printers);
 }
 
 TEST(ExceptionMessage, EndsWithPunctuation) {

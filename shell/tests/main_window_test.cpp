@@ -3,14 +3,20 @@
 #include <stdlib.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionComboBox>
+#include <QTreeWidget>
 #include <filesystem>
+#include <fstream>
 
 #include "platform/portable/simulated_printer.h"
 #include "shell/qt/main_window.h"
@@ -128,6 +134,16 @@ TEST_F(MainWindowTest, ValueLabelsEditsAndListLookAsTheLayoutSays) {
     EXPECT_EQ(engines->itemText(1).toStdString(), "Alternatywny Mechanizm Wydruku");
     EXPECT_EQ(engines->itemText(2).toStdString(), "Specjalny Mechanizm HP845c");
     EXPECT_FALSE(engines->isEnabled());
+    // Every engine's name fits the list's text field whole, whatever font stands in.
+    QStyleOptionComboBox option;
+    option.initFrom(engines);
+    const int field =
+        engines->style()
+            ->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, engines)
+            .width();
+    for (int i = 0; i < engines->count(); ++i)
+        EXPECT_LE(QFontMetrics(engines->font()).horizontalAdvance(engines->itemText(i)), field)
+            << engines->itemText(i).toStdString();
     EXPECT_FALSE(child<QCheckBox>("SingleMode")->isEnabled());
 
     child<QPushButton>("Btn")->click();
@@ -142,7 +158,8 @@ TEST_F(MainWindowTest, PopupMenuItemsAndPause) {
     std::vector<std::string> items;
     for (QAction* action : menu->actions())
         items.push_back(action->isSeparator() ? "-" : action->text().toStdString());
-    EXPECT_EQ(items, (std::vector<std::string>{"Otwórz", "&Wstrzymaj", "Test", "-", "Zakończ"}));
+    EXPECT_EQ(items, (std::vector<std::string>{"Otwórz", "&Wstrzymaj", "Test", "Kolejka wydruków",
+                                               "Drukarka", "-", "Zakończ"}));
     EXPECT_EQ(menu->defaultAction(), menu->actions().at(0));
     QMenu* tests = menu->actions().at(2)->menu();
     ASSERT_NE(tests, nullptr);
@@ -160,6 +177,65 @@ TEST_F(MainWindowTest, PopupMenuItemsAndPause) {
               "Wstrzymane monitorowanie pliku:");
     tests->actions().at(2)->trigger();
     EXPECT_EQ(window->form().handOver()->TestMode.load(), 3);
+}
+
+TEST_F(MainWindowTest, OneFailureBoxAtATimeStaysUntilClosed) {
+    const auto boxes = [] {
+        std::vector<QMessageBox*> open;
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible())
+                open.push_back(box);
+        return open;
+    };
+    QtExceptionDisplay& display = window->exceptionDisplay();
+    display.showNow("Create-Job: Invalid argument.");
+    display.showNow("Create-Job: Invalid argument.");
+    QApplication::processEvents();
+    ASSERT_EQ(boxes().size(), 1u);
+    QMessageBox* box = boxes()[0];
+    EXPECT_EQ(box->windowTitle().toStdString(), "Kalvister II - Monitor Wydruków");
+    // A window of its own: not modal, not a dialog tied to the application's windows.
+    EXPECT_EQ(box->windowType(), Qt::Window);
+    EXPECT_EQ(box->windowModality(), Qt::NonModal);
+    // Hiding MainForm in the tray leaves the box where it is.
+    window->hide();
+    QApplication::processEvents();
+    EXPECT_TRUE(box->isVisible());
+    box->button(QMessageBox::Ok)->click();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(boxes().empty());
+    display.showNow("Send-Document: Broken pipe.");
+    ASSERT_EQ(boxes().size(), 1u);
+    EXPECT_EQ(boxes()[0]->text().toStdString(), "Send-Document: Broken pipe.");
+    boxes()[0]->close();
+}
+
+TEST_F(MainWindowTest, TheQueueWindowListsLeftoversAndPrintsOrDeletesThemOnRequest) {
+    std::ofstream(dir + "/Zelmo7.Prn") << "\f";
+    std::ofstream(dir + "/Zelmo9.Prn") << "\f";
+    QMenu* menu = child<QMenu>("PopupMenu1");
+    menu->actions().at(3)->trigger();
+    QueueWindow& queue = window->queueWindow();
+    ASSERT_TRUE(queue.isVisible());
+    EXPECT_EQ(queue.windowTitle().toStdString(), "Kolejka wydruków");
+    QTreeWidget* list = queue.list();
+    ASSERT_EQ(list->topLevelItemCount(), 2);
+    EXPECT_EQ(list->topLevelItem(0)->text(1).toStdString(), "Zelmo7.Prn");
+    EXPECT_EQ(list->topLevelItem(0)->text(4).toStdString(),
+              "z poprzedniego uruchomienia (niedrukowany)");
+    // Listed, never printed on their own: the monitor runs and leaves them.
+    for (int i = 0; i < 3; ++i)
+        window->form().TimerTimer();
+    EXPECT_EQ(window->form().monitor()->queue().pendingCount, 0);
+
+    list->topLevelItem(1)->setSelected(true);
+    queue.deleteSelected(true);
+    EXPECT_FALSE(fs::exists(dir + "/Zelmo9.Prn"));
+    ASSERT_EQ(list->topLevelItemCount(), 1);
+    list->topLevelItem(0)->setSelected(true);
+    queue.printAgainSelected();
+    EXPECT_EQ(window->form().monitor()->queue().pendingCount, 1);
+    EXPECT_EQ(list->topLevelItem(0)->text(4).toStdString().rfind("oczekuje (1. w kolejce)", 0), 0u);
 }
 
 }  // namespace

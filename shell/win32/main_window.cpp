@@ -5,6 +5,7 @@
 #include <shellapi.h>
 
 #include "platform/errors.h"
+#include "platform/folder_watch.h"
 #include "platform/win32/wide.h"
 #include "shell/texts.h"
 
@@ -123,15 +124,22 @@ bool MainWindow::start() {
     return true;
 }
 
-// The message loop; dialog keys (Tab, Alt+letter) move between the controls.
+// The message loop, waking also for the folder watch; dialog keys (Tab, Alt+letter) move
+// between the controls.
 int MainWindow::run() {
-    MSG message;
-    while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
-        if (window_ && ::IsDialogMessageW(window_, &message)) continue;
-        ::TranslateMessage(&message);
-        ::DispatchMessageW(&message);
+    for (;;) {
+        const DWORD handles = watched_ ? 1 : 0;
+        const DWORD woke = ::MsgWaitForMultipleObjectsEx(handles, &watched_, INFINITE, QS_ALLINPUT,
+                                                         MWMO_INPUTAVAILABLE);
+        if (handles && woke == WAIT_OBJECT_0) guarded([this] { form_->FolderChanged(); });
+        MSG message;
+        while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) return static_cast<int>(message.wParam);
+            if (window_ && ::IsDialogMessageW(window_, &message)) continue;
+            ::TranslateMessage(&message);
+            ::DispatchMessageW(&message);
+        }
     }
-    return static_cast<int>(message.wParam);
 }
 
 // "MS Sans Serif" 11 pixels high, Central European character set, and its bold face.
@@ -351,6 +359,7 @@ LRESULT MainWindow::handle(HWND window, UINT message, WPARAM w, LPARAM l) {
             return 0;
         case WM_DESTROY:
             ::KillTimer(window_, kTimerId);
+            watched_ = nullptr;
             if (form_) guarded([this] { form_->FormDestroy(); });
             removeTrayIcon();
             display_.attach(nullptr);
@@ -538,6 +547,25 @@ void MainWindow::setFocus(FocusTarget target) {
 
 void MainWindow::showWarning(const std::string& text, const std::string& caption) {
     ::MessageBoxW(window_, widen(text).c_str(), widen(caption).c_str(), MB_ICONEXCLAMATION | MB_OK);
+}
+
+// A balloon from the tray icon (NIF_INFO); without a tray the news goes unsaid.
+void MainWindow::notify(const std::string& title, const std::string& text, bool warning) {
+    if (!hasTray_) return;
+    NOTIFYICONDATAW data{};
+    data.cbSize = sizeof data;
+    data.hWnd = window_;
+    data.uID = kTrayIconId;
+    data.uFlags = NIF_INFO;
+    copyText(data.szInfoTitle, title);
+    copyText(data.szInfo, text);
+    data.dwInfoFlags = warning ? NIIF_WARNING : NIIF_INFO;
+    ::Shell_NotifyIconW(NIM_MODIFY, &data);
+}
+
+// The loop waits on the handle from now on; the form keeps it open until FormDestroy.
+void MainWindow::watchHandle(intptr_t handle) {
+    watched_ = handle == FolderWatch::kNoHandle ? nullptr : reinterpret_cast<HANDLE>(handle);
 }
 
 // LOCALE_SDECIMAL of the user's locale, or "." where it is not one ASCII character.

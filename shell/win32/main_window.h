@@ -60,6 +60,8 @@ class MainWindow : public MainView {
     void setFocus(FocusTarget target) override;
     void showWarning(const std::string& text, const std::string& caption) override;
     char decimalSeparator() const override;
+    void notify(const std::string& title, const std::string& text, bool warning) override;
+    void watchHandle(intptr_t handle) override;
 
   private:
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM w, LPARAM l);
@@ -89,6 +91,7 @@ class MainWindow : public MainView {
     HMENU popupMenu_ = nullptr;
     HWND tooltip_ = nullptr;
     bool hasTray_ = false;
+    HANDLE watched_ = nullptr;  // the folder watch's handle, owned by the form
     std::unique_ptr<Resources> resources_;
     WindowExceptionDisplay display_;
     std::unique_ptr<TMainForm> form_;

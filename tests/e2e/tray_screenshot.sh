@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# zelmo on a real X server (Xvfb) with a tray host (trayer): it starts in the tray, the tray
-# icon's right button opens the popup menu and a double click restores the window. Screenshots
-# of the open menu and of the restored window are kept as artifacts.
+# zelmo on a real X server (Xvfb) with a tray host (trayer): it starts in the tray and, with no
+# printer, says so once in a notification beside the icon; the icon's right button opens the
+# popup menu, whose "Kolejka wydruków" opens the queue window listing the files left from an
+# earlier run; a click restores the window. Screenshots of the notification, the menu, the
+# queue window and the restored window are kept as artifacts.
 #
 #   tray_screenshot.sh ZELMO RENDER SAMPLE_JOB_MAKER COMPARE ARTIFACTS
 set -uo pipefail
@@ -48,14 +50,34 @@ wait_for 30 sh -c 'xwininfo -root -tree | grep -q "\"panel\""' ||
     fail "trayer did not start: $(cat "$work/trayer.log")"
 
 install_zelmo "$work/app"
+# Two queue files of an earlier run, for the queue window.
+printf '\033E' >"$work/app/Zelmo4.Prn"
+printf '\033E\f' >"$work/app/Zelmo7.Prn"
 "$work/app/zelmo" >"$work/zelmo.log" 2>&1 &
 zelmo_pid=$!
 
-# The tray icon is zelmo's only window while the main window waits in the tray.
-icon_window() { xdotool search --onlyvisible --class zelmo 2>/dev/null | head -1; }
-wait_for 60 sh -c "xdotool search --onlyvisible --class zelmo >/dev/null 2>&1" ||
+# The tray icon is the one small window of zelmo; the notification comes up beside it.
+windows_of_zelmo() { xdotool search --onlyvisible --class zelmo 2>/dev/null; }
+icon_window() {
+    local w
+    for w in $(windows_of_zelmo); do
+        eval "$(xdotool getwindowgeometry --shell "$w")"
+        [ "$WIDTH" -le 48 ] && echo "$w" && return
+    done
+}
+wait_for 60 sh -c "[ -n \"\$(xdotool search --onlyvisible --class zelmo 2>/dev/null)\" ]" ||
     fail "no tray icon appeared: $(cat "$work/zelmo.log")"
+wait_for 30 sh -c '[ "$(xdotool search --onlyvisible --class zelmo | wc -l)" -ge 2 ]' ||
+    fail "no notification that there is no printer"
 icon=$(icon_window)
+[ -n "$icon" ] || fail "no window of zelmo is the size of a tray icon"
+balloon=$(windows_of_zelmo | grep -vx "$icon" | head -1)
+sleep 0.5
+import -window root "$work/notification.png" || fail "cannot take the notification's screenshot"
+# A click on the balloon dismisses it.
+xdotool mousemove --window "$balloon" 40 20 click 1
+wait_for 30 sh -c "! xdotool search --onlyvisible --class zelmo | grep -qx '$balloon'" ||
+    fail "the notification did not go"
 if xdotool search --onlyvisible --name "$title" >/dev/null 2>&1; then
     fail "the window did not start minimised to the tray"
 fi
@@ -68,18 +90,35 @@ menu=$(xdotool search --onlyvisible --class zelmo | grep -vx "$icon" | head -1)
 eval "$(xdotool getwindowgeometry --shell "$menu")"
 [ "$WIDTH" -gt 60 ] && [ "$HEIGHT" -gt 60 ] || fail "the popup menu is ${WIDTH}x$HEIGHT"
 import -window root "$work/popup-menu.png" || fail "cannot take the menu's screenshot"
-xdotool key Escape
-wait_for 30 sh -c "! xdotool search --onlyvisible --class zelmo | grep -qx '$menu'" ||
-    fail "the popup menu did not close"
+# The fourth item, "Kolejka wydruków", opens the queue window.
+xdotool key Down Down Down Down Return
+wait_for 30 sh -c "xdotool search --onlyvisible --name '^Kolejka wydruk' >/dev/null 2>&1" ||
+    fail "the queue window did not open"
+queue=$(xdotool search --onlyvisible --name '^Kolejka wydruk' | head -1)
+wait_for 10 sh -c "xwininfo -id $queue | grep -q IsViewable"
+sleep 0.5
+import -window "$queue" "$work/queue-window.png" || fail "cannot take the queue window's screenshot"
+xdotool key --window "$queue" alt+z
+wait_for 30 sh -c "! xdotool search --onlyvisible --name '^Kolejka wydruk' >/dev/null 2>&1" ||
+    fail "the queue window did not close"
+# Leftovers are listed, never printed unless asked.
+[ -e "$work/app/Zelmo4.Prn" ] && [ -e "$work/app/Zelmo7.Prn" ] && [ ! -e "$work/app/Wydruki" ] ||
+    fail "a leftover was printed: $(ls -R "$work/app")"
 
-# A double click on the icon restores the window.
-xdotool mousemove --window "$icon" 8 8 click --repeat 2 --delay 120 1
+# A single click on the icon restores the window.
+xdotool mousemove --window "$icon" 8 8 click 1
 wait_for 30 sh -c "xdotool search --onlyvisible --name '$title' >/dev/null 2>&1" ||
-    fail "a double click did not restore the window"
+    fail "a click did not restore the window"
 window=$(xdotool search --onlyvisible --name "$title" | head -1)
 xprop -id "$window" _NET_WM_NAME | grep -qF "\"$caption\"" || fail "caption: $(xprop -id "$window" _NET_WM_NAME)"
 size=$(xwininfo -id "$window" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}')
 [ "$size" = 392x215 ] || fail "client size $size, not 392x215"
+# No maximise: neither the function (0x10) nor the button (0x40) in the Motif hints, and the
+# size is fixed.
+hints=$(xprop -id "$window" _MOTIF_WM_HINTS | sed 's/.*= //')
+IFS=', ' read -r _ functions decorations _ <<<"$hints"
+[ $((functions & 0x10)) -eq 0 ] && [ $((decorations & 0x40)) -eq 0 ] ||
+    fail "the window can be maximised: _MOTIF_WM_HINTS $hints"
 # Let the window paint before it is photographed.
 wait_for 10 sh -c "xwininfo -id $window | grep -q IsViewable"
 import -window "$window" "$work/window.png" || fail "cannot take the window's screenshot"

@@ -1,4 +1,5 @@
-// The capture under a user who may not rename in the program's folder (POSIX users and fork).
+// The capture where POSIX semantics matter: symbolic links, and a user who may not rename in
+// the program's folder (set-user-id and fork).
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -11,6 +12,22 @@ namespace zelmo::pipeline_test {
 namespace {
 
 using Names = std::vector<std::string>;
+
+TEST(PipelineQueue, LinkAsTheJobFileIsNeverFollowedAndTheUserIsToldOnce) {
+    Rig rig;
+    writeFile(rig.path("secret"), numberedJob(1));
+    ASSERT_EQ(::symlink(rig.path("secret").c_str(), rig.monitor.monitoredFile().c_str()), 0);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_FALSE(rig.monitor.capture());
+    EXPECT_EQ(rig.events.lines(), Names{"CaptureImpossible"});
+    ASSERT_EQ(::unlink(rig.monitor.monitoredFile().c_str()), 0);
+    rig.writeJob(numberedJob(2));
+    ASSERT_TRUE(rig.tickUntil([&] { return rig.drained(); }));
+    EXPECT_EQ(printedJobs(rig.printer), std::vector<int>{2});
+    EXPECT_EQ(rig.events.lines(), (Names{"CaptureImpossible", "CaptureRestored",
+                                         "Captured Zelmo1.Prn", "Printed Zelmo1.Prn"}));
+    EXPECT_EQ(listDir(rig.dir.path()), Names{"secret"});
+}
 
 TEST(PipelineQueue, RenameFailingForAnotherReasonGivesUpTheCapture) {
     // As an unprivileged owner of the job in a folder it may not write, every rename fails with
@@ -29,9 +46,15 @@ TEST(PipelineQueue, RenameFailingForAnotherReasonGivesUpTheCapture) {
         DeviceMetrics metrics;
         HandOver state;
         SpoolMonitor monitor(dir.path(), state, printer, metrics);
+        RecordingSink events;
+        monitor.setEventSink(events);
         // The job itself is free to take: only the rename can stop the capture.
         if (!files::openExclusive(monitor.monitoredFile()).isOpen()) ::_exit(4);
-        const bool captured = monitor.capture();
+        bool captured = false;
+        for (int i = 0; i < 3; ++i)
+            captured = captured || monitor.capture();
+        // Told once, then tried quietly.
+        if (events.lines() != Names{"CaptureImpossible"}) ::_exit(5);
         ::_exit(captured ? 1 : monitor.queue().pendingCount == 0 ? 0 : 2);
     }
     int status = 0;

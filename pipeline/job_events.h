@@ -1,0 +1,81 @@
+// What happens to jobs, told as it happens: the log, the tray's notifications and hint, and
+// the queue window all listen here instead of polling the pipeline. Every event is reported on
+// the window thread (the worker's findings are reported when the monitor collects them), so a
+// sink needs no lock of its own.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace zelmo {
+
+using WallTime = std::chrono::system_clock::time_point;
+// The monitor's idea of now; the tests pass their own to move time without sleeping.
+using WallClock = std::function<WallTime()>;
+
+// Why a job's file was kept out of the queue.
+enum class SetAsideReason {
+    None,
+    TooManyFailures,  // printing failed on every attempt
+    NothingPrinted,   // a non-empty job that produced no page
+    Unreadable,       // its file could not be opened or read whole
+    Interrupted,      // it was printing when the program stopped: it may have reached the printer
+};
+
+enum class JobEventKind {
+    Started,            // the monitor runs on its folder
+    Stopped,            // the monitor ends
+    Captured,           // Wydruk.prn became queue file `queueName`
+    Printed,            // `queueName` printed `pages` pages on `printer`
+    Failed,             // printing `queueName` failed with the system's `message`
+    RetryScheduled,     // attempt `attempt` + 1 of `queueName` starts at `nextAttempt`
+    SetAside,           // `queueName` kept on disk and out of the queue, for `reason`
+    NothingPrinted,     // `queueName` held no page; set aside too unless it was empty (deleted)
+    Resumed,            // `queueName` was waiting at the last stop and is queued again
+    PrintAgain,         // the user queued `queueName` again
+    Deleted,            // the user deleted `queueName`
+    CaptureImpossible,  // Wydruk.prn cannot be taken, `message` says why; told once per spell
+    CaptureRestored,    // capture works again after a CaptureImpossible
+    PrinterChanged,     // the printer in use is now `printer`
+    PrinterMissing,     // no printer: jobs wait (or go to the PDF folder), `message` says which
+};
+
+struct JobEvent {
+    JobEventKind kind = JobEventKind::Started;
+    WallTime when{};
+    std::string queueName;  // file name only ("Zelmo3.Prn"); empty when no job is concerned
+    int32_t pages = 0;
+    std::string printer;
+    std::string message;  // the system's own message, untranslated
+    int attempt = 0;      // attempts made so far (Failed, RetryScheduled)
+    WallTime nextAttempt{};
+    SetAsideReason reason = SetAsideReason::None;
+};
+
+// Whoever wants to hear of jobs. Called on the window thread.
+class JobEventSink {
+  public:
+    virtual ~JobEventSink() = default;
+    virtual void jobEvent(const JobEvent& event) = 0;
+};
+
+// Passes every event to each of several sinks, in the order they were added.
+class JobEventFanOut : public JobEventSink {
+  public:
+    void add(JobEventSink& sink) { sinks_.push_back(&sink); }
+    void jobEvent(const JobEvent& event) override {
+        for (JobEventSink* sink : sinks_)
+            sink->jobEvent(event);
+    }
+
+  private:
+    std::vector<JobEventSink*> sinks_;
+};
+
+const char* toString(JobEventKind kind);
+const char* toString(SetAsideReason reason);
+
+}  // namespace zelmo

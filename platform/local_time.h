@@ -1,0 +1,15 @@
+// Wall-clock time as the user reads it, in the machine's time zone. Linux: localtime_r
+// (platform/portable/local_time.cpp); a Windows build fills it with its own conversion.
+#pragma once
+
+#include <chrono>
+#include <string>
+
+namespace zelmo {
+
+// "YYYY-MM-DD HH:MM:SS" in local time.
+std::string localDateTime(std::chrono::system_clock::time_point when);
+// "HH:MM:SS" in local time.
+std::string localClockTime(std::chrono::system_clock::time_point when);
+
+}  // namespace zelmo

@@ -1,0 +1,47 @@
+// The printer switch: each step of a document becomes the matching call of the printer in use.
+#include "platform/printer_switch.h"
+
+namespace zelmo {
+
+// Starts with the printer found at start-up.
+PrinterSwitch::PrinterSwitch(std::unique_ptr<Printer> printer) : current_(std::move(printer)) {}
+
+// Replaces the printer unless a document is open.
+bool PrinterSwitch::replace(std::unique_ptr<Printer> printer) {
+    if (printing() || !printer) return false;
+    current_ = std::move(printer);
+    return true;
+}
+
+// The document begins on the printer in use, under the same title.
+void PrinterSwitch::startDoc(const std::string& title) {
+    pageEnded_ = false;
+    current_->setTitle(title);
+    current_->beginDoc();
+}
+
+// The page ended before is followed by a new one.
+void PrinterSwitch::startPage() {
+    if (!pageEnded_) return;
+    pageEnded_ = false;
+    current_->newPage();
+}
+
+// Kept until the next step says whether a page or the document follows.
+void PrinterSwitch::endPage() {
+    pageEnded_ = true;
+}
+
+// The printer in use ends its document, its last page with it.
+void PrinterSwitch::finishDoc() {
+    pageEnded_ = false;
+    current_->endDoc();
+}
+
+// The printer in use aborts (and so closes) its document.
+void PrinterSwitch::abortDoc() {
+    pageEnded_ = false;
+    if (current_->printing()) current_->abort();
+}
+
+}  // namespace zelmo

@@ -1,0 +1,24 @@
+// The CUPS destinations as the printers Zelmo can choose from.
+#pragma once
+
+#include <string>
+
+#include "platform/printer_directory.h"
+
+namespace zelmo {
+
+class CupsDirectory : public PrinterDirectory {
+  public:
+    // pdfFolder: where the built-in PDF printer writes.
+    explicit CupsDirectory(std::string pdfFolder) : pdfFolder_(std::move(pdfFolder)) {}
+
+    std::vector<std::string> destinations() override;
+    std::string defaultDestination() override;
+    bool exists(const std::string& name) override;
+    std::unique_ptr<Printer> open(const std::string& name) override;
+
+  private:
+    std::string pdfFolder_;
+};
+
+}  // namespace zelmo

@@ -1,0 +1,188 @@
+// Tray hint, icon and notifications from the job events.
+#include "shell/feedback.h"
+
+#include <ctime>
+
+#include "shell/texts.h"
+
+namespace zelmo {
+namespace {
+
+// Why a job was set aside, as a sentence ending.
+const char* asideReason(SetAsideReason reason) {
+    switch (reason) {
+        case SetAsideReason::TooManyFailures:
+            return texts::kAsideTooManyFailures;
+        case SetAsideReason::NothingPrinted:
+            return texts::kAsideNothingPrinted;
+        case SetAsideReason::Unreadable:
+            return texts::kAsideUnreadable;
+        case SetAsideReason::Interrupted:
+            return texts::kAsideInterrupted;
+        case SetAsideReason::None:
+            break;
+    }
+    return "";
+}
+
+// The system's message on a line of its own, when there is one.
+std::string withMessage(std::string text, const std::string& message) {
+    if (!message.empty()) text += "\n" + message;
+    return text;
+}
+
+}  // namespace
+
+// The state, and for a failed job what failed, in one line.
+std::string queueStateText(const QueueFileInfo& file) {
+    std::string text;
+    switch (file.state) {
+        case QueueFileState::Waiting:
+            text =
+                texts::kStateWaiting + std::to_string(file.position + 1) + texts::kStateWaitingEnd;
+            break;
+        case QueueFileState::Printing:
+            text = texts::kStatePrinting;
+            break;
+        case QueueFileState::Retrying:
+            text = texts::kStateRetrying + clockTime(file.nextAttempt);
+            break;
+        case QueueFileState::SetAside:
+            text = texts::kStateSetAside;
+            text += asideReason(file.reason);
+            break;
+        case QueueFileState::Leftover:
+            text = texts::kStateLeftover;
+            break;
+    }
+    if (file.attempt > 0) text += texts::kStateFailures + std::to_string(file.attempt);
+    if (!file.message.empty()) text += " — " + file.message;
+    return text;
+}
+
+// HH:MM:SS in local time.
+std::string clockTime(WallTime when) {
+    const std::time_t t = std::chrono::system_clock::to_time_t(when);
+    char text[16] = "";
+    // Only the window thread formats times, so the shared buffer of localtime is safe here.
+    if (const std::tm* local = std::localtime(&t))
+        std::strftime(text, sizeof text, "%H:%M:%S", local);
+    return text;
+}
+
+// Monitoring paused or resumed.
+void Feedback::setPaused(bool paused) {
+    paused_ = paused;
+    show();
+}
+
+// The printer in use, by name.
+void Feedback::setPrinter(const std::string& name) {
+    printer_ = name;
+    show();
+}
+
+// The jobs captured and not yet printed.
+void Feedback::setWaiting(int count) {
+    if (count == waiting_) return;
+    waiting_ = count;
+    show();
+}
+
+// Follows one event: the last job's outcome, the error mark and a notification.
+void Feedback::jobEvent(const JobEvent& e) {
+    const std::string& job = e.queueName;
+    switch (e.kind) {
+        case JobEventKind::Printed:
+            error_ = false;
+            last_ = job + ", " + clockTime(e.when) + ": " + texts::kLastPrinted;
+            notify(texts::kNoticePrinted,
+                   job + ": " + std::to_string(e.pages) + texts::kPagesOn + e.printer, false);
+            break;
+        case JobEventKind::Failed:
+            error_ = true;
+            last_ = job + ", " + clockTime(e.when) + ": " + texts::kLastFailed;
+            notify(texts::kNoticeFailed,
+                   withMessage(texts::kPrintFailed + job + texts::kAttempt +
+                                   std::to_string(e.attempt) + ").",
+                               e.message),
+                   true);
+            break;
+        case JobEventKind::RetryScheduled:
+            last_ = job + ": " + texts::kLastRetry + clockTime(e.nextAttempt);
+            break;
+        case JobEventKind::SetAside:
+            error_ = true;
+            last_ = job + ", " + clockTime(e.when) + ": " + texts::kLastSetAside;
+            // A job without pages has been told of already.
+            if (e.reason != SetAsideReason::NothingPrinted)
+                notify(
+                    texts::kNoticeSetAside,
+                    withMessage(job + ": " + asideReason(e.reason) + texts::kKeptOnDisk, e.message),
+                    true);
+            break;
+        case JobEventKind::NothingPrinted:
+            error_ = true;
+            last_ = job + ", " + clockTime(e.when) + ": " + texts::kLastEmpty;
+            notify(texts::kNoticeEmpty,
+                   job + ": " + texts::kAsideNothingPrinted + texts::kKeptOnDisk, true);
+            break;
+        case JobEventKind::PrinterChanged:
+            printer_ = e.printer;
+            notify(texts::kNoticePrinter,
+                   withMessage(std::string(texts::kPrintsTo) + " " + e.printer, e.message),
+                   !e.message.empty());
+            break;
+        case JobEventKind::PrinterMissing:
+            printer_ = e.printer;
+            notify(texts::kNoticeNoPrinter, withMessage(texts::kPdfInstead + e.printer, e.message),
+                   true);
+            break;
+        case JobEventKind::CaptureImpossible:
+            error_ = true;
+            notify(texts::kNoticeCapture, e.message, true);
+            break;
+        case JobEventKind::CaptureRestored:
+            error_ = false;
+            break;
+        default:
+            break;
+    }
+    show();
+}
+
+// The caption, the monitoring state, the printer, the queue and the last job, a line each.
+std::string Feedback::hint() const {
+    std::string text = texts::kCaption;
+    text += "\n";
+    text += paused_ ? texts::kHintPaused : texts::kHintMonitoring;
+    if (!printer_.empty()) text += std::string("\n") + texts::kHintPrinter + printer_;
+    text += std::string("\n") + texts::kHintWaiting + std::to_string(waiting_);
+    if (!last_.empty()) text += std::string("\n") + texts::kHintLast + last_;
+    return text;
+}
+
+// An error outweighs a pause: a paused monitor with a failed job still needs the user.
+TrayIconKind Feedback::icon() const {
+    if (error_) return TrayIconKind::Error;
+    return paused_ ? TrayIconKind::Paused : TrayIconKind::Monitoring;
+}
+
+// A notification, unless they are switched off.
+void Feedback::notify(const char* title, const std::string& text, bool warning) {
+    if (notifications_) view_.notify(title, text, warning);
+}
+
+// Passes the hint and the icon to the view when they changed.
+void Feedback::show() {
+    const std::string text = hint();
+    const TrayIconKind kind = icon();
+    if (shown_ && text == shownHint_ && kind == shownIcon_) return;
+    shown_ = true;
+    shownHint_ = text;
+    shownIcon_ = kind;
+    view_.setTrayHint(text);
+    view_.setTrayIcon(kind);
+}
+
+}  // namespace zelmo

@@ -1,0 +1,51 @@
+// What the user learns of jobs without opening the window: the tray icon's variant, its hint
+// (state, printer, jobs waiting, the last job and its outcome) and notifications, all from the
+// pipeline's job events. Toolkit-neutral: it speaks through MainView.
+#pragma once
+
+#include <string>
+
+#include "pipeline/job_events.h"
+#include "pipeline/job_queue.h"
+#include "shell/Main.h"
+
+namespace zelmo {
+
+class Feedback : public JobEventSink {
+  public:
+    explicit Feedback(MainView& view) : view_(view) {}
+
+    // Notifications can be switched off in Zelmo.ini; the hint and icon always follow.
+    void setNotifications(bool on) { notifications_ = on; }
+    void setPaused(bool paused);
+    void setPrinter(const std::string& name);
+    void setWaiting(int count);
+    void jobEvent(const JobEvent& event) override;
+
+    // The tray hint as it stands: the caption first, then one line per fact.
+    std::string hint() const;
+    TrayIconKind icon() const;
+
+  private:
+    void notify(const char* title, const std::string& text, bool warning);
+    void show();
+
+    MainView& view_;
+    bool notifications_ = true;
+    bool paused_ = false;
+    bool error_ = false;  // the last thing that happened to a job went wrong
+    std::string printer_;
+    int waiting_ = 0;
+    std::string last_;  // the last job and its outcome
+    std::string shownHint_;
+    TrayIconKind shownIcon_ = TrayIconKind::Monitoring;
+    bool shown_ = false;
+};
+
+// Where a queue file stands, as the queue window says it.
+std::string queueStateText(const QueueFileInfo& file);
+
+// A time of day as the hint and the notifications show it (local, HH:MM:SS).
+std::string clockTime(WallTime when);
+
+}  // namespace zelmo

@@ -1,0 +1,46 @@
+// The queue window ("Kolejka wydruków"): every queue file in the folder with its number, time,
+// size and state, and the user's actions on them: print again, delete, open the folder.
+#pragma once
+
+#include <QTimer>
+#include <QWidget>
+#include <string>
+
+#include "pipeline/job_events.h"
+
+class QPushButton;
+class QTreeWidget;
+
+namespace zelmo {
+
+class TMainForm;
+
+class QueueWindow : public QWidget, public JobEventSink {
+    Q_OBJECT
+  public:
+    explicit QueueWindow(TMainForm& form, QWidget* parent = nullptr);
+
+    // Shows the window in front, its list fresh.
+    void open();
+    // Reads the folder again and keeps the selection where it can.
+    void refresh();
+    // Every change of a job shows at once while the window is open.
+    void jobEvent(const JobEvent& event) override;
+
+    QTreeWidget* list() const { return list_; }
+    // The actions on the selected file, for the buttons and the tests.
+    void printAgainSelected();
+    void deleteSelected(bool confirmed);
+
+  private:
+    std::string selectedName() const;
+    void updateButtons();
+
+    TMainForm& form_;
+    QTreeWidget* list_ = nullptr;
+    QPushButton* printAgain_ = nullptr;
+    QPushButton* delete_ = nullptr;
+    QTimer refreshTimer_;
+};
+
+}  // namespace zelmo

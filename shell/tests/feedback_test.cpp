@@ -1,0 +1,118 @@
+// The tray's icon, hint and notifications as job events arrive.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "shell/feedback.h"
+
+namespace zelmo {
+namespace {
+
+// Keeps what the feedback shows; the window's controls are not its business.
+class TrayView : public MainView {
+  public:
+    std::string hint;
+    TrayIconKind icon = TrayIconKind::Monitoring;
+    std::vector<std::string> notices;
+
+    void setTrayHint(const std::string& text) override { hint = text; }
+    void setTrayIcon(TrayIconKind kind) override { icon = kind; }
+    void notify(const std::string& title, const std::string& text, bool warning) override {
+        notices.push_back((warning ? "! " : "") + title + ": " + text);
+    }
+    void postMinimize() override {}
+    void restoreWindow() override {}
+    void closeWindow() override {}
+    void setTimerEnabled(bool) override {}
+    void setPauseChecked(bool) override {}
+    void setMonitorStatus(const std::string&) override {}
+    void setLabelWithHint(HintLabel, const std::string&) override {}
+    void setEditText(FocusTarget, const std::string&) override {}
+    std::string editText(FocusTarget) const override { return {}; }
+    void setEngineIndex(int32_t) override {}
+    int32_t engineIndex() const override { return 0; }
+    void setSingleModeChecked(bool) override {}
+    bool singleModeChecked() const override { return false; }
+    void setSettingsEnabled(bool) override {}
+    void setButtonCaption(const std::string&) override {}
+    void setFocus(FocusTarget) override {}
+    void showWarning(const std::string&, const std::string&) override {}
+    char decimalSeparator() const override { return '.'; }
+};
+
+// An event about Zelmo3.Prn.
+JobEvent about(JobEventKind kind) {
+    JobEvent e;
+    e.kind = kind;
+    e.queueName = "Zelmo3.Prn";
+    e.printer = "Biuro";
+    e.pages = 2;
+    e.attempt = 1;
+    e.message = "Create-Job: Invalid argument.";
+    e.reason = SetAsideReason::TooManyFailures;
+    return e;
+}
+
+TEST(Feedback, IconHintAndNotificationsFollowTheJobs) {
+    struct Case {
+        std::vector<JobEventKind> events;
+        bool paused;
+        TrayIconKind icon;
+        const char* lastLine;  // the hint's last line begins so
+        std::vector<std::string> notices;
+    };
+    using K = JobEventKind;
+    const Case cases[] = {
+        {{K::Printed},
+         false,
+         TrayIconKind::Monitoring,
+         "Ostatni wydruk: Zelmo3.Prn, ",
+         {"Wydrukowano: Zelmo3.Prn: 2 str. na Biuro"}},
+        {{K::Failed},
+         false,
+         TrayIconKind::Error,
+         "Ostatni wydruk: Zelmo3.Prn, ",
+         {"! Błąd wydruku: Nie udało się wydrukować Zelmo3.Prn (próba 1).\n"
+          "Create-Job: Invalid argument."}},
+        // An error outweighs a pause; a later print clears it.
+        {{K::SetAside},
+         true,
+         TrayIconKind::Error,
+         "Ostatni wydruk: Zelmo3.Prn, ",
+         {"! Wydruk odłożony: Zelmo3.Prn: nie udało się go wydrukować mimo wielu prób. Plik "
+          "zachowano; można go wydrukować ponownie z okna „Kolejka wydruków”.\n"
+          "Create-Job: Invalid argument."}},
+        {{K::Failed, K::Printed}, true, TrayIconKind::Paused, "Ostatni wydruk: Zelmo3.Prn, ", {}},
+        {{K::Captured, K::Resumed}, false, TrayIconKind::Monitoring, "Oczekujące wydruki: 0", {}},
+    };
+    for (const Case& c : cases) {
+        TrayView view;
+        Feedback feedback(view);
+        feedback.setPaused(c.paused);
+        for (K kind : c.events)
+            feedback.jobEvent(about(kind));
+        EXPECT_EQ(view.icon, c.icon);
+        EXPECT_EQ(view.hint.substr(view.hint.rfind('\n') + 1).rfind(c.lastLine, 0), 0u)
+            << view.hint;
+        EXPECT_EQ(
+            view.hint.rfind("Kalvister II - Monitor Wydruków (wersja 3.1.0)\nMonitorowanie: ", 0),
+            0u);
+        if (c.events.size() == 1) {
+            EXPECT_EQ(view.notices, c.notices);
+        }
+    }
+}
+
+TEST(Feedback, NotificationsSwitchedOffLeaveTheHintAndIcon) {
+    TrayView view;
+    Feedback feedback(view);
+    feedback.setNotifications(false);
+    feedback.setWaiting(4);
+    feedback.jobEvent(about(JobEventKind::Failed));
+    EXPECT_TRUE(view.notices.empty());
+    EXPECT_EQ(view.icon, TrayIconKind::Error);
+    EXPECT_NE(view.hint.find("Oczekujące wydruki: 4"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace zelmo

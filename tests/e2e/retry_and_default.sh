@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# zelmo against a private cupsd that first refuses jobs: the jobs wait and print, in order, once
+# the queue accepts them again, and nothing is left behind. Then the CUPS default changes while
+# zelmo runs: it says so and the next job goes to the new default.
+#
+#   retry_and_default.sh ZELMO RENDER SAMPLE_JOB_MAKER COMPARE ARTIFACTS
+set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/common.sh"
+
+[ $# -eq 5 ] || fail "usage: $0 ZELMO RENDER SAMPLE COMPARE ARTIFACTS"
+ZELMO=$1 SAMPLE=$3 artifacts=$5/retry
+CUPSD=/usr/sbin/cupsd
+PPD=/usr/share/ppd/cupsfilters/Generic-PDF_Printer-PDF.ppd
+require "$ZELMO" "$SAMPLE" "$CUPSD" lpadmin lpstat cupsreject cupsaccept
+[ -r "$PPD" ] || skip "$PPD is missing (cups-filters)"
+
+work=$(mktemp -d)
+zelmo_pid="" CUPSD_PID=""
+# Stops what the test started, by PID, and keeps the evidence.
+cleanup() {
+    stop_pid "$zelmo_pid"
+    stop_pid "$CUPSD_PID"
+    mkdir -p "$artifacts"
+    cp -r "$work/zelmo.log" "$work/app/Zelmo.log" "$work/cups/log" "$artifacts/" 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+rm -rf "$artifacts"
+export HOME=$work/home XDG_RUNTIME_DIR=$work/run
+mkdir -p "$HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+start_cupsd "$work/cups"
+for queue in Ksiegowosc Sekretariat; do
+    lpadmin -p $queue -E -v "file://$work/cups/out/$queue.pdf" -P "$PPD" 2>/dev/null ||
+        fail "lpadmin cannot add $queue"
+done
+lpadmin -d Ksiegowosc || fail "lpadmin cannot set the default"
+cupsreject Ksiegowosc || fail "cupsreject failed"
+
+app=$work/app
+mkdir -p "$app"
+"$ZELMO" --headless --dir "$app" >"$work/zelmo.log" 2>&1 &
+zelmo_pid=$!
+wait_for 30 grep -q '^Wydruki na: Ksiegowosc' "$work/zelmo.log" ||
+    fail "zelmo did not find the default: $(cat "$work/zelmo.log")"
+
+# Two jobs while the queue refuses them: the first fails and waits, the second waits behind it.
+for n in 1 2; do
+    "$SAMPLE" --copies $n "$app/Wydruk.prn.tmp" && mv "$app/Wydruk.prn.tmp" "$app/Wydruk.prn"
+    wait_for 30 test -e "$app/Zelmo$n.Prn" || fail "job $n was not captured: $(ls "$app")"
+done
+wait_for 30 grep -q 'Błąd wydruku: .*Zelmo1.Prn' "$work/zelmo.log" ||
+    fail "the refused job was not reported: $(cat "$work/zelmo.log")"
+grep -q 'Wydrukowano' "$work/zelmo.log" && fail "a job printed while the queue refused it"
+cupsaccept Ksiegowosc || fail "cupsaccept failed"
+wait_for 120 sh -c "grep -q 'Wydrukowano: Zelmo2.Prn' '$work/zelmo.log'" ||
+    fail "the jobs did not print after the queue came back: $(cat "$work/zelmo.log")"
+[ "$(grep -o 'Wydrukowano: Zelmo[0-9]*' "$work/zelmo.log" | tr '\n' ' ')" = \
+    "Wydrukowano: Zelmo1 Wydrukowano: Zelmo2 " ] || fail "out of order: $(cat "$work/zelmo.log")"
+wait_for 60 sh -c "[ \$(lpstat -W completed -o Ksiegowosc | wc -l) -eq 2 ]" ||
+    fail "CUPS did not complete two jobs: $(lpstat -W all -o)"
+wait_for 10 sh -c "! ls '$app'/Zelmo*.Prn >/dev/null 2>&1" || fail "left behind: $(ls "$app")"
+
+# Another default while zelmo runs: told, and the next job goes there.
+lpadmin -d Sekretariat || fail "lpadmin cannot change the default"
+wait_for 30 grep -q 'Zmiana drukarki: Wydruki na: Sekretariat' "$work/zelmo.log" ||
+    fail "the new default was not followed: $(cat "$work/zelmo.log")"
+"$SAMPLE" "$app/Wydruk.prn.tmp" && mv "$app/Wydruk.prn.tmp" "$app/Wydruk.prn"
+wait_for 60 sh -c "lpstat -W completed -o Sekretariat | grep -q ." ||
+    fail "no job on the new default: $(cat "$work/zelmo.log")"
+wait_for 10 sh -c "! ls '$app'/Zelmo*.Prn >/dev/null 2>&1" || fail "left behind: $(ls "$app")"
+stop_pid "$zelmo_pid"
+zelmo_pid=""
+[ ! -e "$app/Zelmo.queue" ] || fail "the queue journal outlived an empty queue"
+echo "PASS: retry and default"
