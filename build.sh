@@ -64,9 +64,10 @@ package_windows() {
     version=$(sed -n 's/^project(Zelmo VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
     stage=$(mktemp -d)
     mkdir -p "$stage/Zelmo" out
-    cp build-windows/shell/win32/Zelmo.exe "$stage/Zelmo/"
-    cp shell/win32/CZYTAJ.txt "$stage/Zelmo/CZYTAJ.txt"
-    cp shell/win32/README-windows.txt "$stage/Zelmo/README.txt"
+    x86_64-w64-mingw32-strip -o "$stage/Zelmo/Zelmo.exe" build-windows/shell/win32/Zelmo.exe
+    # Read-mes with Windows line ends, for Notepad.
+    sed 's/$/\r/' shell/win32/CZYTAJ.txt >"$stage/Zelmo/CZYTAJ.txt"
+    sed 's/$/\r/' shell/win32/README-windows.txt >"$stage/Zelmo/README.txt"
     # The project's licence, and those of the runtimes linked into Zelmo.exe.
     [ -f LICENSE ] && cp LICENSE "$stage/Zelmo/LICENSE.txt"
     cp /usr/share/doc/mingw-w64-common/copyright "$stage/Zelmo/LICENSE-mingw-w64.txt"
