@@ -88,17 +88,21 @@ int enterInvalidValue(HWND window) {
     ::PostMessageW(button, BM_CLICK, 0, 0);
     HWND box = findMessageBox();
     if (!box) return 1;
+    // The box's children may still be in the making when the box itself is found.
     std::string text;
-    ::EnumChildWindows(
-        box,
-        [](HWND child, LPARAM found) -> BOOL {
-            wchar_t name[32] = {};
-            ::GetClassNameW(child, name, 32);
-            if (std::wstring(name) == L"Static" && ::GetWindowTextLengthW(child) > 0)
-                *reinterpret_cast<std::string*>(found) = textOf(child);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&text));
+    for (int i = 0; i < 50 && text.empty(); ++i) {
+        if (i) ::Sleep(100);
+        ::EnumChildWindows(
+            box,
+            [](HWND child, LPARAM found) -> BOOL {
+                wchar_t name[32] = {};
+                ::GetClassNameW(child, name, 32);
+                if (::lstrcmpiW(name, L"Static") == 0 && ::GetWindowTextLengthW(child) > 0)
+                    *reinterpret_cast<std::string*>(found) = textOf(child);
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&text));
+    }
     std::printf("caption %s\ntext %s\n", textOf(box).c_str(), text.c_str());
     return 0;
 }

@@ -18,5 +18,9 @@ if [ ! -f "$prefix/system.reg" ]; then
         [ -f "$prefix/system.reg" ] || wineboot -i >/dev/null 2>&1 || true
     ) 9>"$prefix.lock"
 fi
-wineserver -p 2>/dev/null || true
+# The server and Wine's own services outlive this run: started here with no tie to the caller's
+# output, so that a test runner waiting for that output is not kept waiting for them.
+if wineserver -p >/dev/null 2>&1 </dev/null; then
+    wine wineboot >/dev/null 2>&1 </dev/null || true
+fi
 exec wine "$@"
