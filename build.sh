@@ -122,8 +122,8 @@ test-tsan)
     (cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -R 'Pipeline|Worker|Queue|Sync|Files' "$@")
     ;;
 bench)
-    need $PKG_BASE
-    build build-release -DCMAKE_BUILD_TYPE=Release -DZELMO_BENCH=ON -DZELMO_TESTS=OFF -DZELMO_QT=OFF
+    need $PKG_BASE $PKG_APP
+    build build-release -DCMAKE_BUILD_TYPE=Release -DZELMO_BENCH=ON -DZELMO_TESTS=OFF -DZELMO_QT=ON
     build-release/bench/zelmo_bench "$@"
     ;;
 fuzz)

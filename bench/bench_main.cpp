@@ -14,18 +14,13 @@
 #include <vector>
 
 #include "bench/bench_jobs.h"
+#include "bench/bench_registry.h"
 #include "bench/discard_printer.h"
 #include "output/device_metrics.h"
 #include "pcl/interpreter.h"
 
 namespace zelmo::bench {
 namespace {
-
-struct JobKind {
-    std::function<std::vector<uint8_t>()> make;
-    int64_t pages;
-    int64_t glyphs;
-};
 
 const TextJobShape kText{};
 
@@ -36,6 +31,8 @@ RasterJobShape raster(int x, int method) {
     shape.method = method;
     return shape;
 }
+
+}  // namespace
 
 // The jobs by name; each is generated at its first use and kept for the rest of the run.
 const std::map<std::string, JobKind>& jobKinds() {
@@ -57,6 +54,8 @@ const std::vector<uint8_t>& job(const std::string& name) {
     return it->second;
 }
 
+namespace {
+
 // Sheets are composed and then dropped, so only the composition is measured.
 struct DropSheets : SheetSink {
     int64_t sheets = 0;
@@ -65,6 +64,8 @@ struct DropSheets : SheetSink {
     void endDocument() override {}
     void abortDocument() override {}
 };
+
+}  // namespace
 
 // Bytes, pages and glyphs per second of the job run in every iteration.
 void setCounters(benchmark::State& state, const std::string& name) {
@@ -76,8 +77,10 @@ void setCounters(benchmark::State& state, const std::string& name) {
     if (kind.glyphs > 0) state.counters["glyphs/s"] = Counter(n * kind.glyphs, Counter::kIsRate);
 }
 
-// Runs a whole job per iteration on printer, as the worker would.
-void runOn(benchmark::State& state, Printer& printer, const std::string& name) {
+// Runs a whole job per iteration on printer, as the worker would; afterEach runs between
+// iterations, outside the measured time.
+void runOn(benchmark::State& state, Printer& printer, const std::string& name,
+           const std::function<void()>& afterEach) {
     const std::vector<uint8_t>& bytes = job(name);
     DeviceMetrics metrics;
     queryDeviceMetrics(metrics, printer);
@@ -88,10 +91,19 @@ void runOn(benchmark::State& state, Printer& printer, const std::string& name) {
     printer.setTitle("Kalvister II - wydruk.prn");
     for (auto _ : state) {
         JobEnv env{printer, metrics, request, testMode, terminated, bytes.data(), bytes.size()};
-        benchmark::DoNotOptimize(runJob(pcl, env));
+        if (!runJob(pcl, env)) {
+            state.SkipWithError("the job did not print");
+            break;
+        }
+        if (!afterEach) continue;
+        state.PauseTiming();
+        afterEach();
+        state.ResumeTiming();
     }
     setCounters(state, name);
 }
+
+namespace {
 
 // The interpreter alone: pages go to a printer that discards them.
 void BM_Discard(benchmark::State& state, const std::string& name) {
@@ -129,24 +141,39 @@ class RatioReporter : public benchmark::ConsoleReporter {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
             auto it = run.counters.find("bytes/s");
-            if (it == run.counters.end()) continue;
+            if (it == run.counters.end() || run.iterations == 0) continue;
             // Rate counters reach the reporter already divided by the run's time.
-            rows_.push_back({run.benchmark_name(), it->second.value, run.counters});
+            rows_.push_back({run.benchmark_name(), it->second.value,
+                             run.real_accumulated_time / static_cast<double>(run.iterations),
+                             run.counters});
         }
     }
-    // The closing table: each run as a share of the memcpy baseline, and its rates.
+    // The closing tables: each in-process run as a share of the memcpy baseline, and the
+    // whole-path figures in seconds per job.
     void Finalize() override {
         ConsoleReporter::Finalize();
         double baseline = 0;
         for (const Row& r : rows_)
             if (r.name.rfind("BM_Memcpy", 0) == 0) baseline = r.bytesPerSecond;
-        if (baseline <= 0) return;
-        std::printf("\n%-40s %10s %12s %12s %12s\n", "benchmark", "x memcpy", "MB/s", "pages/s",
-                    "glyphs/s");
+        if (baseline > 0) {
+            std::printf("\n%-40s %10s %12s %12s %12s\n", "benchmark", "x memcpy", "MB/s", "pages/s",
+                        "glyphs/s");
+            for (const Row& r : rows_) {
+                if (r.name.rfind("WholePath/", 0) == 0) continue;
+                std::printf("%-40s %10.3f %12.1f %12s %12s\n", r.name.c_str(),
+                            r.bytesPerSecond / baseline, r.bytesPerSecond / 1e6,
+                            rate(r, "pages/s").c_str(), rate(r, "glyphs/s").c_str());
+            }
+        }
+        std::printf("\n%-40s %10s %10s %10s %10s\n", "whole path, per job", "wall s", "cpu s",
+                    "peak MiB", "PDF MiB");
         for (const Row& r : rows_) {
-            std::printf("%-40s %10.3f %12.1f %12s %12s\n", r.name.c_str(),
-                        r.bytesPerSecond / baseline, r.bytesPerSecond / 1e6,
-                        rate(r, "pages/s").c_str(), rate(r, "glyphs/s").c_str());
+            if (r.name.rfind("WholePath/", 0) != 0) continue;
+            // WholePath/what/job, without the iteration count and the time kind after it.
+            const std::string name = r.name.substr(10, r.name.find("/iterations") - 10);
+            std::printf("%-40s %10.3f %10s %10s %10s\n", name.c_str(), r.seconds,
+                        rate(r, "cpu_s").c_str(), rate(r, "peak_MiB").c_str(),
+                        rate(r, "pdf_MiB").c_str());
         }
     }
 
@@ -154,6 +181,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
     struct Row {
         std::string name;
         double bytesPerSecond;
+        double seconds;  // wall-clock time of one iteration
         benchmark::UserCounters counters;
     };
     // A counter of the row for the table, empty when the run has none.
@@ -167,8 +195,9 @@ class RatioReporter : public benchmark::ConsoleReporter {
     std::vector<Row> rows_;
 };
 
-// Every job through both printers, after the memcpy baseline.
+// The whole-path figures, then every job through both printers after the memcpy baseline.
 void registerAll() {
+    registerWholePath();
     benchmark::RegisterBenchmark("BM_Memcpy/raster_m0_aligned", BM_Memcpy)
         ->Unit(benchmark::kMillisecond);
     for (const auto& [name, kind] : jobKinds()) {

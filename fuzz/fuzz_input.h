@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <new>
 #include <string>
 
 #include "output/device_metrics.h"
@@ -18,9 +19,13 @@ namespace zelmo::fuzz {
 
 // Bytes at the front of a runJob input that choose the printer and the settings.
 constexpr std::size_t kSettingsBytes = 8;
-// Copies and pages beyond this stop the job as a shutdown would: a job may ask for 2^31 copies,
-// and each sheet of a page at the largest raster resolution costs a quarter of a gigabyte.
-constexpr int kMaxSheets = 20;
+// The job's own sheet limit, lowered from the product's: copies are clamped and sheets capped
+// by the interpreter as in the monitor, but a page at the largest raster size costs a quarter
+// of a gigabyte (about a second under the sanitizers) per copy, and thousands of those would
+// make every run a timeout.
+constexpr int32_t kMaxSheets = 16;
+// Sheets composed and read in full per run; past them the printer only takes the calls.
+constexpr int kComposedSheets = 4;
 
 // Reads bytes from the front of an input; past its end every byte reads as 0.
 struct Reader {
@@ -33,19 +38,17 @@ struct Reader {
     int16_t i16() { return static_cast<int16_t>(u16()); }
 };
 
-// Counts sheets and asks the job to stop once there are too many; keeps nothing.
+// Counts documents and the sheets composed; reads the first sheets whole and then lets the
+// printer stop composing, so that only the interpreter's own work is left to run.
 class CountingSink : public SheetSink {
   public:
-    explicit CountingSink(std::atomic<bool>& terminated) : terminated_(terminated) {}
+    explicit CountingSink(SimulatedPrinter& printer) : printer_(printer) {}
     void beginDocument(const std::string&) override { ++documents; }
     void sheet(const Sheet& s) override {
-        // Reading every byte lets the sanitizers see a sheet that was composed wrongly; a copier
-        // may hand over the same sheet 32767 times, and once is enough.
-        if (sheets < kMaxSheets) {
-            for (uint8_t b : s.bits)
-                ink += b;
-        }
-        if (++sheets >= kMaxSheets) terminated_.store(true);
+        // Reading every byte lets the sanitizers see a sheet that was composed wrongly.
+        for (uint8_t b : s.bits)
+            ink += b;
+        if (++sheets >= kComposedSheets) printer_.setComposeSheets(false);
     }
     void endDocument() override { ++ended; }
     void abortDocument() override { ++aborted; }
@@ -54,15 +57,17 @@ class CountingSink : public SheetSink {
     uint64_t ink = 0;
 
   private:
-    std::atomic<bool>& terminated_;
+    SimulatedPrinter& printer_;
 };
 
 // What a run left behind; everything must be released and no document left open.
 struct Outcome {
     int documents = 0;
-    int sheets = 0;
+    int sheets = 0;  // sheets composed (the first kComposedSheets at most, copier's included)
     bool printing = false;
     int liveObjectsLeft = 0;
+    int pagesSent = 0;  // printer pages the job sent, every copy it sent counted
+    int aborted = 0;
 };
 
 // The first byte of a runJob input: bits 0-1 the engine, bit 2 single mode, bit 3 the copies
@@ -112,7 +117,8 @@ inline Outcome runJobInput(const uint8_t* data, std::size_t size) {
     int before = gdi::liveObjectCount();
     std::atomic<bool> terminated{false};
     std::atomic<int> testMode{flags & kTestPage ? (flags >> 5) & 3 : 0};
-    CountingSink sink(terminated);
+    CountingSink sink(printer);
+    int pagesSent = 0;
     printer.setRecordCalls(false);
     printer.setSheetSink(&sink);
     printer.setTitle("Kalvister II - wydruk.prn");
@@ -120,15 +126,19 @@ inline Outcome runJobInput(const uint8_t* data, std::size_t size) {
     queryDeviceMetrics(metrics, printer);
     {
         PclState state;
-        JobEnv env{printer, metrics, request, testMode, terminated, data + start, size - start};
+        JobEnv env{printer,    metrics,      request,      testMode,
+                   terminated, data + start, size - start, kMaxSheets};
         try {
             runJob(state, env);
         } catch (const ZelmoError&) {
             // The worker shows these; the job's clean-up has run.
+        } catch (const std::bad_alloc&) {
+            // The same, for memory refused by the sanitizer's allocator limit.
         }
+        pagesSent = state.pagesPrinted;
     }
-    return Outcome{sink.documents, sink.sheets, printer.printing(),
-                   gdi::liveObjectCount() - before};
+    return Outcome{sink.documents, sink.sheets, printer.printing(), gdi::liveObjectCount() - before,
+                   pagesSent,      sink.aborted};
 }
 
 // The raster row and soft-font decoders alone, driven by a sequence of operations: 0 raster

@@ -1,8 +1,10 @@
 // Sends finished pages to the printer, once per copy, placed by the user's offsets and in the
 // way the page's image is held; owns the job's printer document.
+#include <algorithm>
 #include <cmath>
 
 #include "pcl/interpreter.h"
+#include "platform/errors.h"
 #include "platform/printer.h"
 
 namespace zelmo {
@@ -21,6 +23,7 @@ gdi::Bitmap pageImage(PclState& s) {
         // A device-dependent bitmap lives only for the copy it sends.
         page.pageBitmap.reset(
             gdi::createBitmap(page.pageWidth, page.pageHeight, 1, 1, page.pageBits));
+        if (!page.pageBitmap) throw JobError(JobError::Reason::OutOfMemory);
     }
     return page.pageBitmap.get();
 }
@@ -53,6 +56,8 @@ void transferPage(const PclState& s, const JobEnv& env, gdi::Dc source) {
 
 // Sends the current page once: a printer page of the job's document, or a document of its own.
 void sendCopy(PclState& s, const JobEnv& env, gdi::Bitmap image) {
+    // A runaway job ends here, before the first printer page past the limit.
+    if (s.pagesPrinted >= env.maxSheets) throw JobError(JobError::Reason::TooManySheets);
     Printer& printer = env.printer;
     bool single = env.request.singleMode != 0;
     if (s.pagesPrinted == 0 || single)
@@ -113,10 +118,13 @@ bool endJob(PclState& s, const JobEnv& env) {
 
 void setCopiesCommand(PclState& s, const JobEnv& env, int32_t value) {
     if (env.printer.printing()) return;
+    // PCL's own range. Zero would let the job go as printed with nothing on paper, and a
+    // printer's copy count holds 16 bits.
+    const int32_t copies = std::clamp<int32_t>(value, 1, kMaxCopies);
     if (env.printer.canCopy())
-        env.printer.setCopies(value);
+        env.printer.setCopies(copies);
     else
-        s.copies = value;
+        s.copies = copies;
 }
 
 }  // namespace zelmo

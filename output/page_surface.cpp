@@ -1,26 +1,44 @@
 // The text page and the raster page of a job: created when first needed, cleared after every
 // page sent, released at the end of the job.
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <new>
 
 #include "pcl/interpreter.h"
+#include "platform/errors.h"
 
 namespace zelmo {
 namespace {
 
-// A raster page larger than this is taken as a failed allocation: a resolution from a damaged
-// job must not exhaust memory.
+// A page image larger than this is refused: a resolution from a damaged job must not exhaust
+// memory. The job then fails, its file kept, rather than print without the page.
 constexpr int64_t kMaxRasterBytes = int64_t{256} << 20;
 constexpr double kMaxPageSide = 1 << 24;
+// A side past kMaxPageSide: the page is far past every limit.
+constexpr int32_t kHugeSide = INT32_MAX;
 
 // (page resolution / device resolution) x device size, truncated toward zero; -1 when it
-// cannot be a page.
+// cannot be a page, kHugeSide when it is past any page.
 int32_t pageSide(int32_t pageDpi, int32_t deviceDpi, int32_t deviceSize) {
     if (deviceDpi <= 0) return -1;
     double side = std::trunc(static_cast<double>(pageDpi) / deviceDpi * deviceSize);
-    if (!(side >= 1.0) || side > kMaxPageSide) return -1;
-    return static_cast<int32_t>(side);
+    if (!(side >= 1.0)) return -1;
+    return side > kMaxPageSide ? kHugeSide : static_cast<int32_t>(side);
+}
+
+// Bytes of a 1-bit image of width x height with rows padded to padBits; INT64_MAX for a side
+// past any page.
+int64_t imageBytes(int32_t width, int32_t height, int padBits) {
+    if (width == kHugeSide || height == kHugeSide) return INT64_MAX;
+    int64_t rowBytes = (int64_t{width} + padBits - 1) / padBits * (padBits / 8);
+    return rowBytes * height;
+}
+
+// A page of pageBytes could not be made: past the limit, or its memory was refused.
+[[noreturn]] void refusePage(int64_t pageBytes) {
+    throw JobError(pageBytes > kMaxRasterBytes ? JobError::Reason::PageTooLarge
+                                               : JobError::Reason::OutOfMemory);
 }
 
 // A 1-bit DIB section, black at index 0 and white at index 1; top-down only for a raster page
@@ -61,6 +79,8 @@ void createTextPage(PclState& s, const DeviceMetrics& metrics) {
     gdi::UniqueDc ic(gdi::createDisplayIc());
     page.pageDC.reset(gdi::createCompatibleDc(ic.get()));
     if (page.pageWidth > 0 && page.pageHeight > 0) {
+        int64_t pageBytes = imageBytes(page.pageWidth, page.pageHeight, s.useDib ? 32 : 16);
+        if (pageBytes > kMaxRasterBytes) refusePage(pageBytes);
         if (s.useDib) {
             PrintRequest textRequest;  // a text page is always bottom-up
             page.pageBitmap.reset(
@@ -69,6 +89,7 @@ void createTextPage(PclState& s, const DeviceMetrics& metrics) {
             page.pageBitmap.reset(
                 gdi::createBitmap(page.pageWidth, page.pageHeight, 1, 1, nullptr));
         }
+        if (!page.pageBitmap) refusePage(pageBytes);
     }
     page.savedBitmap = gdi::selectObject(page.pageDC.get(), page.pageBitmap.get());
     page.glyphDC.reset(gdi::createCompatibleDc(page.pageDC.get()));
@@ -81,24 +102,23 @@ void createRasterPage(PclState& s, const DeviceMetrics& metrics, const PrintRequ
     int32_t width = pageSide(s.rasterDpi, metrics.dpiX, metrics.physWidth);
     int32_t height = pageSide(s.rasterDpi, metrics.dpiY, metrics.physHeight);
     if (width <= 0 || height <= 0) return;
-    int32_t rowBytes = s.useDib ? ((width + 31) / 32) * 4 : ((width + 15) / 16) * 2;
-    int64_t pageBytes = int64_t{rowBytes} * height;
-    if (pageBytes > kMaxRasterBytes) return;
+    int64_t pageBytes = imageBytes(width, height, s.useDib ? 32 : 16);
+    if (pageBytes > kMaxRasterBytes) refusePage(pageBytes);
 
     if (s.useDib) {
         page.pageBitmap.reset(createPageDib(s, request, width, height, &page.pageBits));
-        if (!page.pageBits) return;
+        if (!page.pageBits) refusePage(pageBytes);
         bool topDown = s.rasterMode && request.engine == EngineHP845c;
         page.form = topDown ? RasterForm::DibTopDown : RasterForm::DibBottomUp;
     } else {
         page.ownedBits.reset(new (std::nothrow) uint8_t[static_cast<size_t>(pageBytes)]);
         page.pageBits = page.ownedBits.get();
-        if (!page.pageBits) return;
+        if (!page.pageBits) refusePage(pageBytes);
         page.form = RasterForm::Raw;
     }
     page.pageWidth = width;
     page.pageHeight = height;
-    page.rowBytes = rowBytes;
+    page.rowBytes = static_cast<int32_t>(pageBytes / height);
     page.pageBytes = pageBytes;
     s.surface.pageHeight = height;
     clearRasterPage(s);

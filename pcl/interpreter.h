@@ -13,6 +13,15 @@ namespace zelmo {
 
 class Printer;
 
+// The copies command's range: a larger count prints this many, zero or less prints one.
+constexpr int32_t kMaxCopies = 999;
+// Printer pages one job may send, every copy counted: a runaway job (a million form feeds, or
+// many pages times many copies) is stopped there, its document aborted.
+constexpr int32_t kMaxSheetsPerJob = 10000;
+// Job bytes interpreted between two looks at the terminated flag, beside the look before every
+// glyph drawn: no stretch of the job keeps a closing program waiting.
+constexpr std::size_t kBytesBetweenChecks = std::size_t{1} << 20;
+
 // What the worker lends the interpreter for one job.
 struct JobEnv {
     Printer& printer;
@@ -22,12 +31,14 @@ struct JobEnv {
     const std::atomic<bool>& terminated;  // the worker's terminated flag
     const uint8_t* job = nullptr;         // JobBuffer
     std::size_t jobLength = 0;
+    int32_t maxSheets = kMaxSheetsPerJob;  // the fuzz harness lowers it, to keep runs short
 };
 
 // Interprets the job in env (or prints the requested test page). True when the job was
 // interpreted to its end and its document, if any, ended rather than aborted (a termination
 // request stops it: false). Exceptions pass on after the job's surfaces are released and an
-// open document is aborted.
+// open document is aborted; a page that cannot be made (past the raster page limit, or memory
+// refused) and a job past maxSheets throw JobError.
 bool runJob(PclState& s, const JobEnv& env);
 
 // Scans one numeric parameter from pos; returns the position past the last byte consumed.

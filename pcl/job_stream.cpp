@@ -52,13 +52,37 @@ class JobStream {
   public:
     JobStream(PclState& s, const JobEnv& env) : s_(s), env_(env) {}
 
-    // Walks the job from readPos to jobEnd.
+    // Walks the job from readPos to jobEnd, looking at the terminated flag every
+    // kBytesBetweenChecks bytes and before every glyph drawn.
     void byteLoop() {
         while (s_.readPos < s_.jobEnd) {
+            if (terminated()) {
+                stop();
+                return;
+            }
+            const std::size_t left = s_.jobEnd - s_.readPos;
+            chunkLoop(s_.readPos + std::min(left, kBytesBetweenChecks));
+        }
+    }
+
+  private:
+    bool terminated() const { return env_.terminated.load(std::memory_order_relaxed); }
+
+    // The byte loop up to chunkEnd (or further, when a command's data reaches past it).
+    void chunkLoop(std::size_t chunkEnd) {
+        while (s_.readPos < chunkEnd) {
             uint8_t b = s_.job[s_.readPos++];
             if (b >= 0x20) {
                 if (b != 0x20) {
-                    if (const GlyphEntry* glyph = findGlyph(s_, b)) drawGlyph(s_, *glyph);
+                    if (const GlyphEntry* glyph = findGlyph(s_, b)) {
+                        // One glyph may cover the whole page: a job repeating it must not
+                        // hold a closing program for minutes.
+                        if (terminated()) {
+                            stop();
+                            return;
+                        }
+                        drawGlyph(s_, *glyph);
+                    }
                 }
                 s_.cursorX += s_.hmi;
             } else if (b == ESC) {
@@ -73,9 +97,6 @@ class JobStream {
             }
         }
     }
-
-  private:
-    bool terminated() const { return env_.terminated.load(std::memory_order_relaxed); }
 
     // Stops interpreting: the termination checkpoints all end here.
     void stop() {

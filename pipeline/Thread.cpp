@@ -1,6 +1,8 @@
 // Unit Thread: the print worker's body, the job load and the report of each hand-over.
 #include "pipeline/Thread.h"
 
+#include <new>
+
 #include "pcl/interpreter.h"
 #include "platform/files.h"
 #include "platform/printer.h"
@@ -8,12 +10,15 @@
 namespace zelmo {
 namespace {
 
-// Reports a hand-over as finished however its block is left: the outcome first, then
-// WorkerIdle under StateLock, so the window never sees the worker idle with a stale report.
+// Reports a hand-over as finished however its block is left: the job's memory goes, then the
+// outcome, then WorkerIdle under StateLock, so the window never sees the worker idle with a
+// stale report.
 class ReportOnExit {
   public:
     ReportOnExit(HandOver& state, const JobOutcome& outcome) : state_(state), outcome_(outcome) {}
     ~ReportOnExit() {
+        // A large job must not stay resident until the next one is loaded.
+        state_.JobBuffer.reset();
         state_.Outcome = outcome_;
         state_.setWorkerIdle(true);
     }
@@ -56,14 +61,38 @@ void TPrintThread::Execute() {
             ReportOnExit report(state_, outcome);
             try {
                 outcome = runHandOver();
+            } catch (const JobError& error) {
+                state_.OutcomeMessage = error.what();
+                if (error.repeats()) outcome = JobOutcome::Refused;
+                throw;
             } catch (const std::exception& error) {
                 // The window judges the job by the report, so the reason goes with it.
                 state_.OutcomeMessage = error.what();
                 throw;
             }
+        } catch (...) {
+            // Whatever left the job, the worker lives on to print the next one.
+            showFailure(std::current_exception());
+        }
+    }
+}
+
+// Tells the user why a job failed; a failure to tell (memory may have run out) is swallowed.
+void TPrintThread::showFailure(const std::exception_ptr& failure) noexcept {
+    try {
+        try {
+            std::rethrow_exception(failure);
         } catch (const ZelmoError& error) {
             display_.showException(error);
+        } catch (const std::bad_alloc&) {
+            display_.showException(JobError(JobError::Reason::OutOfMemory));
+        } catch (const std::exception& error) {
+            display_.showException(JobError(JobError::Reason::Unexpected, error.what()));
+        } catch (...) {
+            display_.showException(JobError(JobError::Reason::Unexpected));
         }
+    } catch (...) {
+        // Nothing is left to tell the user with; the job's file is kept all the same.
     }
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <exception>
 
 #include "output/device_metrics.h"
 #include "pcl/pcl_state.h"
@@ -17,7 +18,8 @@ class Printer;
 
 // The application's standard exception display, implemented by the window. Called on the
 // worker thread; it may block until the message is dismissed, and the worker carries on
-// afterwards.
+// afterwards. Failures that are not the system's own errors (memory refused, anything
+// unforeseen) arrive as a JobError, which the window words for the user.
 class ExceptionDisplay {
   public:
     virtual ~ExceptionDisplay() = default;
@@ -45,6 +47,7 @@ class TPrintThread {
 
   private:
     void Execute();
+    void showFailure(const std::exception_ptr& failure) noexcept;
     // Runs one hand-over and says what became of it; exceptions pass on.
     JobOutcome runHandOver();
     bool loadJob();

@@ -24,6 +24,8 @@ const char* toString(JobOutcome outcome) {
             return "NotRun";
         case JobOutcome::TestPage:
             return "TestPage";
+        case JobOutcome::Refused:
+            return "Refused";
     }
     return "?";
 }
@@ -41,8 +43,8 @@ const char* toString(JobEventKind kind) {
 
 // The reason's name as written in the code.
 const char* toString(SetAsideReason reason) {
-    static constexpr const char* kNames[] = {"None", "TooManyFailures", "NothingPrinted",
-                                             "Unreadable", "Interrupted"};
+    static constexpr const char* kNames[] = {"None",       "TooManyFailures", "NothingPrinted",
+                                             "Unreadable", "Interrupted",     "PastLimits"};
     const auto index = static_cast<std::size_t>(reason);
     return index < std::size(kNames) ? kNames[index] : "?";
 }

@@ -12,9 +12,9 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
-#include <vector>
 
 #include "pcl/print_request.h"
+#include "platform/files.h"
 #include "platform/sync.h"
 
 namespace zelmo {
@@ -28,6 +28,8 @@ enum class JobOutcome {
     Unreadable,  // the file could not be opened exclusively or read whole
     NotRun,      // termination noticed before the job began
     TestPage,    // a test page was printed instead of a job
+    Refused,     // the job is past a job's limits (a page too large, too many sheets): failed,
+                 // and every attempt would fail the same way
 };
 
 const char* toString(JobOutcome outcome);
@@ -39,8 +41,8 @@ struct HandOver {
     ManualResetEvent WorkEvent;
     std::string CurrentJobFile;
     zelmo::PrintRequest PrintRequest;
-    std::atomic<int> TestMode{0};    // 0 job, 1 vector, 2 bitmap, 3 bitmap DI test
-    std::vector<uint8_t> JobBuffer;  // the whole current job file; touched by the worker
+    std::atomic<int> TestMode{0};  // 0 job, 1 vector, 2 bitmap, 3 bitmap DI test
+    files::JobBytes JobBuffer;     // the whole current job file; touched by the worker
     JobOutcome Outcome = JobOutcome::NotStarted;
     int32_t OutcomePages = 0;    // pages the job sent to the printer
     std::string OutcomeMessage;  // the system's message when the job failed with one

@@ -23,6 +23,7 @@ enum class SetAsideReason {
     NothingPrinted,   // a non-empty job that produced no page
     Unreadable,       // its file could not be opened or read whole
     Interrupted,      // it was printing when the program stopped: it may have reached the printer
+    PastLimits,       // the job itself is past a job's limits: every attempt would end the same
 };
 
 enum class JobEventKind {

@@ -206,6 +206,11 @@ void SpoolMonitor::judgeCurrent(int32_t pages, const std::string& message) {
             tell(std::move(event));
             return;
         }
+        case JobOutcome::Refused:
+            // Printing it again would fail the same way, after the same pages.
+            queue_.lastMessage = message;
+            setAsideCurrent(SetAsideReason::PastLimits);
+            return;
         case JobOutcome::Unreadable:
             if (++queue_.currentLoadTries >= kMaxLoadTries)
                 setAsideCurrent(SetAsideReason::Unreadable);

@@ -24,4 +24,42 @@ class PlatformError : public ZelmoError {
     using ZelmoError::ZelmoError;
 };
 
+// A job given up by the system itself: memory ran out, a page or the job went past a limit, or
+// something unforeseen failed. The window words the reason for the user; what() is for logs.
+class JobError : public ZelmoError {
+  public:
+    enum class Reason { OutOfMemory, PageTooLarge, TooManySheets, Unexpected };
+
+    explicit JobError(Reason reason, const std::string& detail = std::string())
+        : ZelmoError(describe(reason) + (detail.empty() ? "" : ": " + detail)),
+          reason_(reason),
+          detail_(detail) {}
+    Reason reason() const { return reason_; }
+    // The job itself is at fault: printing it again would fail the same way.
+    bool repeats() const {
+        return reason_ == Reason::PageTooLarge || reason_ == Reason::TooManySheets;
+    }
+    // What the failing part said, for Unexpected; may be empty.
+    const std::string& detail() const { return detail_; }
+
+  private:
+    // The reason in the developer's words.
+    static std::string describe(Reason reason) {
+        switch (reason) {
+            case Reason::OutOfMemory:
+                return "out of memory";
+            case Reason::PageTooLarge:
+                return "page larger than the raster page limit";
+            case Reason::TooManySheets:
+                return "more printer pages than a job may send";
+            case Reason::Unexpected:
+                break;
+        }
+        return "unexpected failure";
+    }
+
+    Reason reason_;
+    std::string detail_;
+};
+
 }  // namespace zelmo

@@ -37,9 +37,37 @@ class File {
     intptr_t handle_ = kInvalid;
 };
 
+// The bytes of one whole job file, in memory that a read fills without clearing it first;
+// freed by reset() and by the destructor. Move-only.
+class JobBytes {
+  public:
+    JobBytes() = default;
+    ~JobBytes() { reset(); }
+    JobBytes(JobBytes&& other) noexcept;
+    JobBytes& operator=(JobBytes&& other) noexcept;
+    JobBytes(const JobBytes&) = delete;
+    JobBytes& operator=(const JobBytes&) = delete;
+
+    const uint8_t* data() const { return data_; }
+    std::size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    // Gives the memory back to the system.
+    void reset();
+    // Replaces the contents with size bytes of undefined value; null (and empty) when the
+    // memory cannot be had. A size of 0 succeeds with no memory at all.
+    uint8_t* allocate(std::size_t size);
+
+  private:
+    uint8_t* data_ = nullptr;
+    std::size_t size_ = 0;
+};
+
 // Opens path read-only with exclusive sharing: fails (returns a closed File) while any process,
 // this one included, has the file open for writing, or when it cannot be opened at all.
 File openExclusive(const std::string& path);
+
+// Opens path read-only, shared with anyone: for tools that read a job the queue does not own.
+File openShared(const std::string& path);
 
 bool exists(const std::string& path);
 
@@ -61,9 +89,13 @@ std::string lastErrorMessage();
 // Deletes path; false when it could not be deleted (or was not there).
 bool deleteFile(const std::string& path);
 
+// Reads all of an open file into out (replacing it); false, with out empty, when not all of it
+// could be read.
+bool readWhole(File& file, JobBytes& out);
+
 // Reads the whole of an exclusively opened path into out (replacing it); false when the file
 // cannot be opened or not all of it could be read.
-bool readWholeFile(const std::string& path, std::vector<uint8_t>& out);
+bool readWholeFile(const std::string& path, JobBytes& out);
 
 // What a folder entry is, without following a link.
 struct FileInfo {

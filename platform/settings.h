@@ -1,10 +1,13 @@
 // INI profile strings: the settings file beside the program.
 //
 // Behaves as Windows' private profile functions do: section and key names match without regard
-// to case, and a write keeps every other section, key and comment of the file.
+// to case, and a write keeps every other section, key and comment of the file. Only a regular
+// file is read: a missing or unusable one reads as empty.
 #pragma once
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace zelmo {
 
@@ -17,5 +20,11 @@ std::string readProfileString(const std::string& file, const std::string& sectio
 // Throws PlatformError when the file cannot be written.
 void writeProfileString(const std::string& file, const std::string& section, const std::string& key,
                         const std::string& value);
+
+// Sets several keys of one section, in order, as writeProfileString would one after another.
+// Where the platform can, the file is replaced in one step, so a failed save (a full disk)
+// leaves the old file whole; throws PlatformError when the file cannot be written.
+void writeProfileStrings(const std::string& file, const std::string& section,
+                         const std::vector<std::pair<std::string, std::string>>& values);
 
 }  // namespace zelmo

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "pcl/interpreter.h"
+#include "platform/errors.h"
 #include "platform/files.h"
 #include "platform/printer_switch.h"
 #include "platform/settings.h"
@@ -116,6 +118,29 @@ std::string exceptionMessage(const std::string& what) {
     // The application's exception display ends every message with punctuation.
     if (!what.empty() && static_cast<unsigned char>(what.back()) > '.') return what + ".";
     return what;
+}
+
+// The message for error, worded for the user when the system itself gave up the job.
+std::string exceptionMessage(const ZelmoError& error) {
+    const auto* job = dynamic_cast<const JobError*>(&error);
+    if (!job) return exceptionMessage(std::string(error.what()));
+    std::string why;
+    switch (job->reason()) {
+        case JobError::Reason::OutOfMemory:
+            why = texts::kJobOutOfMemory;
+            break;
+        case JobError::Reason::PageTooLarge:
+            why = texts::kJobPageTooLarge;
+            break;
+        case JobError::Reason::TooManySheets:
+            why = texts::kJobTooManySheets + std::to_string(kMaxSheetsPerJob) + ".";
+            break;
+        case JobError::Reason::Unexpected:
+            why = std::string(texts::kJobUnexpected) +
+                  (job->detail().empty() ? "." : exceptionMessage(": " + job->detail()));
+            break;
+    }
+    return why + " " + texts::kJobKept;
 }
 
 namespace {
@@ -245,7 +270,8 @@ void TMainForm::BtnClick() {
     offsetY_ = offsets::millimetresToTenths(y);
     engine_ = view_.engineIndex();
     singleMode_ = view_.singleModeChecked();
-    saveSettings();
+    // The values are in force either way; editMode stays so that the save can be tried again.
+    if (!saveSettings()) return;
     enterDisplayMode();
 }
 
@@ -414,15 +440,21 @@ void TMainForm::loadSettings() {
     feedback_->setNotifications(readInt(texts::kNotificationsKey, 1, texts::kOwnSection) != 0);
 }
 
-// Writes the four keys, in their order, as integers.
-void TMainForm::saveSettings() {
-    const auto write = [this](const char* key, int32_t value) {
-        writeProfileString(SettingsFile_, texts::kSettingsSection, key, std::to_string(value));
-    };
-    write("UserX", offsetX_);
-    write("UserY", offsetY_);
-    write("UserPE", engine_);
-    write("UserSM", singleMode_ ? 1 : 0);
+// Writes the four keys, in their order, as integers, in one step; false, with the user told
+// and the file as it was, when the save failed.
+bool TMainForm::saveSettings() {
+    try {
+        writeProfileStrings(SettingsFile_, texts::kSettingsSection,
+                            {{"UserX", std::to_string(offsetX_)},
+                             {"UserY", std::to_string(offsetY_)},
+                             {"UserPE", std::to_string(engine_)},
+                             {"UserSM", singleMode_ ? "1" : "0"}});
+        return true;
+    } catch (const PlatformError& error) {
+        view_.showWarning(std::string(texts::kSettingsNotSaved) + " (" + error.what() + ")",
+                          texts::kMessageCaption);
+        return false;
+    }
 }
 
 // Shows the stored settings in disabled controls.

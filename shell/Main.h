@@ -89,6 +89,9 @@ int32_t parseProfileInt(const std::string& text, int32_t fallback);
 // The message the application's exception display shows: the exception's text, with a full
 // stop added when it does not end in punctuation.
 std::string exceptionMessage(const std::string& what);
+// The message for error: a job the system gave up (JobError) in the user's words, any other
+// error by its own text.
+std::string exceptionMessage(const ZelmoError& error);
 
 class TMainForm : private PrinterNameDisplay {
   public:
@@ -153,7 +156,7 @@ class TMainForm : private PrinterNameDisplay {
   private:
     void showPrinterName(const std::string& name) override;
     void loadSettings();
-    void saveSettings();
+    bool saveSettings();
     void enterDisplayMode();
     void enterEditMode();
     void setTimer(bool enabled);

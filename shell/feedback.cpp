@@ -19,6 +19,8 @@ const char* asideReason(SetAsideReason reason) {
             return texts::kAsideUnreadable;
         case SetAsideReason::Interrupted:
             return texts::kAsideInterrupted;
+        case SetAsideReason::PastLimits:
+            return texts::kAsidePastLimits;
         case SetAsideReason::None:
             break;
     }

@@ -6,6 +6,8 @@ namespace zelmo::texts {
 inline constexpr const char* kCaption = "Kalvister II - Monitor Wydruków (wersja 3.1.0)";
 inline constexpr const char* kMessageCaption = "Kalvister II - Monitor Wydruków";
 inline constexpr const char* kInvalidValue = "Nieprawidłowa wartość.";
+inline constexpr const char* kSettingsNotSaved =
+    "Nie udało się zapisać ustawień. Plik Zelmo.ini pozostał bez zmian.";
 
 inline constexpr const char* kStatus = "Status";
 inline constexpr const char* kMonitoredFile = "Monitorowany plik:";
@@ -38,6 +40,14 @@ inline constexpr const char* kQueueItem = "Kolejka wydruków";
 inline constexpr const char* kPrinterMenu = "Drukarka";
 inline constexpr const char* kSystemDefaultPrinter = "Domyślna drukarka systemu";
 inline constexpr const char* kPdfFolderPrinter = "Pliki PDF (folder Wydruki)";
+
+// Why a job was given up, then what became of it.
+inline constexpr const char* kJobOutOfMemory = "Zabrakło pamięci do wydrukowania zadania.";
+inline constexpr const char* kJobPageTooLarge = "Strona zadania jest zbyt duża, by ją wydrukować.";
+inline constexpr const char* kJobTooManySheets = "Zadanie przekroczyło limit stron wydruku: ";
+inline constexpr const char* kJobUnexpected = "Nieoczekiwany błąd podczas drukowania zadania";
+inline constexpr const char* kJobKept =
+    "Zadanie przerwano, a jego plik pozostał w folderze programu.";
 
 inline constexpr const char* kTrayCreateError = "Cannot Create System Shell Notification Icon";
 inline constexpr const char* kTrayRemoveError = "Cannot Remove System Shell Notification Icon";
@@ -88,6 +98,7 @@ inline constexpr const char* kAsideTooManyFailures = "nie udało się go wydruko
 inline constexpr const char* kAsideNothingPrinted = "nie zawiera żadnej strony do wydruku.";
 inline constexpr const char* kAsideUnreadable = "nie można odczytać pliku.";
 inline constexpr const char* kAsideInterrupted = "drukowanie przerwało zamknięcie programu.";
+inline constexpr const char* kAsidePastLimits = "zadanie przekracza limity wydruku.";
 inline constexpr const char* kNoticeEmpty = "Pusty wydruk";
 inline constexpr const char* kEmptyDeleted = "plik był pusty i został usunięty.";
 inline constexpr const char* kNoticePrinter = "Zmiana drukarki";
@@ -157,6 +168,7 @@ inline constexpr const char* kSetAsideReasons[] = {
     "zadanie nie zawiera żadnej strony",
     "nie można odczytać pliku",
     "drukowanie przerwane zamknięciem programu",
+    "zadanie przekracza limity wydruku",
 };
 
 }  // namespace zelmo::texts

@@ -65,23 +65,32 @@ TEST_P(FilesRename, NeverReplacesAndTellsWhy) {
 INSTANTIATE_TEST_SUITE_P(Moves, FilesRename, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "byLink" : "byRename"; });
 
+// The bytes of a loaded job, for comparisons.
+std::vector<uint8_t> bytesOf(const files::JobBytes& job) {
+    return std::vector<uint8_t>(job.data(), job.data() + job.size());
+}
+
 TEST(FilesReadWhole, ReplacesTheBufferWithExactlyTheFile) {
     TempDir dir;
     const std::string path = dir.path() + "Zelmo1.Prn";
-    std::vector<uint8_t> buffer(1000, 0xAA);
+    files::JobBytes buffer;
+    writeFile(path, {'o', 'l', 'd'});
+    EXPECT_TRUE(files::readWholeFile(path, buffer));
     writeFile(path, {});
     EXPECT_TRUE(files::readWholeFile(path, buffer));
     EXPECT_TRUE(buffer.empty());
 
-    std::vector<uint8_t> big(300000);
+    // Large enough for the huge-page path.
+    std::vector<uint8_t> big((std::size_t{5} << 20) + 3);
     for (std::size_t i = 0; i < big.size(); ++i)
         big[i] = static_cast<uint8_t>(i * 7);
     writeFile(path, big);
     EXPECT_TRUE(files::readWholeFile(path, buffer));
-    EXPECT_EQ(buffer, big);
+    EXPECT_EQ(bytesOf(buffer), big);
 
     const int writer = ::open(path.c_str(), O_WRONLY);
     EXPECT_FALSE(files::readWholeFile(path, buffer));
+    EXPECT_TRUE(buffer.empty()) << "a failed load keeps no stale job";
     ::close(writer);
     EXPECT_FALSE(files::readWholeFile(dir.path() + "missing", buffer));
 }
@@ -133,7 +142,7 @@ TEST(FilesExclusiveOpen, NeverThroughALink) {
     const std::string link = dir.path() + "Wydruk.prn";
     ASSERT_EQ(::symlink((dir.path() + "secret").c_str(), link.c_str()), 0);
     EXPECT_FALSE(files::openExclusive(link).isOpen());
-    std::vector<uint8_t> buffer;
+    files::JobBytes buffer;
     EXPECT_FALSE(files::readWholeFile(link, buffer));
     files::FileInfo info;
     ASSERT_TRUE(files::fileInfo(link, info));

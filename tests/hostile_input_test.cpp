@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "bench/discard_printer.h"
+#include "platform/errors.h"
 #include "support/job_run.h"
 
 namespace zelmo {
@@ -135,12 +136,9 @@ INSTANTIATE_TEST_SUITE_P(
                       .rasterRow({0xFF})
                       .formFeed(),
                   {32, 0}},
-        CountCase{"ResolutionOfMaxInt",
-                  JobBuilder().esc("*t2147483647R").rasterRow({0xFF}).formFeed(),
-                  {}},
-        CountCase{"CopiesOfElevenDigitsThenNone",
+        CountCase{"CopiesOfElevenDigitsThenZero",
                   JobBuilder().esc("&l99999999999X").esc("&l0X").bytes(onePage().data()),
-                  {}}),
+                  {32}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // 100 MB of ESC bytes: an ESC followed by ESC skips that second one, so the run is taken two
@@ -286,21 +284,100 @@ JobBuilder pageWithCopies(const std::string& copies) {
     return JobBuilder().esc("&l" + copies + "X").esc("*t75R").rasterRow({0xFF}).formFeed();
 }
 
-// 10,000 copies: every one is sent, into one document or, in single mode, one document each.
-TEST(HostileInput, TenThousandCopiesAreAllSent) {
+struct LimitCase {
+    const char* name;
+    JobBuilder job;
+    int pages;     // printer pages sent
+    bool stopped;  // past the job's sheet limit: JobError, the open document aborted
+};
+
+class HostileLimits : public ::testing::TestWithParam<LimitCase> {};
+
+// Copies are clamped to 999 and a job sends at most kMaxSheetsPerJob printer pages; the job that
+// wants more is given up with its document aborted (in single mode the documents already ended
+// stay printed).
+TEST_P(HostileLimits, BoundTheSheetsOfAJob) {
+    const LimitCase& c = GetParam();
     for (int single : {0, 1}) {
         SCOPED_TRACE(single ? "single mode" : "one document");
         DiscardRun r;
         r.request.singleMode = single;
-        EXPECT_TRUE(r.run(pageWithCopies("10000")));
-        EXPECT_EQ(r.printer.pages(), 10000);
-        EXPECT_EQ(r.state.pagesPrinted, 10000);
-        EXPECT_EQ(r.printer.documents(), single ? 10000 : 1);
-        EXPECT_EQ(r.printer.ended(), single ? 10000 : 1);
-        EXPECT_EQ(r.printer.abortedDocuments(), 0);
+        if (c.stopped) {
+            try {
+                r.run(c.job);
+                ADD_FAILURE() << "the job ran to its end";
+            } catch (const JobError& error) {
+                EXPECT_EQ(error.reason(), JobError::Reason::TooManySheets);
+            }
+        } else {
+            EXPECT_TRUE(r.run(c.job));
+        }
+        EXPECT_EQ(r.printer.pages(), c.pages);
+        EXPECT_EQ(r.printer.documents(), single ? c.pages : 1);
+        EXPECT_EQ(r.printer.ended(), single ? c.pages : c.stopped ? 0 : 1);
+        EXPECT_EQ(r.printer.abortedDocuments(), !single && c.stopped ? 1 : 0);
+        EXPECT_FALSE(r.printer.printing());
         EXPECT_EQ(gdi::liveObjectCount(), r.objectsBefore);
     }
 }
+
+// A text page with nothing on it, then form feeds.
+JobBuilder formFeeds(int count) {
+    JobBuilder job;
+    job.fontHeader(20, 12);
+    for (int i = 0; i < count; ++i)
+        job.formFeed();
+    return job;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, HostileLimits,
+    ::testing::Values(
+        LimitCase{"TenThousandCopiesPrint999", pageWithCopies("10000"), 999, false},
+        LimitCase{"MostCopiesPrint999", pageWithCopies("2147483647"), 999, false},
+        LimitCase{"ElevenPagesOf999Copies", JobBuilder().esc("&l999X").bytes(formFeeds(11).data()),
+                  kMaxSheetsPerJob, true},
+        LimitCase{"FormFeedsUpToTheLimit", formFeeds(kMaxSheetsPerJob), kMaxSheetsPerJob, false},
+        LimitCase{"FormFeedsPastTheLimit", formFeeds(kMaxSheetsPerJob + 1), kMaxSheetsPerJob,
+                  true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct RefusalCase {
+    const char* name;
+    JobBuilder job;
+    int documents;  // begun, and aborted by the refusal
+};
+
+class HostileRefusals : public ::testing::TestWithParam<RefusalCase> {};
+
+// A raster page past the limit is not printed as if it were blank: the job fails, its document
+// is aborted, and what was drawn is released.
+TEST_P(HostileRefusals, PagePastTheLimitFailsTheJob) {
+    SimulatedPrinterConfig a4;  // A4 at 600 dpi: 8 times its resolution is over 256 MiB
+    a4.width = 4960;
+    a4.height = 7016;
+    a4.dpi = 600;
+    HostileRun r(a4);
+    try {
+        r.run(GetParam().job);
+        ADD_FAILURE() << "the job ran to its end";
+    } catch (const JobError& error) {
+        EXPECT_EQ(error.reason(), JobError::Reason::PageTooLarge);
+    }
+    EXPECT_EQ(r.printer.documentsBegun(), GetParam().documents);
+    EXPECT_TRUE(r.sheets().empty());
+    r.expectReleased();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, HostileRefusals,
+    ::testing::Values(RefusalCase{"At4800Dpi", JobBuilder().esc("*t4800R").formFeed(), 0},
+                      RefusalCase{"ResolutionOfMaxInt",
+                                  JobBuilder().esc("*t2147483647R").rasterRow({0xFF}).formFeed(),
+                                  0},
+                      RefusalCase{"AfterAPagePrinted",
+                                  formFeeds(1).esc("*t4800R").rasterRow({0xFF}).formFeed(), 1}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // A job asking for 2^31-1 copies stops sending once the worker is asked to terminate, between
 // two copies; with single mode off its document is aborted, in single mode the copies already

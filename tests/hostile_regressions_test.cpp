@@ -1,6 +1,7 @@
 // Inputs kept under data/regressions, replayed exactly as the fuzz targets run them: files named
 // run_job-* go through runJob on the simulated printer, decoders-* through the raster and font
-// decoders alone. Each must finish with no drawing object alive and no document open.
+// decoders alone. Each must finish with no drawing object alive, no document open and no more
+// sheets than a job may send.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -36,6 +37,7 @@ TEST(HostileRegressions, ReplayWithoutLeaksOrOpenDocuments) {
                               : fuzz::runDecoderInput(input.data(), input.size());
         EXPECT_EQ(o.liveObjectsLeft, 0);
         EXPECT_FALSE(o.printing);
+        EXPECT_LE(o.pagesSent, fuzz::kMaxSheets);
         ++replayed;
     }
     // An empty folder would mean the inputs were not found, not that all is well.
@@ -58,7 +60,7 @@ TEST(HostileRegressions, SpoolScenariosKeepEveryJobOnce) {
 }
 
 // The settings bytes of a runJob input reach the printer: a copier is asked for the copies, a
-// single-mode run makes one document per copy, and the endless-copies guard stops the job.
+// single-mode run makes one document per copy, and the job's sheet limit stops a runaway job.
 TEST(HostileRegressions, SettingsBytesChooseThePrinter) {
     std::string job = "\x1b&l3X\x1b*t75R\x1b*b1W\xff\x0c";
     auto run = [&](uint8_t flags) {
@@ -73,7 +75,8 @@ TEST(HostileRegressions, SettingsBytesChooseThePrinter) {
     EXPECT_EQ(run(fuzz::kCopiesCapable).documents, 1);
     job = "\x1b&l2147483647X\x1b*t75R\x1b*b1W\xff\x0c";
     fuzz::Outcome endless = run(0x00);
-    EXPECT_EQ(endless.sheets, fuzz::kMaxSheets);  // then the guard stops the job
+    EXPECT_EQ(endless.pagesSent, fuzz::kMaxSheets);
+    EXPECT_EQ(endless.aborted, 1);
     EXPECT_FALSE(endless.printing);
 }
 

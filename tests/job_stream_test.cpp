@@ -1,6 +1,10 @@
 // The byte loop, escape recogniser, command loop and command table, run through runJob.
 #include <gtest/gtest.h>
 
+#include <cstddef>
+#include <utility>
+#include <vector>
+
 #include "platform/errors.h"
 #include "support/job_run.h"
 
@@ -110,7 +114,9 @@ INSTANTIATE_TEST_SUITE_P(
                       CopiesCase{"AfterResetSequenceTwo", JobBuilder().esc("E").esc("&l2X"), 2},
                       CopiesCase{"LastValueWins", JobBuilder().esc("&l2x3X"), 3},
                       CopiesCase{"OrientationDoesNothing", JobBuilder().esc("&l1o2X"), 2},
-                      CopiesCase{"Zero", JobBuilder().esc("&l0X"), 0},
+                      CopiesCase{"ZeroPrintsOnce", JobBuilder().esc("&l0X"), 1},
+                      CopiesCase{"AboveTheRange", JobBuilder().esc("&l1000X"), 999},
+                      CopiesCase{"ElevenDigits", JobBuilder().esc("&l99999999999X"), 999},
                       CopiesCase{"DefaultIsOne", JobBuilder().text("x"), 1}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -226,6 +232,22 @@ TEST(JobStream, TerminationBeforeRowStopsWithoutDocument) {
     EXPECT_FALSE(r.run(JobBuilder().esc("*t150R").rasterRow({0xFF}).formFeed()));
     EXPECT_TRUE(r.calls().empty());
     EXPECT_EQ(r.state.surface.raster.pageBits, nullptr);  // not even created
+}
+
+// Asked to stop while its first page prints, a job that then draws a glyph over and over stops
+// at the next glyph, and one that draws nothing within kBytesBetweenChecks bytes: the text
+// cursor, which moves on by hmi per byte, shows how far it went.
+TEST(JobStream, TerminationStopsWithinBoundedWork) {
+    for (auto [byte, bound] : {std::pair{'A', std::size_t{1}}, {'B', kBytesBetweenChecks}}) {
+        SCOPED_TRACE(byte);
+        JobRun r;
+        r.printer.setStartDocHook([&](int) { r.terminated = true; });
+        JobBuilder job = JobBuilder().fontHeader(40, 30).glyph('A', 0, 10, 8, 1, {0xFF});
+        job.formFeed().bytes(std::vector<uint8_t>(3 * kBytesBetweenChecks, byte));
+        EXPECT_FALSE(r.run(job));
+        EXPECT_EQ(r.calls().back(), "abort");
+        EXPECT_LE(r.state.cursorX, static_cast<double>(bound) * r.state.hmi);
+    }
 }
 
 TEST(JobStream, ExceptionReleasesSurfacesAndAbortsThenPassesOn) {

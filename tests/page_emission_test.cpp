@@ -1,6 +1,9 @@
 // Page emission: documents, pages and copies, single mode, offsets and the engines' placement.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
+
 #include "support/job_run.h"
 
 namespace zelmo {
@@ -63,7 +66,7 @@ INSTANTIATE_TEST_SUITE_P(
         DocCase{"SingleModeDocumentPerCopy", true, false, twoPages("3"), 6, 6, 6, 0},
         DocCase{"NoFormFeedNoDocument", false, false, JobBuilder().esc("*t150R").rasterRow({1}), 0,
                 0, 0, 0},
-        DocCase{"ZeroCopiesSendNothing", false, false, twoPages("0"), 0, 0, 0, 0},
+        DocCase{"ZeroCopiesPrintOnce", false, false, twoPages("0"), 1, 2, 2, 1},
         DocCase{"CopiesAfterFirstPageIgnored", false, false,
                 JobBuilder().bytes(rasterPage().data()).esc("&l3X").bytes(rasterPage().data()), 1,
                 2, 2, 1},
@@ -82,6 +85,22 @@ TEST(PageEmission, CopiesOnThePrinterOutliveTheJob) {
     EXPECT_EQ(r.calls().front(), "copies 2");
     r.run(rasterPage());  // no copies command: the printer still makes two
     EXPECT_EQ(r.sheets().size(), 4u);
+}
+
+// A printer that makes the copies gets the count clamped like the interpreter's own, never
+// cut to 16 bits (70000 would become 4464) nor zero.
+TEST(PageEmission, PrinterCopiesStayInRange) {
+    for (auto [asked, told] : {std::pair{"70000", "copies 999"},
+                               {"65537", "copies 999"},
+                               {"0", "copies 1"},
+                               {"999", "copies 999"}}) {
+        SCOPED_TRACE(asked);
+        SimulatedPrinterConfig config = test::smallSheet();
+        config.copiesCapable = true;
+        JobRun r(config);
+        r.run(JobBuilder().esc(std::string("&l") + asked + "X"));
+        EXPECT_EQ(r.calls().front(), told);
+    }
 }
 
 TEST(PageEmission, UncollatedOrder) {

@@ -1,6 +1,13 @@
 // The print worker on a real thread: termination, exceptions and test pages around jobs.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <functional>
+#include <new>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
 #include "pipeline_fixture.h"
 #include "platform/errors.h"
 
@@ -8,6 +15,7 @@ namespace zelmo::pipeline_test {
 namespace {
 
 using Names = std::vector<std::string>;
+namespace fs = std::filesystem;
 
 TEST(PipelineWorker, TerminationWhileWaitingRunsNothingAndTouchesNothing) {
     Rig rig;
@@ -97,6 +105,67 @@ TEST(PipelineWorker, TestPageChosenAfterAJobWasHandedOverLeavesTheJobToPrint) {
     const std::vector<int> printed = printedJobs(f.rig.printer);  // the test page first
     EXPECT_EQ(std::vector<int>(printed.begin() + 1, printed.end()), (std::vector<int>{1, 2}));
     EXPECT_EQ(listDir(f.rig.dir.path()), Names{});
+}
+
+struct FailureCase {
+    const char* name;
+    std::function<void()> failAtFirstDocument;  // null: the job fails by itself, every time
+    std::vector<uint8_t> job;
+    std::string message;
+    std::vector<int> printed;  // after the retry pause has passed
+    Names left;
+};
+
+// Whatever leaves a job, memory refused and exceptions of any kind included, the worker lives
+// on: the user is told, the job's memory is let go, and the job is tried again after its pause;
+// a job past a job's limits is set aside at once, its file kept, and the next job prints.
+TEST(PipelineWorker, AnyFailureTellsTheUserAndTheWorkerGoesOn) {
+    using Reason = JobError::Reason;
+    const std::string pagePastTheLimit = "\x1b*t99999R\x0c";
+    const Names drained{};
+    const FailureCase cases[] = {
+        {"OutOfMemory",
+         [] { throw std::bad_alloc(); },
+         numberedJob(1),
+         JobError(Reason::OutOfMemory).what(),
+         {1, 2},
+         drained},
+        {"StandardException",
+         [] { throw std::runtime_error("disk on fire"); },
+         numberedJob(1),
+         JobError(Reason::Unexpected, "disk on fire").what(),
+         {1, 2},
+         drained},
+        {"NotAnException",
+         [] { throw 7; },
+         numberedJob(1),
+         JobError(Reason::Unexpected).what(),
+         {1, 2},
+         drained},
+        {"PagePastTheLimit",
+         nullptr,
+         {pagePastTheLimit.begin(), pagePastTheLimit.end()},
+         JobError(Reason::PageTooLarge).what(),
+         {2},
+         {"Zelmo.queue", "Zelmo1.Prn"}},
+    };
+    for (const FailureCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        Rig rig;
+        rig.printer.setStartDocHook([&, attempts = 0](int) mutable {
+            if (attempts++ == 0 && c.failAtFirstDocument) c.failAtFirstDocument();
+        });
+        rig.writeJob(c.job);
+        ASSERT_TRUE(rig.tickUntil([&] { return !rig.display.messages().empty(); }));
+        EXPECT_EQ(rig.state.JobBuffer.data(), nullptr);
+        rig.writeJob(numberedJob(2));
+        ASSERT_TRUE(rig.tickUntil([&] { return !fs::exists(rig.monitor.monitoredFile()); }));
+        rig.clockNow += std::chrono::seconds(5);
+        ASSERT_TRUE(rig.tickUntil([&] { return rig.drained(); }));
+        EXPECT_EQ(rig.display.messages(), Names{c.message});
+        EXPECT_EQ(printedJobs(rig.printer), c.printed);
+        EXPECT_EQ(listDir(rig.dir.path()), c.left);
+    }
 }
 
 TEST(PipelineWorker, TestPageRequestedWhileAJobPrintsWaitsForTheNextHandOver) {

@@ -2,6 +2,8 @@
 // clipping, and dropped sheets of aborted documents.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "platform/errors.h"
 #include "platform/portable/simulated_printer.h"
 
@@ -221,6 +223,74 @@ TEST(SimulatedPrinter, LaterStretchReplacesEarlierInk) {
     EXPECT_EQ(sheet[1].substr(0, 4), "..#.");
     EXPECT_EQ(sheet[2].substr(0, 4), ".##.");
 }
+
+struct ScaleCase {
+    const char* name;
+    int sx;      // first source column: not a multiple of 8 takes the unaligned paths
+    int dw, dh;  // destination extents for a 21 x 6 span of source
+    Rop rop;
+};
+
+class StretchScale : public ::testing::TestWithParam<ScaleCase> {};
+
+// Every enlargement against nearest neighbour pixel by pixel, on the second sheet of a document
+// whose first sheet was all ink: nothing of that sheet may show around the span.
+TEST_P(StretchScale, MatchesNearestNeighbourOnAFreshSheet) {
+    const ScaleCase& c = GetParam();
+    const int srcW = 40, srcH = 6, sw = 21, dx = 9, dy = 5;
+    std::vector<uint8_t> bits(static_cast<size_t>(6 * srcH));
+    for (size_t i = 0; i < bits.size(); ++i)
+        bits[i] = static_cast<uint8_t>(i * 151 + 89);  // 0 is black in a monochrome bitmap
+    std::copy(bits.begin() + 12, bits.begin() + 18, bits.begin() + 18);  // row 3 repeats row 2
+    for (int r = 0; r < srcH; ++r)
+        bits[static_cast<size_t>(r * 6)] =
+            0xFF;  // and every row starts white, like a page's margin
+    gdi::UniqueBitmap source(gdi::createBitmap(srcW, srcH, 1, 1, bits.data()));
+    gdi::UniqueBitmap black(gdi::createBitmap(1, 1, 1, 1, std::vector<uint8_t>{0, 0}.data()));
+    gdi::UniqueDc dc(gdi::createCompatibleDc(nullptr));
+    SimulatedPrinterConfig config;
+    config.width = 230;
+    config.height = 60;
+    config.left = 3;
+    config.top = 2;
+    SimulatedPrinter printer(config);
+    auto* canvas = static_cast<PrinterCanvas*>(printer.deviceContext());
+    printer.beginDoc();
+    gdi::selectObject(dc.get(), black.get());
+    canvas->stretchBlt(-3, -2, 230, 60, dc.get(), 0, 0, 1, 1, Rop::SrcCopy);
+    printer.newPage();
+    gdi::selectObject(dc.get(), source.get());
+    canvas->stretchBlt(dx, dy, c.dw, c.dh, dc.get(), c.sx, 0, sw, srcH, c.rop);
+    gdi::selectObject(dc.get(), black.get());
+    printer.endDoc();
+
+    const Sheet& sheet = *printer.memory().printedSheets().at(1);
+    int wrong = 0;
+    for (int y = 0; y < sheet.height; ++y) {
+        for (int x = 0; x < sheet.width; ++x) {
+            int i = x - config.left - dx, j = y - config.top - dy;
+            bool ink = false;
+            if (i >= 0 && i < c.dw && j >= 0 && j < c.dh) {
+                int u = c.sx + static_cast<int>((2 * int64_t{i} + 1) * sw / (2 * c.dw));
+                int v = static_cast<int>((2 * int64_t{j} + 1) * srcH / (2 * c.dh));
+                bool white = (bits[static_cast<size_t>(v * 6 + u / 8)] >> (7 - u % 8)) & 1;
+                ink = white == (c.rop == Rop::NotSrcCopy);
+            }
+            wrong += sheet.black(x, y) != ink;
+        }
+    }
+    EXPECT_EQ(wrong, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Scales, StretchScale,
+                         ::testing::Values(ScaleCase{"Double", 0, 42, 12, Rop::SrcCopy},
+                                           ScaleCase{"DoubleUnaligned", 5, 42, 12, Rop::SrcCopy},
+                                           ScaleCase{"TripleInverted", 0, 63, 18, Rop::NotSrcCopy},
+                                           ScaleCase{"Quadruple", 3, 84, 24, Rop::SrcCopy},
+                                           ScaleCase{"EightTimes", 8, 168, 48, Rop::NotSrcCopy},
+                                           ScaleCase{"OneToOne", 1, 21, 6, Rop::SrcCopy},
+                                           ScaleCase{"NotWhole", 0, 50, 13, Rop::SrcCopy}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SimulatedPrinter, AbortedDocumentLeavesNoSheets) {
     SimulatedPrinter p;

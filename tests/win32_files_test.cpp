@@ -28,9 +28,9 @@ void writeText(const std::string& path, const std::string& text) {
 }
 
 std::string readText(const std::string& path) {
-    std::vector<uint8_t> bytes;
+    files::JobBytes bytes;
     if (!files::readWholeFile(path, bytes)) return "<unreadable>";
-    return std::string(bytes.begin(), bytes.end());
+    return std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size());
 }
 
 TEST(Win32Files, ExclusiveOpenFailsWhileAnyoneHasTheFileOpen) {

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <stdio.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <time.h>
@@ -13,6 +14,9 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <new>
+#include <stdexcept>
+#include <utility>
 
 namespace zelmo::files {
 namespace {
@@ -129,7 +133,32 @@ bool writeAll(int fd, const char* bytes, std::size_t size) {
     return true;
 }
 
+// A job of this size or more is worth huge pages: a few hundred faults instead of tens of
+// thousands for a large raster job.
+constexpr std::size_t kHugePage = std::size_t{2} << 20;
+
 }  // namespace
+
+// Unmaps the block: a job of hundreds of megabytes must not stay resident after it printed.
+void JobBytes::reset() {
+    if (data_) ::munmap(data_, size_);
+    data_ = nullptr;
+    size_ = 0;
+}
+
+// A private anonymous mapping: the kernel hands out its pages as the read touches them, and
+// nothing clears them a second time in user space as a std::vector would.
+uint8_t* JobBytes::allocate(std::size_t size) {
+    reset();
+    if (size == 0) return nullptr;
+    void* block = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (block == MAP_FAILED) return nullptr;
+    // Only a hint: without transparent huge pages the block works the same, a little slower.
+    if (size >= kHugePage) ::madvise(block, size, MADV_HUGEPAGE);
+    data_ = static_cast<uint8_t*>(block);
+    size_ = size;
+    return data_;
+}
 
 // Closes the handle now.
 void File::close() {
@@ -169,6 +198,12 @@ File openExclusive(const std::string& path) {
     // Leases exist only for regular files; a directory or FIFO is never a job.
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || !noWriters(fd, info)) return File();
     return file;
+}
+
+// Opens read-only without any test for writers.
+File openShared(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    return fd < 0 ? File() : File(fd);
 }
 
 // Whether anything exists under path.

@@ -116,14 +116,18 @@ inline void andChunk(uint8_t* dst, int dx, const uint8_t* src, int sx, uint64_t 
 template <bool SrcWhite, bool DstWhite>
 void andRows(uint8_t* out, std::ptrdiff_t outStep, const uint8_t* in, std::ptrdiff_t inStep, int dx,
              int sx, int count, int64_t rows) {
-    for (int64_t r = 0;;) {
-        if (count <= kChunk) {
-            andChunk<SrcWhite, DstWhite>(out, dx, in, sx, topMask(count));
-        } else {
-            for (int i = 0; i < count; i += kChunk)
-                andChunk<SrcWhite, DstWhite>(out, dx + i, in, sx + i,
-                                             topMask(std::min(kChunk, count - i)));
+    if (count <= kChunk) {
+        // A glyph: one word per row, under the same mask.
+        const uint64_t mask = topMask(count);
+        for (int64_t r = 0;; out += outStep, in += inStep) {
+            andChunk<SrcWhite, DstWhite>(out, dx, in, sx, mask);
+            if (++r == rows) return;
         }
+    }
+    for (int64_t r = 0;;) {
+        for (int i = 0; i < count; i += kChunk)
+            andChunk<SrcWhite, DstWhite>(out, dx + i, in, sx + i,
+                                         topMask(std::min(kChunk, count - i)));
         // Stepping stops at the last row: a bottom-up image's next row would lie before it.
         if (++r == rows) break;
         out += outStep;

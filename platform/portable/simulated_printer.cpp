@@ -7,6 +7,7 @@
 #include <ostream>
 #include <vector>
 
+#include "platform/byte_order.h"
 #include "platform/errors.h"
 
 namespace zelmo {
@@ -68,42 +69,113 @@ void copyRowFast(uint8_t* dst, int dx, const uint8_t* src, int sx, int count, in
 }
 
 // Whole-number enlargement of a row, where nearest neighbour makes every source pixel scale
-// destination pixels: a table turns one source byte into scale destination bytes.
+// destination pixels: a table turns one source byte into its 8 x scale destination bits.
 class RowWidener {
   public:
-    RowWidener(int scale, int sourcePixels)
-        : scale_(scale),
-          table_(static_cast<size_t>(256 * scale), 0),
-          ink_(static_cast<size_t>(sourcePixels / 8 + 2), 0),
-          wide_(ink_.size() * static_cast<size_t>(scale), 0) {
-        for (int b = 0; b < 256; ++b)
-            for (int bit = 0; bit < 8; ++bit)
-                for (int k = 0; b & (0x80 >> bit) && k < scale; ++k) {
-                    int p = bit * scale + k;
-                    table_[static_cast<size_t>(b * scale + p / 8)] |=
-                        static_cast<uint8_t>(0x80 >> (p % 8));
-                }
+    // Readies the table for scale (2 to 8) and the buffers for rows of sourcePixels, for a
+    // stretch with one source, span and colours.
+    void prepare(int scale, int sourcePixels) {
+        last_ = nullptr;
+        if (scale != scale_) buildTable(scale);
+        auto bytes = static_cast<size_t>(sourcePixels / 8 + 2);
+        if (ink_.size() < bytes) ink_.resize(bytes);
+        // Whole words are stored: room for the last one's spill.
+        if (wide_.size() < bytes * static_cast<size_t>(scale) + 16)
+            wide_.resize(bytes * static_cast<size_t>(scale) + 16);
     }
     // Pixels [sx, sx + n) of a source row as ink = 1, each made scale pixels wide, from bit 0.
+    // Within one stretch: a row like the one widened last (the blank rows between lines of
+    // text) is not widened again.
     const uint8_t* widen(const uint8_t* src, int sx, int n, int inkBit, bool invert) {
-        copyRowFast(ink_.data(), 0, src, sx, n, inkBit, invert);
-        auto step = static_cast<size_t>(scale_);
-        for (size_t b = 0; b < static_cast<size_t>(n + 7) / 8; ++b)
-            std::memcpy(&wide_[b * step], &table_[ink_[b] * step], step);
+        const uint8_t* in = src + (sx >> 3);
+        const size_t covered = static_cast<size_t>(((sx & 7) + n + 7) >> 3);
+        if (last_ && std::memcmp(last_, in, covered) == 0) return wide_.data();
+        last_ = in;
+        auto flip = static_cast<uint8_t>((inkBit == 0) != invert ? 0xFF : 0x00);
+        if (sx & 7) {
+            copyRowFast(ink_.data(), 0, src, sx, n, inkBit, invert);
+            in = ink_.data();
+            flip = 0;
+        }
+        const size_t bytes = static_cast<size_t>(n + 7) / 8;
+        // The table of the flipped bytes saves turning every byte over.
+        const uint64_t* table = flip ? table_ + 256 : table_;
+        if (scale_ == 2)
+            widenWords<2>(in, table, bytes);
+        else if (scale_ == 4)
+            widenWords<4>(in, table, bytes);
+        else if (scale_ == 8)
+            widenWords<8>(in, table, bytes);
+        else
+            widenOverlapping(in, table, bytes);
         return wide_.data();
     }
 
   private:
-    int scale_;
-    std::vector<uint8_t> table_, ink_, wide_;
+    // For every byte value, its bits each repeated scale times, as the low 8 x scale bits; then
+    // the same for the byte turned over.
+    void buildTable(int scale) {
+        scale_ = scale;
+        for (int b = 0; b < 256; ++b) {
+            uint64_t wide = 0;
+            for (int bit = 7; bit >= 0; --bit)
+                for (int k = 0; k < scale; ++k)
+                    wide = wide << 1 | ((b >> bit) & 1);
+            table_[b] = wide;
+            table_[256 + (b ^ 0xFF)] = wide;
+        }
+    }
+    // Scales 2, 4 and 8: 8 / Scale source bytes fill one word exactly.
+    template <int Scale>
+    void widenWords(const uint8_t* in, const uint64_t* table, size_t bytes) {
+        constexpr size_t kPer = 8 / Scale;
+        constexpr int kBits = 8 * Scale;
+        // A shift by 64 is undefined: at scale 8 one source byte fills the word alone.
+        auto join = [](uint64_t word, uint64_t next) {
+            if constexpr (kBits == 64)
+                return next;
+            else
+                return word << (kBits % 64) | next;
+        };
+        uint8_t* out = wide_.data();
+        size_t b = 0;
+        for (; b + kPer <= bytes; b += kPer, out += 8) {
+            uint64_t word = 0;
+            for (size_t j = 0; j < kPer; ++j)
+                word = join(word, table[in[b + j]]);
+            storeBe64(out, word);
+        }
+        // The last source bytes, never read past: the row may end at its bitmap's end.
+        uint64_t word = 0;
+        for (size_t j = 0; j < kPer; ++j)
+            word = join(word, b + j < bytes ? table[in[b + j]] : 0);
+        storeBe64(out, word);
+    }
+    // Other scales: a word per source byte, each store overlapping the next by 8 - scale bytes.
+    void widenOverlapping(const uint8_t* in, const uint64_t* table, size_t bytes) {
+        uint8_t* out = wide_.data();
+        const int spare = 64 - 8 * scale_;
+        for (size_t b = 0; b < bytes; ++b, out += scale_)
+            storeBe64(out, table[in[b]] << spare);
+    }
+
+    int scale_ = 0;
+    const uint8_t* last_ = nullptr;  // the source bytes behind wide_ in this stretch
+    uint64_t table_[512] = {};
+    std::vector<uint8_t> ink_, wide_;
 };
 
 // The ink of several source rows together (bit 0 = the first source pixel), and whether a range
 // of it shows any: when shrinking, a destination pixel is black if any pixel under it is.
 class InkUnion {
   public:
-    explicit InkUnion(int pixels)
-        : acc_(static_cast<size_t>(pixels / 8 + 16), 0), row_(acc_.size(), 0) {}
+    // Readies the buffers for rows of pixels.
+    void prepare(int pixels) {
+        auto bytes = static_cast<size_t>(pixels / 8 + 16);
+        if (acc_.size() >= bytes) return;
+        acc_.resize(bytes);
+        row_.resize(bytes);
+    }
     void add(const uint8_t* src, int sx, int n, int inkBit, bool invert, bool first) {
         auto bytes = static_cast<size_t>(n + 7) / 8;
         if (!first && (sx & 7) == 0) {
@@ -153,7 +225,10 @@ inline void setBit(uint8_t* row, int x, bool ink) {
 // on it: one pixel by nearest neighbour when enlarging, every covered pixel when shrinking.
 struct SpanMap {
     std::vector<int> from, to;
-    SpanMap(int n, int src) : from(n), to(n) {
+    // Maps n destination steps onto src source pixels, reusing the vectors' memory.
+    void assign(int n, int src) {
+        from.resize(static_cast<size_t>(n));
+        to.resize(static_cast<size_t>(n));
         for (int i = 0; i < n; ++i) {
             if (n >= src) {
                 from[i] = static_cast<int>((2 * int64_t{i} + 1) * src / (2 * int64_t{n}));
@@ -166,7 +241,24 @@ struct SpanMap {
     }
 };
 
+// Where the pixels of one composed destination row lie: count pixels from bit at of bits, ink
+// where the bit is inkBit (turned over when invert).
+struct ComposedRow {
+    const uint8_t* bits;
+    int at;
+    int inkBit;
+    bool invert;
+};
+
 }  // namespace
+
+// What a stretch keeps from page to page, so a page costs no allocation.
+struct SimulatedPrinter::Scratch {
+    SpanMap rows, cols;
+    RowWidener widener;
+    InkUnion under;
+    std::vector<uint8_t> line;
+};
 
 long Sheet::blackCount() const {
     long n = 0;
@@ -210,7 +302,11 @@ std::vector<const Sheet*> MemorySheets::printedSheets() const {
     return out;
 }
 
-SimulatedPrinter::SimulatedPrinter(SimulatedPrinterConfig config) : config_(std::move(config)) {}
+SimulatedPrinter::SimulatedPrinter(SimulatedPrinterConfig config)
+    : config_(std::move(config)), scratch_(new Scratch) {}
+
+// Out of line, where Scratch is complete.
+SimulatedPrinter::~SimulatedPrinter() = default;
 
 PrinterCanvas* SimulatedPrinter::deviceContext() {
     return available_.load() ? static_cast<PrinterCanvas*>(this) : nullptr;
@@ -228,16 +324,34 @@ void SimulatedPrinter::startDoc(const std::string& title) {
     record("begin \"" + title + "\"");
     docAborted_ = false;
     sink_->beginDocument(title);
-    if (compose_) sheet_.reset(config_.width, config_.height);
+    if (compose_) newSheet();
 }
 
 void SimulatedPrinter::startPage() {
     record("page");
-    if (compose_) sheet_.reset(config_.width, config_.height);
+    if (compose_) newSheet();
+}
+
+// A blank sheet of the configured size. It is cleared only when first drawn on: a page stretched
+// over the whole printable area clears just the margins, not every pixel before writing it.
+void SimulatedPrinter::newSheet() {
+    sheet_.width = config_.width;
+    sheet_.height = config_.height;
+    sheet_.stride = (config_.width + 7) / 8;
+    sheet_.bits.resize(static_cast<size_t>(sheet_.stride) * static_cast<size_t>(sheet_.height));
+    sheetBlank_ = true;
+}
+
+// Makes a blank sheet white everywhere, for drawing that does not clear as it goes.
+void SimulatedPrinter::clearBlankSheet() {
+    if (!sheetBlank_) return;
+    std::fill(sheet_.bits.begin(), sheet_.bits.end(), 0);
+    sheetBlank_ = false;
 }
 
 void SimulatedPrinter::endPage() {
     if (docAborted_ || !compose_) return;
+    clearBlankSheet();
     // A printer that makes copies itself prints each page that many times.
     int copies = config_.copiesCapable ? std::max(1, copyCount_) : 1;
     for (int i = 0; i < copies; ++i)
@@ -284,76 +398,119 @@ int SimulatedPrinter::deviceCaps(DeviceCap cap) const {
 
 void SimulatedPrinter::stretchBlt(int dx, int dy, int dw, int dh, gdi::Dc src, int sx, int sy,
                                   int sw, int sh, Rop rop) {
-    record("stretch " + std::to_string(dx) + " " + std::to_string(dy) + " " + std::to_string(dw) +
-           " " + std::to_string(dh) + " " + std::to_string(sw) + " " + std::to_string(sh) +
-           (rop == Rop::SrcCopy ? " SRCCOPY" : " NOTSRCCOPY"));
+    // The line is built only for someone who reads it: a page costs no allocation otherwise.
+    if (recordCalls_ || trace_)
+        record("stretch " + std::to_string(dx) + " " + std::to_string(dy) + " " +
+               std::to_string(dw) + " " + std::to_string(dh) + " " + std::to_string(sw) + " " +
+               std::to_string(sh) + (rop == Rop::SrcCopy ? " SRCCOPY" : " NOTSRCCOPY"));
     if (!compose_ || !printing() || docAborted_) return;
     gdi::BitmapView view = gdi::viewSelectedBitmap(src);
     if (view.width == 0 || dw == 0 || dh == 0 || sw <= 0 || sh <= 0) return;
     // Only the part of the source inside its bitmap can be read.
     if (sx < 0 || sy < 0 || sx + int64_t{sw} > view.width || sy + int64_t{sh} > view.height) return;
 
-    const SimulatedPrinterConfig& c = config_;
-    int nx = std::abs(dw), ny = std::abs(dh);
-    int stepX = dw > 0 ? 1 : -1, stepY = dh > 0 ? 1 : -1;
-    // Steps i whose device pixel dx + stepX * i lies in the printable area [0, horzRes).
+    Stretch st{view, sx, sy, sw, sh, std::abs(dw), std::abs(dh), dw > 0 ? 1 : -1, dh > 0 ? 1 : -1};
+    // Steps i whose device pixel origin + step * i lies in the printable area [0, extent).
     auto visible = [](int origin, int step, int n, int extent, int& lo, int& hi) {
         int64_t a = step > 0 ? -int64_t{origin} : int64_t{origin} - (extent - 1);
         int64_t b = step > 0 ? int64_t{extent} - 1 - origin : origin;
         lo = static_cast<int>(std::max<int64_t>(a, 0));
         hi = static_cast<int>(std::min<int64_t>(b, n - 1));
     };
-    int xLo, xHi, yLo, yHi;
-    visible(dx, stepX, nx, deviceCaps(DeviceCap::HorzRes), xLo, xHi);
-    visible(dy, stepY, ny, deviceCaps(DeviceCap::VertRes), yLo, yHi);
-    if (xLo > xHi || yLo > yHi) return;
-
-    int inkBit = view.inkFor[1] ? 1 : 0;
-    bool invert = rop == Rop::NotSrcCopy;
-    SpanMap rows(ny, sh);
-    bool oneToOne = nx == sw && stepX > 0;
-    SpanMap cols(oneToOne ? 0 : nx, sw);
-    bool wholeScale = stepX > 0 && nx > sw && nx % sw == 0 && nx / sw <= 8;
-    std::unique_ptr<RowWidener> widener(wholeScale ? new RowWidener(nx / sw, sw) : nullptr);
-    InkUnion under(sw);
-    std::vector<uint8_t> line(static_cast<size_t>(sheet_.stride), 0);
-    int lastFrom = -1, lastTo = -1;
+    visible(dx, st.stepX, st.nx, deviceCaps(DeviceCap::HorzRes), st.xLo, st.xHi);
+    visible(dy, st.stepY, st.ny, deviceCaps(DeviceCap::VertRes), st.yLo, st.yHi);
+    if (st.xLo > st.xHi || st.yLo > st.yHi) return;
+    st.inkBit = view.inkFor[1] ? 1 : 0;
+    st.invert = rop == Rop::NotSrcCopy;
     // The sheet column of the span's leftmost visible pixel (a mirrored span runs leftwards).
-    const int left = stepX > 0 ? c.left + dx + xLo : c.left + dx - xHi;
-    for (int i = yLo; i <= yHi; ++i) {
+    st.left = config_.left + dx + (st.stepX > 0 ? st.xLo : -st.xHi);
+    st.originX = config_.left + dx;
+    st.originY = config_.top + dy;
+    stretchRows(st);
+}
+
+// Writes the visible rows of a stretch, composing each distinct set of source rows once.
+void SimulatedPrinter::stretchRows(const Stretch& st) {
+    Scratch& k = *scratch_;
+    k.rows.assign(st.ny, st.sh);
+    const bool oneToOne = st.nx == st.sw && st.stepX > 0;
+    const bool wholeScale =
+        st.stepX > 0 && st.nx > st.sw && st.nx % st.sw == 0 && st.nx / st.sw <= 8;
+    k.cols.assign(oneToOne || wholeScale ? 0 : st.nx, st.sw);
+    if (wholeScale) k.widener.prepare(st.nx / st.sw, st.sw);
+    k.under.prepare(st.sw);
+    k.line.resize(static_cast<size_t>(sheet_.stride) + 8);
+
+    const int count = st.xHi - st.xLo + 1;
+    const int rowA = st.originY + st.stepY * st.yLo, rowB = st.originY + st.stepY * st.yHi;
+    const bool clearing = sheetBlank_;
+    if (clearing) clearOutside(std::min(rowA, rowB), std::max(rowA, rowB), st.left, count);
+    ComposedRow composed{nullptr, 0, 1, false};
+    int lastFrom = -1, lastTo = -1;
+    for (int i = st.yLo; i <= st.yHi; ++i) {
+        const int from = k.rows.from[i], to = k.rows.to[i];
+        // Rows that repeat the source rows of the one before are written from the same pixels.
+        if (from != lastFrom || to != lastTo) {
+            lastFrom = from;
+            lastTo = to;
+            if (to - from == 1 && oneToOne) {
+                composed = {st.view.row(st.sy + from), st.sx + st.xLo, st.inkBit, st.invert};
+            } else if (to - from == 1 && wholeScale) {
+                const uint8_t* srcRow = st.view.row(st.sy + from);
+                composed = {k.widener.widen(srcRow, st.sx, st.sw, st.inkBit, st.invert), st.xLo, 1,
+                            false};
+            } else {
+                composeLine(st, from, to, oneToOne);
+                composed = {k.line.data(), st.left, 1, false};
+            }
+        }
         uint8_t* out =
-            sheet_.bits.data() + static_cast<size_t>(c.top + dy + stepY * i) * sheet_.stride;
-        int from = rows.from[i], to = rows.to[i];
-        if (from == lastFrom && to == lastTo) {
-            // The same source rows as the line before: copy the composed line.
-            copyRowFast(out, left, line.data(), left, xHi - xLo + 1, 1, false);
-            continue;
-        }
-        lastFrom = from;
-        lastTo = to;
-        std::fill(line.begin(), line.end(), 0);
-        bool perPixel = false;
-        for (int r = from; r < to; ++r) {
-            const uint8_t* srcRow = view.row(sy + r);
-            if (oneToOne && to - from == 1) {
-                copyRowFast(line.data(), c.left + dx + xLo, srcRow, sx + xLo, xHi - xLo + 1, inkBit,
-                            invert);
-                continue;
-            }
-            if (widener && to - from == 1) {
-                copyRowFast(line.data(), c.left + dx + xLo,
-                            widener->widen(srcRow, sx, sw, inkBit, invert), xLo, xHi - xLo + 1, 1,
-                            false);
-                continue;
-            }
-            under.add(srcRow, sx, sw, inkBit, invert, r == from);
-            perPixel = true;
-        }
-        for (int j = xLo; perPixel && j <= xHi; ++j) {
-            int f = oneToOne ? j : cols.from[j], t = oneToOne ? j + 1 : cols.to[j];
-            if (under.any(f, t)) setBit(line.data(), c.left + dx + stepX * j, true);
-        }
-        copyRowFast(out, left, line.data(), left, xHi - xLo + 1, 1, false);
+            sheet_.bits.data() + static_cast<size_t>(st.originY + st.stepY * i) * sheet_.stride;
+        copyRowFast(out, st.left, composed.bits, composed.at, count, composed.inkBit,
+                    composed.invert);
+    }
+}
+
+// Clears a blank sheet except where a stretch will write every pixel: the visible span of rows
+// rowA to rowB. A byte the span only partly covers is cleared too, as the copy keeps its other
+// bits.
+void SimulatedPrinter::clearOutside(int rowA, int rowB, int left, int count) {
+    uint8_t* bits = sheet_.bits.data();
+    const auto stride = static_cast<size_t>(sheet_.stride);
+    std::memset(bits, 0, static_cast<size_t>(rowA) * stride);
+    std::memset(bits + static_cast<size_t>(rowB + 1) * stride, 0,
+                static_cast<size_t>(sheet_.height - rowB - 1) * stride);
+    const auto head = static_cast<size_t>((left + 7) >> 3);
+    const auto tail = static_cast<size_t>((left + count) >> 3);
+    sheetBlank_ = false;
+    // A span over whole rows, the usual page, leaves nothing to clear beside it.
+    if (head == 0 && tail == stride) return;
+    // An edge of a few bytes is cleared as one word: what it clears of the span is written next.
+    const bool words = stride >= 8;
+    const uint64_t zero = 0;
+    for (int y = rowA; y <= rowB; ++y) {
+        uint8_t* row = bits + static_cast<size_t>(y) * stride;
+        if (head > 0 && words && head <= 8)
+            std::memcpy(row, &zero, 8);
+        else if (head > 0)
+            std::memset(row, 0, head);
+        if (tail < stride && words && stride - tail <= 8)
+            std::memcpy(row + stride - 8, &zero, 8);
+        else if (tail < stride)
+            std::memset(row + tail, 0, stride - tail);
+    }
+}
+
+// Composes, at sheet columns, the destination row that source rows [from, to) make when they
+// cannot be copied straight: shrinking, mirroring, or a scale that is not a whole number.
+void SimulatedPrinter::composeLine(const Stretch& st, int from, int to, bool oneToOne) {
+    Scratch& k = *scratch_;
+    std::fill(k.line.begin(), k.line.end(), 0);
+    for (int r = from; r < to; ++r)
+        k.under.add(st.view.row(st.sy + r), st.sx, st.sw, st.inkBit, st.invert, r == from);
+    for (int j = st.xLo; j <= st.xHi; ++j) {
+        int f = oneToOne ? j : k.cols.from[j], t = oneToOne ? j + 1 : k.cols.to[j];
+        if (k.under.any(f, t)) setBit(k.line.data(), st.originX + st.stepX * j, true);
     }
 }
 
@@ -397,6 +554,7 @@ void SimulatedPrinter::textOut(int x, int y, const std::string& text) {
 
 void SimulatedPrinter::fillRect(int x0, int y0, int x1, int y1) {
     const SimulatedPrinterConfig& c = config_;
+    clearBlankSheet();
     x0 = std::max(x0, 0);
     y0 = std::max(y0, 0);
     x1 = std::min(x1, deviceCaps(DeviceCap::HorzRes));

@@ -6,9 +6,11 @@
 #include <cstdint>
 #include <functional>
 #include <iosfwd>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "platform/gdi.h"
 #include "platform/printer.h"
 
 namespace zelmo {
@@ -74,6 +76,7 @@ class MemorySheets : public SheetSink {
 class SimulatedPrinter : public Printer, private PrinterCanvas {
   public:
     explicit SimulatedPrinter(SimulatedPrinterConfig config = {});
+    ~SimulatedPrinter() override;
 
     const SimulatedPrinterConfig& config() const { return config_; }
     bool canCopy() const override { return config_.copiesCapable; }
@@ -115,8 +118,27 @@ class SimulatedPrinter : public Printer, private PrinterCanvas {
     void lineTo(int x, int y) override;
     void textOut(int x, int y, const std::string& text) override;
 
+    // One stretch, clipped to the printable area: steps [xLo, xHi] and [yLo, yHi] of the
+    // destination are visible; the sheet pixel of step (i, j) is origin + step * (i, j).
+    struct Stretch {
+        gdi::BitmapView view;
+        int sx, sy, sw, sh;
+        int nx, ny, stepX, stepY;
+        int xLo = 0, xHi = 0, yLo = 0, yHi = 0;
+        int inkBit = 0;
+        bool invert = false;
+        int left = 0;  // sheet column of the leftmost visible pixel
+        int originX = 0, originY = 0;
+    };
+    struct Scratch;
+
     void record(const std::string& line);
     void fillRect(int x0, int y0, int x1, int y1);  // device coordinates, half-open, clipped
+    void newSheet();
+    void clearBlankSheet();
+    void clearOutside(int rowA, int rowB, int left, int count);
+    void stretchRows(const Stretch& st);
+    void composeLine(const Stretch& st, int from, int to, bool oneToOne);
 
     SimulatedPrinterConfig config_;
     std::atomic<bool> available_{true};
@@ -128,6 +150,8 @@ class SimulatedPrinter : public Printer, private PrinterCanvas {
     SheetSink* sink_ = &memory_;
     std::vector<std::string> calls_;
     Sheet sheet_;
+    bool sheetBlank_ = false;  // sheet_ is white, whatever its bits say
+    std::unique_ptr<Scratch> scratch_;
     bool docAborted_ = false;
     int copyCount_ = 1;
     int documentsBegun_ = 0;

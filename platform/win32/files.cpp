@@ -4,6 +4,8 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <utility>
 
 #include "platform/win32/wide.h"
 
@@ -68,6 +70,24 @@ File openForWriting(const std::string& path, DWORD access, DWORD disposition) {
 
 }  // namespace
 
+// Releases the block: a job of hundreds of megabytes must not stay committed after it printed.
+void JobBytes::reset() {
+    if (data_) ::VirtualFree(data_, 0, MEM_RELEASE);
+    data_ = nullptr;
+    size_ = 0;
+}
+
+// Committed pages the system hands out zeroed as the read touches them, as on Linux.
+uint8_t* JobBytes::allocate(std::size_t size) {
+    reset();
+    if (size == 0) return nullptr;
+    void* block = ::VirtualAlloc(nullptr, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+    if (!block) return nullptr;
+    data_ = static_cast<uint8_t*>(block);
+    size_ = size;
+    return data_;
+}
+
 // Closes the handle now.
 void File::close() {
     const intptr_t handle = release();
@@ -105,6 +125,14 @@ File openExclusive(const std::string& path) {
                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return File();
     return File(reinterpret_cast<intptr_t>(h));
+}
+
+// Opens path read-only, shared with readers and writers alike.
+File openShared(const std::string& path) {
+    const HANDLE h = ::CreateFileW(win32::widen(path).c_str(), GENERIC_READ,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return h == INVALID_HANDLE_VALUE ? File() : File(reinterpret_cast<intptr_t>(h));
 }
 
 // Whether anything exists under path.

@@ -126,7 +126,7 @@ void notifyOnReadable(QObject* parent, intptr_t handle, std::function<void()> on
 // first, the system's message after it.
 void QtExceptionDisplay::showException(const ZelmoError& error) {
     const std::string message =
-        std::string(texts::kPrintFailedBox) + "\n\n" + exceptionMessage(error.what());
+        std::string(texts::kPrintFailedBox) + "\n\n" + exceptionMessage(error);
     // Queued to the window's thread; dropped if the display is gone by then.
     QMetaObject::invokeMethod(
         this, [this, message] { showNow(message); }, Qt::QueuedConnection);
@@ -563,7 +563,7 @@ void ConsoleView::finish() {
 
 // The exception display as a line on standard error.
 void ConsoleView::showException(const ZelmoError& error) {
-    std::cerr << "Zelmo: " << exceptionMessage(error.what()) << std::endl;
+    std::cerr << "Zelmo: " << exceptionMessage(error) << std::endl;
 }
 
 // Ends the message loop.

@@ -1,7 +1,10 @@
 // TMainForm with a fake view: start-up, settings and their file, panel modes, pause, the test
 // items, and one job from the monitored file to the simulated printer.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <stdlib.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -278,6 +281,48 @@ TEST_F(MainFormTest, SavingKeepsTheFilesOtherSectionsKeysAndComments) {
     EXPECT_EQ(text.find("UserX=3"), std::string::npos);
 }
 
+// A full disk stood in for by a file size limit: the save fails, says so, leaves the old file
+// whole and nothing beside it, and stays in editMode; once there is room it goes through.
+TEST_F(MainFormTest, AFailedSaveIsReportedAndLeavesTheOldFileWhole) {
+    const std::string old = "; " + std::string(200, '#') + "\n[User]\nUserX=3\n";
+    create(old);
+    struct rlimit before {};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+    struct rlimit small = before;
+    small.rlim_cur = 64;
+    signal(SIGXFSZ, SIG_IGN);
+    const auto names = [this] {
+        std::vector<std::string> out;
+        for (const auto& entry : fs::directory_iterator(dir))
+            out.push_back(entry.path().filename());
+        std::sort(out.begin(), out.end());
+        return out;
+    };
+    const std::vector<std::string> filesBefore = names();
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    save("1.5");
+    setrlimit(RLIMIT_FSIZE, &before);
+    ASSERT_EQ(view.warnings.size(), 1u);
+    EXPECT_NE(view.warnings[0].find(texts::kSettingsNotSaved), std::string::npos);
+    EXPECT_EQ(settingsText(), old);
+    EXPECT_EQ(names(), filesBefore);
+    EXPECT_EQ(view.button, texts::kSave);
+    form->BtnClick();
+    EXPECT_EQ(view.button, texts::kModify);
+    EXPECT_NE(settingsText().find("UserX=15"), std::string::npos);
+}
+
+// A settings file that is a FIFO is not waited on: start-up takes the defaults, and a save
+// refuses to replace what it could not read.
+TEST_F(MainFormTest, ASettingsFileThatIsAFifoNeitherHangsNorIsReplaced) {
+    ASSERT_EQ(mkfifo(settingsPath().c_str(), 0600), 0);
+    create();
+    EXPECT_EQ(view.editX, "0.0");
+    save("1");
+    EXPECT_EQ(view.warnings.size(), 1u);
+    EXPECT_TRUE(fs::is_fifo(settingsPath()));
+}
+
 TEST_F(MainFormTest, AnEngineOutsideTheListIsKeptAndHandedToTheWorker) {
     create("[User]\nUserPE=7\nUserSM=1\n");
     EXPECT_EQ(form->engine(), 7);
@@ -499,6 +544,20 @@ TEST(ExceptionMessage, EndsWithPunctuation) {
     EXPECT_EQ(exceptionMessage("Why?"), "Why?.");
     EXPECT_EQ(exceptionMessage("Path /tmp/"), "Path /tmp/.");
     EXPECT_EQ(exceptionMessage(""), "");
+}
+
+// A job the system gave up is told in Polish, with what became of its file; a printer's own
+// error keeps its text.
+TEST(ExceptionMessage, JobFailuresAreWordedForTheUser) {
+    using Reason = JobError::Reason;
+    const std::string kept = " Zadanie przerwano, a jego plik pozostał w folderze programu.";
+    EXPECT_EQ(exceptionMessage(JobError(Reason::TooManySheets)),
+              "Zadanie przekroczyło limit stron wydruku: 10000." + kept);
+    EXPECT_EQ(exceptionMessage(JobError(Reason::Unexpected, "disk on fire")),
+              "Nieoczekiwany błąd podczas drukowania zadania: disk on fire." + kept);
+    EXPECT_EQ(exceptionMessage(JobError(Reason::Unexpected)),
+              "Nieoczekiwany błąd podczas drukowania zadania." + kept);
+    EXPECT_EQ(exceptionMessage(PrinterError("Printing in progress")), "Printing in progress.");
 }
 
 }  // namespace

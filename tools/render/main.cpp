@@ -15,6 +15,7 @@
 #include "output/device_metrics.h"
 #include "pcl/interpreter.h"
 #include "platform/errors.h"
+#include "platform/files.h"
 #include "platform/portable/simulated_printer.h"
 #include "sheet_files.h"
 
@@ -122,17 +123,10 @@ Options parse(int argc, char** argv) {
     return o;
 }
 
-// The whole file, as the worker loads a queue file; false when it cannot be read.
-bool readJob(const std::string& path, std::vector<uint8_t>& out) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    in.seekg(0, std::ios::end);
-    std::streamoff length = in.tellg();
-    if (length < 0) return false;
-    in.seekg(0);
-    out.assign(static_cast<size_t>(length), 0);
-    in.read(reinterpret_cast<char*>(out.data()), length);
-    return in.gcount() == length;
+// The whole file, loaded as the worker loads a queue file; false when it cannot be read.
+bool readJob(const std::string& path, zelmo::files::JobBytes& out) {
+    zelmo::files::File file = zelmo::files::openShared(path);
+    return file.isOpen() && zelmo::files::readWhole(file, out);
 }
 
 // Counts documents and sheets on their way to another sink.
@@ -199,11 +193,11 @@ int main(int argc, char** argv) {
     zelmo::PclState state;
     std::atomic<int> testMode{o.test};
     std::atomic<bool> terminated{false};
-    std::vector<uint8_t> buffer;
+    zelmo::files::JobBytes buffer;
     int status = 0;
 
     // Runs one job (or the test page) as the worker does, showing a failure as it would.
-    auto print = [&](const std::vector<uint8_t>& job) {
+    auto print = [&](const zelmo::files::JobBytes& job) {
         zelmo::JobEnv env{printer,    metrics,    o.request, testMode,
                           terminated, job.data(), job.size()};
         try {
