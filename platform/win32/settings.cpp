@@ -2,6 +2,7 @@
 // other sections, keys and comments.
 #include <windows.h>
 
+#include <utility>
 #include <vector>
 
 #include "platform/errors.h"
@@ -32,6 +33,14 @@ void writeProfileString(const std::string& file, const std::string& section, con
     if (!::WritePrivateProfileStringW(win32::widen(section).c_str(), win32::widen(key).c_str(),
                                       win32::widen(value).c_str(), win32::widen(file).c_str()))
         throw PlatformError("Unable to write to " + file);
+}
+
+// One key after another through the system's functions, which rewrite the file in place; the
+// profile API offers no one-step replacement.
+void writeProfileStrings(const std::string& file, const std::string& section,
+                         const std::vector<std::pair<std::string, std::string>>& values) {
+    for (const auto& [key, value] : values)
+        writeProfileString(file, section, key, value);
 }
 
 }  // namespace zelmo
