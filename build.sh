@@ -15,9 +15,9 @@ cd "$(dirname "$0")"
 root=$(pwd)
 jobs=$(nproc 2>/dev/null || echo 2)
 
-PKG_BASE="cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libpng-dev"
+PKG_BASE="cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libpng-dev libdeflate-dev zlib1g-dev"
 PKG_APP="qt6-base-dev libcups2-dev libsimpleini-dev"
-PKG_E2E="cups cups-client cups-filters ghostscript xvfb trayer x11-utils xdotool imagemagick"
+PKG_E2E="cups cups-client cups-filters ghostscript poppler-utils xvfb trayer x11-utils xdotool imagemagick"
 PKG_FUZZ="clang libclang-rt-14-dev"
 PKG_WINDOWS="g++-mingw-w64-x86-64-posix mingw-w64-tools googletest zip"
 PKG_WINE="wine wine64 xvfb imagemagick cups cups-client cups-filters ghostscript"

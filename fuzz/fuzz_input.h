@@ -111,7 +111,9 @@ inline Outcome runJobInput(const uint8_t* data, std::size_t size) {
     request.singleMode = flags & kSingleMode ? 1 : 0;
     request.offsetX = in.i16() % 10000;
     request.offsetY = in.i16() % 10000;
-    in.byte();  // reserved, so that later settings keep old inputs valid
+    // Bit 0: the printer takes text layers; bits 1-3: the code page (5-7 read as the default).
+    uint8_t text = in.byte();
+    request.codePage = (text >> 1) & 7;
     std::size_t start = std::min(size, kSettingsBytes);
 
     int before = gdi::liveObjectCount();
@@ -120,6 +122,7 @@ inline Outcome runJobInput(const uint8_t* data, std::size_t size) {
     CountingSink sink(printer);
     int pagesSent = 0;
     printer.setRecordCalls(false);
+    printer.setRecordText(text & 1);
     printer.setSheetSink(&sink);
     printer.setTitle("Kalvister II - wydruk.prn");
     DeviceMetrics metrics;

@@ -3,17 +3,13 @@
 #include <algorithm>
 #include <cmath>
 
+#include "output/text_layer.h"
 #include "pcl/interpreter.h"
 #include "platform/errors.h"
 #include "platform/printer.h"
 
 namespace zelmo {
 namespace {
-
-// Tenths of a millimetre to device pixels, an exact half to the even neighbour.
-int offsetPixels(int32_t dpi, int32_t tenths) {
-    return static_cast<int>(std::nearbyint(static_cast<double>(dpi) * tenths / 254.0));
-}
 
 // The bitmap that holds the current page for one copy, or null when there is nothing to send.
 gdi::Bitmap pageImage(PclState& s) {
@@ -29,16 +25,24 @@ gdi::Bitmap pageImage(PclState& s) {
 }
 
 // One StretchBlt of the whole page onto the printer, per the page kind and how it is held.
-void transferPage(const PclState& s, const JobEnv& env, gdi::Dc source) {
+void transferPage(PclState& s, const JobEnv& env, gdi::Dc source) {
     PrinterCanvas* dc = env.printer.deviceContext();
     if (!dc) return;
     const DeviceMetrics& m = env.metrics;
     int x = offsetPixels(m.dpiX, env.request.offsetX);
     int y = offsetPixels(m.dpiY, env.request.offsetY);
     if (!s.rasterMode) {
-        const TextPage& page = s.surface.text;
+        TextPage& page = s.surface.text;
         dc->stretchBlt(x, y, m.horzRes, m.vertRes, source, 0, 0, page.pageWidth, page.pageHeight,
                        Rop::SrcCopy);
+        if (page.notes.empty() || !dc->wantsTextLayer()) return;
+        // Built at the first copy and sent with every copy, placed by this very stretch.
+        if (page.layer.empty()) {
+            PageTransform t{x, y, m.horzRes, m.vertRes, page.pageWidth, page.pageHeight};
+            buildTextLayer(page.notes, codePageFromValue(env.request.codePage), t, m.horzRes,
+                           m.vertRes, page.layer);
+        }
+        if (!page.layer.empty()) dc->textLayer(page.layer);
         return;
     }
     const RasterPage& page = s.surface.raster;
@@ -56,14 +60,7 @@ void transferPage(const PclState& s, const JobEnv& env, gdi::Dc source) {
 
 // Sends the current page once: a printer page of the job's document, or a document of its own.
 void sendCopy(PclState& s, const JobEnv& env, gdi::Bitmap image) {
-    // A runaway job ends here, before the first printer page past the limit.
-    if (s.pagesPrinted >= env.maxSheets) throw JobError(JobError::Reason::TooManySheets);
-    Printer& printer = env.printer;
-    bool single = env.request.singleMode != 0;
-    if (s.pagesPrinted == 0 || single)
-        printer.beginDoc();
-    else
-        printer.newPage();
+    beginCopy(s, env);
 
     TextPage& text = s.surface.text;
     // A bitmap can be selected into one DC at a time: take the text page out of pageDC.
@@ -85,11 +82,28 @@ void sendCopy(PclState& s, const JobEnv& env, gdi::Bitmap image) {
     }
     if (s.rasterMode && s.surface.raster.form == RasterForm::Raw)
         s.surface.raster.pageBitmap.reset();
-    if (single) printer.endDoc();
-    ++s.pagesPrinted;
+    endCopy(s, env);
 }
 
 }  // namespace
+
+int offsetPixels(int32_t dpi, int32_t tenths) {
+    return static_cast<int>(std::nearbyint(static_cast<double>(dpi) * tenths / 254.0));
+}
+
+void beginCopy(PclState& s, const JobEnv& env) {
+    // A runaway job ends here, before the first printer page past the limit.
+    if (s.pagesPrinted >= env.maxSheets) throw JobError(JobError::Reason::TooManySheets);
+    if (s.pagesPrinted == 0 || env.request.singleMode != 0)
+        env.printer.beginDoc();
+    else
+        env.printer.newPage();
+}
+
+void endCopy(PclState& s, const JobEnv& env) {
+    if (env.request.singleMode != 0) env.printer.endDoc();
+    ++s.pagesPrinted;
+}
 
 void emitPage(PclState& s, const JobEnv& env) {
     for (int32_t i = 0; i < s.copies; ++i) {

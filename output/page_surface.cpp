@@ -18,6 +18,9 @@ constexpr double kMaxPageSide = 1 << 24;
 // A side past kMaxPageSide: the page is far past every limit.
 constexpr int32_t kHugeSide = INT32_MAX;
 
+// Glyph notes a page holds without growing: a dense page of small print.
+constexpr size_t kNotesReserved = 8192;
+
 // (page resolution / device resolution) x device size, truncated toward zero; -1 when it
 // cannot be a page, kHugeSide when it is past any page.
 int32_t pageSide(int32_t pageDpi, int32_t deviceDpi, int32_t deviceSize) {
@@ -93,6 +96,7 @@ void createTextPage(PclState& s, const DeviceMetrics& metrics) {
     }
     page.savedBitmap = gdi::selectObject(page.pageDC.get(), page.pageBitmap.get());
     page.glyphDC.reset(gdi::createCompatibleDc(page.pageDC.get()));
+    page.notes.reserve(kNotesReserved);
     clearTextPage(s);
 }
 
@@ -131,6 +135,8 @@ void clearRasterPage(PclState& s) {
 
 void clearTextPage(PclState& s) {
     TextPage& page = s.surface.text;
+    page.notes.clear();
+    page.layer.clear();
     if (page.pageDC)
         gdi::fillRectWhite(page.pageDC.get(), {0, 0, page.pageWidth + 1, page.pageHeight + 1});
 }

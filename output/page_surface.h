@@ -6,7 +6,9 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
+#include "output/text_layer.h"
 #include "platform/gdi.h"
 
 namespace zelmo {
@@ -20,6 +22,10 @@ struct TextPage {
     gdi::Bitmap savedBitmap = nullptr;  // what pageDC held before pageBitmap
     gdi::UniqueDc pageDC;               // non-null: the text page exists
     gdi::UniqueDc glyphDC;
+    // Every glyph drawn since the page was last cleared, and the layer built from them when the
+    // page is sent; both keep their capacity from page to page.
+    std::vector<GlyphNote> notes;
+    TextLayer layer;
 };
 
 // How the raster page's pixels are held, which decides how the page is sent.

@@ -65,6 +65,12 @@ void releasePageSurfaces(PclState& s);
 
 // Page emission.
 void emitPage(PclState& s, const JobEnv& env);
+// Tenths of a millimetre to device pixels, an exact half to the even neighbour.
+int offsetPixels(int32_t dpi, int32_t tenths);
+// One copy of a page: begins the job's document (or, in single mode, a document of its own) or
+// a new page of it; endCopy closes a single-mode document and counts the page.
+void beginCopy(PclState& s, const JobEnv& env);
+void endCopy(PclState& s, const JobEnv& env);
 // Ends or aborts the job's document and releases its surfaces; false when it had to abort.
 bool endJob(PclState& s, const JobEnv& env);
 // The copies command, ESC&l#X.

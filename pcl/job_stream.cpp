@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "output/plain_text.h"
 #include "pcl/interpreter.h"
 #include "platform/printer.h"
 
@@ -65,6 +66,23 @@ class JobStream {
         }
     }
 
+    // Walks the job again for a job of bare text: escapes are skipped exactly as byteLoop skips
+    // them, every other byte goes to the plain-text page.
+    void plainLoop(PlainTextPrinter& out) {
+        while (s_.readPos < s_.jobEnd) {
+            if (s_.readPos % kBytesBetweenChecks == 0 && terminated()) {
+                stop();
+                return;
+            }
+            uint8_t b = s_.job[s_.readPos++];
+            if (b == ESC)
+                escape();
+            else
+                out.put(b);
+        }
+        if (!s_.stoppedByTermination) out.finish();
+    }
+
   private:
     bool terminated() const { return env_.terminated.load(std::memory_order_relaxed); }
 
@@ -74,6 +92,7 @@ class JobStream {
             uint8_t b = s_.job[s_.readPos++];
             if (b >= 0x20) {
                 if (b != 0x20) {
+                    s_.holdsText = true;
                     if (const GlyphEntry* glyph = findGlyph(s_, b)) {
                         // One glyph may cover the whole page: a job repeating it must not
                         // hold a closing program for minutes.
@@ -155,6 +174,7 @@ class JobStream {
                 if (letter == 'R') {
                     s_.rasterDpi = s_.paramValue;
                     s_.rasterMode = true;
+                    s_.drawsPages = true;
                     if (terminated())
                         stop();
                     else
@@ -174,6 +194,7 @@ class JobStream {
             case Group::FontHeader:
                 if (letter == 'W') {
                     s_.rasterMode = false;
+                    s_.drawsPages = true;
                     readFontHeader(s_, s_.readPos);
                     createTextPage(s_, env_.metrics);
                 }
@@ -221,6 +242,8 @@ void startJob(PclState& s, const JobEnv& env) {
     s.copies = 1;
     s.pagesPrinted = 0;
     s.stoppedByTermination = false;
+    s.drawsPages = false;
+    s.holdsText = false;
     s.fontMetrics = FontMetrics{};
     s.glyphTable.glyphCount = 0;
     s.glyphTable.firstIndex.fill(kNoGlyph);
@@ -236,6 +259,21 @@ void abandonJob(PclState& s, const JobEnv& env) noexcept {
     } catch (...) {
         // The first failure is the one the user needs to see.
     }
+}
+
+// A job that sent no page and set up no page to draw on: if it holds text, it is a job of bare
+// text meant for a printer's own font.
+bool isPlainText(const PclState& s, const JobEnv& env) {
+    return env.request.plainText && s.holdsText && !s.drawsPages && s.pagesPrinted == 0 &&
+           !s.stoppedByTermination;
+}
+
+// Prints a job of bare text from its start; the copies command counts from its start again.
+void printPlainText(PclState& s, const JobEnv& env) {
+    s.readPos = 0;
+    s.copies = 1;
+    PlainTextPrinter out(s, env);
+    JobStream(s, env).plainLoop(out);
 }
 
 }  // namespace
@@ -262,6 +300,7 @@ bool runJob(PclState& s, const JobEnv& env) {
 
     try {
         JobStream(s, env).byteLoop();
+        if (isPlainText(s, env)) printPlainText(s, env);
         bool ended = endJob(s, env);
         return ended && !s.stoppedByTermination;
     } catch (...) {

@@ -67,6 +67,8 @@ struct PclState {
     int32_t copies = 1;
     int32_t pagesPrinted = 0;
     bool stoppedByTermination = false;  // a checkpoint ended the job early
+    bool drawsPages = false;            // a font header or a raster resolution came
+    bool holdsText = false;             // a printable byte came
 
     FontMetrics fontMetrics;
     GlyphTable glyphTable;

@@ -16,6 +16,8 @@ struct PrintRequest {
     int32_t offsetY = 0;
     int32_t engine = EngineDefault;  // stored as read: may lie outside 0..2
     int32_t singleMode = 0;          // nonzero: one printer document per copy of a page
+    int32_t codePage = 0;            // the job's character set, a CodePage value
+    bool plainText = true;           // a job of bare text is printed in the printer's font
 };
 
 }  // namespace zelmo

@@ -14,6 +14,8 @@ namespace {
 // built: no real font comes near, and a damaged job must not exhaust memory.
 constexpr int64_t kMaxGlyphBitmapBytes = int64_t{4} << 20;
 constexpr int64_t kMaxJobGlyphBytes = int64_t{64} << 20;
+// Far more glyphs than any printed page holds (a dense page has a few thousand).
+constexpr std::size_t kMaxGlyphNotes = std::size_t{1} << 17;
 
 // The block of a data command: [begin, end) clamped to the job, so nothing past it is read.
 struct Block {
@@ -129,10 +131,24 @@ void drawGlyph(PclState& s, const GlyphEntry& g) {
     TextPage& page = s.surface.text;
     if (!page.glyphDC || !g.bitmap) return;
     gdi::selectObject(page.glyphDC.get(), g.bitmap);
-    int64_t x = roundedPosition(s.cursorX) + g.leftOffset;
-    int64_t y = roundedPosition(s.cursorY) + s.fontMetrics.fontBaseline - g.topOffset;
+    int64_t penX = roundedPosition(s.cursorX);
+    int64_t x = penX + g.leftOffset;
+    int64_t penY = roundedPosition(s.cursorY);
+    int64_t y = penY + s.fontMetrics.fontBaseline - g.topOffset;
     gdi::bitBltSrcAnd(page.pageDC.get(), clampToInt(x), clampToInt(y), g.width, g.height,
                       page.glyphDC.get(), 0, 0);
+    // The text layer's record of this glyph: numbers only, into a vector reserved per page.
+    GlyphNote note;
+    note.left = clampToInt(x);
+    note.top = clampToInt(y);
+    note.width = g.width;
+    note.height = g.height;
+    note.penX = clampToInt(penX);
+    note.baseline = clampToInt(penY + s.fontMetrics.fontBaseline);
+    note.advance = clampToInt(roundedPosition(s.hmi));
+    note.code = g.code;
+    // A page of a damaged job may strike millions of glyphs; the layer keeps the first ones.
+    if (page.notes.size() < kMaxGlyphNotes) page.notes.push_back(note);
 }
 
 }  // namespace zelmo

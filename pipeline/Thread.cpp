@@ -106,6 +106,7 @@ JobOutcome TPrintThread::runHandOver() {
     jobTestMode_.store(mode);
     int chosen = mode;
     if (mode > 0) state_.TestMode.compare_exchange_strong(chosen, 0);
+    printer_.setDocumentLabel({mode > 0 ? std::string() : state_.CurrentJobFile, mode});
     if (!loadJob()) return JobOutcome::Unreadable;
     if (terminated()) return JobOutcome::NotRun;
     const JobEnv env{printer_,

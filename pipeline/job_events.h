@@ -42,6 +42,7 @@ enum class JobEventKind {
     CaptureRestored,    // capture works again after a CaptureImpossible
     PrinterChanged,     // the printer in use is now `printer`
     PrinterMissing,     // no printer: jobs wait (or go to the PDF folder), `message` says which
+    ArchiveFailed,      // a document's archive copy was given up, `message` says why
 };
 
 struct JobEvent {

@@ -1,6 +1,9 @@
 // The printer object's state machine and the messages of its refused operations.
 #include "platform/printer.h"
 
+#include <algorithm>
+#include <climits>
+
 #include "platform/errors.h"
 
 namespace zelmo {
@@ -15,7 +18,8 @@ constexpr const char* kNotSupported = "Operation not supported on selected print
 void Printer::setCopies(int count) {
     if (printing_) throw PrinterError(kPrintingInProgress);
     if (!hasDeviceMode()) throw PrinterError(kNotSupported);
-    applyCopies(static_cast<short>(count));
+    // A count beyond the 16-bit field saturates: wrapped, 70000 copies would become 4464.
+    applyCopies(static_cast<short>(std::clamp(count, int{SHRT_MIN}, int{SHRT_MAX})));
 }
 
 void Printer::beginDoc() {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 
 #include "platform/gdi.h"
 
@@ -23,6 +24,8 @@ enum class DeviceCap {
 
 enum class Rop { SrcCopy, NotSrcCopy };
 
+struct TextLayer;
+
 // The printer's device context. Coordinates start at the top-left corner of the printable area.
 class PrinterCanvas {
   public:
@@ -36,6 +39,28 @@ class PrinterCanvas {
     virtual void moveTo(int x, int y) = 0;
     virtual void lineTo(int x, int y) = 0;
     virtual void textOut(int x, int y, const std::string& text) = 0;
+
+    // Whether the printer can carry a page's text (a PDF can, paper cannot): when false the text
+    // layer is not even built.
+    virtual bool wantsTextLayer() const { return false; }
+    // The text of the page just stretched onto this canvas, once per copy sent, right after the
+    // page's stretchBlt; boxes are in this canvas's device pixels, over the glyph pixels. A
+    // printer that carries it writes it as invisible text.
+    virtual void textLayer(const TextLayer& /*layer*/) {}
+    // A line of UTF-8 text in the printer's monospaced font, each character one cell of
+    // cellWidth x cellHeight device pixels, the first cell's top-left corner at (x, y). The
+    // default falls back on textOut.
+    virtual void textOutCells(int x, int y, int /*cellWidth*/, int /*cellHeight*/,
+                              const std::string& text) {
+        textOut(x, y, text);
+    }
+};
+
+// What the next document prints, for printers that name their documents after it: the queue
+// file of a job, or the number of a test page (0 for a job).
+struct DocumentLabel {
+    std::string jobFile;
+    int testPage = 0;
 };
 
 // The process's printer object.
@@ -61,6 +86,9 @@ class Printer {
 
     void setTitle(const std::string& title) { title_ = title; }
     const std::string& title() const { return title_; }
+    // Set by the worker before each hand-over; the document title stays as it is.
+    void setDocumentLabel(DocumentLabel label) { label_ = std::move(label); }
+    const DocumentLabel& documentLabel() const { return label_; }
     virtual std::string printerName() = 0;
 
     // HORZRES and VERTRES of the device context (0 without one).
@@ -77,13 +105,14 @@ class Printer {
     virtual void finishDoc() = 0;
     // AbortDoc; endPage follows it.
     virtual void abortDoc() = 0;
-    // Writes the count into the device mode (16 bits, as dmCopies holds it).
+    // Writes the count into the device mode (16 bits, as dmCopies holds it; never wrapped).
     virtual void applyCopies(short count) = 0;
 
   private:
     bool printing_ = false;
     bool aborted_ = false;
     std::string title_;
+    DocumentLabel label_;
 };
 
 }  // namespace zelmo

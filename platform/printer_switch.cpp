@@ -13,10 +13,12 @@ bool PrinterSwitch::replace(std::unique_ptr<Printer> printer) {
     return true;
 }
 
-// The document begins on the printer in use, under the same title.
+// The document begins on the printer in use, under the same title and label.
 void PrinterSwitch::startDoc(const std::string& title) {
     pageEnded_ = false;
     current_->setTitle(title);
+    // The label names the document's file on a PDF printer: it must reach the printer in use.
+    current_->setDocumentLabel(documentLabel());
     current_->beginDoc();
 }
 

@@ -245,9 +245,34 @@ void TMainForm::TimerTimer() {
     settings.offsetY = offsetY_;
     settings.engine = engine_;
     settings.singleMode = singleMode_ ? 1 : 0;
+    settings.codePage = static_cast<int32_t>(text_.codePage);
+    settings.plainText = text_.plainText;
     followPrinter();
     monitor_->tick(settings, *this);
     feedback_->setWaiting(monitor_->queue().pendingCount);
+    reportArchiveFailures();
+}
+
+// Stores the folder first, so a folder that cannot be saved is not used either.
+void TMainForm::ArchiveFolderChosen(const std::string& folder) {
+    try {
+        writeArchiveFolder(SettingsFile_, folder);
+    } catch (const ZelmoError& error) {
+        view_.showWarning(exceptionMessage(error.what()), texts::kMessageCaption);
+        return;
+    }
+    text_.archiveFolder = folder;
+    applyArchiveFolder(printer_, folder);
+}
+
+// The archive's failures, told like the pipeline's own events: logged and notified.
+void TMainForm::reportArchiveFailures() {
+    for (const std::string& failure : takeArchiveFailures(printer_)) {
+        JobEvent event;
+        event.kind = JobEventKind::ArchiveFailed;
+        event.message = failure;
+        monitor_->report(event);
+    }
 }
 
 // Modyfikuj enters editMode; Zapisz validates, stores and saves the settings.
@@ -438,6 +463,8 @@ void TMainForm::loadSettings() {
                                              std::string())
                          : commandLinePrinter_;
     feedback_->setNotifications(readInt(texts::kNotificationsKey, 1, texts::kOwnSection) != 0);
+    text_ = readTextSettings(SettingsFile_);
+    applyArchiveFolder(printer_, text_.archiveFolder);
 }
 
 // Writes the four keys, in their order, as integers, in one step; false, with the user told

@@ -15,6 +15,7 @@
 #include "pipeline/job_queue.h"
 #include "platform/folder_watch.h"
 #include "shell/job_log.h"
+#include "shell/text_settings.h"
 
 namespace zelmo {
 
@@ -115,6 +116,11 @@ class TMainForm : private PrinterNameDisplay {
     void Bitmapowy1Click();
     void Bitmapowy181Click();
     void TrayIcon1Minimize();
+    // The archive folder chosen from the tray menu (empty: no archive); saved and used from the
+    // next document.
+    void ArchiveFolderChosen(const std::string& folder);
+    const TextSettings& textSettings() const { return text_; }
+
     void QueueItemClick();
 
     // The printers to choose from and the switch that puts one in place between jobs, given
@@ -166,6 +172,7 @@ class TMainForm : private PrinterNameDisplay {
     // Tells of the printer now in use; missing: the PDF folder stands in for a printer. why:
     // what became of the printer chosen by name, if anything.
     void printerEvent(bool missing, const std::string& name, const std::string& why);
+    void reportArchiveFailures();
     void startJobTracking();
 
     MainView& view_;
@@ -180,6 +187,7 @@ class TMainForm : private PrinterNameDisplay {
     int32_t offsetY_ = 0;
     int32_t engine_ = 0;
     bool singleMode_ = false;
+    TextSettings text_;
     PanelMode panelMode_ = PanelMode::displayMode;
     bool timerEnabled_ = false;  // Timer is created disabled
     bool created_ = false;

@@ -147,6 +147,10 @@ void Feedback::jobEvent(const JobEvent& e) {
         case JobEventKind::CaptureRestored:
             error_ = false;
             break;
+        case JobEventKind::ArchiveFailed:
+            // The print itself went on: the tray keeps its state, only the user is told.
+            notify(texts::kArchiveCaption, texts::kArchiveFailed + e.message, true);
+            break;
         default:
             break;
     }

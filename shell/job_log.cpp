@@ -61,6 +61,8 @@ std::string JobLog::describe(const JobEvent& e) {
             return texts::kLogPrinterChanged + detail(e.printer);
         case JobEventKind::PrinterMissing:
             return texts::kLogPrinterMissing + detail(e.message);
+        case JobEventKind::ArchiveFailed:
+            return texts::kLogArchiveFailed + detail(e.message);
     }
     return toString(e.kind);
 }

@@ -48,6 +48,10 @@ inline constexpr const char* kJobTooManySheets = "Zadanie przekroczyło limit st
 inline constexpr const char* kJobUnexpected = "Nieoczekiwany błąd podczas drukowania zadania";
 inline constexpr const char* kJobKept =
     "Zadanie przerwano, a jego plik pozostał w folderze programu.";
+inline constexpr const char* kArchiveFolder = "Folder archiwum...";
+inline constexpr const char* kArchiveChoose = "Wybierz folder archiwum wydruków";
+inline constexpr const char* kArchiveCaption = "Archiwum wydruków";
+inline constexpr const char* kArchiveFailed = "Nie zapisano kopii w archiwum: ";
 
 inline constexpr const char* kTrayCreateError = "Cannot Create System Shell Notification Icon";
 inline constexpr const char* kTrayRemoveError = "Cannot Remove System Shell Notification Icon";
@@ -160,6 +164,7 @@ inline constexpr const char* kLogCaptureImpossible = "Nie można przejąć pliku
 inline constexpr const char* kLogCaptureRestored = "Przejmowanie pliku Wydruk.prn znów działa";
 inline constexpr const char* kLogPrinterChanged = "Drukarka";
 inline constexpr const char* kLogPrinterMissing = "Brak drukarki";
+inline constexpr const char* kLogArchiveFailed = "Nie zapisano kopii w archiwum";
 
 // Why a job was set aside, indexed by SetAsideReason.
 inline constexpr const char* kSetAsideReasons[] = {

@@ -208,8 +208,9 @@ INSTANTIATE_TEST_SUITE_P(
         OutcomeCase{"printed", numberedJob(1), 0, {}, kPrinted},
         OutcomeCase{
             "emptyJobIsDeleted", {}, 0, {}, {"Captured Zelmo1.Prn", "NothingPrinted Zelmo1.Prn"}},
-        OutcomeCase{"textWithoutPagesIsSetAside",
-                    {'a', 'b'},
+        // Bare text prints in the printer's font; bare controls print nothing.
+        OutcomeCase{"controlsWithoutPagesAreSetAside",
+                    {'\r', '\n'},
                     0,
                     {"Zelmo.queue", "Zelmo1.Prn"},
                     {"Captured Zelmo1.Prn", "NothingPrinted Zelmo1.Prn", "SetAside Zelmo1.Prn"}},

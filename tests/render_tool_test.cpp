@@ -97,6 +97,17 @@ TEST_F(RenderTool, TraceListsPrinterCalls) {
               "stretch 30 -12 2480 3508 2480 3508 SRCCOPY\nend\n");
 }
 
+TEST_F(RenderTool, TextListsEachSheetsLines) {
+    Result r = render("--text " + job);
+    ASSERT_EQ(r.status, 0);
+    EXPECT_EQ(r.out,
+              "sheet 1\nsheet 2\n"
+              "150 125 445 160 ZELMO 2026\n"
+              "0 175 325 210 FAKTURA 123\n"
+              "1203 1506 1408 1541 ZOE 620\n"
+              "2200 2905 2285 2940 KLM\n");
+}
+
 TEST_F(RenderTool, ConsecutiveJobsKeepPrinterCopies) {
     std::ofstream(dir + "/copies.prn", std::ios::binary) << "\x1b&l3X";
     // Two pages and no copies command of its own.

@@ -41,6 +41,15 @@ TEST(PrinterObject, RefusedOperationsCarryTheirMessages) {
     EXPECT_EQ(p.calls(), (std::vector<std::string>{"begin \"\"", "abort", "begin \"\"", "end"}));
 }
 
+TEST(PrinterObject, CopyCountsBeyondSixteenBitsSaturateInsteadOfWrapping) {
+    SimulatedPrinter p;
+    const std::pair<int, int> counts[] = {{2, 2}, {999, 999}, {65537, 32767}, {70000, 32767}};
+    for (auto [asked, kept] : counts) {
+        p.setCopies(asked);
+        EXPECT_EQ(p.copyCount(), kept) << asked;
+    }
+}
+
 TEST(PrinterObject, FailedBeginLeavesNoDocument) {
     SimulatedPrinter p;
     p.setStartDocHook([](int) { throw PrinterError("Printer selected is not valid"); });

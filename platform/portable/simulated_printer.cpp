@@ -273,6 +273,7 @@ void Sheet::reset(int w, int h) {
     height = h;
     stride = (w + 7) / 8;
     bits.assign(static_cast<size_t>(stride) * static_cast<size_t>(h), 0);
+    text.clear();
 }
 
 void MemorySheets::beginDocument(const std::string& title) {
@@ -550,6 +551,31 @@ void SimulatedPrinter::lineTo(int x, int y) {
 
 void SimulatedPrinter::textOut(int x, int y, const std::string& text) {
     record("text " + std::to_string(x) + " " + std::to_string(y) + " \"" + text + "\"");
+}
+
+// Keeps the page's text lines with the sheet, in sheet pixels.
+void SimulatedPrinter::textLayer(const TextLayer& layer) {
+    if (!recordText_ || !compose_ || !printing() || docAborted_) return;
+    for (const TextLine& line : layer.lines) {
+        TextBox b = line.box;
+        sheet_.text.push_back({{b.left + config_.left, b.top + config_.top, b.right + config_.left,
+                                b.bottom + config_.top},
+                               lineText(layer, line)});
+    }
+}
+
+// Traces monospaced text, and keeps it as a line of the sheet's text.
+void SimulatedPrinter::textOutCells(int x, int y, int cellWidth, int cellHeight,
+                                    const std::string& text) {
+    record("cells " + std::to_string(x) + " " + std::to_string(y) + " " +
+           std::to_string(cellWidth) + " " + std::to_string(cellHeight) + " \"" + text + "\"");
+    if (!recordText_ || !compose_ || !printing() || docAborted_) return;
+    // One cell per character: count the UTF-8 lead bytes.
+    int32_t cells = 0;
+    for (unsigned char c : text)
+        cells += (c & 0xC0) != 0x80;
+    const int32_t left = x + config_.left, top = y + config_.top;
+    sheet_.text.push_back({{left, top, left + cells * cellWidth, top + cellHeight}, text});
 }
 
 void SimulatedPrinter::fillRect(int x0, int y0, int x1, int y1) {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "output/text_layer.h"
 #include "platform/gdi.h"
 #include "platform/printer.h"
 
@@ -28,6 +29,13 @@ struct SimulatedPrinterConfig {
     std::string name = "Zelmo Simulated Printer";
 };
 
+// A line of text the printer was given for a sheet (a page's text layer, or text in its own
+// font), its box in sheet pixels.
+struct SheetText {
+    TextBox box;
+    std::string text;  // UTF-8
+};
+
 // One printed sheet: 1 = black, most significant bit leftmost, rows of (width + 7) / 8 bytes,
 // the layout of a binary PBM.
 struct Sheet {
@@ -35,6 +43,7 @@ struct Sheet {
     int height = 0;
     int stride = 0;
     std::vector<uint8_t> bits;
+    std::vector<SheetText> text;  // kept only when the printer records text
 
     bool black(int x, int y) const {
         return (bits[static_cast<size_t>(y) * stride + (x >> 3)] >> (7 - (x & 7))) & 1;
@@ -94,6 +103,8 @@ class SimulatedPrinter : public Printer, private PrinterCanvas {
     void setTraceStream(std::ostream* out) { trace_ = out; }
     void setComposeSheets(bool on) { compose_ = on; }
     void setSheetSink(SheetSink* sink) { sink_ = sink ? sink : &memory_; }
+    // Whether the printer takes pages' text layers and keeps each sheet's text lines.
+    void setRecordText(bool on) { recordText_ = on; }
 
     const std::vector<std::string>& calls() const { return calls_; }
     const MemorySheets& memory() const { return memory_; }
@@ -117,6 +128,10 @@ class SimulatedPrinter : public Printer, private PrinterCanvas {
     void moveTo(int x, int y) override;
     void lineTo(int x, int y) override;
     void textOut(int x, int y, const std::string& text) override;
+    bool wantsTextLayer() const override { return recordText_; }
+    void textLayer(const TextLayer& layer) override;
+    void textOutCells(int x, int y, int cellWidth, int cellHeight,
+                      const std::string& text) override;
 
     // One stretch, clipped to the printable area: steps [xLo, xHi] and [yLo, yHi] of the
     // destination are visible; the sheet pixel of step (i, j) is origin + step * (i, j).
@@ -146,6 +161,7 @@ class SimulatedPrinter : public Printer, private PrinterCanvas {
     bool recordCalls_ = true;
     std::ostream* trace_ = nullptr;
     bool compose_ = true;
+    bool recordText_ = false;
     MemorySheets memory_;
     SheetSink* sink_ = &memory_;
     std::vector<std::string> calls_;

@@ -1,8 +1,14 @@
 // The CUPS default destination as the printer object: geometry from its defaults, documents
-// submitted as PDF with libcups.
+// spooled as they grow and submitted as PDF with libcups.
 #include <cups/cups.h>
+#include <fcntl.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
 
 #include "platform/errors.h"
 #include "platform/qt/qt_printers.h"
@@ -11,6 +17,7 @@ namespace zelmo {
 namespace {
 
 constexpr int kFallbackDpi = 600;
+constexpr size_t kSendChunk = 1 << 16;
 
 // Hundredths of a millimetre to device pixels, to the nearest pixel.
 int toPixels(int hundredths, int dpi) {
@@ -39,6 +46,38 @@ std::string cupsError(const char* what) {
     const char* message = cupsLastErrorString();
     return std::string(what) + ": " + (message && *message ? message : "CUPS error");
 }
+
+// A file nobody else can see, for the document while it grows: gone with its descriptor, also
+// when the program is killed.
+int anonymousFile() {
+    const char* env = std::getenv("TMPDIR");
+    const std::string dir = env && *env ? env : "/tmp";
+    int fd = ::open(dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd >= 0) return fd;
+    // File systems without O_TMPFILE: a private name, unlinked at once.
+    std::string path = dir + "/.zelmo-spool-XXXXXX";
+    fd = ::mkostemp(path.data(), O_CLOEXEC);
+    if (fd >= 0) ::unlink(path.c_str());
+    return fd;
+}
+
+// The spooled document of the CUPS printer: submitted at its end, dropped unsent otherwise.
+class CupsSpoolFile : public DocumentFile {
+  public:
+    CupsSpoolFile(CupsPrinter& printer, std::string title)
+        : printer_(printer), title_(std::move(title)), fd_(anonymousFile()) {
+        if (fd_ < 0)
+            throw PrinterError(std::string("Cannot create a spool file: ") + std::strerror(errno));
+    }
+    ~CupsSpoolFile() override { ::close(fd_); }
+    int fd() const override { return fd_; }
+    void deliver() override { printer_.submit(fd_, title_); }
+
+  private:
+    CupsPrinter& printer_;
+    std::string title_;
+    int fd_;
+};
 
 }  // namespace
 
@@ -97,7 +136,13 @@ CupsPrinter::CupsPrinter(std::unique_ptr<Destination> destination, const Printer
 
 CupsPrinter::~CupsPrinter() = default;
 
-void CupsPrinter::deliver(const std::string& pdf, const std::string& title) {
+// A spool file nobody else sees, submitted at the document's end.
+std::unique_ptr<DocumentFile> CupsPrinter::createDocumentFile(const DocumentFacts& facts) {
+    return std::make_unique<CupsSpoolFile>(*this, facts.title);
+}
+
+// Create-Job with the copies, then the PDF in chunks; a failure cancels the job.
+void CupsPrinter::submit(int fd, const std::string& title) {
     cups_dest_t* dest = destination_->dest;
     cups_dinfo_t* info = destination_->info;
     cups_option_t* options = nullptr;
@@ -109,16 +154,38 @@ void CupsPrinter::deliver(const std::string& pdf, const std::string& title) {
     if (created > IPP_STATUS_OK_CONFLICTING || jobId <= 0)
         throw PrinterError(cupsError("Create-Job"));
 
-    if (cupsStartDestDocument(CUPS_HTTP_DEFAULT, dest, info, jobId, title.c_str(), CUPS_FORMAT_PDF,
-                              0, nullptr, 1) != HTTP_STATUS_CONTINUE ||
-        cupsWriteRequestData(CUPS_HTTP_DEFAULT, pdf.data(), pdf.size()) != HTTP_STATUS_CONTINUE) {
-        const std::string message = cupsError("Send-Document");
+    bool sent = cupsStartDestDocument(CUPS_HTTP_DEFAULT, dest, info, jobId, title.c_str(),
+                                      CUPS_FORMAT_PDF, 0, nullptr, 1) == HTTP_STATUS_CONTINUE;
+    std::string message = sent ? "" : cupsError("Send-Document");
+    std::vector<char> chunk(kSendChunk);
+    for (off_t at = 0; sent;) {
+        const ssize_t n = ::pread(fd, chunk.data(), chunk.size(), at);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            sent = false;
+            message = std::string("Send-Document: ") + std::strerror(errno);
+        }
+        if (n <= 0) break;
+        at += n;
+        if (cupsWriteRequestData(CUPS_HTTP_DEFAULT, chunk.data(), static_cast<size_t>(n)) !=
+            HTTP_STATUS_CONTINUE) {
+            sent = false;
+            message = cupsError("Send-Document");
+        }
+    }
+    if (!sent) {
         cupsFinishDestDocument(CUPS_HTTP_DEFAULT, dest, info);
         cupsCancelDestJob(CUPS_HTTP_DEFAULT, dest, jobId);
         throw PrinterError(message);
     }
     if (cupsFinishDestDocument(CUPS_HTTP_DEFAULT, dest, info) > IPP_STATUS_OK_CONFLICTING)
         throw PrinterError(cupsError("Send-Document"));
+}
+
+// The CUPS default destination, or the PDF folder when there is none.
+std::unique_ptr<Printer> openDefaultPrinter(const std::string& pdfFolder) {
+    if (auto cups = CupsPrinter::openDefault()) return cups;
+    return std::make_unique<PdfFolderPrinter>(pdfFolder);
 }
 
 }  // namespace zelmo

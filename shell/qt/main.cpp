@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/archiving_printer.h"
 #include "platform/printer_switch.h"
 #include "platform/qt/cups_directory.h"
 #include "platform/qt/folder_lock.h"
@@ -90,7 +91,9 @@ template <typename View, typename App>
 int run(App& app, const std::string& exe, const std::string& folder, const std::string& printer) {
     zelmo::CupsDirectory directory(folder + zelmo::texts::kPdfFolderName);
     zelmo::PrinterSwitch printers(directory.open({}));
-    View view(printers, exe, folder);
+    // Every document also goes to the archive folder, when one is set.
+    zelmo::ArchivingPrinter archiving(printers, zelmo::openArchivePrinter);
+    View view(archiving, exe, folder);
     view.form().usePrinters(directory, printers, printer);
     view.start();
     const int code = app.exec();

@@ -5,6 +5,7 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFileDialog>
 #include <QGuiApplication>
 #include <QLocale>
 #include <QMessageBox>
@@ -292,6 +293,7 @@ void MainWindow::createPopupMenu() {
     PrinterMenu->setObjectName(QStringLiteral("PrinterMenu"));
     connect(PrinterMenu, &QMenu::aboutToShow, this,
             [this] { guarded([this] { fillPrinterMenu(); }); });
+    createArchiveItem();
     PopupMenu1->addSeparator();
     item(PopupMenu1, texts::kExit, &TMainForm::Wycz1Click);
     // The window's own popup menu is the tray's.
@@ -319,6 +321,31 @@ void MainWindow::fillPrinterMenu() {
         choice(q(name), name);
     PrinterMenu->addSeparator();
     choice(q(texts::kPdfFolderPrinter), kPdfFolderChoice);
+}
+
+// The archive item: checked while an archive folder is set; choosing it picks a folder, or,
+// when checked, stops archiving.
+void MainWindow::createArchiveItem() {
+    ArchiveItem = PopupMenu1->addAction(q(texts::kArchiveFolder));
+    ArchiveItem->setObjectName(QStringLiteral("ArchiveItem"));
+    ArchiveItem->setCheckable(true);
+    connect(PopupMenu1, &QMenu::aboutToShow, this, [this] {
+        const std::string& folder = form_->textSettings().archiveFolder;
+        ArchiveItem->setChecked(!folder.empty());
+        ArchiveItem->setToolTip(QString::fromStdString(folder));
+    });
+    connect(ArchiveItem, &QAction::triggered, this, [this] {
+        guarded([this] {
+            std::string folder;
+            if (form_->textSettings().archiveFolder.empty()) {
+                const QString chosen =
+                    QFileDialog::getExistingDirectory(this, q(texts::kArchiveChoose));
+                if (chosen.isEmpty()) return;
+                folder = chosen.toStdString();
+            }
+            form_->ArchiveFolderChosen(folder);
+        });
+    });
 }
 
 // The tray icon, where the desktop has a tray.

@@ -97,6 +97,7 @@ class MainWindow : public QWidget, public MainView {
     void createStatusGroup();
     void createSettingsGroup();
     void createPopupMenu();
+    void createArchiveItem();
     void createTrayIcon();
     void fillPrinterMenu();
     void fitEngineList();
@@ -123,6 +124,7 @@ class MainWindow : public QWidget, public MainView {
     QComboBox* PrintEngine = nullptr;
     QMenu* PopupMenu1 = nullptr;
     QAction* SettingsItem = nullptr;
+    QAction* ArchiveItem = nullptr;
     QAction* PauseItem = nullptr;
     QMenu* PrinterMenu = nullptr;
     QSystemTrayIcon* tray_ = nullptr;

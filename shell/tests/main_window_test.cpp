@@ -159,7 +159,7 @@ TEST_F(MainWindowTest, PopupMenuItemsAndPause) {
     for (QAction* action : menu->actions())
         items.push_back(action->isSeparator() ? "-" : action->text().toStdString());
     EXPECT_EQ(items, (std::vector<std::string>{"Otwórz", "&Wstrzymaj", "Test", "Kolejka wydruków",
-                                               "Drukarka", "-", "Zakończ"}));
+                                               "Drukarka", "Folder archiwum...", "-", "Zakończ"}));
     EXPECT_EQ(menu->defaultAction(), menu->actions().at(0));
     QMenu* tests = menu->actions().at(2)->menu();
     ASSERT_NE(tests, nullptr);

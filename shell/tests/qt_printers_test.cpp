@@ -2,14 +2,18 @@
 // and StretchBlt on a PDF page, rasterised by Ghostscript, against the simulated printer.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <vector>
 
+#include "output/text_layer.h"
 #include "pcl/interpreter.h"
 #include "platform/errors.h"
 #include "platform/gdi.h"
@@ -48,11 +52,37 @@ void printEmptyDocument(Printer& printer) {
     printer.endDoc();
 }
 
+// The document name for a label at 2026-03-05 14:07:09 local time.
+std::string nameAt(const DocumentLabel& label, const std::string& title = "") {
+    std::tm local{};
+    local.tm_year = 126;
+    local.tm_mon = 2;
+    local.tm_mday = 5;
+    local.tm_hour = 14;
+    local.tm_min = 7;
+    local.tm_sec = 9;
+    local.tm_isdst = -1;
+    return PdfFolderPrinter::documentName({title, label, std::mktime(&local)});
+}
+
+TEST(PdfFolderPrinter, DocumentsAreNamedByTimeAndQueueFileValidOnWindows) {
+    const std::pair<std::string, std::string> cases[] = {
+        {nameAt({"/srv/Księgowość/Zelmo12.Prn", 0}), "2026-03-05 14-07-09 Zelmo12"},
+        {nameAt({"", 1}), "2026-03-05 14-07-09 Test Wektorowy"},
+        {nameAt({"", 3}), "2026-03-05 14-07-09 Test Bitmapowy DI"},
+        {nameAt({}, "Kalvister II - wydruk.prn"), "2026-03-05 14-07-09 Kalvister II - wydruk"},
+        {nameAt({"/q/a:b*c?\"d<e>|f.. .Prn", 0}), "2026-03-05 14-07-09 a_b_c__d_e__f"},
+    };
+    for (const auto& [got, expected] : cases)
+        EXPECT_EQ(got, expected);
+}
+
 TEST(PdfFolderPrinter, EachDocumentIsANewFileAndAnAbortedOneLeavesNone) {
     TempDir dir;
     const std::string folder = dir.path + "/Wydruki";
     PdfFolderPrinter printer(folder);
     printer.setTitle("Kalvister II - wydruk.prn");
+    printer.setDocumentLabel({dir.path + "/Zelmo7.Prn", 0});
     EXPECT_EQ(printer.printerName(), folder);
     EXPECT_FALSE(printer.canCopy());
 
@@ -62,20 +92,57 @@ TEST(PdfFolderPrinter, EachDocumentIsANewFileAndAnAbortedOneLeavesNone) {
     EXPECT_TRUE(printer.aborted());
     EXPECT_TRUE(filesIn(folder).empty());
 
+    // Files of this second and the next that are not ours, one of them a link, stay as they are.
+    const std::time_t now = std::time(nullptr);
+    for (std::time_t t : {now, now + 1}) {
+        const std::string name = PdfFolderPrinter::documentName({"", {"Zelmo7", 0}, t});
+        std::ofstream(folder + "/" + name + ".pdf") << "not ours";
+        fs::create_symlink(dir.path + "/target", folder + "/" + name + " (2).pdf");
+    }
+    printEmptyDocument(printer);
+    printEmptyDocument(printer);
+    const std::vector<std::string> files = filesIn(folder);
+    ASSERT_EQ(files.size(), 6u);
+    EXPECT_FALSE(fs::exists(dir.path + "/target"));
+    int ours = 0;
+    for (const std::string& name : files) {
+        std::ifstream file(folder + "/" + name);
+        std::string text;
+        std::getline(file, text);
+        if (fs::is_symlink(folder + "/" + name)) continue;
+        if (text.substr(0, 5) == "%PDF-")
+            ++ours;
+        else
+            EXPECT_EQ(text, "not ours") << name;
+        EXPECT_EQ(name.substr(name.size() - 4), ".pdf");
+    }
+    EXPECT_EQ(ours, 2);
+}
+
+TEST(PdfFolderPrinter, AFolderThatIsALinkIsRefusedAndStalePartialFilesAreCleared) {
+    TempDir dir;
+    const std::string elsewhere = dir.path + "/elsewhere";
+    fs::create_directory(elsewhere);
+    fs::create_directory_symlink(elsewhere, dir.path + "/Wydruki");
+    PdfFolderPrinter linked(dir.path + "/Wydruki");
+    EXPECT_THROW(linked.beginDoc(), PrinterError);
+    EXPECT_FALSE(linked.printing());
+    EXPECT_TRUE(filesIn(elsewhere).empty());
+
+    // A partial file that a killed run left goes; one being written right now stays.
+    const std::string folder = dir.path + "/real";
     fs::create_directory(folder);
-    std::ofstream(folder + "/Kalvister II - wydruk 1.pdf") << "not ours";
-    printEmptyDocument(printer);
-    printEmptyDocument(printer);
-    EXPECT_EQ(filesIn(folder), (std::vector<std::string>{"Kalvister II - wydruk 1.pdf",
-                                                         "Kalvister II - wydruk 2.pdf",
-                                                         "Kalvister II - wydruk 3.pdf"}));
-    std::ifstream kept(folder + "/Kalvister II - wydruk 1.pdf");
-    std::string text;
-    std::getline(kept, text);
-    EXPECT_EQ(text, "not ours");
-    std::ifstream made(folder + "/Kalvister II - wydruk 2.pdf");
-    std::getline(made, text);
-    EXPECT_EQ(text.substr(0, 5), "%PDF-");
+    PdfFolderPrinter writing(folder);
+    writing.beginDoc();
+    std::ofstream(folder + "/.zelmo-1234.pdf.part") << "left by kill -9";
+    std::ofstream(folder + "/.hidden-by-the-user") << "kept";
+    PdfFolderPrinter restarted(folder);
+    const std::vector<std::string> left = filesIn(folder);
+    EXPECT_EQ(left.size(), 2u);
+    EXPECT_EQ(std::count(left.begin(), left.end(), ".zelmo-1234.pdf.part"), 0);
+    EXPECT_EQ(std::count(left.begin(), left.end(), ".hidden-by-the-user"), 1);
+    writing.endDoc();
+    EXPECT_EQ(filesIn(folder).size(), 2u);
 }
 
 TEST(PdfFolderPrinter, IsA4At600DpiAllPrintable) {
@@ -94,9 +161,46 @@ TEST(PdfFolderPrinter, IsA4At600DpiAllPrintable) {
 
 TEST(PdfFolderPrinter, AnUnwritableFolderIsThePrintersError) {
     PdfFolderPrinter printer("/proc/zelmo-cannot-be-here/Wydruki");
-    printer.beginDoc();
-    EXPECT_THROW(printer.endDoc(), PrinterError);
+    EXPECT_THROW(printer.beginDoc(), PrinterError);
     EXPECT_FALSE(printer.printing());
+}
+
+// The address space this process has mapped, in bytes.
+size_t mappedBytes() {
+    std::ifstream status("/proc/self/status");
+    std::string key;
+    size_t kb = 0;
+    while (status >> key)
+        if (key == "VmSize:" && status >> kb) break;
+    return kb * 1024;
+}
+
+// Prints a 3600-dpi raster page (156 MB) on the 600-dpi PDF printer with room for the two copies
+// the interpreter makes but not a third; 0: printed, 1: refused with the printer's error and
+// nothing left behind.
+int printHugePageInTightMemory() {
+    TempDir dir;
+    PdfFolderPrinter pdf(dir.path);
+    DeviceMetrics metrics;
+    if (!queryDeviceMetrics(metrics, pdf)) return 3;
+    const rlimit limit{mappedBytes() + (size_t{400} << 20), RLIM_INFINITY};
+    setrlimit(RLIMIT_AS, &limit);
+    const std::string job = "\x1b*t3600R\f";
+    PclState state;
+    PrintRequest request;
+    std::atomic<int> testMode{0};
+    std::atomic<bool> terminated{false};
+    try {
+        runJob(state, JobEnv{pdf, metrics, request, testMode, terminated,
+                             reinterpret_cast<const uint8_t*>(job.data()), job.size()});
+    } catch (const PrinterError&) {
+        return filesIn(dir.path).empty() ? 1 : 4;
+    }
+    return filesIn(dir.path).size() == 1 ? 0 : 2;
+}
+
+TEST(PdfFolderPrinter, AHugePageInTightMemoryIsStreamedNotHeldAgain) {
+    EXPECT_EXIT(std::_Exit(printHugePageInTightMemory()), ::testing::ExitedWithCode(0), "");
 }
 
 TEST(DefaultPrinter, WithoutACupsServerItIsThePdfFolder) {
@@ -215,20 +319,24 @@ TEST(QtPrinterStretchBlt, PdfPagesMatchTheSimulatedPrinter) {
         ASSERT_EQ(simulated.memory().printedSheets().size(), 1u);
         const Sheet& sheet = *simulated.memory().printedSheets()[0];
 
-        TempDir dir;
-        PdfFolderPrinter pdf(dir.path, geometry);
-        printCase(pdf, c);
-        testing::Image page;
-        ASSERT_TRUE(rasterise(dir.path, page));
-        ASSERT_EQ(page.width, kWidth);
-        ASSERT_EQ(page.height, kHeight);
-        int differences = 0;
-        for (int y = 0; y < kHeight; ++y)
-            for (int x = 0; x < kWidth; ++x)
-                if (page.at(x, y) != sheet.black(x, y) && ++differences <= 5)
-                    ADD_FAILURE() << "pixel (" << x << ", " << y << "): PDF " << page.at(x, y)
-                                  << ", simulated " << sheet.black(x, y);
-        EXPECT_EQ(differences, 0);
+        // Images compressed whole, and row by row as the largest pages are.
+        for (size_t wholeImageLimit : {size_t{1} << 20, size_t{0}}) {
+            TempDir dir;
+            PdfFolderPrinter pdf(dir.path, geometry);
+            pdf.setWholeImageLimit(wholeImageLimit);
+            printCase(pdf, c);
+            testing::Image page;
+            ASSERT_TRUE(rasterise(dir.path, page));
+            ASSERT_EQ(page.width, kWidth);
+            ASSERT_EQ(page.height, kHeight);
+            int differences = 0;
+            for (int y = 0; y < kHeight; ++y)
+                for (int x = 0; x < kWidth; ++x)
+                    if (page.at(x, y) != sheet.black(x, y) && ++differences <= 5)
+                        ADD_FAILURE() << "pixel (" << x << ", " << y << "): PDF " << page.at(x, y)
+                                      << ", simulated " << sheet.black(x, y);
+            EXPECT_EQ(differences, 0) << wholeImageLimit;
+        }
         EXPECT_GT(sheet.blackCount(), 0);
     }
 }
@@ -264,6 +372,82 @@ TEST(QtPrinterCanvas, VectorTestLinesAndTextReachThePage) {
     // Nothing outside the printable area.
     for (int x = 0; x < kWidth; ++x)
         EXPECT_FALSE(page.at(x, kTop - 1));
+}
+
+// --- Text in the PDF, as the usual readers see it ------------------------------------------
+
+// A layer of one line per string, each glyph 10 x 20 pixels, words parted by a glyph-wide gap.
+TextLayer layerOf(const std::vector<std::u32string>& lines) {
+    TextLayer layer;
+    for (size_t l = 0; l < lines.size(); ++l) {
+        const int top = 30 + 40 * static_cast<int>(l);
+        TextLine line;
+        line.first = static_cast<uint32_t>(layer.glyphs.size());
+        for (size_t i = 0; i < lines[l].size(); ++i) {
+            const int left = 20 + 10 * static_cast<int>(i);
+            layer.glyphs.push_back({lines[l][i], {left, top, left + 10, top + 20}});
+        }
+        line.count = static_cast<uint32_t>(lines[l].size());
+        line.box = {20, top, 20 + 10 * static_cast<int>(lines[l].size()), top + 20};
+        line.baseline = top + 16;
+        layer.lines.push_back(line);
+    }
+    return layer;
+}
+
+// What a command printed on its standard output.
+std::string outputOf(const std::string& command) {
+    std::string out;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char chunk[4096];
+        while (size_t n = fread(chunk, 1, sizeof chunk, pipe))
+            out.append(chunk, n);
+        pclose(pipe);
+    }
+    return out;
+}
+
+TEST(PdfText, InvisibleWordsLieOverTheirGlyphsAndVisibleTextIsFoundToo) {
+    if (std::system("pdftotext -v >/dev/null 2>&1") != 0) GTEST_SKIP() << "poppler-utils missing";
+    TempDir dir;
+    PdfFolderPrinter pdf(dir.path, {kWidth * 3, kHeight * 3, kDpi, kDpi, kLeft, kTop, 0, 0});
+    pdf.setTitle("Kalvister II - wydruk.prn");
+    pdf.beginDoc();
+    pdf.deviceContext()->textLayer(layerOf({U"Faktura nr 12/2026", U"Zażółć gęślą jaźń"}));
+    pdf.deviceContext()->textOutCells(20, 200, 12, 24, "Razem: 1 234,56 zł");
+    pdf.endDoc();
+    const std::string file = dir.path + "/" + filesIn(dir.path).at(0);
+
+    const std::string text = outputOf("pdftotext -layout '" + file + "' -");
+    for (const char* line : {"Faktura nr 12/2026", "Zażółć gęślą jaźń", "Razem: 1 234,56 zł"})
+        EXPECT_NE(text.find(line), std::string::npos) << line << " in:\n" << text;
+
+    // Each invisible word spans its glyphs across and its line down (points = pixels here).
+    const std::string boxes = outputOf("pdftotext -bbox '" + file + "' -");
+    const struct {
+        const char* word;
+        int first, count, line;
+    } words[] = {{"Faktura", 0, 7, 0}, {"12/2026", 11, 7, 0}, {"gęślą", 7, 5, 1}};
+    for (const auto& w : words) {
+        const size_t at = boxes.find(std::string(">") + w.word + "<");
+        ASSERT_NE(at, std::string::npos) << w.word;
+        const size_t open = boxes.rfind("<word", at);
+        double xMin, yMin, xMax, yMax;
+        ASSERT_EQ(std::sscanf(boxes.c_str() + open,
+                              "<word xMin=\"%lf\" yMin=\"%lf\" xMax=\"%lf\" yMax=\"%lf\"", &xMin,
+                              &yMin, &xMax, &yMax),
+                  4);
+        const double top = kTop + 30 + 40 * w.line, left = kLeft + 20 + 10 * w.first;
+        EXPECT_NEAR(xMin, left, 0.5) << w.word;
+        EXPECT_NEAR(xMax, left + 10 * w.count, 0.5) << w.word;
+        EXPECT_NEAR(yMin, top, 0.5) << w.word;
+        EXPECT_NEAR(yMax, top + 20, 0.5) << w.word;
+    }
+
+    const std::string info = outputOf("pdfinfo '" + file + "'");
+    EXPECT_NE(info.find("Title:           Kalvister II - wydruk.prn"), std::string::npos) << info;
+    EXPECT_NE(info.find("Creator:         Zelmo"), std::string::npos) << info;
+    EXPECT_NE(info.find("CreationDate:"), std::string::npos) << info;
 }
 
 }  // namespace

@@ -95,6 +95,13 @@ wait_for 30 sh -c "! ls '$app'/Zelmo*.Prn '$app/Wydruk.prn' >/dev/null 2>&1" ||
 "$RENDER" --printer "$geometry" "${render_options[@]}" --out "$work/sheets" "$work/sample.prn" \
     >/dev/null || fail "zelmo-render failed"
 compare_pages "$pdf" 600 "$work/pages" "$work/sheets"
+# The text the job drew with its font can be searched and copied.
+if command -v pdftotext >/dev/null; then
+    text=$(pdftotext "$pdf" - 2>/dev/null)
+    for line in "ZELMO 2026" "FAKTURA 123"; do
+        grep -qF "$line" <<<"$text" || fail "the PDF's text lacks \"$line\": $text"
+    done
+fi
 
 # SIGTERM shuts zelmo down in order, and it says nothing on the way.
 stop_pid "$zelmo_pid"

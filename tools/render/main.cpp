@@ -23,7 +23,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: zelmo-render [--printer W,H,DPI[,L,T,R,B]] [--copies-capable] [--engine N] [--single] "
-    "[--offset X,Y] [--test N] [--out DIR] [--png] [--trace] JOB...";
+    "[--offset X,Y] [--test N] [--out DIR] [--png] [--trace] [--text] JOB...";
 
 struct Options {
     zelmo::SimulatedPrinterConfig printer;
@@ -32,6 +32,7 @@ struct Options {
     std::string out;
     bool png = false;
     bool trace = false;
+    bool text = false;
     std::vector<std::string> jobs;
 };
 
@@ -110,6 +111,8 @@ Options parse(int argc, char** argv) {
             o.png = true;
         } else if (a == "--trace") {
             o.trace = true;
+        } else if (a == "--text") {
+            o.text = true;
         } else if (a.size() > 1 && a[0] == '-') {
             throw UsageError{"unknown option " + a};
         } else {
@@ -152,6 +155,38 @@ struct Counter : zelmo::SheetSink {
     }
 };
 
+// Writes each printed sheet's text lines once its document has ended: "sheet N", then one
+// "left top right bottom text" line per text line, in sheet pixels.
+struct TextListing : zelmo::SheetSink {
+    zelmo::SheetSink* next = nullptr;
+    std::ostream& out;
+    int printed = 0;
+    std::vector<std::vector<zelmo::SheetText>> pending;
+    explicit TextListing(std::ostream& o) : out(o) {}
+    void beginDocument(const std::string& t) override {
+        pending.clear();
+        if (next) next->beginDocument(t);
+    }
+    void sheet(const zelmo::Sheet& s) override {
+        pending.push_back(s.text);
+        if (next) next->sheet(s);
+    }
+    void endDocument() override {
+        for (const auto& lines : pending) {
+            out << "sheet " << ++printed << '\n';
+            for (const zelmo::SheetText& l : lines)
+                out << l.box.left << ' ' << l.box.top << ' ' << l.box.right << ' ' << l.box.bottom
+                    << ' ' << l.text << '\n';
+        }
+        pending.clear();
+        if (next) next->endDocument();
+    }
+    void abortDocument() override {
+        pending.clear();
+        if (next) next->abortDocument();
+    }
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -185,7 +220,10 @@ int main(int argc, char** argv) {
     zelmo::SheetFiles files(o.out, o.png);
     Counter counter;
     counter.next = o.out.empty() ? nullptr : &files;
-    printer.setSheetSink(&counter);
+    TextListing listing(std::cout);
+    listing.next = &counter;
+    printer.setSheetSink(o.text ? static_cast<zelmo::SheetSink*>(&listing) : &counter);
+    printer.setRecordText(o.text);
     printer.setTitle("Kalvister II - wydruk.prn");
 
     zelmo::DeviceMetrics metrics;

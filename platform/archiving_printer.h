@@ -1,0 +1,74 @@
+// A printer object that prints on the printer in use and writes the same document into an
+// archive beside it: every call goes to the real printer first, then to a second printer
+// made for each document (a PDF in the archive folder). The archive copy never fails or stops
+// the print: its failures are kept for the window to report, and the copy is given up.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/printer.h"
+
+namespace zelmo {
+
+class ArchivingPrinter : public Printer, private PrinterCanvas {
+  public:
+    // Makes the archive's printer for one document in folder, with the sheet of the canvas it
+    // copies; may throw.
+    using Factory =
+        std::function<std::unique_ptr<Printer>(const std::string& folder, const PrinterCanvas&)>;
+
+    // real and the factory's printers must outlive their use here.
+    ArchivingPrinter(Printer& real, Factory factory);
+    ~ArchivingPrinter() override;
+
+    // The archive folder; empty: no archive. Takes effect from the next document; any thread.
+    void setFolder(const std::string& folder);
+    std::string folder() const;
+    // The archive's failures since the last call, oldest first; any thread.
+    std::vector<std::string> takeFailures();
+
+    bool canCopy() const override { return real_.canCopy(); }
+    PrinterCanvas* deviceContext() override;
+    std::string printerName() override { return real_.printerName(); }
+
+  protected:
+    void startDoc(const std::string& title) override;
+    void startPage() override;
+    void endPage() override {}
+    void finishDoc() override;
+    void abortDoc() override;
+    // The real printer's device mode decides, with its own refusal.
+    void applyCopies(short count) override { real_.setCopies(count); }
+
+  private:
+    int deviceCaps(DeviceCap cap) const override;
+    void stretchBlt(int dx, int dy, int dw, int dh, gdi::Dc src, int sx, int sy, int sw, int sh,
+                    Rop rop) override;
+    void setPenWidth(int width) override;
+    void moveTo(int x, int y) override;
+    void lineTo(int x, int y) override;
+    void textOut(int x, int y, const std::string& text) override;
+    bool wantsTextLayer() const override;
+    void textLayer(const TextLayer& layer) override;
+    void textOutCells(int x, int y, int cellWidth, int cellHeight,
+                      const std::string& text) override;
+
+    // Runs step on the archive's printer (and its canvas); a failure gives the copy up.
+    void archive(const char* what, const std::function<void(Printer&, PrinterCanvas&)>& step);
+    void fail(const std::string& message);
+
+    Printer& real_;
+    Factory factory_;
+    PrinterCanvas* realCanvas_ = nullptr;  // the real printer's canvas of the open document
+    std::unique_ptr<Printer> copy_;        // the archive's printer of the open document
+    PrinterCanvas* copyCanvas_ = nullptr;
+    mutable std::mutex lock_;  // guards folder_ and failures_
+    std::string folder_;
+    std::vector<std::string> failures_;
+};
+
+}  // namespace zelmo

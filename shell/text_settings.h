@@ -1,0 +1,36 @@
+// The settings of the text features, in sections of their own in Zelmo.ini: the code page of
+// the jobs' text, plain-text jobs on or off, and the archive folder of every printout.
+//
+//   [Text]
+//   CodePage=CP852        ; CP852, Mazovia, Windows-1250, ISO-8859-2 or CP437
+//   PlainText=1           ; 0: a job of bare text prints nothing, as before
+//   [Archive]
+//   Folder=/srv/archiwum  ; empty or missing: no archive
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "output/code_pages.h"
+
+namespace zelmo {
+
+class Printer;
+
+struct TextSettings {
+    CodePage codePage = kDefaultCodePage;
+    bool plainText = true;
+    std::string archiveFolder;
+};
+
+// Reads both sections; a value that cannot be read keeps its default.
+TextSettings readTextSettings(const std::string& settingsFile);
+// Stores the archive folder; throws PlatformError when the file cannot be written.
+void writeArchiveFolder(const std::string& settingsFile, const std::string& folder);
+
+// Points the printer's archive at folder, when the printer keeps one.
+void applyArchiveFolder(Printer& printer, const std::string& folder);
+// The archive's failures since the last call, when the printer keeps an archive.
+std::vector<std::string> takeArchiveFailures(Printer& printer);
+
+}  // namespace zelmo
