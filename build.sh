@@ -11,6 +11,8 @@
 #   ./build.sh package        the Debian package, ./zelmo_VERSION_amd64.deb
 #   ./build.sh package-check  the package, then lintian, the desktop entry, the unit, the manual
 #                             pages, and an install into a fresh Debian 12 root (debootstrap)
+#   ./build.sh windows        cross-build Zelmo.exe, zelmo-render.exe and the tests (mingw-w64)
+#   ./build.sh package-windows  the zip to install beside the accounting program
 set -euo pipefail
 cd "$(dirname "$0")"
 root=$(pwd)
@@ -22,6 +24,8 @@ PKG_E2E="cups cups-client cups-filters ghostscript poppler-utils xvfb trayer x11
 PKG_FUZZ="clang libclang-rt-14-dev"
 PKG_PACKAGE="dpkg-dev file"
 PKG_PACKAGE_CHECK="lintian desktop-file-utils systemd man-db debootstrap util-linux"
+PKG_WINDOWS="g++-mingw-w64-x86-64-posix mingw-w64-tools googletest zip"
+PKG_WINE="wine wine64 xvfb imagemagick cups cups-client cups-filters ghostscript"
 
 # Installs the named Debian packages that are not installed yet.
 need() {
@@ -45,6 +49,40 @@ build() {
     cmake --build "$root/$dir" -j "$jobs"
 }
 
+# Cross-builds the Windows tree into build-windows (Zelmo.exe, zelmo-render.exe, the tests).
+build_windows() {
+    build build-windows -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
+        -DZELMO_PORTABLE_BUILD="$root/build"
+}
+
+# Runs the Windows tests under Wine with one persistent wineserver, ended afterwards.
+test_windows() {
+    local status=0
+    (cd build-windows && ctest --output-on-failure -j "$jobs" "$@") || status=$?
+    WINEPREFIX="$root/build-windows/wineprefix" wineserver -k 2>/dev/null || true
+    return $status
+}
+
+# Zips Zelmo.exe with its read-mes and licences into out/Zelmo-VERSION-windows.zip.
+package_windows() {
+    local version stage
+    version=$(sed -n 's/^project(Zelmo VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+    stage=$(mktemp -d)
+    mkdir -p "$stage/Zelmo" out
+    x86_64-w64-mingw32-strip -o "$stage/Zelmo/Zelmo.exe" build-windows/shell/win32/Zelmo.exe
+    # Read-mes with Windows line ends, for Notepad.
+    sed 's/$/\r/' shell/win32/CZYTAJ.txt >"$stage/Zelmo/CZYTAJ.txt"
+    sed 's/$/\r/' shell/win32/README-windows.txt >"$stage/Zelmo/README.txt"
+    # The project's licence, and those of the runtimes linked into Zelmo.exe.
+    [ -f LICENSE ] && cp LICENSE "$stage/Zelmo/LICENSE.txt"
+    cp /usr/share/doc/mingw-w64-common/copyright "$stage/Zelmo/LICENSE-mingw-w64.txt"
+    cp /usr/share/doc/gcc-mingw-w64-x86-64-posix-runtime/copyright "$stage/Zelmo/LICENSE-gcc-runtime.txt"
+    rm -f "out/Zelmo-$version-windows.zip"
+    (cd "$stage" && zip -q -r "$root/out/Zelmo-$version-windows.zip" Zelmo)
+    rm -rf "$stage"
+    echo "== out/Zelmo-$version-windows.zip"
+}
+
 cmd=${1:-help}
 shift || true
 case "$cmd" in
@@ -61,9 +99,21 @@ run)
     exec out/zelmo/zelmo "$@"
     ;;
 test)
-    need $PKG_BASE $PKG_APP $PKG_E2E
+    need $PKG_BASE $PKG_APP $PKG_E2E $PKG_WINDOWS $PKG_WINE
     build build -DZELMO_QT=ON
     (cd build && ctest --output-on-failure -j "$jobs" "$@")
+    build_windows
+    test_windows "$@"
+    ;;
+windows)
+    need $PKG_BASE $PKG_WINDOWS
+    build_windows
+    ls -l build-windows/shell/win32/Zelmo.exe build-windows/tools/zelmo-render.exe
+    ;;
+package-windows)
+    need $PKG_BASE $PKG_WINDOWS
+    build_windows
+    package_windows
     ;;
 test-sanitize)
     need $PKG_BASE $PKG_APP $PKG_E2E

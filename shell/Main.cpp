@@ -150,7 +150,8 @@ constexpr int kPrinterLookTicks = 4;
 
 // The directory of path with a trailing separator.
 std::string directoryOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
+    // Windows paths may use either separator.
+    const auto slash = path.find_last_of("/\\");
     return slash == std::string::npos ? "./" : path.substr(0, slash + 1);
 }
 

@@ -2,10 +2,6 @@
 // hand-over state, a real print worker and the spool monitor, driven by the test as the window.
 #pragma once
 
-#include <fcntl.h>
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -14,6 +10,7 @@
 #include <iterator>
 #include <memory>
 #include <mutex>
+#include <random>
 #include <regex>
 #include <string>
 #include <thread>
@@ -27,13 +24,19 @@
 
 namespace zelmo::pipeline_test {
 
-// A folder under /tmp, removed with everything in it.
+// A new folder in the system's temporary folder, removed with everything in it.
 class TempDir {
   public:
     TempDir() {
-        char name[] = "/tmp/zelmo-pipeline-XXXXXX";
-        if (!::mkdtemp(name)) throw std::runtime_error("mkdtemp failed");
-        path_ = std::string(name) + "/";
+        namespace fs = std::filesystem;
+        std::random_device random;
+        for (int attempt = 0; path_.empty(); ++attempt) {
+            const fs::path dir =
+                fs::temp_directory_path() /
+                ("zelmo-pipeline-" + std::to_string(random()) + "-" + std::to_string(attempt));
+            // create_directory is false when the name is taken; another name is tried then.
+            if (fs::create_directory(dir)) path_ = dir.generic_string() + "/";
+        }
     }
     ~TempDir() {
         std::error_code ignored;

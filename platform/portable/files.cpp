@@ -139,20 +139,6 @@ constexpr std::size_t kHugePage = std::size_t{2} << 20;
 
 }  // namespace
 
-// Takes over other's bytes.
-JobBytes::JobBytes(JobBytes&& other) noexcept
-    : data_(std::exchange(other.data_, nullptr)), size_(std::exchange(other.size_, 0)) {}
-
-// Takes over other's bytes, freeing the ones held before.
-JobBytes& JobBytes::operator=(JobBytes&& other) noexcept {
-    if (this != &other) {
-        reset();
-        data_ = std::exchange(other.data_, nullptr);
-        size_ = std::exchange(other.size_, 0);
-    }
-    return *this;
-}
-
 // Unmaps the block: a job of hundreds of megabytes must not stay resident after it printed.
 void JobBytes::reset() {
     if (data_) ::munmap(data_, size_);
@@ -172,27 +158,6 @@ uint8_t* JobBytes::allocate(std::size_t size) {
     data_ = static_cast<uint8_t*>(block);
     size_ = size;
     return data_;
-}
-
-// Closes the file if it is open.
-File::~File() {
-    close();
-}
-
-// Takes over other's handle, closing the one held before.
-File& File::operator=(File&& other) noexcept {
-    if (this != &other) {
-        close();
-        handle_ = other.release();
-    }
-    return *this;
-}
-
-// Gives up ownership of the handle without closing it.
-intptr_t File::release() {
-    intptr_t handle = handle_;
-    handle_ = kInvalid;
-    return handle;
 }
 
 // Closes the handle now.
@@ -273,31 +238,6 @@ std::string lastErrorMessage() {
 // Removes the file at path.
 bool deleteFile(const std::string& path) {
     return ::unlink(path.c_str()) == 0;
-}
-
-// Reads the file from its start into a block of exactly its length; a file that shrank meanwhile
-// leaves nothing behind.
-bool readWhole(File& file, JobBytes& out) {
-    // The previous block goes first, as the job it held is finished.
-    out.reset();
-    const int64_t length = file.seekLength();
-    if (length < 0 || static_cast<uint64_t>(length) > SIZE_MAX) return false;
-    const auto size = static_cast<std::size_t>(length);
-    uint8_t* block = out.allocate(size);
-    if (size > 0 && !block) return false;
-    if (file.read(block, size) == size) return true;
-    out.reset();
-    return false;
-}
-
-// Opens path exclusively and reads all of it.
-bool readWholeFile(const std::string& path, JobBytes& out) {
-    File file = openExclusive(path);
-    if (!file.isOpen()) {
-        out.reset();
-        return false;
-    }
-    return readWhole(file, out);
 }
 
 // The folder's entries, "." and ".." left out.

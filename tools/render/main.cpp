@@ -1,12 +1,11 @@
 // zelmo-render: prints job files (or a test page) on the simulated printer as the worker
 // would, for previews, offset calibration and tests.
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <atomic>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -200,15 +199,16 @@ int main(int argc, char** argv) {
     }
     for (const std::string& job : o.jobs) {
         std::ifstream probe(job, std::ios::binary);
-        struct stat st {};
-        if (!probe || stat(job.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        std::error_code error;
+        if (!probe || !std::filesystem::is_regular_file(job, error)) {
             std::cerr << "zelmo-render: cannot read job file " << job << "\n";
             return 2;
         }
     }
     if (!o.out.empty()) {
-        struct stat st {};
-        if (stat(o.out.c_str(), &st) != 0 && mkdir(o.out.c_str(), 0777) != 0) {
+        std::error_code error;
+        std::filesystem::create_directory(o.out, error);
+        if (!std::filesystem::is_directory(o.out, error)) {
             std::cerr << "zelmo-render: cannot create " << o.out << "\n";
             return 2;
         }

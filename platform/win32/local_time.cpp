@@ -1,0 +1,41 @@
+// Wall-clock time in the machine's time zone, through the system's own conversion.
+#include "platform/local_time.h"
+
+#include <windows.h>
+
+#include <cstdio>
+
+namespace zelmo {
+namespace {
+
+// The local SYSTEMTIME of a time point.
+SYSTEMTIME localTime(std::chrono::system_clock::time_point when) {
+    const auto seconds =
+        std::chrono::duration_cast<std::chrono::seconds>(when.time_since_epoch()).count();
+    const uint64_t ticks = (static_cast<uint64_t>(seconds) + 11644473600ULL) * 10000000ULL;
+    FILETIME utc{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+    FILETIME local{};
+    SYSTEMTIME out{};
+    ::FileTimeToLocalFileTime(&utc, &local);
+    ::FileTimeToSystemTime(&local, &out);
+    return out;
+}
+
+}  // namespace
+
+std::string localDateTime(std::chrono::system_clock::time_point when) {
+    const SYSTEMTIME t = localTime(when);
+    char text[32];
+    std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", t.wYear, t.wMonth, t.wDay,
+                  t.wHour, t.wMinute, t.wSecond);
+    return text;
+}
+
+std::string localClockTime(std::chrono::system_clock::time_point when) {
+    const SYSTEMTIME t = localTime(when);
+    char text[16];
+    std::snprintf(text, sizeof text, "%02u:%02u:%02u", t.wHour, t.wMinute, t.wSecond);
+    return text;
+}
+
+}  // namespace zelmo

@@ -1,0 +1,210 @@
+// The printer object on the real spooler. Every document goes to the default printer as it was
+// when the object first found one, through a device context made with the object's device mode.
+#include "platform/win32/win32_printer.h"
+
+#include <windows.h>
+#include <winspool.h>
+
+#include "platform/errors.h"
+#include "platform/win32/wide.h"
+
+namespace zelmo {
+namespace {
+
+constexpr const char* kPrinterNotValid = "Printer selected is not valid";
+
+// The system's text for the last error, for the message box the worker shows.
+std::string lastErrorText(const char* what) {
+    const DWORD error = ::GetLastError();
+    wchar_t* text = nullptr;
+    ::FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::string message = std::string(what) + " failed";
+    if (text) {
+        std::string detail = win32::narrow(text);
+        ::LocalFree(text);
+        while (!detail.empty() && (detail.back() == '\n' || detail.back() == '\r'))
+            detail.pop_back();
+        if (!detail.empty()) message += ": " + detail;
+    }
+    return message;
+}
+
+// The abort procedure: printing goes on while the document is not aborted.
+BOOL CALLBACK keepPrinting(HDC, int) {
+    return TRUE;
+}
+
+// The name of the default printer; empty when there is none.
+std::wstring defaultPrinterName() {
+    DWORD size = 0;
+    ::GetDefaultPrinterW(nullptr, &size);
+    if (size == 0) return std::wstring();
+    std::wstring name(size, L'\0');
+    if (!::GetDefaultPrinterW(name.data(), &size)) return std::wstring();
+    name.resize(wcsnlen(name.c_str(), name.size()));
+    return name;
+}
+
+// The printer's default device mode, with the driver's private part; empty when it has none.
+std::vector<unsigned char> defaultDeviceMode(const std::wstring& name) {
+    HANDLE printer = nullptr;
+    std::wstring writable = name;
+    if (!::OpenPrinterW(writable.data(), &printer, nullptr)) return {};
+    std::vector<unsigned char> mode;
+    const LONG size = ::DocumentPropertiesW(nullptr, printer, writable.data(), nullptr, nullptr, 0);
+    if (size >= static_cast<LONG>(sizeof(DEVMODEW))) {
+        mode.resize(static_cast<size_t>(size));
+        if (::DocumentPropertiesW(nullptr, printer, writable.data(),
+                                  reinterpret_cast<DEVMODEW*>(mode.data()), nullptr,
+                                  DM_OUT_BUFFER) != IDOK)
+            mode.clear();
+    }
+    ::ClosePrinter(printer);
+    return mode;
+}
+
+}  // namespace
+
+// The device context and the pen drawn with, released in that order: pen out of the DC first.
+struct Win32Printer::Handles {
+    HDC dc = nullptr;
+    HPEN pen = nullptr;
+    HGDIOBJ stockPen = nullptr;
+
+    ~Handles() { release(); }
+    void release() {
+        if (dc && stockPen) ::SelectObject(dc, stockPen);
+        if (pen) ::DeleteObject(pen);
+        if (dc) ::DeleteDC(dc);
+        *this = Handles{};
+    }
+};
+
+// Nothing is bound yet: the default printer is looked up when first needed.
+Win32Printer::Win32Printer() : handles_(std::make_unique<Handles>()) {}
+
+// An open document is abandoned rather than left half-spooled.
+Win32Printer::~Win32Printer() {
+    if (printing() && handles_->dc) ::AbortDoc(handles_->dc);
+}
+
+// Looks the default printer up until there is one; from then on the object keeps it.
+bool Win32Printer::bind() {
+    if (!name_.empty()) return true;
+    name_ = defaultPrinterName();
+    if (name_.empty()) return false;
+    deviceMode_ = defaultDeviceMode(name_);
+    return true;
+}
+
+bool Win32Printer::hasDeviceMode() const {
+    return !deviceMode_.empty();
+}
+
+bool Win32Printer::canCopy() const {
+    return hasDeviceMode() &&
+           (reinterpret_cast<const DEVMODEW*>(deviceMode_.data())->dmFields & DM_COPIES) != 0;
+}
+
+// Makes the device context from the device mode when there is none.
+PrinterCanvas* Win32Printer::deviceContext() {
+    if (!handles_->dc && bind()) {
+        const auto* mode =
+            deviceMode_.empty() ? nullptr : reinterpret_cast<const DEVMODEW*>(deviceMode_.data());
+        handles_->dc = ::CreateDCW(nullptr, name_.c_str(), nullptr, mode);
+    }
+    return handles_->dc ? this : nullptr;
+}
+
+std::string Win32Printer::printerName() {
+    bind();
+    return win32::narrow(name_);
+}
+
+// Drops the device context, so the next one is made with the current device mode.
+void Win32Printer::dropContext() {
+    handles_->release();
+}
+
+// Writes the count into dmCopies; the next device context carries it.
+void Win32Printer::applyCopies(short count) {
+    auto* mode = reinterpret_cast<DEVMODEW*>(deviceMode_.data());
+    mode->dmCopies = count;
+    mode->dmFields |= DM_COPIES;
+    dropContext();
+}
+
+// StartDoc with the title and no output file, then the first page.
+void Win32Printer::startDoc(const std::string& title) {
+    if (!deviceContext()) throw PrinterError(kPrinterNotValid);
+    ::SetAbortProc(handles_->dc, keepPrinting);
+    const std::wstring name = win32::widen(title);
+    DOCINFOW info{};
+    info.cbSize = sizeof info;
+    info.lpszDocName = name.c_str();
+    // A document the spooler refused would otherwise count as printed and its job be deleted.
+    if (::StartDocW(handles_->dc, &info) <= 0) throw PrinterError(lastErrorText("StartDoc"));
+    startPage();
+}
+
+void Win32Printer::startPage() {
+    ::StartPage(handles_->dc);
+}
+
+void Win32Printer::endPage() {
+    ::EndPage(handles_->dc);
+}
+
+// EndDoc; a spooler that could not take the document says so to the user.
+void Win32Printer::finishDoc() {
+    if (::EndDoc(handles_->dc) <= 0) throw PrinterError(lastErrorText("EndDoc"));
+}
+
+// AbortDoc. Its result is not examined: some spoolers report 0 for a document they did drop.
+void Win32Printer::abortDoc() {
+    ::AbortDoc(handles_->dc);
+}
+
+int Win32Printer::deviceCaps(DeviceCap cap) const {
+    static constexpr int kIndex[] = {HORZRES,        VERTRES,         PHYSICALWIDTH,
+                                     PHYSICALHEIGHT, PHYSICALOFFSETX, PHYSICALOFFSETY,
+                                     LOGPIXELSX,     LOGPIXELSY};
+    return ::GetDeviceCaps(handles_->dc, kIndex[static_cast<int>(cap)]);
+}
+
+void Win32Printer::stretchBlt(int dx, int dy, int dw, int dh, gdi::Dc src, int sx, int sy, int sw,
+                              int sh, Rop rop) {
+    ::StretchBlt(handles_->dc, dx, dy, dw, dh, reinterpret_cast<HDC>(src), sx, sy, sw, sh,
+                 rop == Rop::NotSrcCopy ? NOTSRCCOPY : SRCCOPY);
+}
+
+// A solid black pen of the width, replacing the one made before.
+void Win32Printer::setPenWidth(int width) {
+    penWidth_ = width;
+    if (!handles_->dc) return;
+    HPEN pen = ::CreatePen(PS_SOLID, width, RGB(0, 0, 0));
+    HGDIOBJ previous = ::SelectObject(handles_->dc, pen);
+    if (handles_->pen)
+        ::DeleteObject(handles_->pen);
+    else
+        handles_->stockPen = previous;
+    handles_->pen = pen;
+}
+
+void Win32Printer::moveTo(int x, int y) {
+    ::MoveToEx(handles_->dc, x, y, nullptr);
+}
+
+void Win32Printer::lineTo(int x, int y) {
+    if (!handles_->pen) setPenWidth(penWidth_);
+    ::LineTo(handles_->dc, x, y);
+}
+
+void Win32Printer::textOut(int x, int y, const std::string& text) {
+    const std::wstring wide = win32::widen(text);
+    ::TextOutW(handles_->dc, x, y, wide.c_str(), static_cast<int>(wide.size()));
+}
+
+}  // namespace zelmo

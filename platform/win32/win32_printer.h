@@ -1,0 +1,56 @@
+// The printer object over the default Windows printer: the spooler's own StartDoc ... EndDoc on
+// a printer device context made from the printer's device mode.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/printer.h"
+
+namespace zelmo {
+
+class Win32Printer : public Printer, private PrinterCanvas {
+  public:
+    Win32Printer();
+    ~Win32Printer() override;
+    Win32Printer(const Win32Printer&) = delete;
+    Win32Printer& operator=(const Win32Printer&) = delete;
+
+    // DM_COPIES among the device mode's fields: the driver makes the copies.
+    bool canCopy() const override;
+    // The printer's device context, made on first use; null when there is no default printer.
+    PrinterCanvas* deviceContext() override;
+    std::string printerName() override;
+
+  protected:
+    bool hasDeviceMode() const override;
+    void startDoc(const std::string& title) override;
+    void startPage() override;
+    void endPage() override;
+    void finishDoc() override;
+    void abortDoc() override;
+    void applyCopies(short count) override;
+
+  private:
+    int deviceCaps(DeviceCap cap) const override;
+    void stretchBlt(int dx, int dy, int dw, int dh, gdi::Dc src, int sx, int sy, int sw, int sh,
+                    Rop rop) override;
+    void setPenWidth(int width) override;
+    void moveTo(int x, int y) override;
+    void lineTo(int x, int y) override;
+    void textOut(int x, int y, const std::string& text) override;
+
+    // Binds the object to the default printer and reads its device mode, once a printer exists.
+    bool bind();
+    // Drops the device context (and the pen selected into it).
+    void dropContext();
+
+    struct Handles;
+    std::wstring name_;
+    std::vector<unsigned char> deviceMode_;  // DEVMODEW with the driver's private part
+    int penWidth_ = 1;
+    std::unique_ptr<Handles> handles_;
+};
+
+}  // namespace zelmo

@@ -1,0 +1,69 @@
+// The window's controls as the Win32 window numbers them, with the bounds they are placed at;
+// shared by the window and by the tool that reads the window back in the tests.
+#pragma once
+
+namespace zelmo::win32 {
+
+// WM_APP messages of the main window.
+enum : unsigned {
+    kTrayMessage = 0x8001,       // the tray icon's callback (WM_APP + 1)
+    kExceptionMessage = 0x8002,  // lParam: a heap std::string* from the worker thread
+};
+
+enum ControlId : int {
+    MainPanel = 100,
+    GroupBox_Status,
+    Label_MonSta,
+    Label_Search,
+    Label2,
+    Label_Printer,
+    GroupBox2,
+    Label6,
+    Label5,
+    Edit_X,
+    Label7,
+    Edit_Y,
+    Btn,
+    SingleMode,
+    PrintEngine,
+};
+
+enum MenuId : int {
+    SettingsItem = 200,
+    PauseItem,
+    Wektorowy1,
+    Bitmapowy1,
+    Bitmapowy181,
+    Wycz1,
+};
+
+// Bounds relative to the parent; a width or height of 0 is taken from the text.
+struct ControlLayout {
+    ControlId id;
+    ControlId parent;  // MainPanel's parent is the window itself
+    const char* name;
+    int left, top, width, height;
+};
+
+inline constexpr ControlLayout kLayout[] = {
+    {MainPanel, MainPanel, "MainPanel", 5, 5, 382, 205},
+    {GroupBox_Status, MainPanel, "GroupBox_Status", 10, 7, 361, 92},
+    {Label_MonSta, GroupBox_Status, "Label_MonSta", 8, 17, 0, 0},
+    {Label_Search, GroupBox_Status, "Label_Search", 17, 33, 321, 13},
+    {Label2, GroupBox_Status, "Label2", 8, 55, 0, 0},
+    {Label_Printer, GroupBox_Status, "Label_Printer", 17, 71, 321, 13},
+    {GroupBox2, MainPanel, "GroupBox2", 10, 105, 361, 89},
+    {Label6, GroupBox2, "Label6", 8, 20, 0, 0},
+    {Label5, GroupBox2, "Label5", 16, 41, 0, 0},
+    {Edit_X, GroupBox2, "Edit_X", 32, 37, 48, 21},
+    {Label7, GroupBox2, "Label7", 16, 63, 0, 0},
+    {Edit_Y, GroupBox2, "Edit_Y", 32, 59, 48, 21},
+    {Btn, GroupBox2, "Btn", 278, 15, 75, 21},
+    {SingleMode, GroupBox2, "SingleMode", 153, 40, 128, 17},
+    {PrintEngine, GroupBox2, "PrintEngine", 153, 59, 200, 0},
+};
+
+inline constexpr int kClientWidth = 392;
+inline constexpr int kClientHeight = 215;
+
+}  // namespace zelmo::win32

@@ -1,0 +1,580 @@
+// MainForm on plain Win32: every text crosses into the system as UTF-16 through the W calls.
+#include "shell/win32/main_window.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include "platform/errors.h"
+#include "platform/folder_watch.h"
+#include "platform/win32/wide.h"
+#include "shell/texts.h"
+
+namespace zelmo::win32 {
+namespace {
+
+constexpr UINT_PTR kTimerId = 1;
+constexpr UINT kTimerInterval = 500;
+constexpr UINT kTrayIconId = 1;
+constexpr int kMaxEditLength = 6;
+constexpr int kAutoLabelHeight = 13;
+constexpr COLORREF kPanelColour = RGB(180, 180, 169);  // 11121844
+constexpr COLORREF kValueColour = RGB(0, 64, 128);     // 8404992
+constexpr const wchar_t* kWindowClass = L"TMainForm";
+constexpr const wchar_t* kPanelClass = L"TPanel";
+constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+
+// A message box of the application's exception display.
+void showExceptionBox(HWND owner, const std::string& message) {
+    ::MessageBoxW(owner, widen(message).c_str(), L"Zelmo", MB_ICONERROR | MB_OK);
+}
+
+// The layout entry of a control.
+const ControlLayout& layoutOf(ControlId id) {
+    for (const ControlLayout& layout : kLayout)
+        if (layout.id == id) return layout;
+    return kLayout[0];
+}
+
+// Copies text into a fixed wide buffer, cut to fit.
+template <size_t N>
+void copyText(wchar_t (&target)[N], const std::string& text) {
+    const std::wstring wide = widen(text);
+    const size_t n = std::min(wide.size(), N - 1);
+    wide.copy(target, n);
+    target[n] = L'\0';
+}
+
+}  // namespace
+
+// Fonts, brushes and the icon, released with the window's other resources.
+struct MainWindow::Resources {
+    HFONT font = nullptr;
+    HFONT bold = nullptr;
+    HBRUSH panelBrush = nullptr;
+    HICON icon = nullptr;
+
+    ~Resources() {
+        for (HGDIOBJ object : {static_cast<HGDIOBJ>(font), static_cast<HGDIOBJ>(bold),
+                               static_cast<HGDIOBJ>(panelBrush)})
+            if (object) ::DeleteObject(object);
+        if (icon) ::DestroyIcon(icon);
+    }
+};
+
+// Hands the message over to the window's thread; dropped when the window is gone by then.
+void WindowExceptionDisplay::showException(const ZelmoError& error) {
+    auto* message = new std::string(exceptionMessage(error.what()));
+    if (!window_ ||
+        !::PostMessageW(window_, kExceptionMessage, 0, reinterpret_cast<LPARAM>(message)))
+        delete message;
+}
+
+// Binds the form; the window is made by start().
+MainWindow::MainWindow(Printer& printer, const std::string& executablePath)
+    : resources_(std::make_unique<Resources>()),
+      form_(std::make_unique<TMainForm>(*this, printer, display_, executablePath)) {}
+
+// Shuts the pipeline down if the window did not, then the menu goes.
+MainWindow::~MainWindow() {
+    form_.reset();
+    removeTrayIcon();
+    if (window_) ::DestroyWindow(window_);
+    if (popupMenu_) ::DestroyMenu(popupMenu_);
+}
+
+// Registers the classes, makes the window centred on the desktop, then FormCreate.
+bool MainWindow::start() {
+    HINSTANCE instance = ::GetModuleHandleW(nullptr);
+    INITCOMMONCONTROLSEX controls{};
+    controls.dwSize = sizeof controls;
+    controls.dwICC = ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES;
+    ::InitCommonControlsEx(&controls);
+    createFonts();
+    resources_->icon = static_cast<HICON>(
+        ::LoadImageW(instance, L"MAINICON", IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = windowProc;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = resources_->icon;
+    windowClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    windowClass.lpszClassName = kWindowClass;
+    ::RegisterClassExW(&windowClass);
+    windowClass.lpfnWndProc = panelProc;
+    windowClass.hIcon = nullptr;
+    windowClass.hbrBackground = resources_->panelBrush;
+    windowClass.lpszClassName = kPanelClass;
+    ::RegisterClassExW(&windowClass);
+
+    RECT bounds{0, 0, kClientWidth, kClientHeight};
+    ::AdjustWindowRectEx(&bounds, kWindowStyle, FALSE, 0);
+    const int width = bounds.right - bounds.left, height = bounds.bottom - bounds.top;
+    const int x = (::GetSystemMetrics(SM_CXSCREEN) - width) / 2;
+    const int y = (::GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+    window_ = ::CreateWindowExW(0, kWindowClass, widen(texts::kCaption).c_str(), kWindowStyle, x, y,
+                                width, height, nullptr, nullptr, instance, this);
+    if (!window_) return false;
+    display_.attach(window_);
+    createControls();
+    createPopupMenu();
+    createTrayIcon();
+    guarded([this] { form_->FormCreate(); });
+    ::ShowWindow(window_, SW_SHOWNORMAL);
+    return true;
+}
+
+// The message loop, waking also for the folder watch; dialog keys (Tab, Alt+letter) move
+// between the controls.
+int MainWindow::run() {
+    for (;;) {
+        const DWORD handles = watched_ ? 1 : 0;
+        const DWORD woke = ::MsgWaitForMultipleObjectsEx(handles, &watched_, INFINITE, QS_ALLINPUT,
+                                                         MWMO_INPUTAVAILABLE);
+        if (handles && woke == WAIT_OBJECT_0) guarded([this] { form_->FolderChanged(); });
+        MSG message;
+        while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) return static_cast<int>(message.wParam);
+            if (window_ && ::IsDialogMessageW(window_, &message)) continue;
+            ::TranslateMessage(&message);
+            ::DispatchMessageW(&message);
+        }
+    }
+}
+
+// "MS Sans Serif" 11 pixels high, Central European character set, and its bold face.
+void MainWindow::createFonts() {
+    const auto make = [](int weight) {
+        return ::CreateFontW(-11, 0, 0, 0, weight, FALSE, FALSE, FALSE, EASTEUROPE_CHARSET,
+                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                             DEFAULT_PITCH | FF_DONTCARE, L"MS Sans Serif");
+    };
+    resources_->font = make(FW_NORMAL);
+    resources_->bold = make(FW_BOLD);
+    resources_->panelBrush = ::CreateSolidBrush(kPanelColour);
+}
+
+// One child control at its layout bounds; a zero width or height comes from the text.
+HWND MainWindow::createControl(const ControlLayout& layout, const wchar_t* className, DWORD style,
+                               const char* text, HFONT font) {
+    HWND parent = layout.id == MainPanel ? window_ : control(layout.parent);
+    const std::wstring wide = widen(text ? text : "");
+    int width = layout.width, height = layout.height;
+    if (width == 0) {
+        HDC dc = ::GetDC(parent);
+        HGDIOBJ previous = ::SelectObject(dc, font);
+        SIZE extent{};
+        ::GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), &extent);
+        ::SelectObject(dc, previous);
+        ::ReleaseDC(parent, dc);
+        width = extent.cx;
+    }
+    if (height == 0) height = layout.id == PrintEngine ? 200 : kAutoLabelHeight;
+    HWND child = ::CreateWindowExW(
+        layout.id == Edit_X || layout.id == Edit_Y ? WS_EX_CLIENTEDGE : 0, className, wide.c_str(),
+        WS_CHILD | WS_VISIBLE | style, layout.left, layout.top, width, height, parent,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(layout.id)), ::GetModuleHandleW(nullptr),
+        nullptr);
+    ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    return child;
+}
+
+// The panel, both group boxes and their controls. The group boxes parent their controls, as
+// the layout says, and pass the controls' notifications on to the window.
+void MainWindow::createControls() {
+    HFONT font = resources_->font, bold = resources_->bold;
+    const DWORD label = SS_LEFT | SS_NOPREFIX;
+    createControl(layoutOf(MainPanel), kPanelClass, WS_CLIPCHILDREN, nullptr, font);
+    for (ControlId group : {GroupBox_Status, GroupBox2}) {
+        HWND box =
+            createControl(layoutOf(group), L"BUTTON", BS_GROUPBOX,
+                          group == GroupBox_Status ? texts::kStatus : texts::kSettings, font);
+        ::SetWindowLongPtrW(
+            box, GWLP_USERDATA,
+            ::SetWindowLongPtrW(box, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(groupProc)));
+    }
+    createControl(layoutOf(Label_MonSta), L"STATIC", label, texts::kMonitoredFile, font);
+    for (ControlId value : {Label_Search, Label_Printer})
+        addHint(createControl(layoutOf(value), L"STATIC", label | SS_NOTIFY | SS_LEFTNOWORDWRAP,
+                              texts::kNoData, bold));
+    createControl(layoutOf(Label2), L"STATIC", label, texts::kPrintsTo, font);
+    createControl(layoutOf(Label6), L"STATIC", label, texts::kOffsets, font);
+    createControl(layoutOf(Label5), L"STATIC", SS_RIGHT | SS_NOPREFIX, texts::kX, font);
+    createControl(layoutOf(Label7), L"STATIC", SS_RIGHT | SS_NOPREFIX, texts::kY, font);
+    for (ControlId id : {Edit_X, Edit_Y}) {
+        HWND edit =
+            createControl(layoutOf(id), L"EDIT", WS_TABSTOP | ES_AUTOHSCROLL, nullptr, bold);
+        ::SendMessageW(edit, EM_SETLIMITTEXT, kMaxEditLength, 0);
+    }
+    createControl(layoutOf(Btn), L"BUTTON", WS_TABSTOP | BS_PUSHBUTTON, texts::kModify, font);
+    createControl(layoutOf(SingleMode), L"BUTTON", WS_TABSTOP | BS_AUTOCHECKBOX, texts::kSingleMode,
+                  font);
+    HWND engines = createControl(layoutOf(PrintEngine), L"COMBOBOX",
+                                 WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, nullptr, font);
+    for (const char* engine : texts::kEngines)
+        ::SendMessageW(engines, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(widen(engine).c_str()));
+}
+
+// A tooltip over a value label, so a path longer than the label can be read in full.
+void MainWindow::addHint(HWND label) {
+    if (!tooltip_)
+        tooltip_ =
+            ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP,
+                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_,
+                              nullptr, ::GetModuleHandleW(nullptr), nullptr);
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = window_;
+    tool.uId = reinterpret_cast<UINT_PTR>(label);
+    std::wstring text = widen(texts::kNoData);
+    tool.lpszText = text.data();
+    ::SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+// PopupMenu1: the window's and the tray icon's menu.
+void MainWindow::createPopupMenu() {
+    popupMenu_ = ::CreatePopupMenu();
+    HMENU tests = ::CreatePopupMenu();
+    const auto add = [](HMENU menu, UINT id, const char* text) {
+        ::AppendMenuW(menu, MF_STRING, id, widen(text).c_str());
+    };
+    add(tests, Wektorowy1, texts::kVectorTest);
+    add(tests, Bitmapowy1, texts::kBitmapTest);
+    add(tests, Bitmapowy181, texts::kBitmapDiTest);
+    add(popupMenu_, SettingsItem, texts::kOpen);
+    add(popupMenu_, PauseItem, texts::kPause);
+    ::AppendMenuW(popupMenu_, MF_POPUP, reinterpret_cast<UINT_PTR>(tests),
+                  widen(texts::kTest).c_str());
+    ::AppendMenuW(popupMenu_, MF_SEPARATOR, 0, nullptr);
+    add(popupMenu_, Wycz1, texts::kExit);
+    ::SetMenuDefaultItem(popupMenu_, SettingsItem, FALSE);
+}
+
+// The tray icon; without one the window stays on the taskbar when minimised.
+void MainWindow::createTrayIcon() {
+    NOTIFYICONDATAW data{};
+    data.cbSize = sizeof data;
+    data.hWnd = window_;
+    data.uID = kTrayIconId;
+    data.uFlags = NIF_ICON | NIF_MESSAGE | NIF_TIP;
+    data.uCallbackMessage = kTrayMessage;
+    data.hIcon = resources_->icon;
+    copyText(data.szTip, texts::kCaption);
+    hasTray_ = ::Shell_NotifyIconW(NIM_ADD, &data) != FALSE;
+    if (!hasTray_) showExceptionBox(window_, exceptionMessage(texts::kTrayCreateError));
+}
+
+// Takes the tray icon away at exit.
+void MainWindow::removeTrayIcon() {
+    if (!hasTray_) return;
+    NOTIFYICONDATAW data{};
+    data.cbSize = sizeof data;
+    data.hWnd = window_;
+    data.uID = kTrayIconId;
+    ::Shell_NotifyIconW(NIM_DELETE, &data);
+    hasTray_ = false;
+}
+
+// The window object behind a window handle, stored at creation.
+LRESULT CALLBACK MainWindow::windowProc(HWND window, UINT message, WPARAM w, LPARAM l) {
+    if (message == WM_NCCREATE) {
+        auto* self = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTW*>(l)->lpCreateParams);
+        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+        self->window_ = window;
+    }
+    auto* self = reinterpret_cast<MainWindow*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    return self ? self->handle(window, message, w, l) : ::DefWindowProcW(window, message, w, l);
+}
+
+// The panel: its colour, a raised inner bevel, and its children's messages passed up.
+LRESULT CALLBACK MainWindow::panelProc(HWND window, UINT message, WPARAM w, LPARAM l) {
+    switch (message) {
+        case WM_PAINT: {
+            PAINTSTRUCT paint;
+            HDC dc = ::BeginPaint(window, &paint);
+            RECT bounds;
+            ::GetClientRect(window, &bounds);
+            ::DrawEdge(dc, &bounds, BDR_RAISEDINNER, BF_RECT);
+            ::EndPaint(window, &paint);
+            return 0;
+        }
+        case WM_COMMAND:
+        case WM_CTLCOLORSTATIC:
+        case WM_CTLCOLORBTN:
+            return ::SendMessageW(::GetParent(window), message, w, l);
+    }
+    return ::DefWindowProcW(window, message, w, l);
+}
+
+// A group box passes its controls' notifications and colour requests up to the window.
+LRESULT CALLBACK MainWindow::groupProc(HWND window, UINT message, WPARAM w, LPARAM l) {
+    HWND root = ::GetAncestor(window, GA_ROOT);
+    if (message == WM_COMMAND || message == WM_CTLCOLORSTATIC || message == WM_CTLCOLORBTN)
+        return ::SendMessageW(root, message, w, l);
+    if (message == WM_ERASEBKGND) {
+        // The inside of the box shows the panel's colour, not the button face.
+        auto* self = reinterpret_cast<MainWindow*>(::GetWindowLongPtrW(root, GWLP_USERDATA));
+        RECT bounds;
+        ::GetClientRect(window, &bounds);
+        ::FillRect(reinterpret_cast<HDC>(w), &bounds, self->resources_->panelBrush);
+        return 1;
+    }
+    auto original = reinterpret_cast<WNDPROC>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    return ::CallWindowProcW(original, window, message, w, l);
+}
+
+// The window's messages.
+LRESULT MainWindow::handle(HWND window, UINT message, WPARAM w, LPARAM l) {
+    switch (message) {
+        case WM_TIMER:
+            if (w == kTimerId) guarded([this] { form_->TimerTimer(); });
+            return 0;
+        case WM_COMMAND:
+            if (HIWORD(w) == BN_CLICKED || HIWORD(w) == 0) command(LOWORD(w));
+            return 0;
+        case WM_CTLCOLORSTATIC:
+        case WM_CTLCOLORBTN:
+            return colourControl(reinterpret_cast<HDC>(w), reinterpret_cast<HWND>(l));
+        case WM_CONTEXTMENU:
+            showPopupMenu();
+            return 0;
+        case WM_SYSCOMMAND:
+            if ((w & 0xFFF0) == SC_MINIMIZE && hasTray_) {
+                minimizeToTray();
+                return 0;
+            }
+            break;
+        case kTrayMessage:
+            if (l == WM_LBUTTONDBLCLK) restoreWindow();
+            if (l == WM_RBUTTONUP) showPopupMenu();
+            return 0;
+        case kExceptionMessage: {
+            std::unique_ptr<std::string> text(reinterpret_cast<std::string*>(l));
+            showExceptionBox(window_, *text);
+            return 0;
+        }
+        case WM_CLOSE:
+            closeWindow();
+            return 0;
+        case WM_DESTROY:
+            ::KillTimer(window_, kTimerId);
+            watched_ = nullptr;
+            if (form_) guarded([this] { form_->FormDestroy(); });
+            removeTrayIcon();
+            display_.attach(nullptr);
+            window_ = nullptr;
+            ::PostQuitMessage(0);
+            return 0;
+    }
+    return ::DefWindowProcW(window, message, w, l);
+}
+
+// Labels and check box on the panel's colour; the value labels in their own colour.
+LRESULT MainWindow::colourControl(HDC dc, HWND control) {
+    const int id = ::GetDlgCtrlID(control);
+    ::SetBkMode(dc, TRANSPARENT);
+    ::SetBkColor(dc, kPanelColour);
+    if (id == Label_Search || id == Label_Printer) ::SetTextColor(dc, kValueColour);
+    return reinterpret_cast<LRESULT>(resources_->panelBrush);
+}
+
+// Menu items and the button.
+void MainWindow::command(int id) {
+    guarded([this, id] {
+        switch (id) {
+            case Btn:
+                form_->BtnClick();
+                break;
+            case SettingsItem:
+                form_->SettingsItemClick();
+                break;
+            case PauseItem:
+                form_->PauseItemClick();
+                break;
+            case Wektorowy1:
+                form_->Wektorowy1Click();
+                break;
+            case Bitmapowy1:
+                form_->Bitmapowy1Click();
+                break;
+            case Bitmapowy181:
+                form_->Bitmapowy181Click();
+                break;
+            case Wycz1:
+                form_->Wycz1Click();
+                break;
+        }
+    });
+}
+
+// PopupMenu1 at the mouse; the window comes forward first, so the menu closes on a click away.
+void MainWindow::showPopupMenu() {
+    POINT at;
+    ::GetCursorPos(&at);
+    ::SetForegroundWindow(window_);
+    ::TrackPopupMenu(popupMenu_, TPM_RIGHTBUTTON, at.x, at.y, 0, window_, nullptr);
+    ::PostMessageW(window_, WM_NULL, 0, 0);
+}
+
+// Hides the window and its taskbar button, leaving only the tray icon.
+void MainWindow::minimizeToTray() {
+    ::ShowWindow(window_, SW_HIDE);
+    guarded([this] { form_->TrayIcon1Minimize(); });
+}
+
+void MainWindow::guarded(const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (const std::exception& error) {
+        showExceptionBox(window_, exceptionMessage(error.what()));
+    }
+}
+
+HWND MainWindow::control(ControlId id) const {
+    if (id == MainPanel) return ::GetDlgItem(window_, MainPanel);
+    HWND parent = control(layoutOf(id).parent);
+    return ::GetDlgItem(parent, id);
+}
+
+HWND MainWindow::edit(FocusTarget target) const {
+    return control(target == FocusTarget::Edit_Y ? Edit_Y : Edit_X);
+}
+
+void MainWindow::postMinimize() {
+    ::PostMessageW(window_, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+}
+
+void MainWindow::restoreWindow() {
+    ::ShowWindow(window_, SW_RESTORE);
+    ::ShowWindow(window_, SW_SHOW);
+    ::SetForegroundWindow(window_);
+}
+
+void MainWindow::closeWindow() {
+    if (window_) ::DestroyWindow(window_);
+}
+
+void MainWindow::setTimerEnabled(bool enabled) {
+    if (enabled)
+        ::SetTimer(window_, kTimerId, kTimerInterval, nullptr);
+    else
+        ::KillTimer(window_, kTimerId);
+}
+
+void MainWindow::setPauseChecked(bool checked) {
+    ::CheckMenuItem(popupMenu_, PauseItem, MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
+}
+
+// Label_MonSta keeps its place and takes the width of its new text, as an auto-sized label.
+void MainWindow::setMonitorStatus(const std::string& text) {
+    HWND label = control(Label_MonSta);
+    const std::wstring wide = widen(text);
+    ::SetWindowTextW(label, wide.c_str());
+    HDC dc = ::GetDC(label);
+    HGDIOBJ previous = ::SelectObject(dc, resources_->font);
+    SIZE extent{};
+    ::GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), &extent);
+    ::SelectObject(dc, previous);
+    ::ReleaseDC(label, dc);
+    ::SetWindowPos(label, nullptr, 0, 0, extent.cx, kAutoLabelHeight, SWP_NOMOVE | SWP_NOZORDER);
+}
+
+void MainWindow::setLabelWithHint(HintLabel which, const std::string& text) {
+    HWND label = control(which == HintLabel::Label_Search ? Label_Search : Label_Printer);
+    std::wstring wide = widen(text);
+    ::SetWindowTextW(label, wide.c_str());
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = window_;
+    tool.uId = reinterpret_cast<UINT_PTR>(label);
+    tool.lpszText = wide.data();
+    ::SendMessageW(tooltip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+void MainWindow::setTrayHint(const std::string& text) {
+    if (!hasTray_) return;
+    NOTIFYICONDATAW data{};
+    data.cbSize = sizeof data;
+    data.hWnd = window_;
+    data.uID = kTrayIconId;
+    data.uFlags = NIF_TIP;
+    copyText(data.szTip, text);
+    ::Shell_NotifyIconW(NIM_MODIFY, &data);
+}
+
+void MainWindow::setEditText(FocusTarget target, const std::string& text) {
+    ::SetWindowTextW(edit(target), widen(text).c_str());
+}
+
+std::string MainWindow::editText(FocusTarget target) const {
+    HWND box = edit(target);
+    std::wstring text(static_cast<size_t>(::GetWindowTextLengthW(box)) + 1, L'\0');
+    text.resize(
+        static_cast<size_t>(::GetWindowTextW(box, text.data(), static_cast<int>(text.size()))));
+    return narrow(text);
+}
+
+void MainWindow::setEngineIndex(int32_t index) {
+    ::SendMessageW(control(PrintEngine), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+}
+
+int32_t MainWindow::engineIndex() const {
+    const LRESULT index = ::SendMessageW(control(PrintEngine), CB_GETCURSEL, 0, 0);
+    return index == CB_ERR ? -1 : static_cast<int32_t>(index);
+}
+
+void MainWindow::setSingleModeChecked(bool checked) {
+    ::SendMessageW(control(SingleMode), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+bool MainWindow::singleModeChecked() const {
+    return ::SendMessageW(control(SingleMode), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void MainWindow::setSettingsEnabled(bool enabled) {
+    for (ControlId id : {Edit_X, Edit_Y, PrintEngine, SingleMode})
+        ::EnableWindow(control(id), enabled);
+}
+
+void MainWindow::setButtonCaption(const std::string& caption) {
+    ::SetWindowTextW(control(Btn), widen(caption).c_str());
+}
+
+void MainWindow::setFocus(FocusTarget target) {
+    ::SetFocus(target == FocusTarget::MainPanel ? control(MainPanel) : edit(target));
+}
+
+void MainWindow::showWarning(const std::string& text, const std::string& caption) {
+    ::MessageBoxW(window_, widen(text).c_str(), widen(caption).c_str(), MB_ICONEXCLAMATION | MB_OK);
+}
+
+// A balloon from the tray icon (NIF_INFO); without a tray the news goes unsaid.
+void MainWindow::notify(const std::string& title, const std::string& text, bool warning) {
+    if (!hasTray_) return;
+    NOTIFYICONDATAW data{};
+    data.cbSize = sizeof data;
+    data.hWnd = window_;
+    data.uID = kTrayIconId;
+    data.uFlags = NIF_INFO;
+    copyText(data.szInfoTitle, title);
+    copyText(data.szInfo, text);
+    data.dwInfoFlags = warning ? NIIF_WARNING : NIIF_INFO;
+    ::Shell_NotifyIconW(NIM_MODIFY, &data);
+}
+
+// The loop waits on the handle from now on; the form keeps it open until FormDestroy.
+void MainWindow::watchHandle(intptr_t handle) {
+    watched_ = handle == FolderWatch::kNoHandle ? nullptr : reinterpret_cast<HANDLE>(handle);
+}
+
+// LOCALE_SDECIMAL of the user's locale, or "." where it is not one ASCII character.
+char MainWindow::decimalSeparator() const {
+    wchar_t separator[4] = {};
+    if (::GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, separator, 4) == 2 &&
+        separator[0] < 0x80)
+        return static_cast<char>(separator[0]);
+    return '.';
+}
+
+}  // namespace zelmo::win32

@@ -1,0 +1,101 @@
+// MainForm as a plain Win32 window: the panel, both group boxes and their controls, PopupMenu1,
+// the tray icon and the 500 ms timer, all driven by the toolkit-neutral TMainForm.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "shell/Main.h"
+#include "shell/win32/controls.h"
+
+namespace zelmo {
+
+class Printer;
+
+namespace win32 {
+
+// The application's exception display: a message box on the window's thread, whichever thread
+// the exception came from; the worker does not wait for it.
+class WindowExceptionDisplay : public ExceptionDisplay {
+  public:
+    void attach(HWND window) { window_ = window; }
+    void showException(const ZelmoError& error) override;
+
+  private:
+    HWND window_ = nullptr;
+};
+
+class MainWindow : public MainView {
+  public:
+    MainWindow(Printer& printer, const std::string& executablePath);
+    ~MainWindow() override;
+    MainWindow(const MainWindow&) = delete;
+    MainWindow& operator=(const MainWindow&) = delete;
+
+    // Creates the window and runs FormCreate; false when the window cannot be made.
+    bool start();
+    // The message loop, until the window is closed.
+    int run();
+
+    // MainView
+    void postMinimize() override;
+    void restoreWindow() override;
+    void closeWindow() override;
+    void setTimerEnabled(bool enabled) override;
+    void setPauseChecked(bool checked) override;
+    void setMonitorStatus(const std::string& text) override;
+    void setLabelWithHint(HintLabel label, const std::string& text) override;
+    void setTrayHint(const std::string& text) override;
+    void setEditText(FocusTarget edit, const std::string& text) override;
+    std::string editText(FocusTarget edit) const override;
+    void setEngineIndex(int32_t index) override;
+    int32_t engineIndex() const override;
+    void setSingleModeChecked(bool checked) override;
+    bool singleModeChecked() const override;
+    void setSettingsEnabled(bool enabled) override;
+    void setButtonCaption(const std::string& caption) override;
+    void setFocus(FocusTarget target) override;
+    void showWarning(const std::string& text, const std::string& caption) override;
+    char decimalSeparator() const override;
+    void notify(const std::string& title, const std::string& text, bool warning) override;
+    void watchHandle(intptr_t handle) override;
+
+  private:
+    static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM w, LPARAM l);
+    static LRESULT CALLBACK panelProc(HWND window, UINT message, WPARAM w, LPARAM l);
+    static LRESULT CALLBACK groupProc(HWND window, UINT message, WPARAM w, LPARAM l);
+    LRESULT handle(HWND window, UINT message, WPARAM w, LPARAM l);
+
+    void createFonts();
+    void createControls();
+    HWND createControl(const ControlLayout& layout, const wchar_t* className, DWORD style,
+                       const char* text, HFONT font);
+    void createPopupMenu();
+    void createTrayIcon();
+    void removeTrayIcon();
+    void addHint(HWND label);
+    void command(int id);
+    void showPopupMenu();
+    void minimizeToTray();
+    LRESULT colourControl(HDC dc, HWND control);
+    // Runs an event handler; what escapes it goes to the exception display.
+    void guarded(const std::function<void()>& handler);
+    HWND control(ControlId id) const;
+    HWND edit(FocusTarget target) const;
+
+    struct Resources;
+    HWND window_ = nullptr;
+    HMENU popupMenu_ = nullptr;
+    HWND tooltip_ = nullptr;
+    bool hasTray_ = false;
+    HANDLE watched_ = nullptr;  // the folder watch's handle, owned by the form
+    std::unique_ptr<Resources> resources_;
+    WindowExceptionDisplay display_;
+    std::unique_ptr<TMainForm> form_;
+};
+
+}  // namespace win32
+}  // namespace zelmo

@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# Zelmo.exe under Wine and Xvfb, in a fresh folder, prints a job written as Wydruk.prn through
+# Wine's spooler and PostScript driver to a private cupsd whose default queue (Letter, 600 dpi,
+# the generic PDF model) writes what it gets into a file. The PDF's pages, rasterised, must
+# equal zelmo-render's sheets of the same job with the same geometry.
+#   print_through_wine.sh WINE_RUN PREFIX ZELMO_EXE INSPECT_EXE RENDER SAMPLE COMPARE ARTIFACTS
+set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/../e2e/common.sh"
+[ $# -eq 8 ] || fail "usage: $0 WINE_RUN PREFIX ZELMO_EXE INSPECT_EXE RENDER SAMPLE COMPARE ARTIFACTS"
+wine_run=$(realpath "$1") prefix=$2 zelmo=$3 inspect=$4 RENDER=$5 SAMPLE=$6 COMPARE=$7 artifacts=$8/wine-print
+CUPSD=/usr/sbin/cupsd
+PPD=/usr/share/ppd/cupsfilters/Generic-PDF_Printer-PDF.ppd
+require gs Xvfb convert "$CUPSD" lpadmin lpstat "$zelmo" "$RENDER" "$SAMPLE" "$COMPARE"
+[ -r "$PPD" ] || skip "$PPD is missing (cups-filters)"
+
+work=$(mktemp -d)
+zelmo_pid="" CUPSD_PID="" xvfb_pid=""
+# Stops what the test started, by PID, and keeps the evidence.
+cleanup() {
+    stop_pid "$zelmo_pid"
+    stop_pid "$xvfb_pid"
+    stop_pid "$CUPSD_PID"
+    mkdir -p "$artifacts"
+    cp -r "$work/out" "$work/cups/log" "$work/zelmo.log" "$work/zelmo-window.txt" "$artifacts/" \
+        2>/dev/null || true
+    ls -l "$app" >"$artifacts/folder.txt" 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+rm -rf "$artifacts"
+app="$work/Księgowość"
+mkdir -p "$app" "$work/out"
+cp "$zelmo" "$app/Zelmo.exe"
+
+start_cupsd "$work/cups"
+lpadmin -p ZelmoPDF -E -v "file://$work/cups/out/job.pdf" -P "$PPD" \
+    -o PageSize=Letter -o Resolution=600dpi 2>/dev/null || fail "lpadmin cannot add the queue"
+lpadmin -d ZelmoPDF || fail "lpadmin cannot make the queue the default"
+
+display=:$((60 + RANDOM % 200))
+Xvfb "$display" -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+export DISPLAY=$display
+(cd "$app" && exec "$wine_run" "$prefix" ./Zelmo.exe) >"$work/zelmo.log" 2>&1 &
+zelmo_pid=$!
+"$SAMPLE" "$work/sample.prn" || fail "cannot write the sample job"
+sleep 5
+cp "$work/sample.prn" "$app/Wydruk.prn"
+sleep 5
+"$wine_run" "$prefix" "$inspect" layout >"$work/zelmo-window.txt" 2>&1 || true
+
+wait_for 60 sh -c "lpstat -W completed -o ZelmoPDF 2>/dev/null | grep -q . ||
+    grep -q 'Job stopped' '$work/cups/log/error_log'"
+lpstat -W completed -o ZelmoPDF 2>/dev/null | grep -q . ||
+    fail "no job completed in CUPS: $(grep -v Get-Jobs "$work/cups/log/error_log" | tail -5)"
+strip_to_pdf "$work/cups/out/job.pdf" "$work/out/job.pdf"
+# The spooler named the document after the printer object's title.
+grep -q 'Kalvister II - wydruk.prn' "$work/cups/log/page_log" "$work/cups/out/job.pdf" ||
+    fail "the CUPS job is not named after the document title"
+wait_for 30 sh -c "! ls '$app'/Zelmo*.Prn '$app/Wydruk.prn' >/dev/null 2>&1" ||
+    fail "the job's file is still there: $(ls "$app")"
+
+# The geometry Wine's driver reports for the queue, as the printer object will read it.
+geometry=$("$wine_run" "$prefix" "$inspect" printer | tr -d '\r') || fail "Wine sees no default printer"
+echo "Wine's default printer: $geometry"
+"$RENDER" --printer "$geometry" --out "$work/sheets" "$work/sample.prn" >/dev/null ||
+    fail "zelmo-render failed"
+# Wine's PostScript driver does not clip to the printable area and the PDF queue keeps what
+# lies in the margins, where paper shows nothing and the simulated printer clips: the margins
+# are painted white before the pages are compared, pixel for pixel, inside the printable area.
+IFS=, read -r width height dpi left top right bottom <<<"$geometry"
+mkdir -p "$work/pages"
+gs -q -dNOPAUSE -dBATCH -dSAFER -sDEVICE=pgmraw -r"$dpi" -sOutputFile="$work/pages/page-%d.pgm" \
+    "$work/out/job.pdf" || fail "Ghostscript cannot rasterise the printed PDF"
+pages=$(ls "$work/pages" | wc -l) sheets=$(ls "$work/sheets" | wc -l)
+[ "$sheets" -gt 0 ] && [ "$pages" -eq "$sheets" ] || fail "$pages pages printed, $sheets sheets rendered"
+for ((n = 1; n <= pages; n++)); do
+    convert "$work/pages/page-$n.pgm" -fill white \
+        -draw "rectangle 0,0 $((left - 1)),$((height - 1))" \
+        -draw "rectangle $((width - right)),0 $((width - 1)),$((height - 1))" \
+        -draw "rectangle 0,0 $((width - 1)),$((top - 1))" \
+        -draw "rectangle 0,$((height - bottom)) $((width - 1)),$((height - 1))" \
+        "$work/pages/masked-$n.pgm" || fail "cannot mask page $n"
+    "$COMPARE" "$work/pages/masked-$n.pgm" "$(printf '%s/sheet-%04d.pbm' "$work/sheets" "$n")" ||
+        fail "page $n differs from zelmo-render's sheet inside the printable area"
+done
+echo "PASS: printed through Wine's spooler"

@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# The Windows window under Wine and Xvfb, started from a folder named "Księgowość": its bounds
+# and texts read back through Win32 against the layout, and screenshots of the window, the
+# popup menu and the invalid-value box kept as artefacts.
+#   window_check.sh WINE_RUN PREFIX ZELMO_EXE INSPECT_EXE ARTIFACTS
+set -euo pipefail
+wine_run=$(realpath "$1") prefix=$2 zelmo=$3 inspect=$4 artifacts=$5
+for tool in Xvfb import; do command -v $tool >/dev/null || { echo "no $tool"; exit 77; }; done
+work=$(mktemp -d)
+folder="$work/Księgowość"
+mkdir -p "$folder" "$artifacts"
+cp "$zelmo" "$folder/Zelmo.exe"
+display=:$((60 + RANDOM % 200))
+Xvfb "$display" -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+zelmo_pid=
+# Ends what this script started, by process id.
+cleanup() {
+    [ -n "$zelmo_pid" ] && kill "$zelmo_pid" 2>/dev/null || true
+    kill "$xvfb" 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+export DISPLAY=$display
+sleep 1
+(cd "$folder" && exec "$wine_run" "$prefix" ./Zelmo.exe) &
+zelmo_pid=$!
+inspect() { "$wine_run" "$prefix" "$inspect" "$@"; }
+failed=0
+# Waits for the window, then restores it from the tray with a double click.
+sleep 3
+inspect show
+sleep 2
+inspect layout | tr -d '\r' > "$artifacts/window-layout.txt" || { echo "bounds differ from the layout"; failed=1; }
+cat "$artifacts/window-layout.txt"
+expect() {
+    grep -qxF "$1" "$artifacts/window-layout.txt" || { echo "missing: $1"; failed=1; }
+}
+expect "window 392 215 Kalvister II - Monitor Wydruków (wersja 3.1.0)"
+expect "GroupBox_Status 10 7 361 92 Status"
+expect "Label_Search 17 33 321 13 Z:${folder//\//\\}\\Wydruk.prn"
+expect "Label_Printer 17 71 321 13 Brak danych"
+expect "Label6 8 20 93 13 Przesunięcia [mm]:"
+expect "Edit_X 32 37 48 21 0.0"
+expect "Btn 278 15 75 21 &Modyfikuj"
+expect "SingleMode 153 40 128 17 Tryb pojedyńczy"
+grep -q "^PrintEngine 153 59 200 .* Domyślny Mechanizm Wydruku$" "$artifacts/window-layout.txt" || { echo "PrintEngine"; failed=1; }
+import -window root "$artifacts/window.png"
+inspect menu
+sleep 2
+import -window root "$artifacts/window-menu.png"
+inspect escape
+sleep 1
+inspect invalid | tr -d '\r' > "$artifacts/window-invalid.txt" || failed=1
+cat "$artifacts/window-invalid.txt"
+grep -qxF "caption Kalvister II - Monitor Wydruków" "$artifacts/window-invalid.txt" || { echo "box caption"; failed=1; }
+grep -qxF "text Nieprawidłowa wartość." "$artifacts/window-invalid.txt" || { echo "box text"; failed=1; }
+sleep 1
+import -window root "$artifacts/window-invalid.png"
+inspect ok
+sleep 1
+inspect close
+for _ in $(seq 50); do kill -0 "$zelmo_pid" 2>/dev/null || break; sleep 0.2; done
+if kill -0 "$zelmo_pid" 2>/dev/null; then echo "Zelmo did not end on close"; failed=1; fi
+# The settings were never saved, so no Zelmo.ini; the monitored file was watched in place.
+[ ! -e "$folder/Zelmo.ini" ] || { echo "settings written without a save"; failed=1; }
+exit $failed
