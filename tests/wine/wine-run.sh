@@ -11,16 +11,30 @@ export WINEPREFIX=$prefix
 export WINEDEBUG=${WINEDEBUG:--all}
 # No Mono or Gecko installer dialogs: nothing here needs .NET or a browser.
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
-if [ ! -f "$prefix/system.reg" ]; then
-    mkdir -p "$prefix"
+# The prefix, the server and Wine's own services are set up once, by whichever run comes first,
+# with no tie to its caller's output: a service started on demand by a plain `wine` would inherit
+# the test's stderr, and a test runner waiting for that output to close would wait for ever. The
+# lock makes concurrent first runs wait until the services are up instead of starting their own.
+mkdir -p "$prefix"
+# Whether this prefix's server is running: its socket lives in a folder named after the prefix's
+# device and inode.
+server_up() {
+    local dev ino socket
+    read -r dev ino < <(stat -c '%d %i' "$prefix")
+    for socket in /tmp/.wine-"$(id -u)"/server-"$(printf %x-%x "$dev" "$ino")"/socket \
+        /tmp/wine-*/server-"$(printf %x-%x "$dev" "$ino")"/socket; do
+        [ -S "$socket" ] && return 0
+    done
+    return 1
+}
+if ! server_up; then
     (
         flock 9
-        [ -f "$prefix/system.reg" ] || wineboot -i >/dev/null 2>&1 || true
+        if ! server_up; then
+            [ -f "$prefix/system.reg" ] || wineboot -i >/dev/null 2>&1 </dev/null || true
+            wineserver -p >/dev/null 2>&1 </dev/null || true
+            wine wineboot >/dev/null 2>&1 </dev/null || true
+        fi
     ) 9>"$prefix.lock"
-fi
-# The server and Wine's own services outlive this run: started here with no tie to the caller's
-# output, so that a test runner waiting for that output is not kept waiting for them.
-if wineserver -p >/dev/null 2>&1 </dev/null; then
-    wine wineboot >/dev/null 2>&1 </dev/null || true
 fi
 exec wine "$@"
