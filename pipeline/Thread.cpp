@@ -62,7 +62,9 @@ void TPrintThread::Execute() {
             try {
                 outcome = runHandOver();
             } catch (const JobError& error) {
-                state_.OutcomeMessage = error.what();
+                // Our own reasons are worded for the user by the window; only what another
+                // part said goes with the report, as a system's message would.
+                state_.OutcomeMessage = error.detail();
                 if (error.repeats()) outcome = JobOutcome::Refused;
                 throw;
             } catch (const std::exception& error) {

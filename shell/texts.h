@@ -46,8 +46,7 @@ inline constexpr const char* kJobOutOfMemory = "Zabrakło pamięci do wydrukowan
 inline constexpr const char* kJobPageTooLarge = "Strona zadania jest zbyt duża, by ją wydrukować.";
 inline constexpr const char* kJobTooManySheets = "Zadanie przekroczyło limit stron wydruku: ";
 inline constexpr const char* kJobUnexpected = "Nieoczekiwany błąd podczas drukowania zadania";
-inline constexpr const char* kJobKept =
-    "Zadanie przerwano, a jego plik pozostał w folderze programu.";
+inline constexpr const char* kJobKept = "Zadanie przerwano, a jego plik zachowano w kolejce.";
 inline constexpr const char* kArchiveFolder = "Folder archiwum...";
 inline constexpr const char* kArchiveChoose = "Wybierz folder archiwum wydruków";
 inline constexpr const char* kArchiveCaption = "Archiwum wydruków";

@@ -550,7 +550,7 @@ TEST(ExceptionMessage, EndsWithPunctuation) {
 // error keeps its text.
 TEST(ExceptionMessage, JobFailuresAreWordedForTheUser) {
     using Reason = JobError::Reason;
-    const std::string kept = " Zadanie przerwano, a jego plik pozostał w folderze programu.";
+    const std::string kept = " Zadanie przerwano, a jego plik zachowano w kolejce.";
     EXPECT_EQ(exceptionMessage(JobError(Reason::TooManySheets)),
               "Zadanie przekroczyło limit stron wydruku: 10000." + kept);
     EXPECT_EQ(exceptionMessage(JobError(Reason::Unexpected, "disk on fire")),

@@ -27,14 +27,14 @@ server_up() {
     done
     return 1
 }
-if ! server_up; then
-    (
-        flock 9
-        if ! server_up; then
-            [ -f "$prefix/system.reg" ] || wineboot -i >/dev/null 2>&1 </dev/null || true
-            wineserver -p >/dev/null 2>&1 </dev/null || true
-            wine wineboot >/dev/null 2>&1 </dev/null || true
-        fi
-    ) 9>"$prefix.lock"
-fi
+# Always under the lock: the server's socket appears before its services are up.
+(
+    flock 9
+    if ! server_up; then
+        # 9>&-: the server and services outlive this run and must not hold the lock with it.
+        [ -f "$prefix/system.reg" ] || wineboot -i >/dev/null 2>&1 </dev/null 9>&- || true
+        wineserver -p >/dev/null 2>&1 </dev/null 9>&- || true
+        wine wineboot >/dev/null 2>&1 </dev/null 9>&- || true
+    fi
+) 9>"$prefix.lock"
 exec wine "$@"
