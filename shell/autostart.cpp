@@ -100,7 +100,7 @@ ZelmoError fileError(const std::string& path) {
 // $XDG_CONFIG_HOME/autostart, else $HOME/.config/autostart.
 std::string autostartDirectory() {
     const char* config = std::getenv("XDG_CONFIG_HOME");
-    // The base directory specification ignores a relative value.
+    // XDG ignores a relative XDG_CONFIG_HOME.
     if (config && config[0] == '/') return std::string(config) + "/autostart";
     const char* home = std::getenv("HOME");
     if (home && *home) return std::string(home) + "/.config/autostart";
