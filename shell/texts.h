@@ -61,6 +61,7 @@ inline constexpr const char* kAutostartUnfitPath =
     "UTF-8): ";
 inline constexpr const char* kAutostartNoHome = "Nie ustawiono katalogu domowego (HOME).";
 
+inline constexpr const char* kWindowCreateError = "Nie można utworzyć okna programu.";
 inline constexpr const char* kTrayCreateError = "Cannot Create System Shell Notification Icon";
 inline constexpr const char* kTrayRemoveError = "Cannot Remove System Shell Notification Icon";
 

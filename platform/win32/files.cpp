@@ -160,15 +160,8 @@ RenameResult moveByLink(const std::string& from, const std::string& to) {
 
 // The system's text for the last failed call of this unit.
 std::string lastErrorMessage() {
-    wchar_t* text = nullptr;
-    ::FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, lastError, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::string message = text ? win32::narrow(text) : "error " + std::to_string(lastError);
-    if (text) ::LocalFree(text);
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r'))
-        message.pop_back();
-    return message;
+    const std::string message = win32::systemMessage(lastError);
+    return message.empty() ? "error " + std::to_string(lastError) : message;
 }
 
 // Removes the file at path.

@@ -33,4 +33,18 @@ std::string narrow(const wchar_t* text) {
     return text ? narrow(std::wstring(text, std::wcslen(text))) : std::string();
 }
 
+// Asks the system for the text in the user's language.
+std::string systemMessage(unsigned long error) {
+    wchar_t* text = nullptr;
+    ::FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    if (!text) return std::string();
+    std::string message = narrow(text);
+    ::LocalFree(text);
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r'))
+        message.pop_back();
+    return message;
+}
+
 }  // namespace zelmo::win32

@@ -1,4 +1,5 @@
-// UTF-8 inside the program, UTF-16 at every Win32 call: the two conversions.
+// UTF-8 inside the program, UTF-16 at every Win32 call: the two conversions, and the system's
+// error texts.
 #pragma once
 
 #include <string>
@@ -10,5 +11,8 @@ std::wstring widen(const std::string& text);
 // A UTF-16 text from Win32 as UTF-8.
 std::string narrow(const std::wstring& text);
 std::string narrow(const wchar_t* text);
+// The system's text for an error code (GetLastError), without its line end; empty when there is
+// none.
+std::string systemMessage(unsigned long error);
 
 }  // namespace zelmo::win32

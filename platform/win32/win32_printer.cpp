@@ -15,20 +15,8 @@ constexpr const char* kPrinterNotValid = "Printer selected is not valid";
 
 // The system's text for the last error, for the message box the worker shows.
 std::string lastErrorText(const char* what) {
-    const DWORD error = ::GetLastError();
-    wchar_t* text = nullptr;
-    ::FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::string message = std::string(what) + " failed";
-    if (text) {
-        std::string detail = win32::narrow(text);
-        ::LocalFree(text);
-        while (!detail.empty() && (detail.back() == '\n' || detail.back() == '\r'))
-            detail.pop_back();
-        if (!detail.empty()) message += ": " + detail;
-    }
-    return message;
+    const std::string detail = win32::systemMessage(::GetLastError());
+    return std::string(what) + " failed" + (detail.empty() ? "" : ": " + detail);
 }
 
 // The abort procedure: printing goes on while the document is not aborted.

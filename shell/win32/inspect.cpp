@@ -2,7 +2,8 @@
 //
 //   zelmo-inspect layout    the window's client size and every control's bounds and text, one a
 //                           line; exit status 1 when a bound differs from the layout
-//   zelmo-inspect show      a double click on the tray icon
+//   zelmo-inspect show      a double click on the tray icon, repeated until the window stays
+//                           shown; exit status 1 when it does not within 15 seconds
 //   zelmo-inspect menu      the right button released over the tray icon (opens PopupMenu1)
 //   zelmo-inspect escape    closes an open menu
 //   zelmo-inspect invalid   "Modyfikuj", "abc" into Edit_X, "Zapisz": prints the message box
@@ -80,6 +81,22 @@ HWND findMessageBox() {
     return nullptr;
 }
 
+// Double-clicks the tray icon until the window has stayed visible for a second. A click that
+// comes before the window's own minimise at start-up is undone by it, so one is not enough.
+int showWindow(HWND window) {
+    int visibleFor = 0;
+    for (int i = 0; i < 150 && visibleFor < 10; ++i) {
+        if (!::IsWindowVisible(window)) {
+            visibleFor = 0;
+            if (i % 10 == 0) ::PostMessageW(window, kTrayMessage, 1, WM_LBUTTONDBLCLK);
+        } else {
+            ++visibleFor;
+        }
+        ::Sleep(100);
+    }
+    return visibleFor < 10;
+}
+
 // Enters an invalid offset and saves, as a user would; prints the box's caption and text.
 int enterInvalidValue(HWND window) {
     HWND button = controlOf(window, Btn);
@@ -136,7 +153,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (command == "layout") return printLayout(window);
-    if (command == "show") return !::PostMessageW(window, kTrayMessage, 1, WM_LBUTTONDBLCLK);
+    if (command == "show") return showWindow(window);
     if (command == "menu") return !::PostMessageW(window, kTrayMessage, 1, WM_RBUTTONUP);
     if (command == "escape") return !::PostMessageW(window, WM_CANCELMODE, 0, 0);
     if (command == "invalid") return enterInvalidValue(window);

@@ -7,6 +7,7 @@
 
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_printer.h"
+#include "shell/texts.h"
 #include "shell/win32/main_window.h"
 
 namespace {
@@ -32,7 +33,16 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     try {
         zelmo::Win32Printer printer;
         zelmo::win32::MainWindow window(printer, executablePath());
-        if (!window.start()) return 1;
+        if (!window.start()) {
+            // Without a window there is no tray icon either: the box is all the user will see.
+            const std::string detail = zelmo::win32::systemMessage(::GetLastError());
+            ::MessageBoxW(nullptr,
+                          zelmo::win32::widen(std::string(zelmo::texts::kWindowCreateError) +
+                                              (detail.empty() ? "" : "\n\n" + detail))
+                              .c_str(),
+                          L"Zelmo", MB_ICONERROR | MB_OK);
+            return 1;
+        }
         return window.run();
     } catch (const std::exception& error) {
         ::MessageBoxW(nullptr, zelmo::win32::widen(zelmo::exceptionMessage(error.what())).c_str(),

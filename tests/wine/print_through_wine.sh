@@ -19,6 +19,7 @@ zelmo_pid="" CUPSD_PID="" xvfb_pid=""
 # Stops what the test started, by PID, and keeps the evidence.
 cleanup() {
     stop_pid "$zelmo_pid"
+    "$wine_run" "$prefix" --stop-server
     stop_pid "$xvfb_pid"
     stop_pid "$CUPSD_PID"
     mkdir -p "$artifacts"
@@ -38,10 +39,11 @@ lpadmin -p ZelmoPDF -E -v "file://$work/cups/out/job.pdf" -P "$PPD" \
     -o PageSize=Letter -o Resolution=600dpi 2>/dev/null || fail "lpadmin cannot add the queue"
 lpadmin -d ZelmoPDF || fail "lpadmin cannot make the queue the default"
 
-display=:$((60 + RANDOM % 200))
-Xvfb "$display" -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
 xvfb_pid=$!
-export DISPLAY=$display
+wait_for 10 test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+export DISPLAY=:$(cat "$work/display")
+"$wine_run" "$prefix" --stop-server
 (cd "$app" && exec "$wine_run" "$prefix" ./Zelmo.exe) >"$work/zelmo.log" 2>&1 &
 zelmo_pid=$!
 "$SAMPLE" "$work/sample.prn" || fail "cannot write the sample job"

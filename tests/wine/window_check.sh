@@ -10,27 +10,34 @@ work=$(mktemp -d)
 folder="$work/Księgowość"
 mkdir -p "$folder" "$artifacts"
 cp "$zelmo" "$folder/Zelmo.exe"
-display=:$((60 + RANDOM % 200))
-Xvfb "$display" -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
+# A free display, chosen by the server itself.
+Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
 xvfb=$!
 zelmo_pid=
-# Ends what this script started, by process id.
+# Ends what this script started, by process id, and the Wine programs its display served.
 cleanup() {
     [ -n "$zelmo_pid" ] && kill "$zelmo_pid" 2>/dev/null || true
+    "$wine_run" "$prefix" --stop-server
     kill "$xvfb" 2>/dev/null || true
     rm -rf "$work"
 }
 trap cleanup EXIT
-export DISPLAY=$display
-sleep 1
-(cd "$folder" && exec "$wine_run" "$prefix" ./Zelmo.exe) &
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || { echo "Xvfb did not start: $(cat "$work/xvfb.log")"; exit 1; }
+export DISPLAY=:$(cat "$work/display")
+"$wine_run" "$prefix" --stop-server
+(cd "$folder" && WINEDEBUG=err+all exec "$wine_run" "$prefix" ./Zelmo.exe) >"$work/zelmo.log" 2>&1 &
 zelmo_pid=$!
 inspect() { "$wine_run" "$prefix" "$inspect" "$@"; }
 failed=0
-# Waits for the window, then restores it from the tray with a double click.
-sleep 3
-inspect show
-sleep 2
+# Restores the window from the tray with a double click once it is there.
+if ! inspect show; then
+    echo "the window did not come out of the tray"
+    kill -0 "$zelmo_pid" 2>/dev/null || echo "Zelmo.exe has ended"
+    grep -v -e fixme -e wine32 -e multiarch -e 'apt-get install' "$work/zelmo.log" | tail -20
+    import -window root "$artifacts/window.png" 2>/dev/null
+    exit 1
+fi
 inspect layout | tr -d '\r' > "$artifacts/window-layout.txt" || { echo "bounds differ from the layout"; failed=1; }
 cat "$artifacts/window-layout.txt"
 expect() {
@@ -46,6 +53,9 @@ expect "Btn 278 15 75 21 &Modyfikuj"
 expect "SingleMode 153 40 128 17 Tryb pojedyńczy"
 grep -q "^PrintEngine 153 59 200 .* Domyślny Mechanizm Wydruku$" "$artifacts/window-layout.txt" || { echo "PrintEngine"; failed=1; }
 import -window root "$artifacts/window.png"
+# The window is on the screen, not only in Win32's books: the screen's middle is not black.
+middle=$(convert "$artifacts/window.png" -crop 1x1+400+300 -format '%[hex:p]' info:)
+case "$middle" in 000000*) echo "the window is not on the screen"; failed=1 ;; esac
 inspect menu
 sleep 2
 import -window root "$artifacts/window-menu.png"

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Runs a Windows program under Wine: wine-run.sh PREFIX PROGRAM [ARGS...]
+# Ends the prefix's server and every program in it:  wine-run.sh PREFIX --stop-server
 #
 # Every run of a build shares one prefix, made once, and one persistent wineserver, so a test
 # costs a process start rather than a Wine start-up. `wineserver -k` with the same WINEPREFIX
@@ -16,6 +17,15 @@ export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 # the test's stderr, and a test runner waiting for that output to close would wait for ever. The
 # lock makes concurrent first runs wait until the services are up instead of starting their own.
 mkdir -p "$prefix"
+# The desktop belongs to the first program that needed one, and keeps the display that program had:
+# a window test after a run without a display would find every window refused ("no driver could
+# be loaded"). Window tests run alone and stop the server before and after, so their own run sets
+# it up again on their display.
+if [ "${1:-}" = --stop-server ]; then
+    wineserver -k 2>/dev/null || true
+    wineserver -w 2>/dev/null || true
+    exit 0
+fi
 # Whether this prefix's server is running: its socket lives in a folder named after the prefix's
 # device and inode.
 server_up() {
