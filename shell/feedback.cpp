@@ -64,11 +64,15 @@ std::string queueStateText(const QueueFileInfo& file) {
 
 // HH:MM:SS in local time.
 std::string clockTime(WallTime when) {
+    return localTimeText(when, "%H:%M:%S");
+}
+
+// A local time as strftime formats it.
+std::string localTimeText(WallTime when, const char* format) {
     const std::time_t t = std::chrono::system_clock::to_time_t(when);
-    char text[16] = "";
+    char text[64] = "";
     // Only the window thread formats times, so the shared buffer of localtime is safe here.
-    if (const std::tm* local = std::localtime(&t))
-        std::strftime(text, sizeof text, "%H:%M:%S", local);
+    if (const std::tm* local = std::localtime(&t)) std::strftime(text, sizeof text, format, local);
     return text;
 }
 

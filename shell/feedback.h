@@ -47,5 +47,7 @@ std::string queueStateText(const QueueFileInfo& file);
 
 // A time of day as the hint and the notifications show it (local, HH:MM:SS).
 std::string clockTime(WallTime when);
+// A local time in a strftime format, for the window thread only.
+std::string localTimeText(WallTime when, const char* format);
 
 }  // namespace zelmo

@@ -8,6 +8,7 @@ namespace zelmo::win32 {
 enum : unsigned {
     kTrayMessage = 0x8001,       // the tray icon's callback (WM_APP + 1)
     kExceptionMessage = 0x8002,  // lParam: a heap std::string* from the worker thread
+    kTrayIconQuery = 0x8003,     // returns the TrayIconKind the tray shows, for the tests
 };
 
 enum ControlId : int {
@@ -35,7 +36,21 @@ enum MenuId : int {
     Bitmapowy1,
     Bitmapowy181,
     Wycz1,
+    QueueItem,
 };
+
+// The queue window ("Kolejka wydruków"): its class, list and buttons.
+inline constexpr const wchar_t* kQueueWindowClass = L"ZelmoQueue";
+enum QueueControlId : int {
+    QueueList = 300,
+    QueuePrintAgain,
+    QueueDelete,
+    QueueOpenFolder,
+    QueueClose,
+};
+
+// The failure box: a window of its own class, so that the tests can count them.
+inline constexpr const wchar_t* kFailureBoxClass = L"ZelmoFailureBox";
 
 // Bounds relative to the parent; a width or height of 0 is taken from the text.
 struct ControlLayout {
