@@ -76,6 +76,35 @@ std::string localTimeText(WallTime when, const char* format) {
     return text;
 }
 
+// The UTF-16 units of a UTF-8 text: two for a four-byte sequence, one for any other.
+size_t utf16Length(const std::string& text) {
+    size_t units = 0;
+    for (unsigned char byte : text)
+        if ((byte & 0xC0) != 0x80) units += byte >= 0xF0 ? 2 : 1;
+    return units;
+}
+
+// The caption goes first, then the end of the last line, one whole character at a time.
+std::string fitHint(const std::string& hint, size_t room) {
+    if (utf16Length(hint) <= room) return hint;
+    std::string text = hint;
+    const size_t captionEnd = text.find('\n');
+    if (captionEnd != std::string::npos) text.erase(0, captionEnd + 1);
+    if (utf16Length(text) <= room) return text;
+    static const std::string ellipsis = "\u2026";
+    size_t units = 0, end = 0;
+    while (end < text.size()) {
+        const unsigned char lead = static_cast<unsigned char>(text[end]);
+        const size_t width = lead >= 0xF0 ? 2 : 1;
+        if (units + width + 1 > room) break;  // one unit stays for the ellipsis
+        units += width;
+        do
+            ++end;
+        while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80);
+    }
+    return text.substr(0, end) + ellipsis;
+}
+
 // Monitoring paused or resumed.
 void Feedback::setPaused(bool paused) {
     paused_ = paused;

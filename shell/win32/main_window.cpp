@@ -7,6 +7,7 @@
 #include "platform/errors.h"
 #include "platform/folder_watch.h"
 #include "platform/win32/wide.h"
+#include "shell/feedback.h"
 #include "shell/texts.h"
 #include "shell/win32/tray_icons.h"
 
@@ -530,7 +531,7 @@ void MainWindow::setTrayHint(const std::string& text) {
     data.hWnd = window_;
     data.uID = kTrayIconId;
     data.uFlags = NIF_TIP;
-    copyText(data.szTip, text);
+    copyText(data.szTip, fitHint(text, std::size(data.szTip) - 1));
     ::Shell_NotifyIconW(NIM_MODIFY, &data);
 }
 

@@ -88,9 +88,12 @@ bool QueueWindow::create() {
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     windowClass.lpszClassName = kQueueWindowClass;
     ::RegisterClassExW(&windowClass);
-    window_ = ::CreateWindowExW(
-        WS_EX_APPWINDOW, kQueueWindowClass, widen(texts::kQueueTitle).c_str(), WS_OVERLAPPEDWINDOW,
-        CW_USEDEFAULT, CW_USEDEFAULT, kWidth, kHeight, nullptr, nullptr, instance, this);
+    // Centred on the screen, as MainForm is: where the user looks after choosing it in the tray.
+    window_ =
+        ::CreateWindowExW(WS_EX_APPWINDOW, kQueueWindowClass, widen(texts::kQueueTitle).c_str(),
+                          WS_OVERLAPPEDWINDOW, (::GetSystemMetrics(SM_CXSCREEN) - kWidth) / 2,
+                          (::GetSystemMetrics(SM_CYSCREEN) - kHeight) / 2, kWidth, kHeight, nullptr,
+                          nullptr, instance, this);
     if (!window_) return false;
     createControls();
     placeControls();
