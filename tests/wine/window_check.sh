@@ -85,6 +85,9 @@ grep -qx "row 7 | Zelmo7.Prn | 20[0-9-]* [0-9:]* | 2[.,]0 kB | z poprzedniego ur
 sleep 1
 import -window root "$artifacts/window-queue.png"
 [ -e "$folder/Zelmo7.Prn" ] || { echo "the left file went"; failed=1; }
+# Nothing along the way raised a failure box.
+boxes=$(inspect boxes | tr -d '\r')
+[ "$boxes" = "boxes 0" ] || { echo "unexpected failure box: $boxes"; failed=1; }
 inspect close
 for _ in $(seq 50); do kill -0 "$zelmo_pid" 2>/dev/null || break; sleep 0.2; done
 if kill -0 "$zelmo_pid" 2>/dev/null; then echo "Zelmo did not end on close"; failed=1; fi
