@@ -11,6 +11,8 @@
 //   zelmo-inspect close     closes the window
 //   zelmo-inspect queue     opens the queue window from the tray menu; prints its title, its
 //                           columns and its rows, cells separated by " | "
+//   zelmo-inspect delete    in the open queue window, selects the first row, clicks "Usuń" and
+//                           answers Yes; prints the question, then the rows left
 //   zelmo-inspect pause     the tray menu's "Wstrzymaj"
 //   zelmo-inspect icon      the tray icon's variant: monitoring, paused or error
 //   zelmo-inspect boxes     the failure boxes on screen: their number, then each one's text
@@ -219,6 +221,34 @@ int printQueue(HWND window) {
     return 0;
 }
 
+// Deletes the queue window's first file as a user would: select, "Usuń", confirm.
+int deleteFirst() {
+    HWND queue = ::FindWindowW(kQueueWindowClass, nullptr);
+    HWND list = queue ? ::GetDlgItem(queue, QueueList) : nullptr;
+    RemoteMemory memory(queue, sizeof(LVITEMW));
+    if (!list || !memory.valid()) return 1;
+    LVITEMW item{};
+    item.stateMask = item.state = LVIS_SELECTED | LVIS_FOCUSED;
+    memory.write(&item, sizeof item);
+    ::SendMessageW(list, LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(memory.at()));
+    // A click on a disabled button does nothing: the selection must have enabled it.
+    ::PostMessageW(::GetDlgItem(queue, QueueDelete), BM_CLICK, 0, 0);
+    HWND box = findMessageBox();
+    if (!box) return 1;
+    std::string question;
+    for (int i = 0; i < 50 && question.empty(); ++i) {
+        ::Sleep(100);
+        for (HWND child = ::GetWindow(box, GW_CHILD); child;
+             child = ::GetWindow(child, GW_HWNDNEXT))
+            if (std::string own = textOf(child); own.size() > question.size()) question = own;
+    }
+    std::printf("question %s\n", question.c_str());
+    ::PostMessageW(box, WM_COMMAND, IDYES, 0);
+    ::Sleep(1000);
+    std::printf("rows %d\n", static_cast<int>(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)));
+    return 0;
+}
+
 // The failure boxes of the window's process, with the text each shows.
 int printFailureBoxes(HWND window) {
     struct Search {
@@ -294,6 +324,7 @@ int main(int argc, char** argv) {
     if (command == "queue") return printQueue(window);
     if (command == "pause") return !::PostMessageW(window, WM_COMMAND, PauseItem, 0);
     if (command == "boxes") return printFailureBoxes(window);
+    if (command == "delete") return deleteFirst();
     if (command == "icon") {
         static const char* const kinds[] = {"monitoring", "paused", "error"};
         const LRESULT kind = ::SendMessageW(window, kTrayIconQuery, 0, 0);

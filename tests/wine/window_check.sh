@@ -85,6 +85,13 @@ grep -qx "row 7 | Zelmo7.Prn | 20[0-9-]* [0-9:]* | 2[.,]0 kB | z poprzedniego ur
 sleep 1
 import -window root "$artifacts/window-queue.png"
 [ -e "$folder/Zelmo7.Prn" ] || { echo "the left file went"; failed=1; }
+# "Usuń" asks first, then deletes the file and its row.
+inspect delete | tr -d '\r' > "$artifacts/window-queue-delete.txt" || { echo "no deletion"; failed=1; }
+cat "$artifacts/window-queue-delete.txt"
+grep -qxF "question Usunąć plik Zelmo7.Prn? Tego wydruku nie będzie można już wydrukować." \
+    "$artifacts/window-queue-delete.txt" || { echo "delete question"; failed=1; }
+grep -qxF "rows 0" "$artifacts/window-queue-delete.txt" || { echo "the row stayed"; failed=1; }
+[ ! -e "$folder/Zelmo7.Prn" ] || { echo "the file stayed"; failed=1; }
 # Nothing along the way raised a failure box.
 boxes=$(inspect boxes | tr -d '\r')
 [ "$boxes" = "boxes 0" ] || { echo "unexpected failure box: $boxes"; failed=1; }
