@@ -2,7 +2,8 @@
 # Zelmo.exe under Wine and Xvfb, in a fresh folder, prints a job written as Wydruk.prn through
 # Wine's spooler and PostScript driver to a private cupsd whose default queue (Letter, 600 dpi,
 # the generic PDF model) writes what it gets into a file. The PDF's pages, rasterised, must
-# equal zelmo-render's sheets of the same job with the same geometry.
+# equal zelmo-render's sheets of the same job with the same geometry. Then, with the cupsd gone,
+# the next job fails on every attempt under a single failure box.
 #   print_through_wine.sh WINE_RUN PREFIX ZELMO_EXE INSPECT_EXE RENDER SAMPLE COMPARE ARTIFACTS
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -87,4 +88,21 @@ for ((n = 1; n <= pages; n++)); do
     "$COMPARE" "$work/pages/masked-$n.pgm" "$(printf '%s/sheet-%04d.pbm' "$work/sheets" "$n")" ||
         fail "page $n differs from zelmo-render's sheet inside the printable area"
 done
+
+# With the print system gone, the next job fails on every attempt: one failure box says so, in
+# Polish with the system's message after it, and the retries after it add no other box.
+stop_pid "$CUPSD_PID"
+CUPSD_PID=""
+cp "$work/sample.prn" "$app/Wydruk.prn"
+boxes() { "$wine_run" "$prefix" "$inspect" boxes | tr -d '\r'; }
+wait_for 60 sh -c "'$wine_run' '$prefix' '$inspect' boxes | grep -q '^boxes 1'" ||
+    fail "no failure box: $(boxes)"
+sleep 12
+boxes | tee "$work/out/failure-boxes.txt"
+import -window root "$work/out/failure-box.png" 2>/dev/null
+grep -qx "boxes 1" "$work/out/failure-boxes.txt" || fail "failure boxes stacked"
+failures=$(grep -c "Błąd drukowania" "$app/Zelmo.log")
+[ "$failures" -ge 2 ] || fail "$failures failed attempt(s) logged, so no retry came while the box was open"
+grep -q "^box Nie udało się wydrukować\.  ..*" "$work/out/failure-boxes.txt" ||
+    fail "the box does not say what failed in Polish, then why"
 echo "PASS: printed through Wine's spooler"
