@@ -101,6 +101,8 @@ sleep 12
 boxes | tee "$work/out/failure-boxes.txt"
 import -window root "$work/out/failure-box.png" 2>/dev/null
 grep -qx "boxes 1" "$work/out/failure-boxes.txt" || fail "failure boxes stacked"
+icon=$("$wine_run" "$prefix" "$inspect" icon | tr -d '\r')
+[ "$icon" = "icon error" ] || fail "the tray shows $icon after failed attempts"
 failures=$(grep -c "Błąd drukowania" "$app/Zelmo.log")
 [ "$failures" -ge 2 ] || fail "$failures failed attempt(s) logged, so no retry came while the box was open"
 grep -q "^box Nie udało się wydrukować\.  ..*" "$work/out/failure-boxes.txt" ||
