@@ -610,7 +610,7 @@ void MainWindow::setTrayIcon(TrayIconKind kind) {
 
 // The queue window, in front.
 void MainWindow::showQueueWindow() {
-    queue_->open();
+    if (queue_) queue_->open();
 }
 
 // The loop waits on the handle from now on; the form keeps it open until FormDestroy.
