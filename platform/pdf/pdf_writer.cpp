@@ -1,5 +1,5 @@
-// The streaming PDF writer: objects to the file as they come, images compressed with Deflate
-// straight from their 1-bit rows, and invisible text over a font that draws nothing.
+// The streaming PDF writer: objects to the file as they come, images compressed with Group 4 or
+// Deflate straight from their 1-bit rows, and invisible text over a font that draws nothing.
 #include "platform/pdf/pdf_writer.h"
 
 #include <libdeflate.h>
@@ -13,7 +13,7 @@
 #include <new>
 
 #include "platform/errors.h"
-#include "platform/pdf/deflate_pool.h"
+#include "platform/pdf/image_pool.h"
 
 namespace zelmo::pdf {
 namespace {
@@ -225,8 +225,11 @@ std::string PdfWriter::addImage(int width, int height, const uint8_t* rows, bool
     const std::string resource = " /" + name + " " + ref(number);
     if (pageImages_.find(resource) == std::string::npos) pageImages_ += resource;
     if (same) return name;
-    auto job = std::make_unique<DeflateJob>();
+    auto job = std::make_unique<ImageJob>();
     job->object = number;
+    job->width = width;
+    job->height = height;
+    job->oneIsBlack = oneIsBlack;
     // DeviceGray's 0 is black; a Decode array swaps the two without touching the bits.
     job->dictionary = " /Type /XObject /Subtype /Image /Width " + std::to_string(width) +
                       " /Height " + std::to_string(height) +
@@ -235,16 +238,16 @@ std::string PdfWriter::addImage(int width, int height, const uint8_t* rows, bool
     // The caller reuses its rows at once: the job and the next comparison share a copy.
     job->input = std::make_shared<const std::vector<uint8_t>>(rows, rows + size);
     last_ = {number, width, height, oneIsBlack, job->input};
-    if (!pool_) pool_ = std::make_unique<DeflatePool>(kDeflateThreads, kDeflateLevel);
+    if (!pool_) pool_ = std::make_unique<ImagePool>(kDeflateThreads, kDeflateLevel);
     // Objects may lie in any order in the file: finished images are written as they come.
-    while (std::unique_ptr<DeflateJob> done = pool_->take(pool_->full()))
+    while (std::unique_ptr<ImageJob> done = pool_->take(pool_->full()))
         writeCompressed(*done);
     pool_->submit(std::move(job));
     return name;
 }
 
 // Writes an image the pool compressed; its failure is the printer's error.
-void PdfWriter::writeCompressed(const DeflateJob& job) {
+void PdfWriter::writeCompressed(const ImageJob& job) {
     if (job.error) {
         try {
             std::rethrow_exception(job.error);
@@ -255,7 +258,7 @@ void PdfWriter::writeCompressed(const DeflateJob& job) {
         }
     }
     beginObject(job.object);
-    write("<<" + job.dictionary + " /Filter /FlateDecode /Length " + std::to_string(job.length) +
+    write("<<" + job.dictionary + job.filter + " /Length " + std::to_string(job.length) +
           " >>\nstream\n");
     write(job.output.data(), job.length);
     write("\nendstream\nendobj\n");
@@ -434,7 +437,7 @@ void PdfWriter::endPage() {
 void PdfWriter::finish(const DocumentInfo& info) {
     endPage();
     if (pool_) {
-        while (std::unique_ptr<DeflateJob> done = pool_->take(true))
+        while (std::unique_ptr<ImageJob> done = pool_->take(true))
             writeCompressed(*done);
     }
     beginObject(pagesObject_);

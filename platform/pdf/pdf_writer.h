@@ -14,8 +14,8 @@ struct z_stream_s;
 
 namespace zelmo::pdf {
 
-class DeflatePool;
-struct DeflateJob;
+class ImagePool;
+struct ImageJob;
 
 // The document's Info dictionary.
 struct DocumentInfo {
@@ -121,9 +121,9 @@ class PdfWriter {
         bool oneIsBlack = false;
         std::shared_ptr<const std::vector<uint8_t>> rows;
     } last_;
-    void writeCompressed(const DeflateJob& job);
+    void writeCompressed(const ImageJob& job);
     // Last: its threads stop before anything they could still hand back is gone.
-    std::unique_ptr<DeflatePool> pool_;
+    std::unique_ptr<ImagePool> pool_;
     struct CompressorDeleter {
         void operator()(libdeflate_compressor* c) const;
     };

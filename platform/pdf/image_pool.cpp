@@ -1,0 +1,140 @@
+// The background compressors of the PDF writer.
+#include "platform/pdf/image_pool.h"
+
+#include <libdeflate.h>
+
+#include <stdexcept>
+
+#include "platform/pdf/ccitt_g4.h"
+
+namespace zelmo::pdf {
+namespace {
+
+// Group 4 is kept while its code stays within this share of the raw bits; past it the page is
+// halftone or noise, where Deflate is usually smaller, and Deflate is used instead.
+constexpr size_t kG4Share = 8;
+// Images up to this many bytes are compressed both ways and the smaller kept: the work is
+// nothing, and with few bits either code's fixed costs decide.
+constexpr size_t kBothWaysUpTo = 4096;
+
+// The Filter and DecodeParms of a Group 4 image; its bits come back as they were.
+std::string g4Filter(const ImageJob& job) {
+    return " /Filter /CCITTFaxDecode /DecodeParms << /K -1 /Columns " + std::to_string(job.width) +
+           " /Rows " + std::to_string(job.height) + " /BlackIs1 " +
+           (job.oneIsBlack ? "true" : "false") + " /EncodedByteAlign false /EndOfBlock true >>";
+}
+
+// Deflates the job's rows into its output.
+void deflateImage(libdeflate_compressor* compressor, ImageJob& job) {
+    if (!compressor) throw std::bad_alloc();
+    const std::vector<uint8_t>& in = *job.input;
+    job.output.resize(libdeflate_zlib_compress_bound(compressor, in.size()));
+    job.length = libdeflate_zlib_compress(compressor, in.data(), in.size(), job.output.data(),
+                                          job.output.size());
+    if (job.length == 0) throw std::runtime_error("Cannot compress a PDF stream");
+    job.filter = " /Filter /FlateDecode";
+}
+
+// Compresses the job's rows with Group 4, or with Deflate where Group 4 does badly.
+void compressImage(G4Encoder& g4, libdeflate_compressor* compressor, ImageJob& job) {
+    const std::vector<uint8_t>& in = *job.input;
+    if (in.size() <= kBothWaysUpTo) {
+        deflateImage(compressor, job);
+        std::vector<uint8_t> code;
+        if (g4.encode(in.data(), job.width, job.height, job.oneIsBlack, job.length * 2, code) &&
+            code.size() < job.length) {
+            job.output = std::move(code);
+            job.length = job.output.size();
+            job.filter = g4Filter(job);
+        }
+        return;
+    }
+    const size_t limit = in.size() / kG4Share;
+    job.output.clear();
+    job.output.reserve(limit / 4);
+    if (!g4.encode(in.data(), job.width, job.height, job.oneIsBlack, limit, job.output)) {
+        deflateImage(compressor, job);
+        return;
+    }
+    job.length = job.output.size();
+    job.filter = g4Filter(job);
+}
+
+}  // namespace
+
+// Starts the threads at once; each keeps its own compressor.
+ImagePool::ImagePool(int threads, int level) : level_(level), limit_(static_cast<size_t>(threads)) {
+    threads_.reserve(limit_);
+    for (int i = 0; i < threads; ++i)
+        threads_.emplace_back([this] { work(); });
+}
+
+// Asks the threads to stop after the job in hand and waits for them.
+ImagePool::~ImagePool() {
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        stopping_ = true;
+    }
+    queued_.notify_all();
+    for (std::thread& thread : threads_)
+        thread.join();
+}
+
+// Whether every thread has a job already.
+bool ImagePool::full() const {
+    std::lock_guard<std::mutex> guard(lock_);
+    return unfinished_ >= limit_;
+}
+
+// Queues a job for the next free thread.
+void ImagePool::submit(std::unique_ptr<ImageJob> job) {
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        waiting_.push_back(std::move(job));
+        ++unfinished_;
+    }
+    queued_.notify_one();
+}
+
+// The oldest finished job, after waiting for one if asked and any is still unfinished.
+std::unique_ptr<ImageJob> ImagePool::take(bool wait) {
+    std::unique_lock<std::mutex> guard(lock_);
+    if (wait) finished_.wait(guard, [this] { return !done_.empty() || unfinished_ == 0; });
+    if (done_.empty()) return nullptr;
+    std::unique_ptr<ImageJob> job = std::move(done_.front());
+    done_.pop_front();
+    return job;
+}
+
+// A thread's loop: take a job, compress it outside the lock, hand it back.
+void ImagePool::work() {
+    struct Compressor {
+        libdeflate_compressor* c;
+        ~Compressor() { libdeflate_free_compressor(c); }
+    } compressor{libdeflate_alloc_compressor(level_)};
+    G4Encoder g4;
+    for (;;) {
+        std::unique_ptr<ImageJob> job;
+        {
+            std::unique_lock<std::mutex> guard(lock_);
+            queued_.wait(guard, [this] { return stopping_ || !waiting_.empty(); });
+            if (stopping_) return;
+            job = std::move(waiting_.front());
+            waiting_.pop_front();
+        }
+        try {
+            compressImage(g4, compressor.c, *job);
+        } catch (...) {
+            job->error = std::current_exception();
+        }
+        job->input.reset();
+        {
+            std::lock_guard<std::mutex> guard(lock_);
+            done_.push_back(std::move(job));
+            --unfinished_;
+        }
+        finished_.notify_all();
+    }
+}
+
+}  // namespace zelmo::pdf
