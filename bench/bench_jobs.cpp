@@ -50,14 +50,20 @@ std::vector<uint8_t> runLengthPairs(const std::vector<uint8_t>& row) {
     return out;
 }
 
-// The shape of glyph g: a frame with a pseudo-random filling, rows of (width + 7) / 8 bytes.
-std::vector<uint8_t> glyphRows(Lcg& rng, int width, int height) {
+// The shape of glyph g, rows of (width + 7) / 8 bytes: a frame with a pseudo-random filling,
+// or with strokes a stem and a bar 3 pixels thick at places of its own.
+std::vector<uint8_t> glyphRows(Lcg& rng, int width, int height, bool strokes) {
     int rowBytes = (width + 7) / 8;
     std::vector<uint8_t> rows(static_cast<size_t>(rowBytes) * height, 0);
+    const int stem = strokes ? 2 + rng.below(width - 6) : 0;
+    const int bar = strokes ? 4 + rng.below(height - 10) : 0;
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
-            bool frame = x == 0 || y == 0 || x == width - 1 || y == height - 1;
-            if (frame || rng.below(3) == 0)
+            bool ink = strokes ? (x >= stem && x < stem + 3 && y >= 4 && y < height - 4) ||
+                                     (y >= bar && y < bar + 3 && x >= 2 && x < width - 2)
+                               : x == 0 || y == 0 || x == width - 1 || y == height - 1 ||
+                                     rng.below(3) == 0;
+            if (ink)
                 rows[static_cast<size_t>(y * rowBytes + x / 8)] |=
                     static_cast<uint8_t>(0x80 >> (x % 8));
         }
@@ -100,7 +106,7 @@ std::vector<uint8_t> textJob(const TextJobShape& shape) {
     job.esc("E").fontHeader(static_cast<int16_t>(height - 4), static_cast<int16_t>(width + 6));
     for (int g = 0; g < shape.glyphs; ++g)
         job.glyph(0x21 + g, 0, static_cast<int16_t>(height - 4), width, height,
-                  glyphRows(rng, shape.glyphWidth, shape.glyphHeight));
+                  glyphRows(rng, shape.glyphWidth, shape.glyphHeight, shape.strokes));
     std::string line(static_cast<size_t>(shape.columns), ' ');
     for (int page = 0; page < shape.pages; ++page) {
         for (int l = 0; l < shape.lines; ++l) {

@@ -27,6 +27,8 @@ struct TextJobShape {
     int glyphs = 100;  // downloaded under the codes 0x21 onwards
     int glyphWidth = 24;
     int glyphHeight = 40;
+    // Glyphs of solid strokes, as a real font draws, instead of a frame filled with noise.
+    bool strokes = false;
 };
 
 std::vector<uint8_t> rasterJob(const RasterJobShape& shape);

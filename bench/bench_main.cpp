@@ -23,6 +23,13 @@ namespace zelmo::bench {
 namespace {
 
 const TextJobShape kText{};
+// The same text in glyphs of solid strokes: what Group 4 is made for.
+TextJobShape strokesText() {
+    TextJobShape shape;
+    shape.strokes = true;
+    return shape;
+}
+const TextJobShape kStrokes = strokesText();
 
 // The benchmark's raster job at column x in the given method.
 RasterJobShape raster(int x, int method) {
@@ -42,6 +49,8 @@ const std::map<std::string, JobKind>& jobKinds() {
         {"raster_m1_aligned", {[] { return rasterJob(raster(0, 1)); }, 50, 0}},
         {"raster_m1_unaligned", {[] { return rasterJob(raster(3, 1)); }, 50, 0}},
         {"text", {[] { return textJob(kText); }, kText.pages, textJobGlyphs(kText)}},
+        {"text_strokes",
+         {[] { return textJob(kStrokes); }, kStrokes.pages, textJobGlyphs(kStrokes)}},
     };
     return kinds;
 }
