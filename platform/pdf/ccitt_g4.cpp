@@ -78,18 +78,6 @@ inline int leadingZeros(uint64_t v) {
 #endif
 }
 
-// The number of 1 bits of a word.
-inline int ones(uint64_t v) {
-#if defined(__GNUC__)
-    return __builtin_popcountll(v);
-#else
-    int n = 0;
-    for (; v; v &= v - 1)
-        ++n;
-    return n;
-#endif
-}
-
 // Codes packed most significant bit first into out, which grows as needed.
 class BitWriter {
   public:
@@ -133,43 +121,6 @@ class BitWriter {
     int count_ = 0;  // bits of pending_ not yet in out_
 };
 
-// A row as words of 64 pixels, the leftmost in the highest bit, 1 for black.
-class Row {
-  public:
-    // The colour (1 black) of pixel p; p may be the width itself, which reads the padding.
-    static int pixel(const uint64_t* w, int p) {
-        return static_cast<int>((w[p >> 6] >> (63 - (p & 63))) & 1);
-    }
-    // The first pixel from on, before end, that is not colour; end when there is none.
-    static int findDiff(const uint64_t* w, int from, int end, int colour) {
-        if (from >= end) return end;
-        const uint64_t flip = colour ? ~uint64_t{0} : 0;
-        const int last = (end - 1) >> 6;
-        int i = from >> 6;
-        uint64_t v = (w[i] ^ flip) & (~uint64_t{0} >> (from & 63));
-        while (v == 0) {
-            if (++i > last) return end;
-            v = w[i] ^ flip;
-        }
-        return std::min(i * 64 + leadingZeros(v), end);
-    }
-    // The number of changing elements of a row of width pixels, the first pixel counting when
-    // black (an imaginary white pixel precedes the row).
-    static int changes(const uint64_t* w, int width) {
-        const int words = (width + 63) >> 6;
-        uint64_t before = 0;
-        int n = 0;
-        for (int i = 0; i < words; ++i) {
-            uint64_t edges = w[i] ^ ((w[i] >> 1) | (before << 63));
-            // The padding is white: a black last pixel is no change inside the row.
-            if (i == words - 1 && (width & 63)) edges &= ~uint64_t{0} << (64 - (width & 63));
-            n += ones(edges);
-            before = w[i] & 1;
-        }
-        return n;
-    }
-};
-
 // The run of length pixels of one colour: make-up codes while it is longer than 63, then the
 // terminating code.
 void putRun(BitWriter& bits, int length, bool white) {
@@ -185,52 +136,69 @@ void putRun(BitWriter& bits, int length, bool white) {
     bits.put(white ? kWhiteRun[length] : kBlackRun[length]);
 }
 
-// Loads a packed row into words, black as 1, the padding after width white.
-void loadRow(const uint8_t* row, int width, uint64_t flip, uint64_t* words) {
+// Lists the changing elements of a packed row (the pixels whose colour differs from their
+// left neighbour's; an imaginary white pixel precedes the row) into changes, which has room for
+// width + 3, followed by three at the width. Even entries turn black, odd ones white. Returns
+// how many there are.
+int listChanges(const uint8_t* row, int width, uint64_t flip, int* changes) {
     const size_t bytes = static_cast<size_t>(width + 7) / 8;
-    size_t i = 0, k = 0;
-    for (; i + 8 <= bytes; i += 8, ++k)
-        words[k] = loadBe64(row + i) ^ flip;
-    if (i < bytes) {
-        uint64_t tail = 0;
-        for (size_t shift = 56; i < bytes; ++i, shift -= 8)
-            tail |= static_cast<uint64_t>(row[i]) << shift;
-        words[k++] = tail ^ flip;
+    int n = 0;
+    uint64_t before = 0;  // the pixel left of the word, in its lowest bit
+    for (size_t i = 0; i < bytes; i += 8) {
+        uint64_t word;
+        if (i + 8 <= bytes) {
+            word = loadBe64(row + i);
+        } else {
+            word = 0;
+            for (size_t k = i, shift = 56; k < bytes; ++k, shift -= 8)
+                word |= static_cast<uint64_t>(row[k]) << shift;
+        }
+        word ^= flip;
+        uint64_t edges = word ^ ((word >> 1) | (before << 63));
+        before = word & 1;
+        const int x = static_cast<int>(i * 8);
+        // Past the width lie padding bits: no changes of the row.
+        if (width - x < 64) edges &= ~(~uint64_t{0} >> (width - x));
+        while (edges) {
+            const int skip = leadingZeros(edges);
+            changes[n++] = x + skip;
+            edges ^= (uint64_t{1} << 63) >> skip;
+        }
     }
-    if (width & 63) words[k - 1] &= ~uint64_t{0} << (64 - (width & 63));
-    words[k] = 0;  // read as the padding pixel at the width
+    changes[n] = changes[n + 1] = changes[n + 2] = width;
+    return n;
 }
 
-// Codes one row against its reference row.
-void encodeRow(BitWriter& bits, const uint64_t* cur, const uint64_t* ref, int width) {
-    int a0 = 0;
-    int a1 = Row::pixel(cur, 0) ? 0 : Row::findDiff(cur, 0, width, 0);
-    int b1 = Row::pixel(ref, 0) ? 0 : Row::findDiff(ref, 0, width, 0);
+// Codes one row from its changing elements against those of the row above.
+void encodeRow(BitWriter& bits, const int* cur, const int* ref, int width) {
+    int a0 = -1;         // the imaginary white pixel before the row at first
+    bool black = false;  // the colour from a0 on
+    int i = 0;           // cur[i] is a1, the first change after a0
+    int j = 0;           // ref[j] is b1 once moved past a0 to a change into the other colour
     for (;;) {
-        const int b2 = Row::findDiff(ref, b1, width, Row::pixel(ref, b1));
-        if (b2 >= a1) {
-            const int d = b1 - a1;
-            if (d < -3 || d > 3) {
-                const int a2 = Row::findDiff(cur, a1, width, Row::pixel(cur, a1));
-                // At the row's start a0 is the imaginary white pixel before it.
-                const bool white = a0 + a1 == 0 || Row::pixel(cur, a0) == 0;
-                bits.put(kHorizontal);
-                putRun(bits, a1 - a0, white);
-                putRun(bits, a2 - a1, !white);
-                a0 = a2;
-            } else {
-                bits.put(kVertical[d + 3]);
-                a0 = a1;
-            }
-        } else {
+        while (ref[j] <= a0 && ref[j] < width)
+            ++j;
+        // Even changes turn black: from white, b1 is at an even entry, from black at an odd one.
+        // Past the last change every entry is the width.
+        if ((j & 1) != static_cast<int>(black) && ref[j] < width) ++j;
+        const int a1 = cur[i], b1 = ref[j], b2 = ref[j + 1];
+        if (b2 < a1) {
             bits.put(kPass);
             a0 = b2;
+        } else if (b1 - a1 >= -3 && b1 - a1 <= 3) {
+            bits.put(kVertical[b1 - a1 + 3]);
+            a0 = a1;
+            black = !black;
+            ++i;
+        } else {
+            const int a2 = cur[i + 1];
+            bits.put(kHorizontal);
+            putRun(bits, a1 - std::max(a0, 0), !black);
+            putRun(bits, a2 - a1, black);
+            a0 = a2;
+            i += 2;
         }
         if (a0 >= width) return;
-        const int colour = Row::pixel(cur, a0);
-        a1 = Row::findDiff(cur, a0, width, colour);
-        b1 = Row::findDiff(ref, a0, width, !colour);
-        b1 = Row::findDiff(ref, b1, width, colour);
     }
 }
 
@@ -240,9 +208,11 @@ void encodeRow(BitWriter& bits, const uint64_t* cur, const uint64_t* ref, int wi
 bool G4Encoder::encode(const uint8_t* rows, int width, int height, bool oneIsBlack, size_t limit,
                        std::vector<uint8_t>& out) {
     // Range check input: an image without pixels is the end-of-block code alone.
-    const size_t words = width > 0 ? static_cast<size_t>(width + 63) / 64 + 1 : 1;
-    coding_.assign(words, 0);
-    reference_.assign(words, 0);
+    const size_t room = width > 0 ? static_cast<size_t>(width) + 3 : 3;
+    coding_.assign(room, 0);
+    reference_.assign(room, 0);
+    int referenceCount = 0;
+    std::fill(reference_.begin(), reference_.begin() + 3, width);
     const size_t rowBytes = width > 0 ? static_cast<size_t>(width + 7) / 8 : 0;
     const uint64_t flip = oneIsBlack ? 0 : ~uint64_t{0};
     // Each row may use its share of the limit and a little more: a page whose code outgrows it
@@ -251,14 +221,17 @@ bool G4Encoder::encode(const uint8_t* rows, int width, int height, bool oneIsBla
     const size_t slack = limit / 16;
     BitWriter bits(out);
     for (int y = 0; width > 0 && y < height; ++y) {
-        loadRow(rows + rowBytes * static_cast<size_t>(y), width, flip, coding_.data());
-        if (std::memcmp(coding_.data(), reference_.data(), words * sizeof(uint64_t)) == 0) {
+        const int count =
+            listChanges(rows + rowBytes * static_cast<size_t>(y), width, flip, coding_.data());
+        if (count == referenceCount &&
+            std::equal(coding_.begin(), coding_.begin() + count, reference_.begin())) {
             // The same row again is one vertical-0 code per change and one for the row's end.
-            for (int n = Row::changes(coding_.data(), width) + 1; n > 0; n -= 32)
+            for (int n = count + 1; n > 0; n -= 32)
                 bits.put(0xFFFFFFFFu >> (32 - std::min(n, 32)), std::min(n, 32));
         } else {
             encodeRow(bits, coding_.data(), reference_.data(), width);
             coding_.swap(reference_);
+            referenceCount = count;
         }
         if (bits.size() > share * static_cast<size_t>(y + 1) + slack) {
             bits.discard();

@@ -9,8 +9,8 @@
 
 namespace zelmo::pdf {
 
-// Encodes whole images; one encoder serves one thread and keeps its two row buffers from image
-// to image.
+// Encodes whole images; one encoder serves one thread and keeps its two lists of changes from
+// image to image.
 class G4Encoder {
   public:
     // Appends the code of height rows of width pixels, each of (width + 7) / 8 bytes after the
@@ -23,8 +23,9 @@ class G4Encoder {
                 std::vector<uint8_t>& out);
 
   private:
-    std::vector<uint64_t> coding_;     // the row being coded, black bits set, padding white
-    std::vector<uint64_t> reference_;  // the row above it
+    // The changing elements of the row being coded and of the row above it.
+    std::vector<int> coding_;
+    std::vector<int> reference_;
 };
 
 }  // namespace zelmo::pdf

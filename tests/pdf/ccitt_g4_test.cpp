@@ -131,6 +131,11 @@ TEST(G4Encoder, LibtiffDecodesEveryKindOfRowToTheSameBits) {
         {"widths off the byte and word",
          makeImage(65, 4, [](Image& i, int y) { i.span(y * 7, 64 + y % 2, y); })},
         {"width of a word", makeImage(64, 4, [](Image& i, int y) { i.span(63 - y, 64, y); })},
+        {"padding bits set after the width", makeImage(61, 4,
+                                                       [](Image& i, int y) {
+                                                           i.span(10 * y, 20 * y, y);
+                                                           i.rows[i.rowBytes() * (y + 1) - 1] |= 7;
+                                                       })},
         {"make-up runs past 1728 and 2560", makeImage(5100, 6,
                                                       [](Image& i, int y) {
                                                           i.span(y * 3, y * 3 + 1800 + 400 * y, y);
