@@ -10,12 +10,15 @@
 namespace zelmo::pdf {
 namespace {
 
-// Group 4 is kept while its code stays within this share of the raw bits; past it the page is
-// halftone or noise, where Deflate is usually smaller, and Deflate is used instead.
+// Group 4 is given up as soon as its code outgrows this share of the raw bits (and a small
+// allowance for the fixed costs of a small image): the page is halftone or noise, where Deflate
+// is smaller, and only Deflate is run.
 constexpr size_t kG4Share = 8;
-// Images up to this many bytes are compressed both ways and the smaller kept: the work is
-// nothing, and with few bits either code's fixed costs decide.
-constexpr size_t kBothWaysUpTo = 4096;
+constexpr size_t kG4Allowance = 256;
+// Group 4 within this share of the raw bits is kept without trying Deflate, which could save at
+// most that little. Past it Deflate is tried too and the smaller code kept: Group 4 loses to
+// Deflate on dither and on glyph rows that repeat exactly.
+constexpr size_t kG4SureShare = 256;
 
 // The Filter and DecodeParms of a Group 4 image; its bits come back as they were.
 std::string g4Filter(const ImageJob& job) {
@@ -35,29 +38,29 @@ void deflateImage(libdeflate_compressor* compressor, ImageJob& job) {
     job.filter = " /Filter /FlateDecode";
 }
 
-// Compresses the job's rows with Group 4, or with Deflate where Group 4 does badly.
+// Compresses the job's rows with Group 4 or Deflate, whichever gives less, running Deflate only
+// where Group 4 may not be the smaller.
 void compressImage(G4Encoder& g4, libdeflate_compressor* compressor, ImageJob& job) {
     const std::vector<uint8_t>& in = *job.input;
-    if (in.size() <= kBothWaysUpTo) {
-        deflateImage(compressor, job);
-        std::vector<uint8_t> code;
-        if (g4.encode(in.data(), job.width, job.height, job.oneIsBlack, job.length * 2, code) &&
-            code.size() < job.length) {
-            job.output = std::move(code);
-            job.length = job.output.size();
-            job.filter = g4Filter(job);
-        }
-        return;
-    }
-    const size_t limit = in.size() / kG4Share;
     job.output.clear();
-    job.output.reserve(limit / 4);
-    if (!g4.encode(in.data(), job.width, job.height, job.oneIsBlack, limit, job.output)) {
+    job.output.reserve(in.size() / kG4SureShare + kG4Allowance);
+    if (!g4.encode(in.data(), job.width, job.height, job.oneIsBlack,
+                   in.size() / kG4Share + kG4Allowance, job.output)) {
         deflateImage(compressor, job);
         return;
     }
     job.length = job.output.size();
     job.filter = g4Filter(job);
+    if (job.length <= in.size() / kG4SureShare) return;
+    ImageJob g4Code;
+    g4Code.output.swap(job.output);
+    g4Code.length = job.length;
+    g4Code.filter.swap(job.filter);
+    deflateImage(compressor, job);
+    if (g4Code.length > job.length) return;
+    job.output.swap(g4Code.output);
+    job.length = g4Code.length;
+    job.filter.swap(g4Code.filter);
 }
 
 }  // namespace

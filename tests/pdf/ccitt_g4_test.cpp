@@ -179,12 +179,13 @@ TEST(G4Encoder, StopsOnceTheCodeOutgrowsTheLimit) {
     EXPECT_EQ(code[0], 1);
 }
 
-// A page of blocks and lines, as text and rules make it, 1 bits where blocks lie.
+// A page of a few blocks and a line at its top, as text and rules make it, 1 bits where they
+// lie: little enough code that the PDF keeps Group 4 without trying Deflate.
 Image textLikePage() {
-    return makeImage(301, 203, [](Image& i, int y) {
-        for (int x = 5; x < 290; x += 17)
+    return makeImage(1201, 1603, [](Image& i, int y) {
+        for (int x = 5; x < 290 && y < 100; x += 17)
             if (y % 40 < 12) i.span(x + (y / 40) % 3, x + 4 + x % 7, y);
-        if (y == 100 || y == 101) i.span(0, 301, y);
+        if (y == 100 || y == 101) i.span(0, 1201, y);
     });
 }
 
