@@ -11,9 +11,9 @@ namespace zelmo::pdf {
 namespace {
 
 // Group 4 is given up as soon as its code outgrows this share of the raw bits (and a small
-// allowance for the fixed costs of a small image): the page is halftone or noise, where Deflate
-// is smaller, and only Deflate is run.
-constexpr size_t kG4Share = 8;
+// allowance for the fixed costs of a small image): the page is dense text, halftone or noise,
+// where Deflate is as small or smaller, and only Deflate is run, as much work as before Group 4.
+constexpr size_t kG4Share = 32;
 constexpr size_t kG4Allowance = 256;
 // Group 4 within this share of the raw bits is kept without trying Deflate, which could save at
 // most that little. Past it Deflate is tried too and the smaller code kept: Group 4 loses to
