@@ -79,6 +79,18 @@ inline constexpr const char* kUsage =
     "  --headless        praca w konsoli, bez okna i ikony w zasobniku\n"
     "  --help            wyświetla ten opis i kończy\n"
     "  --version         wyświetla wersję i kończy\n";
+// Zelmo.exe's command line: no console mode, Windows printers; tabs line up in a message box too.
+inline constexpr const char* kUsageWindows =
+    "Użycie: Zelmo.exe [--dir FOLDER] [--printer NAZWA] [--help] [--version]\n"
+    "Monitor wydruków: drukuje pliki Wydruk.prn zapisywane do folderu.\n"
+    "\n"
+    "--dir FOLDER\tmonitoruje FOLDER; tam są Wydruk.prn, kolejka, Zelmo.ini\n"
+    "\ti Zelmo.log (domyślnie: folder programu)\n"
+    "--printer NAZWA\tdrukuje na drukarce NAZWA, jak ją nazywa system\n"
+    "--help\twyświetla ten opis i kończy\n"
+    "--version\twyświetla wersję i kończy\n";
+inline constexpr const char* kHeadlessOnWindows =
+    "opcja --headless nie działa w systemie Windows: Zelmo pracuje w oknie i w zasobniku";
 inline constexpr const char* kUnknownOption = "nieznana opcja: ";
 inline constexpr const char* kOptionNeedsValue = "brak wartości opcji ";
 inline constexpr const char* kNoFolder = "nie można użyć folderu: ";
@@ -119,6 +131,7 @@ inline constexpr const char* kNoticePrinter = "Zmiana drukarki";
 inline constexpr const char* kNoticeNoPrinter = "Brak drukarki";
 inline constexpr const char* kChosenPrinterMissing = "Nie ma wybranej drukarki ";
 inline constexpr const char* kPdfInstead = "Wydruki trafiają jako pliki PDF do folderu ";
+inline constexpr const char* kWaitForPrinter = "Wydruki czekają w kolejce, aż pojawi się drukarka.";
 inline constexpr const char* kNoticeCapture = "Nie można pobrać pliku Wydruk.prn";
 // The message box of a failed print: our sentence, then the system's message.
 inline constexpr const char* kPrintFailedBox = "Nie udało się wydrukować.";

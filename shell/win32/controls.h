@@ -37,6 +37,14 @@ enum MenuId : int {
     Wycz1,
 };
 
+// Our own items, numbered apart from the window's.
+enum OwnMenuId : int {
+    AutostartItem = 300,
+    PrinterDefaultItem = 400,
+    PrinterFirstItem,  // then one for each printer listed, in the submenu's order
+    PrinterLastItem = 999,
+};
+
 // Bounds relative to the parent; a width or height of 0 is taken from the text.
 struct ControlLayout {
     ControlId id;

@@ -4,10 +4,13 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <algorithm>
+
 #include "platform/errors.h"
 #include "platform/folder_watch.h"
 #include "platform/win32/wide.h"
 #include "shell/texts.h"
+#include "shell/win32/run_at_login.h"
 
 namespace zelmo::win32 {
 namespace {
@@ -70,9 +73,11 @@ void WindowExceptionDisplay::showException(const ZelmoError& error) {
 }
 
 // Binds the form; the window is made by start().
-MainWindow::MainWindow(Printer& printer, const std::string& executablePath)
-    : resources_(std::make_unique<Resources>()),
-      form_(std::make_unique<TMainForm>(*this, printer, display_, executablePath)) {}
+MainWindow::MainWindow(Printer& printer, const std::string& executablePath,
+                       const std::string& folder)
+    : executablePath_(executablePath),
+      resources_(std::make_unique<Resources>()),
+      form_(std::make_unique<TMainForm>(*this, printer, display_, executablePath, folder)) {}
 
 // Shuts the pipeline down if the window did not, then the menu goes.
 MainWindow::~MainWindow() {
@@ -246,9 +251,76 @@ void MainWindow::createPopupMenu() {
     add(popupMenu_, PauseItem, texts::kPause);
     ::AppendMenuW(popupMenu_, MF_POPUP, reinterpret_cast<UINT_PTR>(tests),
                   widen(texts::kTest).c_str());
+    // Our own items follow the window's, so theirs keep their places.
+    createPrinterMenu();
+    createAutostartItem();
     ::AppendMenuW(popupMenu_, MF_SEPARATOR, 0, nullptr);
     add(popupMenu_, Wycz1, texts::kExit);
     ::SetMenuDefaultItem(popupMenu_, SettingsItem, FALSE);
+}
+
+// "Drukarka": filled each time it opens, as printers come and go while Zelmo runs.
+void MainWindow::createPrinterMenu() {
+    printerMenu_ = ::CreatePopupMenu();
+    ::AppendMenuW(popupMenu_, MF_POPUP, reinterpret_cast<UINT_PTR>(printerMenu_),
+                  widen(texts::kPrinterMenu).c_str());
+}
+
+// The system's default and each printer of the spooler, the choice in force checked. Windows
+// has no PDF folder printer of Zelmo's own, so there is no such entry.
+void MainWindow::fillPrinterMenu() {
+    while (::GetMenuItemCount(printerMenu_) > 0)
+        ::DeleteMenu(printerMenu_, 0, MF_BYPOSITION);
+    menuPrinters_ = form_->printerDestinations();
+    const std::string& choice = form_->printerChoice();
+    const auto add = [this](UINT id, const std::string& text, bool checked) {
+        ::AppendMenuW(printerMenu_, MF_STRING | (checked ? MF_CHECKED : MF_UNCHECKED), id,
+                      widen(text).c_str());
+    };
+    // A choice that is no printer here (the PDF folder of a Zelmo.ini from Linux) is the
+    // default, as the printer actually used is.
+    const bool listed =
+        std::find(menuPrinters_.begin(), menuPrinters_.end(), choice) != menuPrinters_.end();
+    add(PrinterDefaultItem, texts::kSystemDefaultPrinter, choice.empty() || !listed);
+    if (menuPrinters_.empty()) return;
+    ::AppendMenuW(printerMenu_, MF_SEPARATOR, 0, nullptr);
+    const size_t room = PrinterLastItem - PrinterFirstItem + 1;
+    if (menuPrinters_.size() > room) menuPrinters_.resize(room);
+    for (size_t i = 0; i < menuPrinters_.size(); ++i)
+        add(static_cast<UINT>(PrinterFirstItem + i), menuPrinters_[i], menuPrinters_[i] == choice);
+}
+
+// "Uruchamiaj przy logowaniu": checked while the login value of this folder exists, which is
+// looked at each time the menu opens, as the user may remove it by other means.
+void MainWindow::createAutostartItem() {
+    ::AppendMenuW(popupMenu_, MF_STRING, AutostartItem, widen(texts::kAutostart).c_str());
+}
+
+void MainWindow::updateAutostartItem() {
+    const bool enabled = runAtLoginEnabled(form_->programDir());
+    ::CheckMenuItem(popupMenu_, AutostartItem,
+                    MF_BYCOMMAND | (enabled ? MF_CHECKED : MF_UNCHECKED));
+}
+
+// A printer chosen in the submenu, or the login value switched; on failure says why.
+bool MainWindow::ownCommand(int id) {
+    if (id == PrinterDefaultItem) {
+        form_->choosePrinter({});
+    } else if (id >= PrinterFirstItem && id <= PrinterLastItem) {
+        const size_t index = static_cast<size_t>(id - PrinterFirstItem);
+        if (index < menuPrinters_.size()) form_->choosePrinter(menuPrinters_[index]);
+    } else if (id == AutostartItem) {
+        const std::string folder = form_->programDir();
+        try {
+            setRunAtLogin(executablePath_, folder, !runAtLoginEnabled(folder));
+        } catch (const ZelmoError& error) {
+            showWarning(std::string(texts::kAutostartFailed) + "\n" + error.what(),
+                        texts::kMessageCaption);
+        }
+    } else {
+        return false;
+    }
+    return true;
 }
 
 // The tray icon; without one the window stays on the taskbar when minimised.
@@ -336,6 +408,11 @@ LRESULT MainWindow::handle(HWND window, UINT message, WPARAM w, LPARAM l) {
         case WM_CTLCOLORSTATIC:
         case WM_CTLCOLORBTN:
             return colourControl(reinterpret_cast<HDC>(w), reinterpret_cast<HWND>(l));
+        case WM_INITMENUPOPUP:
+            if (reinterpret_cast<HMENU>(w) == printerMenu_) guarded([this] { fillPrinterMenu(); });
+            if (reinterpret_cast<HMENU>(w) == popupMenu_)
+                guarded([this] { updateAutostartItem(); });
+            return 0;
         case WM_CONTEXTMENU:
             showPopupMenu();
             return 0;
@@ -382,6 +459,7 @@ LRESULT MainWindow::colourControl(HDC dc, HWND control) {
 // Menu items and the button.
 void MainWindow::command(int id) {
     guarded([this, id] {
+        if (ownCommand(id)) return;
         switch (id) {
             case Btn:
                 form_->BtnClick();
