@@ -79,16 +79,18 @@ inline constexpr const char* kUsage =
     "  --headless        praca w konsoli, bez okna i ikony w zasobniku\n"
     "  --help            wyświetla ten opis i kończy\n"
     "  --version         wyświetla wersję i kończy\n";
-// Zelmo.exe's command line: no console mode, Windows printers; tabs line up in a message box too.
+// Zelmo.exe's command line: no console mode, Windows printers; read in a message box, so one
+// option a line, wrapped by the box.
 inline constexpr const char* kUsageWindows =
-    "Użycie: Zelmo.exe [--dir FOLDER] [--printer NAZWA] [--help] [--version]\n"
+    "Użycie: Zelmo.exe [--dir FOLDER] [--printer NAZWA]\n"
+    "albo: Zelmo.exe --help | --version\n"
     "Monitor wydruków: drukuje pliki Wydruk.prn zapisywane do folderu.\n"
     "\n"
-    "--dir FOLDER\tmonitoruje FOLDER; tam są Wydruk.prn, kolejka, Zelmo.ini\n"
-    "\ti Zelmo.log (domyślnie: folder programu)\n"
-    "--printer NAZWA\tdrukuje na drukarce NAZWA, jak ją nazywa system\n"
-    "--help\twyświetla ten opis i kończy\n"
-    "--version\twyświetla wersję i kończy\n";
+    "--dir FOLDER: monitoruje FOLDER; tam są Wydruk.prn, kolejka, Zelmo.ini i Zelmo.log "
+    "(domyślnie: folder programu)\n"
+    "--printer NAZWA: drukuje na drukarce NAZWA, tak jak nazywa ją system\n"
+    "--help: wyświetla ten opis i kończy\n"
+    "--version: wyświetla wersję i kończy\n";
 inline constexpr const char* kHeadlessOnWindows =
     "opcja --headless nie działa w systemie Windows: Zelmo pracuje w oknie i w zasobniku";
 inline constexpr const char* kUnknownOption = "nieznana opcja: ";

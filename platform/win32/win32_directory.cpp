@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <winspool.h>
 
+#include <algorithm>
 #include <cwchar>
 #include <vector>
 
@@ -40,9 +41,12 @@ std::string Win32PrinterDirectory::defaultDestination() {
     return win32::narrow(name);
 }
 
-// Whether the spooler can open the printer: listed ones and shares named by their full path.
+// Whether the spooler has the printer: listed ones (asked often, and without a server), else
+// shares named by their full path that the spooler can open.
 bool Win32PrinterDirectory::exists(const std::string& name) {
     if (name.empty()) return false;
+    const std::vector<std::string> listed = destinations();
+    if (std::find(listed.begin(), listed.end(), name) != listed.end()) return true;
     std::wstring wide = win32::widen(name);
     HANDLE printer = nullptr;
     if (!::OpenPrinterW(wide.data(), &printer, nullptr)) return false;

@@ -9,12 +9,14 @@
 //   zelmo-inspect invalid   "Modyfikuj", "abc" into Edit_X, "Zapisz": prints the message box
 //   zelmo-inspect ok        presses OK in the open message box
 //   zelmo-inspect close     closes the window
+//   zelmo-inspect command N chooses the menu item numbered N (see controls.h)
 //   zelmo-inspect printer   the default printer's geometry as zelmo-render --printer takes it:
 //                           W,H,DPI,LEFT,TOP,RIGHT,BOTTOM in device pixels (no window needed)
 #include <windows.h>
 #include <winspool.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "platform/win32/wide.h"
@@ -162,5 +164,7 @@ int main(int argc, char** argv) {
         return box ? !::PostMessageW(box, WM_COMMAND, IDOK, 0) : 1;
     }
     if (command == "close") return !::PostMessageW(window, WM_CLOSE, 0, 0);
+    if (command == "command" && argc > 2)
+        return !::PostMessageW(window, WM_COMMAND, static_cast<WPARAM>(std::atoi(argv[2])), 0);
     return 2;
 }

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Zelmo.exe under Wine and Xvfb, in a fresh folder, prints a job written as Wydruk.prn through
-# Wine's spooler and PostScript driver to a private cupsd whose default queue (Letter, 600 dpi,
-# the generic PDF model) writes what it gets into a file. The PDF's pages, rasterised, must
-# equal zelmo-render's sheets of the same job with the same geometry.
+# Wine's spooler and PostScript driver to a private cupsd whose queue (Letter, 600 dpi, the
+# generic PDF model) writes what it gets into a file: the queue chosen with --printer, not the
+# default one beside it. The PDF's pages, rasterised, must equal zelmo-render's sheets of the
+# same job with the same geometry.
 #   print_through_wine.sh WINE_RUN PREFIX ZELMO_EXE INSPECT_EXE RENDER SAMPLE COMPARE ARTIFACTS
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -38,13 +39,16 @@ start_cupsd "$work/cups"
 lpadmin -p ZelmoPDF -E -v "file://$work/cups/out/job.pdf" -P "$PPD" \
     -o PageSize=Letter -o Resolution=600dpi 2>/dev/null || fail "lpadmin cannot add the queue"
 lpadmin -d ZelmoPDF || fail "lpadmin cannot make the queue the default"
+# The chosen queue: the default's twin, so the default's geometry is the chosen one's.
+lpadmin -p Druga -E -v "file://$work/cups/out/druga.pdf" -P "$PPD" \
+    -o PageSize=Letter -o Resolution=600dpi 2>/dev/null || fail "lpadmin cannot add the second queue"
 
 Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
 xvfb_pid=$!
 wait_for 10 test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
 export DISPLAY=:$(cat "$work/display")
 "$wine_run" "$prefix" --stop-server
-(cd "$app" && exec "$wine_run" "$prefix" ./Zelmo.exe) >"$work/zelmo.log" 2>&1 &
+(cd "$app" && exec "$wine_run" "$prefix" ./Zelmo.exe --printer Druga) >"$work/zelmo.log" 2>&1 &
 zelmo_pid=$!
 "$SAMPLE" "$work/sample.prn" || fail "cannot write the sample job"
 sleep 5
@@ -52,11 +56,13 @@ cp "$work/sample.prn" "$app/Wydruk.prn"
 sleep 5
 "$wine_run" "$prefix" "$inspect" layout >"$work/zelmo-window.txt" 2>&1 || true
 
-wait_for 60 sh -c "lpstat -W completed -o ZelmoPDF 2>/dev/null | grep -q . ||
+wait_for 60 sh -c "lpstat -W completed -o Druga 2>/dev/null | grep -q . ||
     grep -q 'Job stopped' '$work/cups/log/error_log'"
-lpstat -W completed -o ZelmoPDF 2>/dev/null | grep -q . ||
+lpstat -W completed -o Druga 2>/dev/null | grep -q . ||
     fail "no job completed in CUPS: $(grep -v Get-Jobs "$work/cups/log/error_log" | tail -5)"
-strip_to_pdf "$work/cups/out/job.pdf" "$work/out/job.pdf"
+! lpstat -W all -o ZelmoPDF 2>/dev/null | grep -q . || fail "the job went to the default printer"
+grep -q "Druga" "$work/zelmo-window.txt" || fail "the window does not name the chosen printer"
+strip_to_pdf "$work/cups/out/druga.pdf" "$work/out/job.pdf"
 # The spooler named the document after the printer object's title.
 grep -q 'Kalvister II - wydruk.prn' "$work/cups/log/page_log" "$work/cups/out/job.pdf" ||
     fail "the CUPS job is not named after the document title"

@@ -31,7 +31,7 @@ export DISPLAY=:$(cat "$work/display")
 # The arguments reach Windows in UTF-8 whatever the caller's locale.
 export LC_ALL=C.UTF-8
 # Runs Zelmo.exe from the work folder with the arguments; its output in out, its errors in err.
-zelmo() { (cd "$work" && "$wine_run" "$prefix" "$program/Zelmo.exe" "$@") >"$work/out" 2>"$work/err"; }
+zelmo() { (cd "$work" && timeout 60 "$wine_run" "$prefix" "$program/Zelmo.exe" "$@") >"$work/out" 2>"$work/err"; }
 failed=0
 # Expects the exit status $1 of the last zelmo run and the text $2 in its file $3.
 expect_run() {
