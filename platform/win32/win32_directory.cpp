@@ -6,7 +6,6 @@
 #include <winspool.h>
 
 #include <algorithm>
-#include <cwchar>
 #include <vector>
 
 #include "platform/win32/wide.h"
@@ -30,15 +29,9 @@ std::vector<std::string> Win32PrinterDirectory::destinations() {
     return names;
 }
 
-// The user's default printer; empty when there is none.
+// The user's default printer, as the printer object finds it; empty when there is none.
 std::string Win32PrinterDirectory::defaultDestination() {
-    DWORD size = 0;
-    ::GetDefaultPrinterW(nullptr, &size);
-    if (size == 0) return {};
-    std::wstring name(size, L'\0');
-    if (!::GetDefaultPrinterW(name.data(), &size)) return {};
-    name.resize(wcsnlen(name.c_str(), name.size()));
-    return win32::narrow(name);
+    return Win32Printer::defaultPrinter();
 }
 
 // Whether the spooler has the printer: listed ones (asked often, and without a server), else

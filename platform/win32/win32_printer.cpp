@@ -71,6 +71,11 @@ struct Win32Printer::Handles {
     }
 };
 
+// The spooler's answer, asked afresh each time.
+std::string Win32Printer::defaultPrinter() {
+    return win32::narrow(defaultPrinterName());
+}
+
 // Nothing is bound yet: the default printer is looked up when first needed.
 Win32Printer::Win32Printer() : handles_(std::make_unique<Handles>()) {}
 

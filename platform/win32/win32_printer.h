@@ -17,6 +17,8 @@ class Win32Printer : public Printer, private PrinterCanvas {
     Win32Printer();
     // The printer of this name, as the spooler knows it.
     explicit Win32Printer(const std::string& name);
+    // The user's default printer now; empty when there is none.
+    static std::string defaultPrinter();
     ~Win32Printer() override;
     Win32Printer(const Win32Printer&) = delete;
     Win32Printer& operator=(const Win32Printer&) = delete;

@@ -296,6 +296,7 @@ void MainWindow::createAutostartItem() {
     ::AppendMenuW(popupMenu_, MF_STRING, AutostartItem, widen(texts::kAutostart).c_str());
 }
 
+// The item's check mark from the registry, as the menu opens.
 void MainWindow::updateAutostartItem() {
     const bool enabled = runAtLoginEnabled(form_->programDir());
     ::CheckMenuItem(popupMenu_, AutostartItem,

@@ -65,16 +65,19 @@ std::wstring quotedArgument(const std::wstring& argument) {
     return out + L"\"";
 }
 
+// The program and --dir FOLDER, each quoted on its own.
 std::wstring runAtLoginCommand(const std::string& program, const std::string& folder) {
     return quotedArgument(widen(program)) + L" --dir " + quotedArgument(plainFolder(folder));
 }
 
+// Whether the Run key holds the folder's value, whatever command it holds.
 bool runAtLoginEnabled(const std::string& folder) {
     const RunKey key;
     return key.get() && ::RegQueryValueExW(key.get(), valueName(folder).c_str(), nullptr, nullptr,
                                            nullptr, nullptr) == ERROR_SUCCESS;
 }
 
+// Writes the value with this program's command, or deletes it (deleting none is no failure).
 void setRunAtLogin(const std::string& program, const std::string& folder, bool enabled) {
     const RunKey key;
     LONG error = key.error();
