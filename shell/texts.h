@@ -86,9 +86,10 @@ inline constexpr const char* kUsageWindows =
     "albo: Zelmo.exe --help | --version\n"
     "Monitor wydruków: drukuje pliki Wydruk.prn zapisywane do folderu.\n"
     "\n"
-    "--dir FOLDER: monitoruje FOLDER; tam są Wydruk.prn, kolejka, Zelmo.ini i Zelmo.log "
-    "(domyślnie: folder programu)\n"
-    "--printer NAZWA: drukuje na drukarce NAZWA, tak jak nazywa ją system\n"
+    "--dir FOLDER: monitoruje FOLDER; tam są Wydruk.prn, kolejka, Zelmo.ini, Zelmo.log "
+    "i Wydruki (domyślnie: folder programu)\n"
+    "--printer NAZWA: drukuje na drukarce NAZWA, tak jak nazywa ją system, albo do plików PDF "
+    "w folderze Wydruki (NAZWA \"Wydruki\")\n"
     "--help: wyświetla ten opis i kończy\n"
     "--version: wyświetla wersję i kończy\n";
 inline constexpr const char* kHeadlessOnWindows =

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "platform/pdf/pdf_printers.h"
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_printer.h"
 
@@ -47,9 +48,9 @@ bool Win32PrinterDirectory::exists(const std::string& name) {
     return true;
 }
 
-// The named printer when the spooler has it; null when it does not.
+// The named printer when the spooler has it (null when it does not); the PDF folder's for none.
 std::unique_ptr<Printer> Win32PrinterDirectory::open(const std::string& name) {
-    if (name.empty()) return std::make_unique<Win32Printer>();
+    if (name.empty()) return std::make_unique<PdfFolderPrinter>(pdfFolder_);
     if (!exists(name)) return nullptr;
     return std::make_unique<Win32Printer>(name);
 }

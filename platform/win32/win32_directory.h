@@ -1,5 +1,5 @@
 // The spooler's printers as the printers Zelmo can choose from: local printers and printer
-// connections, the user's default, each opened by name.
+// connections, the user's default, each opened by name; and the PDF folder.
 #pragma once
 
 #include <string>
@@ -10,12 +10,16 @@ namespace zelmo {
 
 class Win32PrinterDirectory : public PrinterDirectory {
   public:
+    // pdfFolder: where the built-in PDF printer writes.
+    explicit Win32PrinterDirectory(std::string pdfFolder) : pdfFolder_(std::move(pdfFolder)) {}
+
     std::vector<std::string> destinations() override;
     std::string defaultDestination() override;
     bool exists(const std::string& name) override;
-    // A printer by name; for an empty name the default printer, bound once there is one, since
-    // Windows has no printer of Zelmo's own to stand in.
     std::unique_ptr<Printer> open(const std::string& name) override;
+
+  private:
+    std::string pdfFolder_;
 };
 
 }  // namespace zelmo

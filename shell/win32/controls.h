@@ -40,7 +40,9 @@ enum MenuId : int {
 // Our own items, numbered apart from the window's.
 enum OwnMenuId : int {
     AutostartItem = 300,
+    ArchiveItem,
     PrinterDefaultItem = 400,
+    PrinterPdfItem,
     PrinterFirstItem,  // then one for each printer listed, in the submenu's order
     PrinterLastItem = 999,
 };

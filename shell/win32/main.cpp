@@ -2,6 +2,7 @@
 // from, MainForm and the message loop.
 #include <windows.h>
 // After windows.h, which they need.
+#include <objbase.h>
 #include <shellapi.h>
 #include <shlobj.h>
 
@@ -10,7 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/archiving_printer.h"
 #include "platform/folder_lock.h"
+#include "platform/pdf/pdf_printers.h"
 #include "platform/printer_switch.h"
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_directory.h"
@@ -100,11 +103,13 @@ std::string monitorFolder(const zelmo::CommandLine& line, const std::string& exe
     return zelmo::win32::narrow(full);
 }
 
-// The window over the printer switch, the default followed unless the user chose a printer.
+// The window over the printer switch, the default followed unless the user chose a printer;
+// every document also goes to the archive folder, when one is set.
 int runWindow(const std::string& exe, const std::string& folder, const std::string& printer) {
-    zelmo::Win32PrinterDirectory directory;
+    zelmo::Win32PrinterDirectory directory(folder + zelmo::texts::kPdfFolderName);
     zelmo::PrinterSwitch printers(directory.open({}));
-    zelmo::win32::MainWindow window(printers, exe, folder);
+    zelmo::ArchivingPrinter archiving(printers, zelmo::openArchivePrinter);
+    zelmo::win32::MainWindow window(archiving, exe, folder);
     window.form().usePrinters(directory, printers, printer);
     if (!window.start()) {
         // Without a window there is no tray icon either: the box is all the user will see.
@@ -141,6 +146,14 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         case zelmo::CommandLine::Action::Run:
             break;
     }
+    // The folder dialog of the archive item is a COM object of this (the window's) thread.
+    const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    struct ComUser {
+        bool initialised;
+        ~ComUser() {
+            if (initialised) ::CoUninitialize();
+        }
+    } comUser{SUCCEEDED(com)};
     try {
         const std::string exe = executablePath();
         DWORD error = 0;

@@ -3,12 +3,14 @@
 
 #include <commctrl.h>
 #include <shellapi.h>
+#include <shlobj.h>
 
-#include <algorithm>
+#include <cwchar>
 
 #include "platform/errors.h"
 #include "platform/folder_watch.h"
 #include "platform/win32/wide.h"
+#include "shell/printer_choice.h"
 #include "shell/texts.h"
 #include "shell/win32/run_at_login.h"
 
@@ -253,6 +255,7 @@ void MainWindow::createPopupMenu() {
                   widen(texts::kTest).c_str());
     // Our own items follow the window's, so theirs keep their places.
     createPrinterMenu();
+    createArchiveItem();
     createAutostartItem();
     ::AppendMenuW(popupMenu_, MF_SEPARATOR, 0, nullptr);
     add(popupMenu_, Wycz1, texts::kExit);
@@ -266,8 +269,8 @@ void MainWindow::createPrinterMenu() {
                   widen(texts::kPrinterMenu).c_str());
 }
 
-// The system's default and each printer of the spooler, the choice in force checked. Windows
-// has no PDF folder printer of Zelmo's own, so there is no such entry.
+// The system's default, each printer of the spooler and the PDF folder, the choice in force
+// checked.
 void MainWindow::fillPrinterMenu() {
     while (::GetMenuItemCount(printerMenu_) > 0)
         ::DeleteMenu(printerMenu_, 0, MF_BYPOSITION);
@@ -277,17 +280,37 @@ void MainWindow::fillPrinterMenu() {
         ::AppendMenuW(printerMenu_, MF_STRING | (checked ? MF_CHECKED : MF_UNCHECKED), id,
                       widen(text).c_str());
     };
-    // A choice that is no printer here (the PDF folder of a Zelmo.ini from Linux) is the
-    // default, as the printer actually used is.
-    const bool listed =
-        std::find(menuPrinters_.begin(), menuPrinters_.end(), choice) != menuPrinters_.end();
-    add(PrinterDefaultItem, texts::kSystemDefaultPrinter, choice.empty() || !listed);
-    if (menuPrinters_.empty()) return;
+    add(PrinterDefaultItem, texts::kSystemDefaultPrinter, choice.empty());
     ::AppendMenuW(printerMenu_, MF_SEPARATOR, 0, nullptr);
     const size_t room = PrinterLastItem - PrinterFirstItem + 1;
     if (menuPrinters_.size() > room) menuPrinters_.resize(room);
     for (size_t i = 0; i < menuPrinters_.size(); ++i)
         add(static_cast<UINT>(PrinterFirstItem + i), menuPrinters_[i], menuPrinters_[i] == choice);
+    if (!menuPrinters_.empty()) ::AppendMenuW(printerMenu_, MF_SEPARATOR, 0, nullptr);
+    add(PrinterPdfItem, texts::kPdfFolderPrinter, choice == kPdfFolderChoice);
+}
+
+// "Folder archiwum...": checked while an archive folder is set; choosing it picks a folder, or,
+// when checked, stops archiving.
+void MainWindow::createArchiveItem() {
+    ::AppendMenuW(popupMenu_, MF_STRING, ArchiveItem, widen(texts::kArchiveFolder).c_str());
+}
+
+// The system's folder dialog; empty when the user cancels.
+std::string MainWindow::chooseFolder() {
+    const std::wstring title = widen(texts::kArchiveChoose);
+    BROWSEINFOW browse{};
+    browse.hwndOwner = window_;
+    browse.lpszTitle = title.c_str();
+    browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
+    PIDLIST_ABSOLUTE chosen = ::SHBrowseForFolderW(&browse);
+    if (!chosen) return {};
+    std::wstring path(MAX_PATH, L'\0');
+    const bool named = ::SHGetPathFromIDListW(chosen, path.data()) != FALSE;
+    ::CoTaskMemFree(chosen);
+    if (!named) return {};
+    path.resize(wcsnlen(path.c_str(), path.size()));
+    return narrow(path);
 }
 
 // "Uruchamiaj przy logowaniu": checked while the login value of this folder exists, which is
@@ -296,17 +319,30 @@ void MainWindow::createAutostartItem() {
     ::AppendMenuW(popupMenu_, MF_STRING, AutostartItem, widen(texts::kAutostart).c_str());
 }
 
-// The item's check mark from the registry, as the menu opens.
-void MainWindow::updateAutostartItem() {
+// Our items' check marks as the menu opens: the login value from the registry, the archive
+// from the settings.
+void MainWindow::updateOwnItems() {
     const bool enabled = runAtLoginEnabled(form_->programDir());
     ::CheckMenuItem(popupMenu_, AutostartItem,
                     MF_BYCOMMAND | (enabled ? MF_CHECKED : MF_UNCHECKED));
+    const bool archiving = !form_->textSettings().archiveFolder.empty();
+    ::CheckMenuItem(popupMenu_, ArchiveItem,
+                    MF_BYCOMMAND | (archiving ? MF_CHECKED : MF_UNCHECKED));
 }
 
 // A printer chosen in the submenu, or the login value switched; on failure says why.
 bool MainWindow::ownCommand(int id) {
     if (id == PrinterDefaultItem) {
         form_->choosePrinter({});
+    } else if (id == PrinterPdfItem) {
+        form_->choosePrinter(kPdfFolderChoice);
+    } else if (id == ArchiveItem) {
+        std::string folder;
+        if (form_->textSettings().archiveFolder.empty()) {
+            folder = chooseFolder();
+            if (folder.empty()) return true;
+        }
+        form_->ArchiveFolderChosen(folder);
     } else if (id >= PrinterFirstItem && id <= PrinterLastItem) {
         const size_t index = static_cast<size_t>(id - PrinterFirstItem);
         if (index < menuPrinters_.size()) form_->choosePrinter(menuPrinters_[index]);
@@ -411,8 +447,7 @@ LRESULT MainWindow::handle(HWND window, UINT message, WPARAM w, LPARAM l) {
             return colourControl(reinterpret_cast<HDC>(w), reinterpret_cast<HWND>(l));
         case WM_INITMENUPOPUP:
             if (reinterpret_cast<HMENU>(w) == printerMenu_) guarded([this] { fillPrinterMenu(); });
-            if (reinterpret_cast<HMENU>(w) == popupMenu_)
-                guarded([this] { updateAutostartItem(); });
+            if (reinterpret_cast<HMENU>(w) == popupMenu_) guarded([this] { updateOwnItems(); });
             return 0;
         case WM_CONTEXTMENU:
             showPopupMenu();

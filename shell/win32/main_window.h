@@ -79,8 +79,10 @@ class MainWindow : public MainView {
     void createPopupMenu();
     void createPrinterMenu();
     void fillPrinterMenu();
+    void createArchiveItem();
+    std::string chooseFolder();
     void createAutostartItem();
-    void updateAutostartItem();
+    void updateOwnItems();
     // Our own items' commands; false for an id that is not one of them.
     bool ownCommand(int id);
     void createTrayIcon();

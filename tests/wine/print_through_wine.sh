@@ -3,7 +3,8 @@
 # Wine's spooler and PostScript driver to a private cupsd whose queue (Letter, 600 dpi, the
 # generic PDF model) writes what it gets into a file: the queue chosen with --printer, not the
 # default one beside it. The PDF's pages, rasterised, must equal zelmo-render's sheets of the
-# same job with the same geometry.
+# same job with the same geometry; the archive folder set in Zelmo.ini gets the same pages as a
+# PDF named after the job.
 #   print_through_wine.sh WINE_RUN PREFIX ZELMO_EXE INSPECT_EXE RENDER SAMPLE COMPARE ARTIFACTS
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -34,6 +35,10 @@ rm -rf "$artifacts"
 app="$work/Księgowość"
 mkdir -p "$app" "$work/out"
 cp "$zelmo" "$app/Zelmo.exe"
+# ASCII: Zelmo.ini is in the ANSI code page, which on a Polish Windows (1250) has every Polish
+# letter, and under Wine here (1252) has not.
+archive="$work/Archiwum"
+printf '[Archive]\r\nFolder=Z:%s\r\n' "${archive//\//\\}" >"$app/Zelmo.ini"
 
 start_cupsd "$work/cups"
 lpadmin -p ZelmoPDF -E -v "file://$work/cups/out/job.pdf" -P "$PPD" \
@@ -93,4 +98,14 @@ for ((n = 1; n <= pages; n++)); do
     "$COMPARE" "$work/pages/masked-$n.pgm" "$(printf '%s/sheet-%04d.pbm' "$work/sheets" "$n")" ||
         fail "page $n differs from zelmo-render's sheet inside the printable area"
 done
+# The archive's copy: one PDF, named by date, time and queue file, with every page.
+archived=("$archive"/*.pdf)
+[ ${#archived[@]} -eq 1 ] && [ -f "${archived[0]}" ] || fail "not one PDF in the archive: $(ls -a "$archive" 2>&1)"
+[[ $(basename "${archived[0]}") =~ ^[0-9]{4}-[0-9]{2}-[0-9]{2}\ [0-9]{2}-[0-9]{2}-[0-9]{2}\ Zelmo[0-9]+\.pdf$ ]] ||
+    fail "the archived PDF is named $(basename "${archived[0]}")"
+cp "${archived[0]}" "$work/out/archived.pdf"
+mkdir -p "$work/archived"
+gs -q -dNOPAUSE -dBATCH -dSAFER -sDEVICE=pgmraw -r30 -sOutputFile="$work/archived/page-%d.pgm" \
+    "$work/out/archived.pdf" || fail "Ghostscript cannot read the archived PDF"
+[ "$(ls "$work/archived" | wc -l)" -eq "$sheets" ] || fail "the archived PDF has not $sheets pages"
 echo "PASS: printed through Wine's spooler"
