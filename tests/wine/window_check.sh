@@ -80,7 +80,8 @@ expect() {
 expect "window 392 215 Kalvister II - Monitor Wydruków (wersja 3.1.0)"
 expect "GroupBox_Status 10 7 361 92 Status"
 expect "Label_Search 17 33 321 13 Z:${folder//\//\\}\\Wydruk.prn"
-expect "Label_Printer 17 71 321 13 Brak danych"
+# No printer in this prefix: the PDF folder in the monitored folder stands in.
+expect "Label_Printer 17 71 321 13 Z:${folder//\//\\}\\Wydruki"
 expect "Label6 8 20 93 13 Przesunięcia [mm]:"
 expect "Edit_X 32 37 48 21 0.0"
 expect "Btn 278 15 75 21 &Modyfikuj"
