@@ -137,11 +137,7 @@ void Feedback::jobEvent(const JobEvent& e) {
             break;
         case JobEventKind::PrinterMissing:
             printer_ = e.printer;
-            // Where no PDF folder stands in (Windows), the jobs wait for a printer instead.
-            notify(texts::kNoticeNoPrinter,
-                   withMessage(e.printer.empty() ? std::string(texts::kWaitForPrinter)
-                                                 : texts::kPdfInstead + e.printer,
-                               e.message),
+            notify(texts::kNoticeNoPrinter, withMessage(texts::kPdfInstead + e.printer, e.message),
                    true);
             break;
         case JobEventKind::CaptureImpossible:

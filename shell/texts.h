@@ -134,7 +134,6 @@ inline constexpr const char* kNoticePrinter = "Zmiana drukarki";
 inline constexpr const char* kNoticeNoPrinter = "Brak drukarki";
 inline constexpr const char* kChosenPrinterMissing = "Nie ma wybranej drukarki ";
 inline constexpr const char* kPdfInstead = "Wydruki trafiają jako pliki PDF do folderu ";
-inline constexpr const char* kWaitForPrinter = "Wydruki czekają w kolejce, aż pojawi się drukarka.";
 inline constexpr const char* kNoticeCapture = "Nie można pobrać pliku Wydruk.prn";
 // The message box of a failed print: our sentence, then the system's message.
 inline constexpr const char* kPrintFailedBox = "Nie udało się wydrukować.";

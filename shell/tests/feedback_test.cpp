@@ -103,28 +103,6 @@ TEST(Feedback, IconHintAndNotificationsFollowTheJobs) {
     }
 }
 
-// Without a printer the notice says where the jobs go: to the PDF folder where there is one,
-// else (Windows) nowhere until a printer appears; never PDFs that are not being written.
-TEST(Feedback, NoPrinterTellsWhereTheJobsGo) {
-    const struct {
-        const char* standIn;  // the printer in use instead: the PDF folder, or none
-        const char* notice;
-    } cases[] = {
-        {"/home/biuro/Zelmo/Wydruki",
-         "! Brak drukarki: Wydruki trafiają jako pliki PDF do folderu /home/biuro/Zelmo/Wydruki"},
-        {"", "! Brak drukarki: Wydruki czekają w kolejce, aż pojawi się drukarka."},
-    };
-    for (const auto& c : cases) {
-        TrayView view;
-        Feedback feedback(view);
-        JobEvent missing;
-        missing.kind = JobEventKind::PrinterMissing;
-        missing.printer = c.standIn;
-        feedback.jobEvent(missing);
-        EXPECT_EQ(view.notices, std::vector<std::string>{c.notice});
-    }
-}
-
 TEST(Feedback, NotificationsSwitchedOffLeaveTheHintAndIcon) {
     TrayView view;
     Feedback feedback(view);
