@@ -64,12 +64,45 @@ std::string queueStateText(const QueueFileInfo& file) {
 
 // HH:MM:SS in local time.
 std::string clockTime(WallTime when) {
+    return localTimeText(when, "%H:%M:%S");
+}
+
+// A local time as strftime formats it.
+std::string localTimeText(WallTime when, const char* format) {
     const std::time_t t = std::chrono::system_clock::to_time_t(when);
-    char text[16] = "";
+    char text[64] = "";
     // Only the window thread formats times, so the shared buffer of localtime is safe here.
-    if (const std::tm* local = std::localtime(&t))
-        std::strftime(text, sizeof text, "%H:%M:%S", local);
+    if (const std::tm* local = std::localtime(&t)) std::strftime(text, sizeof text, format, local);
     return text;
+}
+
+// The UTF-16 units of a UTF-8 text: two for a four-byte sequence, one for any other.
+size_t utf16Length(const std::string& text) {
+    size_t units = 0;
+    for (unsigned char byte : text)
+        if ((byte & 0xC0) != 0x80) units += byte >= 0xF0 ? 2 : 1;
+    return units;
+}
+
+// The caption goes first, then the end of the last line, one whole character at a time.
+std::string fitHint(const std::string& hint, size_t room) {
+    if (utf16Length(hint) <= room) return hint;
+    std::string text = hint;
+    const size_t captionEnd = text.find('\n');
+    if (captionEnd != std::string::npos) text.erase(0, captionEnd + 1);
+    if (utf16Length(text) <= room) return text;
+    static const std::string ellipsis = "\u2026";
+    size_t units = 0, end = 0;
+    while (end < text.size()) {
+        const unsigned char lead = static_cast<unsigned char>(text[end]);
+        const size_t width = lead >= 0xF0 ? 2 : 1;
+        if (units + width + 1 > room) break;  // one unit stays for the ellipsis
+        units += width;
+        do
+            ++end;
+        while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80);
+    }
+    return text.substr(0, end) + ellipsis;
 }
 
 // Monitoring paused or resumed.

@@ -47,5 +47,12 @@ std::string queueStateText(const QueueFileInfo& file);
 
 // A time of day as the hint and the notifications show it (local, HH:MM:SS).
 std::string clockTime(WallTime when);
+// The hint for a tray that holds at most room UTF-16 units (Windows: 127): whole when it fits,
+// else without the caption line, and if still too long cut on a character boundary with an
+// ellipsis, so the facts come before the program's name and no character is split.
+std::string fitHint(const std::string& hint, size_t room);
+
+// A local time in a strftime format, for the window thread only.
+std::string localTimeText(WallTime when, const char* format);
 
 }  // namespace zelmo

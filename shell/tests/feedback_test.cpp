@@ -114,5 +114,25 @@ TEST(Feedback, NotificationsSwitchedOffLeaveTheHintAndIcon) {
     EXPECT_NE(view.hint.find("Oczekujące wydruki: 4"), std::string::npos);
 }
 
+// A tray hint too long for the tray drops the caption before any fact, and a cut never
+// splits a character (a split pair shows as a stray box, split UTF-8 as garbage).
+TEST(Feedback, HintFitsTheTrayWholeCharactersFirst) {
+    const std::string facts = "Monitorowanie: włączone\nDrukarka: Księgowość";
+    struct Case {
+        std::string hint;
+        size_t room;
+        std::string fitted;
+    } cases[] = {
+        {"Zelmo\n" + facts, 100, "Zelmo\n" + facts},
+        {"Kalvister II - Monitor\n" + facts, 45, facts},
+        {"Zelmo\nDrukarka: Księgowość", 14, "Drukarka: Ksi\u2026"},
+        {"Zelmo\nDrukarka: ab\U0001F5A8cd", 14, "Drukarka: ab\u2026"},
+        {"Zelmo\nDrukarka: abc\U0001F5A8d", 15, "Drukarka: abc\u2026"},
+        {"Zelmo\nDrukarka: abc\U0001F5A8de", 16, "Drukarka: abc\U0001F5A8\u2026"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(fitHint(c.hint, c.room), c.fitted) << c.hint << " in " << c.room;
+}
+
 }  // namespace
 }  // namespace zelmo

@@ -8,6 +8,7 @@ namespace zelmo::win32 {
 enum : unsigned {
     kTrayMessage = 0x8001,       // the tray icon's callback (WM_APP + 1)
     kExceptionMessage = 0x8002,  // lParam: a heap std::string* from the worker thread
+    kTrayIconQuery = 0x8003,     // returns the TrayIconKind the tray shows, for the tests
 };
 
 enum ControlId : int {
@@ -35,16 +36,30 @@ enum MenuId : int {
     Bitmapowy1,
     Bitmapowy181,
     Wycz1,
+    QueueItem,
 };
+
+// The queue window ("Kolejka wydruków"): its class, list and buttons.
+inline constexpr const wchar_t* kQueueWindowClass = L"ZelmoQueue";
+enum QueueControlId : int {
+    QueueList = 300,
+    QueuePrintAgain,
+    QueueDelete,
+    QueueOpenFolder,
+    QueueClose,
+};
+
+// The failure box: a window of its own class, so that the tests can count them.
+inline constexpr const wchar_t* kFailureBoxClass = L"ZelmoFailureBox";
 
 // Our own items, numbered apart from the window's.
 enum OwnMenuId : int {
-    AutostartItem = 300,
+    AutostartItem = 500,
     ArchiveItem,
-    PrinterDefaultItem = 400,
+    PrinterDefaultItem = 600,
     PrinterPdfItem,
     PrinterFirstItem,  // then one for each printer listed, in the submenu's order
-    PrinterLastItem = 999,
+    PrinterLastItem = 1199,
 };
 
 // Bounds relative to the parent; a width or height of 0 is taken from the text.

@@ -9,15 +9,25 @@
 //   zelmo-inspect invalid   "Modyfikuj", "abc" into Edit_X, "Zapisz": prints the message box
 //   zelmo-inspect ok        presses OK in the open message box
 //   zelmo-inspect close     closes the window
+//   zelmo-inspect queue     opens the queue window from the tray menu; prints its title, its
+//                           columns and its rows, cells separated by " | "
+//   zelmo-inspect delete    in the open queue window, selects the first row, clicks "Usuń" and
+//                           answers Yes; prints the question, then the rows left
+//   zelmo-inspect pause     the tray menu's "Wstrzymaj"
+//   zelmo-inspect icon      the tray icon's variant: monitoring, paused or error
+//   zelmo-inspect boxes     the failure boxes on screen: their number, then each one's text
 //   zelmo-inspect command N chooses the menu item numbered N (see controls.h)
 //   zelmo-inspect printer   the default printer's geometry as zelmo-render --printer takes it:
 //                           W,H,DPI,LEFT,TOP,RIGHT,BOTTOM in device pixels (no window needed)
 #include <windows.h>
 #include <winspool.h>
 
+#include <commctrl.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "platform/win32/wide.h"
 #include "shell/win32/controls.h"
@@ -126,6 +136,155 @@ int enterInvalidValue(HWND window) {
     return 0;
 }
 
+// Memory in the window's process: the list view's messages take pointers, which Win32 does
+// not carry across processes as it does for WM_GETTEXT.
+class RemoteMemory {
+  public:
+    RemoteMemory(HWND window, size_t size) : size_(size) {
+        DWORD id = 0;
+        ::GetWindowThreadProcessId(window, &id);
+        process_ =
+            ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, id);
+        if (process_)
+            at_ =
+                ::VirtualAllocEx(process_, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    }
+    ~RemoteMemory() {
+        if (at_) ::VirtualFreeEx(process_, at_, 0, MEM_RELEASE);
+        if (process_) ::CloseHandle(process_);
+    }
+    RemoteMemory(const RemoteMemory&) = delete;
+    RemoteMemory& operator=(const RemoteMemory&) = delete;
+
+    bool valid() const { return at_ != nullptr; }
+    char* at(size_t offset = 0) const { return static_cast<char*>(at_) + offset; }
+    bool write(const void* data, size_t size, size_t offset = 0) const {
+        return ::WriteProcessMemory(process_, at(offset), data, size, nullptr);
+    }
+    bool read(void* data, size_t size, size_t offset = 0) const {
+        return ::ReadProcessMemory(process_, at(offset), data, size, nullptr);
+    }
+
+  private:
+    HANDLE process_ = nullptr;
+    void* at_ = nullptr;
+    size_t size_;
+};
+
+// A cell of a list view (column 0: the item's own text) or, with row -1, a column's header.
+std::string listText(HWND list, const RemoteMemory& memory, int row, int column) {
+    constexpr size_t kTextOffset = 512, kTextChars = 512;
+    wchar_t text[kTextChars] = {};
+    if (row < 0) {
+        LVCOLUMNW info{};
+        info.mask = LVCF_TEXT;
+        info.pszText = reinterpret_cast<wchar_t*>(memory.at(kTextOffset));
+        info.cchTextMax = kTextChars;
+        memory.write(&info, sizeof info);
+        ::SendMessageW(list, LVM_GETCOLUMNW, column, reinterpret_cast<LPARAM>(memory.at()));
+    } else {
+        LVITEMW item{};
+        item.iSubItem = column;
+        item.pszText = reinterpret_cast<wchar_t*>(memory.at(kTextOffset));
+        item.cchTextMax = kTextChars;
+        memory.write(&item, sizeof item);
+        ::SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(memory.at()));
+    }
+    memory.read(text, sizeof text - sizeof(wchar_t), kTextOffset);
+    return narrow(text);
+}
+
+// Opens the queue window as a user would and prints what it shows.
+int printQueue(HWND window) {
+    ::PostMessageW(window, WM_COMMAND, QueueItem, 0);
+    HWND queue = nullptr;
+    for (int i = 0; i < 100 && !(queue && ::IsWindowVisible(queue)); ++i) {
+        ::Sleep(100);
+        queue = ::FindWindowW(kQueueWindowClass, nullptr);
+    }
+    if (!queue || !::IsWindowVisible(queue)) return 1;
+    HWND list = ::GetDlgItem(queue, QueueList);
+    RemoteMemory memory(queue, 4096);
+    if (!list || !memory.valid()) return 1;
+    std::printf("title %s\n", textOf(queue).c_str());
+    const int columns = static_cast<int>(::SendMessageW(
+        reinterpret_cast<HWND>(::SendMessageW(list, LVM_GETHEADER, 0, 0)), HDM_GETITEMCOUNT, 0, 0));
+    std::string line = "columns";
+    for (int column = 0; column < columns; ++column)
+        line += (column ? " | " : " ") + listText(list, memory, -1, column);
+    std::printf("%s\n", line.c_str());
+    const int rows = static_cast<int>(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int row = 0; row < rows; ++row) {
+        line = "row";
+        for (int column = 0; column < columns; ++column)
+            line += (column ? " | " : " ") + listText(list, memory, row, column);
+        std::printf("%s\n", line.c_str());
+    }
+    return 0;
+}
+
+// Deletes the queue window's first file as a user would: select, "Usuń", confirm.
+int deleteFirst() {
+    HWND queue = ::FindWindowW(kQueueWindowClass, nullptr);
+    HWND list = queue ? ::GetDlgItem(queue, QueueList) : nullptr;
+    RemoteMemory memory(queue, sizeof(LVITEMW));
+    if (!list || !memory.valid()) return 1;
+    LVITEMW item{};
+    item.stateMask = item.state = LVIS_SELECTED | LVIS_FOCUSED;
+    memory.write(&item, sizeof item);
+    ::SendMessageW(list, LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(memory.at()));
+    // A click on a disabled button does nothing: the selection must have enabled it.
+    ::PostMessageW(::GetDlgItem(queue, QueueDelete), BM_CLICK, 0, 0);
+    HWND box = findMessageBox();
+    if (!box) return 1;
+    std::string question;
+    for (int i = 0; i < 50 && question.empty(); ++i) {
+        ::Sleep(100);
+        for (HWND child = ::GetWindow(box, GW_CHILD); child;
+             child = ::GetWindow(child, GW_HWNDNEXT))
+            if (std::string own = textOf(child); own.size() > question.size()) question = own;
+    }
+    std::printf("question %s\n", question.c_str());
+    ::PostMessageW(box, WM_COMMAND, IDYES, 0);
+    ::Sleep(1000);
+    std::printf("rows %d\n", static_cast<int>(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)));
+    return 0;
+}
+
+// The failure boxes of the window's process, with the text each shows.
+int printFailureBoxes(HWND window) {
+    struct Search {
+        DWORD process;
+        std::vector<std::string> texts;
+    } search{};
+    ::GetWindowThreadProcessId(window, &search.process);
+    ::EnumWindows(
+        [](HWND top, LPARAM found) -> BOOL {
+            auto* search = reinterpret_cast<Search*>(found);
+            wchar_t name[64] = {};
+            DWORD process = 0;
+            ::GetWindowThreadProcessId(top, &process);
+            ::GetClassNameW(top, name, 64);
+            if (process != search->process || ::lstrcmpW(name, kFailureBoxClass) != 0 ||
+                !::IsWindowVisible(top))
+                return TRUE;
+            std::string text;
+            for (HWND child = ::GetWindow(top, GW_CHILD); child;
+                 child = ::GetWindow(child, GW_HWNDNEXT))
+                if (std::string own = textOf(child); own.size() > text.size()) text = own;
+            search->texts.push_back(text);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    std::printf("boxes %zu\n", search.texts.size());
+    for (std::string& text : search.texts) {
+        for (char& c : text)
+            if (c == '\n' || c == '\r') c = ' ';
+        std::printf("box %s\n", text.c_str());
+    }
+    return 0;
+}
+
 // The default printer's device capabilities, as the printer object reads them.
 int printGeometry() {
     wchar_t name[512] = {};
@@ -164,6 +323,16 @@ int main(int argc, char** argv) {
         return box ? !::PostMessageW(box, WM_COMMAND, IDOK, 0) : 1;
     }
     if (command == "close") return !::PostMessageW(window, WM_CLOSE, 0, 0);
+    if (command == "queue") return printQueue(window);
+    if (command == "pause") return !::PostMessageW(window, WM_COMMAND, PauseItem, 0);
+    if (command == "boxes") return printFailureBoxes(window);
+    if (command == "delete") return deleteFirst();
+    if (command == "icon") {
+        static const char* const kinds[] = {"monitoring", "paused", "error"};
+        const LRESULT kind = ::SendMessageW(window, kTrayIconQuery, 0, 0);
+        std::printf("icon %s\n", kind >= 0 && kind < 3 ? kinds[kind] : "?");
+        return 0;
+    }
     if (command == "command" && argc > 2)
         return !::PostMessageW(window, WM_COMMAND, static_cast<WPARAM>(std::atoi(argv[2])), 0);
     return 2;

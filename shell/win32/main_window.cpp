@@ -10,9 +10,11 @@
 #include "platform/errors.h"
 #include "platform/folder_watch.h"
 #include "platform/win32/wide.h"
+#include "shell/feedback.h"
 #include "shell/printer_choice.h"
 #include "shell/texts.h"
 #include "shell/win32/run_at_login.h"
+#include "shell/win32/tray_icons.h"
 
 namespace zelmo::win32 {
 namespace {
@@ -40,11 +42,13 @@ const ControlLayout& layoutOf(ControlId id) {
     return kLayout[0];
 }
 
-// Copies text into a fixed wide buffer, cut to fit.
+// Copies text into a fixed wide buffer, cut to fit on a character boundary: half of a
+// surrogate pair would show as a stray box at the end of the hint.
 template <size_t N>
 void copyText(wchar_t (&target)[N], const std::string& text) {
     const std::wstring wide = widen(text);
-    const size_t n = std::min(wide.size(), N - 1);
+    size_t n = std::min(wide.size(), N - 1);
+    if (n < wide.size() && n > 0 && wide[n - 1] >= 0xD800 && wide[n - 1] < 0xDC00) --n;
     wide.copy(target, n);
     target[n] = L'\0';
 }
@@ -57,8 +61,11 @@ struct MainWindow::Resources {
     HFONT bold = nullptr;
     HBRUSH panelBrush = nullptr;
     HICON icon = nullptr;
+    HICON trayIcons[3] = {};  // by TrayIconKind; null where the icon could not be drawn
 
     ~Resources() {
+        for (HICON trayIcon : trayIcons)
+            if (trayIcon) ::DestroyIcon(trayIcon);
         for (HGDIOBJ object : {static_cast<HGDIOBJ>(font), static_cast<HGDIOBJ>(bold),
                                static_cast<HGDIOBJ>(panelBrush)})
             if (object) ::DeleteObject(object);
@@ -68,7 +75,7 @@ struct MainWindow::Resources {
 
 // Hands the message over to the window's thread; dropped when the window is gone by then.
 void WindowExceptionDisplay::showException(const ZelmoError& error) {
-    auto* message = new std::string(exceptionMessage(error.what()));
+    auto* message = new std::string(exceptionMessage(error));
     if (!window_ ||
         !::PostMessageW(window_, kExceptionMessage, 0, reinterpret_cast<LPARAM>(message)))
         delete message;
@@ -99,6 +106,9 @@ bool MainWindow::start() {
     createFonts();
     resources_->icon = static_cast<HICON>(
         ::LoadImageW(instance, L"MAINICON", IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
+    createTrayIcons();
+    queue_ = std::make_unique<QueueWindow>(*form_, decimalSeparator(), resources_->font);
+    form_->jobEvents().add(*queue_);
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof windowClass;
     windowClass.lpfnWndProc = windowProc;
@@ -142,7 +152,11 @@ int MainWindow::run() {
         MSG message;
         while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
             if (message.message == WM_QUIT) return static_cast<int>(message.wParam);
-            if (window_ && ::IsDialogMessageW(window_, &message)) continue;
+            // Tab, Enter and Escape in whichever of our windows has the message.
+            HWND root = message.hwnd ? ::GetAncestor(message.hwnd, GA_ROOT) : nullptr;
+            const bool ours = root && (root == window_ || root == failureBox_.window() ||
+                                       root == queue_->window());
+            if (ours && ::IsDialogMessageW(root, &message)) continue;
             ::TranslateMessage(&message);
             ::DispatchMessageW(&message);
         }
@@ -254,6 +268,7 @@ void MainWindow::createPopupMenu() {
     ::AppendMenuW(popupMenu_, MF_POPUP, reinterpret_cast<UINT_PTR>(tests),
                   widen(texts::kTest).c_str());
     // Our own items follow the window's, so theirs keep their places.
+    add(popupMenu_, QueueItem, texts::kQueueItem);
     createPrinterMenu();
     createArchiveItem();
     createAutostartItem();
@@ -368,10 +383,16 @@ void MainWindow::createTrayIcon() {
     data.uID = kTrayIconId;
     data.uFlags = NIF_ICON | NIF_MESSAGE | NIF_TIP;
     data.uCallbackMessage = kTrayMessage;
-    data.hIcon = resources_->icon;
+    data.hIcon = resources_->trayIcons[0] ? resources_->trayIcons[0] : resources_->icon;
     copyText(data.szTip, texts::kCaption);
     hasTray_ = ::Shell_NotifyIconW(NIM_ADD, &data) != FALSE;
     if (!hasTray_) showExceptionBox(window_, exceptionMessage(texts::kTrayCreateError));
+}
+
+// The tray's variants, drawn once from the program's icon.
+void MainWindow::createTrayIcons() {
+    for (TrayIconKind kind : {TrayIconKind::Monitoring, TrayIconKind::Paused, TrayIconKind::Error})
+        resources_->trayIcons[static_cast<int>(kind)] = makeTrayIcon(resources_->icon, kind);
 }
 
 // Takes the tray icon away at exit.
@@ -464,9 +485,11 @@ LRESULT MainWindow::handle(HWND window, UINT message, WPARAM w, LPARAM l) {
             return 0;
         case kExceptionMessage: {
             std::unique_ptr<std::string> text(reinterpret_cast<std::string*>(l));
-            showExceptionBox(window_, *text);
+            showFailure(std::string(texts::kPrintFailedBox) + "\n\n" + *text);
             return 0;
         }
+        case kTrayIconQuery:
+            return static_cast<LRESULT>(trayIcon_);
         case WM_CLOSE:
             closeWindow();
             return 0;
@@ -518,6 +541,9 @@ void MainWindow::command(int id) {
             case Wycz1:
                 form_->Wycz1Click();
                 break;
+            case QueueItem:
+                form_->QueueItemClick();
+                break;
         }
     });
 }
@@ -541,8 +567,13 @@ void MainWindow::guarded(const std::function<void()>& handler) {
     try {
         handler();
     } catch (const std::exception& error) {
-        showExceptionBox(window_, exceptionMessage(error.what()));
+        showFailure(exceptionMessage(error.what()));
     }
+}
+
+// While a box is open, the failure is only in the log and the notification.
+void MainWindow::showFailure(const std::string& message) {
+    failureBox_.show(texts::kMessageCaption, message);
 }
 
 HWND MainWindow::control(ControlId id) const {
@@ -613,7 +644,7 @@ void MainWindow::setTrayHint(const std::string& text) {
     data.hWnd = window_;
     data.uID = kTrayIconId;
     data.uFlags = NIF_TIP;
-    copyText(data.szTip, text);
+    copyText(data.szTip, fitHint(text, std::size(data.szTip) - 1));
     ::Shell_NotifyIconW(NIM_MODIFY, &data);
 }
 
@@ -675,6 +706,24 @@ void MainWindow::notify(const std::string& title, const std::string& text, bool 
     copyText(data.szInfo, text);
     data.dwInfoFlags = warning ? NIIF_WARNING : NIIF_INFO;
     ::Shell_NotifyIconW(NIM_MODIFY, &data);
+}
+
+// The variant in the tray; the hint says the same in words.
+void MainWindow::setTrayIcon(TrayIconKind kind) {
+    HICON icon = resources_->trayIcons[static_cast<int>(kind)];
+    if (!hasTray_ || !icon) return;
+    NOTIFYICONDATAW data{};
+    data.cbSize = sizeof data;
+    data.hWnd = window_;
+    data.uID = kTrayIconId;
+    data.uFlags = NIF_ICON;
+    data.hIcon = icon;
+    if (::Shell_NotifyIconW(NIM_MODIFY, &data)) trayIcon_ = kind;
+}
+
+// The queue window, in front.
+void MainWindow::showQueueWindow() {
+    if (queue_) queue_->open();
 }
 
 // The loop waits on the handle from now on; the form keeps it open until FormDestroy.

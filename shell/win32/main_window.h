@@ -11,6 +11,8 @@
 
 #include "shell/Main.h"
 #include "shell/win32/controls.h"
+#include "shell/win32/failure_box.h"
+#include "shell/win32/queue_window.h"
 
 namespace zelmo {
 
@@ -18,7 +20,7 @@ class Printer;
 
 namespace win32 {
 
-// The application's exception display: a message box on the window's thread, whichever thread
+// The application's exception display: the failure box on the window's thread, whichever thread
 // the exception came from; the worker does not wait for it.
 class WindowExceptionDisplay : public ExceptionDisplay {
   public:
@@ -65,6 +67,8 @@ class MainWindow : public MainView {
     char decimalSeparator() const override;
     void notify(const std::string& title, const std::string& text, bool warning) override;
     void watchHandle(intptr_t handle) override;
+    void setTrayIcon(TrayIconKind kind) override;
+    void showQueueWindow() override;
 
   private:
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM w, LPARAM l);
@@ -86,6 +90,9 @@ class MainWindow : public MainView {
     // Our own items' commands; false for an id that is not one of them.
     bool ownCommand(int id);
     void createTrayIcon();
+    void createTrayIcons();
+    // Our sentence first, the system's message after it, in the one failure box.
+    void showFailure(const std::string& message);
     void removeTrayIcon();
     void addHint(HWND label);
     void command(int id);
@@ -105,9 +112,13 @@ class MainWindow : public MainView {
     std::string executablePath_;
     HWND tooltip_ = nullptr;
     bool hasTray_ = false;
+    TrayIconKind trayIcon_ = TrayIconKind::Monitoring;  // the variant the tray shows
     HANDLE watched_ = nullptr;  // the folder watch's handle, owned by the form
     std::unique_ptr<Resources> resources_;
     WindowExceptionDisplay display_;
+    FailureBox failureBox_;
+    // Declared before the form so that it outlives it: the form's job events reach it.
+    std::unique_ptr<QueueWindow> queue_;
     std::unique_ptr<TMainForm> form_;
 };
 

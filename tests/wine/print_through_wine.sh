@@ -4,7 +4,8 @@
 # generic PDF model) writes what it gets into a file: the queue chosen with --printer, not the
 # default one beside it. The PDF's pages, rasterised, must equal zelmo-render's sheets of the
 # same job with the same geometry; the archive folder set in Zelmo.ini gets the same pages as a
-# PDF named after the job.
+# PDF named after the job. Then, with the cupsd gone, the next job fails on every attempt under
+# a single failure box.
 #   print_through_wine.sh WINE_RUN PREFIX ZELMO_EXE INSPECT_EXE RENDER SAMPLE COMPARE ARTIFACTS
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -108,4 +109,23 @@ mkdir -p "$work/archived"
 gs -q -dNOPAUSE -dBATCH -dSAFER -sDEVICE=pgmraw -r30 -sOutputFile="$work/archived/page-%d.pgm" \
     "$work/out/archived.pdf" || fail "Ghostscript cannot read the archived PDF"
 [ "$(ls "$work/archived" | wc -l)" -eq "$sheets" ] || fail "the archived PDF has not $sheets pages"
+
+# With the print system gone, the next job fails on every attempt: one failure box says so, in
+# Polish with the system's message after it, and the retries after it add no other box.
+stop_pid "$CUPSD_PID"
+CUPSD_PID=""
+cp "$work/sample.prn" "$app/Wydruk.prn"
+boxes() { "$wine_run" "$prefix" "$inspect" boxes | tr -d '\r'; }
+wait_for 60 sh -c "'$wine_run' '$prefix' '$inspect' boxes | grep -q '^boxes 1'" ||
+    fail "no failure box: $(boxes)"
+sleep 12
+boxes | tee "$work/out/failure-boxes.txt"
+import -window root "$work/out/failure-box.png" 2>/dev/null
+grep -qx "boxes 1" "$work/out/failure-boxes.txt" || fail "failure boxes stacked"
+icon=$("$wine_run" "$prefix" "$inspect" icon | tr -d '\r')
+[ "$icon" = "icon error" ] || fail "the tray shows $icon after failed attempts"
+failures=$(grep -c "Błąd drukowania" "$app/Zelmo.log")
+[ "$failures" -ge 2 ] || fail "$failures failed attempt(s) logged, so no retry came while the box was open"
+grep -q "^box Nie udało się wydrukować\.  ..*" "$work/out/failure-boxes.txt" ||
+    fail "the box does not say what failed in Polish, then why"
 echo "PASS: printed through Wine's spooler"

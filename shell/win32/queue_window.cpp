@@ -1,0 +1,334 @@
+// The queue window on plain Win32: a list view in report mode and four buttons below it.
+#include "shell/win32/queue_window.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+
+#include "platform/win32/wide.h"
+#include "shell/Main.h"
+#include "shell/feedback.h"
+#include "shell/texts.h"
+#include "shell/win32/controls.h"
+
+namespace zelmo::win32 {
+namespace {
+
+constexpr UINT_PTR kRefreshTimer = 1;
+constexpr UINT kRefreshMs = 1000;
+constexpr int kWidth = 760;
+constexpr int kHeight = 280;
+constexpr int kMargin = 8;
+constexpr int kButtonHeight = 25;
+constexpr int kButtonWidth = 120;
+constexpr int kCellPadding = 16;  // the list's margins around a cell's text, and a sort mark's
+enum Column { Number, Name, Time, Size, State, ColumnCount };
+
+// A size as people read it: bytes below a kilobyte, else kilobytes with one decimal.
+std::string sizeText(uint64_t bytes, char separator) {
+    if (bytes < 1024) return std::to_string(bytes) + " B";
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", static_cast<double>(bytes) / 1024.0);
+    std::string result = text;
+    for (char& c : result)
+        if (c == '.') c = separator;
+    return result + " kB";
+}
+
+// The width of a text in the list's font.
+int textWidth(HWND list, const char* text) {
+    return static_cast<int>(::SendMessageW(list, LVM_GETSTRINGWIDTHW, 0,
+                                           reinterpret_cast<LPARAM>(widen(text).c_str())));
+}
+
+// A text of the list at row and column.
+void setCell(HWND list, int row, int column, const std::string& text) {
+    std::wstring wide = widen(text);
+    LVITEMW item{};
+    item.iSubItem = column;
+    item.pszText = wide.data();
+    ::SendMessageW(list, LVM_SETITEMTEXTW, static_cast<WPARAM>(row),
+                   reinterpret_cast<LPARAM>(&item));
+}
+
+}  // namespace
+
+// The window is made when it is first opened.
+QueueWindow::QueueWindow(TMainForm& form, char separator, HFONT font)
+    : form_(form), separator_(separator), font_(font) {}
+
+// The window goes with its owner.
+QueueWindow::~QueueWindow() {
+    if (window_) ::DestroyWindow(window_);
+}
+
+// Makes the window if needed, refreshes it and brings it in front; the list refreshes itself
+// while the window is shown, for files that change on their own.
+void QueueWindow::open() {
+    if (!window_ && !create()) return;
+    refresh();
+    ::ShowWindow(window_, ::IsIconic(window_) ? SW_RESTORE : SW_SHOW);
+    ::SetForegroundWindow(window_);
+    ::SetTimer(window_, kRefreshTimer, kRefreshMs, nullptr);
+}
+
+// Registers the class and makes the window and its controls, hidden.
+bool QueueWindow::create() {
+    HINSTANCE instance = ::GetModuleHandleW(nullptr);
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = windowProc;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = static_cast<HICON>(
+        ::LoadImageW(instance, L"MAINICON", IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
+    windowClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    windowClass.lpszClassName = kQueueWindowClass;
+    ::RegisterClassExW(&windowClass);
+    // Centred on the screen, as MainForm is: where the user looks after choosing it in the tray.
+    window_ =
+        ::CreateWindowExW(WS_EX_APPWINDOW, kQueueWindowClass, widen(texts::kQueueTitle).c_str(),
+                          WS_OVERLAPPEDWINDOW, (::GetSystemMetrics(SM_CXSCREEN) - kWidth) / 2,
+                          (::GetSystemMetrics(SM_CYSCREEN) - kHeight) / 2, kWidth, kHeight, nullptr,
+                          nullptr, instance, this);
+    if (!window_) return false;
+    createControls();
+    placeControls();
+    return true;
+}
+
+// The list with its columns, and the buttons.
+void QueueWindow::createControls() {
+    HINSTANCE instance = ::GetModuleHandleW(nullptr);
+    list_ = ::CreateWindowExW(
+        WS_EX_CLIENTEDGE, WC_LISTVIEWW, nullptr,
+        WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS, 0, 0,
+        0, 0, window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(QueueList)), instance, nullptr);
+    ::SendMessageW(list_, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP);
+    ::SendMessageW(list_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+    for (int column = Number; column < ColumnCount; ++column) {
+        std::wstring header = widen(texts::kQueueColumns[column]);
+        LVCOLUMNW info{};
+        info.mask = LVCF_TEXT | LVCF_FMT | LVCF_WIDTH;
+        info.fmt = column == Number || column == Size ? LVCFMT_RIGHT : LVCFMT_LEFT;
+        info.cx = 60;
+        info.pszText = header.data();
+        ::SendMessageW(list_, LVM_INSERTCOLUMNW, static_cast<WPARAM>(column),
+                       reinterpret_cast<LPARAM>(&info));
+    }
+    const std::pair<QueueControlId, const char*> buttons[] = {
+        {QueuePrintAgain, texts::kPrintAgain},
+        {QueueDelete, texts::kDelete},
+        {QueueOpenFolder, texts::kOpenFolder},
+        {QueueClose, texts::kClose},
+    };
+    for (const auto& [id, text] : buttons) {
+        HWND button = ::CreateWindowExW(
+            0, L"BUTTON", widen(text).c_str(), WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
+            0, 0, 0, 0, window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance,
+            nullptr);
+        ::SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+    }
+}
+
+// The list fills the window above a row of buttons: three on the left, Close on the right.
+void QueueWindow::placeControls() {
+    RECT client;
+    ::GetClientRect(window_, &client);
+    const int buttonTop = client.bottom - kMargin - kButtonHeight;
+    ::MoveWindow(list_, kMargin, kMargin, client.right - 2 * kMargin, buttonTop - 2 * kMargin,
+                 TRUE);
+    int left = kMargin;
+    for (int id : {QueuePrintAgain, QueueDelete, QueueOpenFolder}) {
+        ::MoveWindow(::GetDlgItem(window_, id), left, buttonTop, kButtonWidth, kButtonHeight, TRUE);
+        left += kButtonWidth + kMargin / 2;
+    }
+    ::MoveWindow(::GetDlgItem(window_, QueueClose), client.right - kMargin - kButtonWidth,
+                 buttonTop, kButtonWidth, kButtonHeight, TRUE);
+    fitColumns();
+}
+
+// One row per queue file, in print order, then the others by number.
+void QueueWindow::refresh() {
+    if (!window_) return;
+    const QueueFileInfo* previous = selected();
+    const std::string selectedName = previous ? previous->name : std::string();
+    files_ = form_.queueSnapshot();
+    std::vector<Row> rows;
+    rows.reserve(files_.size());
+    for (const QueueFileInfo& file : files_)
+        rows.push_back({std::to_string(file.number), file.name,
+                        localTimeText(file.modified, "%Y-%m-%d %H:%M:%S"),
+                        sizeText(file.size, separator_), queueStateText(file)});
+    // Unchanged rows are left alone, so the list keeps its scroll position between refreshes.
+    if (rows == rows_) {
+        updateButtons();
+        return;
+    }
+    rows_ = std::move(rows);
+    ::SendMessageW(list_, WM_SETREDRAW, FALSE, 0);
+    ::SendMessageW(list_, LVM_DELETEALLITEMS, 0, 0);
+    for (size_t row = 0; row < rows_.size(); ++row) {
+        std::wstring number = widen(rows_[row][Number]);
+        LVITEMW item{};
+        item.mask = LVIF_TEXT | LVIF_STATE;
+        item.iItem = static_cast<int>(row);
+        item.pszText = number.data();
+        if (files_[row].name == selectedName)
+            item.state = item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+        const int at = static_cast<int>(
+            ::SendMessageW(list_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+        for (int column = Name; column < ColumnCount; ++column)
+            setCell(list_, at, column, rows_[row][column]);
+    }
+    fitColumns();
+    ::SendMessageW(list_, WM_SETREDRAW, TRUE, 0);
+    ::InvalidateRect(list_, nullptr, TRUE);
+    updateButtons();
+}
+
+// Each column as wide as its header or widest text, measured here: list views that size
+// columns themselves cut the headers short under some systems. The last one takes the rest.
+void QueueWindow::fitColumns() {
+    int used = 0;
+    for (int column = Number; column < ColumnCount; ++column) {
+        int width = textWidth(list_, texts::kQueueColumns[column]);
+        for (const Row& row : rows_)
+            width = std::max(width, textWidth(list_, row[column].c_str()));
+        width += kCellPadding;
+        if (column == State) {
+            RECT client;
+            ::GetClientRect(list_, &client);
+            width = std::max<int>(width, client.right - used);
+        }
+        used += width;
+        ::SendMessageW(list_, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(column), width);
+    }
+}
+
+// Refreshes while shown; a hidden window reads the folder when it is opened.
+void QueueWindow::jobEvent(const JobEvent&) {
+    if (window_ && ::IsWindowVisible(window_)) refresh();
+}
+
+// Queues the selected file again, at the end of the queue.
+void QueueWindow::printAgainSelected() {
+    if (const QueueFileInfo* file = selected()) form_.printAgain(file->name);
+    refresh();
+}
+
+// Deletes the selected file once the user has confirmed it.
+void QueueWindow::deleteSelected() {
+    const QueueFileInfo* file = selected();
+    if (!file) return;
+    const std::string name = file->name;
+    std::string question = texts::kConfirmDelete;
+    question.replace(question.find("%1"), 2, name);
+    if (::MessageBoxW(window_, widen(question).c_str(), widen(texts::kQueueTitle).c_str(),
+                      MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES)
+        return;
+    if (!form_.deleteQueueFile(name)) tell(texts::kDeleteFailed, name, MB_ICONWARNING);
+    refresh();
+}
+
+// The folder of the queue files in the system's file manager.
+void QueueWindow::openFolder() {
+    const std::wstring folder = widen(form_.programDir());
+    ::ShellExecuteW(window_, L"open", folder.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+// A message box of the queue window, its text made from format with the file's name.
+void QueueWindow::tell(const char* format, const std::string& name, UINT icon) const {
+    std::string text = format;
+    text.replace(text.find("%1"), 2, name);
+    ::MessageBoxW(window_, widen(text).c_str(), widen(texts::kQueueTitle).c_str(), icon | MB_OK);
+}
+
+// The selected row's file, or null when none is selected.
+const QueueFileInfo* QueueWindow::selected() const {
+    const LRESULT row =
+        ::SendMessageW(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED);
+    return row >= 0 && static_cast<size_t>(row) < files_.size() ? &files_[row] : nullptr;
+}
+
+// A queued or printing file cannot be queued again; one being printed cannot be deleted.
+void QueueWindow::updateButtons() {
+    const QueueFileInfo* file = selected();
+    const auto is = [file](QueueFileState state) { return file && file->state == state; };
+    ::EnableWindow(::GetDlgItem(window_, QueuePrintAgain),
+                   is(QueueFileState::SetAside) || is(QueueFileState::Leftover));
+    ::EnableWindow(::GetDlgItem(window_, QueueDelete), file && !is(QueueFileState::Printing));
+}
+
+// Closing only hides the window, as the tray menu opens it again.
+void QueueWindow::hide() {
+    ::KillTimer(window_, kRefreshTimer);
+    ::ShowWindow(window_, SW_HIDE);
+}
+
+// The buttons.
+void QueueWindow::command(int id) {
+    switch (id) {
+        case QueuePrintAgain:
+            printAgainSelected();
+            break;
+        case QueueDelete:
+            deleteSelected();
+            break;
+        case QueueOpenFolder:
+            openFolder();
+            break;
+        case QueueClose:
+        case IDCANCEL:
+            hide();
+            break;
+    }
+}
+
+// The window object behind the handle, stored at creation.
+LRESULT CALLBACK QueueWindow::windowProc(HWND window, UINT message, WPARAM w, LPARAM l) {
+    if (message == WM_NCCREATE) {
+        auto* self = static_cast<QueueWindow*>(reinterpret_cast<CREATESTRUCTW*>(l)->lpCreateParams);
+        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    auto* self = reinterpret_cast<QueueWindow*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    return self ? self->handle(window, message, w, l) : ::DefWindowProcW(window, message, w, l);
+}
+
+// The window's messages: buttons, the list's selection and Delete key, size, timer, close.
+LRESULT QueueWindow::handle(HWND window, UINT message, WPARAM w, LPARAM l) {
+    switch (message) {
+        case WM_COMMAND:
+            command(LOWORD(w));
+            return 0;
+        case WM_NOTIFY: {
+            const auto* header = reinterpret_cast<const NMHDR*>(l);
+            if (header->hwndFrom == list_ && header->code == LVN_ITEMCHANGED) updateButtons();
+            if (header->hwndFrom == list_ && header->code == LVN_KEYDOWN &&
+                reinterpret_cast<const NMLVKEYDOWN*>(l)->wVKey == VK_DELETE)
+                deleteSelected();
+            return 0;
+        }
+        case WM_SIZE:
+            if (list_) placeControls();
+            return 0;
+        case WM_GETMINMAXINFO:
+            reinterpret_cast<MINMAXINFO*>(l)->ptMinTrackSize = POINT{4 * kButtonWidth + 40, 160};
+            return 0;
+        case WM_TIMER:
+            if (w == kRefreshTimer) refresh();
+            return 0;
+        case WM_CLOSE:
+            hide();
+            return 0;
+        case WM_DESTROY:
+            window_ = list_ = nullptr;
+            return 0;
+    }
+    return ::DefWindowProcW(window, message, w, l);
+}
+
+}  // namespace zelmo::win32
