@@ -345,7 +345,8 @@ void MainWindow::updateOwnItems() {
                     MF_BYCOMMAND | (archiving ? MF_CHECKED : MF_UNCHECKED));
 }
 
-// A printer chosen in the submenu, or the login value switched; on failure says why.
+// A printer chosen in the submenu, the archive folder chosen or given up, or the login value
+// switched; a login value the registry refuses is said why.
 bool MainWindow::ownCommand(int id) {
     if (id == PrinterDefaultItem) {
         form_->choosePrinter({});
