@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <limits>
+#include <thread>
 #include <utility>
 
 #include "pipeline/Thread.h"
@@ -377,7 +378,15 @@ std::vector<QueueFileInfo> SpoolMonitor::snapshot() const {
             if (index == queue_.currentIndex) {
                 info.attempt = queue_.currentFailures;
                 info.message = queue_.lastMessage;
-                if (jobAwaitingReport_) {
+                // Without a printer the job is handed over on every tick and comes straight
+                // back: it is printing only while the worker holds it.
+                const bool held = jobAwaitingReport_ && !state_.workerIdle();
+                const bool noPrinter =
+                    !held && (queue_.currentOutcome == JobOutcome::NoPrinter ||
+                              (jobAwaitingReport_ && state_.Outcome == JobOutcome::NoPrinter));
+                if (noPrinter) {
+                    info.state = QueueFileState::WaitingForPrinter;
+                } else if (jobAwaitingReport_) {
                     info.state = QueueFileState::Printing;
                 } else if (queue_.retryPending) {
                     info.state = QueueFileState::Retrying;
@@ -417,6 +426,13 @@ bool SpoolMonitor::printAgain(const std::string& name) {
 // Deletes a queue file the worker does not hold.
 bool SpoolMonitor::deleteQueueFile(const std::string& name) {
     if (queueFileNumber(name) == 0) return false;
+    // A job with no printer is handed over on every tick and comes straight back: its user may
+    // delete it all the same, so the probe in flight is waited for, briefly, and its report taken.
+    if (jobAwaitingReport_ && queue_.currentOutcome == JobOutcome::NoPrinter) {
+        for (int i = 0; i < 100 && !state_.workerIdle(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (jobAwaitingReport_ && state_.workerIdle()) collectOutcome();
     const std::string path = programDir_ + name;
     const auto at = std::find(queue_.entries.begin(), queue_.entries.end(), path);
     const bool queued = at != queue_.entries.end();

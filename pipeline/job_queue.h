@@ -36,11 +36,12 @@ struct RetryPolicy {
 
 // Where each queue file in the folder stands, for the queue window.
 enum class QueueFileState {
-    Waiting,   // in the queue, its turn to come
-    Printing,  // handed to the worker
-    Retrying,  // failed; tried again at nextAttempt
-    SetAside,  // kept on disk out of the queue, for reason
-    Leftover,  // from an earlier run or put there by hand: printed only if the user asks
+    Waiting,            // in the queue, its turn to come
+    Printing,           // handed to the worker
+    Retrying,           // failed; tried again at nextAttempt
+    SetAside,           // kept on disk out of the queue, for reason
+    Leftover,           // from an earlier run or put there by hand: printed only if the user asks
+    WaitingForPrinter,  // its turn has come, but there is no printer to take it
 };
 
 struct QueueFileInfo {

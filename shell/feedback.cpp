@@ -56,6 +56,9 @@ std::string queueStateText(const QueueFileInfo& file) {
         case QueueFileState::Leftover:
             text = texts::kStateLeftover;
             break;
+        case QueueFileState::WaitingForPrinter:
+            text = texts::kStateNoPrinter;
+            break;
     }
     if (file.attempt > 0) text += texts::kStateFailures + std::to_string(file.attempt);
     if (!file.message.empty()) text += " — " + file.message;

@@ -152,6 +152,7 @@ inline constexpr const char* kDeleteFailed = "Nie można usunąć pliku %1.";
 inline constexpr const char* kStateWaiting = "oczekuje (";
 inline constexpr const char* kStateWaitingEnd = ". w kolejce)";
 inline constexpr const char* kStatePrinting = "drukowanie";
+inline constexpr const char* kStateNoPrinter = "czeka na drukarkę";
 inline constexpr const char* kStateRetrying = "ponowna próba o ";
 inline constexpr const char* kStateFailures = ", nieudane próby: ";
 inline constexpr const char* kStateSetAside = "odłożony";

@@ -110,10 +110,23 @@ TEST(PipelineQueue, JobWithoutPrinterStaysCurrentAndPrintsWhenThePrinterAppears)
     EXPECT_EQ(rig.monitor.queue().currentIndex, 0);
     EXPECT_EQ(listDir(rig.dir.path()), (Names{"Zelmo.queue", "Zelmo1.Prn", "Zelmo2.Prn"}));
     EXPECT_TRUE(rig.display.names.empty());
+    // The user sees it wait for a printer, not print, whether or not the last tick handed it over.
+    for (int i = 0; i < 20; ++i) {
+        if (i % 2) rig.tick();
+        ASSERT_TRUE(waitUntil([&] { return rig.state.workerIdle(); }));
+        const auto files = rig.monitor.snapshot();
+        ASSERT_EQ(files.size(), 2u);
+        EXPECT_EQ(files[0].state, QueueFileState::WaitingForPrinter);
+        EXPECT_EQ(files[1].state, QueueFileState::Waiting);
+    }
+    // Nor is it out of its user's reach: a job waiting for a printer can always be deleted.
+    rig.tick();
+    ASSERT_TRUE(rig.monitor.deleteQueueFile("Zelmo1.Prn"));
+    EXPECT_EQ(rig.monitor.queue().pendingCount, 1);
 
     rig.printer.setAvailable(true);
     ASSERT_TRUE(rig.tickUntil([&] { return rig.drained(); }));
-    EXPECT_EQ(printedJobs(rig.printer), (std::vector<int>{1, 2}));
+    EXPECT_EQ(printedJobs(rig.printer), (std::vector<int>{2}));
     EXPECT_EQ(listDir(rig.dir.path()), Names{});
     EXPECT_EQ(rig.display.names, Names{rig.printer.printerName()});
 }
