@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <ctime>
 #include <string>
 
 namespace zelmo {
@@ -11,5 +12,8 @@ namespace zelmo {
 std::string localDateTime(std::chrono::system_clock::time_point when);
 // "HH:MM:SS" in local time.
 std::string localClockTime(std::chrono::system_clock::time_point when);
+// The calendar fields of when in local time; utcOffsetMinutes, when given, receives how far
+// local time is ahead of UTC.
+std::tm localCalendar(std::time_t when, long* utcOffsetMinutes = nullptr);
 
 }  // namespace zelmo

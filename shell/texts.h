@@ -79,6 +79,21 @@ inline constexpr const char* kUsage =
     "  --headless        praca w konsoli, bez okna i ikony w zasobniku\n"
     "  --help            wyświetla ten opis i kończy\n"
     "  --version         wyświetla wersję i kończy\n";
+// Zelmo.exe's command line: no console mode, Windows printers; read in a message box, so one
+// option a line, wrapped by the box.
+inline constexpr const char* kUsageWindows =
+    "Użycie: Zelmo.exe [--dir FOLDER] [--printer NAZWA]\n"
+    "albo: Zelmo.exe --help | --version\n"
+    "Monitor wydruków: drukuje pliki Wydruk.prn zapisywane do folderu.\n"
+    "\n"
+    "--dir FOLDER: monitoruje FOLDER; tam są Wydruk.prn, kolejka, Zelmo.ini, Zelmo.log "
+    "i Wydruki (domyślnie: folder programu)\n"
+    "--printer NAZWA: drukuje na drukarce NAZWA, tak jak nazywa ją system, albo do plików PDF "
+    "w folderze Wydruki (NAZWA \"Wydruki\")\n"
+    "--help: wyświetla ten opis i kończy\n"
+    "--version: wyświetla wersję i kończy\n";
+inline constexpr const char* kHeadlessOnWindows =
+    "opcja --headless nie działa w systemie Windows: Zelmo pracuje w oknie i w zasobniku";
 inline constexpr const char* kUnknownOption = "nieznana opcja: ";
 inline constexpr const char* kOptionNeedsValue = "brak wartości opcji ";
 inline constexpr const char* kNoFolder = "nie można użyć folderu: ";

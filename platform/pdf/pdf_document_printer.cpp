@@ -6,6 +6,7 @@
 
 #include "output/text_layer.h"
 #include "platform/errors.h"
+#include "platform/local_time.h"
 #include "platform/pdf/pdf_printers.h"
 #include "platform/pdf/pdf_writer.h"
 
@@ -21,10 +22,9 @@ constexpr double kMonoAdvance = 0.6, kMonoAscent = 0.629, kMonoDescent = 0.157;
 
 // PDF's date form of a local time: D:YYYYMMDDHHmmSS+hh'mm'.
 std::string pdfDate(std::time_t when) {
-    std::tm local{};
-    localtime_r(&when, &local);
+    long offset = 0;
+    const std::tm local = localCalendar(when, &offset);
     char text[64];
-    const long offset = local.tm_gmtoff / 60;
     std::snprintf(text, sizeof text, "D:%04d%02d%02d%02d%02d%02d%c%02ld'%02ld'",
                   local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
                   local.tm_min, local.tm_sec, offset < 0 ? '-' : '+', std::labs(offset) / 60,

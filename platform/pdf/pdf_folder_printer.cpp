@@ -1,86 +1,13 @@
-// The built-in PDF printer: documents written into a hidden file of the folder as they grow and
-// published under a name that never replaces anything, never through a symbolic link.
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
+// The built-in PDF printer: each document a new file in the folder, named after what it prints.
 #include <cstring>
-#include <random>
-#include <utility>
 
-#include "platform/errors.h"
+#include "platform/local_time.h"
+#include "platform/pdf/folder_document.h"
 #include "platform/pdf/pdf_printers.h"
 #include "shell/texts.h"
 
 namespace zelmo {
 namespace {
-
-constexpr int kMaxSameName = 10000;
-// Hidden partial documents start with this; a locked one is being written right now.
-constexpr const char kPartialPrefix[] = ".zelmo-";
-
-// A file descriptor closed by its destructor.
-class Fd {
-  public:
-    explicit Fd(int fd = -1) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Fd(Fd&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
-    Fd& operator=(Fd&& other) noexcept {
-        std::swap(fd_, other.fd_);
-        return *this;
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-
-  private:
-    int fd_;
-};
-
-// The printer's message for a failed system call on path.
-std::string failure(const std::string& what, const std::string& path) {
-    return what + " " + path + ": " + std::strerror(errno);
-}
-
-// The folder itself, never a link to one; created when it is missing.
-Fd openFolder(const std::string& folder, bool create) {
-    const int flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
-    Fd dir(::open(folder.c_str(), flags));
-    if (dir.get() < 0 && errno == ENOENT && create) {
-        if (::mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST)
-            throw PrinterError(failure("Cannot create", folder));
-        dir = Fd(::open(folder.c_str(), flags));
-    }
-    if (dir.get() < 0 && create) {
-        if (errno == ELOOP || errno == ENOTDIR)
-            throw PrinterError("Cannot use " + folder + ": not a folder but a link or a file");
-        throw PrinterError(failure("Cannot open", folder));
-    }
-    return dir;
-}
-
-// Removes the hidden partial documents that no process is writing: what a killed run left.
-void removeStalePartials(const std::string& folder) {
-    Fd dir = openFolder(folder, false);
-    if (dir.get() < 0) return;
-    DIR* listing = ::fdopendir(::dup(dir.get()));
-    if (!listing) return;
-    while (const dirent* entry = ::readdir(listing)) {
-        if (std::strncmp(entry->d_name, kPartialPrefix, sizeof kPartialPrefix - 1) != 0) continue;
-        Fd file(::openat(dir.get(), entry->d_name,
-                         O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-        struct stat st {};
-        if (file.get() < 0 || ::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
-        if (::flock(file.get(), LOCK_EX | LOCK_NB) == 0) ::unlinkat(dir.get(), entry->d_name, 0);
-    }
-    ::closedir(listing);
-}
 
 // The part of a name that Windows accepts too: no path or reserved characters, no control
 // characters, no trailing dots or spaces.
@@ -95,70 +22,13 @@ std::string portableName(const std::string& name) {
     return out;
 }
 
-// The file name's last component without its extension.
+// The path's last component without its extension.
 std::string stem(const std::string& path) {
-    std::string name = path.substr(path.find_last_of('/') + 1);
+    // Either separator: a Windows job's path has backslashes.
+    std::string name = path.substr(path.find_last_of("/\\") + 1);
     const size_t dot = name.rfind('.');
     return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
 }
-
-// A document being written into a hidden file of the folder, locked so that a later start
-// knows it is not stale; published by a hard link, which never replaces an existing file.
-class FolderDocument : public DocumentFile {
-  public:
-    FolderDocument(std::string folder, std::string name)
-        : folder_(std::move(folder)), name_(std::move(name)), dir_(openFolder(folder_, true)) {
-        std::random_device random;
-        for (int attempt = 0; attempt < 100 && file_.get() < 0; ++attempt) {
-            temp_ = kPartialPrefix + std::to_string(random()) + ".pdf.part";
-            file_ = Fd(::openat(dir_.get(), temp_.c_str(),
-                                O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
-            if (file_.get() < 0 && errno != EEXIST)
-                throw PrinterError(failure("Cannot create a file in", folder_));
-        }
-        if (file_.get() < 0) throw PrinterError(failure("Cannot create a file in", folder_));
-        ::flock(file_.get(), LOCK_EX | LOCK_NB);
-        // Readable by everyone, as a document saved by hand would be, whatever the umask.
-        ::fchmod(file_.get(), 0644);
-    }
-    ~FolderDocument() override { ::unlinkat(dir_.get(), temp_.c_str(), 0); }
-
-    int fd() const override { return file_.get(); }
-
-    void deliver() override {
-        // On disk before it has its name: a document appears whole or not at all.
-        if (::fsync(file_.get()) != 0) throw PrinterError(failure("Cannot write", folder_));
-        for (int n = 1; n <= kMaxSameName; ++n) {
-            const std::string name =
-                name_ + (n == 1 ? "" : " (" + std::to_string(n) + ")") + ".pdf";
-            if (publish(name)) return;
-        }
-        throw PrinterError("No free file name in " + folder_);
-    }
-
-  private:
-    // Gives the document name; false when the name is taken.
-    bool publish(const std::string& name) {
-        if (::linkat(dir_.get(), temp_.c_str(), dir_.get(), name.c_str(), 0) == 0) return true;
-        if (errno == EEXIST) return false;
-        // Where the file system has no hard links, a rename that refuses to replace.
-        if (errno == EPERM || errno == EOPNOTSUPP || errno == EMLINK) {
-            if (::renameat2(dir_.get(), temp_.c_str(), dir_.get(), name.c_str(),
-                            RENAME_NOREPLACE) == 0) {
-                temp_.clear();
-                return true;
-            }
-            if (errno == EEXIST) return false;
-        }
-        throw PrinterError(failure("Cannot create", folder_ + "/" + name));
-    }
-
-    std::string folder_;
-    std::string name_;
-    Fd dir_;
-    Fd file_;
-    std::string temp_;
-};
 
 }  // namespace
 
@@ -178,8 +48,7 @@ PdfFolderPrinter::PdfFolderPrinter(std::string folder, const PrinterGeometry& ge
 
 // "YYYY-MM-DD HH-MM-SS" and what the document prints.
 std::string PdfFolderPrinter::documentName(const DocumentFacts& facts) {
-    std::tm local{};
-    localtime_r(&facts.began, &local);
+    const std::tm local = localCalendar(facts.began);
     char when[32];
     std::strftime(when, sizeof when, "%Y-%m-%d %H-%M-%S", &local);
     std::string what;
@@ -197,7 +66,7 @@ std::string PdfFolderPrinter::documentName(const DocumentFacts& facts) {
 
 // A hidden file in the folder, named when the document is complete.
 std::unique_ptr<DocumentFile> PdfFolderPrinter::createDocumentFile(const DocumentFacts& facts) {
-    return std::make_unique<FolderDocument>(folder_, documentName(facts));
+    return createFolderDocument(folder_, documentName(facts));
 }
 
 }  // namespace zelmo

@@ -124,4 +124,7 @@ class PdfFolderPrinter : public PdfDocumentPrinter {
     std::string folder_;
 };
 
+// A PDF printer writing into folder on the same sheet as the canvas like: the archive's copy.
+std::unique_ptr<Printer> openArchivePrinter(const std::string& folder, const PrinterCanvas& like);
+
 }  // namespace zelmo

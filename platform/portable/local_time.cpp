@@ -18,6 +18,14 @@ std::string formatLocal(std::chrono::system_clock::time_point when, const char* 
 
 }  // namespace
 
+// localtime_r, and its own offset from UTC.
+std::tm localCalendar(std::time_t when, long* utcOffsetMinutes) {
+    struct tm local {};
+    ::localtime_r(&when, &local);
+    if (utcOffsetMinutes) *utcOffsetMinutes = local.tm_gmtoff / 60;
+    return local;
+}
+
 // The date and the time of day.
 std::string localDateTime(std::chrono::system_clock::time_point when) {
     return formatLocal(when, "%Y-%m-%d %H:%M:%S");

@@ -40,7 +40,4 @@ class CupsPrinter : public PdfDocumentPrinter {
 // The printer Zelmo prints to: the CUPS default destination, or else PDF files in pdfFolder.
 std::unique_ptr<Printer> openDefaultPrinter(const std::string& pdfFolder);
 
-// A PDF printer writing into folder on the same sheet as the canvas like: the archive's copy.
-std::unique_ptr<Printer> openArchivePrinter(const std::string& folder, const PrinterCanvas& like);
-
 }  // namespace zelmo

@@ -23,6 +23,31 @@ SYSTEMTIME localTime(std::chrono::system_clock::time_point when) {
 
 }  // namespace
 
+// The system's conversion, its offset the distance between the local and the UTC file times.
+std::tm localCalendar(std::time_t when, long* utcOffsetMinutes) {
+    const SYSTEMTIME t = localTime(std::chrono::system_clock::from_time_t(when));
+    std::tm local{};
+    local.tm_year = t.wYear - 1900;
+    local.tm_mon = t.wMonth - 1;
+    local.tm_mday = t.wDay;
+    local.tm_hour = t.wHour;
+    local.tm_min = t.wMinute;
+    local.tm_sec = t.wSecond;
+    local.tm_wday = t.wDayOfWeek;
+    if (utcOffsetMinutes) {
+        const int64_t ticks = (static_cast<int64_t>(when) + 11644473600LL) * 10000000LL;
+        FILETIME utc{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+        FILETIME shifted{};
+        ::FileTimeToLocalFileTime(&utc, &shifted);
+        const auto value = [](const FILETIME& f) {
+            return static_cast<int64_t>((static_cast<uint64_t>(f.dwHighDateTime) << 32) |
+                                        f.dwLowDateTime);
+        };
+        *utcOffsetMinutes = static_cast<long>((value(shifted) - value(utc)) / 600000000LL);
+    }
+    return local;
+}
+
 std::string localDateTime(std::chrono::system_clock::time_point when) {
     const SYSTEMTIME t = localTime(when);
     char text[32];

@@ -1,5 +1,6 @@
-// The printer object on the real spooler. Every document goes to the default printer as it was
-// when the object first found one, through a device context made with the object's device mode.
+// The printer object on the real spooler. Every document goes to the object's printer (for the
+// default, the one it was when the object first found one), through a device context made with
+// the object's device mode.
 #include "platform/win32/win32_printer.h"
 
 #include <windows.h>
@@ -70,8 +71,19 @@ struct Win32Printer::Handles {
     }
 };
 
+// The spooler's answer, asked afresh each time.
+std::string Win32Printer::defaultPrinter() {
+    return win32::narrow(defaultPrinterName());
+}
+
 // Nothing is bound yet: the default printer is looked up when first needed.
 Win32Printer::Win32Printer() : handles_(std::make_unique<Handles>()) {}
+
+// The device mode is read once, as for the default printer.
+Win32Printer::Win32Printer(const std::string& name)
+    : name_(win32::widen(name)), named_(true), handles_(std::make_unique<Handles>()) {
+    deviceMode_ = defaultDeviceMode(name_);
+}
 
 // An open document is abandoned rather than left half-spooled.
 Win32Printer::~Win32Printer() {
@@ -80,7 +92,7 @@ Win32Printer::~Win32Printer() {
 
 // Looks the default printer up until there is one; from then on the object keeps it.
 bool Win32Printer::bind() {
-    if (!name_.empty()) return true;
+    if (!name_.empty() || named_) return !name_.empty();
     name_ = defaultPrinterName();
     if (name_.empty()) return false;
     deviceMode_ = defaultDeviceMode(name_);

@@ -1,5 +1,6 @@
-// The printer object over the default Windows printer: the spooler's own StartDoc ... EndDoc on
-// a printer device context made from the printer's device mode.
+// The printer object over a Windows printer (the default one, or one chosen by name): the
+// spooler's own StartDoc ... EndDoc on a printer device context made from the printer's device
+// mode.
 #pragma once
 
 #include <memory>
@@ -12,7 +13,12 @@ namespace zelmo {
 
 class Win32Printer : public Printer, private PrinterCanvas {
   public:
+    // The default printer, bound when the first one appears.
     Win32Printer();
+    // The printer of this name, as the spooler knows it.
+    explicit Win32Printer(const std::string& name);
+    // The user's default printer now; empty when there is none.
+    static std::string defaultPrinter();
     ~Win32Printer() override;
     Win32Printer(const Win32Printer&) = delete;
     Win32Printer& operator=(const Win32Printer&) = delete;
@@ -41,13 +47,14 @@ class Win32Printer : public Printer, private PrinterCanvas {
     void lineTo(int x, int y) override;
     void textOut(int x, int y, const std::string& text) override;
 
-    // Binds the object to the default printer and reads its device mode, once a printer exists.
+    // Binds the object to its printer (the default, once one exists) and reads its device mode.
     bool bind();
     // Drops the device context (and the pen selected into it).
     void dropContext();
 
     struct Handles;
     std::wstring name_;
+    bool named_ = false;                     // chosen by name: never rebound to the default
     std::vector<unsigned char> deviceMode_;  // DEVMODEW with the driver's private part
     int penWidth_ = 1;
     std::unique_ptr<Handles> handles_;

@@ -12,9 +12,9 @@
 #include <string>
 
 #include "platform/archiving_printer.h"
+#include "platform/folder_lock.h"
 #include "platform/printer_switch.h"
 #include "platform/qt/cups_directory.h"
-#include "platform/qt/folder_lock.h"
 #include "platform/qt/qt_printers.h"
 #include "shell/command_line.h"
 #include "shell/qt/main_window.h"

@@ -52,6 +52,16 @@ enum QueueControlId : int {
 // The failure box: a window of its own class, so that the tests can count them.
 inline constexpr const wchar_t* kFailureBoxClass = L"ZelmoFailureBox";
 
+// Our own items, numbered apart from the window's.
+enum OwnMenuId : int {
+    AutostartItem = 500,
+    ArchiveItem,
+    PrinterDefaultItem = 600,
+    PrinterPdfItem,
+    PrinterFirstItem,  // then one for each printer listed, in the submenu's order
+    PrinterLastItem = 1199,
+};
+
 // Bounds relative to the parent; a width or height of 0 is taken from the text.
 struct ControlLayout {
     ControlId id;

@@ -16,6 +16,7 @@
 //   zelmo-inspect pause     the tray menu's "Wstrzymaj"
 //   zelmo-inspect icon      the tray icon's variant: monitoring, paused or error
 //   zelmo-inspect boxes     the failure boxes on screen: their number, then each one's text
+//   zelmo-inspect command N chooses the menu item numbered N (see controls.h)
 //   zelmo-inspect printer   the default printer's geometry as zelmo-render --printer takes it:
 //                           W,H,DPI,LEFT,TOP,RIGHT,BOTTOM in device pixels (no window needed)
 #include <windows.h>
@@ -24,6 +25,7 @@
 #include <commctrl.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -331,5 +333,7 @@ int main(int argc, char** argv) {
         std::printf("icon %s\n", kind >= 0 && kind < 3 ? kinds[kind] : "?");
         return 0;
     }
+    if (command == "command" && argc > 2)
+        return !::PostMessageW(window, WM_COMMAND, static_cast<WPARAM>(std::atoi(argv[2])), 0);
     return 2;
 }

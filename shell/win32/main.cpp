@@ -1,12 +1,23 @@
-// The program entry on Windows: the printer object over the default printer, MainForm and the
-// message loop.
+// The program entry on Windows: the command line, the folder's lock, the printers to choose
+// from, MainForm and the message loop.
 #include <windows.h>
+// After windows.h, which they need.
+#include <objbase.h>
+#include <shellapi.h>
+#include <shlobj.h>
 
 #include <exception>
+#include <memory>
 #include <string>
+#include <vector>
 
+#include "platform/archiving_printer.h"
+#include "platform/folder_lock.h"
+#include "platform/pdf/pdf_printers.h"
+#include "platform/printer_switch.h"
 #include "platform/win32/wide.h"
-#include "platform/win32/win32_printer.h"
+#include "platform/win32/win32_directory.h"
+#include "shell/command_line.h"
 #include "shell/texts.h"
 #include "shell/win32/main_window.h"
 
@@ -25,28 +36,137 @@ std::string executablePath() {
     }
 }
 
+// The arguments as Windows splits them (quotes, backslashes before quotes), in UTF-8, the
+// program's name first.
+std::vector<std::string> arguments() {
+    int count = 0;
+    LPWSTR* wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+    std::vector<std::string> args;
+    for (int i = 0; wide && i < count; ++i)
+        args.push_back(zelmo::win32::narrow(wide[i]));
+    if (wide) ::LocalFree(wide);
+    if (args.empty()) args.emplace_back("Zelmo.exe");
+    return args;
+}
+
+// The text with its first letter in upper case, as a message box opens a sentence.
+std::string sentence(std::string text) {
+    if (!text.empty() && text[0] >= 'a' && text[0] <= 'z')
+        text[0] = static_cast<char>(text[0] - 32);
+    return text;
+}
+
+// Says text where its reader looks. A window program started from a console gets no console
+// output: the prompt is back before it writes. So the text goes into a file or pipe its caller
+// redirected the stream to (a script's `Zelmo.exe --version > out.txt`), else into a box.
+void tell(DWORD stream, const std::string& text, UINT icon) {
+    HANDLE handle = ::GetStdHandle(stream);
+    const DWORD type = handle && handle != INVALID_HANDLE_VALUE ? ::GetFileType(handle) : 0;
+    if (type == FILE_TYPE_DISK || type == FILE_TYPE_PIPE) {
+        DWORD written = 0;
+        if (::WriteFile(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr))
+            return;
+    }
+    ::MessageBoxW(nullptr, zelmo::win32::widen(sentence(text)).c_str(), L"Zelmo", icon | MB_OK);
+}
+
+// A box with the error's text and, when there is one, the system's reason after it.
+int failed(const std::string& text, DWORD error) {
+    const std::string detail = error ? zelmo::win32::systemMessage(error) : std::string();
+    tell(STD_ERROR_HANDLE, text + (detail.empty() ? "" : "\n\n" + detail) + "\n", MB_ICONERROR);
+    return 1;
+}
+
+// The folder every file of the monitor lives in, with a trailing separator: the program's own,
+// or the one the user named, made full and created when missing. Empty, with error set, when
+// it cannot be had.
+std::string monitorFolder(const zelmo::CommandLine& line, const std::string& exe, DWORD& error) {
+    error = 0;
+    if (line.folder.empty()) return exe.substr(0, exe.find_last_of("\\/") + 1);
+    const std::wstring given = zelmo::win32::widen(line.folder);
+    const DWORD size = ::GetFullPathNameW(given.c_str(), 0, nullptr, nullptr);
+    std::wstring full(size, L'\0');
+    const DWORD n = size ? ::GetFullPathNameW(given.c_str(), size, full.data(), nullptr) : 0;
+    if (n == 0 || n >= size) {
+        error = ::GetLastError();
+        return {};
+    }
+    full.resize(n);
+    const int made = ::SHCreateDirectoryExW(nullptr, full.c_str(), nullptr);
+    const DWORD attributes = ::GetFileAttributesW(full.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        error = made == ERROR_SUCCESS || made == ERROR_ALREADY_EXISTS ? ERROR_DIRECTORY
+                                                                      : static_cast<DWORD>(made);
+        return {};
+    }
+    if (full.back() != L'\\' && full.back() != L'/') full += L'\\';
+    return zelmo::win32::narrow(full);
+}
+
+// The window over the printer switch, the default followed unless the user chose a printer;
+// every document also goes to the archive folder, when one is set.
+int runWindow(const std::string& exe, const std::string& folder, const std::string& printer) {
+    zelmo::Win32PrinterDirectory directory(folder + zelmo::texts::kPdfFolderName);
+    zelmo::PrinterSwitch printers(directory.open({}));
+    zelmo::ArchivingPrinter archiving(printers, zelmo::openArchivePrinter);
+    zelmo::win32::MainWindow window(archiving, exe, folder);
+    window.form().usePrinters(directory, printers, printer);
+    if (!window.start()) {
+        // Without a window there is no tray icon either: the box is all the user will see.
+        return failed(zelmo::texts::kWindowCreateError, ::GetLastError());
+    }
+    return window.run();
+}
+
 }  // namespace
 
-// Creates the window and runs the message loop; what escapes is shown as the exception display
-// shows it.
+// Reads the command line, takes the folder, runs the window and its message loop; what escapes
+// is shown as the exception display shows it.
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    const std::vector<std::string> args = arguments();
+    std::vector<const char*> argv;
+    for (const std::string& arg : args)
+        argv.push_back(arg.c_str());
+    zelmo::CommandLine line = zelmo::parseCommandLine(static_cast<int>(argv.size()), argv.data());
+    if (line.action == zelmo::CommandLine::Action::Run && line.headless) {
+        line.action = zelmo::CommandLine::Action::Invalid;
+        line.error = zelmo::texts::kHeadlessOnWindows;
+    }
+    switch (line.action) {
+        case zelmo::CommandLine::Action::Help:
+            tell(STD_OUTPUT_HANDLE, zelmo::texts::kUsageWindows, MB_ICONINFORMATION);
+            return 0;
+        case zelmo::CommandLine::Action::Version:
+            tell(STD_OUTPUT_HANDLE, zelmo::versionText(), MB_ICONINFORMATION);
+            return 0;
+        case zelmo::CommandLine::Action::Invalid:
+            tell(STD_ERROR_HANDLE,
+                 "Zelmo.exe: " + line.error + "\n\n" + zelmo::texts::kUsageWindows, MB_ICONERROR);
+            return 2;
+        case zelmo::CommandLine::Action::Run:
+            break;
+    }
+    // The folder dialog of the archive item is a COM object of this (the window's) thread.
+    const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    struct ComUser {
+        bool initialised;
+        ~ComUser() {
+            if (initialised) ::CoUninitialize();
+        }
+    } comUser{SUCCEEDED(com)};
     try {
-        zelmo::Win32Printer printer;
-        zelmo::win32::MainWindow window(printer, executablePath());
-        if (!window.start()) {
-            // Without a window there is no tray icon either: the box is all the user will see.
-            const std::string detail = zelmo::win32::systemMessage(::GetLastError());
-            ::MessageBoxW(nullptr,
-                          zelmo::win32::widen(std::string(zelmo::texts::kWindowCreateError) +
-                                              (detail.empty() ? "" : "\n\n" + detail))
-                              .c_str(),
-                          L"Zelmo", MB_ICONERROR | MB_OK);
+        const std::string exe = executablePath();
+        DWORD error = 0;
+        const std::string folder = monitorFolder(line, exe, error);
+        if (folder.empty()) return failed(zelmo::texts::kNoFolder + line.folder, error);
+        const zelmo::FolderLock lock(folder);
+        if (!lock.held()) {
+            tell(STD_ERROR_HANDLE, zelmo::texts::kAlreadyRunning + folder + "\n",
+                 MB_ICONINFORMATION);
             return 1;
         }
-        return window.run();
+        return runWindow(exe, folder, line.printer);
     } catch (const std::exception& error) {
-        ::MessageBoxW(nullptr, zelmo::win32::widen(zelmo::exceptionMessage(error.what())).c_str(),
-                      L"Zelmo", MB_ICONERROR | MB_OK);
-        return 1;
+        return failed(zelmo::exceptionMessage(error.what()), 0);
     }
 }

@@ -3,12 +3,17 @@
 
 #include <commctrl.h>
 #include <shellapi.h>
+#include <shlobj.h>
+
+#include <cwchar>
 
 #include "platform/errors.h"
 #include "platform/folder_watch.h"
 #include "platform/win32/wide.h"
 #include "shell/feedback.h"
+#include "shell/printer_choice.h"
 #include "shell/texts.h"
+#include "shell/win32/run_at_login.h"
 #include "shell/win32/tray_icons.h"
 
 namespace zelmo::win32 {
@@ -77,9 +82,11 @@ void WindowExceptionDisplay::showException(const ZelmoError& error) {
 }
 
 // Binds the form; the window is made by start().
-MainWindow::MainWindow(Printer& printer, const std::string& executablePath)
-    : resources_(std::make_unique<Resources>()),
-      form_(std::make_unique<TMainForm>(*this, printer, display_, executablePath)) {}
+MainWindow::MainWindow(Printer& printer, const std::string& executablePath,
+                       const std::string& folder)
+    : executablePath_(executablePath),
+      resources_(std::make_unique<Resources>()),
+      form_(std::make_unique<TMainForm>(*this, printer, display_, executablePath, folder)) {}
 
 // Shuts the pipeline down if the window did not, then the menu goes.
 MainWindow::~MainWindow() {
@@ -262,9 +269,111 @@ void MainWindow::createPopupMenu() {
                   widen(texts::kTest).c_str());
     // Our own items follow the window's, so theirs keep their places.
     add(popupMenu_, QueueItem, texts::kQueueItem);
+    createPrinterMenu();
+    createArchiveItem();
+    createAutostartItem();
     ::AppendMenuW(popupMenu_, MF_SEPARATOR, 0, nullptr);
     add(popupMenu_, Wycz1, texts::kExit);
     ::SetMenuDefaultItem(popupMenu_, SettingsItem, FALSE);
+}
+
+// "Drukarka": filled each time it opens, as printers come and go while Zelmo runs.
+void MainWindow::createPrinterMenu() {
+    printerMenu_ = ::CreatePopupMenu();
+    ::AppendMenuW(popupMenu_, MF_POPUP, reinterpret_cast<UINT_PTR>(printerMenu_),
+                  widen(texts::kPrinterMenu).c_str());
+}
+
+// The system's default, each printer of the spooler and the PDF folder, the choice in force
+// checked.
+void MainWindow::fillPrinterMenu() {
+    while (::GetMenuItemCount(printerMenu_) > 0)
+        ::DeleteMenu(printerMenu_, 0, MF_BYPOSITION);
+    menuPrinters_ = form_->printerDestinations();
+    const std::string& choice = form_->printerChoice();
+    const auto add = [this](UINT id, const std::string& text, bool checked) {
+        ::AppendMenuW(printerMenu_, MF_STRING | (checked ? MF_CHECKED : MF_UNCHECKED), id,
+                      widen(text).c_str());
+    };
+    add(PrinterDefaultItem, texts::kSystemDefaultPrinter, choice.empty());
+    ::AppendMenuW(printerMenu_, MF_SEPARATOR, 0, nullptr);
+    const size_t room = PrinterLastItem - PrinterFirstItem + 1;
+    if (menuPrinters_.size() > room) menuPrinters_.resize(room);
+    for (size_t i = 0; i < menuPrinters_.size(); ++i)
+        add(static_cast<UINT>(PrinterFirstItem + i), menuPrinters_[i], menuPrinters_[i] == choice);
+    if (!menuPrinters_.empty()) ::AppendMenuW(printerMenu_, MF_SEPARATOR, 0, nullptr);
+    add(PrinterPdfItem, texts::kPdfFolderPrinter, choice == kPdfFolderChoice);
+}
+
+// "Folder archiwum...": checked while an archive folder is set; choosing it picks a folder, or,
+// when checked, stops archiving.
+void MainWindow::createArchiveItem() {
+    ::AppendMenuW(popupMenu_, MF_STRING, ArchiveItem, widen(texts::kArchiveFolder).c_str());
+}
+
+// The system's folder dialog; empty when the user cancels.
+std::string MainWindow::chooseFolder() {
+    const std::wstring title = widen(texts::kArchiveChoose);
+    BROWSEINFOW browse{};
+    browse.hwndOwner = window_;
+    browse.lpszTitle = title.c_str();
+    browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
+    PIDLIST_ABSOLUTE chosen = ::SHBrowseForFolderW(&browse);
+    if (!chosen) return {};
+    std::wstring path(MAX_PATH, L'\0');
+    const bool named = ::SHGetPathFromIDListW(chosen, path.data()) != FALSE;
+    ::CoTaskMemFree(chosen);
+    if (!named) return {};
+    path.resize(wcsnlen(path.c_str(), path.size()));
+    return narrow(path);
+}
+
+// "Uruchamiaj przy logowaniu": checked while the login value of this folder exists, which is
+// looked at each time the menu opens, as the user may remove it by other means.
+void MainWindow::createAutostartItem() {
+    ::AppendMenuW(popupMenu_, MF_STRING, AutostartItem, widen(texts::kAutostart).c_str());
+}
+
+// Our items' check marks as the menu opens: the login value from the registry, the archive
+// from the settings.
+void MainWindow::updateOwnItems() {
+    const bool enabled = runAtLoginEnabled(form_->programDir());
+    ::CheckMenuItem(popupMenu_, AutostartItem,
+                    MF_BYCOMMAND | (enabled ? MF_CHECKED : MF_UNCHECKED));
+    const bool archiving = !form_->textSettings().archiveFolder.empty();
+    ::CheckMenuItem(popupMenu_, ArchiveItem,
+                    MF_BYCOMMAND | (archiving ? MF_CHECKED : MF_UNCHECKED));
+}
+
+// A printer chosen in the submenu, the archive folder chosen or given up, or the login value
+// switched; a login value the registry refuses is said why.
+bool MainWindow::ownCommand(int id) {
+    if (id == PrinterDefaultItem) {
+        form_->choosePrinter({});
+    } else if (id == PrinterPdfItem) {
+        form_->choosePrinter(kPdfFolderChoice);
+    } else if (id == ArchiveItem) {
+        std::string folder;
+        if (form_->textSettings().archiveFolder.empty()) {
+            folder = chooseFolder();
+            if (folder.empty()) return true;
+        }
+        form_->ArchiveFolderChosen(folder);
+    } else if (id >= PrinterFirstItem && id <= PrinterLastItem) {
+        const size_t index = static_cast<size_t>(id - PrinterFirstItem);
+        if (index < menuPrinters_.size()) form_->choosePrinter(menuPrinters_[index]);
+    } else if (id == AutostartItem) {
+        const std::string folder = form_->programDir();
+        try {
+            setRunAtLogin(executablePath_, folder, !runAtLoginEnabled(folder));
+        } catch (const ZelmoError& error) {
+            showWarning(std::string(texts::kAutostartFailed) + "\n" + error.what(),
+                        texts::kMessageCaption);
+        }
+    } else {
+        return false;
+    }
+    return true;
 }
 
 // The tray icon; without one the window stays on the taskbar when minimised.
@@ -358,6 +467,10 @@ LRESULT MainWindow::handle(HWND window, UINT message, WPARAM w, LPARAM l) {
         case WM_CTLCOLORSTATIC:
         case WM_CTLCOLORBTN:
             return colourControl(reinterpret_cast<HDC>(w), reinterpret_cast<HWND>(l));
+        case WM_INITMENUPOPUP:
+            if (reinterpret_cast<HMENU>(w) == printerMenu_) guarded([this] { fillPrinterMenu(); });
+            if (reinterpret_cast<HMENU>(w) == popupMenu_) guarded([this] { updateOwnItems(); });
+            return 0;
         case WM_CONTEXTMENU:
             showPopupMenu();
             return 0;
@@ -406,6 +519,7 @@ LRESULT MainWindow::colourControl(HDC dc, HWND control) {
 // Menu items and the button.
 void MainWindow::command(int id) {
     guarded([this, id] {
+        if (ownCommand(id)) return;
         switch (id) {
             case Btn:
                 form_->BtnClick();

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "shell/Main.h"
 #include "shell/win32/controls.h"
@@ -32,7 +33,8 @@ class WindowExceptionDisplay : public ExceptionDisplay {
 
 class MainWindow : public MainView {
   public:
-    MainWindow(Printer& printer, const std::string& executablePath);
+    // folder: see TMainForm; empty for the program's folder.
+    MainWindow(Printer& printer, const std::string& executablePath, const std::string& folder = {});
     ~MainWindow() override;
     MainWindow(const MainWindow&) = delete;
     MainWindow& operator=(const MainWindow&) = delete;
@@ -41,6 +43,7 @@ class MainWindow : public MainView {
     bool start();
     // The message loop, until the window is closed.
     int run();
+    TMainForm& form() { return *form_; }
 
     // MainView
     void postMinimize() override;
@@ -78,6 +81,14 @@ class MainWindow : public MainView {
     HWND createControl(const ControlLayout& layout, const wchar_t* className, DWORD style,
                        const char* text, HFONT font);
     void createPopupMenu();
+    void createPrinterMenu();
+    void fillPrinterMenu();
+    void createArchiveItem();
+    std::string chooseFolder();
+    void createAutostartItem();
+    void updateOwnItems();
+    // Our own items' commands; false for an id that is not one of them.
+    bool ownCommand(int id);
     void createTrayIcon();
     void createTrayIcons();
     // Our sentence first, the system's message after it, in the one failure box.
@@ -96,6 +107,9 @@ class MainWindow : public MainView {
     struct Resources;
     HWND window_ = nullptr;
     HMENU popupMenu_ = nullptr;
+    HMENU printerMenu_ = nullptr;            // owned by popupMenu_
+    std::vector<std::string> menuPrinters_;  // the printers the submenu lists, in its order
+    std::string executablePath_;
     HWND tooltip_ = nullptr;
     bool hasTray_ = false;
     TrayIconKind trayIcon_ = TrayIconKind::Monitoring;  // the variant the tray shows

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Zelmo.exe under Wine and Xvfb, in a fresh folder, prints a job written as Wydruk.prn through
-# Wine's spooler and PostScript driver to a private cupsd whose default queue (Letter, 600 dpi,
-# the generic PDF model) writes what it gets into a file. The PDF's pages, rasterised, must
-# equal zelmo-render's sheets of the same job with the same geometry. Then, with the cupsd gone,
-# the next job fails on every attempt under a single failure box.
+# Wine's spooler and PostScript driver to a private cupsd whose queue (Letter, 600 dpi, the
+# generic PDF model) writes what it gets into a file: the queue chosen with --printer, not the
+# default one beside it. The PDF's pages, rasterised, must equal zelmo-render's sheets of the
+# same job with the same geometry; the archive folder set in Zelmo.ini gets the same pages as a
+# PDF named after the job. Then, with the cupsd gone, the next job fails on every attempt under
+# a single failure box.
 #   print_through_wine.sh WINE_RUN PREFIX ZELMO_EXE INSPECT_EXE RENDER SAMPLE COMPARE ARTIFACTS
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -34,18 +36,25 @@ rm -rf "$artifacts"
 app="$work/Księgowość"
 mkdir -p "$app" "$work/out"
 cp "$zelmo" "$app/Zelmo.exe"
+# ASCII: Zelmo.ini is in the ANSI code page, which on a Polish Windows (1250) has every Polish
+# letter, and under Wine here (1252) has not.
+archive="$work/Archiwum"
+printf '[Archive]\r\nFolder=Z:%s\r\n' "${archive//\//\\}" >"$app/Zelmo.ini"
 
 start_cupsd "$work/cups"
 lpadmin -p ZelmoPDF -E -v "file://$work/cups/out/job.pdf" -P "$PPD" \
     -o PageSize=Letter -o Resolution=600dpi 2>/dev/null || fail "lpadmin cannot add the queue"
 lpadmin -d ZelmoPDF || fail "lpadmin cannot make the queue the default"
+# The chosen queue: the default's twin, so the default's geometry is the chosen one's.
+lpadmin -p Druga -E -v "file://$work/cups/out/druga.pdf" -P "$PPD" \
+    -o PageSize=Letter -o Resolution=600dpi 2>/dev/null || fail "lpadmin cannot add the second queue"
 
 Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
 xvfb_pid=$!
 wait_for 10 test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
 export DISPLAY=:$(cat "$work/display")
 "$wine_run" "$prefix" --stop-server
-(cd "$app" && exec "$wine_run" "$prefix" ./Zelmo.exe) >"$work/zelmo.log" 2>&1 &
+(cd "$app" && exec "$wine_run" "$prefix" ./Zelmo.exe --printer Druga) >"$work/zelmo.log" 2>&1 &
 zelmo_pid=$!
 "$SAMPLE" "$work/sample.prn" || fail "cannot write the sample job"
 sleep 5
@@ -53,11 +62,13 @@ cp "$work/sample.prn" "$app/Wydruk.prn"
 sleep 5
 "$wine_run" "$prefix" "$inspect" layout >"$work/zelmo-window.txt" 2>&1 || true
 
-wait_for 60 sh -c "lpstat -W completed -o ZelmoPDF 2>/dev/null | grep -q . ||
+wait_for 60 sh -c "lpstat -W completed -o Druga 2>/dev/null | grep -q . ||
     grep -q 'Job stopped' '$work/cups/log/error_log'"
-lpstat -W completed -o ZelmoPDF 2>/dev/null | grep -q . ||
+lpstat -W completed -o Druga 2>/dev/null | grep -q . ||
     fail "no job completed in CUPS: $(grep -v Get-Jobs "$work/cups/log/error_log" | tail -5)"
-strip_to_pdf "$work/cups/out/job.pdf" "$work/out/job.pdf"
+! lpstat -W all -o ZelmoPDF 2>/dev/null | grep -q . || fail "the job went to the default printer"
+grep -q "Druga" "$work/zelmo-window.txt" || fail "the window does not name the chosen printer"
+strip_to_pdf "$work/cups/out/druga.pdf" "$work/out/job.pdf"
 # The spooler named the document after the printer object's title.
 grep -q 'Kalvister II - wydruk.prn' "$work/cups/log/page_log" "$work/cups/out/job.pdf" ||
     fail "the CUPS job is not named after the document title"
@@ -88,6 +99,16 @@ for ((n = 1; n <= pages; n++)); do
     "$COMPARE" "$work/pages/masked-$n.pgm" "$(printf '%s/sheet-%04d.pbm' "$work/sheets" "$n")" ||
         fail "page $n differs from zelmo-render's sheet inside the printable area"
 done
+# The archive's copy: one PDF, named by date, time and queue file, with every page.
+archived=("$archive"/*.pdf)
+[ ${#archived[@]} -eq 1 ] && [ -f "${archived[0]}" ] || fail "not one PDF in the archive: $(ls -a "$archive" 2>&1)"
+[[ $(basename "${archived[0]}") =~ ^[0-9]{4}-[0-9]{2}-[0-9]{2}\ [0-9]{2}-[0-9]{2}-[0-9]{2}\ Zelmo[0-9]+\.pdf$ ]] ||
+    fail "the archived PDF is named $(basename "${archived[0]}")"
+cp "${archived[0]}" "$work/out/archived.pdf"
+mkdir -p "$work/archived"
+gs -q -dNOPAUSE -dBATCH -dSAFER -sDEVICE=pgmraw -r30 -sOutputFile="$work/archived/page-%d.pgm" \
+    "$work/out/archived.pdf" || fail "Ghostscript cannot read the archived PDF"
+[ "$(ls "$work/archived" | wc -l)" -eq "$sheets" ] || fail "the archived PDF has not $sheets pages"
 
 # With the print system gone, the next job fails on every attempt: one failure box says so, in
 # Polish with the system's message after it, and the retries after it add no other box.

@@ -1,16 +1,19 @@
 #!/usr/bin/env bash
-# The Windows window under Wine and Xvfb, started from a folder named "Księgowość": its bounds
-# and texts read back through Win32 against the layout; the tray icon's paused variant; the queue
-# window listing a job left from an earlier run; screenshots of the window, the popup menu, the
-# invalid-value box and the queue window kept as artefacts.
+# The Windows window under Wine and Xvfb, started on a folder named "Księgowość" (--dir): its
+# bounds and texts read back through Win32 against the layout; the tray icon's paused variant;
+# the queue window listing a job left from an earlier run; screenshots of the window, the popup
+# menu, the invalid-value box and the queue window kept as artefacts. Before it, the command
+# line; while it runs, a second Zelmo on the folder is refused, and a killed one leaves the
+# folder free.
 #   window_check.sh WINE_RUN PREFIX ZELMO_EXE INSPECT_EXE ARTIFACTS
 set -euo pipefail
 wine_run=$(realpath "$1") prefix=$2 zelmo=$3 inspect=$4 artifacts=$5
 for tool in Xvfb import; do command -v $tool >/dev/null || { echo "no $tool"; exit 77; }; done
 work=$(mktemp -d)
 folder="$work/Księgowość"
-mkdir -p "$folder" "$artifacts"
-cp "$zelmo" "$folder/Zelmo.exe"
+program="$work/Program Files/Zelmo"
+mkdir -p "$program" "$folder" "$artifacts"
+cp "$zelmo" "$program/Zelmo.exe"
 # A queue file left from an earlier run: listed in the queue window, never printed unasked.
 head -c 2000 /dev/zero | tr '\0' 'x' >"$folder/Zelmo7.Prn"
 # A free display, chosen by the server itself.
@@ -29,10 +32,32 @@ for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 [ -s "$work/display" ] || { echo "Xvfb did not start: $(cat "$work/xvfb.log")"; exit 1; }
 export DISPLAY=:$(cat "$work/display")
 "$wine_run" "$prefix" --stop-server
-(cd "$folder" && WINEDEBUG=err+all exec "$wine_run" "$prefix" ./Zelmo.exe) >"$work/zelmo.log" 2>&1 &
-zelmo_pid=$!
-inspect() { "$wine_run" "$prefix" "$inspect" "$@"; }
+# The arguments reach Windows in UTF-8 whatever the caller's locale.
+export LC_ALL=C.UTF-8
+# Runs Zelmo.exe from the work folder with the arguments; its output in out, its errors in err.
+zelmo() { (cd "$work" && timeout 60 "$wine_run" "$prefix" "$program/Zelmo.exe" "$@") >"$work/out" 2>"$work/err"; }
 failed=0
+# Expects the exit status $1 of the last zelmo run and the text $2 in its file $3.
+expect_run() {
+    [ "$status" = "$1" ] || { echo "exit status $status, not $1"; failed=1; }
+    tr -d '\r' <"$work/$3" | grep -qF -- "$2" || { echo "no \"$2\" in: $(cat "$work/$3")"; failed=1; }
+}
+status=0; zelmo --version || status=$?
+expect_run 0 "zelmo 3.1.0" out
+status=0; zelmo --kolor || status=$?
+expect_run 2 "nieznana opcja: --kolor" err
+expect_run 2 "Użycie: Zelmo.exe" err
+status=0; zelmo --headless || status=$?
+expect_run 2 "opcja --headless nie działa w systemie Windows" err
+[ ! -e "$folder/Zelmo.log" ] || { echo "a refused command line started the monitor"; failed=1; }
+# Monitors the folder, named relative to the work folder.
+start_zelmo() {
+    (cd "$work" && WINEDEBUG=err+all exec "$wine_run" "$prefix" "$program/Zelmo.exe" \
+        --dir Księgowość) >"$work/zelmo.log" 2>&1 &
+    zelmo_pid=$!
+}
+start_zelmo
+inspect() { "$wine_run" "$prefix" "$inspect" "$@"; }
 # Restores the window from the tray with a double click once it is there.
 if ! inspect show; then
     echo "the window did not come out of the tray"
@@ -43,13 +68,24 @@ if ! inspect show; then
 fi
 inspect layout | tr -d '\r' > "$artifacts/window-layout.txt" || { echo "bounds differ from the layout"; failed=1; }
 cat "$artifacts/window-layout.txt"
+# The same folder spelt otherwise (full, upper case, a trailing separator) is the same folder.
+status=0; zelmo --dir "Z:${folder^^}/" || status=$?
+expect_run 1 "ten folder jest już monitorowany przez inny Zelmo" err
+kill -0 "$zelmo_pid" 2>/dev/null || { echo "the first Zelmo has ended"; failed=1; }
+# A Zelmo that dies without closing leaves no lock behind: the next one starts on the folder.
+kill -KILL "$zelmo_pid"
+wait "$zelmo_pid" 2>/dev/null || true
+start_zelmo
+sleep 1
+inspect show || { echo "no window after a killed Zelmo"; failed=1; }
 expect() {
     grep -qxF "$1" "$artifacts/window-layout.txt" || { echo "missing: $1"; failed=1; }
 }
 expect "window 392 215 Kalvister II - Monitor Wydruków (wersja 3.1.0)"
 expect "GroupBox_Status 10 7 361 92 Status"
 expect "Label_Search 17 33 321 13 Z:${folder//\//\\}\\Wydruk.prn"
-expect "Label_Printer 17 71 321 13 Brak danych"
+# No printer in this prefix: the PDF folder in the monitored folder stands in.
+expect "Label_Printer 17 71 321 13 Z:${folder//\//\\}\\Wydruki"
 expect "Label6 8 20 93 13 Przesunięcia [mm]:"
 expect "Edit_X 32 37 48 21 0.0"
 expect "Btn 278 15 75 21 &Modyfikuj"

@@ -1,7 +1,7 @@
 // The archive's printer: a PDF folder printer with the very sheet of the printer it copies,
 // so the archived pages are what went to paper, pixel for pixel.
 #include "platform/archiving_printer.h"
-#include "platform/qt/qt_printers.h"
+#include "platform/pdf/pdf_printers.h"
 
 namespace zelmo {
 

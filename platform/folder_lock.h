@@ -1,12 +1,13 @@
 // One monitor per folder: a lock held on the monitored folder for as long as the program runs.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace zelmo {
 
-// An advisory lock on a folder, taken without waiting and released by the destructor (or by the
-// system when the process ends, however it ends, so a crash leaves nothing stale behind).
+// A lock on a folder, taken without waiting and released by the destructor (or by the system
+// when the process ends, however it ends, so a crash leaves nothing stale behind).
 class FolderLock {
   public:
     explicit FolderLock(const std::string& folder);
@@ -14,11 +15,11 @@ class FolderLock {
     FolderLock(const FolderLock&) = delete;
     FolderLock& operator=(const FolderLock&) = delete;
 
-    // False when another process holds the folder (or it cannot be opened).
+    // False when another process holds the folder.
     bool held() const { return held_; }
 
   private:
-    int fd_ = -1;
+    intptr_t handle_ = -1;  // the platform's handle of the lock; -1 for none
     bool held_ = false;
 };
 
