@@ -84,7 +84,7 @@ class BitWriter {
     // Appends after what out holds.
     explicit BitWriter(std::vector<uint8_t>& out) : out_(out), start_(out.size()), used_(start_) {}
 
-    // Appends the code's length low bits of bits (at most 32).
+    // Appends the low length bits of bits, length at most 32.
     void put(uint32_t bits, int length) {
         pending_ = (pending_ << length) | bits;
         count_ += length;
@@ -98,6 +98,7 @@ class BitWriter {
         out_[used_ + 3] = static_cast<uint8_t>(word);
         used_ += 4;
     }
+    // Appends a code of the tables.
     void put(Code code) { put(code.bits, code.length); }
     // Bytes written so far.
     size_t size() const { return used_ - start_; }
@@ -238,6 +239,7 @@ bool G4Encoder::encode(const uint8_t* rows, int width, int height, bool oneIsBla
             return false;
         }
     }
+    // The end-of-block code is two end-of-line codes.
     bits.put(kEndOfLine);
     bits.put(kEndOfLine);
     bits.finish();
