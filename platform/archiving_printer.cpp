@@ -14,16 +14,19 @@ constexpr size_t kMaxFailures = 32;
 
 }  // namespace
 
-// Prints on real; each document's archive copy comes from factory.
-ArchivingPrinter::ArchivingPrinter(Printer& real, Factory factory)
-    : real_(real), factory_(std::move(factory)) {}
+// Prints on real; each document's archive copy comes from factory and goes on with mover.
+ArchivingPrinter::ArchivingPrinter(Printer& real, Factory factory, ArchiveMover& mover)
+    : real_(real), factory_(std::move(factory)), mover_(mover) {}
 
 // An open archive copy is dropped with its printer.
 ArchivingPrinter::~ArchivingPrinter() = default;
 
 void ArchivingPrinter::setFolder(const std::string& folder) {
-    std::lock_guard<std::mutex> hold(lock_);
-    folder_ = folder;
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        folder_ = folder;
+    }
+    mover_.setDestination(folder);
 }
 
 std::string ArchivingPrinter::folder() const {
@@ -32,8 +35,11 @@ std::string ArchivingPrinter::folder() const {
 }
 
 std::vector<std::string> ArchivingPrinter::takeFailures() {
+    std::vector<std::string> moves = mover_.takeFailures();
     std::lock_guard<std::mutex> hold(lock_);
-    return std::exchange(failures_, {});
+    std::vector<std::string> all = std::exchange(failures_, {});
+    all.insert(all.end(), moves.begin(), moves.end());
+    return all;
 }
 
 // Keeps a failure for the window, the oldest ones when too many pile up.
@@ -84,14 +90,14 @@ void ArchivingPrinter::startDoc(const std::string& title) {
     const std::string where = folder();
     if (where.empty() || !realCanvas_ || !factory_) return;
     try {
-        copy_ = factory_(where, *realCanvas_);
+        copy_ = factory_(mover_.staging(), *realCanvas_);
         if (copy_) {
             copy_->setTitle(title);
             copy_->setDocumentLabel(documentLabel());
         }
     } catch (const std::exception& e) {
         copy_.reset();
-        fail(std::string("archive ") + where + ": " + e.what());
+        fail(std::string("archive ") + mover_.staging() + ": " + e.what());
         return;
     }
     archive("archive begin", [](Printer& p, PrinterCanvas&) { p.beginDoc(); });
@@ -110,6 +116,8 @@ void ArchivingPrinter::finishDoc() {
         ArchivingPrinter& self;
         ~EndCopy() {
             self.archive("archive end", [](Printer& p, PrinterCanvas&) { p.endDoc(); });
+            // Still there: the copy is staged whole, ready to move.
+            if (self.copy_) self.mover_.wake();
             self.copy_.reset();
             self.copyCanvas_ = nullptr;
         }

@@ -1,7 +1,8 @@
 // A printer object that prints on the printer in use and writes the same document into an
 // archive beside it: every call goes to the real printer first, then to a second printer
-// made for each document (a PDF in the archive folder). The archive copy never fails or stops
-// the print: its failures are kept for the window to report, and the copy is given up.
+// made for each document (a PDF in the mover's local staging folder), which the mover then
+// carries into the archive folder. The archive copy never fails or stops the print: its
+// failures are kept for the window to report, and the copy is given up.
 #pragma once
 
 #include <functional>
@@ -10,25 +11,27 @@
 #include <string>
 #include <vector>
 
+#include "platform/archive_mover.h"
 #include "platform/printer.h"
 
 namespace zelmo {
 
 class ArchivingPrinter : public Printer, private PrinterCanvas {
   public:
-    // Makes the archive's printer for one document in folder, with the sheet of the canvas it
-    // copies; may throw.
+    // Makes the archive's printer for one document in folder (the staging folder), with the
+    // sheet of the canvas it copies; may throw.
     using Factory =
         std::function<std::unique_ptr<Printer>(const std::string& folder, const PrinterCanvas&)>;
 
-    // real and the factory's printers must outlive their use here.
-    ArchivingPrinter(Printer& real, Factory factory);
+    // real, mover and the factory's printers must outlive their use here.
+    ArchivingPrinter(Printer& real, Factory factory, ArchiveMover& mover);
     ~ArchivingPrinter() override;
 
-    // The archive folder; empty: no archive. Takes effect from the next document; any thread.
+    // The archive folder; empty: no archive. Takes effect from the next document (and for the
+    // copies still staged); any thread.
     void setFolder(const std::string& folder);
     std::string folder() const;
-    // The archive's failures since the last call, oldest first; any thread.
+    // The archive's failures since the last call, the mover's among them; any thread.
     std::vector<std::string> takeFailures();
 
     bool canCopy() const override { return real_.canCopy(); }
@@ -63,6 +66,7 @@ class ArchivingPrinter : public Printer, private PrinterCanvas {
 
     Printer& real_;
     Factory factory_;
+    ArchiveMover& mover_;
     PrinterCanvas* realCanvas_ = nullptr;  // the real printer's canvas of the open document
     std::unique_ptr<Printer> copy_;        // the archive's printer of the open document
     PrinterCanvas* copyCanvas_ = nullptr;

@@ -117,6 +117,11 @@ bool replaceFileAtomically(const std::string& path, const std::string& bytes);
 bool appendToFile(const std::string& path, const std::string& text);
 // Renames from to to, replacing to; false when it cannot.
 bool renameReplacing(const std::string& from, const std::string& to);
+// Copies all of from into a new file to (never replacing one, never through a link) and
+// flushes it to the disk; false, with no file left at to, when any step fails.
+bool copyToNewFile(File& from, const std::string& to);
+// Makes the folder path (its parent must exist); true when it is there, made or not.
+bool makeFolder(const std::string& path);
 // Reads a small regular file whole; false when it is missing, not regular or unreadable.
 bool readSmallFile(const std::string& path, std::string& out);
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -37,6 +38,8 @@ class ManualResetEvent {
     void reset();
     // Waits with no time-out until the event is signalled.
     void wait();
+    // Waits at most timeout; true when the event was signalled.
+    bool wait(std::chrono::milliseconds timeout);
     bool isSet() const;
 
   private:

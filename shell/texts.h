@@ -162,6 +162,8 @@ inline constexpr const char* kStateLeftover = "z poprzedniego uruchomienia (nied
 inline constexpr const char* kSettingsFileName = "Zelmo.ini";
 inline constexpr const char* kMonitoredFileName = "Wydruk.prn";
 inline constexpr const char* kPdfFolderName = "Wydruki";
+// Where the archive's copies wait for the archive folder; ASCII, safe for every path API.
+inline constexpr const char* kArchiveStagingName = "Archiwum-do-wyslania";
 // The folder of an installed Zelmo started without --dir, in the user's home.
 inline constexpr const char* kHomeFolderName = "Zelmo";
 inline constexpr const char* kSettingsSection = "User";

@@ -3,10 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <future>
 #include <stdexcept>
+#include <thread>
 
 #include "output/code_pages.h"
+#include "pipeline_fixture.h"
 #include "platform/archiving_printer.h"
+#include "platform/sync.h"
 #include "support/job_run.h"
 
 namespace zelmo {
@@ -164,6 +168,19 @@ INSTANTIATE_TEST_SUITE_P(
                   {kBegin, "stretch 30 0 300 450 300 450 SRCCOPY", "end"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// Prints the two-page sample in single mode, a document per sheet.
+bool printSample(Printer& printer) {
+    DeviceMetrics metrics;
+    queryDeviceMetrics(metrics, printer);
+    PrintRequest request;
+    request.singleMode = 1;
+    std::atomic<int> testMode{0};
+    std::atomic<bool> terminated{false};
+    PclState state;
+    std::vector<uint8_t> job = sampleJob(2);
+    return runJob(state, {printer, metrics, request, testMode, terminated, job.data(), job.size()});
+}
+
 struct ArchiveCase {
     const char* name;
     const char* folder;
@@ -182,28 +199,24 @@ TEST_P(Archive, CopiesEveryDocumentWithoutTouchingThePrint) {
     SimulatedPrinter real(test::smallSheet());
     MemorySheets archived;
     int made = 0;
-    ArchivingPrinter printer(real, [&](const std::string& folder, const PrinterCanvas& like) {
-        EXPECT_EQ(folder, c.folder);
-        EXPECT_EQ(like.deviceCaps(DeviceCap::PhysicalWidth), 300);
-        ++made;
-        if (c.factoryThrows) throw std::runtime_error("disk full");
-        auto copy = std::make_unique<SimulatedPrinter>(test::smallSheet());
-        copy->setSheetSink(&archived);
-        copy->setAvailable(!c.archiveRefuses);
-        return std::unique_ptr<Printer>(std::move(copy));
-    });
+    pipeline_test::TempDir staging;
+    ArchiveMover mover(staging.path());
+    ArchivingPrinter printer(
+        real,
+        [&](const std::string& folder, const PrinterCanvas& like) {
+            EXPECT_EQ(folder, staging.path());
+            EXPECT_EQ(like.deviceCaps(DeviceCap::PhysicalWidth), 300);
+            ++made;
+            if (c.factoryThrows) throw std::runtime_error("disk full");
+            auto copy = std::make_unique<SimulatedPrinter>(test::smallSheet());
+            copy->setSheetSink(&archived);
+            copy->setAvailable(!c.archiveRefuses);
+            return std::unique_ptr<Printer>(std::move(copy));
+        },
+        mover);
     printer.setFolder(c.folder);
     printer.setTitle("Kalvister II - wydruk.prn");
-    DeviceMetrics metrics;
-    queryDeviceMetrics(metrics, printer);
-    PrintRequest request;
-    request.singleMode = 1;  // two documents
-    std::atomic<int> testMode{0};
-    std::atomic<bool> terminated{false};
-    PclState state;
-    std::vector<uint8_t> job = sampleJob(2);
-    EXPECT_TRUE(
-        runJob(state, {printer, metrics, request, testMode, terminated, job.data(), job.size()}));
+    EXPECT_TRUE(printSample(printer));
 
     std::vector<const Sheet*> printed = real.memory().printedSheets();
     // Single mode: a document per sheet, each archived or failing on its own.
@@ -225,6 +238,43 @@ INSTANTIATE_TEST_SUITE_P(
                       ArchiveCase{"cannotOpen", "/a", true, false, false, true},
                       ArchiveCase{"refusesToBegin", "/a", false, true, false, true}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A mover stuck in the archive folder (a hung network share) holds no document: every one
+// prints and its copy is staged; the copies move once the archive answers again.
+TEST(Archive, PrintsOnWhileTheMoverIsStuck) {
+    pipeline_test::TempDir staging, archive;
+    pipeline_test::writeFile(staging.path() + "earlier.pdf", {'%'});
+    ManualResetEvent held;
+    ArchiveMover::Options options;
+    options.beforeMove = [&](const std::string&) { held.wait(); };
+    ArchiveMover mover(staging.path(), options);
+    SimulatedPrinter real(test::smallSheet());
+    int staged = 0;
+    ArchivingPrinter printer(
+        real,
+        [&](const std::string& folder, const PrinterCanvas&) {
+            // The copy's printer writes a finished file, as the PDF folder printer does.
+            pipeline_test::writeFile(folder + std::to_string(++staged) + ".pdf", {'%'});
+            return std::unique_ptr<Printer>(std::make_unique<SimulatedPrinter>(test::smallSheet()));
+        },
+        mover);
+    printer.setFolder(archive.path());
+    auto printing = std::async(std::launch::async, [&] { return printSample(printer); });
+    const bool finished = printing.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
+    held.set();
+    ASSERT_TRUE(finished) << "the print waited for the archive";
+    EXPECT_TRUE(printing.get());
+    EXPECT_GE(staged, 4);
+    EXPECT_EQ(static_cast<int>(real.memory().printedSheets().size()), staged);
+    const auto moved = [&] {
+        return pipeline_test::listDir(archive.path()).size() == size_t(staged + 1);
+    };
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!moved() && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    EXPECT_TRUE(moved());
+    EXPECT_TRUE(printer.takeFailures().empty());
+}
 
 }  // namespace
 }  // namespace zelmo

@@ -291,6 +291,40 @@ bool renameReplacing(const std::string& from, const std::string& to) {
     return ::rename(from.c_str(), to.c_str()) == 0;
 }
 
+// Copies in blocks, so that a large document needs no memory of its size.
+bool copyToNewFile(File& from, const std::string& to) {
+    const int fd = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
+    if (fd < 0) {
+        lastError = errno;
+        return false;
+    }
+    File file(fd);
+    // A read that ends early is a failure, told by the length known beforehand.
+    const int64_t length = from.seekLength();
+    char block[1 << 16];
+    int64_t total = 0;
+    bool copied = length >= 0;
+    for (std::size_t got = 1; copied && got > 0; total += static_cast<int64_t>(got)) {
+        got = from.read(block, sizeof block);
+        copied = writeAll(fd, block, got);
+    }
+    copied = copied && total == length && ::fsync(fd) == 0;
+    if (copied) copied = ::close(file.release()) == 0;
+    if (!copied) {
+        lastError = errno ? errno : EIO;
+        ::unlink(to.c_str());
+    }
+    return copied;
+}
+
+// mkdir(2); an existing folder is success.
+bool makeFolder(const std::string& path) {
+    struct stat st {};
+    if (::mkdir(path.c_str(), 0777) == 0) return true;
+    lastError = errno;
+    return errno == EEXIST && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 // Reads path whole when it is a regular file of at most a megabyte.
 bool readSmallFile(const std::string& path, std::string& out) {
     constexpr int64_t kLimit = 1 << 20;

@@ -56,6 +56,12 @@ void ManualResetEvent::wait() {
     impl_->changed.wait(lock, [this] { return impl_->signalled; });
 }
 
+// Blocks until the event is signalled or timeout has passed.
+bool ManualResetEvent::wait(std::chrono::milliseconds timeout) {
+    std::unique_lock<std::mutex> lock(impl_->mutex);
+    return impl_->changed.wait_for(lock, timeout, [this] { return impl_->signalled; });
+}
+
 // Whether the event is signalled now.
 bool ManualResetEvent::isSet() const {
     std::lock_guard<std::mutex> guard(impl_->mutex);

@@ -218,6 +218,41 @@ bool appendToFile(const std::string& path, const std::string& text) {
     return file.isOpen() && writeAll(asHandle(file.handle()), text);
 }
 
+// Copies in blocks, so that a large document needs no memory of its size.
+bool copyToNewFile(File& from, const std::string& to) {
+    File file = openForWriting(to, GENERIC_WRITE, CREATE_NEW);
+    if (!file.isOpen()) {
+        lastError = ::GetLastError();
+        return false;
+    }
+    // A read that ends early is a failure, told by the length known beforehand.
+    const int64_t length = from.seekLength();
+    std::string block;
+    int64_t total = 0;
+    bool copied = length >= 0;
+    for (std::size_t got = 1; copied && got > 0; total += static_cast<int64_t>(got)) {
+        block.resize(1 << 16);
+        got = from.read(block.data(), block.size());
+        block.resize(got);
+        copied = writeAll(asHandle(file.handle()), block);
+    }
+    copied = copied && total == length && ::FlushFileBuffers(asHandle(file.handle()));
+    if (!copied) lastError = ::GetLastError();
+    file.close();
+    if (!copied) ::DeleteFileW(win32::widen(to).c_str());
+    return copied;
+}
+
+// CreateDirectoryW; an existing folder is success.
+bool makeFolder(const std::string& path) {
+    const std::wstring wide = win32::widen(path);
+    if (::CreateDirectoryW(wide.c_str(), nullptr)) return true;
+    lastError = ::GetLastError();
+    const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+    return lastError == ERROR_ALREADY_EXISTS && attributes != INVALID_FILE_ATTRIBUTES &&
+           (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
 // MoveFileExW, which replaces to.
 bool renameReplacing(const std::string& from, const std::string& to) {
     return ::MoveFileExW(win32::widen(from).c_str(), win32::widen(to).c_str(),

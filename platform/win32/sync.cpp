@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "platform/errors.h"
@@ -61,6 +62,13 @@ void ManualResetEvent::reset() {
 // Blocks until the event is signalled.
 void ManualResetEvent::wait() {
     ::WaitForSingleObject(impl_->event, INFINITE);
+}
+
+// Blocks until the event is signalled or timeout has passed.
+bool ManualResetEvent::wait(std::chrono::milliseconds timeout) {
+    const auto ms = std::min<std::chrono::milliseconds::rep>(timeout.count(), INFINITE - 1);
+    return ::WaitForSingleObject(impl_->event, static_cast<DWORD>(ms < 0 ? 0 : ms)) ==
+           WAIT_OBJECT_0;
 }
 
 // Whether the event is signalled now.

@@ -105,7 +105,10 @@ int run(App& app, const std::string& exe, const std::string& folder, const std::
     zelmo::CupsDirectory directory(folder + zelmo::texts::kPdfFolderName);
     zelmo::PrinterSwitch printers(directory.open({}));
     // Every document also goes to the archive folder, when one is set.
-    zelmo::ArchivingPrinter archiving(printers, zelmo::openArchivePrinter);
+    // Copies wait in the program's folder and move on their own thread: an archive folder on a
+    // hung share never holds the print.
+    zelmo::ArchiveMover mover(folder + zelmo::texts::kArchiveStagingName);
+    zelmo::ArchivingPrinter archiving(printers, zelmo::openArchivePrinter, mover);
     View view(archiving, exe, folder);
     view.form().usePrinters(directory, printers, printer);
     view.start();

@@ -108,7 +108,10 @@ std::string monitorFolder(const zelmo::CommandLine& line, const std::string& exe
 int runWindow(const std::string& exe, const std::string& folder, const std::string& printer) {
     zelmo::Win32PrinterDirectory directory(folder + zelmo::texts::kPdfFolderName);
     zelmo::PrinterSwitch printers(directory.open({}));
-    zelmo::ArchivingPrinter archiving(printers, zelmo::openArchivePrinter);
+    // Copies wait in the program's folder and move on their own thread: an archive folder on a
+    // hung share never holds the print.
+    zelmo::ArchiveMover mover(folder + zelmo::texts::kArchiveStagingName);
+    zelmo::ArchivingPrinter archiving(printers, zelmo::openArchivePrinter, mover);
     zelmo::win32::MainWindow window(archiving, exe, folder);
     window.form().usePrinters(directory, printers, printer);
     if (!window.start()) {
