@@ -9,6 +9,7 @@
 
 #include "platform/files.h"
 #include "platform/sync.h"
+#include "shell/texts.h"
 
 namespace zelmo {
 namespace {
@@ -100,7 +101,8 @@ bool ArchiveMover::State::moveAll() {
         if (stop.load()) return true;
         std::string error;
         if (!moveOne(name, folder, error)) {
-            failed("archive " + folder + ": " + error);
+            failed(folder + ": " + error + texts::kArchiveCopiesWait + staging +
+                   texts::kArchiveCopiesWaitEnd);
             return false;
         }
     }

@@ -51,6 +51,10 @@ inline constexpr const char* kArchiveFolder = "Folder archiwum...";
 inline constexpr const char* kArchiveChoose = "Wybierz folder archiwum wydruków";
 inline constexpr const char* kArchiveCaption = "Archiwum wydruków";
 inline constexpr const char* kArchiveFailed = "Nie zapisano kopii w archiwum: ";
+// After the archive folder's failure: the copies are not lost, they wait and are moved later.
+inline constexpr const char* kArchiveCopiesWait = ". Kopie czekają w folderze ";
+inline constexpr const char* kArchiveCopiesWaitEnd =
+    " i zostaną przeniesione, gdy archiwum będzie dostępne.";
 
 // Starting at login.
 inline constexpr const char* kAutostart = "Uruchamiaj przy logowaniu";
