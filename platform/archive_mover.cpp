@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <filesystem>
 #include <mutex>
 #include <utility>
 
@@ -95,14 +96,19 @@ bool ArchiveMover::State::moveAll() {
     }
     if (folder.empty()) return true;
     folder = withSeparator(folder);
+    // Moved into the folder it came from, a copy would be renamed " (2)", " (3)", ... for ever.
+    std::error_code unknown;
+    if (std::filesystem::equivalent(staging, folder, unknown)) {
+        failed(folder + ": " + texts::kArchiveIsStaging);
+        return false;
+    }
     for (const std::string& name : stagedCopies(staging)) {
         if (stop.load()) return true;
         if (options.beforeMove) options.beforeMove(name);
         if (stop.load()) return true;
         std::string error;
         if (!moveOne(name, folder, error)) {
-            failed(folder + ": " + error + texts::kArchiveCopiesWait + staging +
-                   texts::kArchiveCopiesWaitEnd);
+            failed(folder + ": " + error);
             return false;
         }
     }
@@ -142,7 +148,9 @@ bool ArchiveMover::State::moveOne(const std::string& name, const std::string& fo
 // Keeps message when it opens an outage; the same outage is not reported again.
 void ArchiveMover::State::failed(const std::string& message) {
     std::lock_guard<std::mutex> hold(lock);
-    if (!outage) failures.push_back(message);
+    if (!outage)
+        failures.push_back(message + texts::kArchiveCopiesWait + staging +
+                           texts::kArchiveCopiesWaitEnd);
     outage = true;
 }
 

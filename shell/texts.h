@@ -51,6 +51,9 @@ inline constexpr const char* kArchiveFolder = "Folder archiwum...";
 inline constexpr const char* kArchiveChoose = "Wybierz folder archiwum wydruków";
 inline constexpr const char* kArchiveCaption = "Archiwum wydruków";
 inline constexpr const char* kArchiveFailed = "Nie zapisano kopii w archiwum: ";
+// An archive folder that is the very folder where its copies wait.
+inline constexpr const char* kArchiveIsStaging =
+    "to folder, w którym kopie czekają na przeniesienie";
 // After the archive folder's failure: the copies are not lost, they wait and are moved later.
 inline constexpr const char* kArchiveCopiesWait = ". Kopie czekają w folderze ";
 inline constexpr const char* kArchiveCopiesWaitEnd =

@@ -113,6 +113,22 @@ TEST(ArchiveMover, KeepsTheCopyThroughAnOutageAndReportsItOnce) {
     EXPECT_TRUE(mover.takeFailures().empty());
 }
 
+// An archive folder that is the staging folder itself (another path to it) moves nothing: a
+// copy moved onto itself would be renamed again at every pass.
+TEST(ArchiveMover, LeavesCopiesAloneWhenTheArchiveIsTheStagingFolder) {
+    TempDir staging;
+    put(staging.path() + "a.pdf", "a");
+    ArchiveMover mover(staging.path(), quick());
+    mover.setDestination(staging.path() + ".");
+    std::vector<std::string> failures;
+    ASSERT_TRUE(eventually([&] {
+        failures = mover.takeFailures();
+        return !failures.empty();
+    }));
+    EXPECT_EQ(failures.size(), 1u);
+    EXPECT_EQ(listDir(staging.path()), std::vector<std::string>{"a.pdf"});
+}
+
 // A move stuck in the file system holds neither new copies' staging nor the exit for long.
 TEST(ArchiveMover, ExitDoesNotWaitForAStuckMove) {
     TempDir staging, archive;
