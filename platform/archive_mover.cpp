@@ -97,8 +97,10 @@ bool ArchiveMover::State::moveAll() {
     if (folder.empty()) return true;
     folder = withSeparator(folder);
     // Moved into the folder it came from, a copy would be renamed " (2)", " (3)", ... for ever.
+    // u8path: the names are UTF-8, which Windows would read in its ANSI code page otherwise.
     std::error_code unknown;
-    if (std::filesystem::equivalent(staging, folder, unknown)) {
+    if (std::filesystem::equivalent(std::filesystem::u8path(staging),
+                                    std::filesystem::u8path(folder), unknown)) {
         failed(folder + ": " + texts::kArchiveIsStaging);
         return false;
     }
