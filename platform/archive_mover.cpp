@@ -4,7 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
-#include <filesystem>
+#include <cstdint>
 #include <mutex>
 #include <utility>
 
@@ -17,6 +17,8 @@ namespace {
 
 constexpr int kMaxSameName = 10000;
 constexpr const char kPdf[] = ".pdf";
+// Hidden, and apart from the folder printer's ".zelmo-" partials, which it removes.
+constexpr const char kMarkName[] = ".staging-mark";
 
 // folder with a separator at its end, ready for a name.
 std::string withSeparator(std::string folder) {
@@ -65,8 +67,10 @@ struct ArchiveMover::State {
     std::string destination;
     std::vector<std::string> failures;
     bool outage = false;
+    std::string mark;  // what this mover's mark file in staging holds, once it is written
 
     void run();
+    bool isStaging(const std::string& folder);
     bool moveAll();
     bool moveOne(const std::string& name, const std::string& folder, std::string& error);
     void failed(const std::string& message);
@@ -87,6 +91,19 @@ void ArchiveMover::State::run() {
     done.set();
 }
 
+// Whether folder is the staging folder under another path: it holds this mover's mark. A mark
+// file, not a path comparison: links, mounts and Windows' short names defeat the latter.
+bool ArchiveMover::State::isStaging(const std::string& folder) {
+    if (mark.empty() && files::makeFolder(staging)) {
+        const std::string token =
+            std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) + " " +
+            std::to_string(reinterpret_cast<uintptr_t>(this));
+        if (files::replaceFileAtomically(staging + kMarkName, token)) mark = token;
+    }
+    std::string found;
+    return !mark.empty() && files::readSmallFile(folder + kMarkName, found) && found == mark;
+}
+
 // Moves every staged copy in order; false when one failed (the rest wait with it).
 bool ArchiveMover::State::moveAll() {
     std::string folder;
@@ -97,10 +114,7 @@ bool ArchiveMover::State::moveAll() {
     if (folder.empty()) return true;
     folder = withSeparator(folder);
     // Moved into the folder it came from, a copy would be renamed " (2)", " (3)", ... for ever.
-    // u8path: the names are UTF-8, which Windows would read in its ANSI code page otherwise.
-    std::error_code unknown;
-    if (std::filesystem::equivalent(std::filesystem::u8path(staging),
-                                    std::filesystem::u8path(folder), unknown)) {
+    if (isStaging(folder)) {
         failed(folder + ": " + texts::kArchiveIsStaging);
         return false;
     }

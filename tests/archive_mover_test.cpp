@@ -126,7 +126,7 @@ TEST(ArchiveMover, LeavesCopiesAloneWhenTheArchiveIsTheStagingFolder) {
         return !failures.empty();
     }));
     EXPECT_EQ(failures.size(), 1u);
-    EXPECT_EQ(listDir(staging.path()), std::vector<std::string>{"a.pdf"});
+    EXPECT_EQ(visible(staging.path()), std::vector<std::string>{"a.pdf"});
 }
 
 // A move stuck in the file system holds neither new copies' staging nor the exit for long.
