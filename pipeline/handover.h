@@ -13,7 +13,7 @@
 #include <mutex>
 #include <string>
 
-#include "pcl/print_request.h"
+#include "output/print_request.h"
 #include "platform/files.h"
 #include "platform/sync.h"
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "output/device_metrics.h"
-#include "pcl/print_request.h"
+#include "output/print_request.h"
 #include "pipeline/handover.h"
 #include "pipeline/job_events.h"
 
