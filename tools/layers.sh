@@ -26,7 +26,7 @@ rank() {
 }
 
 bad=0
-for file in $(git ls-files '*.h' '*.cpp'); do
+for file in $(find pcl output pipeline platform shell tools tests bench fuzz \( -name '*.h' -o -name '*.cpp' \) | sort); do
     set -- $(rank "$file")
     from_rank=$1 from_dir=$2
     [ "$from_rank" = 0 ] && continue
