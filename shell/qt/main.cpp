@@ -17,6 +17,7 @@
 #include "platform/folder_lock.h"
 #include "platform/printer_switch.h"
 #include "shell/command_line.h"
+#include "shell/qt/console_view.h"
 #include "shell/qt/main_window.h"
 #include "shell/texts.h"
 
