@@ -141,6 +141,8 @@ class SpoolMonitor {
     void collectOutcome();
     // Decides what the report means for the current job: retired, tried again, set aside.
     void judgeCurrent(int32_t pages, const std::string& message);
+    void judgePrinted(const std::string& path, int32_t pages);
+    void judgeFailed(const std::string& path, const std::string& message);
     void retireCurrent(bool deleteFile);
     void setAsideCurrent(SetAsideReason reason);
     bool inQueue(const std::string& path) const;
