@@ -116,6 +116,7 @@ void TrayMenu::choose(TrayItem id, const std::string& choice, TrayDialogs& dialo
         case TrayItem::Separator:
         case TrayItem::Test:
         case TrayItem::Printer:
+        case TrayItem::Count:
             return;
     }
 }

@@ -29,6 +29,7 @@ enum class TrayItem {
     Archive,
     LoginStart,
     Exit,
+    Count,  // not an item: the number of ids, kept last
 };
 
 // One entry of the menu or of a submenu.

@@ -264,8 +264,9 @@ void MainWindow::addHint(HWND label) {
     ::SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
-// The command number of each tray entry: fixed, as the tests post them; the printers listed
-// take PrinterFirstItem onwards, in the submenu's order.
+// The command number of each tray entry: the window's own items keep the numbers the tests
+// post, any other takes TrayItemBase plus its id; the printers listed take PrinterFirstItem
+// onwards, in the submenu's order.
 int MainWindow::commandOf(TrayItem id) {
     switch (id) {
         case TrayItem::Open:
@@ -292,12 +293,9 @@ int MainWindow::commandOf(TrayItem id) {
             return AutostartItem;
         case TrayItem::Exit:
             return Wycz1;
-        case TrayItem::Separator:
-        case TrayItem::Test:
-        case TrayItem::Printer:
-            break;
+        default:
+            return TrayItemBase + static_cast<int>(id);
     }
-    return 0;
 }
 
 // PopupMenu1: the window's and the tray icon's menu, drawn from the tray menu's entries.
@@ -380,19 +378,9 @@ bool MainWindow::trayCommand(int id) {
             trayMenu_->choose(TrayItem::NamedPrinter, menuPrinters_[index], *this);
         return true;
     }
-    static const TrayItem kCommands[] = {TrayItem::Open,
-                                         TrayItem::Pause,
-                                         TrayItem::VectorTest,
-                                         TrayItem::BitmapTest,
-                                         TrayItem::BitmapDiTest,
-                                         TrayItem::Queue,
-                                         TrayItem::Exit,
-                                         TrayItem::Archive,
-                                         TrayItem::LoginStart,
-                                         TrayItem::SystemDefaultPrinter,
-                                         TrayItem::PdfFolderPrinter};
-    for (TrayItem item : kCommands) {
-        if (commandOf(item) != id) continue;
+    for (int i = 0; i < static_cast<int>(TrayItem::Count); ++i) {
+        const auto item = static_cast<TrayItem>(i);
+        if (item == TrayItem::NamedPrinter || commandOf(item) != id) continue;
         const bool pdf = item == TrayItem::PdfFolderPrinter;
         trayMenu_->choose(item, pdf ? std::string(kPdfFolderChoice) : std::string(), *this);
         return true;
