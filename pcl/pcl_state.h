@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "output/page_surface.h"
+#include "pcl/bare_text.h"
 #include "platform/gdi.h"
 
 namespace zelmo {
@@ -69,6 +70,7 @@ struct PclState {
     bool stoppedByTermination = false;  // a checkpoint ended the job early
     bool drawsPages = false;            // a font header or a raster resolution came
     bool holdsText = false;             // a printable byte came
+    ContentVerdict content;             // a job of bare text that is not text is not printed
 
     FontMetrics fontMetrics;
     GlyphTable glyphTable;
