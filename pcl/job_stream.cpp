@@ -82,7 +82,7 @@ class JobStream {
             }
             const uint8_t b = s_.job[s_.readPos];
             if (b == ESC) {
-                s_.readPos += escapeSpan(s_.job + s_.readPos, s_.jobEnd - s_.readPos).length;
+                plainEscape();
             } else {
                 out.put(b);
                 ++s_.readPos;
@@ -92,6 +92,19 @@ class JobStream {
     }
 
   private:
+    // Skips the escape sequence at readPos; of its commands only the page control group's
+    // (the copies command) counts in bare text.
+    void plainEscape() {
+        const uint8_t* at = s_.job + s_.readPos;
+        const EscapeSpan span = escapeSpan(at, s_.jobEnd - s_.readPos);
+        const std::size_t end = s_.readPos + span.length;
+        if (span.wellFormed && span.length > 3 && at[1] == '&' && at[2] == 'l') {
+            s_.readPos += 3;
+            commandLoop(Group::PageControl);
+        }
+        s_.readPos = end;
+    }
+
     bool terminated() const { return env_.terminated.load(std::memory_order_relaxed); }
 
     // The byte loop up to chunkEnd (or further, when a command's data reaches past it).
