@@ -171,7 +171,8 @@ TEST(PdfPlainText, TheFontHoldsEveryCharacterOfTheCodePages) {
                           CodePage::Iso8859_2, CodePage::Cp437}) {
         for (int code = 0x20; code <= 0xFF; ++code) {
             const char32_t c = toUnicode(page, static_cast<uint8_t>(code));
-            if (c != 0) EXPECT_NE(font->glyphOf(c), 0) << codePageName(page) << " 0x" << code;
+            if (c == 0) continue;
+            EXPECT_NE(font->glyphOf(c), 0) << codePageName(page) << " 0x" << std::hex << code;
         }
     }
     EXPECT_EQ(font->glyphOf(0x10000), 0);
@@ -198,8 +199,8 @@ TEST(PdfPlainText, BoxDrawingPrintsAsATable) {
     const std::string text = commandOutput("pdftotext -layout '" + file + "' -");
     for (const char* line : {"┌──┬──┐", "│Aé│§°│", "└──┴──┘", "╔═╗ █░ üß"})
         EXPECT_NE(text.find(line), std::string::npos) << line << " in:\n" << text;
-    EXPECT_EQ(commandOutput("qpdf --check '" + file + "' 2>&1 | grep -ci 'warning\\|error'"),
-              "0\n");
+    // qpdf's status is 0 only without errors and warnings.
+    EXPECT_EQ(std::system(("qpdf --check '" + file + "' >/dev/null 2>&1").c_str()), 0);
 
     // 100 dpi: a third of the device's pixels; the cells are 30 x 50 device pixels.
     ASSERT_EQ(std::system(("pdftoppm -gray -r 100 -f 1 -l 1 '" + file + "' '" + dir.path +
