@@ -24,6 +24,7 @@ enum class SetAsideReason {
     Unreadable,       // its file could not be opened or read whole
     Interrupted,      // it was printing when the program stopped: it may have reached the printer
     PastLimits,       // the job itself is past a job's limits: every attempt would end the same
+    NotText,          // no page and not text: the message says what it looks like
 };
 
 enum class JobEventKind {

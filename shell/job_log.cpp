@@ -43,8 +43,11 @@ std::string JobLog::describe(const JobEvent& e) {
             return texts::kLogRetry + name + " " + texts::kLogAt + " " +
                    localClockTime(e.nextAttempt);
         case JobEventKind::SetAside:
+            // A job refused for what it holds says what it looks like.
             return texts::kLogSetAside + name +
-                   detail(texts::kSetAsideReasons[static_cast<int>(e.reason)]);
+                   detail(e.reason == SetAsideReason::NotText && !e.message.empty()
+                              ? e.message
+                              : texts::kSetAsideReasons[static_cast<int>(e.reason)]);
         case JobEventKind::NothingPrinted:
             return texts::kLogNothingPrinted + name;
         case JobEventKind::Resumed:

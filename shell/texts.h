@@ -137,6 +137,7 @@ inline constexpr const char* kAsideNothingPrinted = "nie zawiera żadnej strony 
 inline constexpr const char* kAsideUnreadable = "nie można odczytać pliku.";
 inline constexpr const char* kAsideInterrupted = "drukowanie przerwało zamknięcie programu.";
 inline constexpr const char* kAsidePastLimits = "zadanie przekracza limity wydruku.";
+inline constexpr const char* kAsideNotText = "to nie jest wydruk PCL ani tekst.";
 inline constexpr const char* kNoticeEmpty = "Pusty wydruk";
 inline constexpr const char* kEmptyDeleted = "plik był pusty i został usunięty.";
 inline constexpr const char* kNoticePrinter = "Zmiana drukarki";
@@ -213,6 +214,7 @@ inline constexpr const char* kSetAsideReasons[] = {
     "nie można odczytać pliku",
     "drukowanie przerwane zamknięciem programu",
     "zadanie przekracza limity wydruku",
+    "to nie jest wydruk PCL ani tekst",
 };
 
 // Hands the platform the texts it puts into file names and messages; first thing at start.
