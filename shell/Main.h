@@ -85,6 +85,8 @@ std::string formatTenths(int32_t tenths, char separator);
 bool parseDecimal(const std::string& text, char separator, double& value);
 // An integer as an INI file holds it (decimal, "$" or "0x" hexadecimal); fallback otherwise.
 int32_t parseProfileInt(const std::string& text, int32_t fallback);
+// The same integer into value; false, with value as it was, when text is not one.
+bool readProfileInt(const std::string& text, int32_t& value);
 }  // namespace offsets
 
 // The message the application's exception display shows: the exception's text, with a full
@@ -173,6 +175,7 @@ class TMainForm : private PrinterNameDisplay {
     // what became of the printer chosen by name, if anything.
     void printerEvent(bool missing, const std::string& name, const std::string& why);
     void reportArchiveFailures();
+    void reportIgnoredSettings();
     void startJobTracking();
 
     MainView& view_;
@@ -188,6 +191,7 @@ class TMainForm : private PrinterNameDisplay {
     int32_t engine_ = 0;
     bool singleMode_ = false;
     TextSettings text_;
+    std::vector<std::string> ignoredSettings_;  // "key=value" not understood, told at start
     PanelMode panelMode_ = PanelMode::displayMode;
     bool timerEnabled_ = false;  // Timer is created disabled
     bool created_ = false;

@@ -187,6 +187,13 @@ void Feedback::jobEvent(const JobEvent& e) {
             // The print itself went on: the tray keeps its state, only the user is told.
             notify(texts::kArchiveCaption, texts::kArchiveFailed + e.message, true);
             break;
+        case JobEventKind::LogTrouble:
+            notify(texts::kLogTroubleCaption, e.message, true);
+            break;
+        case JobEventKind::SettingIgnored:
+            notify(texts::kSettingCaption,
+                   texts::kSettingIgnored + e.message + texts::kSettingDefaultUsed, true);
+            break;
         default:
             break;
     }
