@@ -127,7 +127,10 @@ TEST(ArchiveMover, NeverFollowsAStagingFolderThatIsALink) {
     TempDir parent, target, archive;
     put(target.path() + "a.pdf", "a");
     const std::string staging = parent.path() + "Archiwum-do-wyslania";
-    std::filesystem::create_directory_symlink(target.path(), staging);
+    std::error_code error;
+    std::filesystem::create_directory_symlink(target.path(), staging, error);
+    // Wine's file system makes no links; Windows itself and Linux do.
+    if (error) GTEST_SKIP() << "no link: " << error.message();
     ArchiveMover mover(staging, quick());
     mover.setDestination(archive.path());
     std::vector<std::string> failures;
