@@ -44,6 +44,8 @@ enum class JobEventKind {
     PrinterChanged,     // the printer in use is now `printer`
     PrinterMissing,     // no printer: jobs wait (or go to the PDF folder), `message` says which
     ArchiveFailed,      // a document's archive copy was given up, `message` says why
+    LogTrouble,         // Zelmo.log cannot be written or rotated, `message` says why; once a spell
+    SettingIgnored,     // a value of Zelmo.ini is not understood: `message` is "key=value"
 };
 
 struct JobEvent {

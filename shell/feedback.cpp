@@ -163,6 +163,13 @@ void Feedback::jobEvent(const JobEvent& e) {
         case JobEventKind::ArchiveFailed:
             folderEvent(e);
             break;
+        case JobEventKind::LogTrouble:
+            notify(texts::kLogTroubleCaption, e.message, true);
+            break;
+        case JobEventKind::SettingIgnored:
+            notify(texts::kSettingCaption,
+                   texts::kSettingIgnored + e.message + texts::kSettingDefaultUsed, true);
+            break;
         default:
             break;
     }
