@@ -26,6 +26,8 @@ const char* toString(JobOutcome outcome) {
             return "TestPage";
         case JobOutcome::Refused:
             return "Refused";
+        case JobOutcome::PrinterUnavailable:
+            return "PrinterUnavailable";
     }
     return "?";
 }
@@ -36,7 +38,8 @@ const char* toString(JobEventKind kind) {
         "Started",         "Stopped",        "Captured",       "Printed",
         "Failed",          "RetryScheduled", "SetAside",       "NothingPrinted",
         "Resumed",         "PrintAgain",     "Deleted",        "CaptureImpossible",
-        "CaptureRestored", "PrinterChanged", "PrinterMissing", "ArchiveFailed"};
+        "CaptureRestored", "PrinterChanged", "PrinterMissing", "ArchiveFailed",
+        "PrinterWaiting",  "PrinterBack",    "Submitted",      "Sent"};
     const auto index = static_cast<std::size_t>(kind);
     return index < std::size(kNames) ? kNames[index] : "?";
 }

@@ -10,11 +10,13 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 
 #include "pcl/print_request.h"
 #include "platform/files.h"
+#include "platform/printer.h"
 #include "platform/sync.h"
 
 namespace zelmo {
@@ -30,6 +32,7 @@ enum class JobOutcome {
     TestPage,    // a test page was printed instead of a job
     Refused,     // the job is past a job's limits (a page too large, too many sheets): failed,
                  // and every attempt would fail the same way
+    PrinterUnavailable,  // the printer or the print system took no document: not the job's fault
 };
 
 const char* toString(JobOutcome outcome);
@@ -46,6 +49,8 @@ struct HandOver {
     JobOutcome Outcome = JobOutcome::NotStarted;
     int32_t OutcomePages = 0;    // pages the job sent to the printer
     std::string OutcomeMessage;  // the system's message when the job failed with one
+    // A printed job that went into a print system's queue: where it stands there.
+    std::shared_ptr<SubmittedDocument> OutcomeSubmitted;
 
     // WorkerIdle, read or written under StateLock for the single access.
     bool workerIdle() {

@@ -59,6 +59,9 @@ std::string queueStateText(const QueueFileInfo& file) {
         case QueueFileState::WaitingForPrinter:
             text = texts::kStateNoPrinter;
             break;
+        case QueueFileState::InPrinterQueue:
+            text = texts::kStateInPrinterQueue;
+            break;
     }
     if (file.attempt > 0) text += texts::kStateFailures + std::to_string(file.attempt);
     if (!file.message.empty()) text += " — " + file.message;
@@ -167,14 +170,38 @@ void Feedback::jobEvent(const JobEvent& e) {
             break;
         case JobEventKind::PrinterChanged:
             printer_ = e.printer;
+            printerAway_ = false;
             notify(texts::kNoticePrinter,
                    withMessage(std::string(texts::kPrintsTo) + " " + e.printer, e.message),
                    !e.message.empty());
             break;
         case JobEventKind::PrinterMissing:
             printer_ = e.printer;
-            notify(texts::kNoticeNoPrinter, withMessage(texts::kPdfInstead + e.printer, e.message),
-                   true);
+            printerAway_ = false;
+            notify(texts::kNoticeNoPrinter, texts::kPdfInstead + e.printer + ".", true);
+            break;
+        case JobEventKind::PrinterWaiting:
+            printer_ = e.printer;
+            printerAway_ = true;
+            notify(
+                texts::kNoticePrinterWaiting,
+                withMessage(texts::kPrinterWaits + e.printer + texts::kPrinterWaitsEnd, e.message),
+                true);
+            break;
+        case JobEventKind::PrinterBack:
+            printerAway_ = false;
+            notify(texts::kNoticePrinterBack,
+                   texts::kPrinterBack + e.printer + texts::kPrinterBackEnd, false);
+            break;
+        case JobEventKind::Submitted:
+            error_ = false;
+            last_ = job + ", " + clockTime(e.when) + ": " + texts::kLastInPrinterQueue;
+            break;
+        case JobEventKind::Sent:
+            error_ = false;
+            last_ = job + ", " + clockTime(e.when) + ": " + texts::kLastSent;
+            notify(texts::kNoticeSent,
+                   job + ": " + std::to_string(e.pages) + texts::kPagesOn + e.printer, false);
             break;
         case JobEventKind::CaptureImpossible:
             error_ = true;
@@ -198,7 +225,9 @@ std::string Feedback::hint() const {
     std::string text = texts::kCaption;
     text += "\n";
     text += paused_ ? texts::kHintPaused : texts::kHintMonitoring;
-    if (!printer_.empty()) text += std::string("\n") + texts::kHintPrinter + printer_;
+    if (!printer_.empty())
+        text += std::string("\n") + texts::kHintPrinter + printer_ +
+                (printerAway_ ? texts::kHintPrinterAway : "");
     text += std::string("\n") + texts::kHintWaiting + std::to_string(waiting_);
     if (!last_.empty()) text += std::string("\n") + texts::kHintLast + last_;
     return text;
@@ -206,7 +235,7 @@ std::string Feedback::hint() const {
 
 // An error outweighs a pause: a paused monitor with a failed job still needs the user.
 TrayIconKind Feedback::icon() const {
-    if (error_) return TrayIconKind::Error;
+    if (error_ || printerAway_) return TrayIconKind::Error;
     return paused_ ? TrayIconKind::Paused : TrayIconKind::Monitoring;
 }
 

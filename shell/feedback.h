@@ -33,7 +33,8 @@ class Feedback : public JobEventSink {
     MainView& view_;
     bool notifications_ = true;
     bool paused_ = false;
-    bool error_ = false;  // the last thing that happened to a job went wrong
+    bool error_ = false;        // the last thing that happened to a job went wrong
+    bool printerAway_ = false;  // the printer takes no jobs: the queue waits for it
     std::string printer_;
     int waiting_ = 0;
     std::string last_;  // the last job and its outcome

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/errors.h"
+#include "platform/qt/cups_jobs.h"
 #include "platform/qt/qt_printers.h"
 
 namespace zelmo {
@@ -45,6 +46,30 @@ void defaultResolution(cups_dest_t* dest, cups_dinfo_t* info, int& dpiX, int& dp
 std::string cupsError(const char* what) {
     const char* message = cupsLastErrorString();
     return std::string(what) + ": " + (message && *message ? message : "CUPS error");
+}
+
+// Whether the last failure is the print system's or the queue's rather than the document's:
+// cupsd unreachable, the queue gone, rejecting jobs or deactivated. Every job would fail so.
+bool printerLevel(ipp_status_t status) {
+    switch (status) {
+        case IPP_STATUS_ERROR_SERVICE_UNAVAILABLE:
+        case IPP_STATUS_ERROR_NOT_ACCEPTING_JOBS:
+        case IPP_STATUS_ERROR_NOT_FOUND:
+        case IPP_STATUS_ERROR_PRINTER_IS_DEACTIVATED:
+        case IPP_STATUS_ERROR_BUSY:
+        case IPP_STATUS_ERROR_TEMPORARY:
+        case IPP_STATUS_ERROR_CUPS_AUTHENTICATION_CANCELED:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// The exception for a failed request: the queue waits for a printer-level failure, a job
+// counts its attempts for any other.
+[[noreturn]] void throwCupsError(const char* what) {
+    if (printerLevel(cupsLastError())) throw PrinterUnavailable(cupsError(what));
+    throw PrinterError(cupsError(what));
 }
 
 // A file nobody else can see, for the document while it grows: gone with its descriptor, also
@@ -138,6 +163,7 @@ CupsPrinter::~CupsPrinter() = default;
 
 // A spool file nobody else sees, submitted at the document's end.
 std::unique_ptr<DocumentFile> CupsPrinter::createDocumentFile(const DocumentFacts& facts) {
+    submitted_.reset();
     return std::make_unique<CupsSpoolFile>(*this, facts.title);
 }
 
@@ -151,12 +177,12 @@ void CupsPrinter::submit(int fd, const std::string& title) {
     const ipp_status_t created = cupsCreateDestJob(CUPS_HTTP_DEFAULT, dest, info, &jobId,
                                                    title.c_str(), numOptions, options);
     cupsFreeOptions(numOptions, options);
-    if (created > IPP_STATUS_OK_CONFLICTING || jobId <= 0)
-        throw PrinterError(cupsError("Create-Job"));
+    if (created > IPP_STATUS_OK_CONFLICTING || jobId <= 0) throwCupsError("Create-Job");
 
     bool sent = cupsStartDestDocument(CUPS_HTTP_DEFAULT, dest, info, jobId, title.c_str(),
                                       CUPS_FORMAT_PDF, 0, nullptr, 1) == HTTP_STATUS_CONTINUE;
     std::string message = sent ? "" : cupsError("Send-Document");
+    bool printerFailed = !sent && printerLevel(cupsLastError());
     std::vector<char> chunk(kSendChunk);
     for (off_t at = 0; sent;) {
         const ssize_t n = ::pread(fd, chunk.data(), chunk.size(), at);
@@ -171,15 +197,19 @@ void CupsPrinter::submit(int fd, const std::string& title) {
             HTTP_STATUS_CONTINUE) {
             sent = false;
             message = cupsError("Send-Document");
+            printerFailed = printerLevel(cupsLastError());
         }
     }
     if (!sent) {
         cupsFinishDestDocument(CUPS_HTTP_DEFAULT, dest, info);
         cupsCancelDestJob(CUPS_HTTP_DEFAULT, dest, jobId);
+        if (printerFailed) throw PrinterUnavailable(message);
         throw PrinterError(message);
     }
     if (cupsFinishDestDocument(CUPS_HTTP_DEFAULT, dest, info) > IPP_STATUS_OK_CONFLICTING)
-        throw PrinterError(cupsError("Send-Document"));
+        throwCupsError("Send-Document");
+    // In cupsd's queue, not yet on paper: followed until cupsd says it printed.
+    submitted_ = followCupsJob(jobId);
 }
 
 // The CUPS default destination, or the PDF folder when there is none.

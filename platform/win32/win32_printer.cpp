@@ -20,6 +20,13 @@ std::string lastErrorText(const char* what) {
     return std::string(what) + " failed" + (detail.empty() ? "" : ": " + detail);
 }
 
+// A document the spooler took. Its job's progress is not read back, so the user is told it
+// was sent, never that it printed.
+class SpooledDocument : public SubmittedDocument {
+  public:
+    SubmittedState state() const override { return SubmittedState::Unknown; }
+};
+
 // The abort procedure: printing goes on while the document is not aborted.
 BOOL CALLBACK keepPrinting(HDC, int) {
     return TRUE;
@@ -138,14 +145,17 @@ void Win32Printer::applyCopies(short count) {
 
 // StartDoc with the title and no output file, then the first page.
 void Win32Printer::startDoc(const std::string& title) {
-    if (!deviceContext()) throw PrinterError(kPrinterNotValid);
+    submitted_.reset();
+    // No device context, or a spooler that refuses to start a document: every document would
+    // fare the same, so the queue waits for the printer.
+    if (!deviceContext()) throw PrinterUnavailable(kPrinterNotValid);
     ::SetAbortProc(handles_->dc, keepPrinting);
     const std::wstring name = win32::widen(title);
     DOCINFOW info{};
     info.cbSize = sizeof info;
     info.lpszDocName = name.c_str();
     // A document the spooler refused would otherwise count as printed and its job be deleted.
-    if (::StartDocW(handles_->dc, &info) <= 0) throw PrinterError(lastErrorText("StartDoc"));
+    if (::StartDocW(handles_->dc, &info) <= 0) throw PrinterUnavailable(lastErrorText("StartDoc"));
     startPage();
 }
 
@@ -160,6 +170,7 @@ void Win32Printer::endPage() {
 // EndDoc; a spooler that could not take the document says so to the user.
 void Win32Printer::finishDoc() {
     if (::EndDoc(handles_->dc) <= 0) throw PrinterError(lastErrorText("EndDoc"));
+    submitted_ = std::make_shared<SpooledDocument>();
 }
 
 // AbortDoc. Its result is not examined: some spoolers report 0 for a document they did drop.
