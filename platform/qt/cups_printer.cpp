@@ -65,11 +65,24 @@ bool printerLevel(ipp_status_t status) {
     }
 }
 
-// The exception for a failed request: the queue waits for a printer-level failure, a job
-// counts its attempts for any other.
-[[noreturn]] void throwCupsError(const char* what) {
-    if (printerLevel(cupsLastError())) throw PrinterUnavailable(cupsError(what));
-    throw PrinterError(cupsError(what));
+// Whether the queue can take a job now: the server answers, knows it, and it accepts jobs.
+// libcups words an unreachable server in many ways ("Invalid argument" among them), so a
+// failure it does not classify itself is checked against the queue as the server sees it.
+bool takesJobs(const cups_dest_t& dest) {
+    cups_dest_t* now = cupsGetNamedDest(CUPS_HTTP_DEFAULT, dest.name, dest.instance);
+    if (!now) return false;
+    const char* accepting =
+        cupsGetOption("printer-is-accepting-jobs", now->num_options, now->options);
+    const bool takes = !accepting || std::strcmp(accepting, "false") != 0;
+    cupsFreeDests(1, now);
+    return takes;
+}
+
+// The exception for a failed request with message: the queue waits for a printer-level
+// failure, a job counts its attempts for any other.
+[[noreturn]] void throwCupsError(const std::string& message, const cups_dest_t& dest) {
+    if (printerLevel(cupsLastError()) || !takesJobs(dest)) throw PrinterUnavailable(message);
+    throw PrinterError(message);
 }
 
 // A file nobody else can see, for the document while it grows: gone with its descriptor, also
@@ -177,12 +190,12 @@ void CupsPrinter::submit(int fd, const std::string& title) {
     const ipp_status_t created = cupsCreateDestJob(CUPS_HTTP_DEFAULT, dest, info, &jobId,
                                                    title.c_str(), numOptions, options);
     cupsFreeOptions(numOptions, options);
-    if (created > IPP_STATUS_OK_CONFLICTING || jobId <= 0) throwCupsError("Create-Job");
+    if (created > IPP_STATUS_OK_CONFLICTING || jobId <= 0)
+        throwCupsError(cupsError("Create-Job"), *dest);
 
     bool sent = cupsStartDestDocument(CUPS_HTTP_DEFAULT, dest, info, jobId, title.c_str(),
                                       CUPS_FORMAT_PDF, 0, nullptr, 1) == HTTP_STATUS_CONTINUE;
     std::string message = sent ? "" : cupsError("Send-Document");
-    bool printerFailed = !sent && printerLevel(cupsLastError());
     std::vector<char> chunk(kSendChunk);
     for (off_t at = 0; sent;) {
         const ssize_t n = ::pread(fd, chunk.data(), chunk.size(), at);
@@ -197,17 +210,15 @@ void CupsPrinter::submit(int fd, const std::string& title) {
             HTTP_STATUS_CONTINUE) {
             sent = false;
             message = cupsError("Send-Document");
-            printerFailed = printerLevel(cupsLastError());
         }
     }
     if (!sent) {
         cupsFinishDestDocument(CUPS_HTTP_DEFAULT, dest, info);
         cupsCancelDestJob(CUPS_HTTP_DEFAULT, dest, jobId);
-        if (printerFailed) throw PrinterUnavailable(message);
-        throw PrinterError(message);
+        throwCupsError(message, *dest);
     }
     if (cupsFinishDestDocument(CUPS_HTTP_DEFAULT, dest, info) > IPP_STATUS_OK_CONFLICTING)
-        throwCupsError("Send-Document");
+        throwCupsError(cupsError("Send-Document"), *dest);
     // In cupsd's queue, not yet on paper: followed until cupsd says it printed.
     submitted_ = followCupsJob(jobId);
 }

@@ -55,7 +55,7 @@ done
 wait_for 30 grep -q 'Drukarka niedostępna: .*Ksiegowosc' "$work/zelmo.log" ||
     fail "the refusing printer was not reported: $(cat "$work/zelmo.log")"
 # Three refused tries, then the queue still waits: nothing failed, printed or set aside.
-wait_for 60 sh -c "[ \$(grep -c 'Create-Job client-error-not-accepting-jobs' \
+wait_for 60 sh -c "[ \$(grep -c 'Create-Job server-error-not-accepting-jobs' \
     '$work/cups/log/access_log') -ge 3 ]" || fail "the printer was not tried again"
 grep -E 'Wydrukowano|Błąd wydruku|odłożony' "$work/zelmo.log" &&
     fail "a job was printed, failed or set aside while the queue refused it"
