@@ -61,6 +61,29 @@ std::vector<unsigned char> defaultDeviceMode(const std::wstring& name) {
     return mode;
 }
 
+// Whether the spooler says the printer takes no documents now: gone, offline, paused, in error
+// or being deleted. A document it refused then is the printer's failure, not the job's.
+bool printerRefuses(const std::wstring& name) {
+    HANDLE printer = nullptr;
+    std::wstring writable = name;
+    if (!::OpenPrinterW(writable.data(), &printer, nullptr)) return true;
+    DWORD needed = 0;
+    ::GetPrinterW(printer, 2, nullptr, 0, &needed);
+    std::vector<BYTE> buffer(needed);
+    bool refuses = false;
+    if (needed >= sizeof(PRINTER_INFO_2W) &&
+        ::GetPrinterW(printer, 2, buffer.data(), needed, &needed)) {
+        const auto* info = reinterpret_cast<const PRINTER_INFO_2W*>(buffer.data());
+        constexpr DWORD kAway = PRINTER_STATUS_OFFLINE | PRINTER_STATUS_ERROR |
+                                PRINTER_STATUS_NOT_AVAILABLE | PRINTER_STATUS_SERVER_UNKNOWN |
+                                PRINTER_STATUS_PAUSED | PRINTER_STATUS_PENDING_DELETION;
+        refuses =
+            (info->Status & kAway) != 0 || (info->Attributes & PRINTER_ATTRIBUTE_WORK_OFFLINE) != 0;
+    }
+    ::ClosePrinter(printer);
+    return refuses;
+}
+
 }  // namespace
 
 // The device context and the pen drawn with, released in that order: pen out of the DC first.
@@ -169,7 +192,11 @@ void Win32Printer::endPage() {
 
 // EndDoc; a spooler that could not take the document says so to the user.
 void Win32Printer::finishDoc() {
-    if (::EndDoc(handles_->dc) <= 0) throw PrinterError(lastErrorText("EndDoc"));
+    if (::EndDoc(handles_->dc) <= 0) {
+        const std::string message = lastErrorText("EndDoc");
+        if (printerRefuses(name_)) throw PrinterUnavailable(message);
+        throw PrinterError(message);
+    }
     submitted_ = std::make_shared<SpooledDocument>();
 }
 
