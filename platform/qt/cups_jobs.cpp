@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstring>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -54,6 +55,20 @@ SubmittedState meaning(int jobState) {
     }
 }
 
+// The reason cupsd gives for the job's state, the one about the job itself ("job-canceled-by-
+// user", "job-aborted-by-system") ahead of those about the printer; empty when it gives none.
+std::string jobReason(ipp_t* response) {
+    ipp_attribute_t* reasons = ippFindAttribute(response, "job-state-reasons", IPP_TAG_KEYWORD);
+    std::string first;
+    for (int i = 0; reasons && i < ippGetCount(reasons); ++i) {
+        const char* reason = ippGetString(reasons, i, nullptr);
+        if (!reason) continue;
+        if (std::strncmp(reason, "job-", 4) == 0) return reason;
+        if (first.empty()) first = reason;
+    }
+    return first;
+}
+
 // Asks cupsd where the job stands; a server that does not answer leaves it as it was.
 void poll(CupsJob& job) {
     ipp_t* request = ippNewRequest(IPP_OP_GET_JOB_ATTRIBUTES);
@@ -69,9 +84,15 @@ void poll(CupsJob& job) {
     if (cupsLastError() == IPP_STATUS_ERROR_NOT_FOUND) job.settle(SubmittedState::Unknown, {});
     if (!response) return;
     ipp_attribute_t* state = ippFindAttribute(response, "job-state", IPP_TAG_ENUM);
-    ipp_attribute_t* reasons = ippFindAttribute(response, "job-state-reasons", IPP_TAG_KEYWORD);
-    const char* reason = reasons ? ippGetString(reasons, 0, nullptr) : nullptr;
-    if (state) job.settle(meaning(ippGetInteger(state, 0)), reason ? reason : "");
+    if (state) {
+        const int value = ippGetInteger(state, 0);
+        // The state's own name first: a reason alone may speak of the printer, not the job.
+        std::string message =
+            "CUPS job " + std::to_string(job.id()) + " " + ippEnumString("job-state", value);
+        const std::string reason = jobReason(response);
+        if (!reason.empty()) message += " (" + reason + ")";
+        job.settle(meaning(value), message);
+    }
     ippDelete(response);
 }
 

@@ -534,6 +534,8 @@ TEST_F(PrinterChoiceTest, APrinterIsChosenByNameInTheSettingsOnTheCommandLineOrF
     std::ofstream(dir + "/Wydruk.prn") << "\x1b*t300R\x1b*b0M\x1b*b2W\xff\x0f\f";
     ASSERT_TRUE(tickUntil(*form, [&] { return fs::exists(dir + "/Zelmo1.Prn"); }));
     idle();
+    // Looked at between two probes: a probe in flight shows the job printing.
+    ASSERT_TRUE(tickUntil(*form, [&] { return form->handOver()->workerIdle(); }));
     EXPECT_EQ(form->queueSnapshot().at(0).state, QueueFileState::WaitingForPrinter);
     for (const auto& [name, printer] : directory.opened)
         EXPECT_TRUE(printer->memory().printedSheets().empty()) << name;
