@@ -69,13 +69,22 @@ std::string JobLog::describe(const JobEvent& e) {
         case JobEventKind::PrinterChanged:
             return texts::kLogPrinterChanged + detail(e.printer);
         case JobEventKind::PrinterMissing:
-            return texts::kLogPrinterMissing + detail(e.message);
+            return texts::kLogPrinterMissing + detail(e.printer);
         case JobEventKind::ArchiveFailed:
             return texts::kLogArchiveFailed + detail(e.message);
         case JobEventKind::LogTrouble:
             return e.message;
         case JobEventKind::SettingIgnored:
             return texts::kSettingIgnored + e.message + texts::kSettingDefaultUsed;
+        case JobEventKind::PrinterWaiting:
+            return texts::kLogPrinterWaiting + (" " + e.printer) + detail(e.message);
+        case JobEventKind::PrinterBack:
+            return texts::kLogPrinterBack + detail(e.printer);
+        case JobEventKind::Submitted:
+        case JobEventKind::Sent:
+            return (e.kind == JobEventKind::Sent ? texts::kLogSent : texts::kLogSubmitted) + name +
+                   ", " + texts::kLogPages + " " + std::to_string(e.pages) + ", " +
+                   texts::kLogOnPrinter + " " + e.printer;
     }
     return toString(e.kind);
 }

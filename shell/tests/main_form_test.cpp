@@ -648,17 +648,18 @@ TEST_F(PrinterChoiceTest, TheSystemDefaultIsFollowedWhileZelmoRuns) {
     EXPECT_EQ(switcher->printerName(), "PDF");
     idle();
     ASSERT_EQ(view.notices.size(), 1u);  // told once, not at every look
-    EXPECT_EQ(view.notices[0], "Brak drukarki: Wydruki trafiają jako pliki PDF do folderu PDF");
+    EXPECT_EQ(view.notices[0], "Brak drukarki: Wydruki trafiają jako pliki PDF do folderu PDF.");
     struct Step {
         const char* defaultName;
         const char* inUse;
         const char* notice;
     };
+    // A default that goes away is kept, never replaced by the PDF folder.
     const Step steps[] = {
         {"Biuro", "Biuro", "Zmiana drukarki: Wydruki na: Biuro"},
         {"Dom", "Dom", "Zmiana drukarki: Wydruki na: Dom"},
-        {"", "PDF", "Brak drukarki: Wydruki trafiają jako pliki PDF do folderu PDF"},
-        {"Dom", "Dom", "Zmiana drukarki: Wydruki na: Dom"},
+        {"", "Dom", nullptr},
+        {"Dom", "Dom", nullptr},
     };
     for (const Step& step : steps) {
         view.notices.clear();
@@ -666,7 +667,8 @@ TEST_F(PrinterChoiceTest, TheSystemDefaultIsFollowedWhileZelmoRuns) {
         idle();
         EXPECT_EQ(switcher->printerName(), step.inUse);
         EXPECT_EQ(view.labelPrinter, step.inUse);
-        EXPECT_EQ(view.notices, std::vector<std::string>{step.notice});
+        EXPECT_EQ(view.notices,
+                  step.notice ? std::vector<std::string>{step.notice} : std::vector<std::string>{});
         EXPECT_NE(view.trayHint.find(std::string("Drukarka: ") + step.inUse), std::string::npos);
     }
     // The next job prints on the new default, at its size: its metrics were read again.
@@ -688,7 +690,7 @@ TEST_F(PrinterChoiceTest, APrinterIsChosenByNameInTheSettingsOnTheCommandLineOrF
         {"[Zelmo]\nPrinter=Dom\n", "", "Dom"},
         {"[Zelmo]\nPrinter=Dom\n", "Biuro", "Biuro"},
         {"[Zelmo]\nPrinter=Wydruki\n", "", "PDF"},
-        {"[Zelmo]\nPrinter=Gone\n", "", "Biuro"},  // a printer removed: the default
+        {"[Zelmo]\nPrinter=Gone\n", "", "Gone"},  // a printer removed: waited for
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.ini + std::string(" / ") + c.commandLine);
@@ -697,9 +699,23 @@ TEST_F(PrinterChoiceTest, APrinterIsChosenByNameInTheSettingsOnTheCommandLineOrF
         createWith(c.ini, c.commandLine);
         EXPECT_EQ(switcher->printerName(), c.inUse);
     }
-    // The last case's printer is gone: the user is told why another one prints.
-    EXPECT_EQ(view.notices.back(),
-              "Zmiana drukarki: Wydruki na: Biuro\nNie ma wybranej drukarki Gone.");
+    // The last case's printer is gone: its jobs wait for it, on no other printer.
+    EXPECT_EQ(view.notices, std::vector<std::string>{"Drukarka niedostępna: Wydruki czekają, aż "
+                                                     "drukarka Gone znów będzie dostępna."});
+    std::ofstream(dir + "/Wydruk.prn") << "\x1b*t300R\x1b*b0M\x1b*b2W\xff\x0f\f";
+    ASSERT_TRUE(tickUntil(*form, [&] { return fs::exists(dir + "/Zelmo1.Prn"); }));
+    idle();
+    // Looked at between two probes: a probe in flight shows the job printing.
+    ASSERT_TRUE(tickUntil(*form, [&] { return form->handOver()->workerIdle(); }));
+    EXPECT_EQ(form->queueSnapshot().at(0).state, QueueFileState::WaitingForPrinter);
+    for (const auto& [name, printer] : directory.opened)
+        EXPECT_TRUE(printer->memory().printedSheets().empty()) << name;
+    EXPECT_EQ(view.notices.size(), 1u);
+    // Back in the print system: the job prints there, and the user hears the wait is over.
+    directory.printers.push_back("Gone");
+    ASSERT_TRUE(tickUntil(*form, [&] { return form->monitor()->queue().pendingCount == 0; }));
+    EXPECT_EQ(directory.opened["Gone"]->memory().printedSheets().size(), 1u);
+    EXPECT_EQ(view.notices.at(1), "Drukarka dostępna: Drukarka Gone znów przyjmuje wydruki.");
     view.notices.clear();
     form->choosePrinter(kPdfFolderChoice);
     idle();
