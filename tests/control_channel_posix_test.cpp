@@ -131,6 +131,7 @@ TEST(ControlChannel, FolderPathLongerThanASocketAddressStillWorks) {
         folder += "dluga-nazwa-folderu/";
     std::filesystem::create_directories(folder);
     const std::unique_ptr<ControlServer> server = openControlServer(folder);
+    EXPECT_TRUE(std::filesystem::is_socket(folder + "Zelmo.sock"));
     std::atomic<bool> done{false};
     std::string answer;
     std::thread client([&] {
