@@ -79,10 +79,11 @@ std::string localTimeText(WallTime when, const char* format) {
     return text;
 }
 
-// Breaks are kept out of the path: a line breaker may break after ":" and around "\\" or "/",
-// and at any space; U+2060 WORD JOINER and U+00A0 NO-BREAK SPACE forbid it.
+// A space is where every box breaks a line, so the path's are no-break spaces; on a line of its
+// own the path is one word, which a box widens for rather than breaks. (Word joiners would also
+// hold a break after ":" where a box breaks by Unicode's rules, but Windows' message box fonts
+// draw them as empty squares.)
 std::string boxedPath(const std::string& sentence, const std::string& path) {
-    static const std::string joiner = "\u2060";
     std::string text = sentence;
     while (!text.empty() && (text.back() == ' ' || text.back() == ':'))
         text.pop_back();
@@ -90,12 +91,8 @@ std::string boxedPath(const std::string& sentence, const std::string& path) {
     if (!text.empty() && text[0] >= 'a' && text[0] <= 'z')
         text[0] = static_cast<char>(text[0] - 32);
     text += ":\n";
-    for (const char c : path) {
-        const bool separator = c == ':' || c == '\\' || c == '/' || c == '-' || c == '.';
-        if (separator && text.back() != '\n') text += joiner;
+    for (const char c : path)
         text += c == ' ' ? std::string("\u00a0") : std::string(1, c);
-        if (separator) text += joiner;
-    }
     return text;
 }
 

@@ -59,8 +59,8 @@ std::string clockTime(WallTime when);
 std::string fitHint(const std::string& hint, size_t room);
 
 // A message box's text that names a path: the sentence (its trailing ": " dropped), then the path
-// on a line of its own that no box breaks (no-break spaces, word joiners beside separators), so
-// "C:" never ends a line with the rest of the path on the next.
+// on a line of its own with no-break spaces, so that no box breaks it ("C:" never ends a line
+// with the rest of the path on the next).
 std::string boxedPath(const std::string& sentence, const std::string& path);
 
 // A local time in a strftime format, for the window thread only.

@@ -150,26 +150,15 @@ TEST(Feedback, HintNamesTheFolderByItsLastNames) {
     }
 }
 
-// A path in a box stands on its own line with nowhere to break: every space a no-break space,
-// every separator held by word joiners on both sides; taking those out gives the path back.
+// A path in a box stands on its own line with nowhere to break: every space a no-break space;
+// putting the spaces back gives the path.
 TEST(Feedback, MessageBoxKeepsAPathWholeOnItsOwnLine) {
-    const std::string joiner = "\u2060";
-    for (const std::string path : {"C:\\Program Files\\Kasa-2\\", "/home/ala/Księgowość 2026/"}) {
+    for (const std::string path : {"C:\\Program Files\\Kasa 2\\", "/home/ala/Księgowość/"}) {
         const std::string text = boxedPath("ten folder jest już monitorowany: ", path);
         const std::string head = "Ten folder jest już monitorowany:\n";
         ASSERT_EQ(text.compare(0, head.size(), head), 0) << text;
         std::string shown = text.substr(head.size());
-        EXPECT_EQ(shown.find(' '), std::string::npos) << shown;
-        for (std::size_t at = 0; (at = shown.find_first_of(":\\/-", at)) != std::string::npos;
-             ++at) {
-            EXPECT_EQ(shown.compare(at + 1, joiner.size(), joiner), 0) << shown << " at " << at;
-            if (at > 0) {
-                EXPECT_EQ(shown.compare(at - joiner.size(), joiner.size(), joiner), 0)
-                    << shown << " at " << at;
-            }
-        }
-        for (std::size_t at; (at = shown.find(joiner)) != std::string::npos;)
-            shown.erase(at, joiner.size());
+        EXPECT_EQ(shown.find_first_of(" \n"), std::string::npos) << shown;
         for (std::size_t at; (at = shown.find("\u00a0")) != std::string::npos;)
             shown.replace(at, 2, " ");
         EXPECT_EQ(shown, path);
