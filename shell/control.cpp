@@ -76,8 +76,17 @@ const QueueFileInfo* findJob(const std::vector<QueueFileInfo>& rows, int32_t job
     return nullptr;
 }
 
-// Dispatches the request; a request of no known form is refused, never guessed at.
+// Carries the request out; what fails on the way is the client's to hear of, never the window's.
 std::string ControlService::answer(const std::string& request) {
+    try {
+        return dispatch(request);
+    } catch (const std::exception& error) {
+        return refused(exceptionMessage(error.what()));
+    }
+}
+
+// Dispatches the request; a request of no known form is refused, never guessed at.
+std::string ControlService::dispatch(const std::string& request) {
     const std::size_t space = request.find(' ');
     const std::string verb = request.substr(0, space);
     const std::string argument = space == std::string::npos ? "" : request.substr(space + 1);

@@ -22,6 +22,7 @@ class ControlService {
     std::string answer(const std::string& request);
 
   private:
+    std::string dispatch(const std::string& request);
     std::string status() const;
     std::string pause(bool paused);
     std::string printAgain(const std::string& job);
