@@ -16,6 +16,8 @@
 //   zelmo-inspect pause     the tray menu's "Wstrzymaj"
 //   zelmo-inspect icon      the tray icon's variant: monitoring, paused or error
 //   zelmo-inspect boxes     the failure boxes on screen: their number, then each one's text
+//   zelmo-inspect hide      minimises the window (to the tray)
+//   zelmo-inspect front     "front yes" when the window is shown and in front, else "front no"
 //   zelmo-inspect command N chooses the menu item numbered N (see controls.h)
 //   zelmo-inspect printer   the default printer's geometry as zelmo-render --printer takes it:
 //                           W,H,DPI,LEFT,TOP,RIGHT,BOTTOM in device pixels (no window needed)
@@ -331,6 +333,12 @@ int main(int argc, char** argv) {
         static const char* const kinds[] = {"monitoring", "paused", "error"};
         const LRESULT kind = ::SendMessageW(window, kTrayIconQuery, 0, 0);
         std::printf("icon %s\n", kind >= 0 && kind < 3 ? kinds[kind] : "?");
+        return 0;
+    }
+    if (command == "hide") return !::PostMessageW(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    if (command == "front") {
+        const bool front = ::IsWindowVisible(window) && ::GetForegroundWindow() == window;
+        std::printf("front %s\n", front ? "yes" : "no");
         return 0;
     }
     if (command == "command" && argc > 2)
