@@ -78,8 +78,10 @@ class MainWindow : public MainView {
 
     void createFonts();
     void createControls();
+    RECT boundsOf(const ControlLayout& layout, const std::wstring& text, HFONT font) const;
     HWND createControl(const ControlLayout& layout, const wchar_t* className, DWORD style,
                        const char* text, HFONT font);
+    void changeDpi(int dpi, const RECT& suggested);
     void createPopupMenu();
     void createPrinterMenu();
     void fillPrinterMenu();
@@ -106,6 +108,7 @@ class MainWindow : public MainView {
 
     struct Resources;
     HWND window_ = nullptr;
+    int dpi_ = 96;  // the DPI the window is laid out for
     HMENU popupMenu_ = nullptr;
     HMENU printerMenu_ = nullptr;            // owned by popupMenu_
     std::vector<std::string> menuPrinters_;  // the printers the submenu lists, in its order

@@ -13,6 +13,7 @@
 #include "shell/feedback.h"
 #include "shell/texts.h"
 #include "shell/win32/controls.h"
+#include "shell/win32/dpi.h"
 
 namespace zelmo::win32 {
 namespace {
@@ -89,10 +90,12 @@ bool QueueWindow::create() {
     windowClass.lpszClassName = kQueueWindowClass;
     ::RegisterClassExW(&windowClass);
     // Centred on the screen, as MainForm is: where the user looks after choosing it in the tray.
+    const int dpi = windowDpi(nullptr);
+    const int width = scaled(kWidth, dpi), height = scaled(kHeight, dpi);
     window_ =
         ::CreateWindowExW(WS_EX_APPWINDOW, kQueueWindowClass, widen(texts::kQueueTitle).c_str(),
-                          WS_OVERLAPPEDWINDOW, (::GetSystemMetrics(SM_CXSCREEN) - kWidth) / 2,
-                          (::GetSystemMetrics(SM_CYSCREEN) - kHeight) / 2, kWidth, kHeight, nullptr,
+                          WS_OVERLAPPEDWINDOW, (::GetSystemMetrics(SM_CXSCREEN) - width) / 2,
+                          (::GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, nullptr,
                           nullptr, instance, this);
     if (!window_) return false;
     createControls();
@@ -134,20 +137,24 @@ void QueueWindow::createControls() {
     }
 }
 
-// The list fills the window above a row of buttons: three on the left, Close on the right.
+// The list fills the window above a row of buttons: three on the left, Close on the right; the
+// lengths scaled to the window's monitor.
 void QueueWindow::placeControls() {
     RECT client;
     ::GetClientRect(window_, &client);
-    const int buttonTop = client.bottom - kMargin - kButtonHeight;
-    ::MoveWindow(list_, kMargin, kMargin, client.right - 2 * kMargin, buttonTop - 2 * kMargin,
-                 TRUE);
-    int left = kMargin;
+    const int dpi = windowDpi(window_);
+    const int margin = scaled(kMargin, dpi);
+    const int buttonHeight = scaled(kButtonHeight, dpi);
+    const int buttonWidth = scaled(kButtonWidth, dpi);
+    const int buttonTop = client.bottom - margin - buttonHeight;
+    ::MoveWindow(list_, margin, margin, client.right - 2 * margin, buttonTop - 2 * margin, TRUE);
+    int left = margin;
     for (int id : {QueuePrintAgain, QueueDelete, QueueOpenFolder}) {
-        ::MoveWindow(::GetDlgItem(window_, id), left, buttonTop, kButtonWidth, kButtonHeight, TRUE);
-        left += kButtonWidth + kMargin / 2;
+        ::MoveWindow(::GetDlgItem(window_, id), left, buttonTop, buttonWidth, buttonHeight, TRUE);
+        left += buttonWidth + margin / 2;
     }
-    ::MoveWindow(::GetDlgItem(window_, QueueClose), client.right - kMargin - kButtonWidth,
-                 buttonTop, kButtonWidth, kButtonHeight, TRUE);
+    ::MoveWindow(::GetDlgItem(window_, QueueClose), client.right - margin - buttonWidth, buttonTop,
+                 buttonWidth, buttonHeight, TRUE);
     fitColumns();
 }
 
