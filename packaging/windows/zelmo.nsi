@@ -54,6 +54,7 @@ Page custom LoginPage LoginPageLeave
 !define MUI_FINISHPAGE_RUN "$INSTDIR\Zelmo.exe"
 !define MUI_FINISHPAGE_SHOWREADME "$INSTDIR\$(ReadmeFile)"
 !define MUI_FINISHPAGE_SHOWREADME_NOTCHECKED
+!define MUI_FINISHPAGE_SHOWREADME_TEXT "$(ReadmeText)"
 !insertmacro MUI_PAGE_FINISH
 
 !define MUI_UNCONFIRMPAGE_TEXT_TOP "$(UninstallText)"
@@ -72,20 +73,22 @@ LangString LoginTitle ${LANG_POLISH} "Uruchamianie przy logowaniu"
 LangString LoginTitle ${LANG_ENGLISH} "Start at login"
 LangString LoginSubtitle ${LANG_POLISH} "Kiedy Zelmo ma przyjmować wydruki?"
 LangString LoginSubtitle ${LANG_ENGLISH} "When should Zelmo take the printouts?"
-LangString LoginText ${LANG_POLISH} "Zelmo przyjmuje wydruki tylko wtedy, gdy działa. Uruchamiaj Zelmo przy logowaniu:"
-LangString LoginText ${LANG_ENGLISH} "Zelmo takes printouts only while it runs. Start Zelmo at login:"
-LangString LoginUser ${LANG_POLISH} "tylko moim (użytkownik $0)"
-LangString LoginUser ${LANG_ENGLISH} "for me only (user $0)"
-LangString LoginAll ${LANG_POLISH} "każdego użytkownika tego komputera (wymaga uprawnień administratora)"
-LangString LoginAll ${LANG_ENGLISH} "for every user of this PC (needs administrator rights)"
-LangString LoginNone ${LANG_POLISH} "nie uruchamiaj; uruchomię Zelmo z menu Start"
-LangString LoginNone ${LANG_ENGLISH} "do not start it; I will start Zelmo from the Start menu"
+LangString LoginText ${LANG_POLISH} "Zelmo przyjmuje wydruki tylko wtedy, gdy działa. Uruchamiaj Zelmo:"
+LangString LoginText ${LANG_ENGLISH} "Zelmo takes printouts only while it runs. Start Zelmo:"
+LangString LoginUser ${LANG_POLISH} "przy moim logowaniu (użytkownik $0)"
+LangString LoginUser ${LANG_ENGLISH} "when I log in (user $0)"
+LangString LoginAll ${LANG_POLISH} "przy logowaniu każdego użytkownika tego komputera (wymaga uprawnień administratora)"
+LangString LoginAll ${LANG_ENGLISH} "when any user of this PC logs in (needs administrator rights)"
+LangString LoginNone ${LANG_POLISH} "tylko ręcznie, z menu Start"
+LangString LoginNone ${LANG_ENGLISH} "only by hand, from the Start menu"
 LangString UninstallText ${LANG_POLISH} "Zelmo zostanie zatrzymany i usunięty z tego folderu. Pliki kolejki (Zelmo*.Prn, Zelmo.queue) z oczekującymi wydrukami, pliki PDF w folderze Wydruki, archiwum, ustawienia (Zelmo.ini) i dziennik (Zelmo.log) pozostaną na dysku."
 LangString UninstallText ${LANG_ENGLISH} "Zelmo is stopped and removed from this folder. The queue files (Zelmo*.Prn, Zelmo.queue) with the waiting printouts, the PDF files in the folder Wydruki, the archive, the settings (Zelmo.ini) and the log (Zelmo.log) stay on the disk."
 LangString NotStopped ${LANG_POLISH} "Nie można zatrzymać programu Zelmo w folderze $INSTDIR. Zakończ go (menu w zasobniku: Zakończ) i kliknij Ponów."
 LangString NotStopped ${LANG_ENGLISH} "Zelmo in the folder $INSTDIR cannot be stopped. End it (tray menu: Zakończ) and click Retry."
 LangString DisplayName ${LANG_POLISH} "Zelmo - Monitor Wydruków"
 LangString DisplayName ${LANG_ENGLISH} "Zelmo - print monitor"
+LangString ReadmeText ${LANG_POLISH} "Pokaż instrukcję (CZYTAJ.txt)"
+LangString ReadmeText ${LANG_ENGLISH} "Show the read-me (README.txt)"
 LangString ReadmeFile ${LANG_POLISH} "CZYTAJ.txt"
 LangString ReadmeFile ${LANG_ENGLISH} "README.txt"
 
@@ -222,9 +225,9 @@ Function LoginPage
     Pop $0
     ${NSD_CreateRadioButton} 10u 30u 95% 12u "$(LoginUser)"
     Pop $RadioUser
-    ${NSD_CreateRadioButton} 10u 46u 95% 12u "$(LoginAll)"
+    ${NSD_CreateRadioButton} 10u 46u 95% 20u "$(LoginAll)"
     Pop $RadioAll
-    ${NSD_CreateRadioButton} 10u 62u 95% 12u "$(LoginNone)"
+    ${NSD_CreateRadioButton} 10u 70u 95% 12u "$(LoginNone)"
     Pop $RadioNone
     ${If} $IsAdmin != 1
         EnableWindow $RadioAll 0
