@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
-# The setup program under Wine and Xvfb, run silently as an administrator would: installed into
-# a folder with Polish letters, it leaves the program, the read-mes as Notepad reads
-# them, a Start-menu entry, the Uninstall key and this user's Run value; Zelmo.exe started from
-# there prints a job into the PDF folder. An upgrade over the running Zelmo ends it in order and
-# keeps Zelmo.ini and the log; a second upgrade keeps a waiting job, which the next start prints,
-# all at 150 %, where the window's layout scales.
-# The silent uninstall stops Zelmo and leaves none of the setup's files, entry or keys, while the
-# queue files, Zelmo.ini, the log and the PDFs stay.
+# The setup program under Wine and Xvfb at 150 %, run silently as an administrator would:
+# installed into a folder with Polish letters, it leaves the program, the read-mes as Notepad
+# reads them, a Start-menu entry, the Uninstall key and this user's Run value; Zelmo.exe started
+# from there prints a job into the PDF folder, its layout scaled. An upgrade over the running
+# Zelmo ends it in order and keeps Zelmo.ini and the log; a second one, to start at every user's
+# login, keeps a waiting job, which the next start prints. The silent uninstall stops Zelmo and
+# leaves none of the setup's files, entry or keys, while the queue files, Zelmo.ini, the log and
+# the PDFs stay.
 #   installer_check.sh WINE_RUN PREFIX SETUP_EXE VERSION INSPECT_EXE ARTIFACTS
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -25,6 +25,7 @@ app="$work/Księgowość-Łódź"
 win="Z:${app//\//\\}"
 uninstall_key='Software\Microsoft\Windows\CurrentVersion\Uninstall\Zelmo'
 run_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
+machine_run_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
 zelmo_pid="" xvfb_pid=""
 # Stops what the test started, by PID, and keeps the evidence.
 cleanup() {
@@ -33,6 +34,7 @@ cleanup() {
     # server, would start a Zelmo for each Run value left by a failed run.
     "$wine_run" "$prefix" reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f >/dev/null 2>&1
     "$wine_run" "$prefix" reg delete "$run_key" /v "Zelmo $win" /f >/dev/null 2>&1
+    "$wine_run" "$prefix" reg delete "$machine_run_key" /v "Zelmo $win" /f >/dev/null 2>&1
     "$wine_run" "$prefix" reg delete "HKLM\\$uninstall_key" /f >/dev/null 2>&1
     "$wine_run" "$prefix" --stop-server
     stop_pid "$xvfb_pid"
@@ -115,8 +117,11 @@ wine reg query "$run_key" /v "Zelmo $win" >/dev/null 2>&1 || fail "the upgrade d
 job >"$app/Zelmo9.Prn"
 job >"$app/Zelmo7.Prn"
 printf 'waiting Zelmo9.Prn\n' >>"$app/Zelmo.queue"
-wine "$setup" /S "/D=$win" || fail "the second upgrade failed"
+# This time Zelmo starts at every user's login: the machine's Run value replaces the user's.
+wine "$setup" /S /LOGIN=all "/D=$win" || fail "the second upgrade failed"
 [ -f "$app/Zelmo9.Prn" ] || fail "the upgrade lost the waiting job"
+wine reg query "$machine_run_key" /v "Zelmo $win" >/dev/null 2>&1 || fail "no Run value for every user"
+! wine reg query "$run_key" /v "Zelmo $win" >/dev/null 2>&1 || fail "the user's Run value stayed"
 start_zelmo
 wait_for 60 printed 2 || fail "the waiting job was not printed after the upgrade"
 
@@ -130,7 +135,9 @@ for file in "${installed[@]}"; do
 done
 ! start_menu_entry || fail "the uninstaller left the Start-menu entry"
 ! uninstall_value DisplayName >/dev/null || fail "the uninstaller left the Uninstall key"
-! wine reg query "$run_key" /v "Zelmo $win" >/dev/null 2>&1 || fail "the uninstaller left the Run value"
+for key in "$run_key" "$machine_run_key"; do
+    ! wine reg query "$key" /v "Zelmo $win" >/dev/null 2>&1 || fail "the uninstaller left the Run value in $key"
+done
 for file in Zelmo7.Prn Zelmo.ini Zelmo.log; do
     [ -f "$app/$file" ] || fail "the uninstaller removed the user's $file"
 done
