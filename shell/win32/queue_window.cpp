@@ -90,13 +90,17 @@ bool QueueWindow::create() {
     windowClass.lpszClassName = kQueueWindowClass;
     ::RegisterClassExW(&windowClass);
     // Centred on the screen, as MainForm is: where the user looks after choosing it in the tray.
+    // Scaled up on a small screen it would run off the left edge, title bar and all: it is cut
+    // to the screen instead.
     const int dpi = windowDpi(nullptr);
-    const int width = scaled(kWidth, dpi), height = scaled(kHeight, dpi);
-    window_ =
-        ::CreateWindowExW(WS_EX_APPWINDOW, kQueueWindowClass, widen(texts::kQueueTitle).c_str(),
-                          WS_OVERLAPPEDWINDOW, (::GetSystemMetrics(SM_CXSCREEN) - width) / 2,
-                          (::GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, nullptr,
-                          nullptr, instance, this);
+    const int screenWidth = ::GetSystemMetrics(SM_CXSCREEN);
+    const int screenHeight = ::GetSystemMetrics(SM_CYSCREEN);
+    const int width = std::min(scaled(kWidth, dpi), screenWidth);
+    const int height = std::min(scaled(kHeight, dpi), screenHeight);
+    window_ = ::CreateWindowExW(WS_EX_APPWINDOW, kQueueWindowClass,
+                                widen(texts::kQueueTitle).c_str(), WS_OVERLAPPEDWINDOW,
+                                (screenWidth - width) / 2, (screenHeight - height) / 2, width,
+                                height, nullptr, nullptr, instance, this);
     if (!window_) return false;
     createControls();
     placeControls();
