@@ -13,16 +13,16 @@
 #include <string>
 
 #include "platform/archiving_printer.h"
+#include "platform/control_channel.h"
 #include "platform/cups/cups_directory.h"
 #include "platform/cups/cups_printers.h"
-#include "platform/control_channel.h"
 #include "platform/errors.h"
 #include "platform/folder_lock.h"
 #include "platform/printer_switch.h"
 #include "shell/command_line.h"
-#include "shell/qt/console_view.h"
 #include "shell/control.h"
 #include "shell/feedback.h"
+#include "shell/qt/console_view.h"
 #include "shell/qt/main_window.h"
 #include "shell/texts.h"
 
