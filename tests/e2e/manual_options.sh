@@ -15,7 +15,7 @@ for page in "$@"; do
     # The option entries: the tags of the OPTIONS (OPCJE) section's paragraphs.
     described=$(awk '/^\.SH/ { options = $2 == "OPTIONS" || $2 == "OPCJE" }
         /^\.TP/ { tag = 1; next } tag && options { print } { tag = 0 }' "$page" |
-        sed -n 's/^\.BI\{0,1\} \\-\\-\([a-z-]*\).*/--\1/p' | sort -u | tr '\n' ' ')
+        sed 's/\\-/-/g' | sed -n 's/^\.BI\{0,1\} --\([a-z-]*\).*/--\1/p' | sort -u | tr '\n' ' ')
     [ "$described" = "$listed" ] ||
         fail "$(basename "$(dirname "$page")")/$(basename "$page") describes $described; zelmo --help lists $listed"
 done
