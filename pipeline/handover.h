@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 
@@ -46,6 +47,10 @@ struct HandOver {
     JobOutcome Outcome = JobOutcome::NotStarted;
     int32_t OutcomePages = 0;    // pages the job sent to the printer
     std::string OutcomeMessage;  // the system's message when the job failed with one
+    // Called on the worker thread right after it has become idle, so that the window can
+    // retire the job at once instead of at its next tick. Set before the worker starts; it
+    // must only post to the window's thread, never touch the queue itself.
+    std::function<void()> WorkerIdleNotice;
 
     // WorkerIdle, read or written under StateLock for the single access.
     bool workerIdle() {

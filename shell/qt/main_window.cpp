@@ -193,6 +193,12 @@ void MainWindow::watchHandle(intptr_t handle) {
     notifyOnReadable(this, handle, [this] { guarded([this] { form_->FolderChanged(); }); });
 }
 
+// Queued to the window's thread; dropped if the window is gone by then.
+void MainWindow::postWorkerFinished() {
+    QMetaObject::invokeMethod(
+        this, [this] { guarded([this] { form_->WorkerFinished(); }); }, Qt::QueuedConnection);
+}
+
 // Makes sure the pipeline is down before the widgets go.
 MainWindow::~MainWindow() {
     finish();
@@ -596,6 +602,20 @@ void ConsoleView::watchHandle(intptr_t handle) {
             showException(error);
         }
     });
+}
+
+// Queued to the loop's thread; dropped if the view is gone by then.
+void ConsoleView::postWorkerFinished() {
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            try {
+                form_->WorkerFinished();
+            } catch (const ZelmoError& error) {
+                showException(error);
+            }
+        },
+        Qt::QueuedConnection);
 }
 
 // Makes sure the pipeline is down.

@@ -60,6 +60,7 @@ class MainWindow : public QWidget, public MainView {
     TMainForm& form() { return *form_; }
     bool hasTray() const { return tray_ != nullptr; }
     void watchHandle(intptr_t handle) override;
+    void postWorkerFinished() override;
 
     // MainView
     void postMinimize() override;
@@ -153,6 +154,7 @@ class ConsoleView : public QObject, public MainView, public ExceptionDisplay {
 
     void showException(const ZelmoError& error) override;
     void watchHandle(intptr_t handle) override;
+    void postWorkerFinished() override;
 
     void postMinimize() override {}
     void restoreWindow() override {}

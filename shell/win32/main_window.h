@@ -67,6 +67,7 @@ class MainWindow : public MainView {
     char decimalSeparator() const override;
     void notify(const std::string& title, const std::string& text, bool warning) override;
     void watchHandle(intptr_t handle) override;
+    void postWorkerFinished() override;
     void setTrayIcon(TrayIconKind kind) override;
     void showQueueWindow() override;
 
