@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "output/glyph_page.h"
 #include "output/text_layer.h"
 #include "platform/gdi.h"
 
@@ -25,7 +26,9 @@ struct TextPage {
     // Every glyph drawn since the page was last cleared, and the layer built from them when the
     // page is sent; both keep their capacity from page to page.
     std::vector<GlyphNote> notes;
+    bool notesComplete = true;  // every glyph drawn is in notes
     TextLayer layer;
+    std::vector<GlyphShape> shapes;  // the job's glyphs, for a printer that draws them itself
 };
 
 // How the raster page's pixels are held, which decides how the page is sent.

@@ -20,6 +20,7 @@ struct GlyphNote {
     int32_t penX = 0;      // the cursor (rounded) it was drawn at
     int32_t baseline = 0;  // the cursor row plus the font's baseline
     int32_t advance = 0;   // the horizontal motion index then, rounded
+    uint16_t glyph = 0;    // the glyph table entry drawn
     uint8_t code = 0;      // the character code of the job
 };
 
