@@ -123,6 +123,27 @@ void GlyphFonts::addGlyph(PdfWriter& writer, Font& font, const GlyphShape& shape
                               : std::max(font.box[k], box[k]);
 }
 
+namespace {
+
+// Closes the string of glyph codes being gathered, if any: a literal string of the codes
+// themselves, the few that would end it or read as another line end escaped.
+void flushCodes(ContentStream& out, std::string& codes) {
+    if (codes.empty()) return;
+    std::string literal = "(";
+    for (const char c : codes) {
+        if (c == '(' || c == ')' || c == '\\') literal += '\\';
+        if (c == '\r') {
+            literal += "\\r";
+            continue;
+        }
+        literal += c;
+    }
+    out << literal << ") ";
+    codes.clear();
+}
+
+}  // namespace
+
 // White paper over the page's place, then its glyphs in drawing order: a run per line, each
 // glyph moved to its own pen position where the advance alone would not put it.
 void GlyphFonts::drawPage(PdfWriter& writer, const GlyphPage& page) {
@@ -134,12 +155,14 @@ void GlyphFonts::drawPage(PdfWriter& writer, const GlyphPage& page) {
     int current = -1;
     bool inRun = false;
     int64_t nextPen = 0, baseline = 0;
+    scratch_.clear();
     for (const GlyphNote& note : *page.notes) {
         if (!onPage(note, t) || note.glyph >= page.shapes->size()) continue;
         const int font = fontFor(writer, page, note);
         const bool sameLine =
             inRun && font == current && note.baseline == baseline && note.penX >= nextPen;
         if (!sameLine) {
+            flushCodes(out, scratch_);
             if (inRun) out << "] TJ\n";
             if (font != current) {
                 const std::string name = "T" + std::to_string(font);
@@ -152,14 +175,14 @@ void GlyphFonts::drawPage(PdfWriter& writer, const GlyphPage& page) {
             baseline = note.baseline;
             inRun = true;
         } else if (note.penX != nextPen) {
+            flushCodes(out, scratch_);
             // Thousandths of the font size, against the direction of writing.
             out << static_cast<double>(nextPen - note.penX) * 1000.0 / kEm;
         }
-        scratch_ = "<";
-        appendHex(scratch_, note.code);
-        out << scratch_ << "> ";
+        scratch_ += static_cast<char>(note.code);
         nextPen = int64_t{note.penX} + fonts_[static_cast<size_t>(font)].width[note.code];
     }
+    flushCodes(out, scratch_);
     if (inRun) out << "] TJ\n";
     out << "ET Q\n";
 }
