@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "output/page_output.h"
 #include "output/text_layer.h"
-#include "pcl/interpreter.h"
 #include "platform/errors.h"
 #include "platform/printer.h"
 
@@ -47,7 +47,10 @@ bool sendGlyphPage(PclState& s, const JobEnv& env, PrinterCanvas& dc, const Page
     TextPage& page = s.surface.text;
     if (!page.notesComplete) return false;
     collectShapes(s, page.shapes);
-    const GlyphPage glyphs{&page.notes, &page.shapes, t, codePageFromValue(env.request.codePage)};
+    const CodePage codePage = codePageFromValue(env.request.codePage);
+    GlyphPage glyphs{&page.notes, &page.shapes, t, static_cast<int32_t>(codePage), {}};
+    for (size_t code = 0; code < glyphs.unicode.size(); ++code)
+        glyphs.unicode[code] = toUnicode(codePage, static_cast<uint8_t>(code));
     if (!dc.takesGlyphPage(glyphs)) return false;
     dc.glyphPage(glyphs);
     return true;

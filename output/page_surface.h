@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "output/glyph_page.h"
+#include "platform/glyph_page.h"
 #include "output/text_layer.h"
 #include "platform/gdi.h"
 

@@ -14,7 +14,7 @@
 #include <mutex>
 #include <string>
 
-#include "pcl/print_request.h"
+#include "output/print_request.h"
 #include "platform/files.h"
 #include "platform/sync.h"
 

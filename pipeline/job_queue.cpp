@@ -171,49 +171,10 @@ void SpoolMonitor::judgeCurrent(int32_t pages, const std::string& message) {
     const std::string path = queue_.entries[static_cast<std::size_t>(queue_.currentIndex)];
     if (path.empty()) return;
     switch (queue_.currentOutcome) {
-        case JobOutcome::Printed: {
-            files::FileInfo info;
-            const bool empty = files::fileInfo(path, info) && info.size == 0;
-            if (pages > 0 || empty) {
-                JobEvent event;
-                event.kind = pages > 0 ? JobEventKind::Printed : JobEventKind::NothingPrinted;
-                event.queueName = path.substr(programDir_.size());
-                event.pages = pages;
-                event.printer = printer_.printerName();
-                tell(std::move(event));
-                retireCurrent(true);
-            } else {
-                // Bytes that made no page are not a job done: its owner must see them.
-                tell(JobEventKind::NothingPrinted, path);
-                setAsideCurrent(SetAsideReason::NothingPrinted);
-            }
-            return;
-        }
-        case JobOutcome::Failed: {
-            // Stopped in the middle: pages may have reached the printer, so it is never simply
-            // tried again; the next run sets it aside.
-            if (stopping_) {
-                currentInterrupted_ = true;
-                return;
-            }
-            queue_.lastMessage = message;
-            JobEvent event;
-            event.kind = JobEventKind::Failed;
-            event.queueName = path.substr(programDir_.size());
-            event.message = message;
-            event.attempt = ++queue_.currentFailures;
-            tell(event);
-            if (queue_.currentFailures >= retry_.maxAttempts) {
-                setAsideCurrent(SetAsideReason::TooManyFailures);
-                return;
-            }
-            queue_.retryPending = true;
-            queue_.nextAttempt = now() + retry_.pauseAfter(queue_.currentFailures);
-            event.kind = JobEventKind::RetryScheduled;
-            event.nextAttempt = queue_.nextAttempt;
-            tell(std::move(event));
-            return;
-        }
+        case JobOutcome::Printed:
+            return judgePrinted(path, pages);
+        case JobOutcome::Failed:
+            return judgeFailed(path, message);
         case JobOutcome::Refused:
             // Printing it again would fail the same way, after the same pages.
             queue_.lastMessage = message;
@@ -229,6 +190,51 @@ void SpoolMonitor::judgeCurrent(int32_t pages, const std::string& message) {
         case JobOutcome::NotStarted:
             return;
     }
+}
+
+// A job that ran to its end: retired when it made pages (or was an empty file), else set aside.
+void SpoolMonitor::judgePrinted(const std::string& path, int32_t pages) {
+    files::FileInfo info;
+    const bool empty = files::fileInfo(path, info) && info.size == 0;
+    if (pages > 0 || empty) {
+        JobEvent event;
+        event.kind = pages > 0 ? JobEventKind::Printed : JobEventKind::NothingPrinted;
+        event.queueName = path.substr(programDir_.size());
+        event.pages = pages;
+        event.printer = printer_.printerName();
+        tell(std::move(event));
+        retireCurrent(true);
+    } else {
+        // Bytes that made no page are not a job done: its owner must see them.
+        tell(JobEventKind::NothingPrinted, path);
+        setAsideCurrent(SetAsideReason::NothingPrinted);
+    }
+}
+
+// A job that failed: tried again after a pause, set aside after too many failures.
+void SpoolMonitor::judgeFailed(const std::string& path, const std::string& message) {
+    // Stopped in the middle: pages may have reached the printer, so it is never simply tried
+    // again; the next run sets it aside.
+    if (stopping_) {
+        currentInterrupted_ = true;
+        return;
+    }
+    queue_.lastMessage = message;
+    JobEvent event;
+    event.kind = JobEventKind::Failed;
+    event.queueName = path.substr(programDir_.size());
+    event.message = message;
+    event.attempt = ++queue_.currentFailures;
+    tell(event);
+    if (queue_.currentFailures >= retry_.maxAttempts) {
+        setAsideCurrent(SetAsideReason::TooManyFailures);
+        return;
+    }
+    queue_.retryPending = true;
+    queue_.nextAttempt = now() + retry_.pauseAfter(queue_.currentFailures);
+    event.kind = JobEventKind::RetryScheduled;
+    event.nextAttempt = queue_.nextAttempt;
+    tell(std::move(event));
 }
 
 // Retires the current entry, deleting its file only when asked.

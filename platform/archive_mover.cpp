@@ -9,8 +9,8 @@
 #include <utility>
 
 #include "platform/files.h"
+#include "platform/shown_texts.h"
 #include "platform/sync.h"
-#include "shell/texts.h"
 
 namespace zelmo {
 namespace {
@@ -115,7 +115,7 @@ bool ArchiveMover::State::moveAll() {
     folder = withSeparator(folder);
     // Moved into the folder it came from, a copy would be renamed " (2)", " (3)", ... for ever.
     if (isStaging(folder)) {
-        failed(folder + ": " + texts::kArchiveIsStaging);
+        failed(folder + ": " + shownTexts().archiveIsStaging);
         return false;
     }
     for (const std::string& name : stagedCopies(staging)) {
@@ -165,8 +165,8 @@ bool ArchiveMover::State::moveOne(const std::string& name, const std::string& fo
 void ArchiveMover::State::failed(const std::string& message) {
     std::lock_guard<std::mutex> hold(lock);
     if (!outage)
-        failures.push_back(message + texts::kArchiveCopiesWait + staging +
-                           texts::kArchiveCopiesWaitEnd);
+        failures.push_back(message + shownTexts().archiveCopiesWait + staging +
+                           shownTexts().archiveCopiesWaitEnd);
     outage = true;
 }
 

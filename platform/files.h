@@ -1,4 +1,4 @@
-// The file operations of the job pipeline. The portable build (platform/portable/files.cpp) is
+// The file operations of the job pipeline. The Linux build (platform/linux/files.cpp) is
 // for Linux; a Windows build fills the same declarations with CreateFile, MoveFile and friends.
 #pragma once
 

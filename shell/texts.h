@@ -1,6 +1,8 @@
 // Every text the user sees in the window, the tray and the message boxes, verbatim, in UTF-8.
 #pragma once
 
+#include "platform/shown_texts.h"
+
 namespace zelmo::texts {
 
 inline constexpr const char* kCaption = "Kalvister II - Monitor Wydruków (wersja 3.1.0)";
@@ -212,5 +214,14 @@ inline constexpr const char* kSetAsideReasons[] = {
     "drukowanie przerwane zamknięciem programu",
     "zadanie przekracza limity wydruku",
 };
+
+// Hands the platform the texts it puts into file names and messages; first thing at start.
+inline void installPlatformTexts() {
+    installShownTexts({kTest,
+                       {kVectorTest, kBitmapTest, kBitmapDiTest},
+                       kArchiveIsStaging,
+                       kArchiveCopiesWait,
+                       kArchiveCopiesWaitEnd});
+}
 
 }  // namespace zelmo::texts

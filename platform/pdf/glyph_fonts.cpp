@@ -48,10 +48,11 @@ std::string glyphProcedure(const GlyphShape& shape, int32_t advance) {
 }
 
 // The font's ToUnicode map: each code used, as its code page has it.
-std::string toUnicodeMap(const std::array<int32_t, 256>& entry, CodePage codePage) {
+std::string toUnicodeMap(const std::array<int32_t, 256>& entry,
+                         const std::array<char32_t, 256>& unicodeOf) {
     std::vector<std::string> pairs;
     for (int code = 0; code < 256; ++code) {
-        const char32_t unicode = toUnicode(codePage, static_cast<uint8_t>(code));
+        const char32_t unicode = unicodeOf[static_cast<size_t>(code)];
         if (entry[static_cast<size_t>(code)] < 0 || unicode == 0 || unicode > 0xFFFF) continue;
         std::string pair = "<";
         appendHex(pair, static_cast<unsigned>(code));
@@ -98,6 +99,7 @@ int GlyphFonts::fontFor(PdfWriter& writer, const GlyphPage& page, const GlyphNot
     Font font;
     font.object = writer.reserveObject();
     font.codePage = page.codePage;
+    font.unicode = page.unicode;
     font.entry.fill(-1);
     fonts_.push_back(font);
     addGlyph(writer, fonts_.back(), (*page.shapes)[note.glyph], note);
@@ -213,7 +215,7 @@ void GlyphFonts::writeFont(PdfWriter& writer, const Font& font) {
     for (int code = first; code <= last; ++code)
         widths += std::to_string(font.width[static_cast<size_t>(code)]) + " ";
     const int toUnicode = writer.reserveObject();
-    writer.writeStreamObject(toUnicode, toUnicodeMap(font.entry, font.codePage));
+    writer.writeStreamObject(toUnicode, toUnicodeMap(font.entry, font.unicode));
     ContentStream matrix;
     matrix << "[" << 1.0 / kEm << "0 0 " << 1.0 / kEm << "0 0]";
     writer.writeObject(

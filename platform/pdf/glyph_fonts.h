@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "output/glyph_page.h"
+#include "platform/glyph_page.h"
 
 namespace zelmo::pdf {
 
@@ -32,7 +32,8 @@ class GlyphFonts {
     // another entry goes to a font of its own.
     struct Font {
         int object = 0;
-        CodePage codePage = kDefaultCodePage;
+        int32_t codePage = 0;
+        std::array<char32_t, 256> unicode{};  // what each code stands for
         std::array<int32_t, 256> entry{};     // the glyph of each code; -1 while unused
         std::array<int32_t, 256> charProc{};  // its glyph procedure's object
         std::array<int32_t, 256> width{};     // its advance in text-page pixels

@@ -4,13 +4,13 @@
 #include <cstring>
 #include <new>
 
-#include "output/text_layer.h"
 #include "platform/errors.h"
 #include "platform/local_time.h"
 #include "platform/pdf/glyph_fonts.h"
 #include "platform/pdf/image_scale.h"
 #include "platform/pdf/pdf_printers.h"
 #include "platform/pdf/pdf_writer.h"
+#include "platform/text_layer.h"
 
 namespace zelmo {
 namespace {

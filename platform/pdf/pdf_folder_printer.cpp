@@ -4,7 +4,7 @@
 #include "platform/local_time.h"
 #include "platform/pdf/folder_document.h"
 #include "platform/pdf/pdf_printers.h"
-#include "shell/texts.h"
+#include "platform/shown_texts.h"
 
 namespace zelmo {
 namespace {
@@ -53,9 +53,9 @@ std::string PdfFolderPrinter::documentName(const DocumentFacts& facts) {
     std::strftime(when, sizeof when, "%Y-%m-%d %H-%M-%S", &local);
     std::string what;
     const int test = facts.label.testPage;
-    const char* const tests[] = {texts::kVectorTest, texts::kBitmapTest, texts::kBitmapDiTest};
+    const ShownTexts& texts = shownTexts();
     if (test >= 1 && test <= 3)
-        what = std::string(texts::kTest) + " " + tests[test - 1];
+        what = texts.test + " " + texts.testPages[test - 1];
     else if (!facts.label.jobFile.empty())
         what = stem(facts.label.jobFile);
     else

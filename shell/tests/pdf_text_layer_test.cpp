@@ -9,7 +9,7 @@
 #include <filesystem>
 
 #include "pcl/interpreter.h"
-#include "platform/qt/qt_printers.h"
+#include "platform/cups/cups_printers.h"
 #include "tools/job_builder.h"
 
 namespace zelmo {
