@@ -8,9 +8,9 @@
 #include <memory>
 #include <vector>
 
-#include "platform/glyph_page.h"
 #include "output/text_layer.h"
 #include "platform/gdi.h"
+#include "platform/glyph_page.h"
 
 namespace zelmo {
 

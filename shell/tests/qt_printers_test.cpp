@@ -15,10 +15,10 @@
 
 #include "output/text_layer.h"
 #include "pcl/interpreter.h"
+#include "platform/cups/cups_printers.h"
 #include "platform/errors.h"
 #include "platform/gdi.h"
 #include "platform/portable/simulated_printer.h"
-#include "platform/cups/cups_printers.h"
 #include "shell/tests/pnm.h"
 #include "tools/job_builder.h"
 
