@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "output/device_metrics.h"
+#include "output/job_content.h"
 #include "output/page_surface.h"
 #include "output/print_request.h"
 #include "platform/gdi.h"
@@ -96,6 +97,7 @@ struct PclState {
     bool stoppedByTermination = false;  // a checkpoint ended the job early
     bool drawsPages = false;            // a font header or a raster resolution came
     bool holdsText = false;             // a printable byte came
+    ContentVerdict content;             // a job of bare text that is not text is not printed
 
     FontMetrics fontMetrics;
     GlyphTable glyphTable;

@@ -126,6 +126,10 @@ JobOutcome TPrintThread::runHandOver() {
     const bool done = runJob(pcl_, env);
     state_.OutcomePages = pcl_.pagesPrinted;
     if (mode > 0) return JobOutcome::TestPage;
+    if (!pcl_.content.isText()) {
+        state_.OutcomeMessage = pcl_.content.polish;
+        return JobOutcome::NotText;
+    }
     return done ? JobOutcome::Printed : JobOutcome::Failed;
 }
 

@@ -26,6 +26,8 @@ const char* toString(JobOutcome outcome) {
             return "TestPage";
         case JobOutcome::Refused:
             return "Refused";
+        case JobOutcome::NotText:
+            return "NotText";
     }
     return "?";
 }
@@ -36,7 +38,8 @@ const char* toString(JobEventKind kind) {
         "Started",         "Stopped",        "Captured",       "Printed",
         "Failed",          "RetryScheduled", "SetAside",       "NothingPrinted",
         "Resumed",         "PrintAgain",     "Deleted",        "CaptureImpossible",
-        "CaptureRestored", "PrinterChanged", "PrinterMissing", "ArchiveFailed"};
+        "CaptureRestored", "PrinterChanged", "PrinterMissing", "ArchiveFailed",
+        "LogTrouble",      "SettingIgnored"};
     const auto index = static_cast<std::size_t>(kind);
     return index < std::size(kNames) ? kNames[index] : "?";
 }
@@ -44,7 +47,8 @@ const char* toString(JobEventKind kind) {
 // The reason's name as written in the code.
 const char* toString(SetAsideReason reason) {
     static constexpr const char* kNames[] = {"None",       "TooManyFailures", "NothingPrinted",
-                                             "Unreadable", "Interrupted",     "PastLimits"};
+                                             "Unreadable", "Interrupted",     "PastLimits",
+                                             "NotText"};
     const auto index = static_cast<std::size_t>(reason);
     return index < std::size(kNames) ? kNames[index] : "?";
 }

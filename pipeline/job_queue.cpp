@@ -180,6 +180,11 @@ void SpoolMonitor::judgeCurrent(int32_t pages, const std::string& message) {
             queue_.lastMessage = message;
             setAsideCurrent(SetAsideReason::PastLimits);
             return;
+        case JobOutcome::NotText:
+            // Its bytes decide, so no attempt would print it.
+            queue_.lastMessage = message;
+            setAsideCurrent(SetAsideReason::NotText);
+            return;
         case JobOutcome::Unreadable:
             if (++queue_.currentLoadTries >= kMaxLoadTries)
                 setAsideCurrent(SetAsideReason::Unreadable);

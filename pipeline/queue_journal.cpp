@@ -10,8 +10,8 @@ namespace {
 constexpr const char* kStateWords[] = {"waiting", "printing", "aside"};
 
 // The reasons as the journal spells them, indexed by SetAsideReason.
-constexpr const char* kReasonWords[] = {"none",       "failed",      "nothing-printed",
-                                        "unreadable", "interrupted", "past-limits"};
+constexpr const char* kReasonWords[] = {
+    "none", "failed", "nothing-printed", "unreadable", "interrupted", "past-limits", "not-text"};
 
 // The reason spelt word, or None.
 SetAsideReason reasonOf(const std::string& word) {

@@ -98,13 +98,15 @@ void TMainForm::FormCreate() {
 
 // The log, the journal of the last run, the printer and the folder watch.
 void TMainForm::startJobTracking() {
-    log_ = std::make_unique<JobLog>(programDir_ + texts::kLogFileName);
+    log_ = std::make_unique<JobLog>(programDir_ + texts::kLogFileName, JobLog::kDefaultMaxBytes,
+                                    &events_);
     events_.add(*log_);
     monitor_->setEventSink(events_);
     JobEvent started;
     started.kind = JobEventKind::Started;
     started.message = programDir_;
     monitor_->report(started);
+    reportIgnoredSettings();
     if (directory_) switchPrinter(resolvePrinter(*directory_, printerChoice_));
     feedback_->setPrinter(printer_.printerName());
     // Jobs still waiting when the last run ended print again; files it does not know of stay
@@ -188,6 +190,17 @@ void TMainForm::reportArchiveFailures() {
         JobEvent event;
         event.kind = JobEventKind::ArchiveFailed;
         event.message = failure;
+        monitor_->report(event);
+    }
+}
+
+// Each value of Zelmo.ini that was not understood, logged and notified once, at start: a
+// setting silently replaced by its default would look like one that does not work.
+void TMainForm::reportIgnoredSettings() {
+    for (const std::string& ignored : ignoredSettings_) {
+        JobEvent event;
+        event.kind = JobEventKind::SettingIgnored;
+        event.message = ignored;
         monitor_->report(event);
     }
 }
@@ -366,10 +379,14 @@ void TMainForm::showPrinterName(const std::string& name) {
 // Reads section "User" (offsets clamped, engine and single mode taken as read), then our own
 // section: the printer chosen, unless the command line named one, and the notifications switch.
 void TMainForm::loadSettings() {
+    ignoredSettings_.clear();
     const auto readInt = [this](const char* key, int32_t fallback,
                                 const char* section = texts::kSettingsSection) {
         const std::string text = readProfileString(SettingsFile_, section, key, std::string());
-        return text.empty() ? fallback : offsets::parseProfileInt(text, fallback);
+        int32_t value = fallback;
+        if (!text.empty() && !offsets::readProfileInt(text, value))
+            ignoredSettings_.push_back(std::string(key) + "=" + text);
+        return value;
     };
     offsetX_ = offsets::millimetresToTenths(readInt("UserX", 0) * 0.1);
     offsetY_ = offsets::millimetresToTenths(readInt("UserY", 0) * 0.1);
@@ -381,6 +398,7 @@ void TMainForm::loadSettings() {
                          : commandLinePrinter_;
     feedback_->setNotifications(readInt(texts::kNotificationsKey, 1, texts::kOwnSection) != 0);
     text_ = readTextSettings(SettingsFile_);
+    ignoredSettings_.insert(ignoredSettings_.end(), text_.ignored.begin(), text_.ignored.end());
     applyArchiveFolder(printer_, text_.archiveFolder);
 }
 

@@ -169,6 +169,7 @@ class TMainForm : private PrinterNameDisplay {
     // what became of the printer chosen by name, if anything.
     void printerEvent(bool missing, const std::string& name, const std::string& why);
     void reportArchiveFailures();
+    void reportIgnoredSettings();
     void startJobTracking();
 
     MainView& view_;
@@ -184,6 +185,7 @@ class TMainForm : private PrinterNameDisplay {
     int32_t engine_ = 0;
     bool singleMode_ = false;
     TextSettings text_;
+    std::vector<std::string> ignoredSettings_;  // "key=value" not understood, told at start
     PanelMode panelMode_ = PanelMode::displayMode;
     bool timerEnabled_ = false;  // Timer is created disabled
     bool created_ = false;

@@ -21,10 +21,24 @@ const char* asideReason(SetAsideReason reason) {
             return texts::kAsideInterrupted;
         case SetAsideReason::PastLimits:
             return texts::kAsidePastLimits;
+        case SetAsideReason::NotText:
+            return texts::kAsideNotText;
         case SetAsideReason::None:
             break;
     }
     return "";
+}
+
+// A job refused for what it holds carries what it looks like as its message: that is the
+// reason itself, told once (the journal keeps only the reason, so after a restart the general
+// sentence stands in).
+bool messageIsReason(SetAsideReason reason, const std::string& message) {
+    return reason == SetAsideReason::NotText && !message.empty();
+}
+
+// Why a job was set aside, as a sentence ending.
+std::string asideText(SetAsideReason reason, const std::string& message) {
+    return messageIsReason(reason, message) ? message + "." : asideReason(reason);
 }
 
 // The system's message on a line of its own, when there is one.
@@ -51,7 +65,8 @@ std::string queueStateText(const QueueFileInfo& file) {
             break;
         case QueueFileState::SetAside:
             text = texts::kStateSetAside;
-            text += asideReason(file.reason);
+            text += asideText(file.reason, file.message);
+            if (messageIsReason(file.reason, file.message)) return text;
             break;
         case QueueFileState::Leftover:
             text = texts::kStateLeftover;
@@ -148,6 +163,13 @@ void Feedback::jobEvent(const JobEvent& e) {
         case JobEventKind::ArchiveFailed:
             folderEvent(e);
             break;
+        case JobEventKind::LogTrouble:
+            notify(texts::kLogTroubleCaption, e.message, true);
+            break;
+        case JobEventKind::SettingIgnored:
+            notify(texts::kSettingCaption,
+                   texts::kSettingIgnored + e.message + texts::kSettingDefaultUsed, true);
+            break;
         default:
             break;
     }
@@ -189,7 +211,8 @@ void Feedback::jobSetAside(const JobEvent& e) {
     // A job without pages has been told of already.
     if (e.reason != SetAsideReason::NothingPrinted)
         notify(texts::kNoticeSetAside,
-               withMessage(job + ": " + asideReason(e.reason) + texts::kKeptOnDisk, e.message),
+               withMessage(job + ": " + asideText(e.reason, e.message) + texts::kKeptOnDisk,
+                           messageIsReason(e.reason, e.message) ? "" : e.message),
                true);
 }
 

@@ -13,6 +13,7 @@
 #include <condition_variable>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <mutex>
 #include <sstream>
@@ -261,22 +262,32 @@ TEST_F(MainFormTest, PauseAndResumeSwitchTheTimerAndTheTexts) {
     EXPECT_EQ(view.monitorStatus, "Monitorowanie pliku:");
 }
 
+// A value that is not understood keeps its default and is told once, in the log and in a
+// notification, with its key; a comment after a value is not part of it.
 TEST_F(MainFormTest, SettingsAreReadAsTheFileHoldsThem) {
     struct Case {
         std::string ini;
         int32_t x, y, engine;
         bool single;
+        std::vector<std::string> ignored;
     };
     const Case cases[] = {
-        {"[User]\nUserX=99999\nUserY=-99999\n", 9999, -9999, 0, false},
-        {"[user]\nuserx=-12\nUSERY=7\nUserPE=2\nUserSM=5\n", -12, 7, 2, true},
-        {"[User]\nUserX=abc\nUserY=0x10\nUserPE=-1\nUserSM=0\n", 0, 16, -1, false},
-        {"[Other]\nUserX=5\n", 0, 0, 0, false},
-        {"[User]\nUserPE=7\n", 0, 0, 7, false},
+        {"[User]\nUserX=99999\nUserY=-99999\n", 9999, -9999, 0, false, {}},
+        {"[user]\nuserx=-12\nUSERY=7\nUserPE=2\nUserSM=5\n", -12, 7, 2, true, {}},
+        {"[User]\nUserX=abc\nUserY=0x10\nUserPE=-1\nUserSM=0\n", 0, 16, -1, false, {"UserX=abc"}},
+        {"[Other]\nUserX=5\n", 0, 0, 0, false, {}},
+        {"[User]\nUserPE=7\n", 0, 0, 7, false, {}},
+        {"[User]\nUserX=15 ; 1,5 mm\nUserSM=1#on\n[Text]\nCodePage=Mazovia ; comment\n",
+         15,
+         0,
+         0,
+         false,
+         {"UserSM=1#on"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.ini);
         std::ofstream(settingsPath()) << c.ini;
+        fs::remove(dir + "/Zelmo.log");
         FakeView fresh;
         TMainForm other(fresh, printer, display, dir + "/zelmo");
         other.FormCreate();
@@ -284,6 +295,17 @@ TEST_F(MainFormTest, SettingsAreReadAsTheFileHoldsThem) {
         EXPECT_EQ(other.offsetY(), c.y);
         EXPECT_EQ(other.engine(), c.engine);
         EXPECT_EQ(other.singleMode(), c.single);
+        std::vector<std::string> told;
+        for (const std::string& notice : fresh.notices)
+            if (notice.rfind(texts::kSettingCaption, 0) == 0) told.push_back(notice);
+        ASSERT_EQ(told.size(), c.ignored.size());
+        std::ifstream in(dir + "/Zelmo.log");
+        const std::string log((std::istreambuf_iterator<char>(in)), {});
+        for (std::size_t i = 0; i < c.ignored.size(); ++i) {
+            const std::string said = texts::kSettingIgnored + c.ignored[i];
+            EXPECT_NE(told[i].find(said), std::string::npos) << told[i];
+            EXPECT_NE(log.find(said), std::string::npos) << log;
+        }
     }
 }
 
