@@ -24,6 +24,38 @@ gdi::Bitmap pageImage(PclState& s) {
     return page.pageBitmap.get();
 }
 
+// The job's glyph table as shapes whose rows are read from the job itself.
+void collectShapes(const PclState& s, std::vector<GlyphShape>& shapes) {
+    const GlyphTable& table = s.glyphTable;
+    shapes.resize(static_cast<size_t>(table.glyphCount));
+    for (int i = 0; i < table.glyphCount; ++i) {
+        const GlyphEntry& g = table.entries[static_cast<size_t>(i)];
+        GlyphShape& shape = shapes[static_cast<size_t>(i)];
+        shape.width = g.width;
+        shape.height = g.height;
+        shape.leftOffset = g.leftOffset;
+        shape.topOffset = g.topOffset;
+        const bool inJob = g.data < g.dataEnd && g.dataEnd <= s.jobEnd;
+        shape.rows = inJob ? s.job + g.data : nullptr;
+        shape.available = inJob ? g.dataEnd - g.data : 0;
+    }
+}
+
+// Hands the text page to a printer that draws it from its glyphs; false when the printer
+// wants its pixels instead (or not every glyph drawn was noted).
+bool sendGlyphPage(PclState& s, const JobEnv& env, PrinterCanvas& dc, const PageTransform& t) {
+    TextPage& page = s.surface.text;
+    if (!page.notesComplete) return false;
+    collectShapes(s, page.shapes);
+    const CodePage codePage = codePageFromValue(env.request.codePage);
+    GlyphPage glyphs{&page.notes, &page.shapes, t, static_cast<int32_t>(codePage), {}};
+    for (size_t code = 0; code < glyphs.unicode.size(); ++code)
+        glyphs.unicode[code] = toUnicode(codePage, static_cast<uint8_t>(code));
+    if (!dc.takesGlyphPage(glyphs)) return false;
+    dc.glyphPage(glyphs);
+    return true;
+}
+
 // One StretchBlt of the whole page onto the printer, per the page kind and how it is held.
 void transferPage(PclState& s, const JobEnv& env, gdi::Dc source) {
     PrinterCanvas* dc = env.printer.deviceContext();
@@ -33,6 +65,9 @@ void transferPage(PclState& s, const JobEnv& env, gdi::Dc source) {
     int y = offsetPixels(m.dpiY, env.request.offsetY);
     if (!s.rasterMode) {
         TextPage& page = s.surface.text;
+        if (sendGlyphPage(s, env, *dc,
+                          {x, y, m.horzRes, m.vertRes, page.pageWidth, page.pageHeight}))
+            return;
         dc->stretchBlt(x, y, m.horzRes, m.vertRes, source, 0, 0, page.pageWidth, page.pageHeight,
                        Rop::SrcCopy);
         if (page.notes.empty() || !dc->wantsTextLayer()) return;

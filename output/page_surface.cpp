@@ -136,6 +136,7 @@ void clearRasterPage(PclState& s) {
 void clearTextPage(PclState& s) {
     TextPage& page = s.surface.text;
     page.notes.clear();
+    page.notesComplete = true;
     page.layer.clear();
     if (page.pageDC)
         gdi::fillRectWhite(page.pageDC.get(), {0, 0, page.pageWidth + 1, page.pageHeight + 1});

@@ -10,6 +10,7 @@
 
 #include "output/text_layer.h"
 #include "platform/gdi.h"
+#include "platform/glyph_page.h"
 
 namespace zelmo {
 
@@ -25,7 +26,9 @@ struct TextPage {
     // Every glyph drawn since the page was last cleared, and the layer built from them when the
     // page is sent; both keep their capacity from page to page.
     std::vector<GlyphNote> notes;
+    bool notesComplete = true;  // every glyph drawn is in notes
     TextLayer layer;
+    std::vector<GlyphShape> shapes;  // the job's glyphs, for a printer that draws them itself
 };
 
 // How the raster page's pixels are held, which decides how the page is sent.

@@ -146,9 +146,13 @@ void drawGlyph(PclState& s, const GlyphEntry& g) {
     note.penX = clampToInt(penX);
     note.baseline = clampToInt(penY + s.fontMetrics.fontBaseline);
     note.advance = clampToInt(roundedPosition(s.hmi));
+    note.glyph = static_cast<uint16_t>(&g - s.glyphTable.entries.data());
     note.code = g.code;
     // A page of a damaged job may strike millions of glyphs; the layer keeps the first ones.
-    if (page.notes.size() < kMaxGlyphNotes) page.notes.push_back(note);
+    if (page.notes.size() < kMaxGlyphNotes)
+        page.notes.push_back(note);
+    else
+        page.notesComplete = false;
 }
 
 }  // namespace zelmo

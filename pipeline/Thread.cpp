@@ -21,6 +21,11 @@ class ReportOnExit {
         state_.JobBuffer.reset();
         state_.Outcome = outcome_;
         state_.setWorkerIdle(true);
+        try {
+            if (state_.WorkerIdleNotice) state_.WorkerIdleNotice();
+        } catch (...) {
+            // A notice that could not be posted leaves the job to the next tick.
+        }
     }
     ReportOnExit(const ReportOnExit&) = delete;
     ReportOnExit& operator=(const ReportOnExit&) = delete;

@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -53,6 +54,10 @@ struct HandOver {
     std::string OutcomeMessage;  // the system's message when the job failed with one
     // A printed job that went into a print system's queue: where it stands there.
     std::shared_ptr<SubmittedDocument> OutcomeSubmitted;
+    // Called on the worker thread right after it has become idle, so that the window can
+    // retire the job at once instead of at its next tick. Set before the worker starts; it
+    // must only post to the window's thread, never touch the queue itself.
+    std::function<void()> WorkerIdleNotice;
 
     // WorkerIdle, read or written under StateLock for the single access.
     bool workerIdle() {

@@ -149,6 +149,13 @@ bool SpoolMonitor::handOver(const PrintRequest& settings) {
     return true;
 }
 
+// Judges the finished job now rather than at the next hand-over.
+bool SpoolMonitor::retireFinished() {
+    if (!state_.workerIdle()) return false;
+    collectOutcome();
+    return true;
+}
+
 // Moves the worker's report on the last job handed over into the queue, and judges it.
 void SpoolMonitor::collectOutcome() {
     if (!jobAwaitingReport_) return;

@@ -99,6 +99,9 @@ class SpoolMonitor {
     void showPrinter(PrinterNameDisplay& display);
     // Step 3: hands the next job or a pending test page to an idle worker; true when handed.
     bool handOver(const PrintRequest& settings);
+    // Takes the report of an idle worker on the job it finished: the job is retired, kept
+    // for its retry or set aside, and the journal written. False while the worker is busy.
+    bool retireFinished();
     // Retires the current job (its file deleted only when it printed) and selects the next,
     // or keeps the current one when it must be handed over again. False when none is left.
     bool advanceQueue();

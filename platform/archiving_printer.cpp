@@ -188,6 +188,17 @@ void ArchivingPrinter::textLayer(const TextLayer& layer) {
     });
 }
 
+// Drawn from glyphs only where both printers can: each sheet must show the same page.
+bool ArchivingPrinter::takesGlyphPage(const GlyphPage& page) const {
+    if (!realCanvas_ || !realCanvas_->takesGlyphPage(page)) return false;
+    return !copyCanvas_ || copyCanvas_->takesGlyphPage(page);
+}
+
+void ArchivingPrinter::glyphPage(const GlyphPage& page) {
+    if (realCanvas_) realCanvas_->glyphPage(page);
+    archive("archive text", [&](Printer&, PrinterCanvas& c) { c.glyphPage(page); });
+}
+
 // Plain text, on both.
 void ArchivingPrinter::textOutCells(int x, int y, int cellWidth, int cellHeight,
                                     const std::string& text) {

@@ -58,6 +58,8 @@ class ArchivingPrinter : public Printer, private PrinterCanvas {
     void textOut(int x, int y, const std::string& text) override;
     bool wantsTextLayer() const override;
     void textLayer(const TextLayer& layer) override;
+    bool takesGlyphPage(const GlyphPage& page) const override;
+    void glyphPage(const GlyphPage& page) override;
     void textOutCells(int x, int y, int cellWidth, int cellHeight,
                       const std::string& text) override;
 

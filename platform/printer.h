@@ -26,6 +26,7 @@ enum class DeviceCap {
 enum class Rop { SrcCopy, NotSrcCopy };
 
 struct TextLayer;
+struct GlyphPage;
 
 // The printer's device context. Coordinates start at the top-left corner of the printable area.
 class PrinterCanvas {
@@ -48,6 +49,10 @@ class PrinterCanvas {
     // page's stretchBlt; boxes are in this canvas's device pixels, over the glyph pixels. A
     // printer that carries it writes it as invisible text.
     virtual void textLayer(const TextLayer& /*layer*/) {}
+    // Whether the canvas draws this text page from its glyphs exactly as the page's stretch
+    // would draw its pixels; then glyphPage is called in place of the stretch and the layer.
+    virtual bool takesGlyphPage(const GlyphPage& /*page*/) const { return false; }
+    virtual void glyphPage(const GlyphPage& /*page*/) {}
     // A line of UTF-8 text in the printer's monospaced font, each character one cell of
     // cellWidth x cellHeight device pixels, the first cell's top-left corner at (x, y). The
     // default falls back on textOut.

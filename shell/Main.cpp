@@ -77,6 +77,8 @@ void TMainForm::FormCreate() {
     view_.postMinimize();
     const std::string dir = folder_.empty() ? directoryOf(executablePath_) : folder_;
     state_ = std::make_unique<HandOver>();
+    // The worker ends in FormDestroy, before the view or the form can go.
+    state_->WorkerIdleNotice = [this] { view_.postWorkerFinished(); };
     monitor_ = std::make_unique<SpoolMonitor>(dir, *state_, printer_, metrics_);
     worker_ = std::make_unique<TPrintThread>(*state_, printer_, metrics_, display_);
     created_ = true;
@@ -122,6 +124,18 @@ void TMainForm::FolderChanged() {
     if (watch_->takeEvents() && timerEnabled_) TimerTimer();
 }
 
+// Retires what the worker finished and hands over the next job, as a tick would without its
+// capture.
+void TMainForm::WorkerFinished() {
+    if (!created_ || !timerEnabled_ || !monitor_->retireFinished()) return;
+    // The user hears of the job before the print system is asked about the next one.
+    feedback_->setWaiting(monitor_->queue().pendingCount + monitor_->inPrinterQueue());
+    followPrinter();
+    monitor_->showPrinter(*this);
+    monitor_->handOver(currentRequest());
+    reportArchiveFailures();
+}
+
 // Shutdown: the worker ends before the state it shares is freed.
 void TMainForm::FormDestroy() {
     if (!created_) return;
@@ -141,6 +155,14 @@ void TMainForm::FormDestroy() {
 // One tick of the spool monitor with the settings in force now.
 void TMainForm::TimerTimer() {
     if (!created_) return;
+    followPrinter();
+    monitor_->tick(currentRequest(), *this);
+    feedback_->setWaiting(monitor_->queue().pendingCount + monitor_->inPrinterQueue());
+    reportArchiveFailures();
+}
+
+// The settings in force now, as a hand-over carries them.
+PrintRequest TMainForm::currentRequest() const {
     PrintRequest settings;
     settings.offsetX = offsetX_;
     settings.offsetY = offsetY_;
@@ -148,10 +170,7 @@ void TMainForm::TimerTimer() {
     settings.singleMode = singleMode_ ? 1 : 0;
     settings.codePage = static_cast<int32_t>(text_.codePage);
     settings.plainText = text_.plainText;
-    followPrinter();
-    monitor_->tick(settings, *this);
-    feedback_->setWaiting(monitor_->queue().pendingCount + monitor_->inPrinterQueue());
-    reportArchiveFailures();
+    return settings;
 }
 
 // Stores the folder first, so a folder that cannot be saved is not used either.

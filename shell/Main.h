@@ -72,6 +72,10 @@ class MainView {
     // Asks the window's event loop to call TMainForm::FolderChanged whenever handle (a file
     // descriptor on Linux) becomes readable; a view without such a loop keeps to the timer.
     virtual void watchHandle(intptr_t /*handle*/) {}
+    // Called on the print worker's thread when it has finished a hand-over: the view queues a
+    // call of TMainForm::WorkerFinished on its own thread. A view that does not keeps to the
+    // timer.
+    virtual void postWorkerFinished() {}
 };
 
 enum class PanelMode { displayMode = 0, editMode = 1 };
@@ -131,6 +135,9 @@ class TMainForm : private PrinterNameDisplay {
 
     // The folder watch fired: a finished job file is captured at once, unless paused.
     void FolderChanged();
+    // The worker has finished a hand-over: its job is retired and the next one handed over at
+    // once, unless paused; capture stays with the tick and the folder watch.
+    void WorkerFinished();
     // Where job events go besides the log; add sinks before FormCreate.
     JobEventFanOut& jobEvents() { return events_; }
 
@@ -155,6 +162,7 @@ class TMainForm : private PrinterNameDisplay {
     void enterDisplayMode();
     void enterEditMode();
     void setTimer(bool enabled);
+    PrintRequest currentRequest() const;
     void requestTest(int mode);
     void followPrinter();
     void switchPrinter(PrinterTarget target);

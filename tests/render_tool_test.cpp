@@ -108,6 +108,30 @@ TEST_F(RenderTool, TextListsEachSheetsLines) {
               "2200 2905 2285 2940 KLM\n");
 }
 
+TEST_F(RenderTool, EachSheetListsOnlyItsOwnLines) {
+    // The sample twice in one job: raster, text, raster, text; and a bare-text job.
+    std::vector<uint8_t> twice = sampleJob();
+    twice.insert(twice.end(), twice.begin(), twice.end());
+    std::ofstream(dir + "/twice.prn", std::ios::binary)
+        .write(reinterpret_cast<const char*>(twice.data()),
+               static_cast<std::streamsize>(twice.size()));
+    std::ofstream(dir + "/bare.prn", std::ios::binary) << "PAGE ONE\fPAGE TWO\f";
+    Result r = render("--text " + dir + "/twice.prn " + dir + "/bare.prn");
+    ASSERT_EQ(r.status, 0);
+    const std::string text =
+        "150 125 445 160 ZELMO 2026\n"
+        "0 175 325 210 FAKTURA 123\n"
+        "1203 1506 1408 1541 ZOE 620\n"
+        "2200 2905 2285 2940 KLM\n";
+    const std::string bare = r.out.substr(r.out.find("sheet 5\n"));
+    EXPECT_EQ(r.out.substr(0, r.out.size() - bare.size()),
+              "sheet 1\nsheet 2\n" + text + "sheet 3\nsheet 4\n" + text);
+    EXPECT_EQ(bare.find("PAGE ONE"), bare.rfind("PAGE ONE"));
+    EXPECT_EQ(bare.find("PAGE TWO"), bare.rfind("PAGE TWO"));
+    EXPECT_LT(bare.find("PAGE ONE"), bare.find("sheet 6"));
+    EXPECT_GT(bare.find("PAGE TWO"), bare.find("sheet 6"));
+}
+
 TEST_F(RenderTool, ConsecutiveJobsKeepPrinterCopies) {
     std::ofstream(dir + "/copies.prn", std::ios::binary) << "\x1b&l3X";
     // Two pages and no copies command of its own.

@@ -6,6 +6,8 @@
 
 #include "platform/errors.h"
 #include "platform/local_time.h"
+#include "platform/pdf/glyph_fonts.h"
+#include "platform/pdf/image_scale.h"
 #include "platform/pdf/mono_font.h"
 #include "platform/pdf/pdf_printers.h"
 #include "platform/pdf/pdf_writer.h"
@@ -41,6 +43,16 @@ void span(int origin, int extent, double& start, double& length) {
     length = extent;
 }
 
+// Pulls in the far edge of a span (its larger coordinate) by kFarEdgeInset.
+void insetFarEdge(double& start, double& length) {
+    if (length > 0) {
+        length -= pdf::kFarEdgeInset;
+    } else {
+        start -= pdf::kFarEdgeInset;
+        length += pdf::kFarEdgeInset;
+    }
+}
+
 }  // namespace
 
 PdfDocumentPrinter::PdfDocumentPrinter(const PrinterGeometry& geometry) : geometry_(geometry) {}
@@ -52,6 +64,7 @@ void PdfDocumentPrinter::startDoc(const std::string& title) {
     facts_ = DocumentFacts{title, documentLabel(), std::time(nullptr)};
     file_ = createDocumentFile(facts_);
     writer_ = std::make_unique<pdf::PdfWriter>(file_->fd());
+    fonts_ = std::make_unique<pdf::GlyphFonts>();
     startPage();
 }
 
@@ -83,7 +96,9 @@ void PdfDocumentPrinter::finishDoc() {
     // Whatever happens next, the printer holds no document afterwards.
     std::unique_ptr<DocumentFile> file = std::move(file_);
     std::unique_ptr<pdf::PdfWriter> writer = std::move(writer_);
+    std::unique_ptr<pdf::GlyphFonts> fonts = std::move(fonts_);
     rows_ = std::vector<uint8_t>();
+    fonts->finish(*writer);
     writer->finish({facts_.title, kCreator, pdfDate(facts_.began)});
     writer.reset();
     file->deliver();
@@ -96,6 +111,7 @@ void PdfDocumentPrinter::abortDoc() {
 
 // Lets go of the writer, the file and the page buffer.
 void PdfDocumentPrinter::closeDocument() {
+    fonts_.reset();
     writer_.reset();
     file_.reset();
     rows_ = std::vector<uint8_t>();
@@ -187,15 +203,33 @@ void PdfDocumentPrinter::stretchBlt(int dx, int dy, int dw, int dh, gdi::Dc src,
     const gdi::BitmapView view = gdi::viewSelectedBitmap(src);
     // Only the part of the source inside its bitmap can be read.
     if (sx < 0 || sy < 0 || int64_t{sx} + sw > view.width || int64_t{sy} + sh > view.height) return;
-    const std::string image = writeImage(view, sx, sy, sw, sh, rop == Rop::NotSrcCopy);
+    const bool invert = rop == Rop::NotSrcCopy;
+    const std::string image = pdf::wholeScale(dw, dh, sw, sh)
+                                  ? writeImage(view, sx, sy, sw, sh, invert)
+                                  : writeResampled(view, sx, sy, sw, sh, dw, dh, invert);
     double x0, y0, width, height;
     span(dx, dw, x0, width);
     span(dy, dh, y0, height);
-    // Paper first: the image may be drawn as a stencil, and SRCCOPY's white must cover.
+    // Paper first: the image is a stencil, and SRCCOPY's white must cover.
     const double left = std::min(x0, x0 + width), top = std::min(y0, y0 + height);
-    writer_->content() << "q 1 g " << left << top << std::abs(width) << std::abs(height) << "re f\n"
-                       << width << "0 0 " << -height << x0 << y0 + height << "cm /" << image
+    writer_->content() << "q 1 g " << left << top << std::abs(width) << std::abs(height)
+                       << "re f 0 g\n";
+    insetFarEdge(x0, width);
+    insetFarEdge(y0, height);
+    writer_->content() << width << "0 0 " << -height << x0 << y0 + height << "cm /" << image
                        << " Do Q\n";
+}
+
+// The source rectangle resampled to the device pixels it covers, as an image of the document.
+std::string PdfDocumentPrinter::writeResampled(const gdi::BitmapView& view, int sx, int sy, int sw,
+                                               int sh, int dw, int dh, bool invert) {
+    try {
+        pdf::resampleRect(view, sx, sy, sw, sh, dw, dh, invert, rows_);
+        return writer_->addImage(std::abs(dw), std::abs(dh), rows_.data(), true);
+    } catch (const std::bad_alloc&) {
+        throw PrinterError("Not enough memory for a page of " + std::to_string(std::abs(dw)) +
+                           " x " + std::to_string(std::abs(dh)) + " pixels");
+    }
 }
 
 // The pen of later lines.
@@ -255,6 +289,16 @@ void PdfDocumentPrinter::textOutCells(int x, int y, int cellWidth, int cellHeigh
     const double baseline = y + (cellHeight + (kMonoAscent - kMonoDescent) * size) / 2;
     writer_->content() << "q 0 g BT /" << font << " 1 Tf " << size << "0 0 " << -size << x
                        << baseline << "Tm " << pdf::PdfWriter::encodeText(text) << " Tj ET Q\n";
+}
+
+// A text page of glyphs only, at a scale every renderer maps alike.
+bool PdfDocumentPrinter::takesGlyphPage(const GlyphPage& page) const {
+    return writer_ && pdf::GlyphFonts::exact(page.transform);
+}
+
+// The page's glyphs as text of the document's glyph fonts, searchable by their own codes.
+void PdfDocumentPrinter::glyphPage(const GlyphPage& page) {
+    if (writer_) fonts_->drawPage(*writer_, page);
 }
 
 // The page's text as invisible words, one run per word, in reading order.

@@ -12,6 +12,7 @@
 namespace zelmo {
 
 namespace pdf {
+class GlyphFonts;
 class PdfWriter;
 struct InvisibleRun;
 }  // namespace pdf
@@ -76,11 +77,15 @@ class PdfDocumentPrinter : public Printer, private PrinterCanvas {
     void textOut(int x, int y, const std::string& text) override;
     bool wantsTextLayer() const override { return true; }
     void textLayer(const TextLayer& layer) override;
+    bool takesGlyphPage(const GlyphPage& page) const override;
+    void glyphPage(const GlyphPage& page) override;
     void textOutCells(int x, int y, int cellWidth, int cellHeight,
                       const std::string& text) override;
 
     std::string writeImage(const gdi::BitmapView& view, int sx, int sy, int sw, int sh,
                            bool invert);
+    std::string writeResampled(const gdi::BitmapView& view, int sx, int sy, int sw, int sh, int dw,
+                               int dh, bool invert);
     const uint8_t* packedRows(const gdi::BitmapView& view, int sx, int sy, int sw, int sh);
     void closeDocument();
 
@@ -93,6 +98,7 @@ class PdfDocumentPrinter : public Printer, private PrinterCanvas {
     // Declared in the order they are built; the writer goes before the file it writes.
     std::unique_ptr<DocumentFile> file_;
     std::unique_ptr<pdf::PdfWriter> writer_;
+    std::unique_ptr<pdf::GlyphFonts> fonts_;
     std::vector<uint8_t> rows_;
     // The words of a page's text layer, reused from page to page.
     std::vector<char32_t> words_;

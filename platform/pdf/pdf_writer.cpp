@@ -102,6 +102,15 @@ std::string identityToUnicode() {
            ranges + "endcmap\nCMapName currentdict /CMap defineresource pop\nend\nend\n";
 }
 
+// A page image as a stencil painting its black pixels in the fill colour: poppler smooths a
+// 1-bit image drawn below four times its size, but never a stencil. A stencil paints where
+// its bit is 0 unless a Decode array swaps that.
+std::string imageDictionary(int width, int height, bool oneIsBlack) {
+    return " /Type /XObject /Subtype /Image /Width " + std::to_string(width) + " /Height " +
+           std::to_string(height) + " /ImageMask true /BitsPerComponent 1" +
+           (oneIsBlack ? " /Decode [1 0]" : "");
+}
+
 // An indirect reference to object.
 std::string ref(int object) {
     return std::to_string(object) + " 0 R";
@@ -214,6 +223,7 @@ void PdfWriter::beginPage(double width, double height) {
     pageHeight_ = height;
     pageImages_.clear();
     pageUsesText_ = pageUsesMono_ = pageUsesInvisible_ = pageUsesEmbedded_ = false;
+    pageFonts_.clear();
     content_.clear();
 }
 
@@ -234,11 +244,7 @@ std::string PdfWriter::addImage(int width, int height, const uint8_t* rows, bool
     job->width = width;
     job->height = height;
     job->oneIsBlack = oneIsBlack;
-    // DeviceGray's 0 is black; a Decode array swaps the two without touching the bits.
-    job->dictionary = " /Type /XObject /Subtype /Image /Width " + std::to_string(width) +
-                      " /Height " + std::to_string(height) +
-                      " /ColorSpace /DeviceGray /BitsPerComponent 1" +
-                      (oneIsBlack ? " /Decode [1 0]" : "");
+    job->dictionary = imageDictionary(width, height, oneIsBlack);
     // The caller reuses its rows at once: the job and the next comparison share a copy.
     job->input = std::make_shared<const std::vector<uint8_t>>(rows, rows + size);
     last_ = {number, width, height, oneIsBlack, job->input};
@@ -280,9 +286,7 @@ std::string PdfWriter::beginImage(int width, int height, bool oneIsBlack) {
     streamLength_ = newObject();  // known only at the end
     streamRowBytes_ = static_cast<size_t>(width + 7) / 8;
     beginObject(number);
-    write("<< /Type /XObject /Subtype /Image /Width " + std::to_string(width) + " /Height " +
-          std::to_string(height) + " /ColorSpace /DeviceGray /BitsPerComponent 1" +
-          (oneIsBlack ? " /Decode [1 0]" : "") + " /Filter /FlateDecode /Length " +
+    write("<<" + imageDictionary(width, height, oneIsBlack) + " /Filter /FlateDecode /Length " +
           ref(streamLength_) + " >>\nstream\n");
     streamStart_ = offset_;
     const std::string name = "Im" + std::to_string(number);
@@ -422,8 +426,9 @@ void PdfWriter::endPage() {
     pages_.push_back(page);
     std::string resources = "<< /ProcSet [/PDF /ImageB /Text]";
     if (!pageImages_.empty()) resources += " /XObject <<" + pageImages_ + " >>";
-    if (pageUsesText_ || pageUsesMono_ || pageUsesInvisible_ || pageUsesEmbedded_) {
-        resources += " /Font <<";
+    if (pageUsesText_ || pageUsesMono_ || pageUsesInvisible_ || pageUsesEmbedded_ ||
+        !pageFonts_.empty()) {
+        resources += " /Font <<" + pageFonts_;
         if (pageUsesText_) resources += " /Fh " + ref(helvetica_);
         if (pageUsesMono_) resources += " /Fc " + ref(courier_);
         if (pageUsesEmbedded_) resources += " /Fm " + ref(monoObject_);
@@ -436,6 +441,25 @@ void PdfWriter::endPage() {
     beginObject(page);
     write("<< /Type /Page /Parent " + ref(pagesObject_) + " /MediaBox " + box.data() +
           " /Resources " + resources + " /Contents " + ref(contents) + " >>\nendobj\n");
+}
+
+// An object written whole.
+void PdfWriter::writeObject(int number, const std::string& body) {
+    beginObject(number);
+    write(body);
+    write("\nendobj\n");
+}
+
+// A stream object, deflated when that saves anything.
+void PdfWriter::writeStreamObject(int number, const std::string& data) {
+    writeStream(number, "", reinterpret_cast<const uint8_t*>(data.data()), data.size(),
+                data.size() >= kCompressFrom);
+}
+
+// Names a font in the open page's resources, once.
+void PdfWriter::usePageFont(const std::string& name, int object) {
+    const std::string entry = " /" + name + " " + ref(object);
+    if (pageFonts_.find(entry) == std::string::npos) pageFonts_ += entry;
 }
 
 // Page tree, catalog, Info dictionary, cross-reference table and trailer.

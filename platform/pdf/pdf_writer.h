@@ -70,7 +70,8 @@ class PdfWriter {
     void beginPage(double width, double height);
     ContentStream& content() { return content_; }
     // Writes a 1-bit image whose rows of (width + 7) / 8 bytes are in rows, top row first, and
-    // returns its name for the page's content. A 1 bit is black when oneIsBlack.
+    // returns its name for the page's content. A 1 bit is black when oneIsBlack. The image is
+    // a stencil: its black pixels are painted in the fill colour, the others left as they are.
     std::string addImage(int width, int height, const uint8_t* rows, bool oneIsBlack);
     // The same for an image too large to hold twice: its rows are given one at a time, top row
     // first, between beginImage and endImage, and go to the file as they are compressed.
@@ -88,6 +89,12 @@ class PdfWriter {
     // Draws runs of text as invisible, searchable text in the page's units (y grows downwards).
     void addInvisibleText(const std::vector<char32_t>& text, const std::vector<InvisibleRun>& runs);
     void endPage();
+    // For fonts kept beside the writer: an object number to write later, an object's body, a
+    // stream object (deflated when long enough), and a font the open page uses by name.
+    int reserveObject() { return newObject(); }
+    void writeObject(int number, const std::string& body);
+    void writeStreamObject(int number, const std::string& data);
+    void usePageFont(const std::string& name, int object);
     // Writes the page tree, the catalog, the Info dictionary and the cross-reference table.
     void finish(const DocumentInfo& info);
 
@@ -122,6 +129,7 @@ class PdfWriter {
     bool pageUsesText_ = false;
     bool pageUsesMono_ = false;
     bool pageUsesInvisible_ = false;
+    std::string pageFonts_;  // fonts of others the page uses
     bool pageUsesEmbedded_ = false;
     std::unique_ptr<MonoFontUse> mono_;
     int monoObject_ = 0;

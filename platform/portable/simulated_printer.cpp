@@ -340,6 +340,8 @@ void SimulatedPrinter::newSheet() {
     sheet_.height = config_.height;
     sheet_.stride = (config_.width + 7) / 8;
     sheet_.bits.resize(static_cast<size_t>(sheet_.stride) * static_cast<size_t>(sheet_.height));
+    // The lines belong to the sheet they were printed on, not to every later one.
+    sheet_.text.clear();
     sheetBlank_ = true;
 }
 

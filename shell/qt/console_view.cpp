@@ -35,6 +35,20 @@ void ConsoleView::watchHandle(intptr_t handle) {
     });
 }
 
+// Queued to the loop's thread; dropped if the view is gone by then.
+void ConsoleView::postWorkerFinished() {
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            try {
+                form_->WorkerFinished();
+            } catch (const ZelmoError& error) {
+                showException(error);
+            }
+        },
+        Qt::QueuedConnection);
+}
+
 // Makes sure the pipeline is down.
 ConsoleView::~ConsoleView() {
     finish();

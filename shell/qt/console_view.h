@@ -28,6 +28,7 @@ class ConsoleView : public QObject, public MainView, public ExceptionDisplay {
 
     void showException(const ZelmoError& error) override;
     void watchHandle(intptr_t handle) override;
+    void postWorkerFinished() override;
 
     void postMinimize() override {}
     void restoreWindow() override {}

@@ -193,6 +193,12 @@ void MainWindow::watchHandle(intptr_t handle) {
     notifyOnReadable(this, handle, [this] { guarded([this] { form_->FolderChanged(); }); });
 }
 
+// Queued to the window's thread; dropped if the window is gone by then.
+void MainWindow::postWorkerFinished() {
+    QMetaObject::invokeMethod(
+        this, [this] { guarded([this] { form_->WorkerFinished(); }); }, Qt::QueuedConnection);
+}
+
 // Makes sure the pipeline is down before the widgets go.
 MainWindow::~MainWindow() {
     finish();

@@ -63,6 +63,7 @@ class MainWindow : public QWidget, public MainView, private TrayDialogs {
     TMainForm& form() { return *form_; }
     bool hasTray() const { return tray_ != nullptr; }
     void watchHandle(intptr_t handle) override;
+    void postWorkerFinished() override;
 
     // MainView
     void postMinimize() override;

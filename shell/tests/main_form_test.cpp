@@ -81,6 +81,21 @@ class FakeView : public MainView {
         notices.push_back(title + ": " + text);
     }
     std::vector<std::string> notices;
+    // The worker's notice, posted from its thread as the window's queue would take it.
+    void postWorkerFinished() override {
+        std::lock_guard<std::mutex> guard(workerLock);
+        ++workerNotices;
+        workerDone.notify_all();
+    }
+    // Waits (generously) for the worker's n-th notice.
+    bool awaitWorkerNotice(int n) {
+        std::unique_lock<std::mutex> guard(workerLock);
+        return workerDone.wait_for(guard, std::chrono::seconds(30),
+                                   [&] { return workerNotices >= n; });
+    }
+    std::mutex workerLock;
+    std::condition_variable workerDone;
+    int workerNotices = 0;
 };
 
 class RecordingDisplay : public ExceptionDisplay {
@@ -542,8 +557,10 @@ TEST_F(MainFormTest, AJobWrittenBesideTheProgramIsPrintedAndRetired) {
     // The folder watch captures it at once, no tick needed.
     form->FolderChanged();
     ASSERT_TRUE(fs::exists(dir + "/Zelmo1.Prn"));
-    // Retired at a tick that found the worker idle: the worker is done with the printer.
-    ASSERT_TRUE(tickUntil(*form, [&] { return form->monitor()->queue().pendingCount == 0; }));
+    // The worker's notice retires it at once, no tick needed either.
+    ASSERT_TRUE(view.awaitWorkerNotice(1));
+    form->WorkerFinished();
+    EXPECT_EQ(form->monitor()->queue().pendingCount, 0);
     EXPECT_FALSE(fs::exists(dir + "/Zelmo1.Prn"));
     EXPECT_FALSE(fs::exists(dir + "/Wydruk.prn"));
     EXPECT_EQ(view.labelPrinter, printer.config().name);

@@ -15,11 +15,12 @@
 
 #include "output/text_layer.h"
 #include "pcl/interpreter.h"
+#include "platform/cups/cups_printers.h"
 #include "platform/errors.h"
 #include "platform/gdi.h"
 #include "platform/portable/simulated_printer.h"
-#include "platform/cups/cups_printers.h"
 #include "shell/tests/pnm.h"
+#include "tools/job_builder.h"
 
 namespace zelmo {
 namespace {
@@ -279,19 +280,30 @@ void printCase(Printer& printer, const StretchCase& c) {
     printer.endDoc();
 }
 
-// Rasterises the only PDF in folder at the device resolution; false without Ghostscript.
-bool rasterise(const std::string& folder, testing::Image& page) {
+// The two renderers every PDF reader and print filter here rests on.
+enum class Renderer { Ghostscript, Poppler };
+
+// Rasterises the only PDF in folder at the device resolution; false without the renderer.
+bool rasterise(const std::string& folder, testing::Image& page,
+               Renderer renderer = Renderer::Ghostscript) {
     const std::vector<std::string> files = filesIn(folder);
     if (files.size() != 1) return false;
-    const std::string pgm = folder + "/page.pgm";
-    const std::string command = "gs -q -dNOPAUSE -dBATCH -dSAFER -sDEVICE=pgmraw -r" +
-                                std::to_string(kDpi) + " -sOutputFile='" + pgm + "' '" + folder +
-                                "/" + files[0] + "'";
-    return std::system(command.c_str()) == 0 && testing::readPnm(pgm, page);
+    const std::string pdf = "'" + folder + "/" + files[0] + "'";
+    const std::string dpi = std::to_string(kDpi);
+    const std::string command =
+        renderer == Renderer::Ghostscript
+            ? "gs -q -dNOPAUSE -dBATCH -dSAFER -sDEVICE=pgmraw -r" + dpi + " -sOutputFile='" +
+                  folder + "/page.pgm' " + pdf
+            : "pdftoppm -gray -singlefile -r " + dpi + " " + pdf + " '" + folder + "/page'";
+    const bool done =
+        std::system(command.c_str()) == 0 && testing::readPnm(folder + "/page.pgm", page);
+    std::remove((folder + "/page.pgm").c_str());
+    return done;
 }
 
 TEST(QtPrinterStretchBlt, PdfPagesMatchTheSimulatedPrinter) {
     if (std::system("gs --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "Ghostscript missing";
+    if (std::system("pdftoppm -v >/dev/null 2>&1") != 0) GTEST_SKIP() << "poppler-utils missing";
     const int W = Source::kW, H = Source::kH;
     const std::vector<StretchCase> cases = {
         {"one to one", false, {{20, 10, W, H, 0, 0, W, H}}},
@@ -303,6 +315,8 @@ TEST(QtPrinterStretchBlt, PdfPagesMatchTheSimulatedPrinter) {
         {"bottom-up DIB", true, {{20, 10, 2 * W, 2 * H, 0, 0, W, H}}},
         {"DIB mirrored down", true, {{20, 90, 2 * W, -2 * H, 0, 0, W, H}}},
         {"part of the source", false, {{30, 30, 18, 8, 3, 2, 9, 4}}},
+        {"enlarged by a fraction", false, {{20, 10, 2 * W + 7, 2 * H + 3, 0, 0, W, H}}},
+        {"mirrored by a fraction", true, {{90, 80, -2 * W - 5, -H - 4, 0, 0, W, H}}},
         {"clipped at every edge",
          false,
          {{-5, -3, 3 * W, 3 * H, 0, 0, W, H}, {170, 95, 3 * W, 3 * H, 0, 0, W, H}}},
@@ -325,17 +339,20 @@ TEST(QtPrinterStretchBlt, PdfPagesMatchTheSimulatedPrinter) {
             PdfFolderPrinter pdf(dir.path, geometry);
             pdf.setWholeImageLimit(wholeImageLimit);
             printCase(pdf, c);
-            testing::Image page;
-            ASSERT_TRUE(rasterise(dir.path, page));
-            ASSERT_EQ(page.width, kWidth);
-            ASSERT_EQ(page.height, kHeight);
-            int differences = 0;
-            for (int y = 0; y < kHeight; ++y)
-                for (int x = 0; x < kWidth; ++x)
-                    if (page.at(x, y) != sheet.black(x, y) && ++differences <= 5)
-                        ADD_FAILURE() << "pixel (" << x << ", " << y << "): PDF " << page.at(x, y)
-                                      << ", simulated " << sheet.black(x, y);
-            EXPECT_EQ(differences, 0) << wholeImageLimit;
+            for (Renderer renderer : {Renderer::Ghostscript, Renderer::Poppler}) {
+                const char* by = renderer == Renderer::Ghostscript ? "gs" : "pdftoppm";
+                testing::Image page;
+                ASSERT_TRUE(rasterise(dir.path, page, renderer)) << by;
+                ASSERT_EQ(page.width, kWidth);
+                ASSERT_EQ(page.height, kHeight);
+                int differences = 0;
+                for (int y = 0; y < kHeight; ++y)
+                    for (int x = 0; x < kWidth; ++x)
+                        if (page.at(x, y) != sheet.black(x, y) && ++differences <= 5)
+                            ADD_FAILURE() << by << " pixel (" << x << ", " << y << "): PDF "
+                                          << page.at(x, y) << ", simulated " << sheet.black(x, y);
+                EXPECT_EQ(differences, 0) << by << " " << wholeImageLimit;
+            }
         }
         EXPECT_GT(sheet.blackCount(), 0);
     }
@@ -448,6 +465,148 @@ TEST(PdfText, InvisibleWordsLieOverTheirGlyphsAndVisibleTextIsFoundToo) {
     EXPECT_NE(info.find("Title:           Kalvister II - wydruk.prn"), std::string::npos) << info;
     EXPECT_NE(info.find("Creator:         Zelmo"), std::string::npos) << info;
     EXPECT_NE(info.find("CreationDate:"), std::string::npos) << info;
+}
+
+// --- Text pages as glyphs --------------------------------------------------------------------
+
+// A sheet at 600 dpi whose text page (300 dpi) is enlarged exactly twice.
+const PrinterGeometry kGlyphSheet{2480, 3508, 600, 600, 0, 0, 0, 0};
+
+// Runs a job on printer as the worker does.
+void runOn(Printer& printer, const std::vector<uint8_t>& job) {
+    printer.setTitle("Kalvister II - wydruk.prn");
+    DeviceMetrics metrics;
+    ASSERT_TRUE(queryDeviceMetrics(metrics, printer));
+    PclState state;
+    PrintRequest request;
+    std::atomic<int> testMode{0};
+    std::atomic<bool> terminated{false};
+    runJob(state, JobEnv{printer, metrics, request, testMode, terminated, job.data(), job.size()});
+}
+
+// Every page of the only PDF in folder, rasterised at 600 dpi by renderer.
+std::vector<testing::Image> rasteriseAll(const std::string& folder, Renderer renderer) {
+    const std::string pdf = "'" + folder + "/" + filesIn(folder).at(0) + "'";
+    const std::string command =
+        renderer == Renderer::Ghostscript
+            ? "gs -q -dNOPAUSE -dBATCH -dSAFER -sDEVICE=pgmraw -r600 -sOutputFile='" + folder +
+                  "/page-%d.pgm' " + pdf
+            : "pdftoppm -gray -r 600 " + pdf + " '" + folder + "/page'";
+    std::vector<testing::Image> pages;
+    if (std::system(command.c_str()) != 0) return pages;
+    for (int n = 1;; ++n) {
+        const std::string file = folder + "/page-" + std::to_string(n) + ".pgm";
+        testing::Image page;
+        if (!testing::readPnm(file, page)) break;
+        std::remove(file.c_str());
+        pages.push_back(std::move(page));
+    }
+    return pages;
+}
+
+// Glyph rows of width x height, 1 = ink where ink(x, y).
+template <typename Ink>
+std::vector<uint8_t> glyphRows(int width, int height, Ink ink) {
+    const int rowBytes = (width + 7) / 8;
+    std::vector<uint8_t> rows(static_cast<size_t>(rowBytes * height), 0);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            if (ink(x, y)) rows[static_cast<size_t>(y * rowBytes + x / 8)] |= 0x80 >> (x % 8);
+    return rows;
+}
+
+// A font of two glyphs; 'A' is redefined in the middle of the line.
+std::vector<uint8_t> redefiningJob() {
+    JobBuilder job;
+    job.esc("E").fontHeader(30, 24);
+    job.glyph('A', 1, 28, 21, 28, glyphRows(21, 28, [](int x, int y) { return (x + y) % 5 < 2; }));
+    job.glyph('B', -2, 20, 13, 30,
+              glyphRows(13, 30, [](int x, int y) { return x < 3 || y % 7 == 0; }));
+    job.esc("*p100x100Y").text("AB BA");
+    job.glyph('A', 0, 28, 9, 9, glyphRows(9, 9, [](int, int) { return true; }));
+    job.text("AAB").esc("*p0x0Y").text("BA").formFeed();
+    return job.data();
+}
+
+// Text, then raster graphics on the same page.
+std::vector<uint8_t> mixedJob() {
+    JobBuilder job;
+    job.esc("E").fontHeader(30, 24);
+    job.glyph('A', 1, 28, 21, 28, glyphRows(21, 28, [](int x, int y) { return (x * y) % 3 == 0; }));
+    job.esc("*p300x300Y").text("AAA");
+    job.esc("*t300R").esc("*p280x360Y").esc("*b0M");
+    for (int y = 0; y < 40; ++y)
+        job.rasterRow({0xF0, static_cast<uint8_t>(y), 0x0F});
+    job.formFeed();
+    return job.data();
+}
+
+TEST(PdfGlyphPages, EveryPageEqualsTheSheetInBothRenderersAndTextPagesAreGlyphs) {
+    for (const char* tool : {"gs --version", "pdftoppm -v", "qpdf --version"})
+        if (std::system((std::string(tool) + " >/dev/null 2>&1").c_str()) != 0)
+            GTEST_SKIP() << tool << " missing";
+    const struct {
+        const char* name;
+        std::vector<uint8_t> job;
+        bool glyphs;  // a page of it goes as glyph runs
+    } cases[] = {
+        {"sample: raster page, then text", sampleJob(), true},
+        {"a glyph redefined mid-page", redefiningJob(), true},
+        {"text and raster on one page", mixedJob(), false},
+    };
+    const PrinterGeometry& g = kGlyphSheet;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SimulatedPrinter simulated({g.width, g.height, g.dpiX, 0, 0, 0, 0});
+        runOn(simulated, c.job);
+        const std::vector<const Sheet*> sheets = simulated.memory().printedSheets();
+        TempDir dir;
+        PdfFolderPrinter pdf(dir.path, g);
+        runOn(pdf, c.job);
+        const std::string file = dir.path + "/" + filesIn(dir.path).at(0);
+        std::ifstream in(file, std::ios::binary);
+        const std::string bytes((std::istreambuf_iterator<char>(in)),
+                                std::istreambuf_iterator<char>());
+        EXPECT_EQ(bytes.find("/Subtype /Type3") != std::string::npos, c.glyphs);
+        EXPECT_EQ(std::system(("qpdf --check '" + file + "' >/dev/null 2>&1").c_str()), 0);
+        for (Renderer renderer : {Renderer::Ghostscript, Renderer::Poppler}) {
+            const char* by = renderer == Renderer::Ghostscript ? "gs" : "pdftoppm";
+            const std::vector<testing::Image> pages = rasteriseAll(dir.path, renderer);
+            ASSERT_EQ(pages.size(), sheets.size()) << by;
+            for (size_t n = 0; n < pages.size(); ++n) {
+                const Sheet& sheet = *sheets[n];
+                ASSERT_EQ(pages[n].width, sheet.width);
+                ASSERT_EQ(pages[n].height, sheet.height);
+                long differences = 0;
+                for (int y = 0; y < sheet.height; ++y)
+                    for (int x = 0; x < sheet.width; ++x)
+                        differences += pages[n].at(x, y) != sheet.black(x, y);
+                EXPECT_EQ(differences, 0) << by << " page " << n + 1;
+                EXPECT_GT(sheet.blackCount(), 100);
+            }
+        }
+    }
+}
+
+// A glyph's text is what the job's code page makes of its code, a letter above ASCII too.
+TEST(PdfGlyphPages, TheGlyphsAreFoundByTheirCodePage) {
+    if (std::system("pdftotext -v >/dev/null 2>&1") != 0) GTEST_SKIP() << "poppler-utils missing";
+    const PrinterGeometry& g = kGlyphSheet;
+    JobBuilder polish;
+    polish.esc("E").fontHeader(30, 24);
+    for (int code : {int{'A'}, 0xA5})
+        polish.glyph(code, 1, 28, 21, 28, glyphRows(21, 28, [](int x, int) { return x < 4; }));
+    polish.esc("*p100x100Y")
+        .text(
+            "A\xA5"
+            "A")
+        .formFeed();
+    TempDir polishDir;
+    PdfFolderPrinter polishPdf(polishDir.path, g);
+    runOn(polishPdf, polish.data());
+    const std::string polishText =
+        outputOf("pdftotext '" + polishDir.path + "/" + filesIn(polishDir.path).at(0) + "' -");
+    EXPECT_NE(polishText.find("Aą"), std::string::npos) << polishText;
 }
 
 }  // namespace

@@ -9,6 +9,7 @@ enum : unsigned {
     kTrayMessage = 0x8001,       // the tray icon's callback (WM_APP + 1)
     kExceptionMessage = 0x8002,  // lParam: a heap std::string* from the worker thread
     kTrayIconQuery = 0x8003,     // returns the TrayIconKind the tray shows, for the tests
+    kWorkerFinished = 0x8004,    // the print worker has finished a hand-over
 };
 
 enum ControlId : int {

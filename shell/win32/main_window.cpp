@@ -540,6 +540,9 @@ LRESULT MainWindow::handle(HWND window, UINT message, WPARAM w, LPARAM l) {
         case kExceptionMessage:
             failureArrived(l);
             return 0;
+        case kWorkerFinished:
+            guarded([this] { form_->WorkerFinished(); });
+            return 0;
         case kTrayIconQuery:
             return static_cast<LRESULT>(trayIcon_);
         case WM_CLOSE:
@@ -792,6 +795,11 @@ void MainWindow::showQueueWindow() {
 // The loop waits on the handle from now on; the form keeps it open until FormDestroy.
 void MainWindow::watchHandle(intptr_t handle) {
     watched_ = handle == FolderWatch::kNoHandle ? nullptr : reinterpret_cast<HANDLE>(handle);
+}
+
+// Called on the worker's thread: the window's own thread retires the job.
+void MainWindow::postWorkerFinished() {
+    ::PostMessageW(window_, kWorkerFinished, 0, 0);
 }
 
 // LOCALE_SDECIMAL of the user's locale, or "." where it is not one ASCII character.

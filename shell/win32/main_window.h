@@ -69,6 +69,7 @@ class MainWindow : public MainView, private TrayDialogs {
     char decimalSeparator() const override;
     void notify(const std::string& title, const std::string& text, bool warning) override;
     void watchHandle(intptr_t handle) override;
+    void postWorkerFinished() override;
     void setTrayIcon(TrayIconKind kind) override;
     void showQueueWindow() override;
 

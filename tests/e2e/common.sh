@@ -103,22 +103,41 @@ strip_to_pdf() {
     tail -c +$((offset + 1)) "$1" >"$2"
 }
 
-# Rasterises PDF $1 at $2 dpi into $3/page-N.pgm and compares every page with the sheet of the
-# same number in folder $4 (sheet-NNNN.pbm); fails on any difference or page count mismatch.
+# Rasterises PDF $1 at $2 dpi with Ghostscript and with poppler into $3/page-N.pgm and compares
+# every page with the sheet of the same number in folder $4 (sheet-NNNN.pbm); fails on any
+# difference or page count mismatch.
 compare_pages() {
-    local pdf=$1 dpi=$2 pages=$3 sheets=$4
-    mkdir -p "$pages"
-    gs -q -dNOPAUSE -dBATCH -dSAFER -sDEVICE=pgmraw -r"$dpi" -sOutputFile="$pages/page-%d.pgm" \
-        "$pdf" || fail "Ghostscript cannot rasterise $pdf"
+    local pdf=$1 dpi=$2 pages=$3 sheets=$4 renderer
+    for renderer in gs pdftoppm; do
+        mkdir -p "$pages"
+        if [ "$renderer" = gs ]; then
+            gs -q -dNOPAUSE -dBATCH -dSAFER -sDEVICE=pgmraw -r"$dpi" \
+                -sOutputFile="$pages/page-%d.pgm" "$pdf" || fail "Ghostscript cannot rasterise $pdf"
+        else
+            pdftoppm -gray -r "$dpi" "$pdf" "$pages/poppler" || fail "poppler cannot rasterise $pdf"
+            # Its page numbers are padded to the page count's width.
+            local file
+            for file in "$pages"/poppler-*.pgm; do
+                local n=${file##*-}
+                mv "$file" "$pages/page-$((10#${n%.pgm})).pgm"
+            done
+        fi
+        compare_rasterised "$pages" "$sheets" "$renderer"
+    done
+}
+
+# Compares $1/page-N.pgm with $2/sheet-NNNN.pbm, as rasterised by $3, and removes the pages.
+compare_rasterised() {
+    local pages=$1 sheets=$2 renderer=$3
     local count_pages count_sheets n
     count_pages=$(ls "$pages"/page-*.pgm 2>/dev/null | wc -l)
     count_sheets=$(ls "$sheets"/sheet-*.pbm 2>/dev/null | wc -l)
     [ "$count_sheets" -gt 0 ] || fail "zelmo-render made no sheet"
     [ "$count_pages" -eq "$count_sheets" ] ||
-        fail "$count_pages pages in the PDF, $count_sheets sheets from zelmo-render"
+        fail "$count_pages pages in the PDF ($renderer), $count_sheets sheets from zelmo-render"
     for ((n = 1; n <= count_pages; n++)); do
         "$COMPARE" "$pages/page-$n.pgm" "$(printf '%s/sheet-%04d.pbm' "$sheets" "$n")" ||
-            fail "page $n differs from the simulated printer's sheet"
+            fail "page $n ($renderer) differs from the simulated printer's sheet"
     done
     rm -f "$pages"/page-*.pgm
 }
