@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -102,13 +103,20 @@ int report(const zelmo::FilterOutcome& outcome) {
     return 1;
 }
 
-// Sends the document on and counts its pages for CUPS's page log.
+// Whether the PDF goes to the printer as it is. Otherwise CUPS's pdftopdf takes it on, making
+// the job's copies and counting the pages, and a count here would count each page twice.
+bool lastFilter() {
+    const char* final = std::getenv("FINAL_CONTENT_TYPE");
+    return final == nullptr || std::strcmp(final, "application/pdf") == 0;
+}
+
+// Sends the document on and counts its pages for CUPS's page log when no later filter does.
 int deliver(int fd, int pages) {
     if (!sendDocument(fd)) {
         std::fputs(texts::kNoOutput, stderr);
         return 1;
     }
-    for (int page = 1; page <= pages; ++page)
+    for (int page = 1; lastFilter() && page <= pages; ++page)
         std::fprintf(stderr, "PAGE: %d 1\n", page);
     std::fprintf(stderr, texts::kPrinted, pages, pages);
     return 0;

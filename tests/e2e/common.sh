@@ -47,6 +47,7 @@ start_cupsd() {
     chmod 1777 "$dir/spool/tmp" "$dir/out"
     cat >"$dir/conf/cupsd.conf" <<EOF
 Listen $dir/run/cups.sock
+${CUPSD_CONF_EXTRA:-}
 LogLevel info
 Browsing No
 WebInterface No
