@@ -81,6 +81,19 @@ take copies.pdf
 [ "$(pages "$work/copies.pdf")" = 12 ] ||
     fail "lp -n 3 of a job of two pages times two gave $(pages "$work/copies.pdf") pages"
 
+# A PDF sent as the accounting program's job: refused, no page printed, the queue goes on
+# to the next job.
+lp -d Biuro -o document-format=application/vnd.zelmo-pcl "$work/other.pdf" >/dev/null ||
+    fail "lp refused the junk job"
+wait_for 120 sh -c "grep -q 'job refused: a PDF file' '$cups/log/error_log'" ||
+    fail "no ERROR: line for the junk job: $(grep -v Get- "$cups/log/error_log" | tail -5)"
+wait_for 60 grep -q 'Job 3.* Job stopped due to filter errors' "$cups/log/error_log" ||
+    fail "the junk job did not fail"
+[ ! -s "$cups/out/biuro.pdf" ] || fail "the junk job reached the printer"
+lpstat -p Biuro 2>/dev/null | grep -q disabled && fail "the junk job stopped the queue"
+# Each page counted once in CUPS's page log: pdftopdf counts them, the filter before it does not.
+grep -q 'Biuro root 2 .* total 12 ' "$cups/log/page_log" ||
+    fail "CUPS counted other than 12 pages: $(cat "$cups/log/page_log")"
 # An IPP client over the network, as a workstation prints.
 ipptool -tf "$work/Wydruk.prn" "ipp://127.0.0.1:$port/printers/Biuro" \
     /usr/share/cups/ipptool/print-job.test >"$work/ipptool.log" 2>&1 ||
@@ -89,16 +102,6 @@ wait_jobs 3
 take ipp.pdf
 compare_pages "$work/ipp.pdf" 600 "$work/pages" "$work/sheets"
 
-# A PDF sent as the accounting program's job: refused, no page printed, the queue goes on.
-lp -d Biuro -o document-format=application/vnd.zelmo-pcl "$work/other.pdf" >/dev/null ||
-    fail "lp refused the junk job"
-wait_for 120 sh -c "grep -q 'job refused: a PDF file' '$cups/log/error_log'" ||
-    fail "no ERROR: line for the junk job: $(grep -v Get- "$cups/log/error_log" | tail -5)"
-wait_for 60 grep -q 'Job 4.* Job stopped due to filter errors' "$cups/log/error_log" ||
-    fail "the junk job did not fail"
-[ ! -s "$cups/out/biuro.pdf" ] || fail "the junk job reached the printer"
-lpstat -p Biuro 2>/dev/null | grep -q disabled && fail "the junk job stopped the queue"
-# Each page counted once in CUPS's page log: pdftopdf counts them, the filter before it does not.
-grep -q 'Biuro root 2 .* total 12 ' "$cups/log/page_log" ||
-    fail "CUPS counted other than 12 pages: $(cat "$cups/log/page_log")"
+# For the artifacts: every job and the state it ended in.
+lpstat -l -W all -o Biuro >"$cups/log/jobs" 2>&1
 echo "PASS"
