@@ -44,11 +44,11 @@ int toDots(double points, int dpi) {
     return static_cast<int>(std::lround(points * dpi / kPointsPerInch));
 }
 
-// The size a "media" or "PageSize" value names, in PWG, legacy or PPD spelling.
+// The size a "media" or "PageSize" value names, in PWG or PPD spelling (libcups reads the
+// legacy IPP names such as "iso-a4" as either).
 bool sheetForName(const char* name, SheetPoints& sheet) {
     if (name == nullptr) return false;
     pwg_media_t* media = pwgMediaForPWG(name);
-    if (media == nullptr) media = pwgMediaForLegacy(name);
     if (media == nullptr) media = pwgMediaForPPD(name);
     if (media == nullptr || media->width <= 0 || media->length <= 0) return false;
     sheet = SheetPoints{};
