@@ -32,6 +32,16 @@ mkdir -p "$cups/conf" "$work/bin"
 cp "$linux/zelmo.types" "$linux/zelmo.convs" "$cups/conf/"
 cp "$linux/zelmo-cups-queue" "$work/bin/"
 export PATH=$work/bin:$PATH
+# Run by hand, an empty job and one that draws no page fail, send nothing on and say why.
+: >"$work/empty.prn"
+printf '\033E\033&l2X\033E' >"$work/pageless.prn"
+for job in empty pageless; do
+    "$FILTER" 1 clerk "$job" 1 "" "$work/$job.prn" >"$work/$job.pdf" 2>"$work/$job.log" &&
+        fail "the $job job printed"
+    [ ! -s "$work/$job.pdf" ] || fail "the $job job sent something on"
+    grep -q '^ERROR: Zelmo: .* / .*[a-z]' "$work/$job.log" || fail "$job: $(cat "$work/$job.log")"
+done
+
 private_server_bin "$cups/bin" "$FILTER"
 port=$((20000 + RANDOM % 20000))
 CUPSD_CONF_EXTRA="Listen 127.0.0.1:$port"
