@@ -61,6 +61,11 @@ void TPrintThread::Execute() {
             ReportOnExit report(state_, outcome);
             try {
                 outcome = runHandOver();
+            } catch (const PrinterUnavailable& error) {
+                // Not the job's fault, and no box for it: the queue waits for the printer and
+                // tells the user once.
+                state_.OutcomeMessage = error.what();
+                outcome = JobOutcome::PrinterUnavailable;
             } catch (const JobError& error) {
                 // Our own reasons are worded for the user by the window; only what another
                 // part said goes with the report, as a system's message would.
@@ -120,6 +125,9 @@ JobOutcome TPrintThread::runHandOver() {
                      state_.JobBuffer.size()};
     const bool done = runJob(pcl_, env);
     state_.OutcomePages = pcl_.pagesPrinted;
+    // Taken whatever the outcome, so that no document's ticket is left for the next job.
+    std::shared_ptr<SubmittedDocument> submitted = printer_.takeSubmitted();
+    if (done && mode == 0) state_.OutcomeSubmitted = std::move(submitted);
     if (mode > 0) return JobOutcome::TestPage;
     if (!pcl_.content.isText()) {
         state_.OutcomeMessage = pcl_.content.polish;

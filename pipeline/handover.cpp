@@ -28,17 +28,25 @@ const char* toString(JobOutcome outcome) {
             return "Refused";
         case JobOutcome::NotText:
             return "NotText";
+        case JobOutcome::PrinterUnavailable:
+            return "PrinterUnavailable";
     }
     return "?";
 }
 
 // The event kind's name as written in the code.
 const char* toString(JobEventKind kind) {
-    static constexpr const char* kNames[] = {
-        "Started",         "Stopped",        "Captured",       "Printed",
-        "Failed",          "RetryScheduled", "SetAside",       "NothingPrinted",
-        "Resumed",         "PrintAgain",     "Deleted",        "CaptureImpossible",
-        "CaptureRestored", "PrinterChanged", "PrinterMissing", "ArchiveFailed"};
+    static constexpr const char* kNames[] = {"Started",         "Stopped",
+                                             "Captured",        "Printed",
+                                             "Failed",          "RetryScheduled",
+                                             "SetAside",        "NothingPrinted",
+                                             "Resumed",         "PrintAgain",
+                                             "Deleted",         "CaptureImpossible",
+                                             "CaptureRestored", "PrinterChanged",
+                                             "PrinterMissing",  "ArchiveFailed",
+                                             "LogTrouble",      "SettingIgnored",
+                                             "PrinterWaiting",  "PrinterBack",
+                                             "Submitted",       "Sent"};
     const auto index = static_cast<std::size_t>(kind);
     return index < std::size(kNames) ? kNames[index] : "?";
 }

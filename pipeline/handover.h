@@ -10,11 +10,13 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 
 #include "output/print_request.h"
 #include "platform/files.h"
+#include "platform/printer.h"
 #include "platform/sync.h"
 
 namespace zelmo {
@@ -32,6 +34,7 @@ enum class JobOutcome {
                  // and every attempt would fail the same way
     NotText,     // a job drawing no page that is not text either (a PDF, an archive, junk):
                  // nothing printed, OutcomeMessage says what it looks like
+    PrinterUnavailable,  // the printer or the print system took no document: not the job's fault
 };
 
 const char* toString(JobOutcome outcome);
@@ -48,6 +51,8 @@ struct HandOver {
     JobOutcome Outcome = JobOutcome::NotStarted;
     int32_t OutcomePages = 0;    // pages the job sent to the printer
     std::string OutcomeMessage;  // the system's message when the job failed with one
+    // A printed job that went into a print system's queue: where it stands there.
+    std::shared_ptr<SubmittedDocument> OutcomeSubmitted;
 
     // WorkerIdle, read or written under StateLock for the single access.
     bool workerIdle() {

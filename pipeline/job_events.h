@@ -42,8 +42,14 @@ enum class JobEventKind {
     CaptureImpossible,  // Wydruk.prn cannot be taken, `message` says why; told once per spell
     CaptureRestored,    // capture works again after a CaptureImpossible
     PrinterChanged,     // the printer in use is now `printer`
-    PrinterMissing,     // no printer: jobs wait (or go to the PDF folder), `message` says which
+    PrinterMissing,     // no printer configured: jobs go to the PDF folder `printer`
     ArchiveFailed,      // a document's archive copy was given up, `message` says why
+    LogTrouble,         // Zelmo.log cannot be written or rotated, `message` says why; once a spell
+    SettingIgnored,     // a value of Zelmo.ini is not understood: `message` is "key=value"
+    PrinterWaiting,     // `printer` takes no jobs (`message`): the queue waits; told once a spell
+    PrinterBack,        // the printer takes jobs again: the wait told by PrinterWaiting is over
+    Submitted,          // `queueName` is in `printer`'s queue, `pages` pages, not yet printed
+    Sent,               // `queueName` went to `printer`, whose spooler cannot say when it printed
 };
 
 struct JobEvent {

@@ -39,6 +39,7 @@ std::string SpoolMonitor::queueFileName(int32_t n) const {
 // TimerTimer: the three steps, in this order, every tick.
 void SpoolMonitor::tick(const PrintRequest& settings, PrinterNameDisplay& display) {
     capture();
+    followSubmitted();
     showPrinter(display);
     handOver(settings);
 }
@@ -142,6 +143,7 @@ bool SpoolMonitor::handOver(const PrintRequest& settings) {
     state_.Outcome = JobOutcome::NotStarted;
     state_.OutcomePages = 0;
     state_.OutcomeMessage.clear();
+    state_.OutcomeSubmitted.reset();
     state_.setWorkerIdle(false);
     state_.WorkEvent.set();
     return true;
@@ -154,6 +156,7 @@ void SpoolMonitor::collectOutcome() {
     // A test page printed in the job's place leaves the job itself still to print.
     const JobOutcome outcome = state_.Outcome;
     queue_.currentOutcome = outcome == JobOutcome::TestPage ? JobOutcome::NotRun : outcome;
+    submitted_ = std::move(state_.OutcomeSubmitted);
     judgeCurrent(state_.OutcomePages, state_.OutcomeMessage);
     writeJournal();
 }
@@ -170,6 +173,7 @@ void SpoolMonitor::judgeCurrent(int32_t pages, const std::string& message) {
             return judgeFailed(path, message);
         case JobOutcome::Refused:
             // Printing it again would fail the same way, after the same pages.
+            printerBack();
             queue_.lastMessage = message;
             setAsideCurrent(SetAsideReason::PastLimits);
             return;
@@ -182,7 +186,16 @@ void SpoolMonitor::judgeCurrent(int32_t pages, const std::string& message) {
             if (++queue_.currentLoadTries >= kMaxLoadTries)
                 setAsideCurrent(SetAsideReason::Unreadable);
             return;
+        case JobOutcome::PrinterUnavailable:
+            // Every job would fail the same way: none is counted against, none set aside.
+            if (stopping_) return;
+            queue_.lastMessage = message;
+            awaitPrinter(message);
+            return;
         case JobOutcome::NoPrinter:
+            // Nothing was sent: it is handed over again at each tick, at no cost.
+            printerUnavailable(printer_.printerName(), {});
+            return;
         case JobOutcome::NotRun:
         case JobOutcome::TestPage:
         case JobOutcome::NotStarted:
@@ -192,9 +205,12 @@ void SpoolMonitor::judgeCurrent(int32_t pages, const std::string& message) {
 
 // A job that ran to its end: retired when it made pages (or was an empty file), else set aside.
 void SpoolMonitor::judgePrinted(const std::string& path, int32_t pages) {
+    if (pages > 0) printerBack();
     files::FileInfo info;
     const bool empty = files::fileInfo(path, info) && info.size == 0;
-    if (pages > 0 || empty) {
+    if (pages > 0 && submitted_) {
+        submitCurrent(std::move(submitted_), pages);
+    } else if (pages > 0 || empty) {
         JobEvent event;
         event.kind = pages > 0 ? JobEventKind::Printed : JobEventKind::NothingPrinted;
         event.queueName = path.substr(programDir_.size());
@@ -217,6 +233,7 @@ void SpoolMonitor::judgeFailed(const std::string& path, const std::string& messa
         currentInterrupted_ = true;
         return;
     }
+    printerBack();
     queue_.lastMessage = message;
     JobEvent event;
     event.kind = JobEventKind::Failed;
@@ -229,10 +246,55 @@ void SpoolMonitor::judgeFailed(const std::string& path, const std::string& messa
         return;
     }
     queue_.retryPending = true;
-    queue_.nextAttempt = now() + retry_.pauseAfter(queue_.currentFailures);
+    queue_.retryPause = retry_.pauseAfter(queue_.currentFailures);
+    queue_.nextAttempt = now() + queue_.retryPause;
     event.kind = JobEventKind::RetryScheduled;
     event.nextAttempt = queue_.nextAttempt;
     tell(std::move(event));
+}
+
+// The wait begins (told once) or goes on; the next try comes after a pause that grows to 60 s.
+void SpoolMonitor::awaitPrinter(const std::string& message) {
+    printerUnavailable(printer_.printerName(), message);
+    queue_.retryPending = true;
+    queue_.retryPause = retry_.pauseAfter(++printerTries_);
+    queue_.nextAttempt = now() + queue_.retryPause;
+}
+
+// Told once per wait, whoever noticed it first: the worker's printer or the window's choice.
+void SpoolMonitor::printerUnavailable(const std::string& name, const std::string& message) {
+    if (printerWaiting_) return;
+    printerWaiting_ = true;
+    printerTries_ = 0;
+    JobEvent event;
+    event.kind = JobEventKind::PrinterWaiting;
+    event.printer = name;
+    event.message = message;
+    tell(std::move(event));
+}
+
+// The end of the wait, told once.
+void SpoolMonitor::printerBack() {
+    if (!printerWaiting_) return;
+    printerWaiting_ = false;
+    printerTries_ = 0;
+    JobEvent event;
+    event.kind = JobEventKind::PrinterBack;
+    event.printer = printer_.printerName();
+    tell(std::move(event));
+}
+
+// The printer behind the queue changed: the job waiting for it need not sit out its pause.
+void SpoolMonitor::printerReplaced() {
+    if (!printerWaiting_) return;
+    const bool jobWaits = queue_.currentIndex >= 0 && queue_.pendingCount > 0 &&
+                          !queue_.entries[static_cast<std::size_t>(queue_.currentIndex)].empty();
+    if (!jobWaits) {
+        printerBack();
+        return;
+    }
+    // While the printer is waited for, a pending retry is the printer's, never a job's pause.
+    if (queue_.retryPending) queue_.nextAttempt = now();
 }
 
 // Retires the current entry, deleting its file only when asked.
@@ -261,6 +323,77 @@ void SpoolMonitor::setAsideCurrent(SetAsideReason reason) {
     retireCurrent(false);
 }
 
+// The print system has the document; the user learns it printed only when it has.
+void SpoolMonitor::submitCurrent(std::shared_ptr<SubmittedDocument> document, int32_t pages) {
+    const std::string path = queue_.entries[static_cast<std::size_t>(queue_.currentIndex)];
+    SentFile sent{path, std::move(document), pages, printer_.printerName(), queue_.currentFailures};
+    if (sent.document->state() == SubmittedState::Queued) {
+        JobEvent event;
+        event.kind = JobEventKind::Submitted;
+        event.queueName = path.substr(programDir_.size());
+        event.pages = pages;
+        event.printer = sent.printer;
+        tell(std::move(event));
+    }
+    sent_.push_back(std::move(sent));
+    retireCurrent(false);
+    followSubmitted();
+}
+
+// Each sent job the print system has finished with is settled, in submission order.
+void SpoolMonitor::followSubmitted() {
+    const auto settled = std::remove_if(sent_.begin(), sent_.end(),
+                                        [this](SentFile& sent) { return settleSent(sent); });
+    if (settled == sent_.end()) return;
+    sent_.erase(settled, sent_.end());
+    writeJournal();
+}
+
+// Printed (told, file deleted), unknown to the print system (told as sent), or failed.
+bool SpoolMonitor::settleSent(SentFile& sent) {
+    const SubmittedState state = sent.document->state();
+    if (state == SubmittedState::Queued) return false;
+    if (state == SubmittedState::Failed) {
+        sentFailed(sent);
+        return true;
+    }
+    JobEvent event;
+    event.kind = state == SubmittedState::Completed ? JobEventKind::Printed : JobEventKind::Sent;
+    event.queueName = sent.path.substr(programDir_.size());
+    event.pages = sent.pages;
+    event.printer = sent.printer;
+    tell(std::move(event));
+    files::deleteFile(sent.path);
+    return true;
+}
+
+// Aborted or canceled in the print system: one more failed attempt of the job's own.
+void SpoolMonitor::sentFailed(SentFile& sent) {
+    JobEvent event;
+    event.kind = JobEventKind::Failed;
+    event.queueName = sent.path.substr(programDir_.size());
+    event.message = sent.document->message();
+    event.attempt = ++sent.failures;
+    tell(event);
+    if (sent.failures >= retry_.maxAttempts) {
+        aside_[sent.path] = AsideFile{SetAsideReason::TooManyFailures, event.message};
+        event.kind = JobEventKind::SetAside;
+        event.reason = SetAsideReason::TooManyFailures;
+        tell(std::move(event));
+        return;
+    }
+    // Behind the jobs queued meanwhile: their order in the print system is kept.
+    queue_.entries.push_back(sent.path);
+    ++queue_.pendingCount;
+    carried_[sent.path] = sent.failures;
+}
+
+// Whether the file is in the print system's queue.
+bool SpoolMonitor::isSent(const std::string& path) const {
+    return std::any_of(sent_.begin(), sent_.end(),
+                       [&](const SentFile& sent) { return sent.path == path; });
+}
+
 // Selects the job to hand over: the current one again while it is neither done nor waiting
 // for its retry, else the next queued one. False when there is nothing to hand over now.
 bool SpoolMonitor::advanceQueue() {
@@ -269,8 +402,7 @@ bool SpoolMonitor::advanceQueue() {
         if (queue_.retryPending) {
             const WallTime at = now();
             // A clock set back must not hold the job longer than its pause.
-            const bool clockWentBack =
-                queue_.nextAttempt - at > retry_.pauseAfter(queue_.currentFailures);
+            const bool clockWentBack = queue_.nextAttempt - at > queue_.retryPause;
             if (at < queue_.nextAttempt && !clockWentBack) return false;
             queue_.retryPending = false;
         }
@@ -298,6 +430,11 @@ bool SpoolMonitor::selectNext() {
     queue_.currentLoadTries = 0;
     queue_.currentFailures = 0;
     queue_.retryPending = false;
+    // A job the print system gave back keeps the attempts it used up.
+    if (const auto carried = carried_.find(state_.CurrentJobFile); carried != carried_.end()) {
+        queue_.currentFailures = carried->second;
+        carried_.erase(carried);
+    }
     return true;
 }
 
@@ -323,6 +460,11 @@ void SpoolMonitor::writeJournal() {
         entries.push_back({printing ? JournalEntry::State::Printing : JournalEntry::State::Waiting,
                            path.substr(programDir_.size()), SetAsideReason::None});
     }
+    // A job in the print system's queue may print or not after we stop: the next run sets it
+    // aside as one interrupted, never prints it again on its own.
+    for (const SentFile& sent : sent_)
+        entries.push_back(
+            {JournalEntry::State::Printing, sent.path.substr(programDir_.size()), {}});
     for (const auto& [path, aside] : aside_)
         entries.push_back(
             {JournalEntry::State::Aside, path.substr(programDir_.size()), aside.reason});
@@ -393,10 +535,11 @@ std::vector<QueueFileInfo> SpoolMonitor::snapshot() const {
                 // back: it is printing only while the worker holds it.
                 const bool held = jobAwaitingReport_ && !state_.workerIdle();
                 const bool noPrinter =
-                    !held && (queue_.currentOutcome == JobOutcome::NoPrinter ||
+                    !held && (printerWaiting_ || queue_.currentOutcome == JobOutcome::NoPrinter ||
                               (jobAwaitingReport_ && state_.Outcome == JobOutcome::NoPrinter));
                 if (noPrinter) {
                     info.state = QueueFileState::WaitingForPrinter;
+                    if (queue_.retryPending) info.nextAttempt = queue_.nextAttempt;
                 } else if (jobAwaitingReport_) {
                     info.state = QueueFileState::Printing;
                 } else if (queue_.retryPending) {
@@ -404,6 +547,8 @@ std::vector<QueueFileInfo> SpoolMonitor::snapshot() const {
                     info.nextAttempt = queue_.nextAttempt;
                 }
             }
+        } else if (isSent(info.path)) {
+            info.state = QueueFileState::InPrinterQueue;
         } else if (const auto aside = aside_.find(info.path); aside != aside_.end()) {
             info.state = QueueFileState::SetAside;
             info.reason = aside->second.reason;
@@ -425,7 +570,8 @@ bool SpoolMonitor::printAgain(const std::string& name) {
     if (queueFileNumber(name) == 0) return false;
     const std::string path = programDir_ + name;
     files::FileInfo info;
-    if (inQueue(path) || !files::fileInfo(path, info) || !info.regular) return false;
+    if (inQueue(path) || isSent(path) || !files::fileInfo(path, info) || !info.regular)
+        return false;
     aside_.erase(path);
     queue_.entries.push_back(path);
     ++queue_.pendingCount;
@@ -459,6 +605,11 @@ bool SpoolMonitor::deleteQueueFile(const std::string& name) {
         --queue_.pendingCount;
     }
     aside_.erase(path);
+    // Out of our sight; the print system keeps its copy of a sent one.
+    sent_.erase(std::remove_if(sent_.begin(), sent_.end(),
+                               [&](const SentFile& sent) { return sent.path == path; }),
+                sent_.end());
+    carried_.erase(path);
     tell(JobEventKind::Deleted, path);
     writeJournal();
     return true;

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -27,7 +28,9 @@ constexpr int kMaxLoadTries = 8;
 constexpr const char* kJournalName = "Zelmo.queue";
 
 // How a job whose printing failed is tried again: after a pause that grows with each failure,
-// until maxAttempts attempts failed; then its file is set aside and the next job prints.
+// until maxAttempts attempts failed; then its file is set aside and the next job prints. A
+// printer that takes no document at all is tried after the same pauses, for as long as it
+// takes, and counts no attempt.
 struct RetryPolicy {
     int maxAttempts = 10;
     // The pause after the n-th failure (n from 1): 5 s, 10 s, 20 s, then every 60 s.
@@ -42,6 +45,7 @@ enum class QueueFileState {
     SetAside,           // kept on disk out of the queue, for reason
     Leftover,           // from an earlier run or put there by hand: printed only if the user asks
     WaitingForPrinter,  // its turn has come, but there is no printer to take it
+    InPrinterQueue,     // in the print system's queue: sent, not yet printed
 };
 
 struct QueueFileInfo {
@@ -70,7 +74,8 @@ struct JobQueue {
     int currentFailures = 0;
     bool retryPending = false;
     WallTime nextAttempt{};
-    std::string lastMessage;  // the system's message of the last failure
+    std::chrono::seconds retryPause{0};  // the pause that nextAttempt ends
+    std::string lastMessage;             // the system's message of the last failure
 };
 
 // Where the printer's name is shown (Label_Printer), once per run.
@@ -109,10 +114,24 @@ class SpoolMonitor {
     // monitor's sink, stamped with the monitor's clock.
     void report(JobEvent event);
 
+    // The printer (by name) takes no documents, message says why: the whole queue waits for it.
+    // The user is told once, when the wait begins.
+    void printerUnavailable(const std::string& name, const std::string& message);
+    // Another printer was put in place, or the one waited for is back: a job waiting for the
+    // printer is tried at once; with none waiting, the wait is over.
+    void printerReplaced();
+    bool waitingForPrinter() const { return printerWaiting_; }
+
     // At start: queues again the jobs the journal of the last run records as waiting, in
     // their order, and sets aside the one it records as printing. Files it does not know stay
     // leftovers. Call once, before the first tick.
     void resume();
+
+    // Follows the jobs in the print system's queue: a printed one is told and its file deleted,
+    // one the print system aborted or canceled is queued again (or set aside, as a failure).
+    void followSubmitted();
+    // The jobs in the print system's queue whose fate is not known yet.
+    int32_t inPrinterQueue() const { return static_cast<int32_t>(sent_.size()); }
 
     // Every queue file in the folder, queued ones first in print order, then the others by
     // number. For the queue window; reads the folder.
@@ -136,6 +155,14 @@ class SpoolMonitor {
         SetAsideReason reason = SetAsideReason::None;
         std::string message;
     };
+    // A job in the print system's queue; its file stays until the print system says it printed.
+    struct SentFile {
+        std::string path;
+        std::shared_ptr<SubmittedDocument> document;
+        int32_t pages = 0;
+        std::string printer;
+        int failures = 0;  // failed attempts before it was sent
+    };
 
     // Takes the worker's report on the last job handed over; the worker must be idle or ended.
     void collectOutcome();
@@ -144,7 +171,18 @@ class SpoolMonitor {
     void judgePrinted(const std::string& path, int32_t pages);
     void judgeFailed(const std::string& path, const std::string& message);
     void retireCurrent(bool deleteFile);
+    // The current job waits for the printer, tried again after the next pause of the wait.
+    void awaitPrinter(const std::string& message);
+    // A document reached the printer: a wait for it is over, and the user is told so.
+    void printerBack();
     void setAsideCurrent(SetAsideReason reason);
+    // The current job went into the print system's queue: out of ours, its file kept.
+    void submitCurrent(std::shared_ptr<SubmittedDocument> document, int32_t pages);
+    // What the print system made of a sent job, once it knows; false while it is queued.
+    bool settleSent(SentFile& sent);
+    // A sent job the print system gave up: an attempt failed, the job queued again or set aside.
+    void sentFailed(SentFile& sent);
+    bool isSent(const std::string& path) const;
     bool inQueue(const std::string& path) const;
     WallTime now() const;
     void tell(JobEventKind kind, const std::string& path);
@@ -164,8 +202,13 @@ class SpoolMonitor {
     bool stopping_ = false;                   // shutdown is judging the last job
     bool captureRefused_ = false;             // CaptureImpossible told, capture not yet restored
     bool currentInterrupted_ = false;         // the stop came while the current job printed
+    bool printerWaiting_ = false;             // the printer takes no documents: the queue waits
+    int printerTries_ = 0;                    // tries at the printer in this wait
     std::string journalWritten_;              // what the journal holds now
     std::map<std::string, AsideFile> aside_;  // set-aside files by path
+    std::vector<SentFile> sent_;              // in the print system's queue, in submission order
+    std::map<std::string, int> carried_;      // failures of a job queued again after sending
+    std::shared_ptr<SubmittedDocument> submitted_;  // the worker's last report's document
     JobEventSink* events_ = nullptr;
     WallClock clock_;
     RetryPolicy retry_;

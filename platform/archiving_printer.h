@@ -37,6 +37,7 @@ class ArchivingPrinter : public Printer, private PrinterCanvas {
     bool canCopy() const override { return real_.canCopy(); }
     PrinterCanvas* deviceContext() override;
     std::string printerName() override { return real_.printerName(); }
+    std::shared_ptr<SubmittedDocument> takeSubmitted() override { return real_.takeSubmitted(); }
 
   protected:
     void startDoc(const std::string& title) override;

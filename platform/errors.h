@@ -18,6 +18,14 @@ class PrinterError : public ZelmoError {
     using ZelmoError::ZelmoError;
 };
 
+// The printer or the print system takes no document at all (the print system unreachable, the
+// printer missing, stopped or refusing jobs): no job is at fault, so the queue waits for the
+// printer instead of counting the job's attempts.
+class PrinterUnavailable : public PrinterError {
+  public:
+    using PrinterError::PrinterError;
+};
+
 // A failure of the operating system or a platform service (files, print system).
 class PlatformError : public ZelmoError {
   public:

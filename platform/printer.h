@@ -4,6 +4,7 @@
 // place; each platform (simulated, Qt/CUPS, PDF, Windows) fills in the protected steps.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -63,6 +64,24 @@ struct DocumentLabel {
     int testPage = 0;
 };
 
+// Where a document handed to a print system stands, as the print system last said.
+enum class SubmittedState {
+    Queued,     // in the print system's queue (pending, held, stopped or printing): not on paper
+    Completed,  // printed
+    Failed,     // aborted or canceled by the print system: the job is ours again
+    Unknown,    // the print system cannot say (or no longer knows the job)
+};
+
+// A document handed to a print system that keeps it in a queue. Any thread may ask; the
+// answer is what was learnt last and never waits for the print system.
+class SubmittedDocument {
+  public:
+    virtual ~SubmittedDocument() = default;
+    virtual SubmittedState state() const = 0;
+    // The print system's words for a failure; may be empty.
+    virtual std::string message() const { return {}; }
+};
+
 // The process's printer object.
 class Printer {
   public:
@@ -90,6 +109,9 @@ class Printer {
     void setDocumentLabel(DocumentLabel label) { label_ = std::move(label); }
     const DocumentLabel& documentLabel() const { return label_; }
     virtual std::string printerName() = 0;
+    // The last document ended, when it went into a print system's queue rather than straight
+    // onto paper or into a file; null otherwise. Taken once.
+    virtual std::shared_ptr<SubmittedDocument> takeSubmitted() { return nullptr; }
 
     // HORZRES and VERTRES of the device context (0 without one).
     int pageWidth();

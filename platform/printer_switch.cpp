@@ -1,6 +1,8 @@
 // The printer switch: each step of a document becomes the matching call of the printer in use.
 #include "platform/printer_switch.h"
 
+#include "platform/errors.h"
+
 namespace zelmo {
 
 // Starts with the printer found at start-up.
@@ -44,6 +46,11 @@ void PrinterSwitch::finishDoc() {
 void PrinterSwitch::abortDoc() {
     pageEnded_ = false;
     if (current_->printing()) current_->abort();
+}
+
+// Nothing can begin on a printer that is not there.
+void AbsentPrinter::startDoc(const std::string&) {
+    throw PrinterUnavailable("no printer " + name_);
 }
 
 }  // namespace zelmo

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <memory>
+#include <string>
+#include <utility>
 
 #include "platform/printer.h"
 
@@ -21,6 +23,9 @@ class PrinterSwitch : public Printer {
     bool canCopy() const override { return current_->canCopy(); }
     PrinterCanvas* deviceContext() override { return current_->deviceContext(); }
     std::string printerName() override { return current_->printerName(); }
+    std::shared_ptr<SubmittedDocument> takeSubmitted() override {
+        return current_->takeSubmitted();
+    }
 
   protected:
     void startDoc(const std::string& title) override;
@@ -35,6 +40,29 @@ class PrinterSwitch : public Printer {
     std::unique_ptr<Printer> current_;
     // A page end is passed on with what follows it: a new page or the document's end.
     bool pageEnded_ = false;
+};
+
+// Stands in for a chosen printer the print system does not offer now: it has no device context,
+// so a job handed over finds no printer and the queue waits, nothing sent anywhere else.
+class AbsentPrinter : public Printer {
+  public:
+    explicit AbsentPrinter(std::string name) : name_(std::move(name)) {}
+
+    bool canCopy() const override { return false; }
+    PrinterCanvas* deviceContext() override { return nullptr; }
+    std::string printerName() override { return name_; }
+
+  protected:
+    bool hasDeviceMode() const override { return false; }
+    void startDoc(const std::string& title) override;
+    void startPage() override {}
+    void endPage() override {}
+    void finishDoc() override {}
+    void abortDoc() override {}
+    void applyCopies(short) override {}
+
+  private:
+    std::string name_;
 };
 
 }  // namespace zelmo

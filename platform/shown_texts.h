@@ -15,6 +15,9 @@ struct ShownTexts {
     // Around the staging folder, after an archive folder's failure.
     std::string archiveCopiesWait;
     std::string archiveCopiesWaitEnd;
+    // A staging folder that is a link, and the start of an archive folder's absence.
+    std::string stagingIsLink;
+    std::string archiveMissing;
 };
 
 // Replaces the texts; called once at start, before any thread reads them.

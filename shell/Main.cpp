@@ -96,14 +96,16 @@ void TMainForm::FormCreate() {
 
 // The log, the journal of the last run, the printer and the folder watch.
 void TMainForm::startJobTracking() {
-    log_ = std::make_unique<JobLog>(programDir_ + texts::kLogFileName);
+    log_ = std::make_unique<JobLog>(programDir_ + texts::kLogFileName, JobLog::kDefaultMaxBytes,
+                                    &events_);
     events_.add(*log_);
     monitor_->setEventSink(events_);
     JobEvent started;
     started.kind = JobEventKind::Started;
     started.message = programDir_;
     monitor_->report(started);
-    if (directory_) switchPrinter(resolvePrinter(*directory_, printerChoice_));
+    reportIgnoredSettings();
+    if (directory_) switchPrinter(resolvePrinter(*directory_, printerChoice_, {}));
     feedback_->setPrinter(printer_.printerName());
     // Jobs still waiting when the last run ended print again; files it does not know of stay
     // where they are until the user asks for them.
@@ -147,7 +149,7 @@ void TMainForm::TimerTimer() {
     settings.plainText = text_.plainText;
     followPrinter();
     monitor_->tick(settings, *this);
-    feedback_->setWaiting(monitor_->queue().pendingCount);
+    feedback_->setWaiting(monitor_->queue().pendingCount + monitor_->inPrinterQueue());
     reportArchiveFailures();
 }
 
@@ -169,6 +171,17 @@ void TMainForm::reportArchiveFailures() {
         JobEvent event;
         event.kind = JobEventKind::ArchiveFailed;
         event.message = failure;
+        monitor_->report(event);
+    }
+}
+
+// Each value of Zelmo.ini that was not understood, logged and notified once, at start: a
+// setting silently replaced by its default would look like one that does not work.
+void TMainForm::reportIgnoredSettings() {
+    for (const std::string& ignored : ignoredSettings_) {
+        JobEvent event;
+        event.kind = JobEventKind::SettingIgnored;
+        event.message = ignored;
         monitor_->report(event);
     }
 }
@@ -280,47 +293,57 @@ void TMainForm::followPrinter() {
                           files::exists(MonitoredFile_);
     if (!jobAhead && ++ticksSincePrinterLook_ < kPrinterLookTicks) return;
     ticksSincePrinterLook_ = 0;
-    std::string target = resolvePrinter(*directory_, printerChoice_);
-    if (printerKnown_ && target == printerInUse_) return;
+    PrinterTarget target = resolvePrinter(*directory_, printerChoice_, printerInUse_);
+    if (printerKnown_ && target.name == printerInUse_ && target.present == printerPresent_) return;
     switchPrinter(std::move(target));
 }
 
-// Puts the target printer (empty: the PDF folder) in place, reads its metrics and says so.
-void TMainForm::switchPrinter(std::string target) {
-    std::unique_ptr<Printer> printer = directory_->open(target);
-    if (!printer && !target.empty()) {
-        // Listed but not usable (its details cannot be read): the PDF folder takes the job.
-        target.clear();
-        printer = directory_->open(target);
+// Puts the target printer (empty name: the PDF folder) in place, reads its metrics and says
+// so. A printer that is away is waited for: the queue holds its jobs until it is back.
+void TMainForm::switchPrinter(PrinterTarget target) {
+    const bool sameName = printerKnown_ && target.name == printerInUse_;
+    // The printer object in use stays while its printer is away: its own failures, and the
+    // print system listing it again, tell when it is back.
+    if (!target.present && sameName) {
+        printerPresent_ = false;
+        monitor_->printerUnavailable(target.name, {});
+        return;
+    }
+    std::unique_ptr<Printer> printer;
+    if (target.present) printer = directory_->open(target.name);
+    if (!printer && !target.name.empty()) {
+        // Gone, or listed but not usable (its details cannot be read): waited for.
+        target.present = false;
+        printer = std::make_unique<AbsentPrinter>(target.name);
     }
     if (!printer || !printers_->replace(std::move(printer))) return;
     const bool first = !printerKnown_;
     const bool wasPdf = printerInUse_.empty();
     printerKnown_ = true;
-    printerInUse_ = target;
+    printerInUse_ = target.name;
+    printerPresent_ = target.present;
     metrics_.metricsValid = false;
     queryDeviceMetrics(metrics_, *printers_);
     const std::string name = printers_->printerName();
-    if (!first) view_.setLabelWithHint(HintLabel::Label_Printer, name);
-    // A printer chosen by name that the print system does not have is worth a word: a typo in
-    // --printer or Zelmo.ini would otherwise print elsewhere unnoticed.
-    const bool chosenMissing =
-        !printerChoice_.empty() && printerChoice_ != kPdfFolderChoice && target != printerChoice_;
-    const std::string why =
-        chosenMissing ? texts::kChosenPrinterMissing + printerChoice_ + "." : std::string();
-    // The PDF folder in place of a printer is told once per spell, and only if not chosen.
-    if (target.empty() && printerChoice_ != kPdfFolderChoice && (first || !wasPdf))
-        printerEvent(true, name, why);
-    else if (!first || chosenMissing)
-        printerEvent(false, name, why);
+    if (!first || !target.present) view_.setLabelWithHint(HintLabel::Label_Printer, name);
+    if (!target.present) {
+        monitor_->printerUnavailable(name, {});
+        return;
+    }
+    // The PDF folder when no printer is configured is told once per spell, and only if not
+    // chosen; the printer waited for coming back is told by the queue.
+    if (target.name.empty() && printerChoice_ != kPdfFolderChoice && (first || !wasPdf))
+        printerEvent(true, name);
+    else if (!first && !sameName)
+        printerEvent(false, name);
+    monitor_->printerReplaced();
 }
 
 // Through the feedback, like the pipeline's own events.
-void TMainForm::printerEvent(bool missing, const std::string& name, const std::string& why) {
+void TMainForm::printerEvent(bool missing, const std::string& name) {
     JobEvent event;
     event.kind = missing ? JobEventKind::PrinterMissing : JobEventKind::PrinterChanged;
     event.printer = name;
-    event.message = why;
     monitor_->report(event);
 }
 
@@ -347,10 +370,14 @@ void TMainForm::showPrinterName(const std::string& name) {
 // Reads section "User" (offsets clamped, engine and single mode taken as read), then our own
 // section: the printer chosen, unless the command line named one, and the notifications switch.
 void TMainForm::loadSettings() {
+    ignoredSettings_.clear();
     const auto readInt = [this](const char* key, int32_t fallback,
                                 const char* section = texts::kSettingsSection) {
         const std::string text = readProfileString(SettingsFile_, section, key, std::string());
-        return text.empty() ? fallback : offsets::parseProfileInt(text, fallback);
+        int32_t value = fallback;
+        if (!text.empty() && !offsets::readProfileInt(text, value))
+            ignoredSettings_.push_back(std::string(key) + "=" + text);
+        return value;
     };
     offsetX_ = offsets::millimetresToTenths(readInt("UserX", 0) * 0.1);
     offsetY_ = offsets::millimetresToTenths(readInt("UserY", 0) * 0.1);
@@ -362,6 +389,7 @@ void TMainForm::loadSettings() {
                          : commandLinePrinter_;
     feedback_->setNotifications(readInt(texts::kNotificationsKey, 1, texts::kOwnSection) != 0);
     text_ = readTextSettings(SettingsFile_);
+    ignoredSettings_.insert(ignoredSettings_.end(), text_.ignored.begin(), text_.ignored.end());
     applyArchiveFolder(printer_, text_.archiveFolder);
 }
 

@@ -16,6 +16,7 @@
 #include "platform/folder_watch.h"
 #include "shell/job_log.h"
 #include "shell/offsets.h"
+#include "shell/printer_choice.h"
 #include "shell/text_settings.h"
 
 namespace zelmo {
@@ -156,11 +157,11 @@ class TMainForm : private PrinterNameDisplay {
     void setTimer(bool enabled);
     void requestTest(int mode);
     void followPrinter();
-    void switchPrinter(std::string target);
-    // Tells of the printer now in use; missing: the PDF folder stands in for a printer. why:
-    // what became of the printer chosen by name, if anything.
-    void printerEvent(bool missing, const std::string& name, const std::string& why);
+    void switchPrinter(PrinterTarget target);
+    // Tells of the printer now in use; missing: no printer is configured, the PDF folder prints.
+    void printerEvent(bool missing, const std::string& name);
     void reportArchiveFailures();
+    void reportIgnoredSettings();
     void startJobTracking();
 
     MainView& view_;
@@ -176,6 +177,7 @@ class TMainForm : private PrinterNameDisplay {
     int32_t engine_ = 0;
     bool singleMode_ = false;
     TextSettings text_;
+    std::vector<std::string> ignoredSettings_;  // "key=value" not understood, told at start
     PanelMode panelMode_ = PanelMode::displayMode;
     bool timerEnabled_ = false;  // Timer is created disabled
     bool created_ = false;
@@ -187,6 +189,7 @@ class TMainForm : private PrinterNameDisplay {
     std::string printerChoice_;
     std::string printerInUse_;  // the destination printed to; empty for the PDF folder
     bool printerKnown_ = false;
+    bool printerPresent_ = true;  // false while the printer in use is away and waited for
     int ticksSincePrinterLook_ = 0;
 
     DeviceMetrics metrics_;

@@ -74,6 +74,9 @@ std::string queueStateText(const QueueFileInfo& file) {
         case QueueFileState::WaitingForPrinter:
             text = texts::kStateNoPrinter;
             break;
+        case QueueFileState::InPrinterQueue:
+            text = texts::kStateInPrinterQueue;
+            break;
     }
     if (file.attempt > 0) text += texts::kStateFailures + std::to_string(file.attempt);
     if (!file.message.empty()) text += " — " + file.message;
@@ -156,12 +159,25 @@ void Feedback::jobEvent(const JobEvent& e) {
             break;
         case JobEventKind::PrinterChanged:
         case JobEventKind::PrinterMissing:
+        case JobEventKind::PrinterWaiting:
+        case JobEventKind::PrinterBack:
             printerEvent(e);
+            break;
+        case JobEventKind::Submitted:
+        case JobEventKind::Sent:
+            jobHandedOver(e);
             break;
         case JobEventKind::CaptureImpossible:
         case JobEventKind::CaptureRestored:
         case JobEventKind::ArchiveFailed:
             folderEvent(e);
+            break;
+        case JobEventKind::LogTrouble:
+            notify(texts::kLogTroubleCaption, e.message, true);
+            break;
+        case JobEventKind::SettingIgnored:
+            notify(texts::kSettingCaption,
+                   texts::kSettingIgnored + e.message + texts::kSettingDefaultUsed, true);
             break;
         default:
             break;
@@ -211,14 +227,42 @@ void Feedback::jobSetAside(const JobEvent& e) {
 
 // The printer in use changed, or none is there and the PDF folder stands in.
 void Feedback::printerEvent(const JobEvent& e) {
-    printer_ = e.printer;
-    if (e.kind == JobEventKind::PrinterChanged)
-        notify(texts::kNoticePrinter,
-               withMessage(std::string(texts::kPrintsTo) + " " + e.printer, e.message),
-               !e.message.empty());
-    else
-        notify(texts::kNoticeNoPrinter, withMessage(texts::kPdfInstead + e.printer, e.message),
-               true);
+    if (e.kind != JobEventKind::PrinterBack) printer_ = e.printer;
+    printerAway_ = e.kind == JobEventKind::PrinterWaiting;
+    switch (e.kind) {
+        case JobEventKind::PrinterChanged:
+            notify(texts::kNoticePrinter,
+                   withMessage(std::string(texts::kPrintsTo) + " " + e.printer, e.message),
+                   !e.message.empty());
+            break;
+        case JobEventKind::PrinterMissing:
+            notify(texts::kNoticeNoPrinter, texts::kPdfInstead + e.printer + ".", true);
+            break;
+        case JobEventKind::PrinterWaiting:
+            notify(
+                texts::kNoticePrinterWaiting,
+                withMessage(texts::kPrinterWaits + e.printer + texts::kPrinterWaitsEnd, e.message),
+                true);
+            break;
+        default:
+            notify(texts::kNoticePrinterBack,
+                   texts::kPrinterBack + e.printer + texts::kPrinterBackEnd, false);
+            break;
+    }
+}
+
+// A job is in the printer's queue (not yet printed), or sent to a spooler that cannot say
+// when it printed.
+void Feedback::jobHandedOver(const JobEvent& e) {
+    error_ = false;
+    const std::string& job = e.queueName;
+    if (e.kind == JobEventKind::Submitted) {
+        last_ = job + ", " + clockTime(e.when) + ": " + texts::kLastInPrinterQueue;
+        return;
+    }
+    last_ = job + ", " + clockTime(e.when) + ": " + texts::kLastSent;
+    notify(texts::kNoticeSent, job + ": " + std::to_string(e.pages) + texts::kPagesOn + e.printer,
+           false);
 }
 
 // The folder cannot be watched (or can again), or the archive refused a copy.
@@ -239,7 +283,9 @@ std::string Feedback::hint() const {
     std::string text = texts::kCaption;
     text += "\n";
     text += paused_ ? texts::kHintPaused : texts::kHintMonitoring;
-    if (!printer_.empty()) text += std::string("\n") + texts::kHintPrinter + printer_;
+    if (!printer_.empty())
+        text += std::string("\n") + texts::kHintPrinter + printer_ +
+                (printerAway_ ? texts::kHintPrinterAway : "");
     text += std::string("\n") + texts::kHintWaiting + std::to_string(waiting_);
     if (!last_.empty()) text += std::string("\n") + texts::kHintLast + last_;
     return text;
@@ -247,7 +293,7 @@ std::string Feedback::hint() const {
 
 // An error outweighs a pause: a paused monitor with a failed job still needs the user.
 TrayIconKind Feedback::icon() const {
-    if (error_) return TrayIconKind::Error;
+    if (error_ || printerAway_) return TrayIconKind::Error;
     return paused_ ? TrayIconKind::Paused : TrayIconKind::Monitoring;
 }
 

@@ -30,6 +30,7 @@ class Feedback : public JobEventSink {
     void jobPrintedOrFailed(const JobEvent& e);
     void jobSetAside(const JobEvent& e);
     void printerEvent(const JobEvent& e);
+    void jobHandedOver(const JobEvent& e);
     void folderEvent(const JobEvent& e);
     void notify(const char* title, const std::string& text, bool warning);
     void show();
@@ -37,7 +38,8 @@ class Feedback : public JobEventSink {
     MainView& view_;
     bool notifications_ = true;
     bool paused_ = false;
-    bool error_ = false;  // the last thing that happened to a job went wrong
+    bool error_ = false;        // the last thing that happened to a job went wrong
+    bool printerAway_ = false;  // the printer takes no jobs: the queue waits for it
     std::string printer_;
     int waiting_ = 0;
     std::string last_;  // the last job and its outcome

@@ -102,6 +102,14 @@ int32_t parseProfileInt(const std::string& text, int32_t fallback) {
     return static_cast<int32_t>(value);
 }
 
+// Two fallbacks that differ tell a value that is not an integer.
+bool readProfileInt(const std::string& text, int32_t& value) {
+    const int32_t parsed = parseProfileInt(text, 0);
+    if (parseProfileInt(text, 1) != parsed) return false;
+    value = parsed;
+    return true;
+}
+
 }  // namespace offsets
 
 }  // namespace zelmo

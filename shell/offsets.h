@@ -17,6 +17,8 @@ std::string formatTenths(int32_t tenths, char separator);
 bool parseDecimal(const std::string& text, char separator, double& value);
 // An integer as an INI file holds it (decimal, "$" or "0x" hexadecimal); fallback otherwise.
 int32_t parseProfileInt(const std::string& text, int32_t fallback);
+// The same integer into value; false, with value as it was, when text is not one.
+bool readProfileInt(const std::string& text, int32_t& value);
 }  // namespace offsets
 
 }  // namespace zelmo

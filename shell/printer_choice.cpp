@@ -3,12 +3,17 @@
 
 namespace zelmo {
 
-// A chosen printer that is gone gives way to the default, and no default to the PDF folder, so
-// that a job is never held back for a printer nobody can bring back from here.
-std::string resolvePrinter(PrinterDirectory& directory, const std::string& choice) {
+// A chosen printer, or a default one that went away (the print system stopped, the queue
+// removed), is waited for: its jobs must not turn up as files in a folder nobody looks at. The
+// PDF folder prints only when chosen, or when no printer was ever there to print on.
+PrinterTarget resolvePrinter(PrinterDirectory& directory, const std::string& choice,
+                             const std::string& inUse) {
     if (choice == kPdfFolderChoice) return {};
-    if (!choice.empty() && directory.exists(choice)) return choice;
-    return directory.defaultDestination();
+    if (!choice.empty()) return {choice, directory.exists(choice)};
+    std::string fallback = directory.defaultDestination();
+    if (!fallback.empty()) return {fallback, true};
+    if (!inUse.empty()) return {inUse, directory.exists(inUse)};
+    return {};
 }
 
 }  // namespace zelmo

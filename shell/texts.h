@@ -56,6 +56,12 @@ inline constexpr const char* kArchiveFailed = "Nie zapisano kopii w archiwum: ";
 // An archive folder that is the very folder where its copies wait.
 inline constexpr const char* kArchiveIsStaging =
     "to folder, w którym kopie czekają na przeniesienie";
+// A staging folder that is a link: its target's files are never moved.
+inline constexpr const char* kStagingIsLink =
+    "to dowiązanie, a nie zwykły folder, więc Zelmo nie przenosi z niego kopii";
+// An archive folder that is not there; the system's reason and ")" follow.
+inline constexpr const char* kArchiveMissing =
+    "folder archiwum nie istnieje (czy udział sieciowy jest podłączony?) (";
 // After the archive folder's failure: the copies are not lost, they wait and are moved later.
 inline constexpr const char* kArchiveCopiesWait = ". Kopie czekają w folderze ";
 inline constexpr const char* kArchiveCopiesWaitEnd =
@@ -114,9 +120,12 @@ inline constexpr const char* kAlreadyRunning =
 inline constexpr const char* kHintMonitoring = "Monitorowanie: włączone";
 inline constexpr const char* kHintPaused = "Monitorowanie: wstrzymane";
 inline constexpr const char* kHintPrinter = "Drukarka: ";
+inline constexpr const char* kHintPrinterAway = " (niedostępna, wydruki czekają)";
 inline constexpr const char* kHintWaiting = "Oczekujące wydruki: ";
 inline constexpr const char* kHintLast = "Ostatni wydruk: ";
 inline constexpr const char* kLastPrinted = "wydrukowany";
+inline constexpr const char* kLastInPrinterQueue = "w kolejce drukarki";
+inline constexpr const char* kLastSent = "wysłany do drukarki";
 inline constexpr const char* kLastFailed = "błąd";
 inline constexpr const char* kLastRetry = "ponowna próba o ";
 inline constexpr const char* kLastSetAside = "odłożony";
@@ -142,8 +151,14 @@ inline constexpr const char* kNoticeEmpty = "Pusty wydruk";
 inline constexpr const char* kEmptyDeleted = "plik był pusty i został usunięty.";
 inline constexpr const char* kNoticePrinter = "Zmiana drukarki";
 inline constexpr const char* kNoticeNoPrinter = "Brak drukarki";
-inline constexpr const char* kChosenPrinterMissing = "Nie ma wybranej drukarki ";
 inline constexpr const char* kPdfInstead = "Wydruki trafiają jako pliki PDF do folderu ";
+inline constexpr const char* kNoticePrinterWaiting = "Drukarka niedostępna";
+inline constexpr const char* kPrinterWaits = "Wydruki czekają, aż drukarka ";
+inline constexpr const char* kPrinterWaitsEnd = " znów będzie dostępna.";
+inline constexpr const char* kNoticePrinterBack = "Drukarka dostępna";
+inline constexpr const char* kPrinterBack = "Drukarka ";
+inline constexpr const char* kPrinterBackEnd = " znów przyjmuje wydruki.";
+inline constexpr const char* kNoticeSent = "Wysłano do drukarki";
 inline constexpr const char* kNoticeCapture = "Nie można pobrać pliku Wydruk.prn";
 // The message box of a failed print: our sentence, then the system's message.
 inline constexpr const char* kPrintFailedBox = "Nie udało się wydrukować.";
@@ -163,6 +178,7 @@ inline constexpr const char* kStateWaiting = "oczekuje (";
 inline constexpr const char* kStateWaitingEnd = ". w kolejce)";
 inline constexpr const char* kStatePrinting = "drukowanie";
 inline constexpr const char* kStateNoPrinter = "czeka na drukarkę";
+inline constexpr const char* kStateInPrinterQueue = "w kolejce drukarki";
 inline constexpr const char* kStateRetrying = "ponowna próba o ";
 inline constexpr const char* kStateFailures = ", nieudane próby: ";
 inline constexpr const char* kStateSetAside = "odłożony";
@@ -204,7 +220,21 @@ inline constexpr const char* kLogCaptureImpossible = "Nie można przejąć pliku
 inline constexpr const char* kLogCaptureRestored = "Przejmowanie pliku Wydruk.prn znów działa";
 inline constexpr const char* kLogPrinterChanged = "Drukarka";
 inline constexpr const char* kLogPrinterMissing = "Brak drukarki";
+inline constexpr const char* kLogPrinterWaiting = "Kolejka czeka na drukarkę";
+inline constexpr const char* kLogPrinterBack = "Drukarka znów przyjmuje wydruki";
+inline constexpr const char* kLogSubmitted = "W kolejce drukarki";
+inline constexpr const char* kLogSent = "Wysłano do drukarki";
 inline constexpr const char* kLogArchiveFailed = "Nie zapisano kopii w archiwum";
+// The log's own trouble, told in a notification since the log cannot hold it.
+inline constexpr const char* kLogTroubleCaption = "Dziennik Zelmo.log";
+inline constexpr const char* kLogUnwritable =
+    "Nie można zapisać dziennika; Zelmo spróbuje ponownie przy następnym zdarzeniu: ";
+inline constexpr const char* kLogNotRotated =
+    "Nie można zachować starego dziennika, więc zaczęto go od nowa: ";
+// A value of Zelmo.ini that is not understood; the key and value follow, then what is used.
+inline constexpr const char* kSettingCaption = "Ustawienia Zelmo.ini";
+inline constexpr const char* kSettingIgnored = "Nie rozpoznano ustawienia ";
+inline constexpr const char* kSettingDefaultUsed = "; użyto wartości domyślnej.";
 
 // Why a job was set aside, indexed by SetAsideReason.
 inline constexpr const char* kSetAsideReasons[] = {
@@ -223,7 +253,9 @@ inline void installPlatformTexts() {
                        {kVectorTest, kBitmapTest, kBitmapDiTest},
                        kArchiveIsStaging,
                        kArchiveCopiesWait,
-                       kArchiveCopiesWaitEnd});
+                       kArchiveCopiesWaitEnd,
+                       kStagingIsLink,
+                       kArchiveMissing});
 }
 
 }  // namespace zelmo::texts

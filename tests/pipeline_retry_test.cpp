@@ -76,6 +76,81 @@ INSTANTIATE_TEST_SUITE_P(
                           "setAsideAfterTenAttempts", 10, {2}, {"Zelmo.queue", "Zelmo1.Prn"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A printer that takes nothing holds the whole queue for as long as it takes: no attempt is
+// counted, nothing is set aside, the user hears once that the wait began and once that it ended.
+struct PrinterWaitCase {
+    const char* name;
+    const char* attempts;  // what job 1's attempts meet: U printer unavailable, F job failure
+    std::vector<int> pauses;
+    std::vector<std::string> told;  // the printer and failure events, in order
+};
+
+void PrintTo(const PrinterWaitCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class PipelinePrinterWait : public ::testing::TestWithParam<PrinterWaitCase> {};
+
+TEST_P(PipelinePrinterWait, QueueWaitsWithoutCountingAttempts) {
+    const PrinterWaitCase& c = GetParam();
+    Rig rig;
+    const std::string plan = c.attempts;
+    rig.printer.setStartDocHook([&, attempt = std::size_t{0}](int) mutable {
+        const char next = attempt < plan.size() ? plan[attempt] : '.';
+        ++attempt;
+        if (next == 'U') throw PrinterUnavailable("Create-Job: Printer not accepting jobs");
+        if (next == 'F') throw PrinterError("Send-Document: Bad document");
+    });
+    rig.writeJob(numberedJob(1));
+    ASSERT_TRUE(rig.tickUntil([&] { return rig.monitor.queue().pendingCount == 1; }));
+    rig.writeJob(numberedJob(2));
+    ASSERT_TRUE(rig.tickUntil([&] { return rig.monitor.queue().pendingCount == 2; }));
+    std::vector<int> pauses;
+    while (!rig.drained()) {
+        ASSERT_TRUE(settle(rig));
+        if (!rig.monitor.queue().retryPending) continue;
+        const auto pause = rig.monitor.queue().nextAttempt - rig.clockNow;
+        pauses.push_back(static_cast<int>(std::chrono::duration_cast<seconds>(pause).count()));
+        if (rig.monitor.waitingForPrinter()) {
+            ASSERT_EQ(rig.monitor.snapshot().front().state, QueueFileState::WaitingForPrinter);
+        }
+        // A moment early nothing is handed over: the job behind does not overtake.
+        rig.clockNow += pause - seconds(1);
+        rig.tick();
+        ASSERT_TRUE(rig.state.workerIdle());
+        ASSERT_TRUE(printedJobs(rig.printer).empty());
+        rig.clockNow += seconds(1);
+    }
+    EXPECT_EQ(pauses, c.pauses);
+    EXPECT_EQ(printedJobs(rig.printer), (std::vector<int>{1, 2}));
+    std::vector<std::string> told;
+    for (const JobEvent& e : rig.events.events)
+        if (e.kind != JobEventKind::Captured && e.kind != JobEventKind::Printed)
+            told.push_back(toString(e.kind));
+    EXPECT_EQ(told, c.told);
+    // A box for each failure of the job's own, none for the printer's.
+    EXPECT_EQ(rig.display.messages().size(),
+              static_cast<std::size_t>(std::count(plan.begin(), plan.end(), 'F')));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PipelinePrinterWait,
+    ::testing::Values(
+        PrinterWaitCase{"longerThanTheRetries",
+                        "UUUUUUUUUUUUU",
+                        {5, 10, 20, 60, 60, 60, 60, 60, 60, 60, 60, 60, 60},
+                        {"PrinterWaiting", "PrinterBack"}},
+        // The job's own failure after the wait counts from one and ends the wait first.
+        PrinterWaitCase{"thenTheJobFails",
+                        "UUF",
+                        {5, 10, 5},
+                        {"PrinterWaiting", "PrinterBack", "Failed", "RetryScheduled"}},
+        PrinterWaitCase{"afterTheJobFailed",
+                        "FUUU",
+                        {5, 5, 10, 20},
+                        {"Failed", "RetryScheduled", "PrinterWaiting", "PrinterBack"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST(PipelineRetry, TenthFailureSetsAsideWithTheSystemsMessage) {
     Rig rig;
     rig.printer.setStartDocHook([](int) { throw PrinterError("Create-Job: Invalid argument"); });

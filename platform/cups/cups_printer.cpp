@@ -10,8 +10,9 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/errors.h"
+#include "platform/cups/cups_jobs.h"
 #include "platform/cups/cups_printers.h"
+#include "platform/errors.h"
 
 namespace zelmo {
 namespace {
@@ -45,6 +46,43 @@ void defaultResolution(cups_dest_t* dest, cups_dinfo_t* info, int& dpiX, int& dp
 std::string cupsError(const char* what) {
     const char* message = cupsLastErrorString();
     return std::string(what) + ": " + (message && *message ? message : "CUPS error");
+}
+
+// Whether the last failure is the print system's or the queue's rather than the document's:
+// cupsd unreachable, the queue gone, rejecting jobs or deactivated. Every job would fail so.
+bool printerLevel(ipp_status_t status) {
+    switch (status) {
+        case IPP_STATUS_ERROR_SERVICE_UNAVAILABLE:
+        case IPP_STATUS_ERROR_NOT_ACCEPTING_JOBS:
+        case IPP_STATUS_ERROR_NOT_FOUND:
+        case IPP_STATUS_ERROR_PRINTER_IS_DEACTIVATED:
+        case IPP_STATUS_ERROR_BUSY:
+        case IPP_STATUS_ERROR_TEMPORARY:
+        case IPP_STATUS_ERROR_CUPS_AUTHENTICATION_CANCELED:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// Whether the queue can take a job now: the server answers, knows it, and it accepts jobs.
+// libcups words an unreachable server in many ways ("Invalid argument" among them), so a
+// failure it does not classify itself is checked against the queue as the server sees it.
+bool takesJobs(const cups_dest_t& dest) {
+    cups_dest_t* now = cupsGetNamedDest(CUPS_HTTP_DEFAULT, dest.name, dest.instance);
+    if (!now) return false;
+    const char* accepting =
+        cupsGetOption("printer-is-accepting-jobs", now->num_options, now->options);
+    const bool takes = !accepting || std::strcmp(accepting, "false") != 0;
+    cupsFreeDests(1, now);
+    return takes;
+}
+
+// The exception for a failed request with message: the queue waits for a printer-level
+// failure, a job counts its attempts for any other.
+[[noreturn]] void throwCupsError(const std::string& message, const cups_dest_t& dest) {
+    if (printerLevel(cupsLastError()) || !takesJobs(dest)) throw PrinterUnavailable(message);
+    throw PrinterError(message);
 }
 
 // A file nobody else can see, for the document while it grows: gone with its descriptor, also
@@ -138,6 +176,7 @@ CupsPrinter::~CupsPrinter() = default;
 
 // A spool file nobody else sees, submitted at the document's end.
 std::unique_ptr<DocumentFile> CupsPrinter::createDocumentFile(const DocumentFacts& facts) {
+    submitted_.reset();
     return std::make_unique<CupsSpoolFile>(*this, facts.title);
 }
 
@@ -152,7 +191,7 @@ void CupsPrinter::submit(int fd, const std::string& title) {
                                                    title.c_str(), numOptions, options);
     cupsFreeOptions(numOptions, options);
     if (created > IPP_STATUS_OK_CONFLICTING || jobId <= 0)
-        throw PrinterError(cupsError("Create-Job"));
+        throwCupsError(cupsError("Create-Job"), *dest);
 
     bool sent = cupsStartDestDocument(CUPS_HTTP_DEFAULT, dest, info, jobId, title.c_str(),
                                       CUPS_FORMAT_PDF, 0, nullptr, 1) == HTTP_STATUS_CONTINUE;
@@ -176,10 +215,12 @@ void CupsPrinter::submit(int fd, const std::string& title) {
     if (!sent) {
         cupsFinishDestDocument(CUPS_HTTP_DEFAULT, dest, info);
         cupsCancelDestJob(CUPS_HTTP_DEFAULT, dest, jobId);
-        throw PrinterError(message);
+        throwCupsError(message, *dest);
     }
     if (cupsFinishDestDocument(CUPS_HTTP_DEFAULT, dest, info) > IPP_STATUS_OK_CONFLICTING)
-        throw PrinterError(cupsError("Send-Document"));
+        throwCupsError(cupsError("Send-Document"), *dest);
+    // In cupsd's queue, not yet on paper: followed until cupsd says it printed.
+    submitted_ = followCupsJob(jobId);
 }
 
 // The CUPS default destination, or the PDF folder when there is none.

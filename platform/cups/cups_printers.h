@@ -21,6 +21,7 @@ class CupsPrinter : public PdfDocumentPrinter {
 
     bool canCopy() const override { return true; }
     std::string printerName() override { return name_; }
+    std::shared_ptr<SubmittedDocument> takeSubmitted() override { return std::move(submitted_); }
     // Sends a finished PDF document, read from fd's start, as a job of copies copies.
     void submit(int fd, const std::string& title);
 
@@ -35,6 +36,7 @@ class CupsPrinter : public PdfDocumentPrinter {
     std::unique_ptr<Destination> destination_;
     std::string name_;
     short copies_ = 1;
+    std::shared_ptr<SubmittedDocument> submitted_;  // the last document submitted
 };
 
 // The printer Zelmo prints to: the CUPS default destination, or else PDF files in pdfFolder.

@@ -20,6 +20,13 @@ std::string lastErrorText(const char* what) {
     return std::string(what) + " failed" + (detail.empty() ? "" : ": " + detail);
 }
 
+// A document the spooler took. Its job's progress is not read back, so the user is told it
+// was sent, never that it printed.
+class SpooledDocument : public SubmittedDocument {
+  public:
+    SubmittedState state() const override { return SubmittedState::Unknown; }
+};
+
 // The abort procedure: printing goes on while the document is not aborted.
 BOOL CALLBACK keepPrinting(HDC, int) {
     return TRUE;
@@ -52,6 +59,29 @@ std::vector<unsigned char> defaultDeviceMode(const std::wstring& name) {
     }
     ::ClosePrinter(printer);
     return mode;
+}
+
+// Whether the spooler says the printer takes no documents now: gone, offline, paused, in error
+// or being deleted. A document it refused then is the printer's failure, not the job's.
+bool printerRefuses(const std::wstring& name) {
+    HANDLE printer = nullptr;
+    std::wstring writable = name;
+    if (!::OpenPrinterW(writable.data(), &printer, nullptr)) return true;
+    DWORD needed = 0;
+    ::GetPrinterW(printer, 2, nullptr, 0, &needed);
+    std::vector<BYTE> buffer(needed);
+    bool refuses = false;
+    if (needed >= sizeof(PRINTER_INFO_2W) &&
+        ::GetPrinterW(printer, 2, buffer.data(), needed, &needed)) {
+        const auto* info = reinterpret_cast<const PRINTER_INFO_2W*>(buffer.data());
+        constexpr DWORD kAway = PRINTER_STATUS_OFFLINE | PRINTER_STATUS_ERROR |
+                                PRINTER_STATUS_NOT_AVAILABLE | PRINTER_STATUS_SERVER_UNKNOWN |
+                                PRINTER_STATUS_PAUSED | PRINTER_STATUS_PENDING_DELETION;
+        refuses =
+            (info->Status & kAway) != 0 || (info->Attributes & PRINTER_ATTRIBUTE_WORK_OFFLINE) != 0;
+    }
+    ::ClosePrinter(printer);
+    return refuses;
 }
 
 }  // namespace
@@ -144,14 +174,17 @@ void Win32Printer::applyCopies(short count) {
 
 // StartDoc with the title and no output file, then the first page.
 void Win32Printer::startDoc(const std::string& title) {
-    if (!deviceContext()) throw PrinterError(kPrinterNotValid);
+    submitted_.reset();
+    // No device context, or a spooler that refuses to start a document: every document would
+    // fare the same, so the queue waits for the printer.
+    if (!deviceContext()) throw PrinterUnavailable(kPrinterNotValid);
     ::SetAbortProc(handles_->dc, keepPrinting);
     const std::wstring name = win32::widen(title);
     DOCINFOW info{};
     info.cbSize = sizeof info;
     info.lpszDocName = name.c_str();
     // A document the spooler refused would otherwise count as printed and its job be deleted.
-    if (::StartDocW(handles_->dc, &info) <= 0) throw PrinterError(lastErrorText("StartDoc"));
+    if (::StartDocW(handles_->dc, &info) <= 0) throw PrinterUnavailable(lastErrorText("StartDoc"));
     startPage();
 }
 
@@ -165,7 +198,12 @@ void Win32Printer::endPage() {
 
 // EndDoc; a spooler that could not take the document says so to the user.
 void Win32Printer::finishDoc() {
-    if (::EndDoc(handles_->dc) <= 0) throw PrinterError(lastErrorText("EndDoc"));
+    if (::EndDoc(handles_->dc) <= 0) {
+        const std::string message = lastErrorText("EndDoc");
+        if (printerRefuses(name_)) throw PrinterUnavailable(message);
+        throw PrinterError(message);
+    }
+    submitted_ = std::make_shared<SpooledDocument>();
 }
 
 // AbortDoc. Its result is not examined: some spoolers report 0 for a document they did drop.

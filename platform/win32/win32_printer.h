@@ -28,6 +28,7 @@ class Win32Printer : public Printer, private PrinterCanvas {
     // The printer's device context, made on first use; null when there is no default printer.
     PrinterCanvas* deviceContext() override;
     std::string printerName() override;
+    std::shared_ptr<SubmittedDocument> takeSubmitted() override { return std::move(submitted_); }
 
   protected:
     bool hasDeviceMode() const override;
@@ -61,6 +62,7 @@ class Win32Printer : public Printer, private PrinterCanvas {
     std::vector<unsigned char> deviceMode_;  // DEVMODEW with the driver's private part
     int penWidth_ = 1;
     std::unique_ptr<Handles> handles_;
+    std::shared_ptr<SubmittedDocument> submitted_;  // the last document the spooler took
 };
 
 }  // namespace zelmo

@@ -84,6 +84,25 @@ TEST(Feedback, IconHintAndNotificationsFollowTheJobs) {
           "Create-Job: Invalid argument."}},
         {{K::Failed, K::Printed}, true, TrayIconKind::Paused, "Ostatni wydruk: Zelmo3.Prn, ", {}},
         {{K::Captured, K::Resumed}, false, TrayIconKind::Monitoring, "Oczekujące wydruki: 0", {}},
+        // A printer away holds the queue: told once, red until it is back.
+        {{K::PrinterWaiting},
+         false,
+         TrayIconKind::Error,
+         "Oczekujące wydruki: 0",
+         {"! Drukarka niedostępna: Wydruki czekają, aż drukarka Biuro znów będzie dostępna.\n"
+          "Create-Job: Invalid argument."}},
+        {{K::PrinterWaiting, K::PrinterBack},
+         false,
+         TrayIconKind::Monitoring,
+         "Oczekujące wydruki: 0",
+         {}},
+        // In the printer's queue is not printed; sent where nobody can say is not printed either.
+        {{K::Submitted}, false, TrayIconKind::Monitoring, "Ostatni wydruk: Zelmo3.Prn, ", {}},
+        {{K::Sent},
+         false,
+         TrayIconKind::Monitoring,
+         "Ostatni wydruk: Zelmo3.Prn, ",
+         {"Wysłano do drukarki: Zelmo3.Prn: 2 str. na Biuro"}},
     };
     for (const Case& c : cases) {
         TrayView view;

@@ -13,6 +13,7 @@
 #include <condition_variable>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <mutex>
 #include <sstream>
@@ -246,22 +247,32 @@ TEST_F(MainFormTest, PauseAndResumeSwitchTheTimerAndTheTexts) {
     EXPECT_EQ(view.monitorStatus, "Monitorowanie pliku:");
 }
 
+// A value that is not understood keeps its default and is told once, in the log and in a
+// notification, with its key; a comment after a value is not part of it.
 TEST_F(MainFormTest, SettingsAreReadAsTheFileHoldsThem) {
     struct Case {
         std::string ini;
         int32_t x, y, engine;
         bool single;
+        std::vector<std::string> ignored;
     };
     const Case cases[] = {
-        {"[User]\nUserX=99999\nUserY=-99999\n", 9999, -9999, 0, false},
-        {"[user]\nuserx=-12\nUSERY=7\nUserPE=2\nUserSM=5\n", -12, 7, 2, true},
-        {"[User]\nUserX=abc\nUserY=0x10\nUserPE=-1\nUserSM=0\n", 0, 16, -1, false},
-        {"[Other]\nUserX=5\n", 0, 0, 0, false},
-        {"[User]\nUserPE=7\n", 0, 0, 7, false},
+        {"[User]\nUserX=99999\nUserY=-99999\n", 9999, -9999, 0, false, {}},
+        {"[user]\nuserx=-12\nUSERY=7\nUserPE=2\nUserSM=5\n", -12, 7, 2, true, {}},
+        {"[User]\nUserX=abc\nUserY=0x10\nUserPE=-1\nUserSM=0\n", 0, 16, -1, false, {"UserX=abc"}},
+        {"[Other]\nUserX=5\n", 0, 0, 0, false, {}},
+        {"[User]\nUserPE=7\n", 0, 0, 7, false, {}},
+        {"[User]\nUserX=15 ; 1,5 mm\nUserSM=1#on\n[Text]\nCodePage=Mazovia ; comment\n",
+         15,
+         0,
+         0,
+         false,
+         {"UserSM=1#on"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.ini);
         std::ofstream(settingsPath()) << c.ini;
+        fs::remove(dir + "/Zelmo.log");
         FakeView fresh;
         TMainForm other(fresh, printer, display, dir + "/zelmo");
         other.FormCreate();
@@ -269,6 +280,17 @@ TEST_F(MainFormTest, SettingsAreReadAsTheFileHoldsThem) {
         EXPECT_EQ(other.offsetY(), c.y);
         EXPECT_EQ(other.engine(), c.engine);
         EXPECT_EQ(other.singleMode(), c.single);
+        std::vector<std::string> told;
+        for (const std::string& notice : fresh.notices)
+            if (notice.rfind(texts::kSettingCaption, 0) == 0) told.push_back(notice);
+        ASSERT_EQ(told.size(), c.ignored.size());
+        std::ifstream in(dir + "/Zelmo.log");
+        const std::string log((std::istreambuf_iterator<char>(in)), {});
+        for (std::size_t i = 0; i < c.ignored.size(); ++i) {
+            const std::string said = texts::kSettingIgnored + c.ignored[i];
+            EXPECT_NE(told[i].find(said), std::string::npos) << told[i];
+            EXPECT_NE(log.find(said), std::string::npos) << log;
+        }
     }
 }
 
@@ -626,17 +648,18 @@ TEST_F(PrinterChoiceTest, TheSystemDefaultIsFollowedWhileZelmoRuns) {
     EXPECT_EQ(switcher->printerName(), "PDF");
     idle();
     ASSERT_EQ(view.notices.size(), 1u);  // told once, not at every look
-    EXPECT_EQ(view.notices[0], "Brak drukarki: Wydruki trafiają jako pliki PDF do folderu PDF");
+    EXPECT_EQ(view.notices[0], "Brak drukarki: Wydruki trafiają jako pliki PDF do folderu PDF.");
     struct Step {
         const char* defaultName;
         const char* inUse;
         const char* notice;
     };
+    // A default that goes away is kept, never replaced by the PDF folder.
     const Step steps[] = {
         {"Biuro", "Biuro", "Zmiana drukarki: Wydruki na: Biuro"},
         {"Dom", "Dom", "Zmiana drukarki: Wydruki na: Dom"},
-        {"", "PDF", "Brak drukarki: Wydruki trafiają jako pliki PDF do folderu PDF"},
-        {"Dom", "Dom", "Zmiana drukarki: Wydruki na: Dom"},
+        {"", "Dom", nullptr},
+        {"Dom", "Dom", nullptr},
     };
     for (const Step& step : steps) {
         view.notices.clear();
@@ -644,7 +667,8 @@ TEST_F(PrinterChoiceTest, TheSystemDefaultIsFollowedWhileZelmoRuns) {
         idle();
         EXPECT_EQ(switcher->printerName(), step.inUse);
         EXPECT_EQ(view.labelPrinter, step.inUse);
-        EXPECT_EQ(view.notices, std::vector<std::string>{step.notice});
+        EXPECT_EQ(view.notices,
+                  step.notice ? std::vector<std::string>{step.notice} : std::vector<std::string>{});
         EXPECT_NE(view.trayHint.find(std::string("Drukarka: ") + step.inUse), std::string::npos);
     }
     // The next job prints on the new default, at its size: its metrics were read again.
@@ -666,7 +690,7 @@ TEST_F(PrinterChoiceTest, APrinterIsChosenByNameInTheSettingsOnTheCommandLineOrF
         {"[Zelmo]\nPrinter=Dom\n", "", "Dom"},
         {"[Zelmo]\nPrinter=Dom\n", "Biuro", "Biuro"},
         {"[Zelmo]\nPrinter=Wydruki\n", "", "PDF"},
-        {"[Zelmo]\nPrinter=Gone\n", "", "Biuro"},  // a printer removed: the default
+        {"[Zelmo]\nPrinter=Gone\n", "", "Gone"},  // a printer removed: waited for
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.ini + std::string(" / ") + c.commandLine);
@@ -675,9 +699,23 @@ TEST_F(PrinterChoiceTest, APrinterIsChosenByNameInTheSettingsOnTheCommandLineOrF
         createWith(c.ini, c.commandLine);
         EXPECT_EQ(switcher->printerName(), c.inUse);
     }
-    // The last case's printer is gone: the user is told why another one prints.
-    EXPECT_EQ(view.notices.back(),
-              "Zmiana drukarki: Wydruki na: Biuro\nNie ma wybranej drukarki Gone.");
+    // The last case's printer is gone: its jobs wait for it, on no other printer.
+    EXPECT_EQ(view.notices, std::vector<std::string>{"Drukarka niedostępna: Wydruki czekają, aż "
+                                                     "drukarka Gone znów będzie dostępna."});
+    std::ofstream(dir + "/Wydruk.prn") << "\x1b*t300R\x1b*b0M\x1b*b2W\xff\x0f\f";
+    ASSERT_TRUE(tickUntil(*form, [&] { return fs::exists(dir + "/Zelmo1.Prn"); }));
+    idle();
+    // Looked at between two probes: a probe in flight shows the job printing.
+    ASSERT_TRUE(tickUntil(*form, [&] { return form->handOver()->workerIdle(); }));
+    EXPECT_EQ(form->queueSnapshot().at(0).state, QueueFileState::WaitingForPrinter);
+    for (const auto& [name, printer] : directory.opened)
+        EXPECT_TRUE(printer->memory().printedSheets().empty()) << name;
+    EXPECT_EQ(view.notices.size(), 1u);
+    // Back in the print system: the job prints there, and the user hears the wait is over.
+    directory.printers.push_back("Gone");
+    ASSERT_TRUE(tickUntil(*form, [&] { return form->monitor()->queue().pendingCount == 0; }));
+    EXPECT_EQ(directory.opened["Gone"]->memory().printedSheets().size(), 1u);
+    EXPECT_EQ(view.notices.at(1), "Drukarka dostępna: Drukarka Gone znów przyjmuje wydruki.");
     view.notices.clear();
     form->choosePrinter(kPdfFolderChoice);
     idle();

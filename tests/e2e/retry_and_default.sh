@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# zelmo against a private cupsd that first refuses jobs: the jobs wait and print, in order, once
-# the queue accepts them again, and nothing is left behind. Then the CUPS default changes while
+# zelmo against a private cupsd that first refuses jobs: the whole queue waits for the printer,
+# tried again and again without counting attempts or setting anything aside, told once when
+# the wait begins and once when it ends; the jobs print, in order, once the queue accepts them
+# again, and nothing is left behind. Then the CUPS default changes while
 # zelmo runs: it says so and the next job goes to the new default.
 #
 #   retry_and_default.sh ZELMO RENDER SAMPLE_JOB_MAKER COMPARE ARTIFACTS
@@ -44,14 +46,19 @@ zelmo_pid=$!
 wait_for 30 grep -q '^Wydruki na: Ksiegowosc' "$work/zelmo.log" ||
     fail "zelmo did not find the default: $(cat "$work/zelmo.log")"
 
-# Two jobs while the queue refuses them: the first fails and waits, the second waits behind it.
+# Two jobs while the queue refuses them: the queue waits for the printer, the second job behind
+# the first.
 for n in 1 2; do
     "$SAMPLE" --copies $n "$app/Wydruk.prn.tmp" && mv "$app/Wydruk.prn.tmp" "$app/Wydruk.prn"
     wait_for 30 test -e "$app/Zelmo$n.Prn" || fail "job $n was not captured: $(ls "$app")"
 done
-wait_for 30 grep -q 'Błąd wydruku: .*Zelmo1.Prn' "$work/zelmo.log" ||
-    fail "the refused job was not reported: $(cat "$work/zelmo.log")"
-grep -q 'Wydrukowano' "$work/zelmo.log" && fail "a job printed while the queue refused it"
+wait_for 30 grep -q 'Drukarka niedostępna: .*Ksiegowosc' "$work/zelmo.log" ||
+    fail "the refusing printer was not reported: $(cat "$work/zelmo.log")"
+# Three refused tries, then the queue still waits: nothing failed, printed or set aside.
+wait_for 60 sh -c "[ \$(grep -c 'Create-Job server-error-not-accepting-jobs' \
+    '$work/cups/log/access_log') -ge 3 ]" || fail "the printer was not tried again"
+grep -E 'Wydrukowano|Błąd wydruku|odłożony' "$work/zelmo.log" &&
+    fail "a job was printed, failed or set aside while the queue refused it"
 cupsaccept Ksiegowosc || fail "cupsaccept failed"
 wait_for 120 sh -c "grep -q 'Wydrukowano: Zelmo2.Prn' '$work/zelmo.log'" ||
     fail "the jobs did not print after the queue came back: $(cat "$work/zelmo.log")"
@@ -59,6 +66,9 @@ wait_for 120 sh -c "grep -q 'Wydrukowano: Zelmo2.Prn' '$work/zelmo.log'" ||
     "Wydrukowano: Zelmo1 Wydrukowano: Zelmo2 " ] || fail "out of order: $(cat "$work/zelmo.log")"
 wait_for 60 sh -c "[ \$(lpstat -W completed -o Ksiegowosc | wc -l) -eq 2 ]" ||
     fail "CUPS did not complete two jobs: $(lpstat -W all -o)"
+[ "$(grep -c 'Drukarka niedostępna' "$work/zelmo.log")" -eq 1 ] &&
+    [ "$(grep -c 'Drukarka dostępna' "$work/zelmo.log")" -eq 1 ] ||
+    fail "the wait was not told once each way: $(cat "$work/zelmo.log")"
 wait_for 10 sh -c "! ls '$app'/Zelmo*.Prn >/dev/null 2>&1" || fail "left behind: $(ls "$app")"
 
 # Another default while zelmo runs: told, and the next job goes there.
