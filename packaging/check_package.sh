@@ -52,7 +52,8 @@ check_files() {
     desktop-file-validate "$files/usr/share/applications/zelmo.desktop"
     echo "== manual pages"
     local page warnings
-    for page in "$files"/usr/share/man/man1/*.1.gz "$files"/usr/share/man/pl/man1/*.1.gz; do
+    for page in "$files"/usr/share/man/man1/*.1.gz "$files"/usr/share/man/man8/*.8.gz \
+        "$files"/usr/share/man/pl/man1/*.1.gz; do
         warnings=$(MANWIDTH=80 LC_ALL=C.UTF-8 man --warnings -l "$page" 2>&1 >/dev/null)
         [ -z "$warnings" ] || fail "$(basename "$page"): $warnings"
     done
@@ -169,6 +170,24 @@ check_unit() {
     echo "zelmo@$instance.service verified"
 }
 
+# CUPS, which the package recommends, types a job of the accounting program as Zelmo's and
+# prints it through the installed filter; a PCL file of an ordinary driver it leaves alone.
+check_cups_filter() {
+    echo "== cupsfilter on a job"
+    [ -x "$root/usr/sbin/cupsfilter" ] || fail "apt-get did not install cups, which the package recommends"
+    "$sample_tool" "$root/tmp/filter.prn"
+    in_root cupsfilter -m application/pdf /tmp/filter.prn >"$root/tmp/filter.pdf" \
+        2>"$root.filter.log" || {
+        cat "$root.filter.log"
+        fail "cupsfilter could not print the job"
+    }
+    head -c 5 "$root/tmp/filter.pdf" | grep -q '%PDF-' || fail "cupsfilter made no PDF"
+    grep -q 'PAGE: 2 1' "$root.filter.log" || fail "the filter printed other than 2 pages: $(cat "$root.filter.log")"
+    [ "$(in_root cupsfilter --list-filters -m application/pdf /tmp/filter.prn)" = zelmo-cups-filter ] ||
+        fail "CUPS does not send the job through zelmo-cups-filter"
+    echo "cupsfilter: a PDF of 2 pages"
+}
+
 # Unmounts and removes the root; --one-file-system keeps rm out of anything still mounted.
 cleanup() {
     [ -n "${root:-}" ] || return 0
@@ -195,6 +214,7 @@ trap cleanup EXIT
 make_root "$root"
 check_install
 check_print
+check_cups_filter
 check_home_folder
 check_unit
 echo "== the package installs and runs on a fresh Debian 12"

@@ -4,7 +4,7 @@
 #   tools/layers.sh [SOURCE_ROOT]
 # Layers, lowest first; a file belongs to the longest folder that matches its path:
 #   platform (interfaces)  <  platform/pdf  <  platform/{portable,linux,cups,win32}  <  output
-#   <  pcl  <  pipeline  <  shell  <  shell/{qt,win32}  <  tools  <  the tests, bench, fuzz
+#   <  pcl  <  pipeline  <  shell  <  shell/{qt,win32}  <  tools, filter  <  the tests, bench, fuzz
 # Folders of one layer may not include each other (shell/qt never reaches into shell/win32).
 cd "${1:-$(dirname "$0")/..}" || exit 2
 
@@ -12,6 +12,7 @@ rank() {
     case "$1" in
         shell/tests/* | shell/win32/tests/* | tests/* | bench/* | fuzz/*) echo "10 ${1%%/*}" ;;
         tools/*) echo "9 tools" ;;
+        filter/*) echo "9 filter" ;;
         shell/qt/*) echo "8 shell/qt" ;;
         shell/win32/*) echo "8 shell/win32" ;;
         shell/*) echo "7 shell" ;;
@@ -26,7 +27,7 @@ rank() {
 }
 
 bad=0
-for file in $(find pcl output pipeline platform shell tools tests bench fuzz \( -name '*.h' -o -name '*.cpp' \) | sort); do
+for file in $(find pcl output pipeline platform shell tools filter tests bench fuzz \( -name '*.h' -o -name '*.cpp' \) | sort); do
     set -- $(rank "$file")
     from_rank=$1 from_dir=$2
     [ "$from_rank" = 0 ] && continue

@@ -47,6 +47,7 @@ start_cupsd() {
     chmod 1777 "$dir/spool/tmp" "$dir/out"
     cat >"$dir/conf/cupsd.conf" <<EOF
 Listen $dir/run/cups.sock
+${CUPSD_CONF_EXTRA:-}
 LogLevel info
 Browsing No
 WebInterface No
@@ -72,12 +73,28 @@ AccessLog $dir/log/access_log
 PageLog $dir/log/page_log
 Printcap /dev/null
 FileDevice Yes
+${CUPSD_FILES_EXTRA:-}
 EOF
     export CUPS_SERVER=$dir/run/cups.sock
     "$CUPSD" -f -c "$dir/conf/cupsd.conf" -s "$dir/conf/cups-files.conf" &
     CUPSD_PID=$!
     wait_for 30 sh -c 'lpstat -r 2>/dev/null | grep -q "is running"' ||
         fail "cupsd did not start: $(tail -5 "$dir/log/error_log" 2>/dev/null)"
+}
+
+# Makes $1 a ServerBin for start_cupsd: the system's backends and filters, plus the filters
+# named after it; sets CUPSD_FILES_EXTRA so that the next start_cupsd uses it.
+private_server_bin() {
+    local bin=$1 d f
+    shift
+    mkdir -p "$bin/filter"
+    for d in backend cgi-bin daemon monitor notifier driver; do
+        [ -e "/usr/lib/cups/$d" ] && ln -sfn "/usr/lib/cups/$d" "$bin/$d"
+    done
+    for f in /usr/lib/cups/filter/*; do ln -sf "$f" "$bin/filter/"; done
+    for f in "$@"; do cp "$f" "$bin/filter/" && chmod 755 "$bin/filter/$(basename "$f")"; done
+    chmod -R go+rX "$bin"
+    CUPSD_FILES_EXTRA="ServerBin $bin"
 }
 
 # Stops the process whose PID is $1, if it runs, and waits for it.
