@@ -55,6 +55,19 @@ std::string directoryOf(const std::string& path) {
 
 }  // namespace
 
+// The question before the capture ends, naming the jobs left waiting when there are any.
+std::string closeQuestion(int32_t waiting) {
+    std::string text = texts::kCloseQuestion;
+    if (waiting <= 0) return text;
+    // Polish: 1 wydruk; 2-4, 22-24, ... wydruki (but 12-14 wydruków); the rest wydruków.
+    const bool few =
+        waiting % 10 >= 2 && waiting % 10 <= 4 && (waiting % 100 < 12 || waiting % 100 > 14);
+    text += few ? texts::kCloseWaitingFew : texts::kCloseWaitingMany;
+    text += std::to_string(waiting);
+    text += waiting == 1 ? texts::kCloseJobOne : few ? texts::kCloseJobsFew : texts::kCloseJobsMany;
+    return text + texts::kCloseJobsKept;
+}
+
 // Binds the form to its window, printer and exception display; nothing starts yet.
 TMainForm::TMainForm(MainView& view, Printer& printer, ExceptionDisplay& display,
                      std::string executablePath, std::string folder)
@@ -251,9 +264,19 @@ void TMainForm::SettingsItemClick() {
     view_.restoreWindow();
 }
 
-// "Zakończ": closing the window ends the program.
+// "Zakończ": closing the window ends the program, once the user agrees.
 void TMainForm::Wycz1Click() {
-    view_.closeWindow();
+    if (mayClose(CloseReason::ExitItem)) view_.closeWindow();
+}
+
+// Ending stops the capture, so the user decides it: the close box is easily hit by mistake and
+// always asks; "Zakończ" is deliberate and asks only when jobs would be left waiting. The system
+// ending the session never asks: the journal keeps the waiting jobs for the next start.
+bool TMainForm::mayClose(CloseReason reason) {
+    if (reason == CloseReason::SessionEnd) return true;
+    const int32_t waiting = monitor_ ? monitor_->queue().pendingCount : 0;
+    if (reason == CloseReason::ExitItem && waiting == 0) return true;
+    return view_.askYesNo(closeQuestion(waiting), texts::kMessageCaption);
 }
 
 // Asks for the vector test page at the next idle tick.

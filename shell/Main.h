@@ -59,6 +59,8 @@ class MainView {
     virtual void setFocus(FocusTarget target) = 0;
     // A message box with an exclamation icon and an OK button.
     virtual void showWarning(const std::string& text, const std::string& caption) = 0;
+    // A question with the standard Yes and No buttons, No the default; true for Yes.
+    virtual bool askYesNo(const std::string& text, const std::string& caption) = 0;
     // The system's decimal separator.
     virtual char decimalSeparator() const = 0;
 
@@ -79,6 +81,12 @@ class MainView {
 };
 
 enum class PanelMode { displayMode = 0, editMode = 1 };
+
+// What is ending the program: the user (the window's close box, "Zakończ") or the system
+// (shutdown, log-off, an installer).
+enum class CloseReason { CloseBox, ExitItem, SessionEnd };
+// The question asked before the capture ends, counting the jobs that would be left waiting.
+std::string closeQuestion(int32_t waiting);
 
 // The message the application's exception display shows: the exception's text, with a full
 // stop added when it does not end in punctuation.
@@ -109,6 +117,9 @@ class TMainForm : private PrinterNameDisplay {
     void Bitmapowy1Click();
     void Bitmapowy181Click();
     void TrayIcon1Minimize();
+    // Whether the program may end now, asking the user where that is the rule; a face calls it
+    // before ending, and on false leaves everything as it was.
+    bool mayClose(CloseReason reason);
     // The archive folder chosen from the tray menu (empty: no archive); saved and used from the
     // next document.
     void ArchiveFolderChosen(const std::string& folder);

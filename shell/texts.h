@@ -38,6 +38,19 @@ inline constexpr const char* kVectorTest = "Wektorowy";
 inline constexpr const char* kBitmapTest = "Bitmapowy";
 inline constexpr const char* kBitmapDiTest = "Bitmapowy DI";
 inline constexpr const char* kExit = "Zakończ";
+// The question before the capture ends; with jobs waiting, the second sentence counts them:
+// "W kolejce czeka 1 wydruk", "czekają 2 wydruki", "czeka 5 wydruków".
+inline constexpr const char* kCloseQuestion =
+    "Zakończyć monitorowanie wydruków? Wydruki programu nie będą przyjmowane.";
+inline constexpr const char* kCloseWaitingFew = "\n\nW kolejce czekają ";
+inline constexpr const char* kCloseWaitingMany = "\n\nW kolejce czeka ";
+inline constexpr const char* kCloseJobOne = " wydruk";
+inline constexpr const char* kCloseJobsFew = " wydruki";
+inline constexpr const char* kCloseJobsMany = " wydruków";
+inline constexpr const char* kCloseJobsKept =
+    ". Kolejka zostanie wznowiona po ponownym uruchomieniu.";
+inline constexpr const char* kYes = "&Tak";
+inline constexpr const char* kNo = "&Nie";
 inline constexpr const char* kQueueItem = "Kolejka wydruków";
 inline constexpr const char* kPrinterMenu = "Drukarka";
 inline constexpr const char* kSystemDefaultPrinter = "Domyślna drukarka systemu";

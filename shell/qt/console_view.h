@@ -48,6 +48,8 @@ class ConsoleView : public QObject, public MainView, public ExceptionDisplay {
     void setButtonCaption(const std::string&) override {}
     void setFocus(FocusTarget) override {}
     void showWarning(const std::string& text, const std::string& caption) override;
+    // Nobody to answer: the console ends by its signal, never through a question.
+    bool askYesNo(const std::string&, const std::string&) override { return true; }
     char decimalSeparator() const override;
     void notify(const std::string& title, const std::string& text, bool warning) override;
 

@@ -11,6 +11,7 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QScreen>
+#include <QSessionManager>
 #include <QSocketNotifier>
 #include <QStyleOptionComboBox>
 #include <algorithm>
@@ -181,6 +182,7 @@ MainWindow::MainWindow(Printer& printer, const std::string& executablePath,
     form_ = std::make_unique<TMainForm>(*this, printer, display_, executablePath, folder);
     loginStart_ = std::make_unique<XdgLoginStart>(executablePath, form_->programDir());
     trayMenu_ = std::make_unique<TrayMenu>(*form_, *this, *loginStart_);
+    watchSessionEnd();
     createPopupMenu();
     createTrayIcon();
     queueWindow_ = std::make_unique<QueueWindow>(*form_);
@@ -420,10 +422,36 @@ void MainWindow::changeEvent(QEvent* event) {
     }
 }
 
-// Closing the window ends the program.
+// The close box asks first; a close the program or the session itself asks for (quitting on a
+// signal, the session's end) is not the user's click and ends at once.
 void MainWindow::closeEvent(QCloseEvent* event) {
+    bool end = !event->spontaneous() || sessionEnding_;
+    if (!end) guarded([&] { end = form_->mayClose(CloseReason::CloseBox); });
+    if (!end) {
+        event->ignore();
+        return;
+    }
     event->accept();
     QApplication::quit();
+}
+
+// The session is ending (log-off, shutdown): the window closes without a question.
+void MainWindow::watchSessionEnd() {
+    auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+    if (!app) return;
+    connect(app, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) {
+        sessionEnding_ = form_->mayClose(CloseReason::SessionEnd);
+    });
+}
+
+// The standard question box with Polish buttons, No the default.
+bool MainWindow::askYesNo(const std::string& text, const std::string& caption) {
+    QMessageBox box(QMessageBox::Question, q(caption), q(text), QMessageBox::Yes | QMessageBox::No,
+                    this);
+    box.setDefaultButton(QMessageBox::No);
+    box.button(QMessageBox::Yes)->setText(q(texts::kYes));
+    box.button(QMessageBox::No)->setText(q(texts::kNo));
+    return box.exec() == QMessageBox::Yes;
 }
 
 // The minimise command, acted on once the message loop runs.

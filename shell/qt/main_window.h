@@ -84,6 +84,7 @@ class MainWindow : public QWidget, public MainView, private TrayDialogs {
     void setButtonCaption(const std::string& caption) override;
     void setFocus(FocusTarget target) override;
     void showWarning(const std::string& text, const std::string& caption) override;
+    bool askYesNo(const std::string& text, const std::string& caption) override;
     char decimalSeparator() const override;
     void setTrayIcon(TrayIconKind kind) override;
     void notify(const std::string& title, const std::string& text, bool warning) override;
@@ -108,6 +109,7 @@ class MainWindow : public QWidget, public MainView, private TrayDialogs {
     QAction* trayAction(TrayItem id) const;
     bool chooseFolder(const std::string& caption, std::string& folder) override;
     void createTrayIcon();
+    void watchSessionEnd();
     void fitEngineList();
     // Runs an event handler; what escapes it goes to the exception display.
     void guarded(const std::function<void()>& handler);
@@ -134,6 +136,7 @@ class MainWindow : public QWidget, public MainView, private TrayDialogs {
     std::map<TrayItem, QAction*> trayActions_;  // PopupMenu1's own actions, by their entries' ids
     QSystemTrayIcon* tray_ = nullptr;
     QTimer Timer;
+    bool sessionEnding_ = false;
     // Its own top-level window, so that hiding MainForm in the tray leaves it be.
     std::string executablePath_;
     std::unique_ptr<QueueWindow> queueWindow_;

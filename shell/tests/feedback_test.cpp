@@ -37,6 +37,7 @@ class TrayView : public MainView {
     void setButtonCaption(const std::string&) override {}
     void setFocus(FocusTarget) override {}
     void showWarning(const std::string&, const std::string&) override {}
+    bool askYesNo(const std::string&, const std::string&) override { return false; }
     char decimalSeparator() const override { return '.'; }
 };
 

@@ -77,6 +77,12 @@ class FakeView : public MainView {
         warnings.push_back(caption + ": " + text);
     }
     char decimalSeparator() const override { return separator; }
+    bool askYesNo(const std::string& text, const std::string&) override {
+        questions.push_back(text);
+        return answer;
+    }
+    std::vector<std::string> questions;
+    bool answer = false;
     void notify(const std::string& title, const std::string& text, bool) override {
         notices.push_back(title + ": " + text);
     }
@@ -438,9 +444,13 @@ TEST_F(MainFormTest, TheTrayMenuListsItsItemsInOrderAndEachReachesTheForm) {
     EXPECT_EQ(menuText(menu.printerEntries()),
               "Domyślna drukarka systemu|-|Pliki PDF (folder Wydruki)*");
     menu.choose(TrayItem::Open, "", dialogs);
+    // Nothing waits: "Zakończ" ends at once; the close box still asks.
     menu.choose(TrayItem::Exit, "", dialogs);
     EXPECT_EQ(view.restores, 1);
     EXPECT_EQ(view.closes, 1);
+    EXPECT_TRUE(view.questions.empty());
+    EXPECT_FALSE(form->mayClose(CloseReason::CloseBox));
+    EXPECT_EQ(view.questions, std::vector<std::string>{closeQuestion(0)});
 }
 
 TEST_F(MainFormTest, TheArchiveAndLoginItemsToggleAndSayWhyWhenTheyCannot) {
@@ -534,6 +544,22 @@ TEST(QueueSize, BytesBelowAKilobyteThenKilobytesWithOneDecimal) {
         EXPECT_EQ(sizeText(bytes, ','), text) << bytes;
 }
 
+TEST(CloseQuestion, CountsTheWaitingJobsInTheirPolishForm) {
+    const std::pair<int32_t, const char*> cases[] = {
+        {1, "czeka 1 wydruk."},        {2, "czekają 2 wydruki."},    {4, "czekają 4 wydruki."},
+        {5, "czeka 5 wydruków."},      {11, "czeka 11 wydruków."},   {12, "czeka 12 wydruków."},
+        {14, "czeka 14 wydruków."},    {21, "czeka 21 wydruków."},   {22, "czekają 22 wydruki."},
+        {104, "czekają 104 wydruki."}, {112, "czeka 112 wydruków."},
+    };
+    const std::string question = texts::kCloseQuestion;
+    EXPECT_EQ(closeQuestion(0), question);
+    for (auto [waiting, count] : cases) {
+        const std::string text = closeQuestion(waiting);
+        EXPECT_EQ(text.rfind(question, 0), 0u) << waiting;
+        EXPECT_NE(text.find(std::string("W kolejce ") + count), std::string::npos) << text;
+    }
+}
+
 TEST(TrayClick, OpensTheWindowAsThePlatformExpects) {
     EXPECT_TRUE(trayClickOpensWindow(TrayClick::Single, false));
     EXPECT_TRUE(trayClickOpensWindow(TrayClick::Double, false));
@@ -598,6 +624,18 @@ TEST_F(MainFormTest, ExitingLeavesQueuedJobsOnDiskAndTheNextStartPrintsThem) {
         std::ofstream(dir + "/Wydruk.prn") << "\x1b*t300R\f";
         ASSERT_TRUE(tickUntil(*form, [&] { return fs::exists(dir + queued); }));
     }
+    // With jobs waiting, "Zakończ" asks too, and "Nie" keeps the capture going; the session's
+    // end never asks.
+    FakeLoginStart login;
+    FakeDialogs dialogs;
+    TrayMenu(*form, view, login).choose(TrayItem::Exit, "", dialogs);
+    EXPECT_EQ(view.closes, 0);
+    EXPECT_TRUE(view.timer);
+    EXPECT_EQ(view.questions, std::vector<std::string>{closeQuestion(3)});
+    view.answer = true;
+    EXPECT_TRUE(form->mayClose(CloseReason::CloseBox));
+    EXPECT_TRUE(form->mayClose(CloseReason::SessionEnd));
+    EXPECT_EQ(view.questions.size(), 2u);
     {
         std::lock_guard<std::mutex> guard(lock);
         release = true;

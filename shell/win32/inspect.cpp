@@ -10,6 +10,8 @@
 //   zelmo-inspect invalid   "Modyfikuj", "abc" into Edit_X, "Zapisz": prints the message box
 //   zelmo-inspect ok        presses OK in the open message box
 //   zelmo-inspect close     closes the window
+//   zelmo-inspect answer yes|no  answers the open question box; prints its question (lines
+//                           joined by spaces) and its buttons' texts
 //   zelmo-inspect queue     opens the queue window from the tray menu; prints its title, its
 //                           columns and its rows, cells separated by " | "
 //   zelmo-inspect delete    in the open queue window, selects the first row, clicks "Usuń" and
@@ -231,6 +233,34 @@ int printQueue(HWND window) {
     return 0;
 }
 
+// The longest text of the box's children, its lines joined by spaces, once the box has made them.
+std::string questionOf(HWND box) {
+    std::string question;
+    for (int i = 0; i < 50 && question.empty(); ++i) {
+        ::Sleep(100);
+        for (HWND child = ::GetWindow(box, GW_CHILD); child;
+             child = ::GetWindow(child, GW_HWNDNEXT))
+            if (std::string own = textOf(child); own.size() > question.size()) question = own;
+    }
+    std::string joined;
+    for (char c : question)
+        if (c != '\r' && !(c == '\n' && !joined.empty() && joined.back() == ' '))
+            joined += c == '\n' ? ' ' : c;
+    return joined;
+}
+
+// Answers the open question box as a user would, after printing what it asks and offers.
+int answerQuestion(bool yes) {
+    HWND box = findMessageBox();
+    if (!box) return 1;
+    std::printf("question %s\n", questionOf(box).c_str());
+    std::string buttons;
+    for (int id : {IDYES, IDNO})
+        if (HWND button = ::GetDlgItem(box, id)) buttons += " " + textOf(button);
+    std::printf("buttons%s\n", buttons.c_str());
+    return !::PostMessageW(box, WM_COMMAND, yes ? IDYES : IDNO, 0);
+}
+
 // Deletes the queue window's first file as a user would: select, "Usuń", confirm.
 int deleteFirst() {
     HWND queue = ::FindWindowW(kQueueWindowClass, nullptr);
@@ -245,14 +275,7 @@ int deleteFirst() {
     ::PostMessageW(::GetDlgItem(queue, QueueDelete), BM_CLICK, 0, 0);
     HWND box = findMessageBox();
     if (!box) return 1;
-    std::string question;
-    for (int i = 0; i < 50 && question.empty(); ++i) {
-        ::Sleep(100);
-        for (HWND child = ::GetWindow(box, GW_CHILD); child;
-             child = ::GetWindow(child, GW_HWNDNEXT))
-            if (std::string own = textOf(child); own.size() > question.size()) question = own;
-    }
-    std::printf("question %s\n", question.c_str());
+    std::printf("question %s\n", questionOf(box).c_str());
     ::PostMessageW(box, WM_COMMAND, IDYES, 0);
     ::Sleep(1000);
     std::printf("rows %d\n", static_cast<int>(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)));
@@ -333,6 +356,7 @@ int main(int argc, char** argv) {
         return box ? !::PostMessageW(box, WM_COMMAND, IDOK, 0) : 1;
     }
     if (command == "close") return !::PostMessageW(window, WM_CLOSE, 0, 0);
+    if (command == "answer" && argc > 2) return answerQuestion(std::string(argv[2]) == "yes");
     if (command == "queue") return printQueue(window);
     if (command == "pause") return !::PostMessageW(window, WM_COMMAND, PauseItem, 0);
     if (command == "boxes") return printFailureBoxes(window);

@@ -546,21 +546,30 @@ LRESULT MainWindow::handle(HWND window, UINT message, WPARAM w, LPARAM l) {
         case kTrayIconQuery:
             return static_cast<LRESULT>(trayIcon_);
         case WM_CLOSE:
-            closeWindow();
+            closeBox();
             return 0;
-        case WM_DPICHANGED:
-            changeDpi(HIWORD(w), *reinterpret_cast<const RECT*>(l));
-            return 0;
+        case WM_QUERYENDSESSION:
+            return TRUE;
         case WM_ENDSESSION:
             // Log-off, shutdown, or the uninstaller: end now, without a question; the journal
             // keeps the waiting jobs for the next start.
-            if (w) closeWindow();
+            if (w && form_->mayClose(CloseReason::SessionEnd)) closeWindow();
+            return 0;
+        case WM_DPICHANGED:
+            changeDpi(HIWORD(w), *reinterpret_cast<const RECT*>(l));
             return 0;
         case WM_DESTROY:
             destroyed();
             return 0;
     }
     return ::DefWindowProcW(window, message, w, l);
+}
+
+// The close box (or Alt+F4): the program ends only once the user agrees.
+void MainWindow::closeBox() {
+    bool end = true;
+    guarded([this, &end] { end = form_->mayClose(CloseReason::CloseBox); });
+    if (end) closeWindow();
 }
 
 // A menu about to open: the printer submenu is filled afresh, the menu's marks read again.
@@ -663,6 +672,12 @@ void MainWindow::restoreWindow() {
 
 void MainWindow::closeWindow() {
     if (window_) ::DestroyWindow(window_);
+}
+
+// The standard question box, No the default; the system words Yes and No in its own language.
+bool MainWindow::askYesNo(const std::string& text, const std::string& caption) {
+    return ::MessageBoxW(window_, widen(text).c_str(), widen(caption).c_str(),
+                         MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
 }
 
 void MainWindow::setTimerEnabled(bool enabled) {

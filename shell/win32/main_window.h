@@ -66,6 +66,7 @@ class MainWindow : public MainView, private TrayDialogs {
     void setButtonCaption(const std::string& caption) override;
     void setFocus(FocusTarget target) override;
     void showWarning(const std::string& text, const std::string& caption) override;
+    bool askYesNo(const std::string& text, const std::string& caption) override;
     char decimalSeparator() const override;
     void notify(const std::string& title, const std::string& text, bool warning) override;
     void watchHandle(intptr_t handle) override;
@@ -79,6 +80,7 @@ class MainWindow : public MainView, private TrayDialogs {
     static LRESULT CALLBACK groupProc(HWND window, UINT message, WPARAM w, LPARAM l);
     LRESULT handle(HWND window, UINT message, WPARAM w, LPARAM l);
     void menuOpening(HMENU menu);
+    void closeBox();
     void trayMessage(LPARAM mouse);
     void failureArrived(LPARAM text);
     void destroyed();

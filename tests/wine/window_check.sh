@@ -50,10 +50,10 @@ expect_run 2 "Użycie: Zelmo.exe" err
 status=0; zelmo --headless || status=$?
 expect_run 2 "opcja --headless nie działa w systemie Windows" err
 [ ! -e "$folder/Zelmo.log" ] || { echo "a refused command line started the monitor"; failed=1; }
-# Monitors the folder, named relative to the work folder.
+# Monitors the folder, named relative to the work folder, with more options if given.
 start_zelmo() {
     (cd "$work" && WINEDEBUG=err+all exec "$wine_run" "$prefix" "$program/Zelmo.exe" \
-        --dir Księgowość) >"$work/zelmo.log" 2>&1 &
+        --dir Księgowość "$@") >"$work/zelmo.log" 2>&1 &
     zelmo_pid=$!
 }
 start_zelmo
@@ -150,9 +150,35 @@ grep -qxF "rows 0" "$artifacts/window-queue-delete.txt" || { echo "the row staye
 # Nothing along the way raised a failure box.
 boxes=$(inspect boxes | tr -d '\r')
 [ "$boxes" = "boxes 0" ] || { echo "unexpected failure box: $boxes"; failed=1; }
-inspect close
-for _ in $(seq 50); do kill -0 "$zelmo_pid" 2>/dev/null || break; sleep 0.2; done
+question="question Zakończyć monitorowanie wydruków? Wydruki programu nie będą przyjmowane."
+# Closes the window and answers the question with $1; what it asked goes to window-close-$1.txt.
+close_answering() {
+    inspect close
+    inspect answer "$1" | tr -d '\r' >"$artifacts/window-close-$1.txt" || { echo "no question"; failed=1; }
+    cat "$artifacts/window-close-$1.txt"
+    for _ in $(seq 50); do kill -0 "$zelmo_pid" 2>/dev/null || break; sleep 0.2; done
+}
+# The close box asks even with nothing waiting; "Tak" ends Zelmo.
+close_answering yes
+grep -qxF "$question" "$artifacts/window-close-yes.txt" || { echo "close question"; failed=1; }
 if kill -0 "$zelmo_pid" 2>/dev/null; then echo "Zelmo did not end on close"; failed=1; fi
 # The settings were never saved, so no Zelmo.ini; the monitored file was watched in place.
 [ ! -e "$folder/Zelmo.ini" ] || { echo "settings written without a save"; failed=1; }
+# A job waiting for a printer that is away: the question counts it, "Nie" keeps Zelmo running,
+# "Tak" ends it with the job kept in the journal for the next start.
+# Run as on a Polish Windows, whose standard buttons read "Tak" and "Nie" (a locale of our own:
+# the system may have none generated).
+localedef -i pl_PL -f UTF-8 "$work/pl_PL.UTF-8" || { echo "no Polish locale"; failed=1; }
+LOCPATH=$work LC_ALL=pl_PL.UTF-8 start_zelmo --printer Nieobecna
+inspect show || { echo "no window with the printer away"; failed=1; }
+printf '\033E' >"$folder/Wydruk.prn"
+for _ in $(seq 50); do [ -e "$folder/Wydruk.prn" ] || break; sleep 0.2; done
+close_answering no
+grep -qxF "$question W kolejce czeka 1 wydruk. Kolejka zostanie wznowiona po ponownym uruchomieniu." \
+    "$artifacts/window-close-no.txt" || { echo "close question with a job waiting"; failed=1; }
+kill -0 "$zelmo_pid" 2>/dev/null || { echo "Zelmo ended on \"Nie\""; failed=1; }
+grep -qx "buttons &\?Tak &\?Nie" "$artifacts/window-close-no.txt" || { echo "not Tak/Nie"; failed=1; }
+close_answering yes
+if kill -0 "$zelmo_pid" 2>/dev/null; then echo "Zelmo did not end on \"Tak\""; failed=1; fi
+grep -qx "waiting Zelmo[0-9]*\.Prn" "$folder/Zelmo.queue" || { echo "journal: $(cat "$folder/Zelmo.queue" 2>&1)"; failed=1; }
 exit $failed
