@@ -36,7 +36,8 @@ const char* toString(JobEventKind kind) {
         "Started",         "Stopped",        "Captured",       "Printed",
         "Failed",          "RetryScheduled", "SetAside",       "NothingPrinted",
         "Resumed",         "PrintAgain",     "Deleted",        "CaptureImpossible",
-        "CaptureRestored", "PrinterChanged", "PrinterMissing", "ArchiveFailed"};
+        "CaptureRestored", "PrinterChanged", "PrinterMissing", "ArchiveFailed",
+        "JournalFailed",   "JournalRestored"};
     const auto index = static_cast<std::size_t>(kind);
     return index < std::size(kNames) ? kNames[index] : "?";
 }

@@ -40,12 +40,15 @@ struct HandOver {
     CriticalSection StateLock;  // guards WorkerIdle only
     ManualResetEvent WorkEvent;
     std::string CurrentJobFile;
+    int64_t CurrentJobNumber = 0;  // the job's number, never reused in the folder
+    bool CurrentJobAgain = false;  // printed again on the user's request
     zelmo::PrintRequest PrintRequest;
     std::atomic<int> TestMode{0};  // 0 job, 1 vector, 2 bitmap, 3 bitmap DI test
     files::JobBytes JobBuffer;     // the whole current job file; touched by the worker
     JobOutcome Outcome = JobOutcome::NotStarted;
-    int32_t OutcomePages = 0;    // pages the job sent to the printer
-    std::string OutcomeMessage;  // the system's message when the job failed with one
+    int32_t OutcomePages = 0;     // pages the job sent to the printer
+    std::string OutcomeMessage;   // the system's message when the job failed with one
+    std::string OutcomeDocument;  // the PDF the job became, when the printer makes files
 
     // WorkerIdle, read or written under StateLock for the single access.
     bool workerIdle() {

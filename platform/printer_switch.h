@@ -21,6 +21,8 @@ class PrinterSwitch : public Printer {
     bool canCopy() const override { return current_->canCopy(); }
     PrinterCanvas* deviceContext() override { return current_->deviceContext(); }
     std::string printerName() override { return current_->printerName(); }
+    void jobEnded(bool printed) noexcept override { current_->jobEnded(printed); }
+    std::string lastDocumentPath() override { return current_->lastDocumentPath(); }
 
   protected:
     void startDoc(const std::string& title) override;

@@ -27,6 +27,12 @@ const char* asideReason(SetAsideReason reason) {
     return "";
 }
 
+// A job as the user is told of it: "nr 17 (Zelmo3.Prn)", or the file alone without a number.
+std::string jobName(const JobEvent& e) {
+    if (e.job == 0) return e.queueName;
+    return texts::kJobNumber + std::to_string(e.job) + " (" + e.queueName + ")";
+}
+
 // The system's message on a line of its own, when there is one.
 std::string withMessage(std::string text, const std::string& message) {
     if (!message.empty()) text += "\n" + message;
@@ -51,13 +57,18 @@ std::string queueStateText(const QueueFileInfo& file) {
             break;
         case QueueFileState::SetAside:
             text = texts::kStateSetAside;
-            text += asideReason(file.reason);
+            if (file.reason != SetAsideReason::None)
+                text += std::string(texts::kStateReasonSeparator) +
+                        texts::kSetAsideReasons[static_cast<int>(file.reason)];
             break;
         case QueueFileState::Leftover:
             text = texts::kStateLeftover;
             break;
         case QueueFileState::WaitingForPrinter:
             text = texts::kStateNoPrinter;
+            break;
+        case QueueFileState::Held:
+            text = texts::kStateHeld + std::to_string(file.position + 1) + texts::kStateWaitingEnd;
             break;
     }
     if (file.attempt > 0) text += texts::kStateFailures + std::to_string(file.attempt);
@@ -129,7 +140,7 @@ void Feedback::setWaiting(int count) {
 
 // Follows one event: the last job's outcome, the error mark and a notification.
 void Feedback::jobEvent(const JobEvent& e) {
-    const std::string& job = e.queueName;
+    const std::string job = jobName(e);
     switch (e.kind) {
         case JobEventKind::Printed:
             error_ = false;
@@ -160,8 +171,13 @@ void Feedback::jobEvent(const JobEvent& e) {
                     true);
             break;
         case JobEventKind::NothingPrinted:
-            error_ = true;
+            // An empty file was simply deleted: nothing for the user to do.
+            if (e.reason == SetAsideReason::None) {
+                last_ = job + ", " + clockTime(e.when) + ": " + texts::kHistoryEmpty;
+                break;
+            }
             last_ = job + ", " + clockTime(e.when) + ": " + texts::kLastEmpty;
+            error_ = true;
             notify(texts::kNoticeEmpty,
                    job + ": " + texts::kAsideNothingPrinted + texts::kKeptOnDisk, true);
             break;
@@ -181,6 +197,13 @@ void Feedback::jobEvent(const JobEvent& e) {
             notify(texts::kNoticeCapture, e.message, true);
             break;
         case JobEventKind::CaptureRestored:
+            error_ = false;
+            break;
+        case JobEventKind::JournalFailed:
+            error_ = true;
+            notify(texts::kNoticeJournal, texts::kJournalFailed + e.message, true);
+            break;
+        case JobEventKind::JournalRestored:
             error_ = false;
             break;
         case JobEventKind::ArchiveFailed:
