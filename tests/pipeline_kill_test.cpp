@@ -54,8 +54,9 @@ TEST(PipelineKill, AJobKilledRightAfterItsCaptureStillPrints) {
 
     restarted.monitor.resume();
     ASSERT_TRUE(restarted.tickUntil([&] { return restarted.drained(); }));
-    EXPECT_EQ(printedJobs(restarted.printer), std::vector<int>{1});
+    ASSERT_EQ(printedJobs(restarted.printer), std::vector<int>{1});
     // The job number given at capture survives, and the next one is never given again.
+    ASSERT_FALSE(restarted.events.events.empty());
     EXPECT_EQ(restarted.events.events.front().job, 1);
     EXPECT_EQ(restarted.monitor.nextJob(), 2);
 }
