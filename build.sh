@@ -18,9 +18,9 @@ cd "$(dirname "$0")"
 root=$(pwd)
 jobs=$(nproc 2>/dev/null || echo 2)
 
-PKG_BASE="cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libpng-dev libdeflate-dev zlib1g-dev libtiff-dev"
+PKG_BASE="cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libpng-dev libdeflate-dev zlib1g-dev libtiff-dev fonts-dejavu-core"
 PKG_APP="qt6-base-dev libcups2-dev libsimpleini-dev"
-PKG_E2E="cups cups-client cups-filters ghostscript poppler-utils xvfb trayer x11-utils xdotool imagemagick libglib2.0-bin desktop-file-utils"
+PKG_E2E="cups cups-client cups-filters ghostscript poppler-utils qpdf xvfb trayer x11-utils xdotool imagemagick libglib2.0-bin desktop-file-utils"
 PKG_FUZZ="clang libclang-rt-14-dev"
 PKG_PACKAGE="dpkg-dev file"
 PKG_PACKAGE_CHECK="lintian desktop-file-utils systemd man-db debootstrap util-linux"
@@ -77,6 +77,8 @@ package_windows() {
     [ -f LICENSE ] && cp LICENSE "$stage/Zelmo/LICENSE.txt"
     cp /usr/share/doc/mingw-w64-common/copyright "$stage/Zelmo/LICENSE-mingw-w64.txt"
     cp /usr/share/doc/gcc-mingw-w64-x86-64-posix-runtime/copyright "$stage/Zelmo/LICENSE-gcc-runtime.txt"
+    # The monospaced font compiled into Zelmo.exe for bare-text PDFs.
+    cp /usr/share/doc/fonts-dejavu-core/copyright "$stage/Zelmo/LICENSE-DejaVu-fonts.txt"
     rm -f "out/Zelmo-$version-windows.zip"
     (cd "$stage" && zip -q -r "$root/out/Zelmo-$version-windows.zip" Zelmo)
     rm -rf "$stage"

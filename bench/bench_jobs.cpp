@@ -91,7 +91,7 @@ std::vector<uint8_t> rasterJob(const RasterJobShape& shape) {
         job.esc("*p" + std::to_string(shape.x) + "x0Y");
         for (int r = 0; r < shape.rows; ++r) {
             std::vector<uint8_t> row = formRow(rng, shape.rowBytes);
-            job.rasterRow(shape.method == 1 ? runLengthPairs(row) : row);
+            job.rasterRow(shape.method == kRunLength ? runLengthPairs(row) : row);
         }
         job.formFeed();
     }

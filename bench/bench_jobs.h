@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "pcl/raster_compression.h"
 #include "platform/portable/simulated_printer.h"
 
 namespace zelmo::bench {
@@ -16,8 +17,8 @@ struct RasterJobShape {
     int rows = 5000;     // rows per page
     int rowBytes = 600;  // data bytes per row before compression
     int dpi = 600;
-    int x = 0;       // ESC*p#X at the top of each page; not a multiple of 8 is unaligned
-    int method = 0;  // 0: rows as they are, 1: run-length pairs of the same rows
+    int x = 0;  // ESC*p#X at the top of each page; not a multiple of 8 is unaligned
+    RasterCompression method = kUnencoded;  // how the rows are written
 };
 
 struct TextJobShape {

@@ -35,7 +35,7 @@ const TextJobShape kStrokes = strokesText();
 RasterJobShape raster(int x, int method) {
     RasterJobShape shape;
     shape.x = x;
-    shape.method = method;
+    shape.method = static_cast<RasterCompression>(method);
     return shape;
 }
 

@@ -24,7 +24,7 @@
 #include <QGuiApplication>
 #include <QTemporaryDir>
 
-#include "platform/qt/qt_printers.h"
+#include "platform/cups/cups_printers.h"
 #endif
 
 namespace zelmo::bench {

@@ -11,6 +11,7 @@
 
 #include "output/device_metrics.h"
 #include "pcl/interpreter.h"
+#include "pcl/raster_compression.h"
 #include "platform/errors.h"
 #include "platform/gdi.h"
 #include "platform/portable/simulated_printer.h"
@@ -171,7 +172,8 @@ inline Outcome runDecoderInput(const uint8_t* data, std::size_t size) {
         while (in.pos < size) {
             switch (in.byte() % 4) {
                 case 0:
-                    s.compression = in.byte() % 3;
+                    // Every method, and one past them that transfers nothing.
+                    s.compression = static_cast<int16_t>(in.byte() % (kRasterCompressionCount + 1));
                     s.rasterX = in.u16();
                     s.rasterRow = in.u16();
                     s.paramValue = in.u16();

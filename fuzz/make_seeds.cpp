@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "bench/bench_jobs.h"
+#include "pcl/raster_compression.h"
 #include "tools/job_builder.h"
 
 namespace {
@@ -32,7 +33,7 @@ Bytes withSettings(uint8_t flags, uint8_t sheet, const Bytes& job) {
 std::vector<Bytes> jobSeeds() {
     using namespace zelmo;
     std::vector<Bytes> jobs{sampleJob()};
-    for (int method = 0; method < 2; ++method)
+    for (int method = 0; method < kRasterCompressionCount; ++method)
         for (int x : {0, 3}) {
             bench::RasterJobShape r;
             r.pages = 2;
@@ -40,7 +41,7 @@ std::vector<Bytes> jobSeeds() {
             r.rowBytes = 30;
             r.dpi = 75;
             r.x = x;
-            r.method = method;
+            r.method = static_cast<RasterCompression>(method);
             jobs.push_back(bench::rasterJob(r));
         }
     bench::TextJobShape t;

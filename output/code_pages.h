@@ -31,7 +31,4 @@ bool parseCodePage(const std::string& name, CodePage& page);
 // A PrintRequest's stored value as a code page; anything unknown is the default.
 CodePage codePageFromValue(int32_t value);
 
-// Appends the UTF-8 form of a code point.
-void appendUtf8(std::string& out, char32_t code);
-
 }  // namespace zelmo

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "output/page_output.h"
 #include "output/text_layer.h"
-#include "pcl/interpreter.h"
 #include "platform/errors.h"
 #include "platform/printer.h"
 

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <new>
 
-#include "pcl/interpreter.h"
+#include "output/page_output.h"
 #include "platform/errors.h"
 
 namespace zelmo {

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "platform/printer.h"
+#include "platform/utf8.h"
 
 namespace zelmo {
 namespace {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "output/code_pages.h"
-#include "pcl/interpreter.h"
+#include "output/page_output.h"
 
 namespace zelmo {
 

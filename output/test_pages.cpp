@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "pcl/interpreter.h"
+#include "output/page_output.h"
 #include "platform/printer.h"
 
 namespace zelmo {

@@ -90,13 +90,6 @@ void addLine(const std::vector<GlyphNote>& notes, CodePage codePage, const PageT
 
 }  // namespace
 
-std::string lineText(const TextLayer& layer, const TextLine& line) {
-    std::string text;
-    for (uint32_t g = line.first; g < line.first + line.count && g < layer.glyphs.size(); ++g)
-        appendUtf8(text, layer.glyphs[g].code);
-    return text;
-}
-
 void buildTextLayer(const std::vector<GlyphNote>& notes, CodePage codePage,
                     const PageTransform& transform, int32_t canvasWidth, int32_t canvasHeight,
                     TextLayer& layer) {

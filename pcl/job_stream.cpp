@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "output/plain_text.h"
+#include "pcl/bare_text.h"
 #include "pcl/interpreter.h"
 #include "platform/printer.h"
 
@@ -66,24 +67,44 @@ class JobStream {
         }
     }
 
-    // Walks the job again for a job of bare text: escapes are skipped exactly as byteLoop skips
-    // them, every other byte goes to the plain-text page.
+    // Walks the job again for a job of bare text: each escape sequence is skipped whole, data
+    // blocks included, by PCL's grammar (not the page path's rule, which takes two bytes after
+    // every ESC and would eat the letter after ESC E); every other byte goes to the page.
     void plainLoop(PlainTextPrinter& out) {
+        std::size_t nextCheck = s_.readPos;
         while (s_.readPos < s_.jobEnd) {
-            if (s_.readPos % kBytesBetweenChecks == 0 && terminated()) {
-                stop();
-                return;
+            if (s_.readPos >= nextCheck) {
+                if (terminated()) {
+                    stop();
+                    return;
+                }
+                nextCheck = s_.readPos + kBytesBetweenChecks;
             }
-            uint8_t b = s_.job[s_.readPos++];
-            if (b == ESC)
-                escape();
-            else
+            const uint8_t b = s_.job[s_.readPos];
+            if (b == ESC) {
+                plainEscape();
+            } else {
                 out.put(b);
+                ++s_.readPos;
+            }
         }
         if (!s_.stoppedByTermination) out.finish();
     }
 
   private:
+    // Skips the escape sequence at readPos; of its commands only the page control group's
+    // (the copies command) counts in bare text.
+    void plainEscape() {
+        const uint8_t* at = s_.job + s_.readPos;
+        const EscapeSpan span = escapeSpan(at, s_.jobEnd - s_.readPos);
+        const std::size_t end = s_.readPos + span.length;
+        if (span.wellFormed && span.length > 3 && at[1] == '&' && at[2] == 'l') {
+            s_.readPos += 3;
+            commandLoop(Group::PageControl);
+        }
+        s_.readPos = end;
+    }
+
     bool terminated() const { return env_.terminated.load(std::memory_order_relaxed); }
 
     // The byte loop up to chunkEnd (or further, when a command's data reaches past it).
@@ -244,6 +265,7 @@ void startJob(PclState& s, const JobEnv& env) {
     s.stoppedByTermination = false;
     s.drawsPages = false;
     s.holdsText = false;
+    s.content = ContentVerdict{};
     s.fontMetrics = FontMetrics{};
     s.glyphTable.glyphCount = 0;
     s.glyphTable.firstIndex.fill(kNoGlyph);
@@ -300,7 +322,11 @@ bool runJob(PclState& s, const JobEnv& env) {
 
     try {
         JobStream(s, env).byteLoop();
-        if (isPlainText(s, env)) printPlainText(s, env);
+        if (isPlainText(s, env)) {
+            // Junk drawing no page would print as pages of noise: it is refused instead.
+            s.content = judgeContent(s.job, s.jobEnd);
+            if (s.content.isText()) printPlainText(s, env);
+        }
         bool ended = endJob(s, env);
         return ended && !s.stoppedByTermination;
     } catch (...) {

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "pcl/interpreter.h"
+#include "pcl/raster_compression.h"
 #include "platform/byte_order.h"
 
 namespace zelmo {
@@ -109,8 +110,8 @@ bool transferRasterRow(PclState& s, std::size_t& readPos) {
                          s.rasterX % 8};
         const uint8_t* data = s.job + readPos;
         if (s.rasterX >= 0) {
-            if (s.compression == 0) methodZero(cursor, data, count);
-            if (s.compression == 1) methodOne(cursor, data, count);
+            if (s.compression == kUnencoded) methodZero(cursor, data, count);
+            if (s.compression == kRunLength) methodOne(cursor, data, count);
         }
     }
     readPos += static_cast<std::size_t>(count);

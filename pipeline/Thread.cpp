@@ -139,6 +139,10 @@ JobOutcome TPrintThread::runHandOver() {
     state_.OutcomePages = pcl_.pagesPrinted;
     if (done && mode == 0) state_.OutcomeDocument = printer_.lastDocumentPath();
     if (mode > 0) return JobOutcome::TestPage;
+    if (!pcl_.content.isText()) {
+        state_.OutcomeMessage = pcl_.content.polish;
+        return JobOutcome::NotText;
+    }
     return done ? JobOutcome::Printed : JobOutcome::Failed;
 }
 

@@ -7,7 +7,7 @@
 #include <exception>
 
 #include "output/device_metrics.h"
-#include "pcl/pcl_state.h"
+#include "output/job_state.h"
 #include "pipeline/handover.h"
 #include "platform/errors.h"
 #include "platform/sync.h"

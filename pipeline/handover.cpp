@@ -26,6 +26,8 @@ const char* toString(JobOutcome outcome) {
             return "TestPage";
         case JobOutcome::Refused:
             return "Refused";
+        case JobOutcome::NotText:
+            return "NotText";
     }
     return "?";
 }
@@ -37,7 +39,7 @@ const char* toString(JobEventKind kind) {
         "Failed",          "RetryScheduled", "SetAside",       "NothingPrinted",
         "Resumed",         "PrintAgain",     "Deleted",        "CaptureImpossible",
         "CaptureRestored", "PrinterChanged", "PrinterMissing", "ArchiveFailed",
-        "JournalFailed",   "JournalRestored"};
+        "LogTrouble",      "SettingIgnored", "JournalFailed",  "JournalRestored"};
     const auto index = static_cast<std::size_t>(kind);
     return index < std::size(kNames) ? kNames[index] : "?";
 }
@@ -45,7 +47,8 @@ const char* toString(JobEventKind kind) {
 // The reason's name as written in the code.
 const char* toString(SetAsideReason reason) {
     static constexpr const char* kNames[] = {"None",       "TooManyFailures", "NothingPrinted",
-                                             "Unreadable", "Interrupted",     "PastLimits"};
+                                             "Unreadable", "Interrupted",     "PastLimits",
+                                             "NotText"};
     const auto index = static_cast<std::size_t>(reason);
     return index < std::size(kNames) ? kNames[index] : "?";
 }

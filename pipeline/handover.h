@@ -13,7 +13,7 @@
 #include <mutex>
 #include <string>
 
-#include "pcl/print_request.h"
+#include "output/print_request.h"
 #include "platform/files.h"
 #include "platform/sync.h"
 
@@ -30,6 +30,8 @@ enum class JobOutcome {
     TestPage,    // a test page was printed instead of a job
     Refused,     // the job is past a job's limits (a page too large, too many sheets): failed,
                  // and every attempt would fail the same way
+    NotText,     // a job drawing no page that is not text either (a PDF, an archive, junk):
+                 // nothing printed, OutcomeMessage says what it looks like
 };
 
 const char* toString(JobOutcome outcome);

@@ -24,6 +24,7 @@ enum class SetAsideReason {
     Unreadable,       // its file could not be opened or read whole
     Interrupted,      // stopped while part of it may already have reached the print system
     PastLimits,       // the job itself is past a job's limits: every attempt would end the same
+    NotText,          // no page and not text: the message says what it looks like
 };
 
 enum class JobEventKind {
@@ -44,6 +45,8 @@ enum class JobEventKind {
     PrinterChanged,     // the printer in use is now `printer`
     PrinterMissing,     // no printer: jobs wait (or go to the PDF folder), `message` says which
     ArchiveFailed,      // a document's archive copy was given up, `message` says why
+    LogTrouble,         // Zelmo.log cannot be written or rotated, `message` says why; once a spell
+    SettingIgnored,     // a value of Zelmo.ini is not understood: `message` is "key=value"
     JournalFailed,      // the queue's journal cannot be written, `message` says why; told once
     JournalRestored,    // the journal is written again after a JournalFailed
 };

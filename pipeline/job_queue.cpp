@@ -178,56 +178,19 @@ void SpoolMonitor::judgeCurrent(int32_t pages, const std::string& message) {
     const std::string path = queue_.entries[static_cast<std::size_t>(queue_.currentIndex)];
     if (path.empty()) return;
     switch (queue_.currentOutcome) {
-        case JobOutcome::Printed: {
-            files::FileInfo info;
-            const bool empty = files::fileInfo(path, info) && info.size == 0;
-            if (pages > 0 || empty) {
-                // An empty file is no printout at all: deleted, with a line in the log.
-                JobEvent event = eventAbout(
-                    pages > 0 ? JobEventKind::Printed : JobEventKind::NothingPrinted, path);
-                event.pages = pages;
-                event.printer = printer_.printerName();
-                tell(std::move(event));
-                remember(path,
-                         pages > 0 ? HistoryEntry::Outcome::Printed : HistoryEntry::Outcome::Empty,
-                         pages, state_.OutcomeDocument);
-                retireCurrent(true);
-            } else {
-                // Bytes that made no page are not a job done: its owner must see them.
-                JobEvent event = eventAbout(JobEventKind::NothingPrinted, path);
-                event.reason = SetAsideReason::NothingPrinted;
-                tell(std::move(event));
-                setAsideCurrent(SetAsideReason::NothingPrinted);
-            }
-            return;
-        }
-        case JobOutcome::Failed: {
-            // Stopped in the middle: pages may have reached the printer, so it is never simply
-            // tried again; the next run sets it aside.
-            if (stopping_) {
-                currentInterrupted_ = true;
-                return;
-            }
-            queue_.lastMessage = message;
-            JobEvent event = eventAbout(JobEventKind::Failed, path);
-            event.message = message;
-            event.attempt = ++queue_.currentFailures;
-            tell(event);
-            if (queue_.currentFailures >= retry_.maxAttempts) {
-                setAsideCurrent(SetAsideReason::TooManyFailures);
-                return;
-            }
-            queue_.retryPending = true;
-            queue_.nextAttempt = now() + retry_.pauseAfter(queue_.currentFailures);
-            event.kind = JobEventKind::RetryScheduled;
-            event.nextAttempt = queue_.nextAttempt;
-            tell(std::move(event));
-            return;
-        }
+        case JobOutcome::Printed:
+            return judgePrinted(path, pages);
+        case JobOutcome::Failed:
+            return judgeFailed(path, message);
         case JobOutcome::Refused:
             // Printing it again would fail the same way, after the same pages.
             queue_.lastMessage = message;
             setAsideCurrent(SetAsideReason::PastLimits);
+            return;
+        case JobOutcome::NotText:
+            // Its bytes decide, so no attempt would print it.
+            queue_.lastMessage = message;
+            setAsideCurrent(SetAsideReason::NotText);
             return;
         case JobOutcome::Unreadable:
             if (++queue_.currentLoadTries >= kMaxLoadTries)
@@ -239,6 +202,53 @@ void SpoolMonitor::judgeCurrent(int32_t pages, const std::string& message) {
         case JobOutcome::NotStarted:
             return;
     }
+}
+
+// A job that ran to its end: retired when it made pages (or was an empty file), else set aside.
+void SpoolMonitor::judgePrinted(const std::string& path, int32_t pages) {
+    files::FileInfo info;
+    const bool empty = files::fileInfo(path, info) && info.size == 0;
+    if (pages > 0 || empty) {
+        // An empty file is no printout at all: deleted, with a line in the log.
+        JobEvent event =
+            eventAbout(pages > 0 ? JobEventKind::Printed : JobEventKind::NothingPrinted, path);
+        event.pages = pages;
+        event.printer = printer_.printerName();
+        tell(std::move(event));
+        remember(path, pages > 0 ? HistoryEntry::Outcome::Printed : HistoryEntry::Outcome::Empty,
+                 pages, state_.OutcomeDocument);
+        retireCurrent(true);
+    } else {
+        // Bytes that made no page are not a job done: its owner must see them.
+        JobEvent event = eventAbout(JobEventKind::NothingPrinted, path);
+        event.reason = SetAsideReason::NothingPrinted;
+        tell(std::move(event));
+        setAsideCurrent(SetAsideReason::NothingPrinted);
+    }
+}
+
+// A job that failed: tried again after a pause, set aside after too many failures.
+void SpoolMonitor::judgeFailed(const std::string& path, const std::string& message) {
+    // Stopped in the middle: pages may have reached the printer, so it is never simply tried
+    // again; the next run sets it aside.
+    if (stopping_) {
+        currentInterrupted_ = true;
+        return;
+    }
+    queue_.lastMessage = message;
+    JobEvent event = eventAbout(JobEventKind::Failed, path);
+    event.message = message;
+    event.attempt = ++queue_.currentFailures;
+    tell(event);
+    if (queue_.currentFailures >= retry_.maxAttempts) {
+        setAsideCurrent(SetAsideReason::TooManyFailures);
+        return;
+    }
+    queue_.retryPending = true;
+    queue_.nextAttempt = now() + retry_.pauseAfter(queue_.currentFailures);
+    event.kind = JobEventKind::RetryScheduled;
+    event.nextAttempt = queue_.nextAttempt;
+    tell(std::move(event));
 }
 
 // Retires the current entry, deleting its file only when asked.

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "output/device_metrics.h"
-#include "pcl/print_request.h"
+#include "output/print_request.h"
 #include "pipeline/handover.h"
 #include "pipeline/job_events.h"
 #include "pipeline/job_history.h"
@@ -169,6 +169,8 @@ class SpoolMonitor {
     void collectOutcome();
     // Decides what the report means for the current job: retired, tried again, set aside.
     void judgeCurrent(int32_t pages, const std::string& message);
+    void judgePrinted(const std::string& path, int32_t pages);
+    void judgeFailed(const std::string& path, const std::string& message);
     void retireCurrent(bool deleteFile);
     void setAsideCurrent(SetAsideReason reason);
     bool inQueue(const std::string& path) const;

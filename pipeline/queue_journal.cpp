@@ -12,8 +12,8 @@ constexpr const char* kStateWords[] = {"waiting", "printing", "aside"};
 constexpr const char* kNextWord = "next";
 
 // The reasons as the journal spells them, indexed by SetAsideReason.
-constexpr const char* kReasonWords[] = {"none",       "failed",      "nothing-printed",
-                                        "unreadable", "interrupted", "past-limits"};
+constexpr const char* kReasonWords[] = {
+    "none", "failed", "nothing-printed", "unreadable", "interrupted", "past-limits", "not-text"};
 
 // The reason spelt word, or None.
 SetAsideReason reasonOf(const std::string& word) {

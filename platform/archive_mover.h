@@ -2,6 +2,9 @@
 // a thread of its own, so that an archive folder on a hung network share or a missing disk
 // never holds up printing. A copy that cannot be moved stays staged and is tried again later,
 // also after a restart; the staged file goes only once its copy in the archive is complete.
+// The mover never follows a link out of the staging folder, never makes the archive folder (a
+// share not mounted is an unavailable archive), does not publish a copy twice when a run ended
+// between publishing and removing it, and removes its own partial files left by such a run.
 #pragma once
 
 #include <chrono>
@@ -23,6 +26,9 @@ struct ArchiveMoverOptions {
     // Called on the mover's thread before each move of a staged file (its name): a test's
     // hold on the mover.
     std::function<void(const std::string& name)> beforeMove;
+    // Called on the mover's thread once a copy is whole under its hidden name in the archive,
+    // before it is named: where a test stands in for a kill in mid-move.
+    std::function<void(const std::string& name)> beforePublish;
 };
 
 class ArchiveMover {

@@ -1,4 +1,4 @@
-// The file operations of the job pipeline. The portable build (platform/portable/files.cpp) is
+// The file operations of the job pipeline. The Linux build (platform/linux/files.cpp) is
 // for Linux; a Windows build fills the same declarations with CreateFile, MoveFile and friends.
 #pragma once
 
@@ -68,6 +68,9 @@ File openExclusive(const std::string& path);
 
 // Opens path read-only, shared with anyone: for tools that read a job the queue does not own.
 File openShared(const std::string& path);
+// Opens path read-only, shared, only as a regular file: never through a link, never waiting on
+// a FIFO; a closed File otherwise.
+File openRegular(const std::string& path);
 
 bool exists(const std::string& path);
 
@@ -113,13 +116,24 @@ bool fileInfo(const std::string& path, FileInfo& info);
 // renamed over it, so a reader sees the old or the new whole file, never a part. False (and
 // the old file intact) when any step fails.
 bool replaceFileAtomically(const std::string& path, const std::string& bytes);
-// Appends text to path, creating it (never through a link); false when it cannot.
+// Appends text to path, creating it; only a regular file of ours is written, never one reached
+// through a link, a FIFO or a device, and opening never waits. False when it cannot.
 bool appendToFile(const std::string& path, const std::string& text);
+// Empties path (a regular file, as appendToFile takes it, created when missing) and writes text.
+bool rewriteFile(const std::string& path, const std::string& text);
 // Renames from to to, replacing to; false when it cannot.
 bool renameReplacing(const std::string& from, const std::string& to);
+// What a text file of ours begins with and ends its lines with on this system: Notepad before
+// Windows 10 1903 reads UTF-8 only after a byte-order mark and breaks lines only at CR LF.
+extern const char* const kTextFileStart;
+extern const char* const kLineEnd;
 // Copies all of from into a new file to (never replacing one, never through a link) and
 // flushes it to the disk; false, with no file left at to, when any step fails.
 bool copyToNewFile(File& from, const std::string& to);
+// Whether path is a folder itself, not a link to one.
+bool isRealFolder(const std::string& path);
+// Whether path leads to a folder, through links or not.
+bool folderExists(const std::string& path);
 // Makes the folder path (its parent must exist); true when it is there, made or not.
 bool makeFolder(const std::string& path);
 // Reads a small regular file whole; false when it is missing, not regular or unreadable.

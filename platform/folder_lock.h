@@ -1,4 +1,8 @@
 // One monitor per folder: a lock held on the monitored folder for as long as the program runs.
+// It holds the folder's path as well as the folder: the monitor works by path, so a folder moved
+// away and made again under the same path is still the running monitor's. Windows holds the path
+// (a named mutex); Linux holds both (flock on the folder, an abstract socket named after the
+// path), so another path to the same folder (a link) is refused there too.
 #pragma once
 
 #include <cstdint>
@@ -19,7 +23,8 @@ class FolderLock {
     bool held() const { return held_; }
 
   private:
-    intptr_t handle_ = -1;  // the platform's handle of the lock; -1 for none
+    intptr_t handle_ = -1;      // the platform's handle of the lock; -1 for none
+    intptr_t nameHandle_ = -1;  // the path's lock where it is apart from the folder's
     bool held_ = false;
 };
 

@@ -1,5 +1,5 @@
 // Watching the program's folder for a finished job file, so that it is captured at once rather
-// than at the next tick. Linux: inotify (platform/portable/folder_watch.cpp); a Windows build
+// than at the next tick. Linux: inotify (platform/linux/folder_watch.cpp); a Windows build
 // fills the same interface with ReadDirectoryChangesW. The tick stays as the fallback, so a
 // watch that cannot be had only costs speed.
 #pragma once

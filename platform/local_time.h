@@ -1,5 +1,5 @@
 // Wall-clock time as the user reads it, in the machine's time zone. Linux: localtime_r
-// (platform/portable/local_time.cpp); a Windows build fills it with its own conversion.
+// (platform/linux/local_time.cpp); a Windows build fills it with its own conversion.
 #pragma once
 
 #include <chrono>

@@ -12,9 +12,14 @@
 namespace zelmo {
 
 // GetPrivateProfileString: the value of key in section, or fallback when the file, the section
-// or the key is missing.
+// or the key is missing. The value is as profileValue makes it.
 std::string readProfileString(const std::string& file, const std::string& section,
                               const std::string& key, const std::string& fallback);
+
+// A value as the file holds it, made into what it means: blanks and quotes around it dropped (as
+// the Windows functions drop them), then a comment after it (";" or "#" at its start or after a
+// blank, as in "CodePage=Mazovia ; comment") left out.
+std::string profileValue(const std::string& raw);
 
 // WritePrivateProfileString: sets key in section, creating the file, section or key as needed.
 // Throws PlatformError when the file cannot be written.

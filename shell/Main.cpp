@@ -1,10 +1,6 @@
 // Unit Main: start-up, shutdown, settings, panel modes, pause and the test items of the window.
 #include "shell/Main.h"
 
-#include <charconv>
-#include <cmath>
-#include <cstdlib>
-
 #include "pcl/interpreter.h"
 #include "platform/errors.h"
 #include "platform/files.h"
@@ -15,104 +11,6 @@
 #include "shell/texts.h"
 
 namespace zelmo {
-namespace offsets {
-namespace {
-
-constexpr double kMaxMillimetres = 999.9;
-
-// The text without the blanks around it.
-std::string trimmed(const std::string& text) {
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string::npos) return {};
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
-// True when text is digits only, at least one.
-bool allDigits(const std::string& text) {
-    return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
-}
-
-}  // namespace
-
-// Millimetres to tenths, clamped, halves to even.
-int32_t millimetresToTenths(double millimetres) {
-    if (millimetres < -kMaxMillimetres) millimetres = -kMaxMillimetres;
-    if (millimetres > kMaxMillimetres) millimetres = kMaxMillimetres;
-    // The default rounding mode rounds an exact half to the even neighbour.
-    return static_cast<int32_t>(std::nearbyint(millimetres * 10));
-}
-
-// Tenths as millimetres, "0.0" with the given separator.
-std::string formatTenths(int32_t tenths, char separator) {
-    const int64_t magnitude = std::llabs(static_cast<int64_t>(tenths));
-    std::string text = tenths < 0 ? "-" : "";
-    text += std::to_string(magnitude / 10);
-    text += separator;
-    text += std::to_string(magnitude % 10);
-    return text;
-}
-
-// A decimal number as the window accepts it, or false.
-bool parseDecimal(const std::string& text, char separator, double& value) {
-    std::string s = trimmed(text);
-    std::size_t pos = 0;
-    std::string sign;
-    if (pos < s.size() && (s[pos] == '+' || s[pos] == '-')) sign = s[pos++] == '-' ? "-" : "";
-    // Mantissa: digits with at most one separator, at least one digit; then an exponent.
-    const std::size_t exponentAt = s.find_first_of("eE", pos);
-    std::string mantissa =
-        s.substr(pos, exponentAt == std::string::npos ? std::string::npos : exponentAt - pos);
-    std::string exponent = exponentAt == std::string::npos ? "" : s.substr(exponentAt + 1);
-    const std::size_t sepAt = mantissa.find(separator);
-    std::string whole = mantissa.substr(0, sepAt);
-    std::string fraction = sepAt == std::string::npos ? "" : mantissa.substr(sepAt + 1);
-    if (!(allDigits(whole) || allDigits(fraction))) return false;
-    if ((!whole.empty() && !allDigits(whole)) || (!fraction.empty() && !allDigits(fraction)))
-        return false;
-    if (exponentAt != std::string::npos) {
-        const std::string digits = !exponent.empty() && (exponent[0] == '+' || exponent[0] == '-')
-                                       ? exponent.substr(1)
-                                       : exponent;
-        if (!allDigits(digits)) return false;
-    }
-    // from_chars does not depend on the C locale, whose separator may differ from the view's.
-    const std::string canonical = sign + (whole.empty() ? "0" : whole) + "." +
-                                  (fraction.empty() ? "0" : fraction) +
-                                  (exponentAt == std::string::npos ? "" : "e" + exponent);
-    double parsed = 0;
-    const auto result =
-        std::from_chars(canonical.data(), canonical.data() + canonical.size(), parsed);
-    if (result.ec != std::errc() || result.ptr != canonical.data() + canonical.size()) return false;
-    value = parsed;
-    return true;
-}
-
-// An INI integer as Windows reads it, or fallback.
-int32_t parseProfileInt(const std::string& text, int32_t fallback) {
-    std::string s = trimmed(text);
-    bool negative = false;
-    if (!s.empty() && (s[0] == '+' || s[0] == '-')) {
-        negative = s[0] == '-';
-        s.erase(0, 1);
-    }
-    int base = 10;
-    if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
-        base = 16;
-        s.erase(0, 2);
-    } else if (!s.empty() && s[0] == '$') {
-        base = 16;
-        s.erase(0, 1);
-    }
-    int64_t magnitude = 0;
-    const auto result = std::from_chars(s.data(), s.data() + s.size(), magnitude, base);
-    if (s.empty() || result.ec != std::errc() || result.ptr != s.data() + s.size()) return fallback;
-    const int64_t value = negative ? -magnitude : magnitude;
-    if (value < INT32_MIN || value > INT32_MAX) return fallback;
-    return static_cast<int32_t>(value);
-}
-
-}  // namespace offsets
-
 // The text the exception display shows.
 std::string exceptionMessage(const std::string& what) {
     // The application's exception display ends every message with punctuation.
@@ -198,13 +96,15 @@ void TMainForm::FormCreate() {
 
 // The log, the journal of the last run, the printer and the folder watch.
 void TMainForm::startJobTracking() {
-    log_ = std::make_unique<JobLog>(programDir_ + texts::kLogFileName);
+    log_ = std::make_unique<JobLog>(programDir_ + texts::kLogFileName, JobLog::kDefaultMaxBytes,
+                                    &events_);
     events_.add(*log_);
     monitor_->setEventSink(events_);
     JobEvent started;
     started.kind = JobEventKind::Started;
     started.message = programDir_;
     monitor_->report(started);
+    reportIgnoredSettings();
     if (directory_) switchPrinter(resolvePrinter(*directory_, printerChoice_));
     feedback_->setPrinter(printer_.printerName());
     // Jobs still waiting when the last run ended print again; files it does not know of stay
@@ -270,6 +170,17 @@ void TMainForm::reportArchiveFailures() {
         JobEvent event;
         event.kind = JobEventKind::ArchiveFailed;
         event.message = failure;
+        monitor_->report(event);
+    }
+}
+
+// Each value of Zelmo.ini that was not understood, logged and notified once, at start: a
+// setting silently replaced by its default would look like one that does not work.
+void TMainForm::reportIgnoredSettings() {
+    for (const std::string& ignored : ignoredSettings_) {
+        JobEvent event;
+        event.kind = JobEventKind::SettingIgnored;
+        event.message = ignored;
         monitor_->report(event);
     }
 }
@@ -452,10 +363,14 @@ void TMainForm::showPrinterName(const std::string& name) {
 // Reads section "User" (offsets clamped, engine and single mode taken as read), then our own
 // section: the printer chosen, unless the command line named one, and the notifications switch.
 void TMainForm::loadSettings() {
+    ignoredSettings_.clear();
     const auto readInt = [this](const char* key, int32_t fallback,
                                 const char* section = texts::kSettingsSection) {
         const std::string text = readProfileString(SettingsFile_, section, key, std::string());
-        return text.empty() ? fallback : offsets::parseProfileInt(text, fallback);
+        int32_t value = fallback;
+        if (!text.empty() && !offsets::readProfileInt(text, value))
+            ignoredSettings_.push_back(std::string(key) + "=" + text);
+        return value;
     };
     offsetX_ = offsets::millimetresToTenths(readInt("UserX", 0) * 0.1);
     offsetY_ = offsets::millimetresToTenths(readInt("UserY", 0) * 0.1);
@@ -467,6 +382,7 @@ void TMainForm::loadSettings() {
                          : commandLinePrinter_;
     feedback_->setNotifications(readInt(texts::kNotificationsKey, 1, texts::kOwnSection) != 0);
     text_ = readTextSettings(SettingsFile_);
+    ignoredSettings_.insert(ignoredSettings_.end(), text_.ignored.begin(), text_.ignored.end());
     applyArchiveFolder(printer_, text_.archiveFolder);
 }
 

@@ -16,6 +16,7 @@
 #include "pipeline/job_queue.h"
 #include "platform/folder_watch.h"
 #include "shell/job_log.h"
+#include "shell/offsets.h"
 #include "shell/text_settings.h"
 
 namespace zelmo {
@@ -74,19 +75,6 @@ class MainView {
 };
 
 enum class PanelMode { displayMode = 0, editMode = 1 };
-
-// The settings panel's conversions, shared with the tests.
-namespace offsets {
-// Millimetres to tenths: clamped to -999.9..999.9, times 10, halves to the even neighbour.
-int32_t millimetresToTenths(double millimetres);
-// Tenths as millimetres with exactly one decimal and the given separator.
-std::string formatTenths(int32_t tenths, char separator);
-// A decimal number with the given separator (sign, digits, fraction, exponent, surrounding
-// blanks); false when text is not one.
-bool parseDecimal(const std::string& text, char separator, double& value);
-// An integer as an INI file holds it (decimal, "$" or "0x" hexadecimal); fallback otherwise.
-int32_t parseProfileInt(const std::string& text, int32_t fallback);
-}  // namespace offsets
 
 // The message the application's exception display shows: the exception's text, with a full
 // stop added when it does not end in punctuation.
@@ -177,6 +165,7 @@ class TMainForm : private PrinterNameDisplay {
     // what became of the printer chosen by name, if anything.
     void printerEvent(bool missing, const std::string& name, const std::string& why);
     void reportArchiveFailures();
+    void reportIgnoredSettings();
     void startJobTracking();
 
     MainView& view_;
@@ -192,6 +181,7 @@ class TMainForm : private PrinterNameDisplay {
     int32_t engine_ = 0;
     bool singleMode_ = false;
     TextSettings text_;
+    std::vector<std::string> ignoredSettings_;  // "key=value" not understood, told at start
     PanelMode panelMode_ = PanelMode::displayMode;
     bool timerEnabled_ = false;  // Timer is created disabled
     bool paused_ = false;        // printing held; capture goes on

@@ -1,6 +1,7 @@
 // XDG autostart entries: one file per folder, its Exec line quoted so that any path a desktop
 // entry can carry reaches the program as one argument, unchanged.
 #include "shell/autostart.h"
+#include "shell/login_start.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -161,6 +162,15 @@ void setAutostart(const std::string& directory, const std::string& program,
         std::remove(temporary.c_str());
         throw failure;
     }
+}
+
+// The desktop's autostart folder is looked up each time: the environment decides it.
+bool XdgLoginStart::enabled() const {
+    return autostartEnabled(autostartDirectory(), folder_);
+}
+
+void XdgLoginStart::enable(bool on) {
+    setAutostart(autostartDirectory(), program_, folder_, on);
 }
 
 }  // namespace zelmo

@@ -21,6 +21,8 @@ const char* asideReason(SetAsideReason reason) {
             return texts::kAsideInterrupted;
         case SetAsideReason::PastLimits:
             return texts::kAsidePastLimits;
+        case SetAsideReason::NotText:
+            return texts::kAsideNotText;
         case SetAsideReason::None:
             break;
     }
@@ -31,6 +33,18 @@ const char* asideReason(SetAsideReason reason) {
 std::string jobName(const JobEvent& e) {
     if (e.job == 0) return e.queueName;
     return texts::kJobNumber + std::to_string(e.job) + " (" + e.queueName + ")";
+}
+
+// A job refused for what it holds carries what it looks like as its message: that is the
+// reason itself, told once (the journal keeps only the reason, so after a restart the general
+// sentence stands in).
+bool messageIsReason(SetAsideReason reason, const std::string& message) {
+    return reason == SetAsideReason::NotText && !message.empty();
+}
+
+// Why a job was set aside, as a sentence ending.
+std::string asideText(SetAsideReason reason, const std::string& message) {
+    return messageIsReason(reason, message) ? message + "." : asideReason(reason);
 }
 
 // The system's message on a line of its own, when there is one.
@@ -57,6 +71,10 @@ std::string queueStateText(const QueueFileInfo& file) {
             break;
         case QueueFileState::SetAside:
             text = texts::kStateSetAside;
+            if (messageIsReason(file.reason, file.message)) {
+                text += texts::kStateReasonSeparator + file.message;
+                return text;
+            }
             if (file.reason != SetAsideReason::None)
                 text += std::string(texts::kStateReasonSeparator) +
                         texts::kSetAsideReasons[static_cast<int>(file.reason)];
@@ -140,65 +158,22 @@ void Feedback::setWaiting(int count) {
 
 // Follows one event: the last job's outcome, the error mark and a notification.
 void Feedback::jobEvent(const JobEvent& e) {
-    const std::string job = jobName(e);
     switch (e.kind) {
         case JobEventKind::Printed:
-            error_ = false;
-            last_ = job + ", " + clockTime(e.when) + ": " + texts::kLastPrinted;
-            notify(texts::kNoticePrinted,
-                   job + ": " + std::to_string(e.pages) + texts::kPagesOn + e.printer, false);
-            break;
         case JobEventKind::Failed:
-            error_ = true;
-            last_ = job + ", " + clockTime(e.when) + ": " + texts::kLastFailed;
-            notify(texts::kNoticeFailed,
-                   withMessage(texts::kPrintFailed + job + texts::kAttempt +
-                                   std::to_string(e.attempt) + ").",
-                               e.message),
-                   true);
-            break;
         case JobEventKind::RetryScheduled:
-            last_ = job + ": " + texts::kLastRetry + clockTime(e.nextAttempt);
+            jobPrintedOrFailed(e);
             break;
         case JobEventKind::SetAside:
-            error_ = true;
-            last_ = job + ", " + clockTime(e.when) + ": " + texts::kLastSetAside;
-            // A job without pages has been told of already.
-            if (e.reason != SetAsideReason::NothingPrinted)
-                notify(
-                    texts::kNoticeSetAside,
-                    withMessage(job + ": " + asideReason(e.reason) + texts::kKeptOnDisk, e.message),
-                    true);
-            break;
         case JobEventKind::NothingPrinted:
-            // An empty file was simply deleted: nothing for the user to do.
-            if (e.reason == SetAsideReason::None) {
-                last_ = job + ", " + clockTime(e.when) + ": " + texts::kHistoryEmpty;
-                break;
-            }
-            last_ = job + ", " + clockTime(e.when) + ": " + texts::kLastEmpty;
-            error_ = true;
-            notify(texts::kNoticeEmpty,
-                   job + ": " + texts::kAsideNothingPrinted + texts::kKeptOnDisk, true);
+            jobSetAside(e);
             break;
         case JobEventKind::PrinterChanged:
-            printer_ = e.printer;
-            notify(texts::kNoticePrinter,
-                   withMessage(std::string(texts::kPrintsTo) + " " + e.printer, e.message),
-                   !e.message.empty());
-            break;
         case JobEventKind::PrinterMissing:
-            printer_ = e.printer;
-            notify(texts::kNoticeNoPrinter, withMessage(texts::kPdfInstead + e.printer, e.message),
-                   true);
+            printerEvent(e);
             break;
         case JobEventKind::CaptureImpossible:
-            error_ = true;
-            notify(texts::kNoticeCapture, e.message, true);
-            break;
         case JobEventKind::CaptureRestored:
-            error_ = false;
-            break;
         case JobEventKind::JournalFailed:
             error_ = true;
             notify(texts::kNoticeJournal, texts::kJournalFailed + e.message, true);
@@ -207,13 +182,89 @@ void Feedback::jobEvent(const JobEvent& e) {
             error_ = false;
             break;
         case JobEventKind::ArchiveFailed:
-            // The print itself went on: the tray keeps its state, only the user is told.
-            notify(texts::kArchiveCaption, texts::kArchiveFailed + e.message, true);
+            folderEvent(e);
+            break;
+        case JobEventKind::LogTrouble:
+            notify(texts::kLogTroubleCaption, e.message, true);
+            break;
+        case JobEventKind::SettingIgnored:
+            notify(texts::kSettingCaption,
+                   texts::kSettingIgnored + e.message + texts::kSettingDefaultUsed, true);
             break;
         default:
             break;
     }
     show();
+}
+
+// A job printed, failed, or waiting for its next attempt.
+void Feedback::jobPrintedOrFailed(const JobEvent& e) {
+    const std::string job = jobName(e);
+    if (e.kind == JobEventKind::Printed) {
+        error_ = false;
+        last_ = job + ", " + clockTime(e.when) + ": " + texts::kLastPrinted;
+        notify(texts::kNoticePrinted,
+               job + ": " + std::to_string(e.pages) + texts::kPagesOn + e.printer, false);
+    } else if (e.kind == JobEventKind::Failed) {
+        error_ = true;
+        last_ = job + ", " + clockTime(e.when) + ": " + texts::kLastFailed;
+        notify(texts::kNoticeFailed,
+               withMessage(
+                   texts::kPrintFailed + job + texts::kAttempt + std::to_string(e.attempt) + ").",
+                   e.message),
+               true);
+    } else {
+        last_ = job + ": " + texts::kLastRetry + clockTime(e.nextAttempt);
+    }
+}
+
+// A job set aside, or one that made no page.
+void Feedback::jobSetAside(const JobEvent& e) {
+    const std::string job = jobName(e);
+    // An empty file was simply deleted: nothing for the user to do.
+    if (e.kind == JobEventKind::NothingPrinted && e.reason == SetAsideReason::None) {
+        last_ = job + ", " + clockTime(e.when) + ": " + texts::kHistoryEmpty;
+        return;
+    }
+    error_ = true;
+    if (e.kind == JobEventKind::NothingPrinted) {
+        last_ = job + ", " + clockTime(e.when) + ": " + texts::kLastEmpty;
+        notify(texts::kNoticeEmpty, job + ": " + texts::kAsideNothingPrinted + texts::kKeptOnDisk,
+               true);
+        return;
+    }
+    last_ = job + ", " + clockTime(e.when) + ": " + texts::kLastSetAside;
+    // A job without pages has been told of already.
+    if (e.reason != SetAsideReason::NothingPrinted)
+        notify(texts::kNoticeSetAside,
+               withMessage(job + ": " + asideText(e.reason, e.message) + texts::kKeptOnDisk,
+                           messageIsReason(e.reason, e.message) ? "" : e.message),
+               true);
+}
+
+// The printer in use changed, or none is there and the PDF folder stands in.
+void Feedback::printerEvent(const JobEvent& e) {
+    printer_ = e.printer;
+    if (e.kind == JobEventKind::PrinterChanged)
+        notify(texts::kNoticePrinter,
+               withMessage(std::string(texts::kPrintsTo) + " " + e.printer, e.message),
+               !e.message.empty());
+    else
+        notify(texts::kNoticeNoPrinter, withMessage(texts::kPdfInstead + e.printer, e.message),
+               true);
+}
+
+// The folder cannot be watched (or can again), or the archive refused a copy.
+void Feedback::folderEvent(const JobEvent& e) {
+    if (e.kind == JobEventKind::CaptureImpossible) {
+        error_ = true;
+        notify(texts::kNoticeCapture, e.message, true);
+    } else if (e.kind == JobEventKind::CaptureRestored) {
+        error_ = false;
+    } else {
+        // The print itself went on: the tray keeps its state, only the user is told.
+        notify(texts::kArchiveCaption, texts::kArchiveFailed + e.message, true);
+    }
 }
 
 // The caption, the monitoring state, the printer, the queue and the last job, a line each.

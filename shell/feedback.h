@@ -27,6 +27,10 @@ class Feedback : public JobEventSink {
     TrayIconKind icon() const;
 
   private:
+    void jobPrintedOrFailed(const JobEvent& e);
+    void jobSetAside(const JobEvent& e);
+    void printerEvent(const JobEvent& e);
+    void folderEvent(const JobEvent& e);
     void notify(const char* title, const std::string& text, bool warning);
     void show();
 

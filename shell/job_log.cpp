@@ -1,6 +1,8 @@
 // Writing Zelmo.log.
 #include "shell/job_log.h"
 
+#include <algorithm>
+
 #include "platform/files.h"
 #include "platform/local_time.h"
 #include "shell/texts.h"
@@ -21,10 +23,14 @@ std::string detail(const std::string& text) {
     return text.empty() ? std::string() : ": " + text;
 }
 
+// The most that waits unwritten while the log cannot be written.
+constexpr uint64_t kMaxPendingBytes = 64 << 10;
+
 }  // namespace
 
 // Binds the log to its file; nothing is written yet.
-JobLog::JobLog(std::string path, uint64_t maxBytes) : path_(std::move(path)), maxBytes_(maxBytes) {}
+JobLog::JobLog(std::string path, uint64_t maxBytes, JobEventSink* trouble)
+    : path_(std::move(path)), maxBytes_(maxBytes), trouble_(trouble) {}
 
 // The Polish line for an event; the system's own message is kept as it came.
 std::string JobLog::describe(const JobEvent& e) {
@@ -46,8 +52,11 @@ std::string JobLog::describe(const JobEvent& e) {
             return texts::kLogRetry + name + " " + texts::kLogAt + " " +
                    localClockTime(e.nextAttempt);
         case JobEventKind::SetAside:
+            // A job refused for what it holds says what it looks like.
             return texts::kLogSetAside + name +
-                   detail(texts::kSetAsideReasons[static_cast<int>(e.reason)]);
+                   detail(e.reason == SetAsideReason::NotText && !e.message.empty()
+                              ? e.message
+                              : texts::kSetAsideReasons[static_cast<int>(e.reason)]);
         case JobEventKind::NothingPrinted:
             return (e.reason == SetAsideReason::None ? texts::kLogEmptyDeleted
                                                      : texts::kLogNothingPrinted) +
@@ -68,6 +77,10 @@ std::string JobLog::describe(const JobEvent& e) {
             return texts::kLogPrinterMissing + detail(e.message);
         case JobEventKind::ArchiveFailed:
             return texts::kLogArchiveFailed + detail(e.message);
+        case JobEventKind::LogTrouble:
+            return e.message;
+        case JobEventKind::SettingIgnored:
+            return texts::kSettingIgnored + e.message + texts::kSettingDefaultUsed;
         case JobEventKind::JournalFailed:
             return texts::kLogJournalFailed + detail(e.message);
         case JobEventKind::JournalRestored:
@@ -76,18 +89,61 @@ std::string JobLog::describe(const JobEvent& e) {
     return toString(e.kind);
 }
 
-// Appends the event's line, first moving a full log aside. A log that cannot be written does
-// not stop printing: the line is lost, the job is not.
+// Appends the event's line with what waited before it. A log that cannot be written does not
+// stop printing: the user is told once, and the lines wait for the next event to try again.
 void JobLog::jobEvent(const JobEvent& event) {
+    // Told by notification: a line about the log could not be written into it anyway.
+    if (event.kind == JobEventKind::LogTrouble) return;
     std::string line = localDateTime(event.when) + " " + describe(event);
     // One event is one line, whatever a system message holds.
     for (char& c : line)
         if (c == '\n' || c == '\r') c = ' ';
-    line += '\n';
+    line += files::kLineEnd;
+    const uint64_t room = std::min<uint64_t>(kMaxPendingBytes, maxBytes_ / 2);
+    if (pending_.size() + line.size() <= room) pending_ += line;
+    if (flush(event.when)) {
+        troubled_ = false;
+        return;
+    }
+    if (troubled_) return;
+    troubled_ = true;
+    tell(texts::kLogUnwritable + path_ + ": " + files::lastErrorMessage());
+}
+
+// Writes the waiting lines, first moving a full log aside; a new file begins as the system's
+// text files do.
+bool JobLog::flush(WallTime when) {
     files::FileInfo info;
-    if (files::fileInfo(path_, info) && info.size + line.size() > maxBytes_)
-        files::renameReplacing(path_, path_ + ".1");
-    files::appendToFile(path_, line);
+    bool fresh = !files::fileInfo(path_, info) || (info.regular && info.size == 0);
+    // Anything but a regular file is left in place: the append refuses it.
+    if (!fresh && info.regular && info.size + pending_.size() > maxBytes_) {
+        if (!rotate(when)) return false;
+        fresh = !files::exists(path_);
+    }
+    if (!files::appendToFile(path_, (fresh ? files::kTextFileStart : "") + pending_)) return false;
+    pending_.clear();
+    return true;
+}
+
+// Moves the full log to Zelmo.log.1. When that cannot be replaced (a folder, no permission) the
+// log begins again in place with a line saying why, so that it stays bounded all the same.
+bool JobLog::rotate(WallTime when) {
+    if (files::renameReplacing(path_, path_ + ".1")) return true;
+    const std::string why = texts::kLogNotRotated + path_ + ".1: " + files::lastErrorMessage();
+    if (!rotationTold_) tell(why);
+    rotationTold_ = true;
+    return files::rewriteFile(
+        path_, files::kTextFileStart + localDateTime(when) + " " + why + files::kLineEnd);
+}
+
+// A LogTrouble event for whoever listens.
+void JobLog::tell(const std::string& message) {
+    if (!trouble_) return;
+    JobEvent event;
+    event.kind = JobEventKind::LogTrouble;
+    event.when = std::chrono::system_clock::now();
+    event.message = message;
+    trouble_->jobEvent(event);
 }
 
 }  // namespace zelmo

@@ -1,6 +1,8 @@
 // Reading and writing the text features' settings, and reaching the printer's archive.
 #include "shell/text_settings.h"
 
+#include <cctype>
+
 #include "platform/archiving_printer.h"
 #include "platform/settings.h"
 #include "shell/Main.h"
@@ -11,15 +13,35 @@ namespace {
 constexpr const char* kTextSection = "Text";
 constexpr const char* kArchiveSection = "Archive";
 
+// Whether path starts at a root: "/", "\\" or a drive ("C:"). Read on Linux as well, where a
+// folder named like a drive is not worth a difference between the platforms.
+bool isAbsolute(const std::string& path) {
+    return !path.empty() && (path[0] == '/' || path[0] == '\\' ||
+                             (path.size() >= 2 && path[1] == ':' &&
+                              std::isalpha(static_cast<unsigned char>(path[0]))));
+}
+
+// A relative folder lies in the settings file's folder, the monitor's own, not in the working
+// directory, which a desktop entry, a service or a shortcut sets to anything.
+std::string folderBeside(const std::string& settingsFile, const std::string& folder) {
+    if (folder.empty() || isAbsolute(folder)) return folder;
+    return settingsFile.substr(0, settingsFile.find_last_of("/\\") + 1) + folder;
+}
+
 }  // namespace
 
 TextSettings readTextSettings(const std::string& settingsFile) {
     TextSettings settings;
     const std::string page = readProfileString(settingsFile, kTextSection, "CodePage", "");
-    if (!page.empty()) parseCodePage(page, settings.codePage);
+    if (!page.empty() && !parseCodePage(page, settings.codePage))
+        settings.ignored.push_back("CodePage=" + page);
     const std::string plain = readProfileString(settingsFile, kTextSection, "PlainText", "");
-    if (!plain.empty()) settings.plainText = offsets::parseProfileInt(plain, 1) != 0;
-    settings.archiveFolder = readProfileString(settingsFile, kArchiveSection, "Folder", "");
+    int32_t plainValue = 1;
+    if (!plain.empty() && !offsets::readProfileInt(plain, plainValue))
+        settings.ignored.push_back("PlainText=" + plain);
+    settings.plainText = plainValue != 0;
+    settings.archiveFolder =
+        folderBeside(settingsFile, readProfileString(settingsFile, kArchiveSection, "Folder", ""));
     return settings;
 }
 

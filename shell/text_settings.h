@@ -20,10 +20,11 @@ class Printer;
 struct TextSettings {
     CodePage codePage = kDefaultCodePage;
     bool plainText = true;
-    std::string archiveFolder;
+    std::string archiveFolder;         // a relative one is taken from the settings file's folder
+    std::vector<std::string> ignored;  // "key=value" of each value not understood
 };
 
-// Reads both sections; a value that cannot be read keeps its default.
+// Reads both sections; a value that cannot be read keeps its default and is listed in ignored.
 TextSettings readTextSettings(const std::string& settingsFile);
 // Stores the archive folder; throws PlatformError when the file cannot be written.
 void writeArchiveFolder(const std::string& settingsFile, const std::string& folder);

@@ -1,6 +1,8 @@
 // Every text the user sees in the window, the tray and the message boxes, verbatim, in UTF-8.
 #pragma once
 
+#include "platform/shown_texts.h"
+
 namespace zelmo::texts {
 
 inline constexpr const char* kCaption = "Kalvister II - Monitor Wydruków (wersja 3.1.0)";
@@ -54,6 +56,12 @@ inline constexpr const char* kArchiveFailed = "Nie zapisano kopii w archiwum: ";
 // An archive folder that is the very folder where its copies wait.
 inline constexpr const char* kArchiveIsStaging =
     "to folder, w którym kopie czekają na przeniesienie";
+// A staging folder that is a link: its target's files are never moved.
+inline constexpr const char* kStagingIsLink =
+    "to dowiązanie, a nie zwykły folder, więc Zelmo nie przenosi z niego kopii";
+// An archive folder that is not there; the system's reason and ")" follow.
+inline constexpr const char* kArchiveMissing =
+    "folder archiwum nie istnieje (czy udział sieciowy jest podłączony?) (";
 // After the archive folder's failure: the copies are not lost, they wait and are moved later.
 inline constexpr const char* kArchiveCopiesWait = ". Kopie czekają w folderze ";
 inline constexpr const char* kArchiveCopiesWaitEnd =
@@ -136,6 +144,7 @@ inline constexpr const char* kAsideUnreadable = "nie można odczytać pliku.";
 inline constexpr const char* kAsideInterrupted =
     "drukowanie przerwano, gdy część wydruku mogła już trafić do drukarki.";
 inline constexpr const char* kAsidePastLimits = "zadanie przekracza limity wydruku.";
+inline constexpr const char* kAsideNotText = "to nie jest wydruk PCL ani tekst.";
 inline constexpr const char* kNoticeEmpty = "Pusty wydruk";
 inline constexpr const char* kEmptyDeleted = "plik był pusty i został usunięty.";
 inline constexpr const char* kNoticePrinter = "Zmiana drukarki";
@@ -216,6 +225,16 @@ inline constexpr const char* kLogCaptureRestored = "Przejmowanie pliku Wydruk.pr
 inline constexpr const char* kLogPrinterChanged = "Drukarka";
 inline constexpr const char* kLogPrinterMissing = "Brak drukarki";
 inline constexpr const char* kLogArchiveFailed = "Nie zapisano kopii w archiwum";
+// The log's own trouble, told in a notification since the log cannot hold it.
+inline constexpr const char* kLogTroubleCaption = "Dziennik Zelmo.log";
+inline constexpr const char* kLogUnwritable =
+    "Nie można zapisać dziennika; Zelmo spróbuje ponownie przy następnym zdarzeniu: ";
+inline constexpr const char* kLogNotRotated =
+    "Nie można zachować starego dziennika, więc zaczęto go od nowa: ";
+// A value of Zelmo.ini that is not understood; the key and value follow, then what is used.
+inline constexpr const char* kSettingCaption = "Ustawienia Zelmo.ini";
+inline constexpr const char* kSettingIgnored = "Nie rozpoznano ustawienia ";
+inline constexpr const char* kSettingDefaultUsed = "; użyto wartości domyślnej.";
 inline constexpr const char* kLogJournalFailed = "Nie można zapisać dziennika kolejki Zelmo.queue";
 inline constexpr const char* kLogJournalRestored = "Dziennik kolejki Zelmo.queue znów zapisywany";
 // A job's number, before the number itself: "nr 17".
@@ -231,6 +250,20 @@ inline constexpr const char* kSetAsideReasons[] = {
     "nie można odczytać pliku",
     "drukowanie przerwane, część mogła już trafić do drukarki",
     "zadanie przekracza limity wydruku",
+    "to nie jest wydruk PCL ani tekst",
 };
+
+// Hands the platform the texts it puts into file names and messages; first thing at start.
+inline void installPlatformTexts() {
+    installShownTexts({kTest,
+                       {kVectorTest, kBitmapTest, kBitmapDiTest},
+                       kArchiveIsStaging,
+                       kArchiveCopiesWait,
+                       kArchiveCopiesWaitEnd,
+                       kStagingIsLink,
+                       kArchiveMissing,
+                       kJobNumber,
+                       kPrintedAgain});
+}
 
 }  // namespace zelmo::texts

@@ -161,6 +161,37 @@ INSTANTIATE_TEST_SUITE_P(
         PlainCase{"escapesSkippedCopiesObeyed",
                   JobBuilder().esc("&l2X").esc("&k12H").text("a").esc("*p100x100Y").text("b"),
                   {kBegin, "cells 30 0 30 50 \"ab\"", "page", "cells 30 0 30 50 \"ab\"", "end"}},
+        // A two-character escape is two bytes; a parameterised one ends at its upper-case
+        // terminator, lower case continuing the group.
+        PlainCase{
+            "escapesEndByTheGrammar",
+            JobBuilder().esc("E").text("F").esc("9").text("a").esc("&l1o2A").text("b").esc("(8U"),
+            {kBegin, "cells 30 0 30 50 \"Fab\"", "end"}},
+        // Every data block is skipped by its count, none of it printed, whatever the command;
+        // a count past the job's end takes the rest.
+        PlainCase{"dataBlocksSkipped",
+                  JobBuilder()
+                      .text("a")
+                      .esc("(s3W")
+                      .text("GGG")
+                      .esc("(f2W")
+                      .text("FF")
+                      .esc("&n4W")
+                      .text("NNNN")
+                      .esc("*c1W")
+                      .text("C")
+                      .esc("*v2W")
+                      .text("VV")
+                      .esc("&p3X")
+                      .text("PPP")
+                      .esc("*m2W")
+                      .text("MM")
+                      .esc("*b1m3W")
+                      .text("BBB")
+                      .text("b")
+                      .esc("*b99W")
+                      .text("QQ"),
+                  {kBegin, "cells 30 0 30 50 \"ab\"", "end"}},
         PlainCase{"switchedOff", JobBuilder().text("abc"), {}, false},
         PlainCase{"rasterJobUntouched", JobBuilder().esc("*t300R").text("abc"), {}},
         PlainCase{"fontJobUntouched",

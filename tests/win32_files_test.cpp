@@ -76,8 +76,13 @@ TEST(Win32Settings, WriteKeepsOtherSectionsKeysAndComments) {
     UnicodeFolder folder;
     const std::string ini = folder.path + "Zelmo.ini";
     EXPECT_EQ(readProfileString(ini, "User", "UserX", "0"), "0") << "no file yet";
-    writeText(ini, "; kept\r\n[Other]\r\nA=1\r\n[User]\r\nUserX=5\r\nMine=x\r\n");
+    writeText(ini,
+              "; kept\r\n[Other]\r\nA=1\r\n[User]\r\nUserX=5\r\nMine=x\r\nC=\"a ; b\" \r\n"
+              "[Text]\r\nCodePage=Mazovia ; comment\r\n");
     EXPECT_EQ(readProfileString(ini, "user", "userx", "0"), "5") << "names ignore case";
+    EXPECT_EQ(readProfileString(ini, "Text", "CodePage", ""), "Mazovia") << "a comment after it";
+    EXPECT_EQ(readProfileString(ini, "User", "C", ""), "a") << "quotes go first, as on Linux";
+    EXPECT_EQ(readProfileString(ini, "User", "None", "d ; e"), "d ; e") << "the fallback as given";
     writeProfileString(ini, "User", "UserX", "-120");
     writeProfileString(ini, "User", "UserSM", "1");
     EXPECT_EQ(readProfileString(ini, "User", "UserX", "0"), "-120");

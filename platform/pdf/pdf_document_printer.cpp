@@ -4,11 +4,12 @@
 #include <cstring>
 #include <new>
 
-#include "output/text_layer.h"
 #include "platform/errors.h"
 #include "platform/local_time.h"
+#include "platform/pdf/mono_font.h"
 #include "platform/pdf/pdf_printers.h"
 #include "platform/pdf/pdf_writer.h"
+#include "platform/text_layer.h"
 
 namespace zelmo {
 namespace {
@@ -234,10 +235,24 @@ void PdfDocumentPrinter::textOut(int x, int y, const std::string& text) {
                        << " Tj ET Q\n";
 }
 
-// Visible monospaced text, one Courier character per cell.
+// Visible monospaced text, one character of the embedded font per cell: box drawing and every
+// letter of the code page print as they are.
 void PdfDocumentPrinter::textOutCells(int x, int y, int cellWidth, int cellHeight,
                                       const std::string& text) {
     if (!writer_ || cellWidth <= 0 || cellHeight <= 0) return;
+    const pdf::TrueTypeFont* mono = pdf::TrueTypeFont::builtIn();
+    const std::string embedded = writer_->monoFont();
+    if (mono && !embedded.empty()) {
+        const double em = mono->unitsPerEm();
+        const double size = cellWidth * em / mono->advance();
+        // The font's line (ascent to descent) centred in the cell: box lines of neighbouring
+        // lines meet.
+        const double baseline =
+            y + (cellHeight + (mono->ascent() + mono->descent()) / em * size) / 2;
+        writer_->content() << "q 0 g BT /" << embedded << " 1 Tf " << size << "0 0 " << -size << x
+                           << baseline << "Tm " << writer_->encodeMono(text) << " Tj ET Q\n";
+        return;
+    }
     const std::string font = writer_->textFont(true);
     const double size = cellWidth / kMonoAdvance;
     // The glyphs' height centred in the cell's height.

@@ -4,7 +4,7 @@
 #include "platform/local_time.h"
 #include "platform/pdf/folder_document.h"
 #include "platform/pdf/pdf_printers.h"
-#include "shell/texts.h"
+#include "platform/shown_texts.h"
 
 namespace zelmo {
 namespace {
@@ -34,8 +34,9 @@ std::string stem(const std::string& path) {
 // job, or of two jobs with one queue file name, are told apart.
 std::string jobSuffix(const DocumentLabel& label) {
     std::string suffix;
-    if (label.job > 0) suffix = std::string(" ") + texts::kJobNumber + std::to_string(label.job);
-    if (label.again) suffix += std::string(" ") + texts::kPrintedAgain;
+    const ShownTexts& texts = shownTexts();
+    if (label.job > 0) suffix = " " + texts.jobNumber + std::to_string(label.job);
+    if (label.again) suffix += " " + texts.printedAgain;
     return suffix;
 }
 
@@ -62,9 +63,9 @@ std::string PdfFolderPrinter::documentName(const DocumentFacts& facts) {
     std::strftime(when, sizeof when, "%Y-%m-%d %H-%M-%S", &local);
     std::string what;
     const int test = facts.label.testPage;
-    const char* const tests[] = {texts::kVectorTest, texts::kBitmapTest, texts::kBitmapDiTest};
+    const ShownTexts& texts = shownTexts();
     if (test >= 1 && test <= 3)
-        what = std::string(texts::kTest) + " " + tests[test - 1];
+        what = texts.test + " " + texts.testPages[test - 1];
     else if (!facts.label.jobFile.empty())
         what = stem(facts.label.jobFile) + jobSuffix(facts.label);
     else

@@ -14,6 +14,7 @@
 
 #include "platform/errors.h"
 #include "platform/pdf/image_pool.h"
+#include "platform/pdf/mono_text.h"
 
 namespace zelmo::pdf {
 namespace {
@@ -39,7 +40,8 @@ constexpr PolishLetter kPolish[] = {
     {0x17B, "Zdotaccent"}, {0x17C, "zdotaccent"},
 };
 
-// The next code point of UTF-8 text at i, advancing i; U+FFFD for a malformed sequence.
+}  // namespace
+
 char32_t nextCodePoint(const std::string& text, size_t& i) {
     const auto lead = static_cast<unsigned char>(text[i++]);
     if (lead < 0x80) return lead;
@@ -52,6 +54,8 @@ char32_t nextCodePoint(const std::string& text, size_t& i) {
     }
     return code;
 }
+
+namespace {
 
 // A text string of the Info dictionary: UTF-16BE with its byte order mark, in hex.
 std::string infoString(const std::string& utf8) {
@@ -209,7 +213,7 @@ void PdfWriter::beginPage(double width, double height) {
     pageWidth_ = width;
     pageHeight_ = height;
     pageImages_.clear();
-    pageUsesText_ = pageUsesMono_ = pageUsesInvisible_ = false;
+    pageUsesText_ = pageUsesMono_ = pageUsesInvisible_ = pageUsesEmbedded_ = false;
     content_.clear();
 }
 
@@ -418,10 +422,11 @@ void PdfWriter::endPage() {
     pages_.push_back(page);
     std::string resources = "<< /ProcSet [/PDF /ImageB /Text]";
     if (!pageImages_.empty()) resources += " /XObject <<" + pageImages_ + " >>";
-    if (pageUsesText_ || pageUsesMono_ || pageUsesInvisible_) {
+    if (pageUsesText_ || pageUsesMono_ || pageUsesInvisible_ || pageUsesEmbedded_) {
         resources += " /Font <<";
         if (pageUsesText_) resources += " /Fh " + ref(helvetica_);
         if (pageUsesMono_) resources += " /Fc " + ref(courier_);
+        if (pageUsesEmbedded_) resources += " /Fm " + ref(monoObject_);
         if (pageUsesInvisible_) resources += " /Fi " + ref(glyphless_);
         resources += " >>";
     }
@@ -440,6 +445,7 @@ void PdfWriter::finish(const DocumentInfo& info) {
         while (std::unique_ptr<ImageJob> done = pool_->take(true))
             writeCompressed(*done);
     }
+    if (mono_) writeMonoFont();
     beginObject(pagesObject_);
     write("<< /Type /Pages /Count " + std::to_string(pages_.size()) + " /Kids [");
     for (int page : pages_)

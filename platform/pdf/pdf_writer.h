@@ -16,6 +16,10 @@ namespace zelmo::pdf {
 
 class ImagePool;
 struct ImageJob;
+class MonoFontUse;
+
+// The next code point of UTF-8 text at i, advancing i; U+FFFD for a malformed sequence.
+char32_t nextCodePoint(const std::string& text, size_t& i);
 
 // The document's Info dictionary.
 struct DocumentInfo {
@@ -76,6 +80,11 @@ class PdfWriter {
     // The name of Helvetica, or of Courier when monospaced, whose codes 0x80.. are the Polish
     // letters (see encodeText).
     std::string textFont(bool monospaced);
+    // The name of the embedded monospaced font, or empty when the program's font cannot be read
+    // (textFont(true) stands in then); a subset of it is written when the document ends.
+    std::string monoFont();
+    // UTF-8 text as a hex string of monoFont()'s glyphs, each glyph kept for the subset.
+    std::string encodeMono(const std::string& utf8);
     // Draws runs of text as invisible, searchable text in the page's units (y grows downwards).
     void addInvisibleText(const std::vector<char32_t>& text, const std::vector<InvisibleRun>& runs);
     void endPage();
@@ -95,6 +104,7 @@ class PdfWriter {
     void write(const std::string& text) { write(text.data(), text.size()); }
     void flush();
     int invisibleFont();
+    void writeMonoFont();
 
     int fd_;
     uint64_t offset_ = 0;
@@ -112,6 +122,9 @@ class PdfWriter {
     bool pageUsesText_ = false;
     bool pageUsesMono_ = false;
     bool pageUsesInvisible_ = false;
+    bool pageUsesEmbedded_ = false;
+    std::unique_ptr<MonoFontUse> mono_;
+    int monoObject_ = 0;
     ContentStream content_;
     std::vector<uint8_t> compressed_;
     // The image written last, to find the next copy of the same page.

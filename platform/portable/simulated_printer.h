@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "output/text_layer.h"
 #include "platform/gdi.h"
 #include "platform/printer.h"
+#include "platform/text_layer.h"
 
 namespace zelmo {
 

@@ -68,6 +68,38 @@ File openForWriting(const std::string& path, DWORD access, DWORD disposition) {
     return File(reinterpret_cast<intptr_t>(h));
 }
 
+// Whether an open handle is a plain file on a disk: not a link (opened as itself), a folder, a
+// pipe or a device.
+bool isRegular(HANDLE handle) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (::GetFileType(handle) != FILE_TYPE_DISK || !::GetFileInformationByHandle(handle, &info))
+        return false;
+    return (info.dwFileAttributes &
+            (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) == 0;
+}
+
+// Opens path with access as a regular file of ours (emptied when truncate) and writes text.
+bool writeRegular(const std::string& path, DWORD access, const std::string& text,
+                  bool truncate = false) {
+    File file = openForWriting(path, access, OPEN_ALWAYS);
+    if (!file.isOpen()) {
+        lastError = ::GetLastError();
+        return false;
+    }
+    const HANDLE h = asHandle(file.handle());
+    if (!isRegular(h)) {
+        lastError = ERROR_INVALID_FUNCTION;
+        return false;
+    }
+    if (truncate && !::SetEndOfFile(h)) {
+        lastError = ::GetLastError();
+        return false;
+    }
+    if (writeAll(h, text)) return true;
+    lastError = ::GetLastError();
+    return false;
+}
+
 }  // namespace
 
 // Releases the block: a job of hundreds of megabytes must not stay committed after it printed.
@@ -125,6 +157,21 @@ File openExclusive(const std::string& path) {
                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return File();
     return File(reinterpret_cast<intptr_t>(h));
+}
+
+// The link itself is opened (FILE_FLAG_OPEN_REPARSE_POINT), and then refused as not regular.
+File openRegular(const std::string& path) {
+    const HANDLE h = ::CreateFileW(win32::widen(path).c_str(), GENERIC_READ,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        lastError = ::GetLastError();
+        return File();
+    }
+    File file(reinterpret_cast<intptr_t>(h));
+    if (isRegular(h)) return file;
+    lastError = ERROR_INVALID_FUNCTION;
+    return File();
 }
 
 // Opens path read-only, shared with readers and writers alike.
@@ -214,9 +261,16 @@ bool replaceFileAtomically(const std::string& path, const std::string& bytes) {
 
 // Appends text in one write, so that two writers never interleave inside a line.
 bool appendToFile(const std::string& path, const std::string& text) {
-    File file = openForWriting(path, FILE_APPEND_DATA, OPEN_ALWAYS);
-    return file.isOpen() && writeAll(asHandle(file.handle()), text);
+    return writeRegular(path, FILE_APPEND_DATA, text);
 }
+
+// The same open, emptying the file first.
+bool rewriteFile(const std::string& path, const std::string& text) {
+    return writeRegular(path, GENERIC_WRITE, text, true);
+}
+
+const char* const kTextFileStart = "\xEF\xBB\xBF";
+const char* const kLineEnd = "\r\n";
 
 // Copies in blocks, so that a large document needs no memory of its size.
 bool copyToNewFile(File& from, const std::string& to) {
@@ -243,6 +297,31 @@ bool copyToNewFile(File& from, const std::string& to) {
     return copied;
 }
 
+// A folder's attributes without a reparse point (a link or junction).
+bool isRealFolder(const std::string& path) {
+    const DWORD attributes = ::GetFileAttributesW(win32::widen(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+           !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+// Opening the folder itself follows links and junctions to what they lead to.
+bool folderExists(const std::string& path) {
+    const HANDLE h = ::CreateFileW(win32::widen(path).c_str(), FILE_READ_ATTRIBUTES,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        lastError = ::GetLastError();
+        return false;
+    }
+    File folder(reinterpret_cast<intptr_t>(h));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (::GetFileInformationByHandle(h, &info) &&
+        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return true;
+    lastError = ERROR_DIRECTORY;
+    return false;
+}
+
 // CreateDirectoryW; an existing folder is success.
 bool makeFolder(const std::string& path) {
     const std::wstring wide = win32::widen(path);
@@ -255,8 +334,11 @@ bool makeFolder(const std::string& path) {
 
 // MoveFileExW, which replaces to.
 bool renameReplacing(const std::string& from, const std::string& to) {
-    return ::MoveFileExW(win32::widen(from).c_str(), win32::widen(to).c_str(),
-                         MOVEFILE_REPLACE_EXISTING) != 0;
+    if (::MoveFileExW(win32::widen(from).c_str(), win32::widen(to).c_str(),
+                      MOVEFILE_REPLACE_EXISTING))
+        return true;
+    lastError = ::GetLastError();
+    return false;
 }
 
 // Reads path whole when it is a regular file of at most a megabyte.

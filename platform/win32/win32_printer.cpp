@@ -61,11 +61,17 @@ struct Win32Printer::Handles {
     HDC dc = nullptr;
     HPEN pen = nullptr;
     HGDIOBJ stockPen = nullptr;
+    HFONT font = nullptr;  // the cell font, made for fontWidth x fontHeight cells
+    HGDIOBJ stockFont = nullptr;
+    int fontWidth = 0, fontHeight = 0;
+    std::vector<INT> advances;  // one cell width per character of a line, reused
 
     ~Handles() { release(); }
     void release() {
         if (dc && stockPen) ::SelectObject(dc, stockPen);
+        if (dc && stockFont) ::SelectObject(dc, stockFont);
         if (pen) ::DeleteObject(pen);
+        if (font) ::DeleteObject(font);
         if (dc) ::DeleteDC(dc);
         *this = Handles{};
     }
@@ -207,6 +213,38 @@ void Win32Printer::lineTo(int x, int y) {
 void Win32Printer::textOut(int x, int y, const std::string& text) {
     const std::wstring wide = win32::widen(text);
     ::TextOutW(handles_->dc, x, y, wide.c_str(), static_cast<int>(wide.size()));
+}
+
+// Courier New, one character per cell: a monospaced font every Windows has, holding the box
+// drawing characters, which span its whole cell, so a table drawn with them prints as a table.
+void Win32Printer::textOutCells(int x, int y, int cellWidth, int cellHeight,
+                                const std::string& text) {
+    if (!handles_->dc || cellWidth <= 0 || cellHeight <= 0) return;
+    selectCellFont(cellWidth, cellHeight);
+    const std::wstring wide = win32::widen(text);
+    // Each character exactly one cell on, whatever the driver rounds the font's width to.
+    handles_->advances.assign(wide.size(), cellWidth);
+    ::ExtTextOutW(handles_->dc, x, y, 0, nullptr, wide.c_str(), static_cast<UINT>(wide.size()),
+                  handles_->advances.data());
+}
+
+// Makes and selects the font of cellWidth x cellHeight cells, unless it is selected already.
+void Win32Printer::selectCellFont(int cellWidth, int cellHeight) {
+    if (handles_->font && handles_->fontWidth == cellWidth && handles_->fontHeight == cellHeight)
+        return;
+    // A positive height is the cell's, internal leading included: the box lines meet.
+    HFONT font = ::CreateFontW(cellHeight, cellWidth, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                               DEFAULT_CHARSET, OUT_TT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                               FIXED_PITCH | FF_MODERN, L"Courier New");
+    if (!font) return;
+    HGDIOBJ previous = ::SelectObject(handles_->dc, font);
+    if (handles_->font)
+        ::DeleteObject(handles_->font);
+    else
+        handles_->stockFont = previous;
+    handles_->font = font;
+    handles_->fontWidth = cellWidth;
+    handles_->fontHeight = cellHeight;
 }
 
 }  // namespace zelmo

@@ -46,6 +46,9 @@ class Win32Printer : public Printer, private PrinterCanvas {
     void moveTo(int x, int y) override;
     void lineTo(int x, int y) override;
     void textOut(int x, int y, const std::string& text) override;
+    void textOutCells(int x, int y, int cellWidth, int cellHeight,
+                      const std::string& text) override;
+    void selectCellFont(int cellWidth, int cellHeight);
 
     // Binds the object to its printer (the default, once one exists) and reads its device mode.
     bool bind();

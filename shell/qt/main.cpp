@@ -12,11 +12,12 @@
 #include <string>
 
 #include "platform/archiving_printer.h"
+#include "platform/cups/cups_directory.h"
+#include "platform/cups/cups_printers.h"
 #include "platform/folder_lock.h"
 #include "platform/printer_switch.h"
-#include "platform/qt/cups_directory.h"
-#include "platform/qt/qt_printers.h"
 #include "shell/command_line.h"
+#include "shell/qt/console_view.h"
 #include "shell/qt/main_window.h"
 #include "shell/texts.h"
 
@@ -159,6 +160,7 @@ int reportAlreadyRunning(int argc, char** argv, const std::string& folder, bool 
 
 // Reads the command line, takes the folder, chooses window or console, runs the message loop.
 int main(int argc, char** argv) {
+    zelmo::texts::installPlatformTexts();
     const zelmo::CommandLine line = zelmo::parseCommandLine(argc, argv);
     switch (line.action) {
         case zelmo::CommandLine::Action::Help:

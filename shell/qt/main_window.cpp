@@ -16,7 +16,6 @@
 #include <algorithm>
 #include <iostream>
 
-#include "shell/autostart.h"
 #include "shell/feedback.h"
 #include "shell/printer_choice.h"
 #include "shell/texts.h"
@@ -24,7 +23,6 @@
 namespace zelmo {
 namespace {
 
-constexpr int kTimerInterval = 500;
 const QColor kPanelColour(180, 180, 169);  // 11121844 as a Windows colour
 const QColor kValueColour(0, 64, 128);     // 8404992
 constexpr int kMaxEditLength = 6;
@@ -107,12 +105,7 @@ QIcon printerIcon(TrayIconKind kind = TrayIconKind::Monitoring) {
     return QIcon(pixmap);
 }
 
-// The system's decimal separator, or "." where it is not one ASCII character.
-char systemDecimalSeparator() {
-    const QString point = QLocale::system().decimalPoint();
-    return point.size() == 1 && point[0].unicode() < 0x80 ? static_cast<char>(point[0].unicode())
-                                                          : '.';
-}
+}  // namespace
 
 // Calls onReadable on the window thread whenever handle can be read.
 void notifyOnReadable(QObject* parent, intptr_t handle, std::function<void()> onReadable) {
@@ -121,8 +114,6 @@ void notifyOnReadable(QObject* parent, intptr_t handle, std::function<void()> on
         new QSocketNotifier(static_cast<qintptr>(handle), QSocketNotifier::Read, parent);
     QObject::connect(notifier, &QSocketNotifier::activated, parent, std::move(onReadable));
 }
-
-}  // namespace
 
 // Queues the message for the window thread; the worker goes on at once. Our sentence comes
 // first, the system's message after it.
@@ -155,6 +146,13 @@ void QtExceptionDisplay::showNow(const std::string& message) {
     box_->activateWindow();
 }
 
+// The system's decimal separator, or "." where it is not one ASCII character.
+char systemDecimalSeparator() {
+    const QString point = QLocale::system().decimalPoint();
+    return point.size() == 1 && point[0].unicode() < 0x80 ? static_cast<char>(point[0].unicode())
+                                                          : '.';
+}
+
 // Builds MainForm's controls, PopupMenu1, the tray icon and the timer.
 MainWindow::MainWindow(Printer& printer, const std::string& executablePath,
                        const std::string& folder)
@@ -178,11 +176,13 @@ MainWindow::MainWindow(Printer& printer, const std::string& executablePath,
     MainPanel->setFocusPolicy(Qt::StrongFocus);
     createStatusGroup();
     createSettingsGroup();
-    createPopupMenu();
-    createTrayIcon();
     Timer.setInterval(kTimerInterval);
     connect(&Timer, &QTimer::timeout, this, [this] { guarded([this] { form_->TimerTimer(); }); });
     form_ = std::make_unique<TMainForm>(*this, printer, display_, executablePath, folder);
+    loginStart_ = std::make_unique<XdgLoginStart>(executablePath, form_->programDir());
+    trayMenu_ = std::make_unique<TrayMenu>(*form_, *this, *loginStart_);
+    createPopupMenu();
+    createTrayIcon();
     queueWindow_ = std::make_unique<QueueWindow>(*form_);
     queueWindow_->setWindowIcon(printerIcon());
     form_->jobEvents().add(*queueWindow_);
@@ -271,107 +271,87 @@ void MainWindow::fitEngineList() {
     PrintEngine->view()->setMinimumWidth(widest() + 16);
 }
 
-// PopupMenu1, shared by the window and the tray icon.
+// PopupMenu1, shared by the window and the tray icon, drawn from the tray menu's entries.
 void MainWindow::createPopupMenu() {
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
-    const auto item = [this](QMenu* menu, const char* text, void (TMainForm::*handler)()) {
-        QAction* action = menu->addAction(q(text));
-        connect(action, &QAction::triggered, this,
-                [this, handler] { guarded([this, handler] { ((*form_).*handler)(); }); });
-        return action;
-    };
-    SettingsItem = item(PopupMenu1, texts::kOpen, &TMainForm::SettingsItemClick);
-    PopupMenu1->setDefaultAction(SettingsItem);
-    PauseItem = item(PopupMenu1, texts::kPause, &TMainForm::PauseItemClick);
-    PauseItem->setCheckable(true);
-    QMenu* Test1 = PopupMenu1->addMenu(q(texts::kTest));
-    item(Test1, texts::kVectorTest, &TMainForm::Wektorowy1Click);
-    item(Test1, texts::kBitmapTest, &TMainForm::Bitmapowy1Click);
-    item(Test1, texts::kBitmapDiTest, &TMainForm::Bitmapowy181Click);
-    // Our own items follow the window's, so theirs keep their places.
-    item(PopupMenu1, texts::kQueueItem, &TMainForm::QueueItemClick);
-    PrinterMenu = PopupMenu1->addMenu(q(texts::kPrinterMenu));
-    PrinterMenu->setObjectName(QStringLiteral("PrinterMenu"));
-    connect(PrinterMenu, &QMenu::aboutToShow, this,
-            [this] { guarded([this] { fillPrinterMenu(); }); });
-    createArchiveItem();
-    createAutostartItem();
-    PopupMenu1->addSeparator();
-    item(PopupMenu1, texts::kExit, &TMainForm::Wycz1Click);
+    renderMenu(PopupMenu1, trayMenu_->entries());
+    // Check marks and hints are read afresh as the menu opens: the user may change the login
+    // entry or the archive folder by other means.
+    connect(PopupMenu1, &QMenu::aboutToShow, this, [this] { guarded([this] { refreshMenu(); }); });
     // The window's own popup menu is the tray's.
     setContextMenuPolicy(Qt::CustomContextMenu);
     connect(this, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { PopupMenu1->popup(mapToGlobal(at)); });
 }
 
-// "Uruchamiaj przy logowaniu": checked while a login entry for this folder exists, which is
-// looked at each time the menu opens, as the user may remove the entry by other means.
-void MainWindow::createAutostartItem() {
-    AutostartItem = PopupMenu1->addAction(q(texts::kAutostart));
-    AutostartItem->setCheckable(true);
-    connect(PopupMenu1, &QMenu::aboutToShow, this, [this] {
-        AutostartItem->setChecked(autostartEnabled(autostartDirectory(), form_->programDir()));
-    });
-    connect(AutostartItem, &QAction::triggered, this, &MainWindow::AutostartItemClick);
-}
-
-// Writes or removes the login entry; on failure says why and shows the entry as it is.
-void MainWindow::AutostartItemClick(bool checked) {
-    const std::string folder = form_->programDir();
-    try {
-        setAutostart(autostartDirectory(), executablePath_, folder, checked);
-    } catch (const ZelmoError& error) {
-        showWarning(std::string(texts::kAutostartFailed) + "\n" + error.what(),
-                    texts::kMessageCaption);
-    }
-    AutostartItem->setChecked(autostartEnabled(autostartDirectory(), folder));
-}
-
-// The printer submenu: the system's default, each printer of the print system and the PDF
-// folder, the choice in force checked.
-void MainWindow::fillPrinterMenu() {
-    PrinterMenu->clear();
-    auto* group = new QActionGroup(PrinterMenu);
-    const auto choice = [this, group](const QString& text, const std::string& name) {
-        QAction* action = PrinterMenu->addAction(text);
-        action->setCheckable(true);
-        action->setChecked(form_->printerChoice() == name);
-        group->addAction(action);
-        connect(action, &QAction::triggered, this,
-                [this, name] { guarded([this, name] { form_->choosePrinter(name); }); });
-    };
-    choice(q(texts::kSystemDefaultPrinter), {});
-    PrinterMenu->addSeparator();
-    for (const std::string& name : form_->printerDestinations())
-        choice(q(name), name);
-    PrinterMenu->addSeparator();
-    choice(q(texts::kPdfFolderPrinter), kPdfFolderChoice);
-}
-
-// The archive item: checked while an archive folder is set; choosing it picks a folder, or,
-// when checked, stops archiving.
-void MainWindow::createArchiveItem() {
-    ArchiveItem = PopupMenu1->addAction(q(texts::kArchiveFolder));
-    ArchiveItem->setObjectName(QStringLiteral("ArchiveItem"));
-    ArchiveItem->setCheckable(true);
-    connect(PopupMenu1, &QMenu::aboutToShow, this, [this] {
-        const std::string& folder = form_->textSettings().archiveFolder;
-        ArchiveItem->setChecked(!folder.empty());
-        ArchiveItem->setToolTip(QString::fromStdString(folder));
-    });
-    connect(ArchiveItem, &QAction::triggered, this, [this] {
-        guarded([this] {
-            std::string folder;
-            if (form_->textSettings().archiveFolder.empty()) {
-                const QString chosen =
-                    QFileDialog::getExistingDirectory(this, q(texts::kArchiveChoose));
-                if (chosen.isEmpty()) return;
-                folder = chosen.toStdString();
+// Adds entries to menu; each action hands its id back to the tray menu when chosen.
+void MainWindow::renderMenu(QMenu* menu, const std::vector<TrayEntry>& entries) {
+    QActionGroup* group = nullptr;
+    for (const TrayEntry& entry : entries) {
+        if (entry.id == TrayItem::Separator) {
+            menu->addSeparator();
+        } else if (!entry.submenu.empty() || entry.refreshedOnOpen) {
+            renderSubmenu(menu, entry);
+        } else {
+            QAction* action = menu->addAction(q(entry.text));
+            if (entry.radio) {
+                if (!group) group = new QActionGroup(menu);
+                group->addAction(action);
             }
-            form_->ArchiveFolderChosen(folder);
+            applyEntry(action, entry);
+            if (entry.isDefault) menu->setDefaultAction(action);
+            if (menu == PopupMenu1) trayActions_[entry.id] = action;
+            connect(action, &QAction::triggered, this,
+                    [this, id = entry.id, choice = entry.choice] {
+                        guarded([&] { trayMenu_->choose(id, choice, *this); });
+                    });
+        }
+    }
+}
+
+// A submenu; one that changes with the system is filled afresh each time it opens.
+void MainWindow::renderSubmenu(QMenu* menu, const TrayEntry& entry) {
+    QMenu* submenu = menu->addMenu(q(entry.text));
+    renderMenu(submenu, entry.submenu);
+    if (entry.id == TrayItem::Printer) {
+        submenu->setObjectName(QStringLiteral("PrinterMenu"));
+        connect(submenu, &QMenu::aboutToShow, this, [this, submenu] {
+            guarded([this, submenu] {
+                submenu->clear();
+                renderMenu(submenu, trayMenu_->printerEntries());
+            });
         });
-    });
+    }
+}
+
+// An entry's state on its action.
+void MainWindow::applyEntry(QAction* action, const TrayEntry& entry) {
+    action->setCheckable(entry.checkable);
+    action->setChecked(entry.checked);
+    action->setEnabled(entry.enabled);
+    action->setToolTip(q(entry.hint));
+    if (entry.id == TrayItem::Archive) action->setObjectName(QStringLiteral("ArchiveItem"));
+}
+
+// Every top-level entry's state as it stands now.
+void MainWindow::refreshMenu() {
+    for (const TrayEntry& entry : trayMenu_->entries())
+        if (QAction* action = trayAction(entry.id)) applyEntry(action, entry);
+}
+
+// PopupMenu1's action of an entry; null for one it does not have.
+QAction* MainWindow::trayAction(TrayItem id) const {
+    const auto found = trayActions_.find(id);
+    return found == trayActions_.end() ? nullptr : found->second;
+}
+
+// The folder chooser of the archive item.
+bool MainWindow::chooseFolder(const std::string& caption, std::string& folder) {
+    const QString chosen = QFileDialog::getExistingDirectory(this, q(caption));
+    if (chosen.isEmpty()) return false;
+    folder = chosen.toStdString();
+    return true;
 }
 
 // The tray icon, where the desktop has a tray.
@@ -380,8 +360,9 @@ void MainWindow::createTrayIcon() {
     tray_ = new QSystemTrayIcon(printerIcon(), this);
     tray_->setContextMenu(PopupMenu1);
     connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
-        // A single click opens the window too, as Linux desktops expect; a double click stays.
-        if (r == QSystemTrayIcon::DoubleClick || r == QSystemTrayIcon::Trigger)
+        const bool single = r == QSystemTrayIcon::Trigger;
+        if ((single || r == QSystemTrayIcon::DoubleClick) &&
+            trayClickOpensWindow(single ? TrayClick::Single : TrayClick::Double, false))
             guarded([this] { form_->SettingsItemClick(); });
     });
     tray_->show();
@@ -469,7 +450,7 @@ void MainWindow::setTimerEnabled(bool enabled) {
 
 // The check mark of "Wstrzymaj".
 void MainWindow::setPauseChecked(bool checked) {
-    PauseItem->setChecked(checked);
+    if (QAction* pause = trayAction(TrayItem::Pause)) pause->setChecked(checked);
 }
 
 // Label_MonSta's text, sized to it.
@@ -571,101 +552,6 @@ void MainWindow::notify(const std::string& title, const std::string& text, bool 
     if (!tray_) return;
     tray_->showMessage(q(title), q(text),
                        warning ? QSystemTrayIcon::Warning : QSystemTrayIcon::Information, 10000);
-}
-
-// The form with a timer and no window.
-ConsoleView::ConsoleView(Printer& printer, const std::string& executablePath,
-                         const std::string& folder) {
-    Timer.setInterval(kTimerInterval);
-    connect(&Timer, &QTimer::timeout, this, [this] {
-        try {
-            form_->TimerTimer();
-        } catch (const ZelmoError& error) {
-            showException(error);
-        }
-    });
-    form_ = std::make_unique<TMainForm>(*this, printer, *this, executablePath, folder);
-}
-
-// The folder watch wakes the form between ticks.
-void ConsoleView::watchHandle(intptr_t handle) {
-    notifyOnReadable(this, handle, [this] {
-        try {
-            form_->FolderChanged();
-        } catch (const ZelmoError& error) {
-            showException(error);
-        }
-    });
-}
-
-// Makes sure the pipeline is down.
-ConsoleView::~ConsoleView() {
-    finish();
-}
-
-// Runs FormCreate.
-void ConsoleView::start() {
-    form_->FormCreate();
-}
-
-// Stops the timer and runs FormDestroy.
-void ConsoleView::finish() {
-    Timer.stop();
-    if (form_) form_->FormDestroy();
-}
-
-// The exception display as a line on standard error.
-void ConsoleView::showException(const ZelmoError& error) {
-    std::cerr << "Zelmo: " << exceptionMessage(error) << std::endl;
-}
-
-// Ends the message loop.
-void ConsoleView::closeWindow() {
-    QCoreApplication::quit();
-}
-
-// Starts or stops the 500 ms timer.
-void ConsoleView::setTimerEnabled(bool enabled) {
-    if (enabled)
-        Timer.start();
-    else
-        Timer.stop();
-}
-
-// The monitored file and the printer name, once each, on standard output.
-void ConsoleView::setLabelWithHint(HintLabel label, const std::string& text) {
-    const char* caption =
-        label == HintLabel::Label_Search ? texts::kMonitoredFile : texts::kPrintsTo;
-    std::cout << caption << ' ' << text << std::endl;
-}
-
-// Keeps an offset text as the edit would.
-void ConsoleView::setEditText(FocusTarget edit, const std::string& text) {
-    (edit == FocusTarget::Edit_Y ? editY_ : editX_) = text;
-}
-
-// The kept offset text.
-std::string ConsoleView::editText(FocusTarget edit) const {
-    return edit == FocusTarget::Edit_Y ? editY_ : editX_;
-}
-
-// A notification as a line on standard output, with the time it happened.
-void ConsoleView::notify(const std::string& title, const std::string& text, bool) {
-    std::string line = text;
-    for (char& c : line)
-        if (c == '\n') c = ' ';
-    std::cout << '[' << clockTime(std::chrono::system_clock::now()) << "] " << title << ": " << line
-              << std::endl;
-}
-
-// A message box as a line on standard error.
-void ConsoleView::showWarning(const std::string& text, const std::string& caption) {
-    std::cerr << caption << ": " << text << std::endl;
-}
-
-// The system's decimal separator.
-char ConsoleView::decimalSeparator() const {
-    return systemDecimalSeparator();
 }
 
 }  // namespace zelmo

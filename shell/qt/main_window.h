@@ -1,5 +1,4 @@
-// The Qt window of TMainForm: MainForm's controls, PopupMenu1, the tray icon and the timer; and
-// the console that stands in for it where there is no display.
+// The Qt window of TMainForm: MainForm's controls, PopupMenu1, the tray icon and the timer.
 #pragma once
 
 #include <QAction>
@@ -17,11 +16,15 @@
 #include <QTimer>
 #include <QWidget>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 
 #include "shell/Main.h"
+#include "shell/login_start.h"
+#include "shell/qt/event_loop.h"
 #include "shell/qt/queue_window.h"
+#include "shell/tray_menu.h"
 
 namespace zelmo {
 
@@ -45,7 +48,7 @@ class QtExceptionDisplay : public QObject, public ExceptionDisplay {
     QPointer<QMessageBox> box_;
 };
 
-class MainWindow : public QWidget, public MainView {
+class MainWindow : public QWidget, public MainView, private TrayDialogs {
     Q_OBJECT
   public:
     // folder: see TMainForm; empty for the program's folder.
@@ -97,11 +100,13 @@ class MainWindow : public QWidget, public MainView {
     void createStatusGroup();
     void createSettingsGroup();
     void createPopupMenu();
-    void createArchiveItem();
-    void createAutostartItem();
-    void AutostartItemClick(bool checked);
+    void renderMenu(QMenu* menu, const std::vector<TrayEntry>& entries);
+    void renderSubmenu(QMenu* menu, const TrayEntry& entry);
+    void applyEntry(QAction* action, const TrayEntry& entry);
+    void refreshMenu();
+    QAction* trayAction(TrayItem id) const;
+    bool chooseFolder(const std::string& caption, std::string& folder) override;
     void createTrayIcon();
-    void fillPrinterMenu();
     void fitEngineList();
     // Runs an event handler; what escapes it goes to the exception display.
     void guarded(const std::function<void()>& handler);
@@ -125,63 +130,15 @@ class MainWindow : public QWidget, public MainView {
     QCheckBox* SingleMode = nullptr;
     QComboBox* PrintEngine = nullptr;
     QMenu* PopupMenu1 = nullptr;
-    QAction* SettingsItem = nullptr;
-    QAction* ArchiveItem = nullptr;
-    QAction* PauseItem = nullptr;
-    QAction* AutostartItem = nullptr;
-    QMenu* PrinterMenu = nullptr;
+    std::map<TrayItem, QAction*> trayActions_;  // PopupMenu1's own actions, by their entries' ids
     QSystemTrayIcon* tray_ = nullptr;
     QTimer Timer;
     // Its own top-level window, so that hiding MainForm in the tray leaves it be.
     std::string executablePath_;
     std::unique_ptr<QueueWindow> queueWindow_;
     std::unique_ptr<TMainForm> form_;
-};
-
-// TMainForm without a display: the monitored file and the printer's name go to standard
-// output once, message boxes and exceptions to standard error.
-class ConsoleView : public QObject, public MainView, public ExceptionDisplay {
-    Q_OBJECT
-  public:
-    ConsoleView(Printer& printer, const std::string& executablePath,
-                const std::string& folder = {});
-    ~ConsoleView() override;
-
-    void start();
-    void finish();
-    TMainForm& form() { return *form_; }
-
-    void showException(const ZelmoError& error) override;
-    void watchHandle(intptr_t handle) override;
-
-    void postMinimize() override {}
-    void restoreWindow() override {}
-    void closeWindow() override;
-    void setTimerEnabled(bool enabled) override;
-    void setPauseChecked(bool) override {}
-    void setMonitorStatus(const std::string&) override {}
-    void setLabelWithHint(HintLabel label, const std::string& text) override;
-    void setTrayHint(const std::string&) override {}
-    void setEditText(FocusTarget edit, const std::string& text) override;
-    std::string editText(FocusTarget edit) const override;
-    void setEngineIndex(int32_t index) override { engine_ = index; }
-    int32_t engineIndex() const override { return engine_; }
-    void setSingleModeChecked(bool checked) override { single_ = checked; }
-    bool singleModeChecked() const override { return single_; }
-    void setSettingsEnabled(bool) override {}
-    void setButtonCaption(const std::string&) override {}
-    void setFocus(FocusTarget) override {}
-    void showWarning(const std::string& text, const std::string& caption) override;
-    char decimalSeparator() const override;
-    void notify(const std::string& title, const std::string& text, bool warning) override;
-
-  private:
-    QTimer Timer;
-    std::string editX_;
-    std::string editY_;
-    int32_t engine_ = 0;
-    bool single_ = false;
-    std::unique_ptr<TMainForm> form_;
+    std::unique_ptr<LoginStart> loginStart_;
+    std::unique_ptr<TrayMenu> trayMenu_;
 };
 
 }  // namespace zelmo

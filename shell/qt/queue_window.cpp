@@ -1,7 +1,6 @@
 // The queue window on Qt Widgets.
 #include "shell/qt/queue_window.h"
 
-#include <QDateTime>
 #include <QDesktopServices>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -12,37 +11,33 @@
 #include <QVBoxLayout>
 
 #include "shell/Main.h"
-#include "shell/feedback.h"
+#include "shell/qt/event_loop.h"
 #include "shell/texts.h"
 
 namespace zelmo {
 namespace {
 
 constexpr int kRefreshMs = 1000;
-enum Column { Number, Name, Time, Size, State, ColumnCount };
 
 // A UTF-8 text as a QString.
 QString q(const char* text) {
     return QString::fromUtf8(text);
 }
-
-// A size as people read it: bytes below a kilobyte, else kilobytes with one decimal.
-QString sizeText(uint64_t bytes) {
-    if (bytes < 1024) return QString::number(bytes) + QStringLiteral(" B");
-    return QLocale::system().toString(bytes / 1024.0, 'f', 1) + QStringLiteral(" kB");
+QString q(const std::string& text) {
+    return QString::fromStdString(text);
 }
 
 }  // namespace
 
 // The list, the buttons below it, and a slow refresh for files that change on their own.
 QueueWindow::QueueWindow(TMainForm& form, QWidget* parent)
-    : QWidget(parent, Qt::Window), form_(form) {
+    : QWidget(parent, Qt::Window), form_(form), view_(form, systemDecimalSeparator()) {
     setObjectName(QStringLiteral("QueueWindow"));
     setWindowTitle(q(texts::kQueueTitle));
     list_ = new QTreeWidget(this);
     list_->setObjectName(QStringLiteral("QueueList"));
     list_->setRootIsDecorated(false);
-    list_->setColumnCount(ColumnCount);
+    list_->setColumnCount(ColCount);
     QStringList headers;
     for (const char* header : texts::kQueueColumns)
         headers << q(header);
@@ -85,26 +80,22 @@ void QueueWindow::open() {
     refreshTimer_.start();
 }
 
-// One row per queue file, in print order, then the others by number.
+// The queue view's rows; the selection stays on its file.
 void QueueWindow::refresh() {
     const std::string selected = selectedName();
+    view_.refresh();
     list_->clear();
-    for (const QueueFileInfo& file : form_.queueSnapshot()) {
-        auto* row = new QTreeWidgetItem(list_);
-        row->setText(Number, QString::number(file.number));
-        row->setTextAlignment(Number, Qt::AlignRight | Qt::AlignVCenter);
-        row->setText(Name, QString::fromStdString(file.name));
-        row->setText(
-            Time, QDateTime::fromSecsSinceEpoch(std::chrono::system_clock::to_time_t(file.modified))
-                      .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
-        row->setText(Size, sizeText(file.size));
-        row->setTextAlignment(Size, Qt::AlignRight | Qt::AlignVCenter);
-        row->setText(State, QString::fromStdString(queueStateText(file)));
-        row->setToolTip(State, row->text(State));
-        row->setData(Name, Qt::UserRole, static_cast<int>(file.state));
-        if (file.name == selected) row->setSelected(true);
+    for (const QueueRow& row : view_.rows()) {
+        auto* item = new QTreeWidgetItem(list_);
+        for (int column = ColNumber; column < ColCount; ++column) {
+            item->setText(column, q(row.cells[column]));
+            if (rightAligned(column))
+                item->setTextAlignment(column, Qt::AlignRight | Qt::AlignVCenter);
+        }
+        item->setToolTip(ColState, item->text(ColState));
+        if (row.name == selected) item->setSelected(true);
     }
-    for (int column = Number; column < State; ++column)
+    for (int column = ColNumber; column < ColState; ++column)
         list_->resizeColumnToContents(column);
     updateButtons();
 }
@@ -114,40 +105,46 @@ void QueueWindow::jobEvent(const JobEvent&) {
     if (isVisible()) refresh();
 }
 
-// Queues the selected file again, at the end of the queue.
 void QueueWindow::printAgainSelected() {
-    const std::string name = selectedName();
-    if (!name.empty()) form_.printAgain(name);
+    view_.printAgain(selectedRow());
     refresh();
 }
 
-// Deletes the selected file once the user has confirmed it.
+// confirmed: the question was already answered (the tests).
 void QueueWindow::deleteSelected(bool confirmed) {
-    const std::string name = selectedName();
-    if (name.empty()) return;
-    const QString file = QString::fromStdString(name);
-    if (!confirmed && QMessageBox::question(
-                          this, q(texts::kQueueTitle), q(texts::kConfirmDelete).arg(file),
-                          QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
-        return;
-    if (!form_.deleteQueueFile(name))
-        QMessageBox::warning(this, q(texts::kQueueTitle), q(texts::kDeleteFailed).arg(file));
+    const int row = selectedRow();
+    if (row < 0) return;
+    view_.remove(row, *this, confirmed);
     refresh();
 }
 
-// The file name of the selected row; empty when none.
-std::string QueueWindow::selectedName() const {
-    const QList<QTreeWidgetItem*> rows = list_->selectedItems();
-    return rows.isEmpty() ? std::string() : rows.first()->text(Name).toStdString();
+bool QueueWindow::confirm(const std::string& text, const std::string& caption) {
+    return QMessageBox::question(this, q(caption), q(text), QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No) == QMessageBox::Yes;
 }
 
-// A queued or printing file cannot be queued again; one being printed cannot be deleted.
+void QueueWindow::warn(const std::string& text, const std::string& caption) {
+    QMessageBox::warning(this, q(caption), q(text));
+}
+
+// The selected row of the view; -1 when none.
+int QueueWindow::selectedRow() const {
+    const QList<QTreeWidgetItem*> items = list_->selectedItems();
+    return items.isEmpty() ? -1 : list_->indexOfTopLevelItem(items.first());
+}
+
+std::string QueueWindow::selectedName() const {
+    const int row = selectedRow();
+    return row < 0 || row >= static_cast<int>(view_.rows().size()) ? std::string()
+                                                                   : view_.rows()[row].name;
+}
+
+// The buttons as the selected row allows.
 void QueueWindow::updateButtons() {
-    const QList<QTreeWidgetItem*> rows = list_->selectedItems();
-    const int state = rows.isEmpty() ? -1 : rows.first()->data(Name, Qt::UserRole).toInt();
-    const auto is = [state](QueueFileState s) { return state == static_cast<int>(s); };
-    printAgain_->setEnabled(is(QueueFileState::SetAside) || is(QueueFileState::Leftover));
-    delete_->setEnabled(state >= 0 && !is(QueueFileState::Printing));
+    const int row = selectedRow();
+    const bool valid = row >= 0 && row < static_cast<int>(view_.rows().size());
+    printAgain_->setEnabled(valid && view_.rows()[row].canPrintAgain);
+    delete_->setEnabled(valid && view_.rows()[row].canDelete);
 }
 
 }  // namespace zelmo

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "pipeline/job_events.h"
+#include "shell/queue_view.h"
 
 class QPushButton;
 class QTreeWidget;
@@ -15,7 +16,7 @@ namespace zelmo {
 
 class TMainForm;
 
-class QueueWindow : public QWidget, public JobEventSink {
+class QueueWindow : public QWidget, public JobEventSink, private QueueDialogs {
     Q_OBJECT
   public:
     explicit QueueWindow(TMainForm& form, QWidget* parent = nullptr);
@@ -33,10 +34,14 @@ class QueueWindow : public QWidget, public JobEventSink {
     void deleteSelected(bool confirmed);
 
   private:
+    bool confirm(const std::string& text, const std::string& caption) override;
+    void warn(const std::string& text, const std::string& caption) override;
+    int selectedRow() const;
     std::string selectedName() const;
     void updateButtons();
 
     TMainForm& form_;
+    QueueView view_;
     QTreeWidget* list_ = nullptr;
     QPushButton* printAgain_ = nullptr;
     QPushButton* delete_ = nullptr;

@@ -152,16 +152,16 @@ TEST(QueueRows, EveryTextTheQueueWindowShowsKeepsItsWordsApart) {
           texts::kStateHeld,          texts::kStateNoPrinter,     texts::kStateRetrying,
           texts::kStateFailures,      texts::kStateSetAside,      texts::kStateLeftover,
           texts::kSetAsideReasons[1], texts::kSetAsideReasons[2], texts::kSetAsideReasons[3],
-          texts::kSetAsideReasons[4], texts::kSetAsideReasons[5], texts::kHistoryPrinted,
-          texts::kHistoryPdf,         texts::kHistoryEmpty,       texts::kHistoryDeleted,
-          texts::kHistoryPages,       "Biuro /srv/Wydruki"})
+          texts::kSetAsideReasons[4], texts::kSetAsideReasons[5], texts::kSetAsideReasons[6],
+          texts::kHistoryPrinted,     texts::kHistoryPdf,         texts::kHistoryEmpty,
+          texts::kHistoryDeleted,     texts::kHistoryPages,       "Biuro /srv/Wydruki"})
         for (const std::string& word : wordsOf(text))
             vocabulary.insert(word);
     for (const std::string& word : wordsOf(message))
         vocabulary.insert(word);
     std::vector<std::string> shown;
     for (int state = 0; state <= static_cast<int>(QueueFileState::Held); ++state)
-        for (int reason = 0; reason <= static_cast<int>(SetAsideReason::PastLimits); ++reason)
+        for (int reason = 0; reason <= static_cast<int>(SetAsideReason::NotText); ++reason)
             for (int attempt : {0, 3}) {
                 QueueFileInfo file;
                 file.state = static_cast<QueueFileState>(state);

@@ -1,6 +1,9 @@
 // Zelmo.log: the lines events make and the bound on its size.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -56,6 +59,63 @@ TEST(JobLog, EachEventIsOneLineWithLocalTimeAndTheSystemsMessageKept) {
     EXPECT_LE(std::filesystem::file_size(path), 400u);
     EXPECT_LE(std::filesystem::file_size(path + ".1"), 400u);
     EXPECT_EQ(linesOf(path).size() + linesOf(path + ".1").size(), 7u);
+    std::filesystem::remove_all(dir);
+}
+
+// Counts what the log says of its own trouble.
+struct TroubleCount : JobEventSink {
+    int told = 0;
+    void jobEvent(const JobEvent& event) override {
+        told += event.kind == JobEventKind::LogTrouble;
+    }
+};
+
+// A FIFO in the log's place (with a reader, so that even a blocking open would return) is never
+// written; the trouble is told once, and the lines are written once a file can be.
+TEST(JobLog, AFifoInItsPlaceIsNotWrittenAndItsLinesWait) {
+    char name[] = "/tmp/zelmo-log-XXXXXX";
+    ASSERT_TRUE(::mkdtemp(name));
+    const std::string dir = name;
+    const std::string path = dir + "/Zelmo.log";
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    const int reader = ::open(path.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    TroubleCount trouble;
+    JobLog log(path, 4000, &trouble);
+    JobEvent captured;
+    captured.kind = JobEventKind::Captured;
+    captured.queueName = "Zelmo1.Prn";
+    for (int i = 0; i < 3; ++i)
+        log.jobEvent(captured);
+    char got[64];
+    EXPECT_LE(::read(reader, got, sizeof got), 0);  // nothing was written into the FIFO
+    EXPECT_EQ(trouble.told, 1);
+    ::close(reader);
+    ::unlink(path.c_str());
+    log.jobEvent(captured);
+    EXPECT_EQ(linesOf(path).size(), 4u);
+    std::filesystem::remove_all(dir);
+}
+
+// A folder named Zelmo.log.1 cannot be replaced: the log begins again in place instead of growing
+// past its bound, and says so once.
+TEST(JobLog, StaysBoundedWhenTheOldLogCannotBeReplaced) {
+    char name[] = "/tmp/zelmo-log-XXXXXX";
+    ASSERT_TRUE(::mkdtemp(name));
+    const std::string dir = name;
+    const std::string path = dir + "/Zelmo.log";
+    std::filesystem::create_directories(path + ".1/x");
+    TroubleCount trouble;
+    JobLog log(path, 400, &trouble);
+    JobEvent captured;
+    captured.kind = JobEventKind::Captured;
+    captured.queueName = "Zelmo1.Prn";
+    for (int i = 0; i < 40; ++i) {
+        log.jobEvent(captured);
+        ASSERT_LE(std::filesystem::file_size(path), 400u) << i;
+    }
+    EXPECT_EQ(trouble.told, 1);
+    EXPECT_NE(linesOf(path).front().find("Zelmo.log.1"), std::string::npos);
     std::filesystem::remove_all(dir);
 }
 

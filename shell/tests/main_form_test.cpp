@@ -13,6 +13,7 @@
 #include <condition_variable>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <mutex>
 #include <sstream>
@@ -23,8 +24,11 @@
 #include "platform/printer_switch.h"
 #include "shell/Main.h"
 #include "shell/feedback.h"
+#include "shell/login_start.h"
 #include "shell/printer_choice.h"
+#include "shell/queue_view.h"
 #include "shell/texts.h"
+#include "shell/tray_menu.h"
 
 namespace zelmo {
 namespace {
@@ -231,22 +235,32 @@ TEST_F(MainFormTest, MinimisingWhileEditingDiscardsTheEdits) {
     EXPECT_EQ(form->panelMode(), PanelMode::displayMode);
 }
 
+// A value that is not understood keeps its default and is told once, in the log and in a
+// notification, with its key; a comment after a value is not part of it.
 TEST_F(MainFormTest, SettingsAreReadAsTheFileHoldsThem) {
     struct Case {
         std::string ini;
         int32_t x, y, engine;
         bool single;
+        std::vector<std::string> ignored;
     };
     const Case cases[] = {
-        {"[User]\nUserX=99999\nUserY=-99999\n", 9999, -9999, 0, false},
-        {"[user]\nuserx=-12\nUSERY=7\nUserPE=2\nUserSM=5\n", -12, 7, 2, true},
-        {"[User]\nUserX=abc\nUserY=0x10\nUserPE=-1\nUserSM=0\n", 0, 16, -1, false},
-        {"[Other]\nUserX=5\n", 0, 0, 0, false},
-        {"[User]\nUserPE=7\n", 0, 0, 7, false},
+        {"[User]\nUserX=99999\nUserY=-99999\n", 9999, -9999, 0, false, {}},
+        {"[user]\nuserx=-12\nUSERY=7\nUserPE=2\nUserSM=5\n", -12, 7, 2, true, {}},
+        {"[User]\nUserX=abc\nUserY=0x10\nUserPE=-1\nUserSM=0\n", 0, 16, -1, false, {"UserX=abc"}},
+        {"[Other]\nUserX=5\n", 0, 0, 0, false, {}},
+        {"[User]\nUserPE=7\n", 0, 0, 7, false, {}},
+        {"[User]\nUserX=15 ; 1,5 mm\nUserSM=1#on\n[Text]\nCodePage=Mazovia ; comment\n",
+         15,
+         0,
+         0,
+         false,
+         {"UserSM=1#on"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.ini);
         std::ofstream(settingsPath()) << c.ini;
+        fs::remove(dir + "/Zelmo.log");
         FakeView fresh;
         TMainForm other(fresh, printer, display, dir + "/zelmo");
         other.FormCreate();
@@ -254,6 +268,17 @@ TEST_F(MainFormTest, SettingsAreReadAsTheFileHoldsThem) {
         EXPECT_EQ(other.offsetY(), c.y);
         EXPECT_EQ(other.engine(), c.engine);
         EXPECT_EQ(other.singleMode(), c.single);
+        std::vector<std::string> told;
+        for (const std::string& notice : fresh.notices)
+            if (notice.rfind(texts::kSettingCaption, 0) == 0) told.push_back(notice);
+        ASSERT_EQ(told.size(), c.ignored.size());
+        std::ifstream in(dir + "/Zelmo.log");
+        const std::string log((std::istreambuf_iterator<char>(in)), {});
+        for (std::size_t i = 0; i < c.ignored.size(); ++i) {
+            const std::string said = texts::kSettingIgnored + c.ignored[i];
+            EXPECT_NE(told[i].find(said), std::string::npos) << told[i];
+            EXPECT_NE(log.find(said), std::string::npos) << log;
+        }
     }
 }
 
@@ -326,21 +351,167 @@ TEST_F(MainFormTest, AnEngineOutsideTheListIsKeptAndHandedToTheWorker) {
     EXPECT_NE(settingsText().find("UserPE=-1"), std::string::npos);
 }
 
-TEST_F(MainFormTest, TestItemsRequestTheirPageAndMenuItemsReachTheView) {
+// A login entry that is only a flag, or fails as the desktop's file would.
+class FakeLoginStart : public LoginStart {
+  public:
+    bool on = false;
+    bool fails = false;
+    bool enabled() const override { return on; }
+    void enable(bool wanted) override {
+        if (fails) throw ZelmoError("Permission denied");
+        on = wanted;
+    }
+};
+
+// A folder dialog that answers with folder, or is cancelled when it is empty.
+class FakeDialogs : public TrayDialogs {
+  public:
+    std::string folder;
+    int asked = 0;
+    bool chooseFolder(const std::string&, std::string& chosen) override {
+        ++asked;
+        chosen = folder;
+        return !folder.empty();
+    }
+};
+
+// The texts of entries, "-" for a separator, a submenu's in brackets after its item.
+std::string menuText(const std::vector<TrayEntry>& entries) {
+    std::string text;
+    for (const TrayEntry& e : entries) {
+        text += (text.empty() ? "" : "|") + (e.id == TrayItem::Separator ? "-" : e.text);
+        if (e.checked) text += "*";
+        if (!e.submenu.empty()) text += "[" + menuText(e.submenu) + "]";
+    }
+    return text;
+}
+
+TEST_F(MainFormTest, TheTrayMenuListsItsItemsInOrderAndEachReachesTheForm) {
     create();
-    const std::pair<void (TMainForm::*)(), int> items[] = {
-        {&TMainForm::Wektorowy1Click, 1},
-        {&TMainForm::Bitmapowy1Click, 2},
-        {&TMainForm::Bitmapowy181Click, 3},
-    };
-    for (auto [item, mode] : items) {
-        ((*form).*item)();
+    FakeLoginStart login;
+    FakeDialogs dialogs;
+    TrayMenu menu(*form, view, login);
+    EXPECT_EQ(menuText(menu.entries()),
+              "Otwórz|&Wstrzymaj|Test[Wektorowy|Bitmapowy|Bitmapowy DI]|Kolejka wydruków|"
+              "Drukarka|Folder archiwum...|Uruchamiaj przy logowaniu|-|Zakończ");
+    EXPECT_TRUE(menu.entries()[0].isDefault);
+    EXPECT_EQ(menuText(menu.printerEntries()),
+              "Domyślna drukarka systemu*|-|Pliki PDF (folder Wydruki)");
+    const std::pair<TrayItem, int> tests[] = {
+        {TrayItem::VectorTest, 1}, {TrayItem::BitmapTest, 2}, {TrayItem::BitmapDiTest, 3}};
+    for (auto [item, mode] : tests) {
+        menu.choose(item, "", dialogs);
         EXPECT_EQ(form->handOver()->TestMode.load(), mode);
     }
-    form->SettingsItemClick();
-    form->Wycz1Click();
+    menu.choose(TrayItem::Pause, "", dialogs);
+    EXPECT_TRUE(view.pauseChecked);
+    EXPECT_TRUE(menu.entries()[1].checked);
+    menu.choose(TrayItem::PdfFolderPrinter, kPdfFolderChoice, dialogs);
+    EXPECT_EQ(form->printerChoice(), kPdfFolderChoice);
+    EXPECT_EQ(menuText(menu.printerEntries()),
+              "Domyślna drukarka systemu|-|Pliki PDF (folder Wydruki)*");
+    menu.choose(TrayItem::Open, "", dialogs);
+    menu.choose(TrayItem::Exit, "", dialogs);
     EXPECT_EQ(view.restores, 1);
     EXPECT_EQ(view.closes, 1);
+}
+
+TEST_F(MainFormTest, TheArchiveAndLoginItemsToggleAndSayWhyWhenTheyCannot) {
+    create();
+    FakeLoginStart login;
+    FakeDialogs dialogs;
+    TrayMenu menu(*form, view, login);
+    const auto entry = [&menu](TrayItem id) {
+        for (const TrayEntry& e : menu.entries())
+            if (e.id == id) return e;
+        return TrayEntry{};
+    };
+    // A cancelled dialog changes nothing; a chosen folder is checked and shown as the hint;
+    // choosing the checked item stops archiving without asking.
+    menu.choose(TrayItem::Archive, "", dialogs);
+    EXPECT_FALSE(entry(TrayItem::Archive).checked);
+    dialogs.folder = dir + "/archiwum";
+    menu.choose(TrayItem::Archive, "", dialogs);
+    EXPECT_TRUE(entry(TrayItem::Archive).checked);
+    EXPECT_EQ(entry(TrayItem::Archive).hint, dir + "/archiwum");
+    menu.choose(TrayItem::Archive, "", dialogs);
+    EXPECT_FALSE(entry(TrayItem::Archive).checked);
+    EXPECT_EQ(dialogs.asked, 2);
+
+    menu.choose(TrayItem::LoginStart, "", dialogs);
+    EXPECT_TRUE(entry(TrayItem::LoginStart).checked);
+    login.on = false;  // removed by other means: the mark follows the entry
+    EXPECT_FALSE(entry(TrayItem::LoginStart).checked);
+    login.fails = true;
+    menu.choose(TrayItem::LoginStart, "", dialogs);
+    EXPECT_FALSE(entry(TrayItem::LoginStart).checked);
+    ASSERT_EQ(view.warnings.size(), 1u);
+    EXPECT_EQ(view.warnings[0], std::string("Kalvister II - Monitor Wydruków: ") +
+                                    texts::kAutostartFailed + "\nPermission denied");
+}
+
+// Answers the delete question as told and keeps what it was shown.
+class FakeQueueDialogs : public QueueDialogs {
+  public:
+    bool answer = false;
+    std::vector<std::string> shown;
+    bool confirm(const std::string& text, const std::string& caption) override {
+        shown.push_back(caption + ": " + text);
+        return answer;
+    }
+    void warn(const std::string& text, const std::string& caption) override {
+        shown.push_back(caption + ": " + text);
+    }
+};
+
+TEST_F(MainFormTest, TheQueueViewFormatsRowsAndDeletesOnlyWhatTheUserConfirmed) {
+    std::ofstream(dir + "/Zelmo7.Prn") << std::string(1536, 'x');
+    std::ofstream(dir + "/Zelmo9.Prn") << "\f";
+    create();
+    QueueView queue(*form, ',');
+    ASSERT_TRUE(queue.refresh());
+    EXPECT_FALSE(queue.refresh());  // nothing changed
+    ASSERT_EQ(queue.rows().size(), 2u);
+    const QueueRow& row = queue.rows()[0];
+    EXPECT_EQ(row.cells[ColNumber], "7");
+    EXPECT_EQ(row.cells[ColName], "Zelmo7.Prn");
+    EXPECT_EQ(row.cells[ColTime].size(), 19u);
+    EXPECT_EQ(row.cells[ColSize], "1,5 kB");
+    EXPECT_EQ(row.cells[ColState], "z poprzedniego uruchomienia (niedrukowany)");
+    EXPECT_TRUE(row.canPrintAgain);
+    EXPECT_TRUE(row.canDelete);
+    EXPECT_EQ(queue.rows()[1].cells[ColSize], "1 B");
+
+    FakeQueueDialogs dialogs;
+    queue.remove(queue.find("Zelmo9.Prn"), dialogs);
+    EXPECT_TRUE(fs::exists(dir + "/Zelmo9.Prn"));
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0],
+              "Kolejka wydruków: Usunąć plik Zelmo9.Prn? Tego wydruku nie "
+              "będzie można już wydrukować.");
+    dialogs.answer = true;
+    queue.remove(queue.find("Zelmo9.Prn"), dialogs);
+    EXPECT_FALSE(fs::exists(dir + "/Zelmo9.Prn"));
+    // Gone by other means meanwhile: the user is told it could not be deleted.
+    fs::remove(dir + "/Zelmo7.Prn");
+    queue.remove(queue.find("Zelmo7.Prn"), dialogs, true);
+    EXPECT_EQ(dialogs.shown.back(), "Kolejka wydruków: Nie można usunąć pliku Zelmo7.Prn.");
+    EXPECT_EQ(dialogs.shown.size(), 3u);
+}
+
+TEST(QueueSize, BytesBelowAKilobyteThenKilobytesWithOneDecimal) {
+    const std::pair<uint64_t, const char*> cases[] = {{0, "0 B"},       {1023, "1023 B"},
+                                                      {1024, "1,0 kB"}, {1075, "1,0 kB"},
+                                                      {1076, "1,1 kB"}, {10485760, "10240,0 kB"}};
+    for (auto [bytes, text] : cases)
+        EXPECT_EQ(sizeText(bytes, ','), text) << bytes;
+}
+
+TEST(TrayClick, OpensTheWindowAsThePlatformExpects) {
+    EXPECT_TRUE(trayClickOpensWindow(TrayClick::Single, false));
+    EXPECT_TRUE(trayClickOpensWindow(TrayClick::Double, false));
+    EXPECT_FALSE(trayClickOpensWindow(TrayClick::Single, true));
+    EXPECT_TRUE(trayClickOpensWindow(TrayClick::Double, true));
 }
 
 // Ticks the form until done() holds, for at most a generous while.
@@ -372,13 +543,13 @@ TEST_F(MainFormTest, AJobWrittenBesideTheProgramIsPrintedAndRetired) {
     std::vector<std::string> events;
     for (std::string line; std::getline(log, line);)
         events.push_back(line.substr(20));  // after the local time
-    EXPECT_EQ(events, (std::vector<std::string>{
-                          "Start monitorowania folderu: " + dir + "/",
-                          "Przyjęto zadanie nr 1 (Zelmo1.Prn)",
-                          "Wydrukowano nr 1 (Zelmo1.Prn), stron: 1, drukarka: " +
-                              printer.config().name,
-                          "Koniec monitorowania",
-                      }));
+    EXPECT_EQ(events,
+              (std::vector<std::string>{
+                  "Start monitorowania folderu: " + dir + "/",
+                  "Przyjęto zadanie nr 1 (Zelmo1.Prn)",
+                  "Wydrukowano nr 1 (Zelmo1.Prn), stron: 1, drukarka: " + printer.config().name,
+                  "Koniec monitorowania",
+              }));
 }
 
 // A pause holds printing, never capture: two printouts written while paused both wait, in

@@ -180,6 +180,26 @@ TEST_F(MainWindowTest, PopupMenuItemsAndPause) {
     EXPECT_EQ(window->form().handOver()->TestMode.load(), 3);
 }
 
+// The printer submenu is filled from the model as it opens and hands the choice back.
+TEST_F(MainWindowTest, ThePrinterSubmenuIsFilledAsItOpensAndChoosesThePrinter) {
+    auto* printers = child<QMenu>("PrinterMenu");
+    ASSERT_NE(printers, nullptr);
+    const auto items = [printers] {
+        emit printers->aboutToShow();
+        std::vector<std::string> texts;
+        for (QAction* action : printers->actions())
+            texts.push_back(action->isSeparator() ? "-"
+                            : action->isChecked() ? action->text().toStdString() + "*"
+                                                  : action->text().toStdString());
+        return texts;
+    };
+    EXPECT_EQ(items(), (std::vector<std::string>{"Domyślna drukarka systemu*", "-",
+                                                 "Pliki PDF (folder Wydruki)"}));
+    printers->actions().back()->trigger();
+    EXPECT_EQ(window->form().printerChoice(), "Wydruki");
+    EXPECT_EQ(items().back(), "Pliki PDF (folder Wydruki)*");
+}
+
 TEST_F(MainWindowTest, OneFailureBoxAtATimeStaysUntilClosed) {
     const auto boxes = [] {
         std::vector<QMessageBox*> open;

@@ -8,8 +8,11 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "output/code_pages.h"
 #include "pcl/interpreter.h"
-#include "platform/qt/qt_printers.h"
+#include "platform/cups/cups_printers.h"
+#include "platform/pdf/mono_font.h"
+#include "pnm.h"
 #include "tools/job_builder.h"
 
 namespace zelmo {
@@ -158,6 +161,67 @@ TEST(PdfPlainText, LinesAreFoundWithTheirPolishLetters) {
     for (const char* line :
          {"FAKTURA VAT nr FV/12/2026", "Nabywca:        Zakład Łączności", "564,00 zł"})
         EXPECT_NE(text.find(line), std::string::npos) << line << " in:\n" << text;
+}
+
+// Every character of every code page has its own glyph in the embedded font: none prints as '?'.
+TEST(PdfPlainText, TheFontHoldsEveryCharacterOfTheCodePages) {
+    const pdf::TrueTypeFont* font = pdf::TrueTypeFont::builtIn();
+    ASSERT_NE(font, nullptr);
+    for (CodePage page : {CodePage::Cp852, CodePage::Mazovia, CodePage::Windows1250,
+                          CodePage::Iso8859_2, CodePage::Cp437}) {
+        for (int code = 0x20; code <= 0xFF; ++code) {
+            const char32_t c = toUnicode(page, static_cast<uint8_t>(code));
+            if (c == 0) continue;
+            EXPECT_NE(font->glyphOf(c), 0) << codePageName(page) << " 0x" << std::hex << code;
+        }
+    }
+    EXPECT_EQ(font->glyphOf(0x10000), 0);
+    EXPECT_EQ(font->glyphOf(0xFFFF), 0);
+}
+
+// A table drawn with code page 852's box characters prints as a table: its text reads back as
+// drawn, its lines meet from cell to cell and line to line, and the file is sound.
+TEST(PdfPlainText, BoxDrawingPrintsAsATable) {
+    if (std::system("pdftotext -v >/dev/null 2>&1 && pdftoppm -v >/dev/null 2>&1 && "
+                    "qpdf --version >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "poppler-utils or qpdf missing";
+    ScratchDir dir;
+    ASSERT_FALSE(dir.path.empty());
+    const std::string job =
+        "\xDA\xC4\xC4\xC2\xC4\xC4\xBF\r\n"
+        "\xB3"
+        "A\x82\xB3\xF5\xF8\xB3\r\n"
+        "\xC0\xC4\xC4\xC1\xC4\xC4\xD9\r\n"
+        "\xC9\xCD\xBB \xDB\xB0 \x81\xE1\r\n";
+    const std::string file =
+        printToPdf(dir.path, std::vector<uint8_t>(job.begin(), job.end()), PrintRequest{});
+    ASSERT_FALSE(file.empty());
+    const std::string text = commandOutput("pdftotext -layout '" + file + "' -");
+    for (const char* line : {"┌──┬──┐", "│Aé│§°│", "└──┴──┘", "╔═╗ █░ üß"})
+        EXPECT_NE(text.find(line), std::string::npos) << line << " in:\n" << text;
+    // qpdf's status is 0 only without errors and warnings.
+    EXPECT_EQ(std::system(("qpdf --check '" + file + "' >/dev/null 2>&1").c_str()), 0);
+
+    // 100 dpi: a third of the device's pixels; the cells are 30 x 50 device pixels.
+    ASSERT_EQ(std::system(("pdftoppm -gray -r 100 -f 1 -l 1 '" + file + "' '" + dir.path +
+                           "/page' && mv '" + dir.path + "'/page*.pgm '" + dir.path + "/page.pgm'")
+                              .c_str()),
+              0);
+    testing::Image page;
+    ASSERT_TRUE(testing::readPnm(dir.path + "/page.pgm", page));
+    const auto cellX = [](int column) { return (kMargin + 30 * column + 15) / 3; };
+    const auto cellY = [](int line) { return (kMargin + 50 * line + 25) / 3; };
+    // Down the left edge, from the first line's corner to the third's.
+    for (int y = cellY(0) + 2; y <= cellY(2) - 2; ++y)
+        ASSERT_TRUE(page.at(cellX(0), y) || page.at(cellX(0) + 1, y)) << "gap at y " << y;
+    // Across the top, from corner to corner, at some height of the first line.
+    bool across = false;
+    for (int y = cellY(0) - 8; y <= cellY(0) + 8 && !across; ++y) {
+        across = true;
+        for (int x = cellX(0) + 1; x <= cellX(6) - 1 && across; ++x)
+            across = page.at(x, y);
+    }
+    EXPECT_TRUE(across);
 }
 
 }  // namespace

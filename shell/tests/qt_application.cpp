@@ -1,9 +1,12 @@
-// One QApplication for every test that draws text or builds widgets, on no screen at all.
+// One QApplication for every test that draws text or builds widgets, on no screen at all, and
+// the platform's texts installed as the program does at start.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
 #include <QApplication>
 #include <memory>
+
+#include "shell/texts.h"
 
 namespace {
 
@@ -12,6 +15,7 @@ class QtApplication : public ::testing::Environment {
     // Creates the application on the main thread before any test runs.
     void SetUp() override {
         setenv("QT_QPA_PLATFORM", "offscreen", 0);
+        zelmo::texts::installPlatformTexts();
         app_ = std::make_unique<QApplication>(argc_, argv_);
     }
     void TearDown() override { app_.reset(); }

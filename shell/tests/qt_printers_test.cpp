@@ -18,7 +18,7 @@
 #include "platform/errors.h"
 #include "platform/gdi.h"
 #include "platform/portable/simulated_printer.h"
-#include "platform/qt/qt_printers.h"
+#include "platform/cups/cups_printers.h"
 #include "shell/tests/pnm.h"
 
 namespace zelmo {

@@ -60,6 +60,7 @@ enum OwnMenuId : int {
     PrinterPdfItem,
     PrinterFirstItem,  // then one for each printer listed, in the submenu's order
     PrinterLastItem = 1199,
+    TrayItemBase = 1200,  // then any other tray entry, by its id (see MainWindow::commandOf)
 };
 
 // Bounds relative to the parent; a width or height of 0 is taken from the text.

@@ -126,6 +126,7 @@ int runWindow(const std::string& exe, const std::string& folder, const std::stri
 // Reads the command line, takes the folder, runs the window and its message loop; what escapes
 // is shown as the exception display shows it.
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    zelmo::texts::installPlatformTexts();
     const std::vector<std::string> args = arguments();
     std::vector<const char*> argv;
     for (const std::string& arg : args)

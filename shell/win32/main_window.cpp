@@ -86,7 +86,9 @@ MainWindow::MainWindow(Printer& printer, const std::string& executablePath,
                        const std::string& folder)
     : executablePath_(executablePath),
       resources_(std::make_unique<Resources>()),
-      form_(std::make_unique<TMainForm>(*this, printer, display_, executablePath, folder)) {}
+      form_(std::make_unique<TMainForm>(*this, printer, display_, executablePath, folder)),
+      loginStart_(std::make_unique<RegistryLoginStart>(executablePath, form_->programDir())),
+      trayMenu_(std::make_unique<TrayMenu>(*form_, *this, *loginStart_)) {}
 
 // Shuts the pipeline down if the window did not, then the menu goes.
 MainWindow::~MainWindow() {
@@ -109,6 +111,19 @@ bool MainWindow::start() {
     createTrayIcons();
     queue_ = std::make_unique<QueueWindow>(*form_, decimalSeparator(), resources_->font);
     form_->jobEvents().add(*queue_);
+    registerClasses(instance);
+    if (!createWindow(instance)) return false;
+    display_.attach(window_);
+    createControls();
+    createPopupMenu();
+    createTrayIcon();
+    guarded([this] { form_->FormCreate(); });
+    ::ShowWindow(window_, SW_SHOWNORMAL);
+    return true;
+}
+
+// The window's class and the panel's.
+void MainWindow::registerClasses(HINSTANCE instance) {
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof windowClass;
     windowClass.lpfnWndProc = windowProc;
@@ -123,7 +138,10 @@ bool MainWindow::start() {
     windowClass.hbrBackground = resources_->panelBrush;
     windowClass.lpszClassName = kPanelClass;
     ::RegisterClassExW(&windowClass);
+}
 
+// The window at its fixed client size, centred on the desktop; false when it cannot be made.
+bool MainWindow::createWindow(HINSTANCE instance) {
     RECT bounds{0, 0, kClientWidth, kClientHeight};
     ::AdjustWindowRectEx(&bounds, kWindowStyle, FALSE, 0);
     const int width = bounds.right - bounds.left, height = bounds.bottom - bounds.top;
@@ -131,14 +149,7 @@ bool MainWindow::start() {
     const int y = (::GetSystemMetrics(SM_CYSCREEN) - height) / 2;
     window_ = ::CreateWindowExW(0, kWindowClass, widen(texts::kCaption).c_str(), kWindowStyle, x, y,
                                 width, height, nullptr, nullptr, instance, this);
-    if (!window_) return false;
-    display_.attach(window_);
-    createControls();
-    createPopupMenu();
-    createTrayIcon();
-    guarded([this] { form_->FormCreate(); });
-    ::ShowWindow(window_, SW_SHOWNORMAL);
-    return true;
+    return window_ != nullptr;
 }
 
 // The message loop, waking also for the folder watch; dialog keys (Tab, Alt+letter) move
@@ -253,127 +264,128 @@ void MainWindow::addHint(HWND label) {
     ::SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
-// PopupMenu1: the window's and the tray icon's menu.
+// The command number of each tray entry: the window's own items keep the numbers the tests
+// post, any other takes TrayItemBase plus its id; the printers listed take PrinterFirstItem
+// onwards, in the submenu's order.
+int MainWindow::commandOf(TrayItem id) {
+    switch (id) {
+        case TrayItem::Open:
+            return SettingsItem;
+        case TrayItem::Pause:
+            return PauseItem;
+        case TrayItem::VectorTest:
+            return Wektorowy1;
+        case TrayItem::BitmapTest:
+            return Bitmapowy1;
+        case TrayItem::BitmapDiTest:
+            return Bitmapowy181;
+        case TrayItem::Queue:
+            return QueueItem;
+        case TrayItem::SystemDefaultPrinter:
+            return PrinterDefaultItem;
+        case TrayItem::NamedPrinter:
+            return PrinterFirstItem;
+        case TrayItem::PdfFolderPrinter:
+            return PrinterPdfItem;
+        case TrayItem::Archive:
+            return ArchiveItem;
+        case TrayItem::LoginStart:
+            return AutostartItem;
+        case TrayItem::Exit:
+            return Wycz1;
+        default:
+            return TrayItemBase + static_cast<int>(id);
+    }
+}
+
+// PopupMenu1: the window's and the tray icon's menu, drawn from the tray menu's entries.
 void MainWindow::createPopupMenu() {
     popupMenu_ = ::CreatePopupMenu();
-    HMENU tests = ::CreatePopupMenu();
-    const auto add = [](HMENU menu, UINT id, const char* text) {
-        ::AppendMenuW(menu, MF_STRING, id, widen(text).c_str());
-    };
-    add(tests, Wektorowy1, texts::kVectorTest);
-    add(tests, Bitmapowy1, texts::kBitmapTest);
-    add(tests, Bitmapowy181, texts::kBitmapDiTest);
-    add(popupMenu_, SettingsItem, texts::kOpen);
-    add(popupMenu_, PauseItem, texts::kPause);
-    ::AppendMenuW(popupMenu_, MF_POPUP, reinterpret_cast<UINT_PTR>(tests),
-                  widen(texts::kTest).c_str());
-    // Our own items follow the window's, so theirs keep their places.
-    add(popupMenu_, QueueItem, texts::kQueueItem);
-    createPrinterMenu();
-    createArchiveItem();
-    createAutostartItem();
-    ::AppendMenuW(popupMenu_, MF_SEPARATOR, 0, nullptr);
-    add(popupMenu_, Wycz1, texts::kExit);
-    ::SetMenuDefaultItem(popupMenu_, SettingsItem, FALSE);
+    renderMenu(popupMenu_, trayMenu_->entries());
+}
+
+// Appends entries to menu, each under its command number.
+void MainWindow::renderMenu(HMENU menu, const std::vector<TrayEntry>& entries) {
+    UINT printer = PrinterFirstItem;
+    for (const TrayEntry& entry : entries) {
+        if (entry.id == TrayItem::Separator) {
+            ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+        } else if (!entry.submenu.empty() || entry.refreshedOnOpen) {
+            HMENU submenu = ::CreatePopupMenu();
+            renderMenu(submenu, entry.submenu);
+            if (entry.id == TrayItem::Printer) printerMenu_ = submenu;
+            ::AppendMenuW(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(submenu),
+                          widen(entry.text).c_str());
+        } else {
+            UINT id = static_cast<UINT>(commandOf(entry.id));
+            if (entry.id == TrayItem::NamedPrinter) {
+                if (printer > PrinterLastItem) continue;
+                id = printer++;
+            }
+            const UINT state = (entry.checked ? MF_CHECKED : MF_UNCHECKED) |
+                               (entry.enabled ? MF_ENABLED : MF_GRAYED);
+            ::AppendMenuW(menu, MF_STRING | state, id, widen(entry.text).c_str());
+            if (entry.isDefault) ::SetMenuDefaultItem(menu, id, FALSE);
+        }
+    }
 }
 
 // "Drukarka": filled each time it opens, as printers come and go while Zelmo runs.
-void MainWindow::createPrinterMenu() {
-    printerMenu_ = ::CreatePopupMenu();
-    ::AppendMenuW(popupMenu_, MF_POPUP, reinterpret_cast<UINT_PTR>(printerMenu_),
-                  widen(texts::kPrinterMenu).c_str());
-}
-
-// The system's default, each printer of the spooler and the PDF folder, the choice in force
-// checked.
 void MainWindow::fillPrinterMenu() {
     while (::GetMenuItemCount(printerMenu_) > 0)
         ::DeleteMenu(printerMenu_, 0, MF_BYPOSITION);
-    menuPrinters_ = form_->printerDestinations();
-    const std::string& choice = form_->printerChoice();
-    const auto add = [this](UINT id, const std::string& text, bool checked) {
-        ::AppendMenuW(printerMenu_, MF_STRING | (checked ? MF_CHECKED : MF_UNCHECKED), id,
-                      widen(text).c_str());
-    };
-    add(PrinterDefaultItem, texts::kSystemDefaultPrinter, choice.empty());
-    ::AppendMenuW(printerMenu_, MF_SEPARATOR, 0, nullptr);
-    const size_t room = PrinterLastItem - PrinterFirstItem + 1;
-    if (menuPrinters_.size() > room) menuPrinters_.resize(room);
-    for (size_t i = 0; i < menuPrinters_.size(); ++i)
-        add(static_cast<UINT>(PrinterFirstItem + i), menuPrinters_[i], menuPrinters_[i] == choice);
-    if (!menuPrinters_.empty()) ::AppendMenuW(printerMenu_, MF_SEPARATOR, 0, nullptr);
-    add(PrinterPdfItem, texts::kPdfFolderPrinter, choice == kPdfFolderChoice);
+    menuPrinters_.clear();
+    const std::vector<TrayEntry> entries = trayMenu_->printerEntries();
+    for (const TrayEntry& entry : entries)
+        if (entry.id == TrayItem::NamedPrinter) menuPrinters_.push_back(entry.choice);
+    renderMenu(printerMenu_, entries);
 }
 
-// "Folder archiwum...": checked while an archive folder is set; choosing it picks a folder, or,
-// when checked, stops archiving.
-void MainWindow::createArchiveItem() {
-    ::AppendMenuW(popupMenu_, MF_STRING, ArchiveItem, widen(texts::kArchiveFolder).c_str());
+// Every top-level item's check mark and enablement as the menu opens: the login value, the
+// archive and the pause may have changed since.
+void MainWindow::refreshMenu() {
+    for (const TrayEntry& entry : trayMenu_->entries()) {
+        const UINT id = static_cast<UINT>(commandOf(entry.id));
+        if (id == 0 || !entry.checkable) continue;
+        ::CheckMenuItem(popupMenu_, id, MF_BYCOMMAND | (entry.checked ? MF_CHECKED : MF_UNCHECKED));
+        ::EnableMenuItem(popupMenu_, id, MF_BYCOMMAND | (entry.enabled ? MF_ENABLED : MF_GRAYED));
+    }
 }
 
-// The system's folder dialog; empty when the user cancels.
-std::string MainWindow::chooseFolder() {
-    const std::wstring title = widen(texts::kArchiveChoose);
+// The system's folder dialog; false when the user cancels.
+bool MainWindow::chooseFolder(const std::string& caption, std::string& folder) {
+    const std::wstring title = widen(caption);
     BROWSEINFOW browse{};
     browse.hwndOwner = window_;
     browse.lpszTitle = title.c_str();
     browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
     PIDLIST_ABSOLUTE chosen = ::SHBrowseForFolderW(&browse);
-    if (!chosen) return {};
+    if (!chosen) return false;
     std::wstring path(MAX_PATH, L'\0');
     const bool named = ::SHGetPathFromIDListW(chosen, path.data()) != FALSE;
     ::CoTaskMemFree(chosen);
-    if (!named) return {};
+    if (!named) return false;
     path.resize(wcsnlen(path.c_str(), path.size()));
-    return narrow(path);
+    folder = narrow(path);
+    return !folder.empty();
 }
 
-// "Uruchamiaj przy logowaniu": checked while the login value of this folder exists, which is
-// looked at each time the menu opens, as the user may remove it by other means.
-void MainWindow::createAutostartItem() {
-    ::AppendMenuW(popupMenu_, MF_STRING, AutostartItem, widen(texts::kAutostart).c_str());
-}
-
-// Our items' check marks as the menu opens: the login value from the registry, the archive
-// from the settings.
-void MainWindow::updateOwnItems() {
-    const bool enabled = runAtLoginEnabled(form_->programDir());
-    ::CheckMenuItem(popupMenu_, AutostartItem,
-                    MF_BYCOMMAND | (enabled ? MF_CHECKED : MF_UNCHECKED));
-    const bool archiving = !form_->textSettings().archiveFolder.empty();
-    ::CheckMenuItem(popupMenu_, ArchiveItem,
-                    MF_BYCOMMAND | (archiving ? MF_CHECKED : MF_UNCHECKED));
-}
-
-// A printer chosen in the submenu, the archive folder chosen or given up, or the login value
-// switched; a login value the registry refuses is said why.
-bool MainWindow::ownCommand(int id) {
-    if (id == PrinterDefaultItem) {
-        form_->choosePrinter({});
-    } else if (id == PrinterPdfItem) {
-        form_->choosePrinter(kPdfFolderChoice);
-    } else if (id == ArchiveItem) {
-        std::string folder;
-        if (form_->textSettings().archiveFolder.empty()) {
-            folder = chooseFolder();
-            if (folder.empty()) return true;
-        }
-        form_->ArchiveFolderChosen(folder);
-    } else if (id >= PrinterFirstItem && id <= PrinterLastItem) {
+// A menu item's command handed to the tray menu; false for a number that is none of them.
+bool MainWindow::trayCommand(int id) {
+    if (id >= PrinterFirstItem && id <= PrinterLastItem) {
         const size_t index = static_cast<size_t>(id - PrinterFirstItem);
-        if (index < menuPrinters_.size()) form_->choosePrinter(menuPrinters_[index]);
-    } else if (id == AutostartItem) {
-        const std::string folder = form_->programDir();
-        try {
-            setRunAtLogin(executablePath_, folder, !runAtLoginEnabled(folder));
-        } catch (const ZelmoError& error) {
-            showWarning(std::string(texts::kAutostartFailed) + "\n" + error.what(),
-                        texts::kMessageCaption);
-        }
-    } else {
-        return false;
+        if (index < menuPrinters_.size())
+            trayMenu_->choose(TrayItem::NamedPrinter, menuPrinters_[index], *this);
+        return true;
     }
-    return true;
+    for (int i = 0; i < static_cast<int>(TrayItem::Count); ++i) {
+        const auto item = static_cast<TrayItem>(i);
+        if (item == TrayItem::NamedPrinter || commandOf(item) != id) continue;
+        const bool pdf = item == TrayItem::PdfFolderPrinter;
+        trayMenu_->choose(item, pdf ? std::string(kPdfFolderChoice) : std::string(), *this);
+        return true;
+    }
+    return false;
 }
 
 // The tray icon; without one the window stays on the taskbar when minimised.
@@ -468,8 +480,7 @@ LRESULT MainWindow::handle(HWND window, UINT message, WPARAM w, LPARAM l) {
         case WM_CTLCOLORBTN:
             return colourControl(reinterpret_cast<HDC>(w), reinterpret_cast<HWND>(l));
         case WM_INITMENUPOPUP:
-            if (reinterpret_cast<HMENU>(w) == printerMenu_) guarded([this] { fillPrinterMenu(); });
-            if (reinterpret_cast<HMENU>(w) == popupMenu_) guarded([this] { updateOwnItems(); });
+            menuOpening(reinterpret_cast<HMENU>(w));
             return 0;
         case WM_CONTEXTMENU:
             showPopupMenu();
@@ -481,30 +492,52 @@ LRESULT MainWindow::handle(HWND window, UINT message, WPARAM w, LPARAM l) {
             }
             break;
         case kTrayMessage:
-            if (l == WM_LBUTTONDBLCLK) restoreWindow();
-            if (l == WM_RBUTTONUP) showPopupMenu();
+            trayMessage(l);
             return 0;
-        case kExceptionMessage: {
-            std::unique_ptr<std::string> text(reinterpret_cast<std::string*>(l));
-            showFailure(std::string(texts::kPrintFailedBox) + "\n\n" + *text);
+        case kExceptionMessage:
+            failureArrived(l);
             return 0;
-        }
         case kTrayIconQuery:
             return static_cast<LRESULT>(trayIcon_);
         case WM_CLOSE:
             closeWindow();
             return 0;
         case WM_DESTROY:
-            ::KillTimer(window_, kTimerId);
-            watched_ = nullptr;
-            if (form_) guarded([this] { form_->FormDestroy(); });
-            removeTrayIcon();
-            display_.attach(nullptr);
-            window_ = nullptr;
-            ::PostQuitMessage(0);
+            destroyed();
             return 0;
     }
     return ::DefWindowProcW(window, message, w, l);
+}
+
+// A menu about to open: the printer submenu is filled afresh, the menu's marks read again.
+void MainWindow::menuOpening(HMENU menu) {
+    if (menu == printerMenu_) guarded([this] { fillPrinterMenu(); });
+    if (menu == popupMenu_) guarded([this] { refreshMenu(); });
+}
+
+// The tray icon's mouse: the click that opens the window, the right button's menu.
+void MainWindow::trayMessage(LPARAM mouse) {
+    if ((mouse == WM_LBUTTONUP && trayClickOpensWindow(TrayClick::Single, true)) ||
+        (mouse == WM_LBUTTONDBLCLK && trayClickOpensWindow(TrayClick::Double, true)))
+        restoreWindow();
+    if (mouse == WM_RBUTTONUP) showPopupMenu();
+}
+
+// A failure posted by the exception display: its text is ours to free.
+void MainWindow::failureArrived(LPARAM text) {
+    std::unique_ptr<std::string> message(reinterpret_cast<std::string*>(text));
+    showFailure(std::string(texts::kPrintFailedBox) + "\n\n" + *message);
+}
+
+// The window is going: the timer stops, the pipeline shuts down, the message loop ends.
+void MainWindow::destroyed() {
+    ::KillTimer(window_, kTimerId);
+    watched_ = nullptr;
+    if (form_) guarded([this] { form_->FormDestroy(); });
+    removeTrayIcon();
+    display_.attach(nullptr);
+    window_ = nullptr;
+    ::PostQuitMessage(0);
 }
 
 // Labels and check box on the panel's colour; the value labels in their own colour.
@@ -519,33 +552,10 @@ LRESULT MainWindow::colourControl(HDC dc, HWND control) {
 // Menu items and the button.
 void MainWindow::command(int id) {
     guarded([this, id] {
-        if (ownCommand(id)) return;
-        switch (id) {
-            case Btn:
-                form_->BtnClick();
-                break;
-            case SettingsItem:
-                form_->SettingsItemClick();
-                break;
-            case PauseItem:
-                form_->PauseItemClick();
-                break;
-            case Wektorowy1:
-                form_->Wektorowy1Click();
-                break;
-            case Bitmapowy1:
-                form_->Bitmapowy1Click();
-                break;
-            case Bitmapowy181:
-                form_->Bitmapowy181Click();
-                break;
-            case Wycz1:
-                form_->Wycz1Click();
-                break;
-            case QueueItem:
-                form_->QueueItemClick();
-                break;
-        }
+        if (id == Btn)
+            form_->BtnClick();
+        else
+            trayCommand(id);
     });
 }
 

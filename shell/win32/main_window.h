@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "shell/Main.h"
+#include "shell/login_start.h"
+#include "shell/tray_menu.h"
 #include "shell/win32/controls.h"
 #include "shell/win32/failure_box.h"
 #include "shell/win32/queue_window.h"
@@ -31,7 +33,7 @@ class WindowExceptionDisplay : public ExceptionDisplay {
     HWND window_ = nullptr;
 };
 
-class MainWindow : public MainView {
+class MainWindow : public MainView, private TrayDialogs {
   public:
     // folder: see TMainForm; empty for the program's folder.
     MainWindow(Printer& printer, const std::string& executablePath, const std::string& folder = {});
@@ -75,20 +77,24 @@ class MainWindow : public MainView {
     static LRESULT CALLBACK panelProc(HWND window, UINT message, WPARAM w, LPARAM l);
     static LRESULT CALLBACK groupProc(HWND window, UINT message, WPARAM w, LPARAM l);
     LRESULT handle(HWND window, UINT message, WPARAM w, LPARAM l);
+    void menuOpening(HMENU menu);
+    void trayMessage(LPARAM mouse);
+    void failureArrived(LPARAM text);
+    void destroyed();
+    void registerClasses(HINSTANCE instance);
+    bool createWindow(HINSTANCE instance);
 
     void createFonts();
     void createControls();
     HWND createControl(const ControlLayout& layout, const wchar_t* className, DWORD style,
                        const char* text, HFONT font);
+    static int commandOf(TrayItem id);
     void createPopupMenu();
-    void createPrinterMenu();
+    void renderMenu(HMENU menu, const std::vector<TrayEntry>& entries);
     void fillPrinterMenu();
-    void createArchiveItem();
-    std::string chooseFolder();
-    void createAutostartItem();
-    void updateOwnItems();
-    // Our own items' commands; false for an id that is not one of them.
-    bool ownCommand(int id);
+    void refreshMenu();
+    bool chooseFolder(const std::string& caption, std::string& folder) override;
+    bool trayCommand(int id);
     void createTrayIcon();
     void createTrayIcons();
     // Our sentence first, the system's message after it, in the one failure box.
@@ -120,6 +126,8 @@ class MainWindow : public MainView {
     // Declared before the form so that it outlives it: the form's job events reach it.
     std::unique_ptr<QueueWindow> queue_;
     std::unique_ptr<TMainForm> form_;
+    std::unique_ptr<LoginStart> loginStart_;
+    std::unique_ptr<TrayMenu> trayMenu_;
 };
 
 }  // namespace win32

@@ -5,12 +5,9 @@
 #include <shellapi.h>
 
 #include <algorithm>
-#include <chrono>
-#include <cstdio>
 
 #include "platform/win32/wide.h"
 #include "shell/Main.h"
-#include "shell/feedback.h"
 #include "shell/texts.h"
 #include "shell/win32/controls.h"
 
@@ -25,18 +22,6 @@ constexpr int kMargin = 8;
 constexpr int kButtonHeight = 25;
 constexpr int kButtonWidth = 120;
 constexpr int kCellPadding = 16;  // the list's margins around a cell's text, and a sort mark's
-enum Column { Number, Name, Time, Size, State, ColumnCount };
-
-// A size as people read it: bytes below a kilobyte, else kilobytes with one decimal.
-std::string sizeText(uint64_t bytes, char separator) {
-    if (bytes < 1024) return std::to_string(bytes) + " B";
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f", static_cast<double>(bytes) / 1024.0);
-    std::string result = text;
-    for (char& c : result)
-        if (c == '.') c = separator;
-    return result + " kB";
-}
 
 // The width of a text in the list's font.
 int textWidth(HWND list, const char* text) {
@@ -58,7 +43,7 @@ void setCell(HWND list, int row, int column, const std::string& text) {
 
 // The window is made when it is first opened.
 QueueWindow::QueueWindow(TMainForm& form, char separator, HFONT font)
-    : form_(form), separator_(separator), font_(font) {}
+    : form_(form), view_(form, separator), font_(font) {}
 
 // The window goes with its owner.
 QueueWindow::~QueueWindow() {
@@ -109,11 +94,11 @@ void QueueWindow::createControls() {
         0, 0, window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(QueueList)), instance, nullptr);
     ::SendMessageW(list_, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP);
     ::SendMessageW(list_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-    for (int column = Number; column < ColumnCount; ++column) {
+    for (int column = ColNumber; column < ColCount; ++column) {
         std::wstring header = widen(texts::kQueueColumns[column]);
         LVCOLUMNW info{};
         info.mask = LVCF_TEXT | LVCF_FMT | LVCF_WIDTH;
-        info.fmt = column == Number || column == Size ? LVCFMT_RIGHT : LVCFMT_LEFT;
+        info.fmt = rightAligned(column) ? LVCFMT_RIGHT : LVCFMT_LEFT;
         info.cx = 60;
         info.pszText = header.data();
         ::SendMessageW(list_, LVM_INSERTCOLUMNW, static_cast<WPARAM>(column),
@@ -151,38 +136,31 @@ void QueueWindow::placeControls() {
     fitColumns();
 }
 
-// One row per queue file, in print order, then the others by number.
+// The queue view's rows; the selection stays on its file.
 void QueueWindow::refresh() {
     if (!window_) return;
-    const QueueFileInfo* previous = selected();
+    const QueueRow* previous = selected();
     const std::string selectedName = previous ? previous->name : std::string();
-    files_ = form_.queueSnapshot();
-    std::vector<Row> rows;
-    rows.reserve(files_.size());
-    for (const QueueFileInfo& file : files_)
-        rows.push_back({std::to_string(file.number), file.name,
-                        localTimeText(file.modified, "%Y-%m-%d %H:%M:%S"),
-                        sizeText(file.size, separator_), queueStateText(file)});
     // Unchanged rows are left alone, so the list keeps its scroll position between refreshes.
-    if (rows == rows_) {
+    if (!view_.refresh()) {
         updateButtons();
         return;
     }
-    rows_ = std::move(rows);
+    const std::vector<QueueRow>& rows = view_.rows();
     ::SendMessageW(list_, WM_SETREDRAW, FALSE, 0);
     ::SendMessageW(list_, LVM_DELETEALLITEMS, 0, 0);
-    for (size_t row = 0; row < rows_.size(); ++row) {
-        std::wstring number = widen(rows_[row][Number]);
+    for (size_t row = 0; row < rows.size(); ++row) {
+        std::wstring number = widen(rows[row].cells[ColNumber]);
         LVITEMW item{};
         item.mask = LVIF_TEXT | LVIF_STATE;
         item.iItem = static_cast<int>(row);
         item.pszText = number.data();
-        if (files_[row].name == selectedName)
+        if (rows[row].name == selectedName)
             item.state = item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
         const int at = static_cast<int>(
             ::SendMessageW(list_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
-        for (int column = Name; column < ColumnCount; ++column)
-            setCell(list_, at, column, rows_[row][column]);
+        for (int column = ColName; column < ColCount; ++column)
+            setCell(list_, at, column, rows[row].cells[column]);
     }
     fitColumns();
     ::SendMessageW(list_, WM_SETREDRAW, TRUE, 0);
@@ -194,12 +172,12 @@ void QueueWindow::refresh() {
 // columns themselves cut the headers short under some systems. The last one takes the rest.
 void QueueWindow::fitColumns() {
     int used = 0;
-    for (int column = Number; column < ColumnCount; ++column) {
+    for (int column = ColNumber; column < ColCount; ++column) {
         int width = textWidth(list_, texts::kQueueColumns[column]);
-        for (const Row& row : rows_)
-            width = std::max(width, textWidth(list_, row[column].c_str()));
+        for (const QueueRow& row : view_.rows())
+            width = std::max(width, textWidth(list_, row.cells[column].c_str()));
         width += kCellPadding;
-        if (column == State) {
+        if (column == ColState) {
             RECT client;
             ::GetClientRect(list_, &client);
             width = std::max<int>(width, client.right - used);
@@ -214,23 +192,15 @@ void QueueWindow::jobEvent(const JobEvent&) {
     if (window_ && ::IsWindowVisible(window_)) refresh();
 }
 
-// Queues the selected file again, at the end of the queue.
 void QueueWindow::printAgainSelected() {
-    if (const QueueFileInfo* file = selected()) form_.printAgain(file->name);
+    view_.printAgain(selectedRow());
     refresh();
 }
 
-// Deletes the selected file once the user has confirmed it.
 void QueueWindow::deleteSelected() {
-    const QueueFileInfo* file = selected();
-    if (!file) return;
-    const std::string name = file->name;
-    std::string question = texts::kConfirmDelete;
-    question.replace(question.find("%1"), 2, name);
-    if (::MessageBoxW(window_, widen(question).c_str(), widen(texts::kQueueTitle).c_str(),
-                      MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES)
-        return;
-    if (!form_.deleteQueueFile(name)) tell(texts::kDeleteFailed, name, MB_ICONWARNING);
+    const int row = selectedRow();
+    if (row < 0) return;
+    view_.remove(row, *this);
     refresh();
 }
 
@@ -240,27 +210,33 @@ void QueueWindow::openFolder() {
     ::ShellExecuteW(window_, L"open", folder.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
-// A message box of the queue window, its text made from format with the file's name.
-void QueueWindow::tell(const char* format, const std::string& name, UINT icon) const {
-    std::string text = format;
-    text.replace(text.find("%1"), 2, name);
-    ::MessageBoxW(window_, widen(text).c_str(), widen(texts::kQueueTitle).c_str(), icon | MB_OK);
+// The delete question, No the default.
+bool QueueWindow::confirm(const std::string& text, const std::string& caption) {
+    return ::MessageBoxW(window_, widen(text).c_str(), widen(caption).c_str(),
+                         MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
 }
 
-// The selected row's file, or null when none is selected.
-const QueueFileInfo* QueueWindow::selected() const {
+void QueueWindow::warn(const std::string& text, const std::string& caption) {
+    ::MessageBoxW(window_, widen(text).c_str(), widen(caption).c_str(), MB_ICONWARNING | MB_OK);
+}
+
+// The selected row, or -1 when none is selected.
+int QueueWindow::selectedRow() const {
     const LRESULT row =
         ::SendMessageW(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED);
-    return row >= 0 && static_cast<size_t>(row) < files_.size() ? &files_[row] : nullptr;
+    return row >= 0 && static_cast<size_t>(row) < view_.rows().size() ? static_cast<int>(row) : -1;
 }
 
-// A queued or printing file cannot be queued again; one being printed cannot be deleted.
+const QueueRow* QueueWindow::selected() const {
+    const int row = selectedRow();
+    return row < 0 ? nullptr : &view_.rows()[row];
+}
+
+// The buttons as the selected row allows.
 void QueueWindow::updateButtons() {
-    const QueueFileInfo* file = selected();
-    const auto is = [file](QueueFileState state) { return file && file->state == state; };
-    ::EnableWindow(::GetDlgItem(window_, QueuePrintAgain),
-                   is(QueueFileState::SetAside) || is(QueueFileState::Leftover));
-    ::EnableWindow(::GetDlgItem(window_, QueueDelete), file && !is(QueueFileState::Printing));
+    const QueueRow* row = selected();
+    ::EnableWindow(::GetDlgItem(window_, QueuePrintAgain), row && row->canPrintAgain);
+    ::EnableWindow(::GetDlgItem(window_, QueueDelete), row && row->canDelete);
 }
 
 // Closing only hides the window, as the tray menu opens it again.

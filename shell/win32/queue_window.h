@@ -5,12 +5,11 @@
 
 #include <windows.h>
 
-#include <array>
 #include <string>
 #include <vector>
 
 #include "pipeline/job_events.h"
-#include "pipeline/job_queue.h"
+#include "shell/queue_view.h"
 
 namespace zelmo {
 
@@ -18,7 +17,7 @@ class TMainForm;
 
 namespace win32 {
 
-class QueueWindow : public JobEventSink {
+class QueueWindow : public JobEventSink, private QueueDialogs {
   public:
     // separator: the decimal separator of the sizes; font: the window's, owned by the caller.
     QueueWindow(TMainForm& form, char separator, HFONT font);
@@ -48,18 +47,17 @@ class QueueWindow : public JobEventSink {
     void openFolder();
     void updateButtons();
     void hide();
-    // The selected row's file, or null when none is selected.
-    const QueueFileInfo* selected() const;
-    void tell(const char* format, const std::string& name, UINT icon) const;
+    // The selected row, or -1 when none is selected.
+    int selectedRow() const;
+    const QueueRow* selected() const;
+    bool confirm(const std::string& text, const std::string& caption) override;
+    void warn(const std::string& text, const std::string& caption) override;
 
     TMainForm& form_;
-    char separator_;
+    QueueView view_;
     HFONT font_;
     HWND window_ = nullptr;
     HWND list_ = nullptr;
-    using Row = std::array<std::string, 5>;  // the texts of a row, column by column
-    std::vector<QueueFileInfo> files_;       // the rows' files, in the list's order
-    std::vector<Row> rows_;                  // what the list shows
 };
 
 }  // namespace win32

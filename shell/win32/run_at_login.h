@@ -3,6 +3,9 @@
 #pragma once
 
 #include <string>
+#include <utility>
+
+#include "shell/login_start.h"
 
 namespace zelmo::win32 {
 
@@ -19,5 +22,18 @@ bool runAtLoginEnabled(const std::string& folder);
 // Writes (enabled) or removes the login value of folder; throws ZelmoError with the system's
 // message when the registry refuses.
 void setRunAtLogin(const std::string& program, const std::string& folder, bool enabled);
+
+// The login value that starts program on folder.
+class RegistryLoginStart : public LoginStart {
+  public:
+    RegistryLoginStart(std::string program, std::string folder)
+        : program_(std::move(program)), folder_(std::move(folder)) {}
+    bool enabled() const override { return runAtLoginEnabled(folder_); }
+    void enable(bool on) override { setRunAtLogin(program_, folder_, on); }
+
+  private:
+    std::string program_;
+    std::string folder_;
+};
 
 }  // namespace zelmo::win32

@@ -39,6 +39,7 @@ cp "$zelmo" "$app/Zelmo.exe"
 # ASCII: Zelmo.ini is in the ANSI code page, which on a Polish Windows (1250) has every Polish
 # letter, and under Wine here (1252) has not.
 archive="$work/Archiwum"
+mkdir -p "$archive"  # Zelmo never makes the archive folder: an unmounted share must not become local
 printf '[Archive]\r\nFolder=Z:%s\r\n' "${archive//\//\\}" >"$app/Zelmo.ini"
 
 start_cupsd "$work/cups"
@@ -125,6 +126,11 @@ grep -qx "boxes 1" "$work/out/failure-boxes.txt" || fail "failure boxes stacked"
 icon=$("$wine_run" "$prefix" "$inspect" icon | tr -d '\r')
 [ "$icon" = "icon error" ] || fail "the tray shows $icon after failed attempts"
 failures=$(grep -c "Błąd drukowania" "$app/Zelmo.log")
+# Notepad before Windows 10 1903 reads the log only as UTF-8 with a byte-order mark and CR LF.
+[ "$(head -c 3 "$app/Zelmo.log" | od -An -tx1 | tr -d ' ')" = efbbbf ] ||
+    fail "Zelmo.log does not begin with a byte-order mark"
+[ "$(grep -c $'\r$' "$app/Zelmo.log")" -eq "$(wc -l <"$app/Zelmo.log")" ] ||
+    fail "Zelmo.log has lines without CR LF"
 [ "$failures" -ge 2 ] || fail "$failures failed attempt(s) logged, so no retry came while the box was open"
 grep -q "^box Nie udało się wydrukować\.  ..*" "$work/out/failure-boxes.txt" ||
     fail "the box does not say what failed in Polish, then why"

@@ -240,6 +240,9 @@ int main(int argc, char** argv) {
                           terminated, job.data(), job.size()};
         try {
             zelmo::runJob(state, env);
+            // Refused unprinted, as the monitor sets it aside.
+            if (!state.content.isText())
+                std::cerr << "zelmo-render: " << state.content.english << "\n";
         } catch (const zelmo::ZelmoError& e) {
             std::cerr << "zelmo-render: " << e.what() << "\n";
         }

@@ -133,6 +133,27 @@ bool writeAll(int fd, const char* bytes, std::size_t size) {
     return true;
 }
 
+// Opens path for writing with the extra flags, only as a regular file of ours, and writes text.
+bool writeRegular(const std::string& path, int flags, const std::string& text) {
+    const int fd =
+        ::open(path.c_str(),
+               O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW | O_NONBLOCK | flags, 0644);
+    if (fd < 0) {
+        lastError = errno;
+        return false;
+    }
+    File file(fd);
+    struct stat info {};
+    // O_TRUNC empties only a regular file; a FIFO or device is left alone and refused here.
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        lastError = EINVAL;
+        return false;
+    }
+    if (writeAll(fd, text.data(), text.size())) return true;
+    lastError = errno ? errno : EIO;
+    return false;
+}
+
 // A job of this size or more is worth huge pages: a few hundred faults instead of tens of
 // thousands for a large raster job.
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
@@ -206,6 +227,22 @@ File openShared(const std::string& path) {
     return fd < 0 ? File() : File(fd);
 }
 
+// O_NOFOLLOW and O_NONBLOCK, then the type of what was opened.
+File openRegular(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW);
+    if (fd < 0) {
+        lastError = errno;
+        return File();
+    }
+    File file(fd);
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        lastError = EINVAL;
+        return File();
+    }
+    return file;
+}
+
 // Whether anything exists under path.
 bool exists(const std::string& path) {
     struct stat info {};
@@ -277,18 +314,25 @@ bool replaceFileAtomically(const std::string& path, const std::string& bytes) {
     return true;
 }
 
-// Appends text in one write, so that two writers never interleave inside a line.
+const char* const kTextFileStart = "";
+const char* const kLineEnd = "\n";
+
+// Writes text in one write, so that two writers never interleave inside a line. O_NONBLOCK: a
+// FIFO put in the file's place would otherwise hold the open until someone reads it.
 bool appendToFile(const std::string& path, const std::string& text) {
-    const int fd =
-        ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0644);
-    if (fd < 0) return false;
-    File file(fd);
-    return writeAll(fd, text.data(), text.size());
+    return writeRegular(path, O_APPEND, text);
+}
+
+// The same open, emptying the file.
+bool rewriteFile(const std::string& path, const std::string& text) {
+    return writeRegular(path, O_TRUNC, text);
 }
 
 // rename(2), which replaces to.
 bool renameReplacing(const std::string& from, const std::string& to) {
-    return ::rename(from.c_str(), to.c_str()) == 0;
+    if (::rename(from.c_str(), to.c_str()) == 0) return true;
+    lastError = errno;
+    return false;
 }
 
 // Copies in blocks, so that a large document needs no memory of its size.
@@ -315,6 +359,24 @@ bool copyToNewFile(File& from, const std::string& to) {
         ::unlink(to.c_str());
     }
     return copied;
+}
+
+// lstat(2): a link is not the folder.
+bool isRealFolder(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// stat(2), following links; the failure's reason is kept for the message.
+bool folderExists(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        lastError = errno;
+        return false;
+    }
+    if (S_ISDIR(st.st_mode)) return true;
+    lastError = ENOTDIR;
+    return false;
 }
 
 // mkdir(2); an existing folder is success.

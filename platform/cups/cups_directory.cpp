@@ -1,10 +1,10 @@
 // CUPS destinations through libcups: each question asks the server afresh, so a default changed
 // with lpadmin or a queue added meanwhile is seen at once.
-#include "platform/qt/cups_directory.h"
+#include "platform/cups/cups_directory.h"
 
 #include <cups/cups.h>
 
-#include "platform/qt/qt_printers.h"
+#include "platform/cups/cups_printers.h"
 
 namespace zelmo {
 namespace {

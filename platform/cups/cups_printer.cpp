@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "platform/errors.h"
-#include "platform/qt/qt_printers.h"
+#include "platform/cups/cups_printers.h"
 
 namespace zelmo {
 namespace {

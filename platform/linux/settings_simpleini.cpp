@@ -35,7 +35,7 @@ std::string readProfileString(const std::string& file, const std::string& sectio
     CSimpleIniA ini;
     loadIni(ini, file);
     const char* value = ini.GetValue(section.c_str(), key.c_str(), nullptr);
-    return value ? std::string(value) : fallback;
+    return value ? profileValue(value) : fallback;
 }
 
 void writeProfileString(const std::string& file, const std::string& section, const std::string& key,

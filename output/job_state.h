@@ -1,14 +1,42 @@
-// The interpreter state of the job being printed.
+// The state of the job being printed, and what the worker lends for it: the interpreter reads
+// the job into it, output makes and sends its pages from it.
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
+#include "output/device_metrics.h"
+#include "output/job_content.h"
 #include "output/page_surface.h"
+#include "output/print_request.h"
 #include "platform/gdi.h"
 
 namespace zelmo {
+
+class Printer;
+
+// The copies command's range: a larger count prints this many, zero or less prints one.
+constexpr int32_t kMaxCopies = 999;
+// Printer pages one job may send, every copy counted: a runaway job (a million form feeds, or
+// many pages times many copies) is stopped there, its document aborted.
+constexpr int32_t kMaxSheetsPerJob = 10000;
+// Job bytes interpreted between two looks at the terminated flag, beside the look before every
+// glyph drawn: no stretch of the job keeps a closing program waiting.
+constexpr std::size_t kBytesBetweenChecks = std::size_t{1} << 20;
+
+// What the worker lends the interpreter for one job.
+struct JobEnv {
+    Printer& printer;
+    const DeviceMetrics& metrics;
+    const PrintRequest& request;
+    std::atomic<int>& testMode;           // 0 job, 1 vector, 2 bitmap, 3 bitmap DI test
+    const std::atomic<bool>& terminated;  // the worker's terminated flag
+    const uint8_t* job = nullptr;         // JobBuffer
+    std::size_t jobLength = 0;
+    int32_t maxSheets = kMaxSheetsPerJob;  // the fuzz harness lowers it, to keep runs short
+};
 
 // Values of the job's most recent font header.
 struct FontMetrics {
@@ -69,6 +97,7 @@ struct PclState {
     bool stoppedByTermination = false;  // a checkpoint ended the job early
     bool drawsPages = false;            // a font header or a raster resolution came
     bool holdsText = false;             // a printable byte came
+    ContentVerdict content;             // a job of bare text that is not text is not printed
 
     FontMetrics fontMetrics;
     GlyphTable glyphTable;

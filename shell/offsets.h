@@ -1,0 +1,24 @@
+// The settings panel's conversions between what the user types and what Zelmo.ini stores.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace zelmo {
+
+// The settings panel's conversions, shared with the tests.
+namespace offsets {
+// Millimetres to tenths: clamped to -999.9..999.9, times 10, halves to the even neighbour.
+int32_t millimetresToTenths(double millimetres);
+// Tenths as millimetres with exactly one decimal and the given separator.
+std::string formatTenths(int32_t tenths, char separator);
+// A decimal number with the given separator (sign, digits, fraction, exponent, surrounding
+// blanks); false when text is not one.
+bool parseDecimal(const std::string& text, char separator, double& value);
+// An integer as an INI file holds it (decimal, "$" or "0x" hexadecimal); fallback otherwise.
+int32_t parseProfileInt(const std::string& text, int32_t fallback);
+// The same integer into value; false, with value as it was, when text is not one.
+bool readProfileInt(const std::string& text, int32_t& value);
+}  // namespace offsets
+
+}  // namespace zelmo

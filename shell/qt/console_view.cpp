@@ -1,0 +1,108 @@
+// The console that stands in for the window where there is no display.
+#include "shell/qt/console_view.h"
+
+#include <QCoreApplication>
+#include <chrono>
+#include <iostream>
+
+#include "shell/feedback.h"
+#include "shell/texts.h"
+
+namespace zelmo {
+
+// The form with a timer and no window.
+ConsoleView::ConsoleView(Printer& printer, const std::string& executablePath,
+                         const std::string& folder) {
+    Timer.setInterval(kTimerInterval);
+    connect(&Timer, &QTimer::timeout, this, [this] {
+        try {
+            form_->TimerTimer();
+        } catch (const ZelmoError& error) {
+            showException(error);
+        }
+    });
+    form_ = std::make_unique<TMainForm>(*this, printer, *this, executablePath, folder);
+}
+
+// The folder watch wakes the form between ticks.
+void ConsoleView::watchHandle(intptr_t handle) {
+    notifyOnReadable(this, handle, [this] {
+        try {
+            form_->FolderChanged();
+        } catch (const ZelmoError& error) {
+            showException(error);
+        }
+    });
+}
+
+// Makes sure the pipeline is down.
+ConsoleView::~ConsoleView() {
+    finish();
+}
+
+// Runs FormCreate.
+void ConsoleView::start() {
+    form_->FormCreate();
+}
+
+// Stops the timer and runs FormDestroy.
+void ConsoleView::finish() {
+    Timer.stop();
+    if (form_) form_->FormDestroy();
+}
+
+// The exception display as a line on standard error.
+void ConsoleView::showException(const ZelmoError& error) {
+    std::cerr << "Zelmo: " << exceptionMessage(error) << std::endl;
+}
+
+// Ends the message loop.
+void ConsoleView::closeWindow() {
+    QCoreApplication::quit();
+}
+
+// Starts or stops the 500 ms timer.
+void ConsoleView::setTimerEnabled(bool enabled) {
+    if (enabled)
+        Timer.start();
+    else
+        Timer.stop();
+}
+
+// The monitored file and the printer name, once each, on standard output.
+void ConsoleView::setLabelWithHint(HintLabel label, const std::string& text) {
+    const char* caption =
+        label == HintLabel::Label_Search ? texts::kMonitoredFile : texts::kPrintsTo;
+    std::cout << caption << ' ' << text << std::endl;
+}
+
+// Keeps an offset text as the edit would.
+void ConsoleView::setEditText(FocusTarget edit, const std::string& text) {
+    (edit == FocusTarget::Edit_Y ? editY_ : editX_) = text;
+}
+
+// The kept offset text.
+std::string ConsoleView::editText(FocusTarget edit) const {
+    return edit == FocusTarget::Edit_Y ? editY_ : editX_;
+}
+
+// A notification as a line on standard output, with the time it happened.
+void ConsoleView::notify(const std::string& title, const std::string& text, bool) {
+    std::string line = text;
+    for (char& c : line)
+        if (c == '\n') c = ' ';
+    std::cout << '[' << clockTime(std::chrono::system_clock::now()) << "] " << title << ": " << line
+              << std::endl;
+}
+
+// A message box as a line on standard error.
+void ConsoleView::showWarning(const std::string& text, const std::string& caption) {
+    std::cerr << caption << ": " << text << std::endl;
+}
+
+// The system's decimal separator.
+char ConsoleView::decimalSeparator() const {
+    return systemDecimalSeparator();
+}
+
+}  // namespace zelmo

@@ -1,0 +1,19 @@
+// What the window and the console share of Qt's event loop.
+#pragma once
+
+#include <QObject>
+#include <cstdint>
+#include <functional>
+
+namespace zelmo {
+
+// TMainForm's timer.
+constexpr int kTimerInterval = 500;
+
+// Calls onReadable on the window thread whenever handle can be read.
+void notifyOnReadable(QObject* parent, intptr_t handle, std::function<void()> onReadable);
+
+// The system's decimal separator, or "." where it is not one ASCII character.
+char systemDecimalSeparator();
+
+}  // namespace zelmo

@@ -1,0 +1,74 @@
+// The queue window as data: one row per queue file with its cells as the user reads them, what
+// each button may do with a row, and the delete flow with its question and its failure. The Qt
+// and Win32 windows only draw the rows and hand back the row the user acted on.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "pipeline/job_queue.h"
+
+namespace zelmo {
+
+class TMainForm;
+
+enum QueueColumn : int { ColNumber, ColName, ColTime, ColSize, ColState, ColCount };
+
+struct QueueRow {
+    std::string name;  // the queue file's name, which the actions take
+    std::array<std::string, ColCount> cells;
+    bool canPrintAgain = false;  // a queued or printing file cannot be queued again
+    bool canDelete = false;      // one being printed cannot be deleted
+
+    bool operator==(const QueueRow& other) const {
+        return name == other.name && cells == other.cells && canPrintAgain == other.canPrintAgain &&
+               canDelete == other.canDelete;
+    }
+};
+
+// Numbers and sizes line up on the right.
+bool rightAligned(int column);
+
+// A size as people read it: bytes below a kilobyte, else kilobytes with one decimal.
+std::string sizeText(uint64_t bytes, char decimalSeparator);
+
+// The queue window's row of a queue file.
+QueueRow queueRow(const QueueFileInfo& file, char decimalSeparator);
+
+// The questions and warnings of the queue window, in a box of its own.
+class QueueDialogs {
+  public:
+    virtual ~QueueDialogs() = default;
+    // A question with Yes and No, No the default; true for Yes.
+    virtual bool confirm(const std::string& text, const std::string& caption) = 0;
+    virtual void warn(const std::string& text, const std::string& caption) = 0;
+};
+
+class QueueView {
+  public:
+    QueueView(TMainForm& form, char decimalSeparator) : form_(form), separator_(decimalSeparator) {}
+
+    // Reads the folder again: one row per queue file, in print order, then the others by
+    // number. False when every row is as it was.
+    bool refresh();
+    const std::vector<QueueRow>& rows() const { return rows_; }
+    // The row of the named file, or -1.
+    int find(const std::string& name) const;
+
+    // Queues the row's file again, at the end of the queue.
+    void printAgain(int row);
+    // Deletes the row's file once the user has confirmed it (confirmed: already asked); a file
+    // that cannot be deleted is said so.
+    void remove(int row, QueueDialogs& dialogs, bool confirmed = false);
+
+  private:
+    const QueueRow* at(int row) const;
+
+    TMainForm& form_;
+    char separator_;
+    std::vector<QueueRow> rows_;
+};
+
+}  // namespace zelmo
