@@ -270,23 +270,24 @@ TEST(PipelineQueue, JobNumbersAreNeverReusedAndTheHistorySurvivesARestart) {
     ASSERT_EQ(parsed.size(), kHistoryLength);
     EXPECT_EQ(parsed.front().job, 6);
     EXPECT_EQ(formatHistory(parseHistory(history)), history);
+}
 
-    // A file drawing no page that is not text is refused before any sheet, once, and says what it
-    // looks like: printing it again would print the same noise.
-    TEST(PipelineQueue, JunkIsSetAsideUnprintedSayingWhatItLooksLike) {
-        Rig rig;
-        const std::string pdf = "%PDF-1.4\n1 0 obj << /Type /Catalog >> endobj\n";
-        rig.writeJob(std::vector<uint8_t>(pdf.begin(), pdf.end()));
-        ASSERT_TRUE(rig.tickUntil([&] { return rig.drained(); }));
-        EXPECT_EQ(documentKinds(rig.printer), "");
-        EXPECT_EQ(rig.events.lines(), (Names{"Captured Zelmo1.Prn", "SetAside Zelmo1.Prn"}));
-        EXPECT_EQ(rig.events.events.back().reason, SetAsideReason::NotText);
-        const auto files = rig.monitor.snapshot();
-        ASSERT_EQ(files.size(), 1u);
-        EXPECT_EQ(files[0].reason, SetAsideReason::NotText);
-        EXPECT_EQ(files[0].message, "plik PDF, nie wydruk PCL");
-        EXPECT_EQ(readText(rig.path("Zelmo.queue")), "aside Zelmo1.Prn not-text\n");
-    }
+// A file drawing no page that is not text is refused before any sheet, once, and says what it
+// looks like: printing it again would print the same noise.
+TEST(PipelineQueue, JunkIsSetAsideUnprintedSayingWhatItLooksLike) {
+    Rig rig;
+    const std::string pdf = "%PDF-1.4\n1 0 obj << /Type /Catalog >> endobj\n";
+    rig.writeJob(std::vector<uint8_t>(pdf.begin(), pdf.end()));
+    ASSERT_TRUE(rig.tickUntil([&] { return rig.drained(); }));
+    EXPECT_EQ(documentKinds(rig.printer), "");
+    EXPECT_EQ(rig.events.lines(), (Names{"Captured Zelmo1.Prn", "SetAside Zelmo1.Prn"}));
+    EXPECT_EQ(rig.events.events.back().reason, SetAsideReason::NotText);
+    const auto files = rig.monitor.snapshot();
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(files[0].reason, SetAsideReason::NotText);
+    EXPECT_EQ(files[0].message, "plik PDF, nie wydruk PCL");
+    EXPECT_EQ(journalStates(readText(rig.path("Zelmo.queue"))), "aside Zelmo1.Prn not-text\n");
+}
 
 }  // namespace
 }  // namespace zelmo::pipeline_test
