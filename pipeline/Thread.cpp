@@ -137,7 +137,9 @@ JobOutcome TPrintThread::runHandOver() {
     const bool done = runJob(pcl_, env);
     ended.printed = done;
     state_.OutcomePages = pcl_.pagesPrinted;
-    if (done && mode == 0) state_.OutcomeDocument = printer_.lastDocumentPath();
+    // A job that began no document leaves the printer's last one, an earlier job's, in place.
+    if (done && mode == 0 && pcl_.pagesPrinted > 0)
+        state_.OutcomeDocument = printer_.lastDocumentPath();
     if (mode > 0) return JobOutcome::TestPage;
     if (!pcl_.content.isText()) {
         state_.OutcomeMessage = pcl_.content.polish;
