@@ -4,6 +4,7 @@
 #include <new>
 
 #include "pcl/interpreter.h"
+#include "pipeline/queue_journal.h"
 #include "platform/files.h"
 #include "platform/printer.h"
 
@@ -55,6 +56,7 @@ TPrintThread::~TPrintThread() {
 void TPrintThread::Execute() {
     metrics_.metricsValid.store(false);
     printer_.setTitle(kJobTitle);
+    printer_.setSubmitHook([this] { recordSubmission(); });
     while (!terminated()) {
         state_.WorkEvent.wait();
         // Terminated while waiting: leave WorkerIdle as it is, so a job handed over and not
@@ -118,7 +120,14 @@ JobOutcome TPrintThread::runHandOver() {
     jobTestMode_.store(mode);
     int chosen = mode;
     if (mode > 0) state_.TestMode.compare_exchange_strong(chosen, 0);
-    printer_.setDocumentLabel({mode > 0 ? std::string() : state_.CurrentJobFile, mode});
+    if (mode > 0)
+        printer_.setDocumentLabel({std::string(), mode});
+    else
+        printer_.setDocumentLabel(
+            {state_.CurrentJobFile, 0, state_.CurrentJobNumber, state_.CurrentJobAgain});
+    // A test page is no job: nothing of it needs recording. (The interpreter may reset the
+    // test mode it is handed while it prints, so the hand-over's own choice is kept.)
+    submissionRecorded_ = mode > 0;
     if (!loadJob()) return JobOutcome::Unreadable;
     if (terminated()) return JobOutcome::NotRun;
     const JobEnv env{printer_,
@@ -128,17 +137,41 @@ JobOutcome TPrintThread::runHandOver() {
                      thread_.terminatedFlag(),
                      state_.JobBuffer.data(),
                      state_.JobBuffer.size()};
+    // However the job ends, the printer hears of it once: what it keeps per job (an archive
+    // copy) is kept only for a job printed whole.
+    struct EndJob {
+        Printer& printer;
+        bool printed = false;
+        ~EndJob() { printer.jobEnded(printed); }
+    } ended{printer_};
     const bool done = runJob(pcl_, env);
+    ended.printed = done;
     state_.OutcomePages = pcl_.pagesPrinted;
     // Taken whatever the outcome, so that no document's ticket is left for the next job.
     std::shared_ptr<SubmittedDocument> submitted = printer_.takeSubmitted();
     if (done && mode == 0) state_.OutcomeSubmitted = std::move(submitted);
+    // A job that began no document leaves the printer's last one, an earlier job's, in place.
+    if (done && mode == 0 && pcl_.pagesPrinted > 0)
+        state_.OutcomeDocument = printer_.lastDocumentPath();
     if (mode > 0) return JobOutcome::TestPage;
     if (!pcl_.content.isText()) {
         state_.OutcomeMessage = pcl_.content.polish;
         return JobOutcome::NotText;
     }
     return done ? JobOutcome::Printed : JobOutcome::Failed;
+}
+
+// Written before the document leaves: after a kill the next run then knows this job may have
+// printed in part and sets it aside rather than print it twice. A record that cannot be
+// written does not stop the print; the job would then print again after a kill.
+void TPrintThread::recordSubmission() {
+    if (submissionRecorded_) return;
+    submissionRecorded_ = true;
+    const std::string& job = state_.CurrentJobFile;
+    const auto slash = job.find_last_of("/\\");
+    const std::string dir = slash == std::string::npos ? std::string() : job.substr(0, slash + 1);
+    files::replaceFileAtomically(dir + kSubmittedName,
+                                 formatSubmitted(job.substr(dir.size()), state_.CurrentJobNumber));
 }
 
 // Reads CurrentJobFile whole into JobBuffer; a test page needs no data.

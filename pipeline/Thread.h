@@ -51,6 +51,8 @@ class TPrintThread {
     // Runs one hand-over and says what became of it; exceptions pass on.
     JobOutcome runHandOver();
     bool loadJob();
+    // Records, durably, that the job handed over is about to reach the print system.
+    void recordSubmission();
 
     HandOver& state_;
     Printer& printer_;
@@ -60,7 +62,8 @@ class TPrintThread {
     // TestMode as this hand-over read it once: the menu may change the shared value meanwhile,
     // and the job must be judged by what was actually printed.
     std::atomic<int> jobTestMode_{0};
-    WorkerThread thread_;  // last: starts after every member it uses exists
+    bool submissionRecorded_ = false;  // for the hand-over in progress, or nothing to record
+    WorkerThread thread_;              // last: starts after every member it uses exists
 };
 
 }  // namespace zelmo

@@ -46,6 +46,8 @@ struct HandOver {
     CriticalSection StateLock;  // guards WorkerIdle only
     ManualResetEvent WorkEvent;
     std::string CurrentJobFile;
+    int64_t CurrentJobNumber = 0;  // the job's number, never reused in the folder
+    bool CurrentJobAgain = false;  // printed again on the user's request
     zelmo::PrintRequest PrintRequest;
     std::atomic<int> TestMode{0};  // 0 job, 1 vector, 2 bitmap, 3 bitmap DI test
     files::JobBytes JobBuffer;     // the whole current job file; touched by the worker
@@ -58,6 +60,7 @@ struct HandOver {
     // retire the job at once instead of at its next tick. Set before the worker starts; it
     // must only post to the window's thread, never touch the queue itself.
     std::function<void()> WorkerIdleNotice;
+    std::string OutcomeDocument;  // the PDF the job became, when the printer makes files
 
     // WorkerIdle, read or written under StateLock for the single access.
     bool workerIdle() {

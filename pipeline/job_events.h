@@ -22,7 +22,7 @@ enum class SetAsideReason {
     TooManyFailures,  // printing failed on every attempt
     NothingPrinted,   // a non-empty job that produced no page
     Unreadable,       // its file could not be opened or read whole
-    Interrupted,      // it was printing when the program stopped: it may have reached the printer
+    Interrupted,      // stopped while part of it may already have reached the print system
     PastLimits,       // the job itself is past a job's limits: every attempt would end the same
     NotText,          // no page and not text: the message says what it looks like
 };
@@ -35,7 +35,8 @@ enum class JobEventKind {
     Failed,             // printing `queueName` failed with the system's `message`
     RetryScheduled,     // attempt `attempt` + 1 of `queueName` starts at `nextAttempt`
     SetAside,           // `queueName` kept on disk and out of the queue, for `reason`
-    NothingPrinted,     // `queueName` held no page; set aside too unless it was empty (deleted)
+    NothingPrinted,     // `queueName` held no page: set aside (`reason` NothingPrinted) or,
+                        // when it was empty, deleted (`reason` None)
     Resumed,            // `queueName` was waiting at the last stop and is queued again
     PrintAgain,         // the user queued `queueName` again
     Deleted,            // the user deleted `queueName`
@@ -50,12 +51,15 @@ enum class JobEventKind {
     PrinterBack,        // the printer takes jobs again: the wait told by PrinterWaiting is over
     Submitted,          // `queueName` is in `printer`'s queue, `pages` pages, not yet printed
     Sent,               // `queueName` went to `printer`, whose spooler cannot say when it printed
+    JournalFailed,      // the queue's journal cannot be written, `message` says why; told once
+    JournalRestored,    // the journal is written again after a JournalFailed
 };
 
 struct JobEvent {
     JobEventKind kind = JobEventKind::Started;
     WallTime when{};
     std::string queueName;  // file name only ("Zelmo3.Prn"); empty when no job is concerned
+    int64_t job = 0;        // the job's number, never reused in the folder; 0 when none
     int32_t pages = 0;
     std::string printer;
     std::string message;  // the system's own message, untranslated

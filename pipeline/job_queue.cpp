@@ -38,6 +38,7 @@ std::string SpoolMonitor::queueFileName(int32_t n) const {
 
 // TimerTimer: the three steps, in this order, every tick.
 void SpoolMonitor::tick(const PrintRequest& settings, PrinterNameDisplay& display) {
+    if (journalFailing_) writeJournal();
     capture();
     followSubmitted();
     showPrinter(display);
@@ -60,12 +61,19 @@ void SpoolMonitor::tell(JobEvent event) {
     if (events_) events_->jobEvent(event);
 }
 
-// An event about the queue file at path.
-void SpoolMonitor::tell(JobEventKind kind, const std::string& path) {
+// An event about the queue file at path, with its job number.
+JobEvent SpoolMonitor::eventAbout(JobEventKind kind, const std::string& path) const {
     JobEvent event;
     event.kind = kind;
     event.queueName = path.substr(programDir_.size());
-    tell(std::move(event));
+    if (const auto record = jobs_.find(path); record != jobs_.end())
+        event.job = record->second.number;
+    return event;
+}
+
+// Tells of the queue file at path.
+void SpoolMonitor::tell(JobEventKind kind, const std::string& path) {
+    tell(eventAbout(kind, path));
 }
 
 // An event of the caller's, through the same sink and clock.
@@ -94,28 +102,32 @@ bool SpoolMonitor::capture() {
         const std::string name = queueFileName(n);
         // A queued name is taken even if its file vanished: deleting it later must not hit
         // the file captured now.
-        if (inQueue(name)) continue;
-        switch (files::renameNoReplace(monitoredFile_, name)) {
-            case files::RenameResult::Renamed:
-                queue_.entries.push_back(name);
-                ++queue_.pendingCount;
-                if (captureRefused_) {
-                    captureRefused_ = false;
-                    JobEvent restored;
-                    restored.kind = JobEventKind::CaptureRestored;
-                    tell(std::move(restored));
-                }
-                tell(JobEventKind::Captured, name);
-                writeJournal();
-                return true;
-            case files::RenameResult::TargetExists:
-                continue;
-            case files::RenameResult::Refused:
-                return refused(files::lastErrorMessage());
-            case files::RenameResult::Failed:
-                // Vanished or reopened: no later number would fare better.
-                return false;
+        if (inQueue(name) || files::exists(name)) continue;
+        // Recorded before the rename, so that a kill right after it leaves a job the next run
+        // prints, not a file nobody knows.
+        queue_.entries.push_back(name);
+        ++queue_.pendingCount;
+        jobs_[name] = JobRecord{nextJob_++, now()};
+        writeJournal();
+        const files::RenameResult renamed = files::renameNoReplace(monitoredFile_, name);
+        if (renamed == files::RenameResult::Renamed) {
+            if (captureRefused_) {
+                captureRefused_ = false;
+                JobEvent restored;
+                restored.kind = JobEventKind::CaptureRestored;
+                tell(std::move(restored));
+            }
+            tell(JobEventKind::Captured, name);
+            return true;
         }
+        queue_.entries.pop_back();
+        --queue_.pendingCount;
+        jobs_.erase(name);
+        if (renamed == files::RenameResult::TargetExists) continue;
+        writeJournal();
+        // Refused: the folder cannot be written. Failed: vanished or reopened, and no later
+        // number would fare better.
+        return renamed == files::RenameResult::Refused ? refused(files::lastErrorMessage()) : false;
     }
     return false;
 }
@@ -130,12 +142,11 @@ void SpoolMonitor::showPrinter(PrinterNameDisplay& display) {
 
 // Hands a pending test page, or else the next job, to an idle worker.
 bool SpoolMonitor::handOver(const PrintRequest& settings) {
-    if (state_.TestMode.load() <= 0 && queue_.pendingCount <= 0) return false;
     if (!state_.workerIdle()) return false;
     collectOutcome();
     // A pending test page goes first and leaves the queue untouched.
     if (state_.TestMode.load() <= 0) {
-        if (!advanceQueue()) return false;
+        if (held_ || !advanceQueue()) return false;
         jobAwaitingReport_ = true;
         writeJournal();
     }
@@ -144,6 +155,7 @@ bool SpoolMonitor::handOver(const PrintRequest& settings) {
     state_.OutcomePages = 0;
     state_.OutcomeMessage.clear();
     state_.OutcomeSubmitted.reset();
+    state_.OutcomeDocument.clear();
     state_.setWorkerIdle(false);
     state_.WorkEvent.set();
     return true;
@@ -165,6 +177,8 @@ void SpoolMonitor::collectOutcome() {
     queue_.currentOutcome = outcome == JobOutcome::TestPage ? JobOutcome::NotRun : outcome;
     submitted_ = std::move(state_.OutcomeSubmitted);
     judgeCurrent(state_.OutcomePages, state_.OutcomeMessage);
+    // The submission record matters only while the journal says the job was printing.
+    if (!currentInterrupted_) files::deleteFile(programDir_ + kSubmittedName);
     writeJournal();
 }
 
@@ -218,16 +232,20 @@ void SpoolMonitor::judgePrinted(const std::string& path, int32_t pages) {
     if (pages > 0 && submitted_) {
         submitCurrent(std::move(submitted_), pages);
     } else if (pages > 0 || empty) {
-        JobEvent event;
-        event.kind = pages > 0 ? JobEventKind::Printed : JobEventKind::NothingPrinted;
-        event.queueName = path.substr(programDir_.size());
+        // An empty file is no printout at all: deleted, with a line in the log.
+        JobEvent event =
+            eventAbout(pages > 0 ? JobEventKind::Printed : JobEventKind::NothingPrinted, path);
         event.pages = pages;
         event.printer = printer_.printerName();
         tell(std::move(event));
+        remember(path, pages > 0 ? HistoryEntry::Outcome::Printed : HistoryEntry::Outcome::Empty,
+                 pages, state_.OutcomeDocument);
         retireCurrent(true);
     } else {
         // Bytes that made no page are not a job done: its owner must see them.
-        tell(JobEventKind::NothingPrinted, path);
+        JobEvent event = eventAbout(JobEventKind::NothingPrinted, path);
+        event.reason = SetAsideReason::NothingPrinted;
+        tell(std::move(event));
         setAsideCurrent(SetAsideReason::NothingPrinted);
     }
 }
@@ -242,9 +260,7 @@ void SpoolMonitor::judgeFailed(const std::string& path, const std::string& messa
     }
     printerBack();
     queue_.lastMessage = message;
-    JobEvent event;
-    event.kind = JobEventKind::Failed;
-    event.queueName = path.substr(programDir_.size());
+    JobEvent event = eventAbout(JobEventKind::Failed, path);
     event.message = message;
     event.attempt = ++queue_.currentFailures;
     tell(event);
@@ -307,7 +323,10 @@ void SpoolMonitor::printerReplaced() {
 // Retires the current entry, deleting its file only when asked.
 void SpoolMonitor::retireCurrent(bool deleteFile) {
     std::string& entry = queue_.entries[static_cast<std::size_t>(queue_.currentIndex)];
-    if (deleteFile) files::deleteFile(entry);
+    if (deleteFile) {
+        files::deleteFile(entry);
+        jobs_.erase(entry);
+    }
     entry.clear();
     --queue_.pendingCount;
     queue_.currentFailures = 0;
@@ -320,9 +339,7 @@ void SpoolMonitor::retireCurrent(bool deleteFile) {
 void SpoolMonitor::setAsideCurrent(SetAsideReason reason) {
     const std::string path = queue_.entries[static_cast<std::size_t>(queue_.currentIndex)];
     aside_[path] = AsideFile{reason, queue_.lastMessage};
-    JobEvent event;
-    event.kind = JobEventKind::SetAside;
-    event.queueName = path.substr(programDir_.size());
+    JobEvent event = eventAbout(JobEventKind::SetAside, path);
     event.reason = reason;
     event.message = queue_.lastMessage;
     event.attempt = queue_.currentFailures;
@@ -364,21 +381,20 @@ bool SpoolMonitor::settleSent(SentFile& sent) {
         sentFailed(sent);
         return true;
     }
-    JobEvent event;
-    event.kind = state == SubmittedState::Completed ? JobEventKind::Printed : JobEventKind::Sent;
-    event.queueName = sent.path.substr(programDir_.size());
+    JobEvent event = eventAbout(
+        state == SubmittedState::Completed ? JobEventKind::Printed : JobEventKind::Sent, sent.path);
     event.pages = sent.pages;
     event.printer = sent.printer;
     tell(std::move(event));
+    remember(sent.path, HistoryEntry::Outcome::Printed, sent.pages, {});
     files::deleteFile(sent.path);
+    jobs_.erase(sent.path);
     return true;
 }
 
 // Aborted or canceled in the print system: one more failed attempt of the job's own.
 void SpoolMonitor::sentFailed(SentFile& sent) {
-    JobEvent event;
-    event.kind = JobEventKind::Failed;
-    event.queueName = sent.path.substr(programDir_.size());
+    JobEvent event = eventAbout(JobEventKind::Failed, sent.path);
     event.message = sent.document->message();
     event.attempt = ++sent.failures;
     tell(event);
@@ -415,6 +431,8 @@ bool SpoolMonitor::advanceQueue() {
         }
         // Not printed and not given up: the same job is handed over again.
         state_.CurrentJobFile = queue_.entries[static_cast<std::size_t>(queue_.currentIndex)];
+        state_.CurrentJobNumber = jobNumber(state_.CurrentJobFile);
+        state_.CurrentJobAgain = jobs_[state_.CurrentJobFile].again;
         return true;
     }
     return selectNext();
@@ -433,6 +451,8 @@ bool SpoolMonitor::selectNext() {
     } while (queue_.currentIndex < size - 1 &&
              queue_.entries[static_cast<std::size_t>(queue_.currentIndex)].empty());
     state_.CurrentJobFile = queue_.entries[static_cast<std::size_t>(queue_.currentIndex)];
+    state_.CurrentJobNumber = jobNumber(state_.CurrentJobFile);
+    state_.CurrentJobAgain = jobs_[state_.CurrentJobFile].again;
     queue_.currentOutcome = JobOutcome::NotStarted;
     queue_.currentLoadTries = 0;
     queue_.currentFailures = 0;
@@ -456,64 +476,179 @@ void SpoolMonitor::shutdown(TPrintThread& worker) {
     writeJournal();
 }
 
-// Writes the journal when what it should hold changed; with nothing to hold it is removed.
-void SpoolMonitor::writeJournal() {
-    std::vector<JournalEntry> entries;
+// The journal as the queue stands.
+Journal SpoolMonitor::journal() const {
+    Journal journal;
+    journal.nextJob = nextJob_;
+    const auto entry = [this](JournalEntry::State state, const std::string& path,
+                              SetAsideReason reason) {
+        JournalEntry line{state, path.substr(programDir_.size()), reason, 0, 0};
+        if (const auto record = jobs_.find(path); record != jobs_.end()) {
+            line.job = record->second.number;
+            line.captured = std::chrono::duration_cast<std::chrono::seconds>(
+                                record->second.captured.time_since_epoch())
+                                .count();
+        }
+        return line;
+    };
     for (std::size_t i = 0; i < queue_.entries.size(); ++i) {
         const std::string& path = queue_.entries[i];
         if (path.empty()) continue;
         const bool current = static_cast<int32_t>(i) == queue_.currentIndex;
         const bool printing = current && (jobAwaitingReport_ || currentInterrupted_);
-        entries.push_back({printing ? JournalEntry::State::Printing : JournalEntry::State::Waiting,
-                           path.substr(programDir_.size()), SetAsideReason::None});
+        journal.entries.push_back(entry(
+            printing ? JournalEntry::State::Printing : JournalEntry::State::Waiting, path, {}));
     }
-    // A job in the print system's queue may print or not after we stop: the next run sets it
+    // A job in the print system's queue may print or not after we stop: the next run keeps it
     // aside as one interrupted, never prints it again on its own.
     for (const SentFile& sent : sent_)
-        entries.push_back(
-            {JournalEntry::State::Printing, sent.path.substr(programDir_.size()), {}});
+        journal.entries.push_back(
+            entry(JournalEntry::State::Aside, sent.path, SetAsideReason::Interrupted));
     for (const auto& [path, aside] : aside_)
-        entries.push_back(
-            {JournalEntry::State::Aside, path.substr(programDir_.size()), aside.reason});
-    const std::string text = formatJournal(entries);
+        journal.entries.push_back(entry(JournalEntry::State::Aside, path, aside.reason));
+    return journal;
+}
+
+// Writes the journal when what it should hold changed. It stays even with nothing queued, for
+// the job numbers.
+void SpoolMonitor::writeJournal() {
+    const std::string text = formatJournal(journal());
     if (text == journalWritten_) return;
-    const std::string journal = programDir_ + kJournalName;
-    const bool written =
-        text.empty() ? files::deleteFile(journal) : files::replaceFileAtomically(journal, text);
-    // A journal that could not be written is tried again at the next change.
-    if (written || text.empty()) journalWritten_ = text;
+    if (files::replaceFileAtomically(programDir_ + kJournalName, text)) {
+        journalWritten_ = text;
+        if (failedMarkFound_ || journalFailing_)
+            files::deleteFile(programDir_ + kJournalFailedName);
+        failedMarkFound_ = false;
+        if (!journalFailing_) return;
+        journalFailing_ = false;
+        JobEvent restored;
+        restored.kind = JobEventKind::JournalRestored;
+        tell(std::move(restored));
+        return;
+    }
+    if (journalFailing_) return;
+    journalFailing_ = true;
+    // The next run must know that files newer than the journal may be missing from it.
+    files::appendToFile(programDir_ + kJournalFailedName, {});
+    JobEvent failed;
+    failed.kind = JobEventKind::JournalFailed;
+    failed.message = files::lastErrorMessage();
+    tell(std::move(failed));
+}
+
+// The job's number; a file that has none (a leftover) is given the next one.
+int64_t SpoolMonitor::jobNumber(const std::string& path) {
+    JobRecord& record = jobs_[path];
+    if (record.number == 0) {
+        record.number = nextJob_++;
+        if (record.captured == WallTime{}) record.captured = now();
+    }
+    return record.number;
+}
+
+// The job's line in the history, the oldest dropped past its length.
+void SpoolMonitor::remember(const std::string& path, HistoryEntry::Outcome outcome, int32_t pages,
+                            const std::string& pdf) {
+    HistoryEntry entry;
+    entry.job = jobNumber(path);
+    entry.captured = jobs_[path].captured;
+    entry.finished = now();
+    entry.pages = pages;
+    entry.outcome = outcome;
+    entry.queueName = path.substr(programDir_.size());
+    if (outcome != HistoryEntry::Outcome::Deleted) entry.printer = printer_.printerName();
+    entry.pdf = pdf;
+    history_.push_back(std::move(entry));
+    while (history_.size() > kHistoryLength)
+        history_.pop_front();
+    files::replaceFileAtomically(programDir_ + kHistoryName, formatHistory(history_));
+}
+
+// Queues path again at the end, under its recorded number.
+void SpoolMonitor::requeue(const std::string& path, int64_t job, int64_t captured) {
+    jobs_[path] = JobRecord{job, WallTime{} + std::chrono::seconds(captured)};
+    jobNumber(path);
+    queue_.entries.push_back(path);
+    ++queue_.pendingCount;
+    tell(JobEventKind::Resumed, path);
+}
+
+// A job interrupted by the stop prints again by itself unless part of it may have reached the
+// print system, which only the worker's submission record can say.
+void SpoolMonitor::resumePrinting(const JournalEntry& entry, const std::string& path) {
+    std::string submitted;
+    const bool maybeOut = files::readSmallFile(programDir_ + kSubmittedName, submitted) &&
+                          submitted == formatSubmitted(entry.name, entry.job);
+    if (!maybeOut || entry.job == 0) {
+        requeue(path, entry.job, entry.captured);
+        return;
+    }
+    jobs_[path] = JobRecord{entry.job, WallTime{} + std::chrono::seconds(entry.captured)};
+    aside_[path] = AsideFile{SetAsideReason::Interrupted, {}};
+    JobEvent event = eventAbout(JobEventKind::SetAside, path);
+    event.reason = SetAsideReason::Interrupted;
+    tell(std::move(event));
+}
+
+// Files captured while the journal could not be written have no line in it, yet are newer.
+void SpoolMonitor::recogniseUnrecorded(int64_t journalSeconds) {
+    std::vector<std::pair<int32_t, std::string>> found;
+    for (const files::FileInfo& entry : files::listFolder(programDir_)) {
+        const std::string path = programDir_ + entry.name;
+        const int32_t number = queueFileNumber(entry.name);
+        if (number == 0 || !entry.regular || inQueue(path) || aside_.count(path)) continue;
+        // A capture keeps the time its writer gave the file, which may precede by a moment
+        // the journal's last write in the same tick.
+        if (entry.modifiedSeconds + kUnrecordedSlackSeconds < journalSeconds) continue;
+        found.emplace_back(number, path);
+    }
+    std::sort(found.begin(), found.end());
+    for (const auto& [number, path] : found)
+        requeue(path, 0, 0);
 }
 
 // Takes up what the last run left in its journal.
 void SpoolMonitor::resume() {
+    std::string remembered;
+    if (files::readSmallFile(programDir_ + kHistoryName, remembered))
+        history_ = parseHistory(remembered);
+    const std::string journalPath = programDir_ + kJournalName;
     std::string text;
-    if (!files::readSmallFile(programDir_ + kJournalName, text)) return;
+    files::FileInfo journalInfo;
+    // Without a journal there is nothing to take up, but one is written at once: files
+    // captured later are recognised against its time should it fail to be written again.
+    if (!files::fileInfo(journalPath, journalInfo) || !journalInfo.regular ||
+        !files::readSmallFile(journalPath, text)) {
+        writeJournal();
+        return;
+    }
     journalWritten_ = text;
-    for (const JournalEntry& entry : parseJournal(text)) {
+    const Journal journal = parseJournal(text);
+    nextJob_ = std::max(nextJob_, journal.nextJob);
+    for (const JournalEntry& entry : journal.entries)
+        nextJob_ = std::max(nextJob_, entry.job + 1);
+    for (const JournalEntry& entry : journal.entries) {
         const std::string path = programDir_ + entry.name;
         files::FileInfo info;
         if (!files::fileInfo(path, info) || !info.regular || inQueue(path) || aside_.count(path))
             continue;
         switch (entry.state) {
             case JournalEntry::State::Waiting:
-                queue_.entries.push_back(path);
-                ++queue_.pendingCount;
-                tell(JobEventKind::Resumed, path);
+                requeue(path, entry.job, entry.captured);
                 break;
-            case JournalEntry::State::Printing: {
-                aside_[path] = AsideFile{SetAsideReason::Interrupted, {}};
-                JobEvent event;
-                event.kind = JobEventKind::SetAside;
-                event.queueName = entry.name;
-                event.reason = SetAsideReason::Interrupted;
-                tell(std::move(event));
+            case JournalEntry::State::Printing:
+                resumePrinting(entry, path);
                 break;
-            }
             case JournalEntry::State::Aside:
+                jobs_[path] =
+                    JobRecord{entry.job, WallTime{} + std::chrono::seconds(entry.captured)};
+                if (entry.job == 0) jobNumber(path);
                 aside_[path] = AsideFile{entry.reason, {}};
                 break;
         }
     }
+    failedMarkFound_ = files::exists(programDir_ + kJournalFailedName);
+    if (failedMarkFound_) recogniseUnrecorded(journalInfo.modifiedSeconds);
     writeJournal();
 }
 
@@ -529,6 +664,10 @@ std::vector<QueueFileInfo> SpoolMonitor::snapshot() const {
         info.path = programDir_ + entry.name;
         info.size = entry.size;
         info.modified = std::chrono::system_clock::from_time_t(entry.modifiedSeconds);
+        if (const auto record = jobs_.find(info.path); record != jobs_.end()) {
+            info.job = record->second.number;
+            info.captured = record->second.captured;
+        }
         const auto at = std::find(queue_.entries.begin(), queue_.entries.end(), info.path);
         if (at != queue_.entries.end()) {
             const auto index = static_cast<int32_t>(at - queue_.entries.begin());
@@ -549,11 +688,12 @@ std::vector<QueueFileInfo> SpoolMonitor::snapshot() const {
                     if (queue_.retryPending) info.nextAttempt = queue_.nextAttempt;
                 } else if (jobAwaitingReport_) {
                     info.state = QueueFileState::Printing;
-                } else if (queue_.retryPending) {
+                } else if (queue_.retryPending && !held_) {
                     info.state = QueueFileState::Retrying;
                     info.nextAttempt = queue_.nextAttempt;
                 }
             }
+            if (held_ && info.state == QueueFileState::Waiting) info.state = QueueFileState::Held;
         } else if (isSent(info.path)) {
             info.state = QueueFileState::InPrinterQueue;
         } else if (const auto aside = aside_.find(info.path); aside != aside_.end()) {
@@ -580,6 +720,8 @@ bool SpoolMonitor::printAgain(const std::string& name) {
     if (inQueue(path) || isSent(path) || !files::fileInfo(path, info) || !info.regular)
         return false;
     aside_.erase(path);
+    jobNumber(path);
+    jobs_[path].again = true;
     queue_.entries.push_back(path);
     ++queue_.pendingCount;
     tell(JobEventKind::PrintAgain, path);
@@ -618,6 +760,8 @@ bool SpoolMonitor::deleteQueueFile(const std::string& name) {
                 sent_.end());
     carried_.erase(path);
     tell(JobEventKind::Deleted, path);
+    if (jobs_.count(path)) remember(path, HistoryEntry::Outcome::Deleted, 0, {});
+    jobs_.erase(path);
     writeJournal();
     return true;
 }

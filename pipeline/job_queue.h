@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <memory>
 #include <string>
@@ -14,6 +15,8 @@
 #include "output/print_request.h"
 #include "pipeline/handover.h"
 #include "pipeline/job_events.h"
+#include "pipeline/job_history.h"
+#include "pipeline/queue_journal.h"
 
 namespace zelmo {
 
@@ -26,6 +29,12 @@ constexpr const char* kMonitoredName = "Wydruk.prn";
 constexpr int kMaxLoadTries = 8;
 // The journal of the queue, beside the queue files.
 constexpr const char* kJournalName = "Zelmo.queue";
+// An empty file made beside the journal while the journal cannot be written (an empty file
+// needs no room for data, so a full disk still takes it), removed once it is written again.
+constexpr const char* kJournalFailedName = "Zelmo.queue.failed";
+// How much older than the journal a queue file it does not name may be and still count as
+// captured after the journal's last write.
+constexpr int64_t kUnrecordedSlackSeconds = 2;
 
 // How a job whose printing failed is tried again: after a pause that grows with each failure,
 // until maxAttempts attempts failed; then its file is set aside and the next job prints. A
@@ -46,9 +55,12 @@ enum class QueueFileState {
     Leftover,           // from an earlier run or put there by hand: printed only if the user asks
     WaitingForPrinter,  // its turn has come, but there is no printer to take it
     InPrinterQueue,     // in the print system's queue: sent, not yet printed
+    Held,               // in the queue while printing is paused
 };
 
 struct QueueFileInfo {
+    int64_t job = 0;  // the job's number, never reused in the folder; 0 for a leftover
+    WallTime captured{};
     int32_t number = 0;  // N of "Zelmo" + N + ".Prn"
     std::string name;    // file name only
     std::string path;
@@ -98,10 +110,15 @@ class SpoolMonitor {
     // Step 2: shows the printer's name once the worker is idle and the metrics are known.
     void showPrinter(PrinterNameDisplay& display);
     // Step 3: hands the next job or a pending test page to an idle worker; true when handed.
+    // While held, the worker's last report is still taken, but no job is handed over.
     bool handOver(const PrintRequest& settings);
     // Takes the report of an idle worker on the job it finished: the job is retired, kept
     // for its retry or set aside, and the journal written. False while the worker is busy.
     bool retireFinished();
+    // Pausing holds printing, never capture: a printout written meanwhile must not be lost
+    // to the next one overwriting it. A test page the user asks for still prints.
+    void setHeld(bool held) { held_ = held; }
+    bool held() const { return held_; }
     // Retires the current job (its file deleted only when it printed) and selects the next,
     // or keeps the current one when it must be handed over again. False when none is left.
     bool advanceQueue();
@@ -153,10 +170,21 @@ class SpoolMonitor {
     // The queue file name for number n: programDir + "Zelmo" + n + ".Prn".
     std::string queueFileName(int32_t n) const;
 
+    // The number the next capture gets.
+    int64_t nextJob() const { return nextJob_; }
+    // The finished jobs, oldest first, the last kHistoryLength of them, across restarts.
+    const std::deque<HistoryEntry>& history() const { return history_; }
+
   private:
     struct AsideFile {
         SetAsideReason reason = SetAsideReason::None;
         std::string message;
+    };
+    // What the monitor knows of a queue file it captured or was told of.
+    struct JobRecord {
+        int64_t number = 0;
+        WallTime captured{};
+        bool again = false;  // queued again by the user
     };
     // A job in the print system's queue; its file stays until the print system says it printed.
     struct SentFile {
@@ -188,9 +216,28 @@ class SpoolMonitor {
     bool isSent(const std::string& path) const;
     bool inQueue(const std::string& path) const;
     WallTime now() const;
+    JobEvent eventAbout(JobEventKind kind, const std::string& path) const;
     void tell(JobEventKind kind, const std::string& path);
+    Journal journal() const;
     void tell(JobEvent event);
+    // Writes the journal if what it should hold changed; a failure is told once and retried
+    // at every tick until the journal is written again.
     void writeJournal();
+    // Queues path (known to the journal or recognised as captured after its last write) with
+    // its job number, a new one when it has none.
+    void requeue(const std::string& path, int64_t job, int64_t captured);
+    // Takes up the job the journal records as printing: set aside only when the worker had
+    // recorded its submission, else queued again.
+    void resumePrinting(const JournalEntry& entry, const std::string& path);
+    // Queue files the journal does not name although they are newer than it, when the last
+    // run could not write it: captured meanwhile, so queued as the journal would have had them.
+    void recogniseUnrecorded(int64_t journalSeconds);
+    // The number of the job at path, a new one given when it has none.
+    int64_t jobNumber(const std::string& path);
+    // Adds the job at path to the history and writes it; a history that cannot be written
+    // loses nothing but its own lines.
+    void remember(const std::string& path, HistoryEntry::Outcome outcome, int32_t pages,
+                  const std::string& pdf);
     // Moves on to the next queued entry after the current one; false when none is left.
     bool selectNext();
 
@@ -201,13 +248,19 @@ class SpoolMonitor {
     DeviceMetrics& metrics_;
     JobQueue queue_;
     bool printerShown_ = false;
-    bool jobAwaitingReport_ = false;          // a job (not a test page) was handed over, unreported
-    bool stopping_ = false;                   // shutdown is judging the last job
-    bool captureRefused_ = false;             // CaptureImpossible told, capture not yet restored
-    bool currentInterrupted_ = false;         // the stop came while the current job printed
-    bool printerWaiting_ = false;             // the printer takes no documents: the queue waits
-    int printerTries_ = 0;                    // tries at the printer in this wait
-    std::string journalWritten_;              // what the journal holds now
+    bool jobAwaitingReport_ = false;         // a job (not a test page) was handed over, unreported
+    bool stopping_ = false;                  // shutdown is judging the last job
+    bool captureRefused_ = false;            // CaptureImpossible told, capture not yet restored
+    bool currentInterrupted_ = false;        // the stop came while the current job printed
+    bool printerWaiting_ = false;            // the printer takes no documents: the queue waits
+    int printerTries_ = 0;                   // tries at the printer in this wait
+    std::string journalWritten_;             // what the journal holds now
+    bool held_ = false;                      // printing paused by the user
+    bool journalFailing_ = false;            // JournalFailed told, not yet written again
+    bool failedMarkFound_ = false;           // the last run's journal had failed
+    int64_t nextJob_ = 1;                    // never reused: kept in the journal
+    std::map<std::string, JobRecord> jobs_;  // job records by path, queued and aside alike
+    std::deque<HistoryEntry> history_;
     std::map<std::string, AsideFile> aside_;  // set-aside files by path
     std::vector<SentFile> sent_;              // in the print system's queue, in submission order
     std::map<std::string, int> carried_;      // failures of a job queued again after sending

@@ -1,6 +1,7 @@
 // Writing and reading the queue's journal.
 #include "pipeline/queue_journal.h"
 
+#include <algorithm>
 #include <charconv>
 #include <sstream>
 
@@ -8,6 +9,7 @@ namespace zelmo {
 namespace {
 
 constexpr const char* kStateWords[] = {"waiting", "printing", "aside"};
+constexpr const char* kNextWord = "next";
 
 // The reasons as the journal spells them, indexed by SetAsideReason.
 constexpr const char* kReasonWords[] = {
@@ -18,6 +20,21 @@ SetAsideReason reasonOf(const std::string& word) {
     for (std::size_t i = 0; i < std::size(kReasonWords); ++i)
         if (word == kReasonWords[i]) return static_cast<SetAsideReason>(i);
     return SetAsideReason::None;
+}
+
+// A non-negative decimal number, or 0.
+int64_t numberOf(const std::string& word) {
+    int64_t value = 0;
+    const auto result = std::from_chars(word.data(), word.data() + word.size(), value);
+    if (result.ec != std::errc() || result.ptr != word.data() + word.size() || value < 0) return 0;
+    return value;
+}
+
+// The state word's index, or -1.
+int stateOf(const std::string& word) {
+    for (std::size_t i = 0; i < std::size(kStateWords); ++i)
+        if (word == kStateWords[i]) return static_cast<int>(i);
+    return -1;
 }
 
 }  // namespace
@@ -38,10 +55,10 @@ int32_t queueFileNumber(const std::string& name) {
     return number;
 }
 
-// One line per entry, in order.
-std::string formatJournal(const std::vector<JournalEntry>& entries) {
-    std::string text;
-    for (const JournalEntry& entry : entries) {
+// The next number first, then one line per entry, in order.
+std::string formatJournal(const Journal& journal) {
+    std::string text = std::string(kNextWord) + " " + std::to_string(journal.nextJob) + "\n";
+    for (const JournalEntry& entry : journal.entries) {
         text += kStateWords[static_cast<int>(entry.state)];
         text += ' ';
         text += entry.name;
@@ -49,36 +66,44 @@ std::string formatJournal(const std::vector<JournalEntry>& entries) {
             text += ' ';
             text += kReasonWords[static_cast<int>(entry.reason)];
         }
-        text += '\n';
+        text += ' ' + std::to_string(entry.job) + ' ' + std::to_string(entry.captured) + '\n';
     }
     return text;
 }
 
-// The entries of a journal; what does not read as one is skipped.
-std::vector<JournalEntry> parseJournal(const std::string& text) {
-    std::vector<JournalEntry> entries;
+// The journal's contents; what does not read as an entry is skipped.
+Journal parseJournal(const std::string& text) {
+    Journal journal;
     std::istringstream lines(text);
     std::string line;
     while (std::getline(lines, line)) {
         std::istringstream words(line);
-        std::string state;
+        std::string state, job, captured;
         JournalEntry entry;
-        std::string reason;
-        if (!(words >> state >> entry.name) || queueFileNumber(entry.name) == 0) continue;
-        words >> reason;
-        if (state == kStateWords[0]) {
-            entry.state = JournalEntry::State::Waiting;
-        } else if (state == kStateWords[1]) {
-            entry.state = JournalEntry::State::Printing;
-        } else if (state == kStateWords[2]) {
-            entry.state = JournalEntry::State::Aside;
-            entry.reason = reasonOf(reason);
-        } else {
+        if (!(words >> state >> entry.name)) continue;
+        if (state == kNextWord) {
+            journal.nextJob = std::max(journal.nextJob, numberOf(entry.name));
             continue;
         }
-        entries.push_back(entry);
+        const int index = stateOf(state);
+        if (index < 0 || queueFileNumber(entry.name) == 0) continue;
+        entry.state = static_cast<JournalEntry::State>(index);
+        if (entry.state == JournalEntry::State::Aside) {
+            std::string reason;
+            words >> reason;
+            entry.reason = reasonOf(reason);
+        }
+        words >> job >> captured;
+        entry.job = numberOf(job);
+        entry.captured = numberOf(captured);
+        journal.entries.push_back(entry);
     }
-    return entries;
+    return journal;
+}
+
+// The one line of the submission record.
+std::string formatSubmitted(const std::string& queueName, int64_t job) {
+    return queueName + " " + std::to_string(job) + "\n";
 }
 
 }  // namespace zelmo

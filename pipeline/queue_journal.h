@@ -1,9 +1,12 @@
 // The journal of the queue: which queue files wait, which one was printing and which are set
-// aside, so that a later run resumes what this one could not finish. One line per file:
-//   waiting Zelmo3.Prn
-//   printing Zelmo2.Prn
-//   aside Zelmo1.Prn nothing-printed
-// Lines that do not read so, or name anything but a queue file of the folder, are ignored.
+// aside, with each one's job number and capture time, and the next job number, so that a
+// later run resumes what this one could not finish and never reuses a number. One line each:
+//   next 18
+//   waiting Zelmo3.Prn 17 1765123456
+//   printing Zelmo2.Prn 16 1765123400
+//   aside Zelmo1.Prn nothing-printed 15 1765123000
+// The number and the time may be missing (a journal of an older run). Lines that do not read
+// so, or name anything but a queue file of the folder, are ignored.
 #pragma once
 
 #include <cstdint>
@@ -19,12 +22,24 @@ struct JournalEntry {
     State state = State::Waiting;
     std::string name;  // a queue file name, never a path
     SetAsideReason reason = SetAsideReason::None;
+    int64_t job = 0;       // the job number; 0 when the journal had none
+    int64_t captured = 0;  // seconds since the epoch; 0 when unknown
+};
+
+struct Journal {
+    int64_t nextJob = 1;
+    std::vector<JournalEntry> entries;
 };
 
 // The number N of a file name "Zelmo" + N + ".Prn" (N positive, no leading zeros), or 0.
 int32_t queueFileNumber(const std::string& name);
 
-std::string formatJournal(const std::vector<JournalEntry>& entries);
-std::vector<JournalEntry> parseJournal(const std::string& text);
+std::string formatJournal(const Journal& journal);
+Journal parseJournal(const std::string& text);
+
+// The file the print worker writes right before a job's document reaches the print system,
+// naming the job: after a kill, only a job it names may have been printed in part.
+constexpr const char* kSubmittedName = "Zelmo.sent";
+std::string formatSubmitted(const std::string& queueName, int64_t job);
 
 }  // namespace zelmo

@@ -6,17 +6,72 @@
 #include <stdexcept>
 #include <utility>
 
+#include "platform/files.h"
+
 namespace zelmo {
 namespace {
 
 // Keeps the oldest messages when failures pile up unread.
 constexpr size_t kMaxFailures = 32;
+// The hidden folder in staging where a job's copies wait for its end; the mover takes only
+// visible files of staging itself.
+constexpr const char* kPendingName = ".w-toku";
+
+// The name's stem and extension split at the last dot.
+std::pair<std::string, std::string> splitExtension(const std::string& name) {
+    const auto dot = name.rfind('.');
+    if (dot == std::string::npos || dot == 0) return {name, {}};
+    return {name.substr(0, dot), name.substr(dot)};
+}
 
 }  // namespace
 
 // Prints on real; each document's archive copy comes from factory and goes on with mover.
 ArchivingPrinter::ArchivingPrinter(Printer& real, Factory factory, ArchiveMover& mover)
-    : real_(real), factory_(std::move(factory)), mover_(mover) {}
+    : real_(real), factory_(std::move(factory)), mover_(mover) {
+    // Only the real printer's document counts as submitted; the archive's copy never does.
+    real_.setSubmitHook([this] { submitting(); });
+    // Copies of a job a kill interrupted: the job prints again, or is set aside and printed
+    // again on request, and is archived then.
+    for (const files::FileInfo& entry : files::listFolder(pending()))
+        if (entry.regular) files::deleteFile(pending() + entry.name);
+}
+
+std::string ArchivingPrinter::pending() const {
+    return mover_.staging() + kPendingName + "/";
+}
+
+// Each waiting copy is renamed into staging; a name already staged gets " (2)", " (3)", ...
+void ArchivingPrinter::stagePending() {
+    for (const files::FileInfo& entry : files::listFolder(pending())) {
+        if (!entry.regular) continue;
+        const auto [stem, extension] = splitExtension(entry.name);
+        for (int n = 1; n < 100; ++n) {
+            const std::string name =
+                n == 1 ? entry.name : stem + " (" + std::to_string(n) + ")" + extension;
+            const files::RenameResult result =
+                files::renameNoReplace(pending() + entry.name, mover_.staging() + name);
+            if (result == files::RenameResult::TargetExists) continue;
+            if (result != files::RenameResult::Renamed)
+                fail("archive " + mover_.staging() + ": " + files::lastErrorMessage());
+            break;
+        }
+    }
+}
+
+// Staged and moved when the job printed whole; dropped otherwise.
+void ArchivingPrinter::jobEnded(bool printed) noexcept {
+    try {
+        if (printed) {
+            stagePending();
+            mover_.wake();
+        }
+        for (const files::FileInfo& entry : files::listFolder(pending()))
+            if (entry.regular) files::deleteFile(pending() + entry.name);
+    } catch (...) {
+        // Memory ran out listing a folder: the copies wait for the next job's end.
+    }
+}
 
 // An open archive copy is dropped with its printer.
 ArchivingPrinter::~ArchivingPrinter() = default;
@@ -90,7 +145,9 @@ void ArchivingPrinter::startDoc(const std::string& title) {
     const std::string where = folder();
     if (where.empty() || !realCanvas_ || !factory_) return;
     try {
-        copy_ = factory_(mover_.staging(), *realCanvas_);
+        files::makeFolder(mover_.staging());
+        files::makeFolder(pending());
+        copy_ = factory_(pending(), *realCanvas_);
         if (copy_) {
             copy_->setTitle(title);
             copy_->setDocumentLabel(documentLabel());
@@ -116,8 +173,7 @@ void ArchivingPrinter::finishDoc() {
         ArchivingPrinter& self;
         ~EndCopy() {
             self.archive("archive end", [](Printer& p, PrinterCanvas&) { p.endDoc(); });
-            // Still there: the copy is staged whole, ready to move.
-            if (self.copy_) self.mover_.wake();
+            // Still there: the copy is whole and waits for the job's end.
             self.copy_.reset();
             self.copyCanvas_ = nullptr;
         }

@@ -1,8 +1,9 @@
 // A printer object that prints on the printer in use and writes the same document into an
 // archive beside it: every call goes to the real printer first, then to a second printer
-// made for each document (a PDF in the mover's local staging folder), which the mover then
-// carries into the archive folder. The archive copy never fails or stops the print: its
-// failures are kept for the window to report, and the copy is given up.
+// made for each document (a PDF waiting beside the mover's local staging folder until the
+// job printed whole, then staged), which the mover carries into the archive folder. The archive
+// copy never fails or stops the print: its failures are kept for the window to report, and the copy
+// is given up.
 #pragma once
 
 #include <functional>
@@ -38,6 +39,10 @@ class ArchivingPrinter : public Printer, private PrinterCanvas {
     PrinterCanvas* deviceContext() override;
     std::string printerName() override { return real_.printerName(); }
     std::shared_ptr<SubmittedDocument> takeSubmitted() override { return real_.takeSubmitted(); }
+    // A job's copies wait aside until it printed whole; then they are staged for the mover,
+    // else dropped, so a job printed after failed attempts is archived once.
+    void jobEnded(bool printed) noexcept override;
+    std::string lastDocumentPath() override { return real_.lastDocumentPath(); }
 
   protected:
     void startDoc(const std::string& title) override;
@@ -66,6 +71,10 @@ class ArchivingPrinter : public Printer, private PrinterCanvas {
     // Runs step on the archive's printer (and its canvas); a failure gives the copy up.
     void archive(const char* what, const std::function<void(Printer&, PrinterCanvas&)>& step);
     void fail(const std::string& message);
+    // Where the copies of the job being printed wait for its end, inside the staging folder.
+    std::string pending() const;
+    // Moves the waiting copies into the staging folder, each under a name not taken there.
+    void stagePending();
 
     Printer& real_;
     Factory factory_;

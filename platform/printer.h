@@ -4,6 +4,8 @@
 // place; each platform (simulated, Qt/CUPS, PDF, Windows) fills in the protected steps.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -67,6 +69,8 @@ class PrinterCanvas {
 struct DocumentLabel {
     std::string jobFile;
     int testPage = 0;
+    int64_t job = 0;     // the job's number, 0 for none
+    bool again = false;  // printed again on the user's request
 };
 
 // Where a document handed to a print system stands, as the print system last said.
@@ -118,11 +122,28 @@ class Printer {
     // onto paper or into a file; null otherwise. Taken once.
     virtual std::shared_ptr<SubmittedDocument> takeSubmitted() { return nullptr; }
 
+    // Called on the printing thread right before any part of a document leaves the printer
+    // object for the print system (a PDF published, a job submitted, a spooled document
+    // begun): from then on printing the job again might print it twice. A hook that throws
+    // keeps the document from leaving.
+    void setSubmitHook(std::function<void()> hook) { submitHook_ = std::move(hook); }
+    // The job whose documents were printed since the last call is over: printed whole, or
+    // not (it failed, was stopped or refused). What a printer keeps per job (an archive copy)
+    // is kept or dropped now, once per job, never per attempt. Never throws.
+    virtual void jobEnded(bool /*printed*/) noexcept {}
+    // The file the last document ended became, for printers that make files (the PDF
+    // folder); empty otherwise.
+    virtual std::string lastDocumentPath() { return {}; }
+
     // HORZRES and VERTRES of the device context (0 without one).
     int pageWidth();
     int pageHeight();
 
   protected:
+    // Each printer calls this right before its document reaches the print system.
+    void submitting() {
+        if (submitHook_) submitHook_();
+    }
     virtual bool hasDeviceMode() const { return true; }
     // StartDoc with the title, then StartPage.
     virtual void startDoc(const std::string& title) = 0;
@@ -140,6 +161,7 @@ class Printer {
     bool aborted_ = false;
     std::string title_;
     DocumentLabel label_;
+    std::function<void()> submitHook_;
 };
 
 }  // namespace zelmo

@@ -6,12 +6,15 @@
 namespace zelmo {
 
 // Starts with the printer found at start-up.
-PrinterSwitch::PrinterSwitch(std::unique_ptr<Printer> printer) : current_(std::move(printer)) {}
+PrinterSwitch::PrinterSwitch(std::unique_ptr<Printer> printer) : current_(std::move(printer)) {
+    current_->setSubmitHook([this] { submitting(); });
+}
 
 // Replaces the printer unless a document is open.
 bool PrinterSwitch::replace(std::unique_ptr<Printer> printer) {
     if (printing() || !printer) return false;
     current_ = std::move(printer);
+    current_->setSubmitHook([this] { submitting(); });
     return true;
 }
 

@@ -26,6 +26,8 @@ class PrinterSwitch : public Printer {
     std::shared_ptr<SubmittedDocument> takeSubmitted() override {
         return current_->takeSubmitted();
     }
+    void jobEnded(bool printed) noexcept override { current_->jobEnded(printed); }
+    std::string lastDocumentPath() override { return current_->lastDocumentPath(); }
 
   protected:
     void startDoc(const std::string& title) override;

@@ -18,6 +18,9 @@ struct ShownTexts {
     // A staging folder that is a link, and the start of an archive folder's absence.
     std::string stagingIsLink;
     std::string archiveMissing;
+    // A job's number in a document's name ("nr 17"), and the mark of a job printed again.
+    std::string jobNumber;
+    std::string printedAgain;
 };
 
 // Replaces the texts; called once at start, before any thread reads them.

@@ -130,10 +130,9 @@ void TMainForm::startJobTracking() {
     if (watch_) view_.watchHandle(watch_->handle());
 }
 
-// Captures at once what the watch saw; paused monitoring leaves the file where it is.
+// Captures at once what the watch saw, paused or not.
 void TMainForm::FolderChanged() {
     if (!created_ || !watch_) return;
-    // Drained even while paused, or the watch would keep firing.
     if (watch_->takeEvents() && timerEnabled_) TimerTimer();
 }
 
@@ -244,19 +243,18 @@ void TMainForm::BtnClick() {
     enterDisplayMode();
 }
 
-// Toggles monitoring: only the timer stops, a job printing goes on.
+// Toggles the pause. The timer keeps running while paused: printouts go on being captured
+// and queued, only nothing is handed to the printer, so a paused monitor loses none.
 void TMainForm::PauseItemClick() {
-    if (timerEnabled_) {
-        setTimer(false);
-        view_.setPauseChecked(true);
-        view_.setMonitorStatus(texts::kMonitoringPaused);
-    } else {
-        view_.setMonitorStatus(texts::kMonitoring);
-        view_.setPauseChecked(false);
-        setTimer(true);
-    }
+    // Start-up turns monitoring on through here.
+    const bool pause = timerEnabled_ && !paused_;
+    if (!timerEnabled_) setTimer(true);
+    paused_ = pause;
+    view_.setPauseChecked(pause);
+    view_.setMonitorStatus(pause ? texts::kMonitoringPaused : texts::kMonitoring);
+    if (monitor_) monitor_->setHeld(pause);
     // The hint follows from the start on; the caption alone is shown until then.
-    if (created_ && state_) feedback_->setPaused(!timerEnabled_);
+    if (created_ && state_) feedback_->setPaused(pause);
 }
 
 // "Otwórz": brings the window back from the tray.
@@ -393,6 +391,11 @@ void TMainForm::printerEvent(bool missing, const std::string& name) {
 // What the queue window lists.
 std::vector<QueueFileInfo> TMainForm::queueSnapshot() const {
     return monitor_ ? monitor_->snapshot() : std::vector<QueueFileInfo>();
+}
+
+// What the queue window lists below the waiting files.
+std::deque<HistoryEntry> TMainForm::history() const {
+    return monitor_ ? monitor_->history() : std::deque<HistoryEntry>();
 }
 
 // "Drukuj ponownie": the file joins the end of the queue.

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -141,10 +142,12 @@ class TMainForm : private PrinterNameDisplay {
     // The queue window's view of the folder and its actions (see SpoolMonitor); empty or
     // false outside FormCreate..FormDestroy.
     std::vector<QueueFileInfo> queueSnapshot() const;
+    // The finished jobs, oldest first (empty outside FormCreate..FormDestroy).
+    std::deque<HistoryEntry> history() const;
     bool printAgain(const std::string& queueName);
     bool deleteQueueFile(const std::string& queueName);
 
-    // The folder watch fired: a finished job file is captured at once, unless paused.
+    // The folder watch fired: a finished job file is captured at once.
     void FolderChanged();
     // The worker has finished a hand-over: its job is retired and the next one handed over at
     // once, unless paused; capture stays with the tick and the folder watch.
@@ -161,6 +164,7 @@ class TMainForm : private PrinterNameDisplay {
     bool singleMode() const { return singleMode_; }
     PanelMode panelMode() const { return panelMode_; }
     bool timerEnabled() const { return timerEnabled_; }
+    bool paused() const { return paused_; }
     // The pipeline, between FormCreate and FormDestroy (null outside).
     HandOver* handOver() { return state_.get(); }
     const SpoolMonitor* monitor() const { return monitor_.get(); }
@@ -199,6 +203,7 @@ class TMainForm : private PrinterNameDisplay {
     std::vector<std::string> ignoredSettings_;  // "key=value" not understood, told at start
     PanelMode panelMode_ = PanelMode::displayMode;
     bool timerEnabled_ = false;  // Timer is created disabled
+    bool paused_ = false;        // printing held; capture goes on
     bool created_ = false;
 
     std::unique_ptr<Feedback> feedback_;

@@ -29,6 +29,12 @@ const char* asideReason(SetAsideReason reason) {
     return "";
 }
 
+// A job as the user is told of it: "nr 17 (Zelmo3.Prn)", or the file alone without a number.
+std::string jobName(const JobEvent& e) {
+    if (e.job == 0) return e.queueName;
+    return texts::kJobNumber + std::to_string(e.job) + " (" + e.queueName + ")";
+}
+
 // A job refused for what it holds carries what it looks like as its message: that is the
 // reason itself, told once (the journal keeps only the reason, so after a restart the general
 // sentence stands in).
@@ -65,8 +71,13 @@ std::string queueStateText(const QueueFileInfo& file) {
             break;
         case QueueFileState::SetAside:
             text = texts::kStateSetAside;
-            text += asideText(file.reason, file.message);
-            if (messageIsReason(file.reason, file.message)) return text;
+            if (messageIsReason(file.reason, file.message)) {
+                text += texts::kStateReasonSeparator + file.message;
+                return text;
+            }
+            if (file.reason != SetAsideReason::None)
+                text += std::string(texts::kStateReasonSeparator) +
+                        texts::kSetAsideReasons[static_cast<int>(file.reason)];
             break;
         case QueueFileState::Leftover:
             text = texts::kStateLeftover;
@@ -76,6 +87,9 @@ std::string queueStateText(const QueueFileInfo& file) {
             break;
         case QueueFileState::InPrinterQueue:
             text = texts::kStateInPrinterQueue;
+            break;
+        case QueueFileState::Held:
+            text = texts::kStateHeld + std::to_string(file.position + 1) + texts::kStateWaitingEnd;
             break;
     }
     if (file.attempt > 0) text += texts::kStateFailures + std::to_string(file.attempt);
@@ -189,6 +203,13 @@ void Feedback::jobEvent(const JobEvent& e) {
         case JobEventKind::ArchiveFailed:
             folderEvent(e);
             break;
+        case JobEventKind::JournalFailed:
+            error_ = true;
+            notify(texts::kNoticeJournal, texts::kJournalFailed + e.message, true);
+            break;
+        case JobEventKind::JournalRestored:
+            error_ = false;
+            break;
         case JobEventKind::LogTrouble:
             notify(texts::kLogTroubleCaption, e.message, true);
             break;
@@ -204,7 +225,7 @@ void Feedback::jobEvent(const JobEvent& e) {
 
 // A job printed, failed, or waiting for its next attempt.
 void Feedback::jobPrintedOrFailed(const JobEvent& e) {
-    const std::string& job = e.queueName;
+    const std::string job = jobName(e);
     if (e.kind == JobEventKind::Printed) {
         error_ = false;
         last_ = job + ", " + clockTime(e.when) + ": " + texts::kLastPrinted;
@@ -225,7 +246,12 @@ void Feedback::jobPrintedOrFailed(const JobEvent& e) {
 
 // A job set aside, or one that made no page.
 void Feedback::jobSetAside(const JobEvent& e) {
-    const std::string& job = e.queueName;
+    const std::string job = jobName(e);
+    // An empty file was simply deleted: nothing for the user to do.
+    if (e.kind == JobEventKind::NothingPrinted && e.reason == SetAsideReason::None) {
+        last_ = job + ", " + clockTime(e.when) + ": " + texts::kHistoryEmpty;
+        return;
+    }
     error_ = true;
     if (e.kind == JobEventKind::NothingPrinted) {
         last_ = job + ", " + clockTime(e.when) + ": " + texts::kLastEmpty;
@@ -272,7 +298,7 @@ void Feedback::printerEvent(const JobEvent& e) {
 // when it printed.
 void Feedback::jobHandedOver(const JobEvent& e) {
     error_ = false;
-    const std::string& job = e.queueName;
+    const std::string job = jobName(e);
     if (e.kind == JobEventKind::Submitted) {
         last_ = job + ", " + clockTime(e.when) + ": " + texts::kLastInPrinterQueue;
         return;

@@ -10,9 +10,12 @@
 namespace zelmo {
 namespace {
 
-// " name" when the event concerns a queue file.
+// " nr N (name)" when the event concerns a job, " name" for a file without a number.
 std::string nameOf(const JobEvent& event) {
-    return event.queueName.empty() ? std::string() : " " + event.queueName;
+    if (event.queueName.empty()) return {};
+    if (event.job == 0) return " " + event.queueName;
+    return std::string(" ") + texts::kJobNumber + std::to_string(event.job) + " (" +
+           event.queueName + ")";
 }
 
 // ": text" when there is a text to add.
@@ -55,7 +58,9 @@ std::string JobLog::describe(const JobEvent& e) {
                               ? e.message
                               : texts::kSetAsideReasons[static_cast<int>(e.reason)]);
         case JobEventKind::NothingPrinted:
-            return texts::kLogNothingPrinted + name;
+            return (e.reason == SetAsideReason::None ? texts::kLogEmptyDeleted
+                                                     : texts::kLogNothingPrinted) +
+                   name;
         case JobEventKind::Resumed:
             return texts::kLogResumed + name + " " + texts::kLogFromLastRun;
         case JobEventKind::PrintAgain:
@@ -85,6 +90,10 @@ std::string JobLog::describe(const JobEvent& e) {
             return (e.kind == JobEventKind::Sent ? texts::kLogSent : texts::kLogSubmitted) + name +
                    ", " + texts::kLogPages + " " + std::to_string(e.pages) + ", " +
                    texts::kLogOnPrinter + " " + e.printer;
+        case JobEventKind::JournalFailed:
+            return texts::kLogJournalFailed + detail(e.message);
+        case JobEventKind::JournalRestored:
+            return texts::kLogJournalRestored;
     }
     return toString(e.kind);
 }

@@ -164,7 +164,7 @@ inline constexpr const char* kUnknownRequest = "nieznane polecenie: ";
 
 // The tray hint: the caption, then one line each.
 inline constexpr const char* kHintMonitoring = "Monitorowanie: włączone";
-inline constexpr const char* kHintPaused = "Monitorowanie: wstrzymane";
+inline constexpr const char* kHintPaused = "Drukowanie: wstrzymane (wydruki są przyjmowane)";
 inline constexpr const char* kHintPrinter = "Drukarka: ";
 inline constexpr const char* kHintPrinterAway = " (niedostępna, wydruki czekają)";
 inline constexpr const char* kHintFolder = "Folder: ";
@@ -191,7 +191,8 @@ inline constexpr const char* kKeptOnDisk =
 inline constexpr const char* kAsideTooManyFailures = "nie udało się go wydrukować mimo wielu prób.";
 inline constexpr const char* kAsideNothingPrinted = "nie zawiera żadnej strony do wydruku.";
 inline constexpr const char* kAsideUnreadable = "nie można odczytać pliku.";
-inline constexpr const char* kAsideInterrupted = "drukowanie przerwało zamknięcie programu.";
+inline constexpr const char* kAsideInterrupted =
+    "drukowanie przerwano, gdy część wydruku mogła już trafić do drukarki.";
 inline constexpr const char* kAsidePastLimits = "zadanie przekracza limity wydruku.";
 inline constexpr const char* kAsideNotText = "to nie jest wydruk PCL ani tekst.";
 inline constexpr const char* kNoticeEmpty = "Pusty wydruk";
@@ -207,6 +208,10 @@ inline constexpr const char* kPrinterBack = "Drukarka ";
 inline constexpr const char* kPrinterBackEnd = " znów przyjmuje wydruki.";
 inline constexpr const char* kNoticeSent = "Wysłano do drukarki";
 inline constexpr const char* kNoticeCapture = "Nie można pobrać pliku Wydruk.prn";
+inline constexpr const char* kNoticeJournal = "Nie można zapisać dziennika kolejki";
+inline constexpr const char* kJournalFailed =
+    "Wydruki są drukowane, ale po awarii programu oczekujące mogłyby nie zostać wznowione. "
+    "Zapis jest ponawiany. Przyczyna: ";
 // The message box of a failed print: our sentence, then the system's message.
 inline constexpr const char* kPrintFailedBox = "Nie udało się wydrukować.";
 
@@ -224,12 +229,20 @@ inline constexpr const char* kDeleteFailed = "Nie można usunąć pliku %1.";
 inline constexpr const char* kStateWaiting = "oczekuje (";
 inline constexpr const char* kStateWaitingEnd = ". w kolejce)";
 inline constexpr const char* kStatePrinting = "drukowanie";
+inline constexpr const char* kStateHeld = "wstrzymany (";
 inline constexpr const char* kStateNoPrinter = "czeka na drukarkę";
 inline constexpr const char* kStateInPrinterQueue = "w kolejce drukarki";
 inline constexpr const char* kStateRetrying = "ponowna próba o ";
 inline constexpr const char* kStateFailures = ", nieudane próby: ";
 inline constexpr const char* kStateSetAside = "odłożony";
+inline constexpr const char* kStateReasonSeparator = ": ";
 inline constexpr const char* kStateLeftover = "z poprzedniego uruchomienia (niedrukowany)";
+// The history's rows: a finished job, where it went, and its pages in the size column.
+inline constexpr const char* kHistoryPrinted = "wydrukowany na:";
+inline constexpr const char* kHistoryPdf = ", PDF: ";
+inline constexpr const char* kHistoryEmpty = "pusty, usunięty";
+inline constexpr const char* kHistoryDeleted = "usunięty przez użytkownika";
+inline constexpr const char* kHistoryPages = " str.";
 
 // Files beside the program.
 inline constexpr const char* kSettingsFileName = "Zelmo.ini";
@@ -259,6 +272,7 @@ inline constexpr const char* kLogRetry = "Ponowna próba";
 inline constexpr const char* kLogAt = "o";
 inline constexpr const char* kLogSetAside = "Odłożono";
 inline constexpr const char* kLogNothingPrinted = "Zadanie bez stron";
+inline constexpr const char* kLogEmptyDeleted = "Pusty plik usunięty:";
 inline constexpr const char* kLogResumed = "Wznowiono zadanie";
 inline constexpr const char* kLogFromLastRun = "(z poprzedniego uruchomienia)";
 inline constexpr const char* kLogPrintAgain = "Ponownie do druku";
@@ -282,6 +296,12 @@ inline constexpr const char* kLogNotRotated =
 inline constexpr const char* kSettingCaption = "Ustawienia Zelmo.ini";
 inline constexpr const char* kSettingIgnored = "Nie rozpoznano ustawienia ";
 inline constexpr const char* kSettingDefaultUsed = "; użyto wartości domyślnej.";
+inline constexpr const char* kLogJournalFailed = "Nie można zapisać dziennika kolejki Zelmo.queue";
+inline constexpr const char* kLogJournalRestored = "Dziennik kolejki Zelmo.queue znów zapisywany";
+// A job's number, before the number itself: "nr 17".
+inline constexpr const char* kJobNumber = "nr ";
+// In the file name of a document printed again on the user's request.
+inline constexpr const char* kPrintedAgain = "ponownie";
 
 // Why a job was set aside, indexed by SetAsideReason.
 inline constexpr const char* kSetAsideReasons[] = {
@@ -289,7 +309,7 @@ inline constexpr const char* kSetAsideReasons[] = {
     "drukowanie nie powiodło się mimo ponawiania",
     "zadanie nie zawiera żadnej strony",
     "nie można odczytać pliku",
-    "drukowanie przerwane zamknięciem programu",
+    "drukowanie przerwane, część mogła już trafić do drukarki",
     "zadanie przekracza limity wydruku",
     "to nie jest wydruk PCL ani tekst",
 };
@@ -302,7 +322,9 @@ inline void installPlatformTexts() {
                        kArchiveCopiesWait,
                        kArchiveCopiesWaitEnd,
                        kStagingIsLink,
-                       kArchiveMissing});
+                       kArchiveMissing,
+                       kJobNumber,
+                       kPrintedAgain});
 }
 
 }  // namespace zelmo::texts

@@ -50,9 +50,9 @@ std::vector<TrayEntry> TrayMenu::entries() const {
     TrayEntry open = entry(TrayItem::Open, texts::kOpen);
     open.isDefault = true;
     menu.push_back(open);
-    // Paused: monitoring stopped by the user while the pipeline runs.
-    menu.push_back(checkable(TrayItem::Pause, texts::kPause,
-                             form_.monitor() != nullptr && !form_.timerEnabled()));
+    // Paused: printing held by the user while capture goes on.
+    menu.push_back(
+        checkable(TrayItem::Pause, texts::kPause, form_.monitor() != nullptr && form_.paused()));
     TrayEntry test = entry(TrayItem::Test, texts::kTest);
     test.submenu = {entry(TrayItem::VectorTest, texts::kVectorTest),
                     entry(TrayItem::BitmapTest, texts::kBitmapTest),

@@ -12,6 +12,7 @@
 #include <mutex>
 #include <random>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -67,11 +68,32 @@ inline std::string readText(const std::string& path) {
     return std::string(bytes.begin(), bytes.end());
 }
 
-// The names in a folder, sorted.
+// A journal's lines without the next number and each job's number and time: where each queue
+// file stands.
+inline std::string journalStates(const std::string& text) {
+    std::istringstream lines(text);
+    std::string out;
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("next ", 0) == 0) continue;
+        for (int word = 0; word < 2; ++word)
+            line.erase(std::min(line.size(), line.rfind(' ')));
+        out += line + "\n";
+    }
+    return out;
+}
+
+// The names in a folder, sorted. The monitor's own records are left out where they say nothing
+// of the queue: the history, the submission record, and a journal that holds only the next
+// job number (as good as none).
 inline std::vector<std::string> listDir(const std::string& dir) {
     std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(dir))
-        names.push_back(entry.path().filename().string());
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        const std::string name = entry.path().filename().string();
+        if (name == "Zelmo.history" || name == "Zelmo.sent" || name == "Zelmo.queue.failed")
+            continue;
+        if (name == "Zelmo.queue" && journalStates(readText(dir + name)).empty()) continue;
+        names.push_back(name);
+    }
     std::sort(names.begin(), names.end());
     return names;
 }

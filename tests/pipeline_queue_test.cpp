@@ -230,6 +230,48 @@ INSTANTIATE_TEST_SUITE_P(
         OutcomeCase{"beginThrowsOnceThenPrints", numberedJob(1), 1, {}, kFailedOnce}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// Queue file names are reused once free, job numbers never: the history tells the printouts
+// apart, with their pages, and a restart keeps both the history and the numbering.
+TEST(PipelineQueue, JobNumbersAreNeverReusedAndTheHistorySurvivesARestart) {
+    const auto printOne = [](Rig& rig, int n, int pages) {
+        rig.writeJob(numberedJob(n, pages));
+        return rig.tickUntil([&] { return rig.monitor.history().size() == size_t(n); });
+    };
+    std::string history;
+    {
+        Rig rig;
+        rig.monitor.resume();
+        ASSERT_TRUE(printOne(rig, 1, 2));
+        ASSERT_TRUE(printOne(rig, 2, 1));
+        rig.shutdown();
+        history = readText(rig.path("Zelmo.history"));
+        Rig next;
+        writeFile(next.path("Zelmo.queue"), readFile(rig.path("Zelmo.queue")));
+        writeFile(next.path("Zelmo.history"), readFile(rig.path("Zelmo.history")));
+        next.monitor.resume();
+        ASSERT_TRUE(printOne(next, 3, 1));
+        const std::deque<HistoryEntry>& h = next.monitor.history();
+        ASSERT_EQ(h.size(), 3u);
+        for (std::size_t i = 0; i < h.size(); ++i) {
+            EXPECT_EQ(h[i].job, static_cast<int64_t>(i + 1));
+            EXPECT_EQ(h[i].queueName, "Zelmo1.Prn");
+            EXPECT_EQ(h[i].outcome, HistoryEntry::Outcome::Printed);
+            EXPECT_EQ(h[i].printer, next.printer.config().name);
+        }
+        EXPECT_EQ(h[0].pages, 2);
+        EXPECT_EQ(h[2].pages, 1);
+        EXPECT_EQ(h[2].captured, next.clockNow);
+    }
+    // Past its length the oldest go, and a line that does not read is skipped.
+    std::string longer = "x\tgarbage\n";
+    for (int i = 0; i < int(kHistoryLength) + 5; ++i)
+        longer += std::to_string(i + 1) + "\t1\t2\t1\tprinted\tZelmo1.Prn\tBiuro\t\n";
+    const std::deque<HistoryEntry> parsed = parseHistory(longer);
+    ASSERT_EQ(parsed.size(), kHistoryLength);
+    EXPECT_EQ(parsed.front().job, 6);
+    EXPECT_EQ(formatHistory(parseHistory(history)), history);
+}
+
 // A file drawing no page that is not text is refused before any sheet, once, and says what it
 // looks like: printing it again would print the same noise.
 TEST(PipelineQueue, JunkIsSetAsideUnprintedSayingWhatItLooksLike) {
@@ -244,7 +286,7 @@ TEST(PipelineQueue, JunkIsSetAsideUnprintedSayingWhatItLooksLike) {
     ASSERT_EQ(files.size(), 1u);
     EXPECT_EQ(files[0].reason, SetAsideReason::NotText);
     EXPECT_EQ(files[0].message, "plik PDF, nie wydruk PCL");
-    EXPECT_EQ(readText(rig.path("Zelmo.queue")), "aside Zelmo1.Prn not-text\n");
+    EXPECT_EQ(journalStates(readText(rig.path("Zelmo.queue"))), "aside Zelmo1.Prn not-text\n");
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 // pauses in their order, set aside after the last attempt, and resumed from the journal.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "pipeline_fixture.h"
 #include "platform/errors.h"
 
@@ -165,17 +167,22 @@ TEST(PipelineRetry, TenthFailureSetsAsideWithTheSystemsMessage) {
     EXPECT_EQ(snapshot[0].state, QueueFileState::SetAside);
     EXPECT_EQ(snapshot[0].reason, SetAsideReason::TooManyFailures);
     EXPECT_EQ(snapshot[0].message, "Create-Job: Invalid argument");
-    EXPECT_EQ(readText(rig.path("Zelmo.queue")), "aside Zelmo1.Prn failed\n");
+    EXPECT_EQ(journalStates(readText(rig.path("Zelmo.queue"))), "aside Zelmo1.Prn failed\n");
     EXPECT_EQ(rig.events.events.back().kind, JobEventKind::SetAside);
     EXPECT_EQ(rig.events.events.back().attempt, 10);
 }
 
-TEST(PipelineJournal, ResumesWaitingJobsInOrderSetsAsideThePrintingOneAndLeavesTheRest) {
+// A journal of an older run (no job numbers): the waiting jobs and the one that was printing
+// but never reached the print system are queued in their order, the set-aside one stays so,
+// and files it does not name, older than it, stay where they are.
+TEST(PipelineJournal, ResumesWaitingAndUnsubmittedJobsInOrderAndLeavesTheRest) {
     Rig rig;
     for (int n = 1; n <= 5; ++n)
         writeFile(rig.path("Zelmo" + std::to_string(n) + ".Prn"), numberedJob(n));
+    std::filesystem::last_write_time(
+        rig.path("Zelmo5.Prn"),
+        std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
     writeFile(rig.path("victim"), numberedJob(7));
-    writeFile(rig.path("Zelmo.queue"), std::vector<uint8_t>{});
     const std::string journal =
         "waiting Zelmo3.Prn\nprinting Zelmo2.Prn\nwaiting Zelmo1.Prn\nwaiting ../victim\n"
         "waiting Zelmo6.Prn\naside Zelmo4.Prn nothing-printed\nnonsense\n";
@@ -189,12 +196,12 @@ TEST(PipelineJournal, ResumesWaitingJobsInOrderSetsAsideThePrintingOneAndLeavesT
                           toString(f.reason));
         return out;
     };
-    EXPECT_EQ(states(), (Names{"Zelmo3.Prn 0 None", "Zelmo1.Prn 0 None", "Zelmo2.Prn 3 Interrupted",
+    EXPECT_EQ(states(), (Names{"Zelmo3.Prn 0 None", "Zelmo2.Prn 0 None", "Zelmo1.Prn 0 None",
                                "Zelmo4.Prn 3 NothingPrinted", "Zelmo5.Prn 4 None"}));
     ASSERT_TRUE(rig.tickUntil([&] { return rig.drained(); }));
-    EXPECT_EQ(printedJobs(rig.printer), (std::vector<int>{3, 1}));
-    EXPECT_EQ(readText(rig.path("Zelmo.queue")),
-              "aside Zelmo2.Prn interrupted\naside Zelmo4.Prn nothing-printed\n");
+    EXPECT_EQ(printedJobs(rig.printer), (std::vector<int>{3, 2, 1}));
+    EXPECT_EQ(journalStates(readText(rig.path("Zelmo.queue"))),
+              "aside Zelmo4.Prn nothing-printed\n");
 
     // The user's actions: a leftover printed on request, a set-aside file deleted.
     EXPECT_FALSE(rig.monitor.printAgain("victim"));
@@ -202,9 +209,9 @@ TEST(PipelineJournal, ResumesWaitingJobsInOrderSetsAsideThePrintingOneAndLeavesT
     EXPECT_FALSE(rig.monitor.printAgain("Zelmo5.Prn"));
     EXPECT_TRUE(rig.monitor.deleteQueueFile("Zelmo4.Prn"));
     ASSERT_TRUE(rig.tickUntil([&] { return rig.drained(); }));
-    EXPECT_EQ(printedJobs(rig.printer), (std::vector<int>{3, 1, 5}));
-    EXPECT_EQ(listDir(rig.dir.path()), (Names{"Zelmo.queue", "Zelmo2.Prn", "victim"}));
-    EXPECT_EQ(readText(rig.path("Zelmo.queue")), "aside Zelmo2.Prn interrupted\n");
+    EXPECT_EQ(printedJobs(rig.printer), (std::vector<int>{3, 2, 1, 5}));
+    EXPECT_EQ(listDir(rig.dir.path()), (Names{"victim"}));
+    EXPECT_EQ(readText(rig.path("Zelmo.queue")), "next 6\n");
 }
 
 }  // namespace

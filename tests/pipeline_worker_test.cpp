@@ -91,7 +91,8 @@ TEST(PipelineWorker, JobHandedOverButNotStartedBeforeShutdownKeepsItsFile) {
     EXPECT_EQ(f.rig.display.messages(), Names{"Printing in progress"});
     EXPECT_EQ(listDir(f.rig.dir.path()), (Names{"Zelmo.queue", "Zelmo1.Prn", "Zelmo2.Prn"}));
     // Never begun: both are resumed by the next run, in their order.
-    EXPECT_EQ(readText(f.rig.path("Zelmo.queue")), "waiting Zelmo1.Prn\nwaiting Zelmo2.Prn\n");
+    EXPECT_EQ(journalStates(readText(f.rig.path("Zelmo.queue"))),
+              "waiting Zelmo1.Prn\nwaiting Zelmo2.Prn\n");
 }
 
 TEST(PipelineWorker, TestPageChosenAfterAJobWasHandedOverLeavesTheJobToPrint) {

@@ -235,7 +235,7 @@ TEST_P(Archive, CopiesEveryDocumentWithoutTouchingThePrint) {
     ArchivingPrinter printer(
         real,
         [&](const std::string& folder, const PrinterCanvas& like) {
-            EXPECT_EQ(folder, staging.path());
+            EXPECT_EQ(folder, staging.path() + ".w-toku/");
             EXPECT_EQ(like.deviceCaps(DeviceCap::PhysicalWidth), 300);
             ++made;
             if (c.factoryThrows) throw std::runtime_error("disk full");
@@ -290,7 +290,11 @@ TEST(Archive, PrintsOnWhileTheMoverIsStuck) {
         },
         mover);
     printer.setFolder(archive.path());
-    auto printing = std::async(std::launch::async, [&] { return printSample(printer); });
+    auto printing = std::async(std::launch::async, [&] {
+        const bool printed = printSample(printer);
+        printer.jobEnded(printed);
+        return printed;
+    });
     const bool finished = printing.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
     held.set();
     ASSERT_TRUE(finished) << "the print waited for the archive";

@@ -93,10 +93,15 @@ class FolderDocument : public DocumentFile {
         for (int n = 1; n <= kMaxSameName; ++n) {
             const std::string name =
                 name_ + (n == 1 ? "" : " (" + std::to_string(n) + ")") + ".pdf";
-            if (publish(name)) return;
+            if (publish(name)) {
+                published_ = folder_ + "/" + name;
+                return;
+            }
         }
         throw PrinterError("No free file name in " + folder_);
     }
+
+    std::string published() const override { return published_; }
 
   private:
     // Gives the document name; false when the name is taken.
@@ -117,6 +122,7 @@ class FolderDocument : public DocumentFile {
 
     std::string folder_;
     std::string name_;
+    std::string published_;
     Fd dir_;
     Fd file_;
     std::string temp_;

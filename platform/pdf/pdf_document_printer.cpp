@@ -62,6 +62,7 @@ PdfDocumentPrinter::~PdfDocumentPrinter() = default;
 // Opens the document's file and its first page.
 void PdfDocumentPrinter::startDoc(const std::string& title) {
     facts_ = DocumentFacts{title, documentLabel(), std::time(nullptr)};
+    lastDocument_.clear();
     file_ = createDocumentFile(facts_);
     writer_ = std::make_unique<pdf::PdfWriter>(file_->fd());
     fonts_ = std::make_unique<pdf::GlyphFonts>();
@@ -101,7 +102,10 @@ void PdfDocumentPrinter::finishDoc() {
     fonts->finish(*writer);
     writer->finish({facts_.title, kCreator, pdfDate(facts_.began)});
     writer.reset();
+    // Published into the folder or submitted to CUPS: the document is out of our hands.
+    submitting();
     file->deliver();
+    lastDocument_ = file->published();
 }
 
 // Drops the document unsent: its file goes with it.

@@ -30,6 +30,16 @@ std::string stem(const std::string& path) {
     return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
 }
 
+// " nr 17", and " ponownie" for a job printed again on request, so that two documents of one
+// job, or of two jobs with one queue file name, are told apart.
+std::string jobSuffix(const DocumentLabel& label) {
+    std::string suffix;
+    const ShownTexts& texts = shownTexts();
+    if (label.job > 0) suffix = " " + texts.jobNumber + std::to_string(label.job);
+    if (label.again) suffix += " " + texts.printedAgain;
+    return suffix;
+}
+
 }  // namespace
 
 // A4 at 600 dpi, all of it printable.
@@ -57,7 +67,7 @@ std::string PdfFolderPrinter::documentName(const DocumentFacts& facts) {
     if (test >= 1 && test <= 3)
         what = texts.test + " " + texts.testPages[test - 1];
     else if (!facts.label.jobFile.empty())
-        what = stem(facts.label.jobFile);
+        what = stem(facts.label.jobFile) + jobSuffix(facts.label);
     else
         what = stem(facts.title);
     what = portableName(what);

@@ -36,6 +36,8 @@ class DocumentFile {
     virtual int fd() const = 0;
     // Hands on the complete document: publishes or submits it; may throw PrinterError.
     virtual void deliver() = 0;
+    // The file the document became once delivered, when it became one.
+    virtual std::string published() const { return {}; }
 };
 
 // What a PDF printer knows of the document it is writing.
@@ -53,6 +55,7 @@ class PdfDocumentPrinter : public Printer, private PrinterCanvas {
     ~PdfDocumentPrinter() override;
 
     PrinterCanvas* deviceContext() override { return this; }
+    std::string lastDocumentPath() override { return lastDocument_; }
     const PrinterGeometry& geometry() const { return geometry_; }
     // Images above this many bytes are compressed a row at a time: less memory, less speed.
     void setWholeImageLimit(size_t bytes) { wholeImageLimit_ = bytes; }
@@ -92,6 +95,7 @@ class PdfDocumentPrinter : public Printer, private PrinterCanvas {
     PrinterGeometry geometry_;
     size_t wholeImageLimit_ = size_t{32} << 20;
     DocumentFacts facts_;
+    std::string lastDocument_;
     int penWidth_ = 1;
     int penX_ = 0;
     int penY_ = 0;

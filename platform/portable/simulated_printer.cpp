@@ -321,6 +321,8 @@ void SimulatedPrinter::record(const std::string& line) {
 void SimulatedPrinter::startDoc(const std::string& title) {
     if (!available_.load()) throw PrinterError("Printer selected is not valid");
     if (startDocHook_) startDocHook_(documentsBegun_);
+    // Like a spooler, the simulated print system holds the document from its start.
+    submitting();
     ++documentsBegun_;
     record("begin \"" + title + "\"");
     docAborted_ = false;

@@ -89,6 +89,7 @@ class FolderDocument : public DocumentFile {
                 name_ + (n == 1 ? "" : " (" + std::to_string(n) + ")") + ".pdf";
             if (publish(dir_ + win32::widen(name))) {
                 published_ = true;
+                publishedPath_ = folder_ + "\\" + name;
                 // Seen as any saved document is.
                 FILE_BASIC_INFO basic{};
                 basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
@@ -98,6 +99,8 @@ class FolderDocument : public DocumentFile {
         }
         throw PrinterError("No free file name in " + folder_);
     }
+
+    std::string published() const override { return publishedPath_; }
 
   private:
     // Marks the open file for deletion when its last handle closes.
@@ -131,6 +134,7 @@ class FolderDocument : public DocumentFile {
     HANDLE handle_ = INVALID_HANDLE_VALUE;
     int fd_ = -1;
     bool published_ = false;
+    std::string publishedPath_;
 };
 
 }  // namespace

@@ -183,6 +183,8 @@ void Win32Printer::startDoc(const std::string& title) {
     DOCINFOW info{};
     info.cbSize = sizeof info;
     info.lpszDocName = name.c_str();
+    // From StartDoc on the spooler holds the document and may print what it has.
+    submitting();
     // A document the spooler refused would otherwise count as printed and its job be deleted.
     if (::StartDocW(handles_->dc, &info) <= 0) throw PrinterUnavailable(lastErrorText("StartDoc"));
     startPage();

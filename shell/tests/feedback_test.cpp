@@ -1,9 +1,14 @@
 // The tray's icon, hint and notifications as job events arrive.
 #include <gtest/gtest.h>
 
+#include <regex>
+#include <set>
+#include <sstream>
 #include <vector>
 
 #include "shell/feedback.h"
+#include "shell/queue_rows.h"
+#include "shell/texts.h"
 
 namespace zelmo {
 namespace {
@@ -115,10 +120,92 @@ TEST(Feedback, IconHintAndNotificationsFollowTheJobs) {
         EXPECT_EQ(view.hint.substr(view.hint.rfind('\n') + 1).rfind(c.lastLine, 0), 0u)
             << view.hint;
         EXPECT_EQ(
-            view.hint.rfind("Kalvister II - Monitor Wydruków (wersja 3.1.0)\nMonitorowanie: ", 0),
+            view.hint.rfind(std::string("Kalvister II - Monitor Wydruków (wersja 3.1.0)\n") +
+                                (c.paused ? "Drukowanie: wstrzymane" : "Monitorowanie: włączone"),
+                            0),
             0u);
         if (c.events.size() == 1) {
             EXPECT_EQ(view.notices, c.notices);
+        }
+    }
+}
+
+// An empty job is simply deleted: no warning, no red icon. Numbered jobs are named by number.
+TEST(Feedback, AnEmptyJobIsNoErrorAndJobsAreToldByNumber) {
+    TrayView view;
+    Feedback feedback(view);
+    JobEvent empty = about(JobEventKind::NothingPrinted);
+    empty.reason = SetAsideReason::None;
+    empty.job = 17;
+    feedback.jobEvent(empty);
+    EXPECT_TRUE(view.notices.empty());
+    EXPECT_EQ(view.icon, TrayIconKind::Monitoring);
+    EXPECT_NE(view.hint.find("nr 17 (Zelmo3.Prn)"), std::string::npos) << view.hint;
+    JobEvent junk = empty;
+    junk.reason = SetAsideReason::NothingPrinted;
+    feedback.jobEvent(junk);
+    EXPECT_EQ(view.icon, TrayIconKind::Error);
+    ASSERT_EQ(view.notices.size(), 1u);
+    EXPECT_EQ(view.notices[0].rfind("! Pusty wydruk: nr 17 (Zelmo3.Prn): ", 0), 0u);
+}
+
+// The words of a text, without the punctuation around them.
+std::vector<std::string> wordsOf(const std::string& text) {
+    std::vector<std::string> words;
+    std::istringstream in(text);
+    for (std::string word; in >> word;) {
+        const auto first = word.find_first_not_of(",.:;()—");
+        const auto last = word.find_last_not_of(",.:;()—");
+        if (first != std::string::npos) words.push_back(word.substr(first, last - first + 1));
+    }
+    return words;
+}
+
+// Every state text the queue window can show, for every state, reason, failure count and
+// system message, and every history row: no two words glued together. A word the program's
+// own texts do not have is two of them run together.
+TEST(QueueRows, EveryTextTheQueueWindowShowsKeepsItsWordsApart) {
+    const std::string message = "Create-Job: Invalid argument";
+    std::set<std::string> vocabulary;
+    for (const char* text :
+         {texts::kStateWaiting,       texts::kStateWaitingEnd,    texts::kStatePrinting,
+          texts::kStateHeld,          texts::kStateNoPrinter,     texts::kStateRetrying,
+          texts::kStateFailures,      texts::kStateSetAside,      texts::kStateLeftover,
+          texts::kSetAsideReasons[1], texts::kSetAsideReasons[2], texts::kSetAsideReasons[3],
+          texts::kSetAsideReasons[4], texts::kSetAsideReasons[5], texts::kSetAsideReasons[6],
+          texts::kHistoryPrinted,     texts::kHistoryPdf,         texts::kHistoryEmpty,
+          texts::kHistoryDeleted,     texts::kHistoryPages,       "Biuro /srv/Wydruki"})
+        for (const std::string& word : wordsOf(text))
+            vocabulary.insert(word);
+    for (const std::string& word : wordsOf(message))
+        vocabulary.insert(word);
+    std::vector<std::string> shown;
+    for (int state = 0; state <= static_cast<int>(QueueFileState::Held); ++state)
+        for (int reason = 0; reason <= static_cast<int>(SetAsideReason::NotText); ++reason)
+            for (int attempt : {0, 3}) {
+                QueueFileInfo file;
+                file.state = static_cast<QueueFileState>(state);
+                file.reason = static_cast<SetAsideReason>(reason);
+                file.attempt = attempt;
+                file.position = 1;
+                file.message = attempt ? message : "";
+                shown.push_back(queueRowCells(file, ',').back());
+            }
+    for (int outcome = 0; outcome <= static_cast<int>(HistoryEntry::Outcome::Deleted); ++outcome) {
+        HistoryEntry entry;
+        entry.outcome = static_cast<HistoryEntry::Outcome>(outcome);
+        entry.printer = "Biuro";
+        entry.pdf = "/srv/Wydruki";
+        const RowCells cells = historyRowCells(entry);
+        shown.push_back(cells[3] + " " + cells[4]);
+    }
+    // A stop or colon before a letter, a lower-case letter before an upper-case one.
+    static const std::regex glued("[.,:;][^ 0-9/]|[a-z][A-Z]");
+    for (const std::string& text : shown) {
+        EXPECT_FALSE(std::regex_search(text, glued)) << text;
+        for (const std::string& word : wordsOf(text)) {
+            const bool number = word.find_first_not_of("0123456789:") == std::string::npos;
+            EXPECT_TRUE(number || vocabulary.count(word)) << "\"" << word << "\" in: " << text;
         }
     }
 }

@@ -23,6 +23,7 @@
 #include "platform/printer_directory.h"
 #include "platform/printer_switch.h"
 #include "shell/Main.h"
+#include "shell/feedback.h"
 #include "shell/login_start.h"
 #include "shell/printer_choice.h"
 #include "shell/queue_view.h"
@@ -253,19 +254,6 @@ TEST_F(MainFormTest, MinimisingWhileEditingDiscardsTheEdits) {
     // In displayMode minimising changes nothing.
     form->TrayIcon1Minimize();
     EXPECT_EQ(form->panelMode(), PanelMode::displayMode);
-}
-
-TEST_F(MainFormTest, PauseAndResumeSwitchTheTimerAndTheTexts) {
-    create();
-    form->PauseItemClick();
-    EXPECT_FALSE(view.timer);
-    EXPECT_FALSE(form->timerEnabled());
-    EXPECT_TRUE(view.pauseChecked);
-    EXPECT_EQ(view.monitorStatus, "Wstrzymane monitorowanie pliku:");
-    form->PauseItemClick();
-    EXPECT_TRUE(view.timer);
-    EXPECT_FALSE(view.pauseChecked);
-    EXPECT_EQ(view.monitorStatus, "Monitorowanie pliku:");
 }
 
 // A value that is not understood keeps its default and is told once, in the log and in a
@@ -598,12 +586,44 @@ TEST_F(MainFormTest, AJobWrittenBesideTheProgramIsPrintedAndRetired) {
     std::vector<std::string> events;
     for (std::string line; std::getline(log, line);)
         events.push_back(line.substr(20));  // after the local time
-    EXPECT_EQ(events, (std::vector<std::string>{
-                          "Start monitorowania folderu: " + dir + "/",
-                          "Przyjęto zadanie Zelmo1.Prn",
-                          "Wydrukowano Zelmo1.Prn, stron: 1, drukarka: " + printer.config().name,
-                          "Koniec monitorowania",
-                      }));
+    EXPECT_EQ(events,
+              (std::vector<std::string>{
+                  "Start monitorowania folderu: " + dir + "/",
+                  "Przyjęto zadanie nr 1 (Zelmo1.Prn)",
+                  "Wydrukowano nr 1 (Zelmo1.Prn), stron: 1, drukarka: " + printer.config().name,
+                  "Koniec monitorowania",
+              }));
+}
+
+// A pause holds printing, never capture: two printouts written while paused both wait, in
+// order, and print once resumed.
+TEST_F(MainFormTest, PausedPrintoutsAreCapturedAndPrintInOrderOnResume) {
+    create();
+    form->PauseItemClick();
+    EXPECT_TRUE(view.timer);
+    EXPECT_TRUE(view.pauseChecked);
+    EXPECT_EQ(view.monitorStatus, "Wstrzymane monitorowanie pliku:");
+    for (const char* queued : {"/Zelmo1.Prn", "/Zelmo2.Prn"}) {
+        std::ofstream(dir + "/Wydruk.prn") << "\x1b*t300R\x1b*b0M\x1b*b1W\xff\f";
+        form->FolderChanged();
+        form->TimerTimer();
+        ASSERT_TRUE(fs::exists(dir + queued)) << queued;
+    }
+    for (int i = 0; i < 20; ++i) {
+        form->TimerTimer();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_TRUE(printer.memory().documents.empty());
+    EXPECT_NE(view.trayHint.find("Oczekujące wydruki: 2"), std::string::npos) << view.trayHint;
+    const std::vector<QueueFileInfo> held = form->queueSnapshot();
+    ASSERT_EQ(held.size(), 2u);
+    EXPECT_EQ(queueStateText(held[1]), "wstrzymany (2. w kolejce)");
+
+    form->PauseItemClick();
+    EXPECT_EQ(view.monitorStatus, "Monitorowanie pliku:");
+    ASSERT_TRUE(tickUntil(*form, [&] { return form->monitor()->queue().pendingCount == 0; }));
+    EXPECT_EQ(printer.memory().printedSheets().size(), 2u);
+    EXPECT_FALSE(fs::exists(dir + "/Zelmo1.Prn"));
 }
 
 TEST_F(MainFormTest, ExitingLeavesQueuedJobsOnDiskAndTheNextStartPrintsThem) {

@@ -173,7 +173,7 @@ TEST_F(MainWindowTest, PopupMenuItemsAndPause) {
     EXPECT_TRUE(pause->isCheckable());
     pause->trigger();
     EXPECT_TRUE(pause->isChecked());
-    EXPECT_FALSE(window->form().timerEnabled());
+    EXPECT_TRUE(window->form().paused());
     EXPECT_EQ(child<QLabel>("Label_MonSta")->text().toStdString(),
               "Wstrzymane monitorowanie pliku:");
     tests->actions().at(2)->trigger();

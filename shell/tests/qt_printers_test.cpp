@@ -69,6 +69,8 @@ std::string nameAt(const DocumentLabel& label, const std::string& title = "") {
 TEST(PdfFolderPrinter, DocumentsAreNamedByTimeAndQueueFileValidOnWindows) {
     const std::pair<std::string, std::string> cases[] = {
         {nameAt({"/srv/Księgowość/Zelmo12.Prn", 0}), "2026-03-05 14-07-09 Zelmo12"},
+        {nameAt({"/q/Zelmo3.Prn", 0, 17, false}), "2026-03-05 14-07-09 Zelmo3 nr 17"},
+        {nameAt({"/q/Zelmo3.Prn", 0, 17, true}), "2026-03-05 14-07-09 Zelmo3 nr 17 ponownie"},
         {nameAt({"", 1}), "2026-03-05 14-07-09 Test Wektorowy"},
         {nameAt({"", 3}), "2026-03-05 14-07-09 Test Bitmapowy DI"},
         {nameAt({}, "Kalvister II - wydruk.prn"), "2026-03-05 14-07-09 Kalvister II - wydruk"},

@@ -60,10 +60,10 @@ wait_for 60 sh -c "[ \$(grep -c 'Create-Job server-error-not-accepting-jobs' \
 grep -E 'Wydrukowano|Błąd wydruku|odłożony' "$work/zelmo.log" &&
     fail "a job was printed, failed or set aside while the queue refused it"
 cupsaccept Ksiegowosc || fail "cupsaccept failed"
-wait_for 120 sh -c "grep -q 'Wydrukowano: Zelmo2.Prn' '$work/zelmo.log'" ||
+wait_for 120 sh -c "grep -q 'Wydrukowano: nr 2 (Zelmo2.Prn)' '$work/zelmo.log'" ||
     fail "the jobs did not print after the queue came back: $(cat "$work/zelmo.log")"
-[ "$(grep -o 'Wydrukowano: Zelmo[0-9]*' "$work/zelmo.log" | tr '\n' ' ')" = \
-    "Wydrukowano: Zelmo1 Wydrukowano: Zelmo2 " ] || fail "out of order: $(cat "$work/zelmo.log")"
+[ "$(grep -o 'Wydrukowano: nr [0-9]* (Zelmo[0-9]*' "$work/zelmo.log" | tr '\n' ' ')" = \
+    "Wydrukowano: nr 1 (Zelmo1 Wydrukowano: nr 2 (Zelmo2 " ] || fail "out of order: $(cat "$work/zelmo.log")"
 wait_for 60 sh -c "[ \$(lpstat -W completed -o Ksiegowosc | wc -l) -eq 2 ]" ||
     fail "CUPS did not complete two jobs: $(lpstat -W all -o)"
 [ "$(grep -c 'Drukarka niedostępna' "$work/zelmo.log")" -eq 1 ] &&
@@ -81,5 +81,6 @@ wait_for 60 sh -c "lpstat -W completed -o Sekretariat | grep -q ." ||
 wait_for 10 sh -c "! ls '$app'/Zelmo*.Prn >/dev/null 2>&1" || fail "left behind: $(ls "$app")"
 stop_pid "$zelmo_pid"
 zelmo_pid=""
-[ ! -e "$app/Zelmo.queue" ] || fail "the queue journal outlived an empty queue"
+! grep -q '^\(waiting\|printing\) ' "$app/Zelmo.queue" ||
+    fail "the queue journal still holds jobs: $(cat "$app/Zelmo.queue")"
 echo "PASS: retry and default"

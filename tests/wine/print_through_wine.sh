@@ -100,10 +100,10 @@ for ((n = 1; n <= pages; n++)); do
     "$COMPARE" "$work/pages/masked-$n.pgm" "$(printf '%s/sheet-%04d.pbm' "$work/sheets" "$n")" ||
         fail "page $n differs from zelmo-render's sheet inside the printable area"
 done
-# The archive's copy: one PDF, named by date, time and queue file, with every page.
+# The archive's copy: one PDF, named by date, time, queue file and job number, with every page.
 archived=("$archive"/*.pdf)
 [ ${#archived[@]} -eq 1 ] && [ -f "${archived[0]}" ] || fail "not one PDF in the archive: $(ls -a "$archive" 2>&1)"
-[[ $(basename "${archived[0]}") =~ ^[0-9]{4}-[0-9]{2}-[0-9]{2}\ [0-9]{2}-[0-9]{2}-[0-9]{2}\ Zelmo[0-9]+\.pdf$ ]] ||
+[[ $(basename "${archived[0]}") =~ ^[0-9]{4}-[0-9]{2}-[0-9]{2}\ [0-9]{2}-[0-9]{2}-[0-9]{2}\ Zelmo[0-9]+\ nr\ [0-9]+\.pdf$ ]] ||
     fail "the archived PDF is named $(basename "${archived[0]}")"
 cp "${archived[0]}" "$work/out/archived.pdf"
 mkdir -p "$work/archived"

@@ -1,0 +1,84 @@
+// The queue window's cells for waiting files and for finished jobs.
+#include "shell/queue_rows.h"
+
+#include <cstdio>
+
+#include "shell/feedback.h"
+#include "shell/texts.h"
+
+namespace zelmo {
+namespace {
+
+constexpr const char* kTimeFormat = "%Y-%m-%d %H:%M:%S";
+
+// Bytes, or kilobytes with one decimal and the given separator.
+std::string sizeText(uint64_t bytes, char separator) {
+    if (bytes < 1024) return std::to_string(bytes) + " B";
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", static_cast<double>(bytes) / 1024.0);
+    std::string result = text;
+    for (char& c : result)
+        if (c == '.') c = separator;
+    return result + " kB";
+}
+
+// The job's number, or a dash for a file without one.
+std::string numberText(int64_t job) {
+    return job > 0 ? std::to_string(job) : "—";
+}
+
+// What became of a finished job, and where.
+std::string outcomeText(const HistoryEntry& entry) {
+    switch (entry.outcome) {
+        case HistoryEntry::Outcome::Printed: {
+            std::string text = texts::kHistoryPrinted + std::string(" ") + entry.printer;
+            if (!entry.pdf.empty()) text += texts::kHistoryPdf + entry.pdf;
+            return text;
+        }
+        case HistoryEntry::Outcome::Empty:
+            return texts::kHistoryEmpty;
+        case HistoryEntry::Outcome::Deleted:
+            return texts::kHistoryDeleted;
+    }
+    return {};
+}
+
+}  // namespace
+
+// The capture time where the monitor knows it, else the file's own.
+RowCells queueRowCells(const QueueFileInfo& file, char separator) {
+    const WallTime when = file.captured != WallTime{} ? file.captured : file.modified;
+    return {numberText(file.job), file.name, localTimeText(when, kTimeFormat),
+            sizeText(file.size, separator), queueStateText(file)};
+}
+
+// The finish time; the size column counts pages.
+RowCells historyRowCells(const HistoryEntry& entry) {
+    return {numberText(entry.job), entry.queueName, localTimeText(entry.finished, kTimeFormat),
+            std::to_string(entry.pages) + texts::kHistoryPages, outcomeText(entry)};
+}
+
+// Waiting and kept files first, finished jobs after them.
+std::vector<RowCells> queueRows(const std::vector<QueueFileInfo>& files,
+                                const std::deque<HistoryEntry>& history, char separator) {
+    std::vector<RowCells> rows;
+    rows.reserve(files.size() + history.size());
+    for (const QueueFileInfo& file : files)
+        rows.push_back(queueRowCells(file, separator));
+    for (auto entry = history.rbegin(); entry != history.rend(); ++entry)
+        rows.push_back(historyRowCells(*entry));
+    return rows;
+}
+
+// Plain text, for a console or a script.
+std::string plainRows(const std::vector<RowCells>& rows) {
+    std::string text;
+    for (const RowCells& row : rows) {
+        for (std::size_t i = 0; i < row.size(); ++i)
+            text += (i ? " | " : "") + row[i];
+        text += '\n';
+    }
+    return text;
+}
+
+}  // namespace zelmo
