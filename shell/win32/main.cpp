@@ -18,6 +18,7 @@
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_directory.h"
 #include "shell/command_line.h"
+#include "shell/text_settings.h"
 #include "shell/texts.h"
 #include "shell/win32/main_window.h"
 
@@ -106,7 +107,9 @@ std::string monitorFolder(const zelmo::CommandLine& line, const std::string& exe
 // The window over the printer switch, the default followed unless the user chose a printer;
 // every document also goes to the archive folder, when one is set.
 int runWindow(const std::string& exe, const std::string& folder, const std::string& printer) {
-    zelmo::Win32PrinterDirectory directory(folder + zelmo::texts::kPdfFolderName);
+    zelmo::Win32PrinterDirectory directory(
+        folder + zelmo::texts::kPdfFolderName,
+        zelmo::readPdfSheet(folder + zelmo::texts::kSettingsFileName));
     zelmo::PrinterSwitch printers(directory.open({}));
     // Copies wait in the program's folder and move on their own thread: an archive folder on a
     // hung share never holds the print.
