@@ -36,17 +36,34 @@ const char* toString(JobOutcome outcome) {
 
 // The event kind's name as written in the code.
 const char* toString(JobEventKind kind) {
-    static constexpr const char* kNames[] = {"Started",         "Stopped",
-                                             "Captured",        "Printed",
-                                             "Failed",          "RetryScheduled",
-                                             "SetAside",        "NothingPrinted",
-                                             "Resumed",         "PrintAgain",
-                                             "Deleted",         "CaptureImpossible",
-                                             "CaptureRestored", "PrinterChanged",
-                                             "PrinterMissing",  "ArchiveFailed",
-                                             "LogTrouble",      "SettingIgnored",
-                                             "PrinterWaiting",  "PrinterBack",
-                                             "Submitted",       "Sent"};
+    static constexpr const char* kNames[] = {"Started",
+                                             "Stopped",
+                                             "Captured",
+                                             "Printed",
+                                             "Failed",
+                                             "RetryScheduled",
+                                             "SetAside",
+                                             "NothingPrinted",
+                                             "Resumed",
+                                             "PrintAgain",
+                                             "Deleted",
+                                             "CaptureImpossible",
+                                             "CaptureRestored",
+                                             "PrinterChanged",
+                                             "PrinterMissing",
+                                             "ArchiveFailed",
+                                             "LogTrouble",
+                                             "SettingIgnored",
+                                             "PrinterWaiting",
+                                             "PrinterBack",
+                                             "Submitted",
+                                             "Sent",
+                                             "TestPageRequested",
+                                             "MonitoringPaused",
+                                             "MonitoringResumed",
+                                             "SettingsSaved",
+                                             "PrinterChosen",
+                                             "ArchiveFolderChanged"};
     const auto index = static_cast<std::size_t>(kind);
     return index < std::size(kNames) ? kNames[index] : "?";
 }

@@ -16,6 +16,7 @@
 
 #include "output/print_request.h"
 #include "platform/files.h"
+#include "platform/print_trouble.h"
 #include "platform/printer.h"
 #include "platform/sync.h"
 
@@ -51,6 +52,7 @@ struct HandOver {
     JobOutcome Outcome = JobOutcome::NotStarted;
     int32_t OutcomePages = 0;    // pages the job sent to the printer
     std::string OutcomeMessage;  // the system's message when the job failed with one
+    PrintTrouble OutcomeTrouble = PrintTrouble::General;  // what that failure means for the user
     // A printed job that went into a print system's queue: where it stands there.
     std::shared_ptr<SubmittedDocument> OutcomeSubmitted;
 

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/print_trouble.h"
+
 namespace zelmo {
 
 using WallTime = std::chrono::system_clock::time_point;
@@ -50,6 +52,13 @@ enum class JobEventKind {
     PrinterBack,        // the printer takes jobs again: the wait told by PrinterWaiting is over
     Submitted,          // `queueName` is in `printer`'s queue, `pages` pages, not yet printed
     Sent,               // `queueName` went to `printer`, whose spooler cannot say when it printed
+    // What the user did, for the log: `message` names the test page, the settings, the choice.
+    TestPageRequested,     // the test page `message` was asked for
+    MonitoringPaused,      // the user paused monitoring
+    MonitoringResumed,     // the user resumed monitoring
+    SettingsSaved,         // the settings panel was saved: `message` lists the values
+    PrinterChosen,         // the user chose `printer` (empty: the system's default)
+    ArchiveFolderChanged,  // the archive folder is now `message` (empty: none)
 };
 
 struct JobEvent {
@@ -62,6 +71,8 @@ struct JobEvent {
     int attempt = 0;      // attempts made so far (Failed, RetryScheduled)
     WallTime nextAttempt{};
     SetAsideReason reason = SetAsideReason::None;
+    PrintTrouble trouble = PrintTrouble::General;  // Failed, PrinterWaiting: what `message` means
+    WallTime captured{};                           // Failed: when the job was captured
 };
 
 // Whoever wants to hear of jobs. Called on the window thread.

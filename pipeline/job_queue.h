@@ -173,6 +173,7 @@ class SpoolMonitor {
     void retireCurrent(bool deleteFile);
     // The current job waits for the printer, tried again after the next pause of the wait.
     void awaitPrinter(const std::string& message);
+    WallTime capturedAt(const std::string& name) const;
     // A document reached the printer: a wait for it is over, and the user is told so.
     void printerBack();
     void setAsideCurrent(SetAsideReason reason);

@@ -156,6 +156,8 @@ class TMainForm : private PrinterNameDisplay {
     void enterEditMode();
     void setTimer(bool enabled);
     void requestTest(int mode);
+    void userEvent(JobEventKind kind, const std::string& message = {});
+    std::string settingsSummary() const;
     void followPrinter();
     void switchPrinter(PrinterTarget target);
     // Tells of the printer now in use; missing: no printer is configured, the PDF folder prints.

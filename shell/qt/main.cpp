@@ -19,6 +19,7 @@
 #include "shell/command_line.h"
 #include "shell/qt/console_view.h"
 #include "shell/qt/main_window.h"
+#include "shell/text_settings.h"
 #include "shell/texts.h"
 
 namespace {
@@ -103,7 +104,8 @@ std::string monitorFolder(const zelmo::CommandLine& line, const std::string& exe
 // Runs the form with view V until the message loop ends; the form chooses the printer.
 template <typename View, typename App>
 int run(App& app, const std::string& exe, const std::string& folder, const std::string& printer) {
-    zelmo::CupsDirectory directory(folder + zelmo::texts::kPdfFolderName);
+    zelmo::CupsDirectory directory(folder + zelmo::texts::kPdfFolderName,
+                                   zelmo::readPdfSheet(folder + zelmo::texts::kSettingsFileName));
     zelmo::PrinterSwitch printers(directory.open({}));
     // Every document also goes to the archive folder, when one is set.
     // Copies wait in the program's folder and move on their own thread: an archive folder on a
@@ -123,6 +125,7 @@ int runHeadless(int argc, char** argv, const std::string& exe, const std::string
                 const std::string& printer) {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QGuiApplication app(argc, argv);
+    zelmo::installToolkitLanguage(app);
     quitOnSignals(app);
     return run<zelmo::ConsoleView>(app, exe, folder, printer);
 }
@@ -132,6 +135,7 @@ int runWindow(int argc, char** argv, const std::string& exe, const std::string& 
               const std::string& printer) {
     const bool fallback = armDisplayFallback();
     QApplication app(argc, argv);
+    zelmo::installToolkitLanguage(app);
     quitOnSignals(app);
     if (fallback && QGuiApplication::platformName() == QLatin1String("offscreen")) {
         std::cerr << "Zelmo: " << zelmo::texts::kNoDisplay << std::endl;
