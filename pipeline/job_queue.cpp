@@ -195,7 +195,7 @@ void SpoolMonitor::judgeCurrent(int32_t pages, const std::string& message) {
             return;
         case JobOutcome::NoPrinter:
             // Nothing was sent: it is handed over again at each tick, at no cost.
-            printerUnavailable(printer_.printerName(), {});
+            printerUnavailable(printer_.printerName(), {}, PrintTrouble::Unreachable);
             return;
         case JobOutcome::NotRun:
         case JobOutcome::TestPage:
@@ -279,7 +279,8 @@ void SpoolMonitor::awaitPrinter(const std::string& message) {
 }
 
 // Told once per wait, whoever noticed it first: the worker's printer or the window's choice.
-void SpoolMonitor::printerUnavailable(const std::string& name, const std::string& message) {
+void SpoolMonitor::printerUnavailable(const std::string& name, const std::string& message,
+                                      PrintTrouble trouble) {
     if (printerWaiting_) return;
     printerWaiting_ = true;
     printerTries_ = 0;
@@ -287,7 +288,7 @@ void SpoolMonitor::printerUnavailable(const std::string& name, const std::string
     event.kind = JobEventKind::PrinterWaiting;
     event.printer = name;
     event.message = message;
-    event.trouble = message.empty() ? PrintTrouble::Unreachable : state_.OutcomeTrouble;
+    event.trouble = message.empty() ? trouble : state_.OutcomeTrouble;
     tell(std::move(event));
 }
 

@@ -116,7 +116,8 @@ class SpoolMonitor {
 
     // The printer (by name) takes no documents, message says why: the whole queue waits for it.
     // The user is told once, when the wait begins.
-    void printerUnavailable(const std::string& name, const std::string& message);
+    void printerUnavailable(const std::string& name, const std::string& message,
+                            PrintTrouble trouble = PrintTrouble::General);
     // Another printer was put in place, or the one waited for is back: a job waiting for the
     // printer is tried at once; with none waiting, the wait is over.
     void printerReplaced();

@@ -320,7 +320,7 @@ void TMainForm::switchPrinter(PrinterTarget target) {
     // print system listing it again, tell when it is back.
     if (!target.present && sameName) {
         printerPresent_ = false;
-        monitor_->printerUnavailable(target.name, {});
+        monitor_->printerUnavailable(target.name, {}, absentTrouble());
         return;
     }
     std::unique_ptr<Printer> printer;
@@ -341,7 +341,7 @@ void TMainForm::switchPrinter(PrinterTarget target) {
     const std::string name = printers_->printerName();
     if (!first || !target.present) view_.setLabelWithHint(HintLabel::Label_Printer, name);
     if (!target.present) {
-        monitor_->printerUnavailable(name, {});
+        monitor_->printerUnavailable(name, {}, absentTrouble());
         return;
     }
     // The PDF folder when no printer is configured is told once per spell, and only if not
@@ -351,6 +351,12 @@ void TMainForm::switchPrinter(PrinterTarget target) {
     else if (!first && !sameName)
         printerEvent(false, name);
     monitor_->printerReplaced();
+}
+
+// Why a printer is not listed: a print system that lists no printer at all is taken as not
+// running (cupsd or the spooler stopped), else the printer itself is away.
+PrintTrouble TMainForm::absentTrouble() {
+    return directory_->destinations().empty() ? PrintTrouble::NoService : PrintTrouble::Unreachable;
 }
 
 // Through the feedback, like the pipeline's own events.
