@@ -12,7 +12,7 @@
 #   ./build.sh package-check  the package, then lintian, the desktop entry, the unit, the manual
 #                             pages, and an install into a fresh Debian 12 root (debootstrap)
 #   ./build.sh windows        cross-build Zelmo.exe, zelmo-render.exe and the tests (mingw-w64)
-#   ./build.sh package-windows  the zip to install beside the accounting program
+#   ./build.sh package-windows  the setup program and the zip for Windows, with checksums
 set -euo pipefail
 cd "$(dirname "$0")"
 root=$(pwd)
@@ -24,7 +24,7 @@ PKG_E2E="cups cups-client cups-filters ghostscript poppler-utils qpdf xvfb traye
 PKG_FUZZ="clang libclang-rt-14-dev"
 PKG_PACKAGE="dpkg-dev file"
 PKG_PACKAGE_CHECK="lintian desktop-file-utils systemd man-db debootstrap util-linux"
-PKG_WINDOWS="g++-mingw-w64-x86-64-posix mingw-w64-tools libz-mingw-w64-dev googletest zip"
+PKG_WINDOWS="g++-mingw-w64-x86-64-posix mingw-w64-tools libz-mingw-w64-dev googletest zip nsis icoutils"
 PKG_WINE="wine wine64 xvfb imagemagick cups cups-client cups-filters ghostscript"
 
 # Installs the named Debian packages that are not installed yet.
@@ -64,26 +64,20 @@ test_windows() {
     return $status
 }
 
-# Zips Zelmo.exe with its read-mes and licences into out/Zelmo-VERSION-windows.zip.
+# The zip of the folder the Windows build staged (Zelmo.exe, read-mes, licences) and the setup
+# program beside it in out/, each with its SHA-256 in a file of its own (no signature is made
+# here: the checksum is what a user can hold the download against).
 package_windows() {
-    local version stage
+    local version file
     version=$(sed -n 's/^project(Zelmo VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
-    stage=$(mktemp -d)
-    mkdir -p "$stage/Zelmo" out
-    x86_64-w64-mingw32-strip -o "$stage/Zelmo/Zelmo.exe" build-windows/shell/win32/Zelmo.exe
-    # Read-mes with Windows line ends, for Notepad.
-    sed 's/$/\r/' shell/win32/CZYTAJ.txt >"$stage/Zelmo/CZYTAJ.txt"
-    sed 's/$/\r/' shell/win32/README-windows.txt >"$stage/Zelmo/README.txt"
-    # The project's licence, and those of the runtimes linked into Zelmo.exe.
-    [ -f LICENSE ] && cp LICENSE "$stage/Zelmo/LICENSE.txt"
-    cp /usr/share/doc/mingw-w64-common/copyright "$stage/Zelmo/LICENSE-mingw-w64.txt"
-    cp /usr/share/doc/gcc-mingw-w64-x86-64-posix-runtime/copyright "$stage/Zelmo/LICENSE-gcc-runtime.txt"
-    # The monospaced font compiled into Zelmo.exe for bare-text PDFs.
-    cp /usr/share/doc/fonts-dejavu-core/copyright "$stage/Zelmo/LICENSE-DejaVu-fonts.txt"
+    mkdir -p out
     rm -f "out/Zelmo-$version-windows.zip"
-    (cd "$stage" && zip -q -r "$root/out/Zelmo-$version-windows.zip" Zelmo)
-    rm -rf "$stage"
-    echo "== out/Zelmo-$version-windows.zip"
+    (cd build-windows/package && zip -q -X -r "$root/out/Zelmo-$version-windows.zip" Zelmo)
+    cp "build-windows/package/Zelmo-$version-setup.exe" out/
+    for file in "Zelmo-$version-windows.zip" "Zelmo-$version-setup.exe"; do
+        (cd out && sha256sum "$file" >"$file.sha256")
+        echo "== out/$file"
+    done
 }
 
 cmd=${1:-help}

@@ -52,7 +52,7 @@ check_files() {
     desktop-file-validate "$files/usr/share/applications/zelmo.desktop"
     echo "== manual pages"
     local page warnings
-    for page in "$files"/usr/share/man/man1/*.1.gz; do
+    for page in "$files"/usr/share/man/man1/*.1.gz "$files"/usr/share/man/pl/man1/*.1.gz; do
         warnings=$(MANWIDTH=80 LC_ALL=C.UTF-8 man --warnings -l "$page" 2>&1 >/dev/null)
         [ -z "$warnings" ] || fail "$(basename "$page"): $warnings"
     done

@@ -110,6 +110,7 @@ void TMainForm::startJobTracking() {
     reportIgnoredSettings();
     if (directory_) switchPrinter(resolvePrinter(*directory_, printerChoice_, {}));
     feedback_->setPrinter(printer_.printerName());
+    feedback_->setFolder(programDir_);
     // Jobs still waiting when the last run ended print again; files it does not know of stay
     // where they are until the user asks for them.
     monitor_->resume();

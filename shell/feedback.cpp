@@ -131,6 +131,23 @@ std::string localTimeText(WallTime when, const char* format) {
     return text;
 }
 
+// A space is where every box breaks a line, so the path's are no-break spaces; on a line of its
+// own the path is one word, which a box widens for rather than breaks. (Word joiners would also
+// hold a break after ":" where a box breaks by Unicode's rules, but Windows' message box fonts
+// draw them as empty squares.)
+std::string boxedPath(const std::string& sentence, const std::string& path) {
+    std::string text = sentence;
+    while (!text.empty() && (text.back() == ' ' || text.back() == ':'))
+        text.pop_back();
+    // The message boxes open sentences in upper case.
+    if (!text.empty() && text[0] >= 'a' && text[0] <= 'z')
+        text[0] = static_cast<char>(text[0] - 32);
+    text += ":\n";
+    for (const char c : path)
+        text += c == ' ' ? std::string("\u00a0") : std::string(1, c);
+    return text;
+}
+
 // The UTF-16 units of a UTF-8 text: two for a four-byte sequence, one for any other.
 size_t utf16Length(const std::string& text) {
     size_t units = 0;
@@ -313,6 +330,7 @@ void Feedback::folderEvent(const JobEvent& e) {
 std::string Feedback::hint() const {
     std::string text = texts::kCaption;
     text += "\n";
+    if (!folder_.empty()) text += texts::kHintFolder + folder_ + "\n";
     text += paused_ ? texts::kHintPaused : texts::kHintMonitoring;
     if (!printer_.empty())
         text += std::string("\n") + texts::kHintPrinter + printer_ +
@@ -320,6 +338,25 @@ std::string Feedback::hint() const {
     text += std::string("\n") + texts::kHintWaiting + std::to_string(waiting_);
     if (!last_.empty()) text += std::string("\n") + texts::kHintLast + last_;
     return text;
+}
+
+// The folder's path, or where it is long its last names after an ellipsis: two icons of two
+// folders tell apart by where the path ends, and the tray's hint has little room.
+void Feedback::setFolder(const std::string& folder) {
+    std::string path = folder;
+    while (path.size() > 1 && (path.back() == '/' || path.back() == '\\'))
+        path.pop_back();
+    if (utf16Length(path) > kHintFolderRoom) {
+        std::size_t cut = path.size();
+        while (cut > 0 && utf16Length(path.substr(cut - 1)) < kHintFolderRoom)
+            --cut;
+        while (cut < path.size() && (static_cast<unsigned char>(path[cut]) & 0xC0) == 0x80)
+            ++cut;
+        const std::size_t separator = path.find_first_of("/\\", cut);
+        path = "\u2026" + path.substr(separator == std::string::npos ? cut : separator);
+    }
+    folder_ = path;
+    show();
 }
 
 // An error outweighs a pause: a paused monitor with a failed job still needs the user.

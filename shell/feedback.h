@@ -11,6 +11,9 @@
 
 namespace zelmo {
 
+// The room the folder takes in the hint, in UTF-16 units (Windows allows 127 for all of it).
+inline constexpr std::size_t kHintFolderRoom = 40;
+
 class Feedback : public JobEventSink {
   public:
     explicit Feedback(MainView& view) : view_(view) {}
@@ -19,6 +22,8 @@ class Feedback : public JobEventSink {
     void setNotifications(bool on) { notifications_ = on; }
     void setPaused(bool paused);
     void setPrinter(const std::string& name);
+    // The monitored folder, named in the hint so that two monitors' icons tell apart.
+    void setFolder(const std::string& folder);
     void setWaiting(int count);
     void jobEvent(const JobEvent& event) override;
 
@@ -41,6 +46,7 @@ class Feedback : public JobEventSink {
     bool error_ = false;        // the last thing that happened to a job went wrong
     bool printerAway_ = false;  // the printer takes no jobs: the queue waits for it
     std::string printer_;
+    std::string folder_;
     int waiting_ = 0;
     std::string last_;  // the last job and its outcome
     std::string shownHint_;
@@ -60,6 +66,11 @@ std::string clockTime(WallTime when);
 // else without the caption line, and if still too long cut on a character boundary with an
 // ellipsis, so the facts come before the program's name and no character is split.
 std::string fitHint(const std::string& hint, size_t room);
+
+// A message box's text that names a path: the sentence (its trailing ": " dropped), then the path
+// on a line of its own with no-break spaces, so that no box breaks it ("C:" never ends a line
+// with the rest of the path on the next).
+std::string boxedPath(const std::string& sentence, const std::string& path);
 
 // A local time in a strftime format, for the window thread only.
 std::string localTimeText(WallTime when, const char* format);

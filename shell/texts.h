@@ -89,6 +89,7 @@ inline constexpr const char* kVersion = "3.1.0";
 // The command line.
 inline constexpr const char* kUsage =
     "Użycie: zelmo [--dir FOLDER] [--printer NAZWA] [--headless] [--help] [--version]\n"
+    "   albo: zelmo [--dir FOLDER] --status | --pause | --resume | --print-again N | --delete N\n"
     "Monitor wydruków: drukuje pliki Wydruk.prn zapisywane do folderu.\n"
     "\n"
     "  --dir FOLDER      monitoruje FOLDER; tam są Wydruk.prn, kolejka, Zelmo.ini, Zelmo.log\n"
@@ -97,11 +98,21 @@ inline constexpr const char* kUsage =
     "  --printer NAZWA   drukuje na drukarce NAZWA (kolejka CUPS albo \"Wydruki\": pliki PDF)\n"
     "  --headless        praca w konsoli, bez okna i ikony w zasobniku\n"
     "  --help            wyświetla ten opis i kończy\n"
-    "  --version         wyświetla wersję i kończy\n";
+    "  --version         wyświetla wersję i kończy\n"
+    "\n"
+    "Polecenia dla Zelmo, który już monitoruje FOLDER:\n"
+    "  --status          kolejka i historia zadań, jedno zadanie w wierszu\n"
+    "  --pause           wstrzymuje (jak „Wstrzymaj” w menu)\n"
+    "  --resume          wznawia\n"
+    "  --print-again N   drukuje ponownie zadanie numer N\n"
+    "  --delete N        usuwa zadanie numer N\n"
+    "Kod wyjścia: 0 wykonano, 1 żaden Zelmo nie monitoruje folderu, 2 błędne użycie,\n"
+    "3 Zelmo nie mógł wykonać polecenia.\n";
 // Zelmo.exe's command line: no console mode, Windows printers; read in a message box, so one
 // option a line, wrapped by the box.
 inline constexpr const char* kUsageWindows =
     "Użycie: Zelmo.exe [--dir FOLDER] [--printer NAZWA]\n"
+    "albo: Zelmo.exe [--dir FOLDER] --status | --pause | --resume | --print-again N | --delete N\n"
     "albo: Zelmo.exe --help | --version\n"
     "Monitor wydruków: drukuje pliki Wydruk.prn zapisywane do folderu.\n"
     "\n"
@@ -110,7 +121,13 @@ inline constexpr const char* kUsageWindows =
     "--printer NAZWA: drukuje na drukarce NAZWA, tak jak nazywa ją system, albo do plików PDF "
     "w folderze Wydruki (NAZWA \"Wydruki\")\n"
     "--help: wyświetla ten opis i kończy\n"
-    "--version: wyświetla wersję i kończy\n";
+    "--version: wyświetla wersję i kończy\n"
+    "/dir, /printer, /?: to samo co --dir, --printer, --help\n"
+    "\n"
+    "Polecenia dla Zelmo, który już monitoruje FOLDER: --status (kolejka i historia zadań), "
+    "--pause (wstrzymuje), --resume (wznawia), --print-again N (drukuje ponownie zadanie N), "
+    "--delete N (usuwa zadanie N). Kod wyjścia: 0 wykonano, 1 żaden Zelmo nie monitoruje "
+    "folderu, 2 błędne użycie, 3 Zelmo nie mógł wykonać polecenia.\n";
 inline constexpr const char* kHeadlessOnWindows =
     "opcja --headless nie działa w systemie Windows: Zelmo pracuje w oknie i w zasobniku";
 inline constexpr const char* kUnknownOption = "nieznana opcja: ";
@@ -119,12 +136,29 @@ inline constexpr const char* kNoFolder = "nie można użyć folderu: ";
 inline constexpr const char* kNoDisplay = "nie można otworzyć ekranu, Zelmo pracuje w konsoli.";
 inline constexpr const char* kAlreadyRunning =
     "ten folder jest już monitorowany przez inny Zelmo: ";
+inline constexpr const char* kTwoCommands =
+    "jedno polecenie naraz (--status, --pause, --resume, "
+    "--print-again, --delete)";
+inline constexpr const char* kBadJobNumber = "numer zadania musi być liczbą dodatnią: ";
+
+// The control command and the monitor's answers to it.
+inline constexpr const char* kNoMonitor = "żaden Zelmo nie monitoruje folderu ";
+inline constexpr const char* kControlFailed = "nie można porozumieć się z Zelmo w folderze ";
+inline constexpr const char* kControlUnavailable =
+    "polecenia --status, --pause i inne nie będą działać dla tego folderu: ";
+inline constexpr const char* kNoSuchJob = "nie ma zadania numer ";
+inline constexpr const char* kCannotPrintAgain =
+    "tego zadania nie można wydrukować ponownie (czeka w kolejce albo jest drukowane): ";
+inline constexpr const char* kCannotDelete =
+    "tego zadania nie można usunąć (jest drukowane albo pliku nie można usunąć): ";
+inline constexpr const char* kUnknownRequest = "nieznane polecenie: ";
 
 // The tray hint: the caption, then one line each.
 inline constexpr const char* kHintMonitoring = "Monitorowanie: włączone";
 inline constexpr const char* kHintPaused = "Monitorowanie: wstrzymane";
 inline constexpr const char* kHintPrinter = "Drukarka: ";
 inline constexpr const char* kHintPrinterAway = " (niedostępna, wydruki czekają)";
+inline constexpr const char* kHintFolder = "Folder: ";
 inline constexpr const char* kHintWaiting = "Oczekujące wydruki: ";
 inline constexpr const char* kHintLast = "Ostatni wydruk: ";
 inline constexpr const char* kLastPrinted = "wydrukowany";

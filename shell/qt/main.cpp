@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -12,11 +13,15 @@
 #include <string>
 
 #include "platform/archiving_printer.h"
+#include "platform/control_channel.h"
 #include "platform/cups/cups_directory.h"
 #include "platform/cups/cups_printers.h"
+#include "platform/errors.h"
 #include "platform/folder_lock.h"
 #include "platform/printer_switch.h"
 #include "shell/command_line.h"
+#include "shell/control.h"
+#include "shell/feedback.h"
 #include "shell/qt/console_view.h"
 #include "shell/qt/main_window.h"
 #include "shell/text_settings.h"
@@ -81,9 +86,10 @@ bool installed(const std::string& folder) {
     return folder == std::string(ZELMO_INSTALL_BINDIR) + "/";
 }
 
-// The folder every file of the monitor lives in, with a trailing separator; created when the
-// user named one that does not exist yet. Throws filesystem_error when it cannot be.
-std::string monitorFolder(const zelmo::CommandLine& line, const std::string& exe) {
+// The folder every file of the monitor lives in, with a trailing separator; created, when
+// create is set, if the user named one that does not exist yet. Throws filesystem_error when
+// it cannot be.
+std::string monitorFolder(const zelmo::CommandLine& line, const std::string& exe, bool create) {
     const std::string own = exe.substr(0, exe.find_last_of('/') + 1);
     std::string chosen = line.folder;
     if (chosen.empty()) {
@@ -95,15 +101,50 @@ std::string monitorFolder(const zelmo::CommandLine& line, const std::string& exe
     }
     namespace fs = std::filesystem;
     const fs::path folder = fs::absolute(chosen).lexically_normal();
-    fs::create_directories(folder);
+    if (create) fs::create_directories(folder);
     std::string text = folder.string();
     if (text.empty() || text.back() != '/') text += '/';
     return text;
 }
 
+// Serves the control channel on the window thread while the message loop runs: at once when a
+// client knocks, and every second for the deadlines of clients that went quiet.
+class ControlHook {
+  public:
+    ControlHook(zelmo::ControlServer* server, zelmo::TMainForm& form) : service_(form) {
+        if (!server) return;
+        const auto serve = [this, server] {
+            server->serve([this](const std::string& request) { return service_.answer(request); },
+                          zelmo::ControlClock::now());
+        };
+        notifier_ = std::make_unique<QSocketNotifier>(static_cast<qintptr>(server->handle()),
+                                                      QSocketNotifier::Read);
+        QObject::connect(notifier_.get(), &QSocketNotifier::activated, serve);
+        QObject::connect(&timer_, &QTimer::timeout, serve);
+        timer_.start(1000);
+    }
+
+  private:
+    zelmo::ControlService service_;
+    std::unique_ptr<QSocketNotifier> notifier_;
+    QTimer timer_;
+};
+
+// The folder's control channel, made before any other thread runs (the socket's mode depends
+// on it); the monitor runs without one, saying so, when it cannot be made.
+std::unique_ptr<zelmo::ControlServer> openControl(const std::string& folder) {
+    try {
+        return zelmo::openControlServer(folder);
+    } catch (const zelmo::PlatformError& error) {
+        std::cerr << "Zelmo: " << zelmo::texts::kControlUnavailable << error.what() << std::endl;
+        return nullptr;
+    }
+}
+
 // Runs the form with view V until the message loop ends; the form chooses the printer.
 template <typename View, typename App>
-int run(App& app, const std::string& exe, const std::string& folder, const std::string& printer) {
+int run(App& app, const std::string& exe, const std::string& folder, const std::string& printer,
+        zelmo::ControlServer* control) {
     zelmo::CupsDirectory directory(folder + zelmo::texts::kPdfFolderName,
                                    zelmo::readPdfSheet(folder + zelmo::texts::kSettingsFileName));
     zelmo::PrinterSwitch printers(directory.open({}));
@@ -115,6 +156,7 @@ int run(App& app, const std::string& exe, const std::string& folder, const std::
     View view(archiving, exe, folder);
     view.form().usePrinters(directory, printers, printer);
     view.start();
+    const ControlHook hook(control, view.form());
     const int code = app.exec();
     view.finish();
     return code;
@@ -122,42 +164,53 @@ int run(App& app, const std::string& exe, const std::string& folder, const std::
 
 // The console mode: no window, no tray; Qt still draws the PDF pages, on no screen at all.
 int runHeadless(int argc, char** argv, const std::string& exe, const std::string& folder,
-                const std::string& printer) {
+                const std::string& printer, zelmo::ControlServer* control) {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QGuiApplication app(argc, argv);
     zelmo::installToolkitLanguage(app);
     quitOnSignals(app);
-    return run<zelmo::ConsoleView>(app, exe, folder, printer);
+    return run<zelmo::ConsoleView>(app, exe, folder, printer, control);
 }
 
 // The window and tray; the console when the display cannot be opened after all.
 int runWindow(int argc, char** argv, const std::string& exe, const std::string& folder,
-              const std::string& printer) {
+              const std::string& printer, zelmo::ControlServer* control) {
     const bool fallback = armDisplayFallback();
     QApplication app(argc, argv);
     zelmo::installToolkitLanguage(app);
     quitOnSignals(app);
     if (fallback && QGuiApplication::platformName() == QLatin1String("offscreen")) {
         std::cerr << "Zelmo: " << zelmo::texts::kNoDisplay << std::endl;
-        return run<zelmo::ConsoleView>(app, exe, folder, printer);
+        return run<zelmo::ConsoleView>(app, exe, folder, printer, control);
     }
     QApplication::setQuitOnLastWindowClosed(false);
     // Lets the desktop match the window to the menu entry and its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("zelmo"));
-    return run<zelmo::MainWindow>(app, exe, folder, printer);
+    return run<zelmo::MainWindow>(app, exe, folder, printer, control);
 }
 
-// Says that another Zelmo monitors the folder: on standard error and, with a display, in a box.
+// Says that another Zelmo monitors the folder, on standard error; with a display, its window
+// is brought to the front, or where it cannot be asked to, a box says so.
 int reportAlreadyRunning(int argc, char** argv, const std::string& folder, bool headless) {
     const std::string message = zelmo::texts::kAlreadyRunning + folder;
     std::cerr << "Zelmo: " << message << std::endl;
-    if (headless) return 1;
+    if (headless || zelmo::askToShow(folder)) return 1;
     armDisplayFallback();
     QApplication app(argc, argv);
     if (QGuiApplication::platformName() != QLatin1String("offscreen"))
-        QMessageBox::information(nullptr, QString::fromUtf8(zelmo::texts::kMessageCaption),
-                                 QString::fromStdString(message));
+        QMessageBox::information(
+            nullptr, QString::fromUtf8(zelmo::texts::kMessageCaption),
+            QString::fromStdString(zelmo::boxedPath(zelmo::texts::kAlreadyRunning, folder)));
     return 1;
+}
+
+// The control command: the monitor of the folder is asked, the folder is never created.
+int runControl(const zelmo::CommandLine& line, const std::string& exe) {
+    const zelmo::ControlOutcome outcome =
+        zelmo::runControlCommand(monitorFolder(line, exe, false), line);
+    std::cout << outcome.out << std::flush;
+    if (!outcome.err.empty()) std::cerr << "zelmo: " << outcome.err << std::flush;
+    return outcome.exitCode;
 }
 
 }  // namespace
@@ -176,17 +229,20 @@ int main(int argc, char** argv) {
         case zelmo::CommandLine::Action::Invalid:
             std::cerr << "zelmo: " << line.error << "\n\n" << zelmo::usageText();
             return 2;
+        case zelmo::CommandLine::Action::Control:
         case zelmo::CommandLine::Action::Run:
             break;
     }
     const std::string exe = executablePath(argv[0]);
     const bool headless = line.headless || noDisplay();
     try {
-        const std::string folder = monitorFolder(line, exe);
+        if (line.action == zelmo::CommandLine::Action::Control) return runControl(line, exe);
+        const std::string folder = monitorFolder(line, exe, true);
         const zelmo::FolderLock lock(folder);
         if (!lock.held()) return reportAlreadyRunning(argc, argv, folder, headless);
-        return headless ? runHeadless(argc, argv, exe, folder, line.printer)
-                        : runWindow(argc, argv, exe, folder, line.printer);
+        const std::unique_ptr<zelmo::ControlServer> control = openControl(folder);
+        return headless ? runHeadless(argc, argv, exe, folder, line.printer, control.get())
+                        : runWindow(argc, argv, exe, folder, line.printer, control.get());
     } catch (const std::filesystem::filesystem_error& error) {
         std::cerr << "Zelmo: " << zelmo::texts::kNoFolder << line.folder << " ("
                   << error.code().message() << ")" << std::endl;

@@ -228,5 +228,36 @@ TEST(Feedback, HintFitsTheTrayWholeCharactersFirst) {
         EXPECT_EQ(fitHint(c.hint, c.room), c.fitted) << c.hint << " in " << c.room;
 }
 
+// Two monitors' icons tell apart by their folders; a long path keeps its last names whole.
+TEST(Feedback, HintNamesTheFolderByItsLastNames) {
+    const std::string longName(40, 'a');
+    const std::pair<std::string, std::string> cases[] = {
+        {"C:\\Kalvister\\Księgowość\\", "Folder: C:\\Kalvister\\Księgowość\n"},
+        {"/srv/" + longName + "/Biuro/Kasa 2/", "Folder: \u2026/Biuro/Kasa 2\n"},
+        {"/" + longName + "ąę", "Folder: \u2026" + longName.substr(3) + "ąę\n"},
+    };
+    for (const auto& [folder, line] : cases) {
+        TrayView view;
+        Feedback feedback(view);
+        feedback.setFolder(folder);
+        EXPECT_NE(view.hint.find("\n" + line), std::string::npos) << view.hint;
+    }
+}
+
+// A path in a box stands on its own line with nowhere to break: every space a no-break space;
+// putting the spaces back gives the path.
+TEST(Feedback, MessageBoxKeepsAPathWholeOnItsOwnLine) {
+    for (const std::string path : {"C:\\Program Files\\Kasa 2\\", "/home/ala/Księgowość/"}) {
+        const std::string text = boxedPath("ten folder jest już monitorowany: ", path);
+        const std::string head = "Ten folder jest już monitorowany:\n";
+        ASSERT_EQ(text.compare(0, head.size(), head), 0) << text;
+        std::string shown = text.substr(head.size());
+        EXPECT_EQ(shown.find_first_of(" \n"), std::string::npos) << shown;
+        for (std::size_t at; (at = shown.find("\u00a0")) != std::string::npos;)
+            shown.replace(at, 2, " ");
+        EXPECT_EQ(shown, path);
+    }
+}
+
 }  // namespace
 }  // namespace zelmo

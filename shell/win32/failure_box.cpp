@@ -5,6 +5,7 @@
 
 #include "platform/win32/wide.h"
 #include "shell/win32/controls.h"
+#include "shell/win32/dpi.h"
 
 namespace zelmo::win32 {
 namespace {
@@ -69,32 +70,38 @@ bool FailureBox::show(const std::string& caption, const std::string& text) {
     return true;
 }
 
-// The icon, the text measured at most kMaxTextWidth wide, OK below them; the box centred.
+// The icon, the text measured at most kMaxTextWidth wide, OK below them; the box centred. The
+// lengths are the 96-DPI layout's, scaled to the box's monitor.
 void FailureBox::placeControls(const std::wstring& text) {
     HINSTANCE instance = ::GetModuleHandleW(nullptr);
     HFONT font = font_ ? font_ : static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
-    RECT textBounds{0, 0, kMaxTextWidth, 0};
+    const int dpi = windowDpi(box_);
+    const int margin = scaled(kMargin, dpi);
+    const int iconSize = scaled(kIconSize, dpi);
+    const int buttonWidth = scaled(kButtonWidth, dpi);
+    const int buttonHeight = scaled(kButtonHeight, dpi);
+    RECT textBounds{0, 0, scaled(kMaxTextWidth, dpi), 0};
     HDC dc = ::GetDC(box_);
     HGDIOBJ previous = ::SelectObject(dc, font);
     ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &textBounds,
                 DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
     ::SelectObject(dc, previous);
     ::ReleaseDC(box_, dc);
-    const int textLeft = kMargin * 2 + kIconSize;
-    const int textHeight = std::max<int>(textBounds.bottom, kIconSize);
-    const int clientWidth = std::max<int>(textLeft + textBounds.right + kMargin, 240);
-    const int clientHeight = kMargin * 3 + textHeight + kButtonHeight;
+    const int textLeft = margin * 2 + iconSize;
+    const int textHeight = std::max<int>(textBounds.bottom, iconSize);
+    const int clientWidth = std::max<int>(textLeft + textBounds.right + margin, scaled(240, dpi));
+    const int clientHeight = margin * 3 + textHeight + buttonHeight;
 
-    HWND icon = ::CreateWindowExW(0, L"STATIC", nullptr, WS_CHILD | WS_VISIBLE | SS_ICON, kMargin,
-                                  kMargin, kIconSize, kIconSize, box_, nullptr, instance, nullptr);
+    HWND icon = ::CreateWindowExW(0, L"STATIC", nullptr, WS_CHILD | WS_VISIBLE | SS_ICON, margin,
+                                  margin, iconSize, iconSize, box_, nullptr, instance, nullptr);
     ::SendMessageW(icon, STM_SETICON, reinterpret_cast<WPARAM>(::LoadIconW(nullptr, IDI_ERROR)), 0);
     HWND label =
         ::CreateWindowExW(0, L"STATIC", text.c_str(), WS_CHILD | WS_VISIBLE | SS_NOPREFIX, textLeft,
-                          kMargin, textBounds.right, textHeight, box_, nullptr, instance, nullptr);
+                          margin, textBounds.right, textHeight, box_, nullptr, instance, nullptr);
     HWND ok = ::CreateWindowExW(
         0, L"BUTTON", L"OK", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON,
-        (clientWidth - kButtonWidth) / 2, kMargin * 2 + textHeight, kButtonWidth, kButtonHeight,
-        box_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDOK)), instance, nullptr);
+        (clientWidth - buttonWidth) / 2, margin * 2 + textHeight, buttonWidth, buttonHeight, box_,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDOK)), instance, nullptr);
     for (HWND child : {label, ok})
         ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
 

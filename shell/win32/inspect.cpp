@@ -1,7 +1,8 @@
 // zelmo-inspect: drives and reads back a running Zelmo window through Win32, for the tests.
 //
 //   zelmo-inspect layout    the window's client size and every control's bounds and text, one a
-//                           line; exit status 1 when a bound differs from the layout
+//                           line; exit status 1 when a bound differs from the layout scaled
+//                           to the window's DPI
 //   zelmo-inspect show      a double click on the tray icon, repeated until the window stays
 //                           shown; exit status 1 when it does not within 15 seconds
 //   zelmo-inspect menu      the right button released over the tray icon (opens PopupMenu1)
@@ -16,6 +17,8 @@
 //   zelmo-inspect pause     the tray menu's "Wstrzymaj"
 //   zelmo-inspect icon      the tray icon's variant: monitoring, paused or error
 //   zelmo-inspect boxes     the failure boxes on screen: their number, then each one's text
+//   zelmo-inspect hide      minimises the window (to the tray)
+//   zelmo-inspect front     "front yes" when the window is shown and in front, else "front no"
 //   zelmo-inspect command N chooses the menu item numbered N (see controls.h)
 //   zelmo-inspect printer   the default printer's geometry as zelmo-render --printer takes it:
 //                           W,H,DPI,LEFT,TOP,RIGHT,BOTTOM in device pixels (no window needed)
@@ -31,6 +34,7 @@
 
 #include "platform/win32/wide.h"
 #include "shell/win32/controls.h"
+#include "shell/win32/dpi.h"
 
 namespace {
 
@@ -60,12 +64,16 @@ HWND controlOf(HWND window, ControlId id) {
     return nullptr;
 }
 
-// Prints the layout as read back; counts the bounds that differ from the table.
+// Prints the layout as read back; counts the bounds that differ from the table at the window's
+// DPI.
 int printLayout(HWND window) {
+    const int dpi = windowDpi(window);
+    const auto at = [dpi](int length) { return scaled(length, dpi); };
     RECT client;
     ::GetClientRect(window, &client);
-    std::printf("window %ld %ld %s\n", client.right, client.bottom, textOf(window).c_str());
-    int differences = client.right != kClientWidth || client.bottom != kClientHeight;
+    std::printf("dpi %d\nwindow %ld %ld %s\n", dpi, client.right, client.bottom,
+                textOf(window).c_str());
+    int differences = client.right != at(kClientWidth) || client.bottom != at(kClientHeight);
     for (const ControlLayout& layout : kLayout) {
         HWND control = controlOf(window, layout.id);
         HWND parent = layout.id == MainPanel ? window : controlOf(window, layout.parent);
@@ -74,9 +82,9 @@ int printLayout(HWND window) {
         ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
         const int width = r.right - r.left, height = r.bottom - r.top;
         // A zero in the table is a size taken from the text or the system.
-        const bool same = control && r.left == layout.left && r.top == layout.top &&
-                          (layout.width == 0 || width == layout.width) &&
-                          (layout.height == 0 || height == layout.height);
+        const bool same = control && r.left == at(layout.left) && r.top == at(layout.top) &&
+                          (layout.width == 0 || width == at(layout.width)) &&
+                          (layout.height == 0 || height == at(layout.height));
         differences += !same;
         std::printf("%s %ld %ld %d %d %s%s\n", layout.name, r.left, r.top, width, height,
                     textOf(control).c_str(), same ? "" : " MISMATCH");
@@ -307,6 +315,8 @@ int printGeometry() {
 int main(int argc, char** argv) {
     if (argc < 2) return 2;
     const std::string command = argv[1];
+    // The window's true pixels: an unaware reader would be given them scaled to 96 DPI.
+    ::SetProcessDPIAware();
     if (command == "printer") return printGeometry();
     HWND window = findWindow();
     if (!window) {
@@ -331,6 +341,12 @@ int main(int argc, char** argv) {
         static const char* const kinds[] = {"monitoring", "paused", "error"};
         const LRESULT kind = ::SendMessageW(window, kTrayIconQuery, 0, 0);
         std::printf("icon %s\n", kind >= 0 && kind < 3 ? kinds[kind] : "?");
+        return 0;
+    }
+    if (command == "hide") return !::PostMessageW(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    if (command == "front") {
+        const bool front = ::IsWindowVisible(window) && ::GetForegroundWindow() == window;
+        std::printf("front %s\n", front ? "yes" : "no");
         return 0;
     }
     if (command == "command" && argc > 2)

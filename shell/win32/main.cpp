@@ -12,12 +12,15 @@
 #include <vector>
 
 #include "platform/archiving_printer.h"
+#include "platform/control_channel.h"
 #include "platform/folder_lock.h"
 #include "platform/pdf/pdf_printers.h"
 #include "platform/printer_switch.h"
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_directory.h"
 #include "shell/command_line.h"
+#include "shell/control.h"
+#include "shell/feedback.h"
 #include "shell/text_settings.h"
 #include "shell/texts.h"
 #include "shell/win32/main_window.h"
@@ -71,6 +74,39 @@ void tell(DWORD stream, const std::string& text, UINT icon) {
     ::MessageBoxW(nullptr, zelmo::win32::widen(sentence(text)).c_str(), L"Zelmo", icon | MB_OK);
 }
 
+// Writes text to the console of the program that started this one (a script's or a user's
+// cmd.exe), where there is one; false otherwise.
+bool toParentConsole(const std::string& text) {
+    // Attached once; a second attempt fails, as the process has its console then.
+    static const bool attached = ::AttachConsole(ATTACH_PARENT_PROCESS) != 0;
+    if (!attached) return false;
+    HANDLE console = ::CreateFileW(L"CONOUT$", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                   nullptr, OPEN_EXISTING, 0, nullptr);
+    if (console == INVALID_HANDLE_VALUE) return false;
+    const std::wstring wide = zelmo::win32::widen(text);
+    DWORD written = 0;
+    const BOOL done =
+        ::WriteConsoleW(console, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+    ::CloseHandle(console);
+    return done;
+}
+
+// Says a control command's answer: into a redirected stream, else the parent's console, else a
+// box (started from Explorer's Run, say).
+void answer(DWORD stream, const std::string& text) {
+    if (text.empty()) return;
+    HANDLE handle = ::GetStdHandle(stream);
+    const DWORD type = handle && handle != INVALID_HANDLE_VALUE ? ::GetFileType(handle) : 0;
+    DWORD written = 0;
+    const auto write = [&] {
+        return ::WriteFile(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    };
+    if ((type == FILE_TYPE_DISK || type == FILE_TYPE_PIPE) && write()) return;
+    if (toParentConsole(text)) return;
+    if (type == FILE_TYPE_CHAR && write()) return;
+    tell(stream, text, stream == STD_ERROR_HANDLE ? MB_ICONERROR : MB_ICONINFORMATION);
+}
+
 // A box with the error's text and, when there is one, the system's reason after it.
 int failed(const std::string& text, DWORD error) {
     const std::string detail = error ? zelmo::win32::systemMessage(error) : std::string();
@@ -79,9 +115,10 @@ int failed(const std::string& text, DWORD error) {
 }
 
 // The folder every file of the monitor lives in, with a trailing separator: the program's own,
-// or the one the user named, made full and created when missing. Empty, with error set, when
-// it cannot be had.
-std::string monitorFolder(const zelmo::CommandLine& line, const std::string& exe, DWORD& error) {
+// or the one the user named, made full and, when create is set, created when missing. Empty,
+// with error set, when it cannot be had.
+std::string monitorFolder(const zelmo::CommandLine& line, const std::string& exe, bool create,
+                          DWORD& error) {
     error = 0;
     if (line.folder.empty()) return exe.substr(0, exe.find_last_of("\\/") + 1);
     const std::wstring given = zelmo::win32::widen(line.folder);
@@ -93,6 +130,10 @@ std::string monitorFolder(const zelmo::CommandLine& line, const std::string& exe
         return {};
     }
     full.resize(n);
+    if (!create) {
+        if (full.back() != L'\\' && full.back() != L'/') full += L'\\';
+        return zelmo::win32::narrow(full);
+    }
     const int made = ::SHCreateDirectoryExW(nullptr, full.c_str(), nullptr);
     const DWORD attributes = ::GetFileAttributesW(full.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
@@ -104,9 +145,67 @@ std::string monitorFolder(const zelmo::CommandLine& line, const std::string& exe
     return zelmo::win32::narrow(full);
 }
 
+// The control channel and its service, for the thread timer that serves them.
+zelmo::ControlServer* controlServer = nullptr;
+zelmo::ControlService* controlService = nullptr;
+constexpr UINT kControlPollMs = 100;
+
+// The thread timer's call, on the window's thread: the pipe is polled, never waited on.
+void CALLBACK serveControl(HWND, UINT, UINT_PTR, DWORD) {
+    if (!controlServer || !controlService) return;
+    try {
+        controlServer->serve(
+            [](const std::string& request) { return controlService->answer(request); },
+            zelmo::ControlClock::now());
+    } catch (const std::exception&) {
+        // A command that failed is the client's to hear of; the window goes on.
+    }
+}
+
+// Serves the control channel while the message loop runs.
+class ControlHook {
+  public:
+    ControlHook(zelmo::ControlServer* server, zelmo::TMainForm& form) : service_(form) {
+        if (!server) return;
+        controlServer = server;
+        controlService = &service_;
+        timer_ = ::SetTimer(nullptr, 0, kControlPollMs, serveControl);
+    }
+    ~ControlHook() {
+        if (timer_) ::KillTimer(nullptr, timer_);
+        controlServer = nullptr;
+        controlService = nullptr;
+    }
+
+  private:
+    zelmo::ControlService service_;
+    UINT_PTR timer_ = 0;
+};
+
+// The folder's control channel; the monitor runs without one when it cannot be made.
+std::unique_ptr<zelmo::ControlServer> openControl(const std::string& folder) {
+    try {
+        return zelmo::openControlServer(folder);
+    } catch (const zelmo::ZelmoError&) {
+        return nullptr;
+    }
+}
+
+// The control command: the monitor of the folder is asked, the folder is never created.
+int runControl(const zelmo::CommandLine& line, const std::string& exe) {
+    DWORD error = 0;
+    const std::string folder = monitorFolder(line, exe, false, error);
+    if (folder.empty()) return failed(zelmo::texts::kNoFolder + line.folder, error);
+    const zelmo::ControlOutcome outcome = zelmo::runControlCommand(folder, line);
+    answer(STD_OUTPUT_HANDLE, outcome.out);
+    answer(STD_ERROR_HANDLE, outcome.err.empty() ? "" : "Zelmo.exe: " + outcome.err);
+    return outcome.exitCode;
+}
+
 // The window over the printer switch, the default followed unless the user chose a printer;
 // every document also goes to the archive folder, when one is set.
-int runWindow(const std::string& exe, const std::string& folder, const std::string& printer) {
+int runWindow(const std::string& exe, const std::string& folder, const std::string& printer,
+              zelmo::ControlServer* control) {
     zelmo::Win32PrinterDirectory directory(
         folder + zelmo::texts::kPdfFolderName,
         zelmo::readPdfSheet(folder + zelmo::texts::kSettingsFileName));
@@ -121,6 +220,7 @@ int runWindow(const std::string& exe, const std::string& folder, const std::stri
         // Without a window there is no tray icon either: the box is all the user will see.
         return failed(zelmo::texts::kWindowCreateError, ::GetLastError());
     }
+    const ControlHook hook(control, window.form());
     return window.run();
 }
 
@@ -150,6 +250,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
             tell(STD_ERROR_HANDLE,
                  "Zelmo.exe: " + line.error + "\n\n" + zelmo::texts::kUsageWindows, MB_ICONERROR);
             return 2;
+        case zelmo::CommandLine::Action::Control:
+            return runControl(line, executablePath());
         case zelmo::CommandLine::Action::Run:
             break;
     }
@@ -164,15 +266,20 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     try {
         const std::string exe = executablePath();
         DWORD error = 0;
-        const std::string folder = monitorFolder(line, exe, error);
-        if (folder.empty()) return failed(zelmo::texts::kNoFolder + line.folder, error);
+        const std::string folder = monitorFolder(line, exe, true, error);
+        if (folder.empty())
+            return failed(zelmo::boxedPath(zelmo::texts::kNoFolder, line.folder), error);
         const zelmo::FolderLock lock(folder);
         if (!lock.held()) {
-            tell(STD_ERROR_HANDLE, zelmo::texts::kAlreadyRunning + folder + "\n",
-                 MB_ICONINFORMATION);
+            // The running monitor's window comes to the front instead, as Windows programs do.
+            if (!zelmo::askToShow(folder))
+                tell(STD_ERROR_HANDLE,
+                     zelmo::boxedPath(zelmo::texts::kAlreadyRunning, folder) + "\n",
+                     MB_ICONINFORMATION);
             return 1;
         }
-        return runWindow(exe, folder, line.printer);
+        const std::unique_ptr<zelmo::ControlServer> control = openControl(folder);
+        return runWindow(exe, folder, line.printer, control.get());
     } catch (const std::exception& error) {
         return failed(zelmo::exceptionMessage(error.what()), 0);
     }

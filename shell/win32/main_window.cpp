@@ -13,6 +13,7 @@
 #include "shell/feedback.h"
 #include "shell/printer_choice.h"
 #include "shell/texts.h"
+#include "shell/win32/dpi.h"
 #include "shell/win32/run_at_login.h"
 #include "shell/win32/tray_icons.h"
 
@@ -61,9 +62,12 @@ struct MainWindow::Resources {
     HFONT bold = nullptr;
     HBRUSH panelBrush = nullptr;
     HICON icon = nullptr;
-    HICON trayIcons[3] = {};  // by TrayIconKind; null where the icon could not be drawn
+    HICON trayIcons[3] = {};     // by TrayIconKind; null where the icon could not be drawn
+    std::vector<HFONT> retired;  // fonts of an earlier DPI, which the queue window may still use
 
     ~Resources() {
+        for (HFONT old : retired)
+            ::DeleteObject(old);
         for (HICON trayIcon : trayIcons)
             if (trayIcon) ::DestroyIcon(trayIcon);
         for (HGDIOBJ object : {static_cast<HGDIOBJ>(font), static_cast<HGDIOBJ>(bold),
@@ -105,7 +109,9 @@ bool MainWindow::start() {
     controls.dwSize = sizeof controls;
     controls.dwICC = ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES;
     ::InitCommonControlsEx(&controls);
+    dpi_ = windowDpi(nullptr);
     createFonts();
+    resources_->panelBrush = ::CreateSolidBrush(kPanelColour);
     resources_->icon = static_cast<HICON>(
         ::LoadImageW(instance, L"MAINICON", IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
     createTrayIcons();
@@ -142,7 +148,7 @@ void MainWindow::registerClasses(HINSTANCE instance) {
 
 // The window at its fixed client size, centred on the desktop; false when it cannot be made.
 bool MainWindow::createWindow(HINSTANCE instance) {
-    RECT bounds{0, 0, kClientWidth, kClientHeight};
+    RECT bounds{0, 0, scaled(kClientWidth, dpi_), scaled(kClientHeight, dpi_)};
     ::AdjustWindowRectEx(&bounds, kWindowStyle, FALSE, 0);
     const int width = bounds.right - bounds.left, height = bounds.bottom - bounds.top;
     const int x = (::GetSystemMetrics(SM_CXSCREEN) - width) / 2;
@@ -174,41 +180,78 @@ int MainWindow::run() {
     }
 }
 
-// "MS Sans Serif" 11 pixels high, Central European character set, and its bold face.
+// "MS Sans Serif" 11 pixels high at 96 DPI, Central European character set, and its bold face.
 void MainWindow::createFonts() {
-    const auto make = [](int weight) {
-        return ::CreateFontW(-11, 0, 0, 0, weight, FALSE, FALSE, FALSE, EASTEUROPE_CHARSET,
+    const int height = -scaled(11, dpi_);
+    const auto make = [height](int weight) {
+        return ::CreateFontW(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, EASTEUROPE_CHARSET,
                              OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                              DEFAULT_PITCH | FF_DONTCARE, L"MS Sans Serif");
     };
     resources_->font = make(FW_NORMAL);
     resources_->bold = make(FW_BOLD);
-    resources_->panelBrush = ::CreateSolidBrush(kPanelColour);
 }
 
-// One child control at its layout bounds; a zero width or height comes from the text.
+// A control's bounds at the window's DPI; a zero width is the text's in the control's font, a
+// zero height a label's (a list's drop-down for the engine box).
+RECT MainWindow::boundsOf(const ControlLayout& layout, const std::wstring& text, HFONT font) const {
+    int width = scaled(layout.width, dpi_);
+    if (layout.width == 0) {
+        HDC dc = ::GetDC(window_);
+        HGDIOBJ previous = ::SelectObject(dc, font);
+        SIZE extent{};
+        ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+        ::SelectObject(dc, previous);
+        ::ReleaseDC(window_, dc);
+        width = extent.cx;
+    }
+    const int height = layout.height              ? layout.height
+                       : layout.id == PrintEngine ? 200
+                                                  : kAutoLabelHeight;
+    const int left = scaled(layout.left, dpi_), top = scaled(layout.top, dpi_);
+    return RECT{left, top, left + width, top + scaled(height, dpi_)};
+}
+
+// One child control at its layout bounds.
 HWND MainWindow::createControl(const ControlLayout& layout, const wchar_t* className, DWORD style,
                                const char* text, HFONT font) {
     HWND parent = layout.id == MainPanel ? window_ : control(layout.parent);
     const std::wstring wide = widen(text ? text : "");
-    int width = layout.width, height = layout.height;
-    if (width == 0) {
-        HDC dc = ::GetDC(parent);
-        HGDIOBJ previous = ::SelectObject(dc, font);
-        SIZE extent{};
-        ::GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), &extent);
-        ::SelectObject(dc, previous);
-        ::ReleaseDC(parent, dc);
-        width = extent.cx;
-    }
-    if (height == 0) height = layout.id == PrintEngine ? 200 : kAutoLabelHeight;
-    HWND child = ::CreateWindowExW(
-        layout.id == Edit_X || layout.id == Edit_Y ? WS_EX_CLIENTEDGE : 0, className, wide.c_str(),
-        WS_CHILD | WS_VISIBLE | style, layout.left, layout.top, width, height, parent,
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(layout.id)), ::GetModuleHandleW(nullptr),
-        nullptr);
+    const RECT bounds = boundsOf(layout, wide, font);
+    HWND child =
+        ::CreateWindowExW(layout.id == Edit_X || layout.id == Edit_Y ? WS_EX_CLIENTEDGE : 0,
+                          className, wide.c_str(), WS_CHILD | WS_VISIBLE | style, bounds.left,
+                          bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top,
+                          parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(layout.id)),
+                          ::GetModuleHandleW(nullptr), nullptr);
     ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     return child;
+}
+
+// On a monitor of another DPI: new fonts, every control at its bounds there, the window where
+// Windows suggests. The old fonts live on with the window: the queue window still uses them.
+void MainWindow::changeDpi(int dpi, const RECT& suggested) {
+    dpi_ = dpi;
+    resources_->retired.push_back(resources_->font);
+    resources_->retired.push_back(resources_->bold);
+    createFonts();
+    for (const ControlLayout& layout : kLayout) {
+        HWND child = control(layout.id);
+        const bool bold = layout.id == Label_Search || layout.id == Label_Printer ||
+                          layout.id == Edit_X || layout.id == Edit_Y;
+        HFONT font = bold ? resources_->bold : resources_->font;
+        ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        std::wstring text(static_cast<size_t>(::GetWindowTextLengthW(child)) + 1, L'\0');
+        text.resize(static_cast<size_t>(
+            ::GetWindowTextW(child, text.data(), static_cast<int>(text.size()))));
+        const RECT r = boundsOf(layout, text, font);
+        ::SetWindowPos(child, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                       SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    ::SetWindowPos(window_, nullptr, suggested.left, suggested.top,
+                   suggested.right - suggested.left, suggested.bottom - suggested.top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+    ::InvalidateRect(window_, nullptr, TRUE);
 }
 
 // The panel, both group boxes and their controls. The group boxes parent their controls, as
@@ -502,6 +545,14 @@ LRESULT MainWindow::handle(HWND window, UINT message, WPARAM w, LPARAM l) {
         case WM_CLOSE:
             closeWindow();
             return 0;
+        case WM_DPICHANGED:
+            changeDpi(HIWORD(w), *reinterpret_cast<const RECT*>(l));
+            return 0;
+        case WM_ENDSESSION:
+            // Log-off, shutdown, or the uninstaller: end now, without a question; the journal
+            // keeps the waiting jobs for the next start.
+            if (w) closeWindow();
+            return 0;
         case WM_DESTROY:
             destroyed();
             return 0;
@@ -633,7 +684,8 @@ void MainWindow::setMonitorStatus(const std::string& text) {
     ::GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), &extent);
     ::SelectObject(dc, previous);
     ::ReleaseDC(label, dc);
-    ::SetWindowPos(label, nullptr, 0, 0, extent.cx, kAutoLabelHeight, SWP_NOMOVE | SWP_NOZORDER);
+    ::SetWindowPos(label, nullptr, 0, 0, extent.cx, scaled(kAutoLabelHeight, dpi_),
+                   SWP_NOMOVE | SWP_NOZORDER);
 }
 
 void MainWindow::setLabelWithHint(HintLabel which, const std::string& text) {

@@ -86,9 +86,11 @@ class MainWindow : public MainView, private TrayDialogs {
 
     void createFonts();
     void createControls();
+    RECT boundsOf(const ControlLayout& layout, const std::wstring& text, HFONT font) const;
     HWND createControl(const ControlLayout& layout, const wchar_t* className, DWORD style,
                        const char* text, HFONT font);
     static int commandOf(TrayItem id);
+    void changeDpi(int dpi, const RECT& suggested);
     void createPopupMenu();
     void renderMenu(HMENU menu, const std::vector<TrayEntry>& entries);
     void fillPrinterMenu();
@@ -112,6 +114,7 @@ class MainWindow : public MainView, private TrayDialogs {
 
     struct Resources;
     HWND window_ = nullptr;
+    int dpi_ = 96;  // the DPI the window is laid out for
     HMENU popupMenu_ = nullptr;
     HMENU printerMenu_ = nullptr;            // owned by popupMenu_
     std::vector<std::string> menuPrinters_;  // the printers the submenu lists, in its order

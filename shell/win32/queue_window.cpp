@@ -10,6 +10,7 @@
 #include "shell/Main.h"
 #include "shell/texts.h"
 #include "shell/win32/controls.h"
+#include "shell/win32/dpi.h"
 
 namespace zelmo::win32 {
 namespace {
@@ -74,11 +75,17 @@ bool QueueWindow::create() {
     windowClass.lpszClassName = kQueueWindowClass;
     ::RegisterClassExW(&windowClass);
     // Centred on the screen, as MainForm is: where the user looks after choosing it in the tray.
-    window_ =
-        ::CreateWindowExW(WS_EX_APPWINDOW, kQueueWindowClass, widen(texts::kQueueTitle).c_str(),
-                          WS_OVERLAPPEDWINDOW, (::GetSystemMetrics(SM_CXSCREEN) - kWidth) / 2,
-                          (::GetSystemMetrics(SM_CYSCREEN) - kHeight) / 2, kWidth, kHeight, nullptr,
-                          nullptr, instance, this);
+    // Scaled up on a small screen it would run off the left edge, title bar and all: it is cut
+    // to the screen instead.
+    const int dpi = windowDpi(nullptr);
+    const int screenWidth = ::GetSystemMetrics(SM_CXSCREEN);
+    const int screenHeight = ::GetSystemMetrics(SM_CYSCREEN);
+    const int width = std::min(scaled(kWidth, dpi), screenWidth);
+    const int height = std::min(scaled(kHeight, dpi), screenHeight);
+    window_ = ::CreateWindowExW(WS_EX_APPWINDOW, kQueueWindowClass,
+                                widen(texts::kQueueTitle).c_str(), WS_OVERLAPPEDWINDOW,
+                                (screenWidth - width) / 2, (screenHeight - height) / 2, width,
+                                height, nullptr, nullptr, instance, this);
     if (!window_) return false;
     createControls();
     placeControls();
@@ -119,20 +126,24 @@ void QueueWindow::createControls() {
     }
 }
 
-// The list fills the window above a row of buttons: three on the left, Close on the right.
+// The list fills the window above a row of buttons: three on the left, Close on the right; the
+// lengths scaled to the window's monitor.
 void QueueWindow::placeControls() {
     RECT client;
     ::GetClientRect(window_, &client);
-    const int buttonTop = client.bottom - kMargin - kButtonHeight;
-    ::MoveWindow(list_, kMargin, kMargin, client.right - 2 * kMargin, buttonTop - 2 * kMargin,
-                 TRUE);
-    int left = kMargin;
+    const int dpi = windowDpi(window_);
+    const int margin = scaled(kMargin, dpi);
+    const int buttonHeight = scaled(kButtonHeight, dpi);
+    const int buttonWidth = scaled(kButtonWidth, dpi);
+    const int buttonTop = client.bottom - margin - buttonHeight;
+    ::MoveWindow(list_, margin, margin, client.right - 2 * margin, buttonTop - 2 * margin, TRUE);
+    int left = margin;
     for (int id : {QueuePrintAgain, QueueDelete, QueueOpenFolder}) {
-        ::MoveWindow(::GetDlgItem(window_, id), left, buttonTop, kButtonWidth, kButtonHeight, TRUE);
-        left += kButtonWidth + kMargin / 2;
+        ::MoveWindow(::GetDlgItem(window_, id), left, buttonTop, buttonWidth, buttonHeight, TRUE);
+        left += buttonWidth + margin / 2;
     }
-    ::MoveWindow(::GetDlgItem(window_, QueueClose), client.right - kMargin - kButtonWidth,
-                 buttonTop, kButtonWidth, kButtonHeight, TRUE);
+    ::MoveWindow(::GetDlgItem(window_, QueueClose), client.right - margin - buttonWidth, buttonTop,
+                 buttonWidth, buttonHeight, TRUE);
     fitColumns();
 }
 

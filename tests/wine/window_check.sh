@@ -3,8 +3,8 @@
 # bounds and texts read back through Win32 against the layout; the tray icon's paused variant;
 # the queue window listing a job left from an earlier run; screenshots of the window, the popup
 # menu, the invalid-value box and the queue window kept as artefacts. Before it, the command
-# line; while it runs, a second Zelmo on the folder is refused, and a killed one leaves the
-# folder free.
+# line; while it runs, a second Zelmo on the folder brings its window to the front, the control
+# command answers through the folder's pipe, and a killed one leaves the folder free.
 #   window_check.sh WINE_RUN PREFIX ZELMO_EXE INSPECT_EXE ARTIFACTS
 set -euo pipefail
 wine_run=$(realpath "$1") prefix=$2 zelmo=$3 inspect=$4 artifacts=$5
@@ -68,10 +68,25 @@ if ! inspect show; then
 fi
 inspect layout | tr -d '\r' > "$artifacts/window-layout.txt" || { echo "bounds differ from the layout"; failed=1; }
 cat "$artifacts/window-layout.txt"
-# The same folder spelt otherwise (full, upper case, a trailing separator) is the same folder.
-status=0; zelmo --dir "Z:${folder^^}/" || status=$?
-expect_run 1 "ten folder jest już monitorowany przez inny Zelmo" err
+# The same folder spelt otherwise (full, upper case, a trailing separator, /dir) is the same
+# folder: a second start brings the running window out of the tray to the front, with no box.
+inspect hide
+sleep 1
+inspect front | tr -d '\r' | grep -qx "front no" || { echo "the window did not go to the tray"; failed=1; }
+status=0; zelmo /dir "Z:${folder^^}/" || status=$?
+[ "$status" = 1 ] || { echo "a second start exited $status"; failed=1; }
+sleep 1
+inspect front | tr -d '\r' | grep -qx "front yes" || { echo "a second start left the window hidden"; failed=1; }
+[ "$(inspect boxes | tr -d '\r')" = "boxes 0" ] || { echo "a second start left a box"; failed=1; }
 kill -0 "$zelmo_pid" 2>/dev/null || { echo "the first Zelmo has ended"; failed=1; }
+# The control command over the folder's pipe.
+status=0; zelmo --dir Księgowość --status || status=$?
+expect_run 0 "Monitorowanie: włączone" out
+expect_run 0 "$(printf '7\tZelmo7.Prn\t')" out
+status=0; zelmo --dir Księgowość --delete 99 || status=$?
+expect_run 3 "nie ma zadania numer 99" err
+status=0; zelmo --dir "$work" --status || status=$?
+expect_run 1 "żaden Zelmo nie monitoruje folderu" err
 # A Zelmo that dies without closing leaves no lock behind: the next one starts on the folder.
 kill -KILL "$zelmo_pid"
 wait "$zelmo_pid" 2>/dev/null || true
@@ -113,6 +128,10 @@ sleep 1
 icons=$(inspect icon; inspect pause; sleep 1; inspect icon; inspect pause; sleep 1; inspect icon)
 [ "$(echo "$icons" | tr -d '\r' | tr '\n' ' ')" = "icon monitoring icon paused icon monitoring " ] ||
     { echo "tray icons: $icons"; failed=1; }
+# The control command pauses and resumes as the menu item does.
+icons=$(zelmo --dir Księgowość --pause; inspect icon; zelmo --dir Księgowość --resume; inspect icon)
+[ "$(echo "$icons" | tr -d '\r' | tr '\n' ' ')" = "icon paused icon monitoring " ] ||
+    { echo "tray icons after --pause, --resume: $icons"; failed=1; }
 inspect queue | tr -d '\r' > "$artifacts/window-queue.txt" || { echo "no queue window"; failed=1; }
 cat "$artifacts/window-queue.txt"
 grep -qxF "title Kolejka wydruków" "$artifacts/window-queue.txt" || { echo "queue title"; failed=1; }

@@ -1,0 +1,52 @@
+// The control command: a running monitor answers "zelmo --status", "--pause", "--resume",
+// "--print-again N" and "--delete N" over its folder's control channel, and a second start on
+// the folder asks it to show its window. Toolkit-neutral: both faces and the tests share it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "pipeline/job_queue.h"
+#include "shell/command_line.h"
+
+namespace zelmo {
+
+class TMainForm;
+
+// The monitor's side: one request line in, one answer out, carried out through the form exactly
+// as the window's items and the queue window do it. Runs on the window thread.
+class ControlService {
+  public:
+    explicit ControlService(TMainForm& form) : form_(form) {}
+    std::string answer(const std::string& request);
+
+  private:
+    std::string dispatch(const std::string& request);
+    std::string status() const;
+    std::string pause(bool paused);
+    std::string printAgain(const std::string& job);
+    std::string remove(const std::string& job);
+
+    TMainForm& form_;
+};
+
+// What the control command prints and the status it exits with.
+struct ControlOutcome {
+    int exitCode = 0;  // 0 done, 1 no monitor on the folder, 3 the monitor refused
+    std::string out;   // for standard output
+    std::string err;   // for standard error, one line
+};
+// Sends the command of line to the monitor of folder (ending with a separator) and reads its
+// answer.
+ControlOutcome runControlCommand(const std::string& folder, const CommandLine& line);
+// Asks the monitor of folder to bring its window to the front; false when it could not be asked.
+bool askToShow(const std::string& folder);
+
+// One job's row as the queue window shows it, its cells apart by tabs: number, file, time,
+// size, state.
+std::string queueRowText(const QueueFileInfo& file);
+// The row of job number job; null when there is none.
+const QueueFileInfo* findJob(const std::vector<QueueFileInfo>& rows, int32_t job);
+
+}  // namespace zelmo
