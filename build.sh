@@ -19,7 +19,7 @@ root=$(pwd)
 jobs=$(nproc 2>/dev/null || echo 2)
 
 PKG_BASE="cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libpng-dev libdeflate-dev zlib1g-dev libtiff-dev fonts-dejavu-core"
-PKG_APP="qt6-base-dev libcups2-dev libsimpleini-dev"
+PKG_APP="qt6-base-dev qt6-translations-l10n libcups2-dev libsimpleini-dev"
 PKG_E2E="cups cups-client cups-filters cups-ipp-utils ghostscript poppler-utils qpdf xvfb trayer x11-utils xdotool imagemagick libglib2.0-bin desktop-file-utils"
 PKG_FUZZ="clang libclang-rt-14-dev"
 PKG_PACKAGE="dpkg-dev file"
@@ -41,12 +41,13 @@ need() {
     $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}"
 }
 
-# Configures (once) and builds the build folder $1 with the CMake options that follow.
+# Configures (once) and builds the build folder $1 with the CMake options that follow; only
+# the targets named in $targets when it is set.
 build() {
     local dir=$1
     shift
     cmake -S "$root" -B "$root/$dir" "$@" >/dev/null
-    cmake --build "$root/$dir" -j "$jobs"
+    cmake --build "$root/$dir" -j "$jobs" ${targets:+--target $targets}
 }
 
 # Cross-builds the Windows tree into build-windows (Zelmo.exe, zelmo-render.exe, the tests).
@@ -84,7 +85,8 @@ shift || true
 case "$cmd" in
 run)
     need $PKG_BASE $PKG_APP
-    build build -DZELMO_QT=ON
+    # Only what runs: the monitor and the sample job's maker, not the tests.
+    targets="zelmo zelmo-sample" build build -DZELMO_QT=ON
     # The monitor works in the folder of its executable: Wydruk.prn, the queue, Zelmo.ini and
     # the PDF printer's Wydruki all live beside it.
     mkdir -p out/zelmo

@@ -72,12 +72,17 @@ void TPrintThread::Execute() {
                 // Not the job's fault, and no box for it: the queue waits for the printer and
                 // tells the user once.
                 state_.OutcomeMessage = error.what();
+                state_.OutcomeTrouble = error.trouble();
                 outcome = JobOutcome::PrinterUnavailable;
             } catch (const JobError& error) {
                 // Our own reasons are worded for the user by the window; only what another
                 // part said goes with the report, as a system's message would.
                 state_.OutcomeMessage = error.detail();
                 if (error.repeats()) outcome = JobOutcome::Refused;
+                throw;
+            } catch (const PrinterError& error) {
+                state_.OutcomeMessage = error.what();
+                state_.OutcomeTrouble = error.trouble();
                 throw;
             } catch (const std::exception& error) {
                 // The window judges the job by the report, so the reason goes with it.

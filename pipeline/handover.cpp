@@ -36,13 +36,36 @@ const char* toString(JobOutcome outcome) {
 
 // The event kind's name as written in the code.
 const char* toString(JobEventKind kind) {
-    static constexpr const char* kNames[] = {
-        "Started",         "Stopped",        "Captured",       "Printed",
-        "Failed",          "RetryScheduled", "SetAside",       "NothingPrinted",
-        "Resumed",         "PrintAgain",     "Deleted",        "CaptureImpossible",
-        "CaptureRestored", "PrinterChanged", "PrinterMissing", "ArchiveFailed",
-        "LogTrouble",      "SettingIgnored", "PrinterWaiting", "PrinterBack",
-        "Submitted",       "Sent",           "JournalFailed",  "JournalRestored"};
+    static constexpr const char* kNames[] = {"Started",
+                                             "Stopped",
+                                             "Captured",
+                                             "Printed",
+                                             "Failed",
+                                             "RetryScheduled",
+                                             "SetAside",
+                                             "NothingPrinted",
+                                             "Resumed",
+                                             "PrintAgain",
+                                             "Deleted",
+                                             "CaptureImpossible",
+                                             "CaptureRestored",
+                                             "PrinterChanged",
+                                             "PrinterMissing",
+                                             "ArchiveFailed",
+                                             "LogTrouble",
+                                             "SettingIgnored",
+                                             "PrinterWaiting",
+                                             "PrinterBack",
+                                             "Submitted",
+                                             "Sent",
+                                             "JournalFailed",
+                                             "JournalRestored",
+                                             "TestPageRequested",
+                                             "MonitoringPaused",
+                                             "MonitoringResumed",
+                                             "SettingsSaved",
+                                             "PrinterChosen",
+                                             "ArchiveFolderChanged"};
     const auto index = static_cast<std::size_t>(kind);
     return index < std::size(kNames) ? kNames[index] : "?";
 }

@@ -17,6 +17,7 @@
 
 #include "output/print_request.h"
 #include "platform/files.h"
+#include "platform/print_trouble.h"
 #include "platform/printer.h"
 #include "platform/sync.h"
 
@@ -54,6 +55,7 @@ struct HandOver {
     JobOutcome Outcome = JobOutcome::NotStarted;
     int32_t OutcomePages = 0;    // pages the job sent to the printer
     std::string OutcomeMessage;  // the system's message when the job failed with one
+    PrintTrouble OutcomeTrouble = PrintTrouble::General;  // what that failure means for the user
     // A printed job that went into a print system's queue: where it stands there.
     std::shared_ptr<SubmittedDocument> OutcomeSubmitted;
     // Called on the worker thread right after it has become idle, so that the window can

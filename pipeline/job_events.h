@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/print_trouble.h"
+
 namespace zelmo {
 
 using WallTime = std::chrono::system_clock::time_point;
@@ -53,6 +55,13 @@ enum class JobEventKind {
     Sent,               // `queueName` went to `printer`, whose spooler cannot say when it printed
     JournalFailed,      // the queue's journal cannot be written, `message` says why; told once
     JournalRestored,    // the journal is written again after a JournalFailed
+    // What the user did, for the log: `message` names the test page, the settings, the choice.
+    TestPageRequested,     // the test page `message` was asked for
+    MonitoringPaused,      // the user paused monitoring
+    MonitoringResumed,     // the user resumed monitoring
+    SettingsSaved,         // the settings panel was saved: `message` lists the values
+    PrinterChosen,         // the user chose `printer` (empty: the system's default)
+    ArchiveFolderChanged,  // the archive folder is now `message` (empty: none)
 };
 
 struct JobEvent {
@@ -66,6 +75,8 @@ struct JobEvent {
     int attempt = 0;      // attempts made so far (Failed, RetryScheduled)
     WallTime nextAttempt{};
     SetAsideReason reason = SetAsideReason::None;
+    PrintTrouble trouble = PrintTrouble::General;  // Failed, PrinterWaiting: what `message` means
+    WallTime captured{};                           // Failed: when the job was captured
 };
 
 // Whoever wants to hear of jobs. Called on the window thread.

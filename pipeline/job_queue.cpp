@@ -154,6 +154,7 @@ bool SpoolMonitor::handOver(const PrintRequest& settings) {
     state_.Outcome = JobOutcome::NotStarted;
     state_.OutcomePages = 0;
     state_.OutcomeMessage.clear();
+    state_.OutcomeTrouble = PrintTrouble::General;
     state_.OutcomeSubmitted.reset();
     state_.OutcomeDocument.clear();
     state_.setWorkerIdle(false);
@@ -215,7 +216,7 @@ void SpoolMonitor::judgeCurrent(int32_t pages, const std::string& message) {
             return;
         case JobOutcome::NoPrinter:
             // Nothing was sent: it is handed over again at each tick, at no cost.
-            printerUnavailable(printer_.printerName(), {});
+            printerUnavailable(printer_.printerName(), {}, PrintTrouble::Unreachable);
             return;
         case JobOutcome::NotRun:
         case JobOutcome::TestPage:
@@ -262,18 +263,34 @@ void SpoolMonitor::judgeFailed(const std::string& path, const std::string& messa
     queue_.lastMessage = message;
     JobEvent event = eventAbout(JobEventKind::Failed, path);
     event.message = message;
+    event.trouble = state_.OutcomeTrouble;
+    event.captured = capturedAt(event.queueName);
     event.attempt = ++queue_.currentFailures;
+    const bool last = queue_.currentFailures >= retry_.maxAttempts;
+    // The failure is told with what comes next, so the next attempt is planned first.
+    if (!last) {
+        queue_.retryPending = true;
+        queue_.retryPause = retry_.pauseAfter(queue_.currentFailures);
+        queue_.nextAttempt = now() + queue_.retryPause;
+        event.nextAttempt = queue_.nextAttempt;
+    }
     tell(event);
-    if (queue_.currentFailures >= retry_.maxAttempts) {
+    if (last) {
         setAsideCurrent(SetAsideReason::TooManyFailures);
         return;
     }
-    queue_.retryPending = true;
-    queue_.retryPause = retry_.pauseAfter(queue_.currentFailures);
-    queue_.nextAttempt = now() + queue_.retryPause;
     event.kind = JobEventKind::RetryScheduled;
     event.nextAttempt = queue_.nextAttempt;
     tell(std::move(event));
+}
+
+// When the queue file name was captured: its file's time, which the capture's rename keeps.
+// Read only for a failure, so the folder's listing costs nothing on the way of a print.
+WallTime SpoolMonitor::capturedAt(const std::string& name) const {
+    for (const files::FileInfo& entry : files::listFolder(programDir_))
+        if (entry.name == name)
+            return std::chrono::system_clock::from_time_t(entry.modifiedSeconds);
+    return {};
 }
 
 // The wait begins (told once) or goes on; the next try comes after a pause that grows to 60 s.
@@ -285,7 +302,8 @@ void SpoolMonitor::awaitPrinter(const std::string& message) {
 }
 
 // Told once per wait, whoever noticed it first: the worker's printer or the window's choice.
-void SpoolMonitor::printerUnavailable(const std::string& name, const std::string& message) {
+void SpoolMonitor::printerUnavailable(const std::string& name, const std::string& message,
+                                      PrintTrouble trouble) {
     if (printerWaiting_) return;
     printerWaiting_ = true;
     printerTries_ = 0;
@@ -293,6 +311,7 @@ void SpoolMonitor::printerUnavailable(const std::string& name, const std::string
     event.kind = JobEventKind::PrinterWaiting;
     event.printer = name;
     event.message = message;
+    event.trouble = message.empty() ? trouble : state_.OutcomeTrouble;
     tell(std::move(event));
 }
 

@@ -136,7 +136,8 @@ class SpoolMonitor {
 
     // The printer (by name) takes no documents, message says why: the whole queue waits for it.
     // The user is told once, when the wait begins.
-    void printerUnavailable(const std::string& name, const std::string& message);
+    void printerUnavailable(const std::string& name, const std::string& message,
+                            PrintTrouble trouble = PrintTrouble::General);
     // Another printer was put in place, or the one waited for is back: a job waiting for the
     // printer is tried at once; with none waiting, the wait is over.
     void printerReplaced();
@@ -204,6 +205,7 @@ class SpoolMonitor {
     void retireCurrent(bool deleteFile);
     // The current job waits for the printer, tried again after the next pause of the wait.
     void awaitPrinter(const std::string& message);
+    WallTime capturedAt(const std::string& name) const;
     // A document reached the printer: a wait for it is over, and the user is told so.
     void printerBack();
     void setAsideCurrent(SetAsideReason reason);

@@ -4,6 +4,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform/print_trouble.h"
+
 namespace zelmo {
 
 // Errors the worker catches and shows in a message box; the message is the text shown.
@@ -12,10 +14,16 @@ class ZelmoError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// A refused or failed printer-object operation ("Printing in progress", ...).
+// A refused or failed printer-object operation ("Printing in progress", ...). The trouble says
+// in which of the kinds a user can act on it falls; the message is the system's own.
 class PrinterError : public ZelmoError {
   public:
-    using ZelmoError::ZelmoError;
+    explicit PrinterError(const std::string& message, PrintTrouble trouble = PrintTrouble::General)
+        : ZelmoError(message), trouble_(trouble) {}
+    PrintTrouble trouble() const { return trouble_; }
+
+  private:
+    PrintTrouble trouble_;
 };
 
 // The printer or the print system takes no document at all (the print system unreachable, the

@@ -21,6 +21,9 @@ std::string exceptionMessage(const std::string& what) {
 // The message for error, worded for the user when the system itself gave up the job.
 std::string exceptionMessage(const ZelmoError& error) {
     const auto* job = dynamic_cast<const JobError*>(&error);
+    if (const auto* printer = dynamic_cast<const PrinterError*>(&error))
+        return std::string(troubleText(printer->trouble())) + "\n" + texts::kSystemMessage +
+               exceptionMessage(std::string(error.what()));
     if (!job) return exceptionMessage(std::string(error.what()));
     std::string why;
     switch (job->reason()) {
@@ -195,6 +198,7 @@ void TMainForm::ArchiveFolderChosen(const std::string& folder) {
     }
     text_.archiveFolder = folder;
     applyArchiveFolder(printer_, folder);
+    userEvent(JobEventKind::ArchiveFolderChanged, folder);
 }
 
 // The archive's failures, told like the pipeline's own events: logged and notified.
@@ -230,7 +234,11 @@ void TMainForm::BtnClick() {
     for (auto [edit, value] : {std::pair{FocusTarget::Edit_X, &x}, {FocusTarget::Edit_Y, &y}}) {
         if (!offsets::parseDecimal(view_.editText(edit), separator, *value)) {
             view_.setFocus(edit);
-            view_.showWarning(texts::kInvalidValue, texts::kMessageCaption);
+            const int field = edit == FocusTarget::Edit_X ? 0 : 1;
+            view_.showWarning(std::string(texts::kInvalidValue) + " " +
+                                  texts::kOffsetFields[field] + texts::kOffsetExample + separator +
+                                  texts::kOffsetExampleEnd,
+                              texts::kMessageCaption);
             return;
         }
     }
@@ -240,6 +248,7 @@ void TMainForm::BtnClick() {
     singleMode_ = view_.singleModeChecked();
     // The values are in force either way; editMode stays so that the save can be tried again.
     if (!saveSettings()) return;
+    userEvent(JobEventKind::SettingsSaved, settingsSummary());
     enterDisplayMode();
 }
 
@@ -254,7 +263,10 @@ void TMainForm::PauseItemClick() {
     view_.setMonitorStatus(pause ? texts::kMonitoringPaused : texts::kMonitoring);
     if (monitor_) monitor_->setHeld(pause);
     // The hint follows from the start on; the caption alone is shown until then.
-    if (created_ && state_) feedback_->setPaused(pause);
+    if (created_ && state_) {
+        feedback_->setPaused(pause);
+        userEvent(pause ? JobEventKind::MonitoringPaused : JobEventKind::MonitoringResumed);
+    }
 }
 
 // "Otwórz": brings the window back from the tray.
@@ -319,6 +331,10 @@ std::vector<std::string> TMainForm::printerDestinations() {
 void TMainForm::choosePrinter(const std::string& choice) {
     printerChoice_ = choice;
     writeProfileString(SettingsFile_, texts::kOwnSection, texts::kPrinterKey, choice);
+    JobEvent event;
+    event.kind = JobEventKind::PrinterChosen;
+    event.printer = choice;
+    if (monitor_) monitor_->report(std::move(event));
     // Looked at on the next tick, before any job is handed over.
     ticksSincePrinterLook_ = kPrinterLookTicks;
 }
@@ -347,7 +363,7 @@ void TMainForm::switchPrinter(PrinterTarget target) {
     // print system listing it again, tell when it is back.
     if (!target.present && sameName) {
         printerPresent_ = false;
-        monitor_->printerUnavailable(target.name, {});
+        monitor_->printerUnavailable(target.name, {}, absentTrouble());
         return;
     }
     std::unique_ptr<Printer> printer;
@@ -368,7 +384,7 @@ void TMainForm::switchPrinter(PrinterTarget target) {
     const std::string name = printers_->printerName();
     if (!first || !target.present) view_.setLabelWithHint(HintLabel::Label_Printer, name);
     if (!target.present) {
-        monitor_->printerUnavailable(name, {});
+        monitor_->printerUnavailable(name, {}, absentTrouble());
         return;
     }
     // The PDF folder when no printer is configured is told once per spell, and only if not
@@ -378,6 +394,12 @@ void TMainForm::switchPrinter(PrinterTarget target) {
     else if (!first && !sameName)
         printerEvent(false, name);
     monitor_->printerReplaced();
+}
+
+// Why a printer is not listed: a print system that lists no printer at all is taken as not
+// running (cupsd or the spooler stopped), else the printer itself is away.
+PrintTrouble TMainForm::absentTrouble() {
+    return directory_->destinations().empty() ? PrintTrouble::NoService : PrintTrouble::Unreachable;
 }
 
 // Through the feedback, like the pipeline's own events.
@@ -485,7 +507,30 @@ void TMainForm::setTimer(bool enabled) {
 
 // Stores a test request in TestMode for the monitor to hand over.
 void TMainForm::requestTest(int mode) {
-    if (state_) state_->TestMode = mode;
+    if (!state_) return;
+    state_->TestMode = mode;
+    static constexpr const char* kNames[] = {texts::kVectorTest, texts::kBitmapTest,
+                                             texts::kBitmapDiTest};
+    userEvent(JobEventKind::TestPageRequested, kNames[mode - 1]);
+}
+
+// What the user did, logged like the pipeline's events once the monitor runs.
+void TMainForm::userEvent(JobEventKind kind, const std::string& message) {
+    if (!monitor_) return;
+    JobEvent event;
+    event.kind = kind;
+    event.message = message;
+    monitor_->report(std::move(event));
+}
+
+// The saved panel, as the log lists it.
+std::string TMainForm::settingsSummary() const {
+    const char separator = view_.decimalSeparator();
+    const bool known = engine_ >= 0 && engine_ < static_cast<int32_t>(std::size(texts::kEngines));
+    return texts::kLogOffsetX + offsets::formatTenths(offsetX_, separator) + texts::kLogOffsetY +
+           offsets::formatTenths(offsetY_, separator) + texts::kLogMm +
+           (known ? texts::kEngines[engine_] : std::to_string(engine_)) + texts::kLogSingleMode +
+           (singleMode_ ? texts::kLogYes : texts::kLogNo);
 }
 
 }  // namespace zelmo

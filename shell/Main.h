@@ -179,6 +179,9 @@ class TMainForm : private PrinterNameDisplay {
     void setTimer(bool enabled);
     PrintRequest currentRequest() const;
     void requestTest(int mode);
+    void userEvent(JobEventKind kind, const std::string& message = {});
+    std::string settingsSummary() const;
+    PrintTrouble absentTrouble();
     void followPrinter();
     void switchPrinter(PrinterTarget target);
     // Tells of the printer now in use; missing: no printer is configured, the PDF folder prints.

@@ -6,6 +6,7 @@
 #include "platform/control_channel.h"
 #include "shell/Main.h"
 #include "shell/feedback.h"
+#include "shell/queue_rows.h"
 #include "shell/texts.h"
 
 namespace zelmo {
@@ -36,21 +37,14 @@ std::string requestOf(const CommandLine& line) {
     return {};
 }
 
-// A size as the queue window shows it: bytes below a kilobyte, else kilobytes, one decimal.
-std::string sizeText(uint64_t bytes) {
-    if (bytes < 1024) return std::to_string(bytes) + " B";
-    const uint64_t tenths = (bytes * 10 + 512) / 1024;
-    return std::to_string(tenths / 10) + "," + std::to_string(tenths % 10) + " kB";
-}
-
 // Whether monitoring stands paused, as the "Wstrzymaj" item shows it.
 bool monitoringPaused(const TMainForm& form) {
-    return !form.timerEnabled();
+    return form.paused();
 }
 
 // A job number as the request carries it; 0 when it is not one.
-int32_t jobOf(const std::string& text) {
-    int32_t job = 0;
+int64_t jobOf(const std::string& text) {
+    int64_t job = 0;
     const auto result = std::from_chars(text.data(), text.data() + text.size(), job);
     return result.ec == std::errc() && result.ptr == text.data() + text.size() ? job : 0;
 }
@@ -63,16 +57,20 @@ std::string refused(const std::string& why) {
 }  // namespace
 
 // The job's cells, tab-separated: a script cuts them apart, a person reads them in columns.
-std::string queueRowText(const QueueFileInfo& file) {
-    return std::to_string(file.number) + "\t" + file.name + "\t" +
-           localTimeText(file.modified, "%Y-%m-%d %H:%M:%S") + "\t" + sizeText(file.size) + "\t" +
-           queueStateText(file);
+std::string rowText(const std::vector<std::string>& cells) {
+    std::string text;
+    for (std::size_t i = 0; i < cells.size(); ++i)
+        text += (i == 0 ? "" : "\t") + cells[i];
+    return text;
 }
 
 // The one place a job number is looked up.
-const QueueFileInfo* findJob(const std::vector<QueueFileInfo>& rows, int32_t job) {
+const QueueFileInfo* findJob(const std::vector<QueueFileInfo>& rows, int64_t job) {
+    if (job <= 0) return nullptr;
     for (const QueueFileInfo& row : rows)
-        if (row.number == job) return &row;
+        if (row.job == job) return &row;
+    for (const QueueFileInfo& row : rows)
+        if (row.job == 0 && row.number == job) return &row;
     return nullptr;
 }
 
@@ -107,8 +105,8 @@ std::string ControlService::status() const {
     std::string text = kOk;
     text += std::string(monitoringPaused(form_) ? texts::kHintPaused : texts::kHintMonitoring) +
             "\n" + texts::kHintFolder + form_.programDir() + "\n";
-    for (const QueueFileInfo& file : form_.queueSnapshot())
-        text += queueRowText(file) + "\n";
+    for (const RowCells& row : queueRows(form_.queueSnapshot(), form_.history(), '.'))
+        text += rowText(row) + "\n";
     return text;
 }
 

@@ -43,10 +43,11 @@ ControlOutcome runControlCommand(const std::string& folder, const CommandLine& l
 // Asks the monitor of folder to bring its window to the front; false when it could not be asked.
 bool askToShow(const std::string& folder);
 
-// One job's row as the queue window shows it, its cells apart by tabs: number, file, time,
-// size, state.
-std::string queueRowText(const QueueFileInfo& file);
-// The row of job number job; null when there is none.
-const QueueFileInfo* findJob(const std::vector<QueueFileInfo>& rows, int32_t job);
+// One row as the queue window shows it, its cells apart by tabs: number, file, time, size (or
+// pages), state.
+std::string rowText(const std::vector<std::string>& cells);
+// The row of job number job; a file left from an earlier run has no job number and is named
+// by the number of its file name. Null when there is none.
+const QueueFileInfo* findJob(const std::vector<QueueFileInfo>& rows, int64_t job);
 
 }  // namespace zelmo

@@ -3,6 +3,7 @@
 
 #include <ctime>
 
+#include "pipeline/queue_journal.h"
 #include "shell/texts.h"
 
 namespace zelmo {
@@ -47,13 +48,46 @@ std::string asideText(SetAsideReason reason, const std::string& message) {
     return messageIsReason(reason, message) ? message + "." : asideReason(reason);
 }
 
-// The system's message on a line of its own, when there is one.
+// The system's message on a line of its own, when there is one, for the technician.
 std::string withMessage(std::string text, const std::string& message) {
-    if (!message.empty()) text += "\n" + message;
+    if (!message.empty()) text += std::string("\n") + texts::kSystemMessage + message;
     return text;
 }
 
+// A failed job by number, capture time and attempt, what went wrong and what comes next.
+std::string failureText(const JobEvent& e) {
+    const int32_t number = queueFileNumber(e.queueName);
+    std::string text = texts::kPrintFailed + (number > 0 ? std::to_string(number) : e.queueName);
+    text += " (";
+    if (e.captured != WallTime{}) text += texts::kCapturedAt + clockTime(e.captured) + ", ";
+    text += texts::kAttempt + std::to_string(e.attempt) + "). " + troubleText(e.trouble);
+    if (e.nextAttempt != WallTime{})
+        text += std::string(" ") + texts::kNextAttempt + clockTime(e.nextAttempt) + ".";
+    return withMessage(text, e.message);
+}
+
 }  // namespace
+
+// One sentence a bookkeeper understands for each kind of trouble.
+const char* troubleText(PrintTrouble trouble) {
+    switch (trouble) {
+        case PrintTrouble::Unreachable:
+            return texts::kTroubleUnreachable;
+        case PrintTrouble::Refused:
+            return texts::kTroubleRefused;
+        case PrintTrouble::Stopped:
+            return texts::kTroubleStopped;
+        case PrintTrouble::NoService:
+            return texts::kTroubleNoService;
+        case PrintTrouble::DiskFull:
+            return texts::kTroubleDiskFull;
+        case PrintTrouble::NoPermission:
+            return texts::kTroubleNoPermission;
+        case PrintTrouble::General:
+            break;
+    }
+    return texts::kTroubleGeneral;
+}
 
 // The state, and for a failed job what failed, in one line.
 std::string queueStateText(const QueueFileInfo& file) {
@@ -234,11 +268,7 @@ void Feedback::jobPrintedOrFailed(const JobEvent& e) {
     } else if (e.kind == JobEventKind::Failed) {
         error_ = true;
         last_ = job + ", " + clockTime(e.when) + ": " + texts::kLastFailed;
-        notify(texts::kNoticeFailed,
-               withMessage(
-                   texts::kPrintFailed + job + texts::kAttempt + std::to_string(e.attempt) + ").",
-                   e.message),
-               true);
+        notify(texts::kNoticeFailed, failureText(e), true);
     } else {
         last_ = job + ": " + texts::kLastRetry + clockTime(e.nextAttempt);
     }
@@ -282,10 +312,11 @@ void Feedback::printerEvent(const JobEvent& e) {
             notify(texts::kNoticeNoPrinter, texts::kPdfInstead + e.printer + ".", true);
             break;
         case JobEventKind::PrinterWaiting:
-            notify(
-                texts::kNoticePrinterWaiting,
-                withMessage(texts::kPrinterWaits + e.printer + texts::kPrinterWaitsEnd, e.message),
-                true);
+            notify(texts::kNoticePrinterWaiting,
+                   withMessage(troubleText(e.trouble) + std::string(" ") + texts::kPrinterWaits +
+                                   e.printer + texts::kPrinterWaitsEnd,
+                               e.message),
+                   true);
             break;
         default:
             notify(texts::kNoticePrinterBack,

@@ -54,6 +54,9 @@ class Feedback : public JobEventSink {
     bool shown_ = false;
 };
 
+// What went wrong, as one plain sentence.
+const char* troubleText(PrintTrouble trouble);
+
 // Where a queue file stands, as the queue window says it.
 std::string queueStateText(const QueueFileInfo& file);
 

@@ -85,6 +85,20 @@ std::string JobLog::describe(const JobEvent& e) {
             return texts::kLogPrinterWaiting + (" " + e.printer) + detail(e.message);
         case JobEventKind::PrinterBack:
             return texts::kLogPrinterBack + detail(e.printer);
+        case JobEventKind::TestPageRequested:
+            return texts::kLogTestPage + detail(e.message);
+        case JobEventKind::MonitoringPaused:
+            return texts::kLogPaused;
+        case JobEventKind::MonitoringResumed:
+            return texts::kLogResumedMonitoring;
+        case JobEventKind::SettingsSaved:
+            return texts::kLogSettingsSaved + detail(e.message);
+        case JobEventKind::PrinterChosen:
+            return texts::kLogPrinterChosen +
+                   detail(e.printer.empty() ? texts::kSystemDefaultPrinter : e.printer);
+        case JobEventKind::ArchiveFolderChanged:
+            return texts::kLogArchiveChanged +
+                   detail(e.message.empty() ? texts::kLogNoArchive : e.message);
         case JobEventKind::Submitted:
         case JobEventKind::Sent:
             return (e.kind == JobEventKind::Sent ? texts::kLogSent : texts::kLogSubmitted) + name +

@@ -54,7 +54,8 @@ bool parseDecimal(const std::string& text, char separator, double& value) {
     std::string mantissa =
         s.substr(pos, exponentAt == std::string::npos ? std::string::npos : exponentAt - pos);
     std::string exponent = exponentAt == std::string::npos ? "" : s.substr(exponentAt + 1);
-    const std::size_t sepAt = mantissa.find(separator);
+    // Both marks are taken whatever the system's: a Pole types a comma, the keypad gives a dot.
+    const std::size_t sepAt = mantissa.find_first_of(std::string(1, separator) + ".,");
     std::string whole = mantissa.substr(0, sepAt);
     std::string fraction = sepAt == std::string::npos ? "" : mantissa.substr(sepAt + 1);
     if (!(allDigits(whole) || allDigits(fraction))) return false;

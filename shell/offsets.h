@@ -12,8 +12,8 @@ namespace offsets {
 int32_t millimetresToTenths(double millimetres);
 // Tenths as millimetres with exactly one decimal and the given separator.
 std::string formatTenths(int32_t tenths, char separator);
-// A decimal number with the given separator (sign, digits, fraction, exponent, surrounding
-// blanks); false when text is not one.
+// A decimal number with the given separator, a dot or a comma (sign, digits, fraction,
+// exponent, surrounding blanks); false when text is not one.
 bool parseDecimal(const std::string& text, char separator, double& value);
 // An integer as an INI file holds it (decimal, "$" or "0x" hexadecimal); fallback otherwise.
 int32_t parseProfileInt(const std::string& text, int32_t fallback);

@@ -29,8 +29,11 @@ std::string sizeText(uint64_t bytes, char decimalSeparator) {
     char text[32];
     std::snprintf(text, sizeof text, "%.1f", static_cast<double>(bytes) / 1024.0);
     std::string result = text;
-    for (char& c : result)
-        if (c == '.') c = decimalSeparator;
+    const size_t point = result.find('.');
+    result[point] = decimalSeparator;
+    // Thousands apart by a space, as a Polish office writes them: "176 050,2 kB".
+    for (size_t at = point; at > 3; at -= 3)
+        result.insert(at - 3, " ");
     return result + " kB";
 }
 

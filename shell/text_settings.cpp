@@ -4,8 +4,10 @@
 #include <cctype>
 
 #include "platform/archiving_printer.h"
+#include "platform/pdf/pdf_printers.h"
 #include "platform/settings.h"
 #include "shell/Main.h"
+#include "shell/texts.h"
 
 namespace zelmo {
 namespace {
@@ -43,6 +45,13 @@ TextSettings readTextSettings(const std::string& settingsFile) {
     settings.archiveFolder =
         folderBeside(settingsFile, readProfileString(settingsFile, kArchiveSection, "Folder", ""));
     return settings;
+}
+
+PrinterGeometry readPdfSheet(const std::string& settingsFile) {
+    std::string paper = readProfileString(settingsFile, texts::kOwnSection, "Paper", "");
+    for (char& c : paper)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return paper == "letter" ? PdfFolderPrinter::letter() : PdfFolderPrinter::a4();
 }
 
 void writeArchiveFolder(const std::string& settingsFile, const std::string& folder) {

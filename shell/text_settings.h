@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "output/code_pages.h"
+#include "platform/pdf/pdf_printers.h"
 
 namespace zelmo {
 
@@ -27,6 +28,9 @@ struct TextSettings {
 // Reads both sections; a value that cannot be read keeps its default and is listed in ignored.
 TextSettings readTextSettings(const std::string& settingsFile);
 // Stores the archive folder; throws PlatformError when the file cannot be written.
+// The PDF folder's sheet: A4, or Letter with "Paper=Letter" in [Zelmo].
+PrinterGeometry readPdfSheet(const std::string& settingsFile);
+
 void writeArchiveFolder(const std::string& settingsFile, const std::string& folder);
 
 // Points the printer's archive at folder, when the printer keeps one.

@@ -8,6 +8,10 @@ namespace zelmo::texts {
 inline constexpr const char* kCaption = "Kalvister II - Monitor Wydruków (wersja 3.1.0)";
 inline constexpr const char* kMessageCaption = "Kalvister II - Monitor Wydruków";
 inline constexpr const char* kInvalidValue = "Nieprawidłowa wartość.";
+// After kInvalidValue: which field, and an example with the system's decimal separator.
+inline constexpr const char* kOffsetFields[] = {"Przesunięcie w poziomie", "Przesunięcie w pionie"};
+inline constexpr const char* kOffsetExample = ": podaj liczbę milimetrów, np. 1";
+inline constexpr const char* kOffsetExampleEnd = "5.";
 inline constexpr const char* kSettingsNotSaved =
     "Nie udało się zapisać ustawień. Plik Zelmo.ini pozostał bez zmian.";
 
@@ -182,8 +186,22 @@ inline constexpr const char* kPagesOn = " str. na ";
 // Notifications: a title and a text.
 inline constexpr const char* kNoticePrinted = "Wydrukowano";
 inline constexpr const char* kNoticeFailed = "Błąd wydruku";
-inline constexpr const char* kPrintFailed = "Nie udało się wydrukować ";
-inline constexpr const char* kAttempt = " (próba ";
+inline constexpr const char* kPrintFailed = "Nie udało się wydrukować zadania nr ";
+inline constexpr const char* kCapturedAt = "pobranego o ";
+inline constexpr const char* kAttempt = "próba ";
+inline constexpr const char* kNextAttempt = "Następna próba o ";
+// What went wrong, in plain words, before the system's own message for the technician.
+inline constexpr const char* kTroubleGeneral = "Wystąpił błąd drukowania.";
+inline constexpr const char* kTroubleUnreachable =
+    "Drukarka nie odpowiada: może jest wyłączona albo odłączona.";
+inline constexpr const char* kTroubleRefused = "Drukarka odrzuciła zadanie.";
+inline constexpr const char* kTroubleStopped =
+    "Drukarka jest zatrzymana, nie ma papieru albo nie przyjmuje zadań.";
+inline constexpr const char* kTroubleNoService = "System drukowania nie działa.";
+inline constexpr const char* kTroubleDiskFull = "Dysk jest pełny.";
+inline constexpr const char* kTroubleNoPermission =
+    "Brak uprawnień do drukowania albo do zapisu pliku.";
+inline constexpr const char* kSystemMessage = "Komunikat systemu: ";
 inline constexpr const char* kNoticeSetAside = "Wydruk odłożony";
 inline constexpr const char* kKeptOnDisk =
     " Plik zachowano; można go wydrukować ponownie z okna "
@@ -286,6 +304,23 @@ inline constexpr const char* kLogPrinterBack = "Drukarka znów przyjmuje wydruki
 inline constexpr const char* kLogSubmitted = "W kolejce drukarki";
 inline constexpr const char* kLogSent = "Wysłano do drukarki";
 inline constexpr const char* kLogArchiveFailed = "Nie zapisano kopii w archiwum";
+inline constexpr const char* kLogTestPage = "Zlecono stronę testową";
+inline constexpr const char* kLogPaused = "Wstrzymano monitorowanie";
+inline constexpr const char* kLogResumedMonitoring = "Wznowiono monitorowanie";
+inline constexpr const char* kLogSettingsSaved = "Zapisano ustawienia";
+inline constexpr const char* kLogPrinterChosen = "Wybrano drukarkę";
+inline constexpr const char* kLogArchiveChanged = "Zmieniono folder archiwum";
+inline constexpr const char* kLogNoArchive = "brak (kopie nie są zapisywane)";
+// The saved settings as the log lists them.
+inline constexpr const char* kLogOffsetX = "przesunięcie X ";
+inline constexpr const char* kLogOffsetY = " mm, Y ";
+inline constexpr const char* kLogMm = " mm, ";
+inline constexpr const char* kLogSingleMode = ", tryb pojedyńczy: ";
+inline constexpr const char* kLogYes = "tak";
+inline constexpr const char* kLogNo = "nie";
+// Standard buttons of our own dialogs.
+inline constexpr const char* kButtonYes = "&Tak";
+inline constexpr const char* kButtonNo = "&Nie";
 // The log's own trouble, told in a notification since the log cannot hold it.
 inline constexpr const char* kLogTroubleCaption = "Dziennik Zelmo.log";
 inline constexpr const char* kLogUnwritable =

@@ -59,7 +59,7 @@ bool CupsDirectory::exists(const std::string& name) {
 
 // The destination's printer object, or the PDF folder's.
 std::unique_ptr<Printer> CupsDirectory::open(const std::string& name) {
-    if (name.empty()) return std::make_unique<PdfFolderPrinter>(pdfFolder_);
+    if (name.empty()) return std::make_unique<PdfFolderPrinter>(pdfFolder_, pdfSheet_);
     return CupsPrinter::openNamed(name);
 }
 

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "platform/pdf/pdf_printers.h"
 #include "platform/printer_directory.h"
 
 namespace zelmo {
@@ -10,7 +11,10 @@ namespace zelmo {
 class CupsDirectory : public PrinterDirectory {
   public:
     // pdfFolder: where the built-in PDF printer writes.
-    explicit CupsDirectory(std::string pdfFolder) : pdfFolder_(std::move(pdfFolder)) {}
+    // pdfSheet: the PDF printer's sheet.
+    explicit CupsDirectory(std::string pdfFolder,
+                           const PrinterGeometry& pdfSheet = PdfFolderPrinter::a4())
+        : pdfFolder_(std::move(pdfFolder)), pdfSheet_(pdfSheet) {}
 
     std::vector<std::string> destinations() override;
     std::string defaultDestination() override;
@@ -19,6 +23,7 @@ class CupsDirectory : public PrinterDirectory {
 
   private:
     std::string pdfFolder_;
+    PrinterGeometry pdfSheet_;
 };
 
 }  // namespace zelmo

@@ -48,41 +48,36 @@ std::string cupsError(const char* what) {
     return std::string(what) + ": " + (message && *message ? message : "CUPS error");
 }
 
-// Whether the last failure is the print system's or the queue's rather than the document's:
-// cupsd unreachable, the queue gone, rejecting jobs or deactivated. Every job would fail so.
-bool printerLevel(ipp_status_t status) {
-    switch (status) {
-        case IPP_STATUS_ERROR_SERVICE_UNAVAILABLE:
-        case IPP_STATUS_ERROR_NOT_ACCEPTING_JOBS:
-        case IPP_STATUS_ERROR_NOT_FOUND:
-        case IPP_STATUS_ERROR_PRINTER_IS_DEACTIVATED:
-        case IPP_STATUS_ERROR_BUSY:
-        case IPP_STATUS_ERROR_TEMPORARY:
-        case IPP_STATUS_ERROR_CUPS_AUTHENTICATION_CANCELED:
-            return true;
-        default:
-            return false;
-    }
-}
-
-// Whether the queue can take a job now: the server answers, knows it, and it accepts jobs.
-// libcups words an unreachable server in many ways ("Invalid argument" among them), so a
-// failure it does not classify itself is checked against the queue as the server sees it.
-bool takesJobs(const cups_dest_t& dest) {
+// What the print system's last failure means for the user. libcups words an unreachable server
+// in many ways ("Invalid argument" among them), so a failure its status does not sort is
+// checked against the queue as the server sees it: gone, not accepting jobs, or the server away.
+PrintTrouble lastTrouble(const cups_dest_t& dest) {
+    const PrintTrouble trouble = troubleOfIppStatus(cupsLastError());
+    if (trouble != PrintTrouble::General) return trouble;
     cups_dest_t* now = cupsGetNamedDest(CUPS_HTTP_DEFAULT, dest.name, dest.instance);
-    if (!now) return false;
+    if (!now)
+        return cupsLastError() == IPP_STATUS_ERROR_NOT_FOUND ? PrintTrouble::Unreachable
+                                                             : PrintTrouble::NoService;
     const char* accepting =
         cupsGetOption("printer-is-accepting-jobs", now->num_options, now->options);
     const bool takes = !accepting || std::strcmp(accepting, "false") != 0;
     cupsFreeDests(1, now);
-    return takes;
+    return takes ? PrintTrouble::General : PrintTrouble::Stopped;
 }
 
-// The exception for a failed request with message: the queue waits for a printer-level
-// failure, a job counts its attempts for any other.
+// The exception for a failed request with message: the queue waits when the print system or
+// the queue takes no job at all (every job would fail so), a job counts its attempts otherwise.
 [[noreturn]] void throwCupsError(const std::string& message, const cups_dest_t& dest) {
-    if (printerLevel(cupsLastError()) || !takesJobs(dest)) throw PrinterUnavailable(message);
-    throw PrinterError(message);
+    const PrintTrouble trouble = lastTrouble(dest);
+    switch (trouble) {
+        case PrintTrouble::Unreachable:
+        case PrintTrouble::Stopped:
+        case PrintTrouble::NoService:
+        case PrintTrouble::NoPermission:
+            throw PrinterUnavailable(message, trouble);
+        default:
+            throw PrinterError(message, trouble);
+    }
 }
 
 // A file nobody else can see, for the document while it grows: gone with its descriptor, also
@@ -104,8 +99,11 @@ class CupsSpoolFile : public DocumentFile {
   public:
     CupsSpoolFile(CupsPrinter& printer, std::string title)
         : printer_(printer), title_(std::move(title)), fd_(anonymousFile()) {
-        if (fd_ < 0)
-            throw PrinterError(std::string("Cannot create a spool file: ") + std::strerror(errno));
+        if (fd_ < 0) {
+            const int error = errno;
+            throw PrinterError(std::string("Cannot create a spool file: ") + std::strerror(error),
+                               troubleOfErrno(error));
+        }
     }
     ~CupsSpoolFile() override { ::close(fd_); }
     int fd() const override { return fd_; }

@@ -42,9 +42,10 @@ class Fd {
     int fd_;
 };
 
-// The printer's message for a failed system call on path.
-std::string failure(const std::string& what, const std::string& path) {
-    return what + " " + path + ": " + std::strerror(errno);
+// The failed system call's message, with what errno means for the user.
+[[noreturn]] void throwFailure(const std::string& what, const std::string& path) {
+    const int error = errno;
+    throw PrinterError(what + " " + path + ": " + std::strerror(error), troubleOfErrno(error));
 }
 
 // The folder itself, never a link to one; created when it is missing.
@@ -53,13 +54,13 @@ Fd openFolder(const std::string& folder, bool create) {
     Fd dir(::open(folder.c_str(), flags));
     if (dir.get() < 0 && errno == ENOENT && create) {
         if (::mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST)
-            throw PrinterError(failure("Cannot create", folder));
+            throwFailure("Cannot create", folder);
         dir = Fd(::open(folder.c_str(), flags));
     }
     if (dir.get() < 0 && create) {
         if (errno == ELOOP || errno == ENOTDIR)
             throw PrinterError("Cannot use " + folder + ": not a folder but a link or a file");
-        throw PrinterError(failure("Cannot open", folder));
+        throwFailure("Cannot open", folder);
     }
     return dir;
 }
@@ -76,9 +77,9 @@ class FolderDocument : public DocumentFile {
             file_ = Fd(::openat(dir_.get(), temp_.c_str(),
                                 O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
             if (file_.get() < 0 && errno != EEXIST)
-                throw PrinterError(failure("Cannot create a file in", folder_));
+                throwFailure("Cannot create a file in", folder_);
         }
-        if (file_.get() < 0) throw PrinterError(failure("Cannot create a file in", folder_));
+        if (file_.get() < 0) throwFailure("Cannot create a file in", folder_);
         ::flock(file_.get(), LOCK_EX | LOCK_NB);
         // Readable by everyone, as a document saved by hand would be, whatever the umask.
         ::fchmod(file_.get(), 0644);
@@ -89,7 +90,7 @@ class FolderDocument : public DocumentFile {
 
     void deliver() override {
         // On disk before it has its name: a document appears whole or not at all.
-        if (::fsync(file_.get()) != 0) throw PrinterError(failure("Cannot write", folder_));
+        if (::fsync(file_.get()) != 0) throwFailure("Cannot write", folder_);
         for (int n = 1; n <= kMaxSameName; ++n) {
             const std::string name =
                 name_ + (n == 1 ? "" : " (" + std::to_string(n) + ")") + ".pdf";
@@ -117,7 +118,7 @@ class FolderDocument : public DocumentFile {
             }
             if (errno == EEXIST) return false;
         }
-        throw PrinterError(failure("Cannot create", folder_ + "/" + name));
+        throwFailure("Cannot create", folder_ + "/" + name);
     }
 
     std::string folder_;

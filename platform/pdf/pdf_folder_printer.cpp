@@ -48,6 +48,14 @@ PrinterGeometry PdfFolderPrinter::a4() {
     g.width = 4960;
     g.height = 7016;
     g.dpiX = g.dpiY = 600;
+    g.left = g.top = g.right = g.bottom = kOfficeMargin;
+    return g;
+}
+
+PrinterGeometry PdfFolderPrinter::letter() {
+    PrinterGeometry g = a4();
+    g.width = 5100;
+    g.height = 6600;
     return g;
 }
 

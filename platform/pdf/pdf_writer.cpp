@@ -188,9 +188,12 @@ void PdfWriter::flush() {
     while (done < buffered_) {
         const ssize_t n = ::write(fd_, buffer_.data() + done, buffered_ - done);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0)
-            throw PrinterError(std::string("Cannot write the PDF document: ") +
-                               std::strerror(n < 0 ? errno : ENOSPC));
+        if (n <= 0) {
+            const int error = n < 0 ? errno : ENOSPC;
+            throw PrinterError(
+                std::string("Cannot write the PDF document: ") + std::strerror(error),
+                troubleOfErrno(error));
+        }
         done += static_cast<size_t>(n);
     }
     buffered_ = 0;

@@ -20,10 +20,12 @@ constexpr int kMaxSameName = 10000;
 // Hidden partial documents start with this; one open for writing is being written right now.
 constexpr const wchar_t kPartialPrefix[] = L".zelmo-";
 
-// The printer's message for a failed system call on path.
-std::string failure(const std::string& what, const std::string& path) {
-    const std::string detail = win32::systemMessage(::GetLastError());
-    return what + " " + path + (detail.empty() ? "" : ": " + detail);
+// The failed call's message, with what the error code means for the user.
+[[noreturn]] void throwFailure(const std::string& what, const std::string& path) {
+    const DWORD error = ::GetLastError();
+    const std::string detail = win32::systemMessage(error);
+    throw PrinterError(what + " " + path + (detail.empty() ? "" : ": " + detail),
+                       troubleOfWindowsError(error));
 }
 
 // The folder itself with a trailing separator, never a link to one; created when missing.
@@ -32,11 +34,11 @@ std::wstring folderPath(const std::string& folder, bool create) {
     DWORD attributes = ::GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES && create) {
         if (!::CreateDirectoryW(path.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS)
-            throw PrinterError(failure("Cannot create", folder));
+            throwFailure("Cannot create", folder);
         attributes = ::GetFileAttributesW(path.c_str());
     }
     if (attributes == INVALID_FILE_ATTRIBUTES) {
-        if (create) throw PrinterError(failure("Cannot open", folder));
+        if (create) throwFailure("Cannot open", folder);
         return {};
     }
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) || (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
@@ -59,10 +61,9 @@ class FolderDocument : public DocumentFile {
                 ::CreateFileW(temp_.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_READ,
                               nullptr, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
             if (handle == INVALID_HANDLE_VALUE && ::GetLastError() != ERROR_FILE_EXISTS)
-                throw PrinterError(failure("Cannot create a file in", folder_));
+                throwFailure("Cannot create a file in", folder_);
         }
-        if (handle == INVALID_HANDLE_VALUE)
-            throw PrinterError(failure("Cannot create a file in", folder_));
+        if (handle == INVALID_HANDLE_VALUE) throwFailure("Cannot create a file in", folder_);
         fd_ = ::_open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY);
         if (fd_ < 0) {
             discard(handle);
@@ -83,7 +84,7 @@ class FolderDocument : public DocumentFile {
 
     // On disk before it has its name: a document appears whole or not at all.
     void deliver() override {
-        if (!::FlushFileBuffers(handle_)) throw PrinterError(failure("Cannot write", folder_));
+        if (!::FlushFileBuffers(handle_)) throwFailure("Cannot write", folder_);
         for (int n = 1; n <= kMaxSameName; ++n) {
             const std::string name =
                 name_ + (n == 1 ? "" : " (" + std::to_string(n) + ")") + ".pdf";
@@ -124,7 +125,7 @@ class FolderDocument : public DocumentFile {
             return true;
         const DWORD error = ::GetLastError();
         if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) return false;
-        throw PrinterError(failure("Cannot create", folder_ + "\\" + win32::narrow(target)));
+        throwFailure("Cannot create", folder_ + "\\" + win32::narrow(target));
     }
 
     std::string folder_;

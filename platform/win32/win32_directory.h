@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "platform/pdf/pdf_printers.h"
 #include "platform/printer_directory.h"
 
 namespace zelmo {
@@ -11,7 +12,10 @@ namespace zelmo {
 class Win32PrinterDirectory : public PrinterDirectory {
   public:
     // pdfFolder: where the built-in PDF printer writes.
-    explicit Win32PrinterDirectory(std::string pdfFolder) : pdfFolder_(std::move(pdfFolder)) {}
+    // pdfSheet: the PDF printer's sheet.
+    explicit Win32PrinterDirectory(std::string pdfFolder,
+                                   const PrinterGeometry& pdfSheet = PdfFolderPrinter::a4())
+        : pdfFolder_(std::move(pdfFolder)), pdfSheet_(pdfSheet) {}
 
     std::vector<std::string> destinations() override;
     std::string defaultDestination() override;
@@ -20,6 +24,7 @@ class Win32PrinterDirectory : public PrinterDirectory {
 
   private:
     std::string pdfFolder_;
+    PrinterGeometry pdfSheet_;
 };
 
 }  // namespace zelmo

@@ -15,8 +15,8 @@ namespace {
 constexpr const char* kPrinterNotValid = "Printer selected is not valid";
 
 // The system's text for the last error, for the message box the worker shows.
-std::string lastErrorText(const char* what) {
-    const std::string detail = win32::systemMessage(::GetLastError());
+std::string lastErrorText(const char* what, DWORD error) {
+    const std::string detail = win32::systemMessage(error);
     return std::string(what) + " failed" + (detail.empty() ? "" : ": " + detail);
 }
 
@@ -186,7 +186,10 @@ void Win32Printer::startDoc(const std::string& title) {
     // From StartDoc on the spooler holds the document and may print what it has.
     submitting();
     // A document the spooler refused would otherwise count as printed and its job be deleted.
-    if (::StartDocW(handles_->dc, &info) <= 0) throw PrinterUnavailable(lastErrorText("StartDoc"));
+    if (::StartDocW(handles_->dc, &info) <= 0) {
+        const DWORD error = ::GetLastError();
+        throw PrinterUnavailable(lastErrorText("StartDoc", error), troubleOfWindowsError(error));
+    }
     startPage();
 }
 
@@ -201,9 +204,15 @@ void Win32Printer::endPage() {
 // EndDoc; a spooler that could not take the document says so to the user.
 void Win32Printer::finishDoc() {
     if (::EndDoc(handles_->dc) <= 0) {
-        const std::string message = lastErrorText("EndDoc");
-        if (printerRefuses(name_)) throw PrinterUnavailable(message);
-        throw PrinterError(message);
+        const DWORD error = ::GetLastError();
+        const std::string message = lastErrorText("EndDoc", error);
+        // A queue that refuses every job is stopped, whatever code EndDoc left.
+        if (printerRefuses(name_)) {
+            const PrintTrouble trouble = troubleOfWindowsError(error);
+            throw PrinterUnavailable(
+                message, trouble == PrintTrouble::General ? PrintTrouble::Stopped : trouble);
+        }
+        throw PrinterError(message, troubleOfWindowsError(error));
     }
     submitted_ = std::make_shared<SpooledDocument>();
 }

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <functional>
 
+class QCoreApplication;
+
 namespace zelmo {
 
 // TMainForm's timer.
@@ -15,5 +17,7 @@ void notifyOnReadable(QObject* parent, intptr_t handle, std::function<void()> on
 
 // The system's decimal separator, or "." where it is not one ASCII character.
 char systemDecimalSeparator();
+// Installs the toolkit's translations and number format for the user's language.
+void installToolkitLanguage(QCoreApplication& app);
 
 }  // namespace zelmo

@@ -24,6 +24,7 @@
 #include "shell/feedback.h"
 #include "shell/qt/console_view.h"
 #include "shell/qt/main_window.h"
+#include "shell/text_settings.h"
 #include "shell/texts.h"
 
 namespace {
@@ -144,7 +145,8 @@ std::unique_ptr<zelmo::ControlServer> openControl(const std::string& folder) {
 template <typename View, typename App>
 int run(App& app, const std::string& exe, const std::string& folder, const std::string& printer,
         zelmo::ControlServer* control) {
-    zelmo::CupsDirectory directory(folder + zelmo::texts::kPdfFolderName);
+    zelmo::CupsDirectory directory(folder + zelmo::texts::kPdfFolderName,
+                                   zelmo::readPdfSheet(folder + zelmo::texts::kSettingsFileName));
     zelmo::PrinterSwitch printers(directory.open({}));
     // Every document also goes to the archive folder, when one is set.
     // Copies wait in the program's folder and move on their own thread: an archive folder on a
@@ -165,6 +167,7 @@ int runHeadless(int argc, char** argv, const std::string& exe, const std::string
                 const std::string& printer, zelmo::ControlServer* control) {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QGuiApplication app(argc, argv);
+    zelmo::installToolkitLanguage(app);
     quitOnSignals(app);
     return run<zelmo::ConsoleView>(app, exe, folder, printer, control);
 }
@@ -174,6 +177,7 @@ int runWindow(int argc, char** argv, const std::string& exe, const std::string& 
               const std::string& printer, zelmo::ControlServer* control) {
     const bool fallback = armDisplayFallback();
     QApplication app(argc, argv);
+    zelmo::installToolkitLanguage(app);
     quitOnSignals(app);
     if (fallback && QGuiApplication::platformName() == QLatin1String("offscreen")) {
         std::cerr << "Zelmo: " << zelmo::texts::kNoDisplay << std::endl;

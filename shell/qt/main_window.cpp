@@ -7,6 +7,7 @@
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QLibraryInfo>
 #include <QLocale>
 #include <QMessageBox>
 #include <QPainter>
@@ -14,10 +15,13 @@
 #include <QSessionManager>
 #include <QSocketNotifier>
 #include <QStyleOptionComboBox>
+#include <QTranslator>
 #include <algorithm>
+#include <cstdlib>
 #include <iostream>
 
 #include "shell/feedback.h"
+#include "shell/language.h"
 #include "shell/printer_choice.h"
 #include "shell/texts.h"
 
@@ -147,9 +151,21 @@ void QtExceptionDisplay::showNow(const std::string& message) {
     box_->activateWindow();
 }
 
-// The system's decimal separator, or "." where it is not one ASCII character.
+// The toolkit in the user's language, Polish for a Polish or unset locale: its translations
+// (the folder dialog, standard buttons) and its number format.
+void installToolkitLanguage(QCoreApplication& app) {
+    const std::string code =
+        toolkitLanguage(std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"), std::getenv("LANG"));
+    if (code == "pl") QLocale::setDefault(QLocale(QLocale::Polish, QLocale::Poland));
+    auto* translator = new QTranslator(&app);
+    if (translator->load(QLocale(QString::fromStdString(code)), QStringLiteral("qtbase"),
+                         QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(translator);
+}
+
+// The decimal separator of the locale in use, or "." where it is not one ASCII character.
 char systemDecimalSeparator() {
-    const QString point = QLocale::system().decimalPoint();
+    const QString point = QLocale().decimalPoint();
     return point.size() == 1 && point[0].unicode() < 0x80 ? static_cast<char>(point[0].unicode())
                                                           : '.';
 }

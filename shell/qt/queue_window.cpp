@@ -119,8 +119,12 @@ void QueueWindow::deleteSelected(bool confirmed) {
 }
 
 bool QueueWindow::confirm(const std::string& text, const std::string& caption) {
-    return QMessageBox::question(this, q(caption), q(text), QMessageBox::Yes | QMessageBox::No,
-                                 QMessageBox::No) == QMessageBox::Yes;
+    // The buttons are named here, so they are Polish whatever translation the toolkit has.
+    QMessageBox box(QMessageBox::Question, q(caption), q(text), QMessageBox::NoButton, this);
+    QPushButton* yes = box.addButton(q(texts::kButtonYes), QMessageBox::YesRole);
+    box.setDefaultButton(box.addButton(q(texts::kButtonNo), QMessageBox::NoRole));
+    box.exec();
+    return box.clickedButton() == yes;
 }
 
 void QueueWindow::warn(const std::string& text, const std::string& caption) {

@@ -1,6 +1,7 @@
 // The tray's icon, hint and notifications as job events arrive.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -55,6 +56,7 @@ JobEvent about(JobEventKind kind) {
     e.pages = 2;
     e.attempt = 1;
     e.message = "Create-Job: Invalid argument.";
+    e.trouble = PrintTrouble::Refused;
     e.reason = SetAsideReason::TooManyFailures;
     return e;
 }
@@ -78,8 +80,8 @@ TEST(Feedback, IconHintAndNotificationsFollowTheJobs) {
          false,
          TrayIconKind::Error,
          "Ostatni wydruk: Zelmo3.Prn, ",
-         {"! Błąd wydruku: Nie udało się wydrukować Zelmo3.Prn (próba 1).\n"
-          "Create-Job: Invalid argument."}},
+         {"! Błąd wydruku: Nie udało się wydrukować zadania nr 3 (próba 1). Drukarka odrzuciła "
+          "zadanie.\nKomunikat systemu: Create-Job: Invalid argument."}},
         // An error outweighs a pause; a later print clears it.
         {{K::SetAside},
          true,
@@ -87,7 +89,7 @@ TEST(Feedback, IconHintAndNotificationsFollowTheJobs) {
          "Ostatni wydruk: Zelmo3.Prn, ",
          {"! Wydruk odłożony: Zelmo3.Prn: nie udało się go wydrukować mimo wielu prób. Plik "
           "zachowano; można go wydrukować ponownie z okna „Kolejka wydruków”.\n"
-          "Create-Job: Invalid argument."}},
+          "Komunikat systemu: Create-Job: Invalid argument."}},
         {{K::Failed, K::Printed}, true, TrayIconKind::Paused, "Ostatni wydruk: Zelmo3.Prn, ", {}},
         {{K::Captured, K::Resumed}, false, TrayIconKind::Monitoring, "Oczekujące wydruki: 0", {}},
         // A printer away holds the queue: told once, red until it is back.
@@ -95,8 +97,8 @@ TEST(Feedback, IconHintAndNotificationsFollowTheJobs) {
          false,
          TrayIconKind::Error,
          "Oczekujące wydruki: 0",
-         {"! Drukarka niedostępna: Wydruki czekają, aż drukarka Biuro znów będzie dostępna.\n"
-          "Create-Job: Invalid argument."}},
+         {"! Drukarka niedostępna: Drukarka odrzuciła zadanie. Wydruki czekają, aż drukarka "
+          "Biuro znów będzie dostępna.\nKomunikat systemu: Create-Job: Invalid argument."}},
         {{K::PrinterWaiting, K::PrinterBack},
          false,
          TrayIconKind::Monitoring,
@@ -273,4 +275,77 @@ TEST(Feedback, MessageBoxKeepsAPathWholeOnItsOwnLine) {
 }
 
 }  // namespace
+const WallTime kCaptured = std::chrono::system_clock::from_time_t(1700000000);
+const WallTime kNext = kCaptured + std::chrono::minutes(3);
+
+// A failure names the job by number and capture time, says what went wrong and what comes
+// next, and only then gives the system's message.
+TEST(Feedback, FailureTellsJobTroubleAndNextStep) {
+    JobEvent e = about(JobEventKind::Failed);
+    e.captured = kCaptured;
+    e.nextAttempt = kNext;
+    e.attempt = 2;
+    e.trouble = PrintTrouble::DiskFull;
+    TrayView view;
+    Feedback feedback(view);
+    feedback.jobEvent(e);
+    ASSERT_EQ(view.notices.size(), 1u);
+    EXPECT_EQ(view.notices[0],
+              "! Błąd wydruku: Nie udało się wydrukować zadania nr 3 (pobranego o " +
+                  clockTime(kCaptured) + ", próba 2). Dysk jest pełny. " + "Następna próba o " +
+                  clockTime(kNext) + ".\nKomunikat systemu: Create-Job: Invalid argument.");
+}
+
+// Whether text has a lower-case letter glued to a capital, or punctuation glued to a word:
+// the mark of texts joined without their space. The job's file name is the one dot inside a word.
+bool glued(std::string text) {
+    for (size_t at = text.find("Zelmo3.Prn"); at != std::string::npos; at = text.find("Zelmo3.Prn"))
+        text.replace(at, 10, "Zelmo3");
+    for (size_t i = 1; i < text.size(); ++i) {
+        const char a = text[i - 1], b = text[i];
+        if (std::islower(static_cast<unsigned char>(a)) &&
+            std::isupper(static_cast<unsigned char>(b)))
+            return true;
+        if ((a == '.' || a == ',' || a == ':' || a == ';' || a == ')') &&
+            std::isalpha(static_cast<unsigned char>(b)))
+            return true;
+    }
+    return false;
+}
+
+// Whether text holds an English word of the kind the print systems' messages carry.
+bool english(const std::string& text) {
+    for (const char* word :
+         {" the ", "failed", "Cannot", "error", "Error", "printer", " job", "Invalid"})
+        if (text.find(word) != std::string::npos) return true;
+    return false;
+}
+
+// Every warning of ours, for every event and every trouble, is Polish and ends as a sentence;
+// the system's own (English) message comes after it, on a line of its own.
+TEST(Feedback, EveryWarningIsPolishSentences) {
+    using K = JobEventKind;
+    for (K kind : {K::Failed, K::RetryScheduled, K::SetAside, K::NothingPrinted, K::PrinterMissing,
+                   K::PrinterWaiting, K::PrinterBack, K::Submitted, K::Sent}) {
+        for (int trouble = 0; trouble <= static_cast<int>(PrintTrouble::NoPermission); ++trouble) {
+            JobEvent e = about(kind);
+            e.trouble = static_cast<PrintTrouble>(trouble);
+            e.captured = kCaptured;
+            e.nextAttempt = kNext;
+            e.message = "Create-Job: The printer failed with an error";
+            TrayView view;
+            Feedback feedback(view);
+            feedback.jobEvent(e);
+            for (const std::string& notice : view.notices) {
+                if (notice.rfind("! ", 0) != 0) continue;
+                const std::string ours = notice.substr(0, notice.find("\nKomunikat systemu: "));
+                EXPECT_EQ(ours.back(), '.') << ours;
+                EXPECT_FALSE(glued(ours)) << ours;
+                EXPECT_FALSE(english(ours)) << ours;
+                EXPECT_EQ(ours.find("  "), std::string::npos) << ours;
+            }
+        }
+    }
+}
+
 }  // namespace zelmo

@@ -190,12 +190,21 @@ struct SavedOffset {
 
 TEST_F(MainFormTest, TypedOffsetsAreSavedInTenthsAndShownWithOneDecimal) {
     const SavedOffset cases[] = {
-        {'.', "1000", 9999, "999.9"},      {'.', "-1000", -9999, "-999.9"},
-        {'.', "0.25", 2, "0.2"},           {'.', "0.75", 8, "0.8"},
-        {'.', "-0.25", -2, "-0.2"},        {'.', "12.34", 123, "12.3"},
-        {'.', " 5 ", 50, "5.0"},           {'.', ".5", 5, "0.5"},
-        {'.', "1e2", 1000, "100.0"},       {',', "0,75", 8, "0,8"},
-        {',', "-999,95", -9999, "-999,9"}, {'.', "-0.04", 0, "0.0"},
+        {'.', "1000", 9999, "999.9"},
+        {'.', "-1000", -9999, "-999.9"},
+        {'.', "0.25", 2, "0.2"},
+        {'.', "0.75", 8, "0.8"},
+        {'.', "-0.25", -2, "-0.2"},
+        {'.', "12.34", 123, "12.3"},
+        {'.', " 5 ", 50, "5.0"},
+        {'.', ".5", 5, "0.5"},
+        {'.', "1e2", 1000, "100.0"},
+        {',', "0,75", 8, "0,8"},
+        {',', "-999,95", -9999, "-999,9"},
+        {'.', "-0.04", 0, "0.0"},
+        // The other mark is taken too, and shown as the system's.
+        {'.', "1,5", 15, "1.5"},
+        {',', "-0.25", -2, "-0,2"},
     };
     create();
     for (const SavedOffset& c : cases) {
@@ -218,7 +227,7 @@ TEST_F(MainFormTest, AnUnparsableValueKeepsEditModeAndStoresNothing) {
     };
     const Case cases[] = {
         {"abc", "1", FocusTarget::Edit_X},   {"", "1", FocusTarget::Edit_X},
-        {"1.2.3", "1", FocusTarget::Edit_X}, {"0,5", "1", FocusTarget::Edit_X},
+        {"1.2.3", "1", FocusTarget::Edit_X}, {"0,5.1", "1", FocusTarget::Edit_X},
         {"-", "1", FocusTarget::Edit_X},     {"1", "2x", FocusTarget::Edit_Y},
         {"1", "1e", FocusTarget::Edit_Y},
     };
@@ -230,7 +239,12 @@ TEST_F(MainFormTest, AnUnparsableValueKeepsEditModeAndStoresNothing) {
         EXPECT_EQ(form->panelMode(), PanelMode::editMode);
         EXPECT_EQ(view.focus, c.focus);
         ASSERT_EQ(view.warnings.size(), 1u);
-        EXPECT_EQ(view.warnings[0], "Kalvister II - Monitor Wydruków: Nieprawidłowa wartość.");
+        EXPECT_EQ(view.warnings[0],
+                  c.focus == FocusTarget::Edit_X
+                      ? "Kalvister II - Monitor Wydruków: Nieprawidłowa wartość. Przesunięcie w "
+                        "poziomie: podaj liczbę milimetrów, np. 1.5."
+                      : "Kalvister II - Monitor Wydruków: Nieprawidłowa wartość. Przesunięcie w "
+                        "pionie: podaj liczbę milimetrów, np. 1.5.");
         EXPECT_EQ(form->offsetX(), 15);
         EXPECT_EQ(settingsText(), "[User]\nUserX=15\n");
         form->TrayIcon1Minimize();  // back to displayMode for the next case
@@ -525,9 +539,9 @@ TEST_F(MainFormTest, TheQueueViewFormatsRowsAndDeletesOnlyWhatTheUserConfirmed) 
 }
 
 TEST(QueueSize, BytesBelowAKilobyteThenKilobytesWithOneDecimal) {
-    const std::pair<uint64_t, const char*> cases[] = {{0, "0 B"},       {1023, "1023 B"},
-                                                      {1024, "1,0 kB"}, {1075, "1,0 kB"},
-                                                      {1076, "1,1 kB"}, {10485760, "10240,0 kB"}};
+    const std::pair<uint64_t, const char*> cases[] = {
+        {0, "0 B"},       {1023, "1023 B"},          {1024, "1,0 kB"},           {1075, "1,0 kB"},
+        {1076, "1,1 kB"}, {10485760, "10 240,0 kB"}, {180275405, "176 050,2 kB"}};
     for (auto [bytes, text] : cases)
         EXPECT_EQ(sizeText(bytes, ','), text) << bytes;
 }
@@ -624,6 +638,40 @@ TEST_F(MainFormTest, PausedPrintoutsAreCapturedAndPrintInOrderOnResume) {
     ASSERT_TRUE(tickUntil(*form, [&] { return form->monitor()->queue().pendingCount == 0; }));
     EXPECT_EQ(printer.memory().printedSheets().size(), 2u);
     EXPECT_FALSE(fs::exists(dir + "/Zelmo1.Prn"));
+}
+
+// What the user does leaves a line each in the log, so the office can see afterwards who
+// paused the monitor or changed the printer.
+TEST_F(MainFormTest, TheUsersActionsLeaveALineInTheLog) {
+    create();
+    view.separator = ',';
+    form->PauseItemClick();
+    form->PauseItemClick();
+    form->Bitmapowy1Click();
+    save("1.5", "-2");
+    form->choosePrinter("Biuro");
+    form->choosePrinter("");
+    fs::create_directory(dir + "/archiwum");
+    form->ArchiveFolderChosen(dir + "/archiwum");
+    form->ArchiveFolderChosen("");
+    form->FormDestroy();
+    std::ifstream log(dir + "/Zelmo.log");
+    std::vector<std::string> events;
+    for (std::string line; std::getline(log, line);)
+        events.push_back(line.substr(20));  // after the local time
+    EXPECT_EQ(events, (std::vector<std::string>{
+                          "Start monitorowania folderu: " + dir + "/",
+                          "Wstrzymano monitorowanie",
+                          "Wznowiono monitorowanie",
+                          "Zlecono stronę testową: Bitmapowy",
+                          "Zapisano ustawienia: przesunięcie X 1,5 mm, Y -2,0 mm, Domyślny "
+                          "Mechanizm Wydruku, tryb pojedyńczy: nie",
+                          "Wybrano drukarkę: Biuro",
+                          "Wybrano drukarkę: Domyślna drukarka systemu",
+                          "Zmieniono folder archiwum: " + dir + "/archiwum",
+                          "Zmieniono folder archiwum: brak (kopie nie są zapisywane)",
+                          "Koniec monitorowania",
+                      }));
 }
 
 TEST_F(MainFormTest, ExitingLeavesQueuedJobsOnDiskAndTheNextStartPrintsThem) {
@@ -775,8 +823,10 @@ TEST_F(PrinterChoiceTest, APrinterIsChosenByNameInTheSettingsOnTheCommandLineOrF
         EXPECT_EQ(switcher->printerName(), c.inUse);
     }
     // The last case's printer is gone: its jobs wait for it, on no other printer.
-    EXPECT_EQ(view.notices, std::vector<std::string>{"Drukarka niedostępna: Wydruki czekają, aż "
-                                                     "drukarka Gone znów będzie dostępna."});
+    EXPECT_EQ(view.notices, std::vector<std::string>{
+                                "Drukarka niedostępna: Drukarka nie odpowiada: może jest wyłączona "
+                                "albo odłączona. Wydruki czekają, aż drukarka Gone znów będzie "
+                                "dostępna."});
     std::ofstream(dir + "/Wydruk.prn") << "\x1b*t300R\x1b*b0M\x1b*b2W\xff\x0f\f";
     ASSERT_TRUE(tickUntil(*form, [&] { return fs::exists(dir + "/Zelmo1.Prn"); }));
     idle();
@@ -819,7 +869,12 @@ TEST(ExceptionMessage, JobFailuresAreWordedForTheUser) {
               "Nieoczekiwany błąd podczas drukowania zadania: disk on fire." + kept);
     EXPECT_EQ(exceptionMessage(JobError(Reason::Unexpected)),
               "Nieoczekiwany błąd podczas drukowania zadania." + kept);
-    EXPECT_EQ(exceptionMessage(PrinterError("Printing in progress")), "Printing in progress.");
+    // The printer's own failures: what went wrong in plain words, then the system's message.
+    EXPECT_EQ(exceptionMessage(PrinterError("Printing in progress")),
+              "Wystąpił błąd drukowania.\nKomunikat systemu: Printing in progress.");
+    EXPECT_EQ(exceptionMessage(
+                  PrinterError("EndDoc failed: Brak miejsca na dysku", troubleOfWindowsError(112))),
+              "Dysk jest pełny.\nKomunikat systemu: EndDoc failed: Brak miejsca na dysku.");
 }
 
 }  // namespace

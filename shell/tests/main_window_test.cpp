@@ -14,7 +14,10 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QStyleOptionComboBox>
+#include <QTimer>
+#include <QTranslator>
 #include <QTreeWidget>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -257,6 +260,39 @@ TEST_F(MainWindowTest, TheQueueWindowListsLeftoversAndPrintsOrDeletesThemOnReque
     queue.printAgainSelected();
     EXPECT_EQ(window->form().monitor()->queue().pendingCount, 1);
     EXPECT_EQ(list->topLevelItem(0)->text(4).toStdString().rfind("oczekuje (1. w kolejce)", 0), 0u);
+}
+
+// Under a Polish locale the toolkit speaks Polish (its own dialogs through its translations,
+// numbers with a comma), and our own question has Polish buttons whatever it loaded.
+TEST_F(MainWindowTest, APolishLocaleGivesPolishDialogsAndNumbers) {
+    setenv("LC_ALL", "pl_PL.UTF-8", 1);
+    installToolkitLanguage(*QCoreApplication::instance());
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel").toStdString(), "Anuluj");
+    EXPECT_EQ(systemDecimalSeparator(), ',');
+    std::ofstream(dir + "/Zelmo7.Prn") << "\f";
+    child<QMenu>("PopupMenu1")->actions().at(3)->trigger();
+    QueueWindow& queue = window->queueWindow();
+    queue.list()->topLevelItem(0)->setSelected(true);
+    std::vector<std::string> buttons;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) return;
+        for (QAbstractButton* button : box->buttons())
+            buttons.push_back(button->text().toStdString());
+        box->defaultButton()->click();
+    });
+    queue.deleteSelected(false);
+    std::sort(buttons.begin(), buttons.end());
+    EXPECT_EQ(buttons, (std::vector<std::string>{"&Nie", "&Tak"}));
+    // The default answer keeps the file.
+    EXPECT_TRUE(fs::exists(dir + "/Zelmo7.Prn"));
+    // The other tests run in the C locale.
+    for (QTranslator* translator : QCoreApplication::instance()->findChildren<QTranslator*>()) {
+        QCoreApplication::removeTranslator(translator);
+        delete translator;
+    }
+    QLocale::setDefault(QLocale::c());
+    unsetenv("LC_ALL");
 }
 
 }  // namespace

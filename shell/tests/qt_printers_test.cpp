@@ -148,15 +148,15 @@ TEST(PdfFolderPrinter, AFolderThatIsALinkIsRefusedAndStalePartialFilesAreCleared
     EXPECT_EQ(filesIn(folder).size(), 2u);
 }
 
-TEST(PdfFolderPrinter, IsA4At600DpiAllPrintable) {
+TEST(PdfFolderPrinter, IsA4At600DpiWithinAnOfficeLaserBorder) {
     PdfFolderPrinter printer("/nonexistent/Wydruki");
     PrinterCanvas* dc = printer.deviceContext();
     ASSERT_NE(dc, nullptr);
     const std::pair<DeviceCap, int> caps[] = {
-        {DeviceCap::HorzRes, 4960},       {DeviceCap::VertRes, 7016},
-        {DeviceCap::PhysicalWidth, 4960}, {DeviceCap::PhysicalHeight, 7016},
-        {DeviceCap::PhysicalOffsetX, 0},  {DeviceCap::PhysicalOffsetY, 0},
-        {DeviceCap::LogPixelsX, 600},     {DeviceCap::LogPixelsY, 600},
+        {DeviceCap::HorzRes, 4760},        {DeviceCap::VertRes, 6816},
+        {DeviceCap::PhysicalWidth, 4960},  {DeviceCap::PhysicalHeight, 7016},
+        {DeviceCap::PhysicalOffsetX, 100}, {DeviceCap::PhysicalOffsetY, 100},
+        {DeviceCap::LogPixelsX, 600},      {DeviceCap::LogPixelsY, 600},
     };
     for (auto [cap, value] : caps)
         EXPECT_EQ(dc->deviceCaps(cap), value);

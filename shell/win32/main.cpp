@@ -21,6 +21,7 @@
 #include "shell/command_line.h"
 #include "shell/control.h"
 #include "shell/feedback.h"
+#include "shell/text_settings.h"
 #include "shell/texts.h"
 #include "shell/win32/main_window.h"
 
@@ -205,7 +206,9 @@ int runControl(const zelmo::CommandLine& line, const std::string& exe) {
 // every document also goes to the archive folder, when one is set.
 int runWindow(const std::string& exe, const std::string& folder, const std::string& printer,
               zelmo::ControlServer* control) {
-    zelmo::Win32PrinterDirectory directory(folder + zelmo::texts::kPdfFolderName);
+    zelmo::Win32PrinterDirectory directory(
+        folder + zelmo::texts::kPdfFolderName,
+        zelmo::readPdfSheet(folder + zelmo::texts::kSettingsFileName));
     zelmo::PrinterSwitch printers(directory.open({}));
     // Copies wait in the program's folder and move on their own thread: an archive folder on a
     // hung share never holds the print.

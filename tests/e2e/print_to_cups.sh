@@ -56,7 +56,8 @@ if [ "$mode" = cups ]; then
 else
     # Nothing listens here, so the built-in PDF printer is chosen.
     export CUPS_SERVER=$work/no-cups.sock
-    geometry=4960,7016,600
+    # A4 within an office laser printer's border of 1/6 inch (100 pixels at 600 dpi).
+    geometry=4960,7016,600,100,100,100,100
     render_options=()
 fi
 
@@ -101,6 +102,20 @@ if command -v pdftotext >/dev/null; then
     for line in "ZELMO 2026" "FAKTURA 123"; do
         grep -qF "$line" <<<"$text" || fail "the PDF's text lacks \"$line\": $text"
     done
+    # Nothing of the PDF folder's page lies in the printer's border: 100/600 inch = 12 points.
+    if [ "$mode" = pdf ]; then
+        pdftotext -bbox "$pdf" - 2>/dev/null | awk '
+            /<page / { match($0, /width="[0-9.]+"/); w = substr($0, RSTART + 7, RLENGTH - 8) + 0
+                       match($0, /height="[0-9.]+"/); h = substr($0, RSTART + 8, RLENGTH - 9) + 0 }
+            /<word / { n++
+                for (k = 1; k <= 4; k++) {
+                    split("xMin yMin xMax yMax", key, " ")
+                    match($0, key[k] "=\"[0-9.]+\""); v[k] = substr($0, RSTART + length(key[k]) + 2, RLENGTH - length(key[k]) - 3) + 0
+                }
+                if (v[1] < 11.9 || v[2] < 11.9 || v[3] > w - 11.9 || v[4] > h - 11.9) bad++ }
+            END { exit !(n > 0 && bad == 0 && w > 595 && w < 596) }' ||
+            fail "the PDF folder's page has text in the border or is not A4: $(pdftotext -bbox "$pdf" - | head -20)"
+    fi
 fi
 
 # SIGTERM shuts zelmo down in order, and it says nothing on the way.

@@ -14,7 +14,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 ZELMO=$1 SAMPLE=$3 artifacts=$5/printer-away
 CUPSD=/usr/sbin/cupsd
 PPD=/usr/share/ppd/cupsfilters/Generic-PDF_Printer-PDF.ppd
-require "$ZELMO" "$SAMPLE" "$CUPSD" lpadmin lpstat cupsenable cupsdisable cancel
+require "$ZELMO" "$SAMPLE" "$CUPSD" lpadmin lpstat cupsenable cupsdisable cupsreject cupsaccept cancel
 [ -r "$PPD" ] || skip "$PPD is missing (cups-filters)"
 
 work=$(mktemp -d)
@@ -54,6 +54,8 @@ stop_pid "$CUPSD_PID"
 drop_job
 wait_for 30 grep -q 'Drukarka niedostępna: .*Biuro' "$log" ||
     fail "the wait for the printer was not told: $(cat "$log")"
+grep -q 'Drukarka niedostępna: System drukowania nie działa\.' "$log" ||
+    fail "cupsd away was not told as the print system not running: $(cat "$log")"
 sleep 8  # a try or two at the printer while it is away
 grep -E 'Wydrukowano|Wysłano|Błąd wydruku|odłożony|PDF' "$log" &&
     fail "the job went somewhere while cupsd was away"
@@ -89,6 +91,17 @@ wait_for 60 sh -c "[ \$(grep -c 'Wydrukowano' '$log') -eq 2 ]" ||
 [ "$(awk '{print $3}' "$work/cups/log/page_log" | sort -u | wc -l)" -eq 2 ] ||
     fail "not printed once: $(cat "$work/cups/log/page_log")"
 wait_for 10 sh -c "! ls '$app'/Zelmo*.Prn >/dev/null 2>&1" || fail "left behind: $(ls "$app")"
+
+# A queue that rejects jobs: the user reads that the printer is stopped, then the system's words.
+cupsreject Biuro || fail "cupsreject failed"
+drop_job
+wait_for 30 grep -q 'Drukarka niedostępna: Drukarka jest zatrzymana, nie ma papieru' "$log" ||
+    fail "the rejecting queue was not told in plain words: $(cat "$log")"
+grep -A1 'Drukarka jest zatrzymana' "$log" | grep -q 'Komunikat systemu: ' ||
+    fail "the system's message does not follow: $(cat "$log")"
+cupsaccept Biuro || fail "cupsaccept failed"
+wait_for 60 sh -c "[ \$(grep -c 'Wydrukowano' '$log') -eq 3 ]" ||
+    fail "the job did not print once the queue accepted jobs: $(cat "$log")"
 stop_pid "$zelmo_pid"
 zelmo_pid=""
 echo "PASS: printer away"

@@ -118,7 +118,8 @@ sleep 1
 inspect invalid | tr -d '\r' > "$artifacts/window-invalid.txt" || failed=1
 cat "$artifacts/window-invalid.txt"
 grep -qxF "caption Kalvister II - Monitor Wydruków" "$artifacts/window-invalid.txt" || { echo "box caption"; failed=1; }
-grep -qxF "text Nieprawidłowa wartość." "$artifacts/window-invalid.txt" || { echo "box text"; failed=1; }
+grep -qx "text Nieprawidłowa wartość\. Przesunięcie w poziomie: podaj liczbę milimetrów, np\. 1[.,]5\." \
+    "$artifacts/window-invalid.txt" || { echo "box text"; failed=1; }
 sleep 1
 import -window root "$artifacts/window-invalid.png"
 inspect ok
