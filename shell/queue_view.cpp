@@ -5,6 +5,7 @@
 
 #include "shell/Main.h"
 #include "shell/feedback.h"
+#include "shell/queue_rows.h"
 #include "shell/texts.h"
 
 namespace zelmo {
@@ -40,8 +41,10 @@ std::string sizeText(uint64_t bytes, char decimalSeparator) {
 QueueRow queueRow(const QueueFileInfo& file, char decimalSeparator) {
     QueueRow row;
     row.name = file.name;
-    row.cells = {std::to_string(file.number), file.name,
-                 localTimeText(file.modified, "%Y-%m-%d %H:%M:%S"),
+    // A job goes by its number; a file left from an earlier run has none and goes by its name's.
+    const int64_t number = file.job > 0 ? file.job : file.number;
+    const WallTime when = file.captured != WallTime{} ? file.captured : file.modified;
+    row.cells = {std::to_string(number), file.name, localTimeText(when, "%Y-%m-%d %H:%M:%S"),
                  sizeText(file.size, decimalSeparator), queueStateText(file)};
     row.canPrintAgain =
         file.state == QueueFileState::SetAside || file.state == QueueFileState::Leftover;
@@ -53,6 +56,15 @@ bool QueueView::refresh() {
     std::vector<QueueRow> rows;
     for (const QueueFileInfo& file : form_.queueSnapshot())
         rows.push_back(queueRow(file, separator_));
+    // The finished jobs below them, the newest first: their files are gone, so no action applies.
+    const std::deque<HistoryEntry> history = form_.history();
+    for (auto entry = history.rbegin(); entry != history.rend(); ++entry) {
+        QueueRow row;
+        const RowCells cells = historyRowCells(*entry);
+        for (size_t i = 0; i < row.cells.size() && i < cells.size(); ++i)
+            row.cells[i] = cells[i];
+        rows.push_back(std::move(row));
+    }
     if (rows == rows_) return false;
     rows_ = std::move(rows);
     return true;

@@ -51,7 +51,8 @@ class QueueView {
     QueueView(TMainForm& form, char decimalSeparator) : form_(form), separator_(decimalSeparator) {}
 
     // Reads the folder again: one row per queue file, in print order, then the others by
-    // number. False when every row is as it was.
+    // number, then the history of finished jobs, newest first (rows without a name, which no
+    // button acts on). False when every row is as it was.
     bool refresh();
     const std::vector<QueueRow>& rows() const { return rows_; }
     // The row of the named file, or -1.

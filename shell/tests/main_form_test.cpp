@@ -19,6 +19,7 @@
 #include <sstream>
 #include <thread>
 
+#include "pipeline/job_history.h"
 #include "platform/portable/simulated_printer.h"
 #include "platform/printer_directory.h"
 #include "platform/printer_switch.h"
@@ -506,11 +507,22 @@ class FakeQueueDialogs : public QueueDialogs {
 TEST_F(MainFormTest, TheQueueViewFormatsRowsAndDeletesOnlyWhatTheUserConfirmed) {
     std::ofstream(dir + "/Zelmo7.Prn") << std::string(1536, 'x');
     std::ofstream(dir + "/Zelmo9.Prn") << "\f";
+    HistoryEntry done;
+    done.job = 4;
+    done.pages = 2;
+    done.queueName = "Zelmo1.Prn";
+    done.printer = "Biuro";
+    std::ofstream(dir + "/" + kHistoryName) << formatHistory({done});
     create();
     QueueView queue(*form, ',');
     ASSERT_TRUE(queue.refresh());
     EXPECT_FALSE(queue.refresh());  // nothing changed
-    ASSERT_EQ(queue.rows().size(), 2u);
+    ASSERT_EQ(queue.rows().size(), 3u);
+    // A finished job is listed below the files, and nothing can be done to it.
+    const QueueRow& finished = queue.rows()[2];
+    EXPECT_EQ(finished.cells[ColNumber], "4");
+    EXPECT_EQ(finished.cells[ColName], "Zelmo1.Prn");
+    EXPECT_FALSE(finished.canPrintAgain || finished.canDelete);
     const QueueRow& row = queue.rows()[0];
     EXPECT_EQ(row.cells[ColNumber], "7");
     EXPECT_EQ(row.cells[ColName], "Zelmo7.Prn");
