@@ -107,7 +107,7 @@ printed=$(pdfs)
 expect_exit 0 --pause
 expect_exit 0 --pause
 expect_exit 0 --status
-head -1 "$work/out.log" | grep -qx 'Monitorowanie: wstrzymane' || fail "paused, --status begins: $(head -1 "$work/out.log")"
+head -1 "$work/out.log" | grep -qx 'Drukowanie: wstrzymane (wydruki są przyjmowane)' || fail "paused, --status begins: $(head -1 "$work/out.log")"
 "$SAMPLE" "$dir/Wydruk.prn" || fail "cannot write the sample job"
 # Several ticks of the paused monitor: the printout must still wait.
 sleep 2
