@@ -48,7 +48,9 @@ std::string outcomeText(const HistoryEntry& entry) {
 // The capture time where the monitor knows it, else the file's own.
 RowCells queueRowCells(const QueueFileInfo& file, char separator) {
     const WallTime when = file.captured != WallTime{} ? file.captured : file.modified;
-    return {numberText(file.job), file.name, localTimeText(when, kTimeFormat),
+    // A file left from an earlier run has no job number: it goes by its file name's, as the
+    // control command addresses it.
+    return {numberText(file.job > 0 ? file.job : file.number), file.name, localTimeText(when, kTimeFormat),
             sizeText(file.size, separator), queueStateText(file)};
 }
 

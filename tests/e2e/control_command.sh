@@ -43,11 +43,10 @@ expect_exit() {
     local got=$?
     [ $got -eq "$want" ] || fail "$* exited $got, not $want: $(cat "$work/out.log" "$work/err.log")"
 }
-# The job number --status shows for queue file $1; a leftover has none and goes by its file's.
+# The job number --status shows for queue file $1 (a leftover goes by its file's number).
 job_of() {
     control --status || fail "--status failed: $(cat "$work/err.log")"
-    awk -F'\t' -v name="$1" '$2 == name { print $1 }' "$work/out.log" |
-        sed "s/^—\$/$(echo "$1" | tr -dc 0-9)/"
+    awk -F'\t' -v name="$1" '$2 == name { print $1 }' "$work/out.log"
 }
 # The number of PDFs printed so far.
 pdfs() {
@@ -85,7 +84,7 @@ cp "$work/junk" "$dir/Wydruk.prn"
 wait_for 30 sh -c "'$zelmo' --dir '$dir' --status | grep -q 'odłożony'" ||
     fail "--status never showed the set-aside job: $(cat "$work/out.log" "$work/err.log")"
 expect_exit 0 --status
-grep -q $'^—\tZelmo7.Prn\t.*z poprzedniego uruchomienia' "$work/out.log" ||
+grep -q $'^7\tZelmo7.Prn\t.*z poprzedniego uruchomienia' "$work/out.log" ||
     fail "--status does not list the leftover job: $(cat "$work/out.log")"
 [ "$(grep -c $'\tZelmo[0-9]*.Prn\t' "$work/out.log")" -eq 2 ] || fail "--status lists: $(cat "$work/out.log")"
 head -1 "$work/out.log" | grep -qx 'Monitorowanie: włączone' || fail "--status begins: $(head -1 "$work/out.log")"
