@@ -181,5 +181,5 @@ kill -0 "$zelmo_pid" 2>/dev/null || { echo "Zelmo ended on \"Nie\""; failed=1; }
 grep -qx "buttons &\?Tak &\?Nie" "$artifacts/window-close-no.txt" || { echo "not Tak/Nie"; failed=1; }
 close_answering yes
 if kill -0 "$zelmo_pid" 2>/dev/null; then echo "Zelmo did not end on \"Tak\""; failed=1; fi
-grep -qx "waiting Zelmo[0-9]*\.Prn" "$folder/Zelmo.queue" || { echo "journal: $(cat "$folder/Zelmo.queue" 2>&1)"; failed=1; }
+grep -qE "^waiting Zelmo[0-9]+\.Prn( |$)" "$folder/Zelmo.queue" || { echo "journal: $(cat "$folder/Zelmo.queue" 2>&1)"; failed=1; }
 exit $failed
