@@ -144,7 +144,7 @@ TEST(ArchiveMover, NeverFollowsAStagingFolderThatIsALink) {
 
 // The partial file of a run that ended in mid-move is removed by the next run, which moves the
 // copy once; a partial file that is not this mover's (another computer's) is left alone.
-TEST(ArchiveMover, RemovesItsOwnPartialFilesLeftByAnEarlierRun) {
+TEST(ArchiveMover, RemovesItsOwnPartialCopiesLeftByAnEarlierRun) {
     TempDir staging, archive;
     const std::string name = "2026-12-07 10-00-00 FV.pdf";
     const std::string foreign = ".zelmo-1733565600-1.part";
