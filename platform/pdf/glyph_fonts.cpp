@@ -61,20 +61,10 @@ std::string toUnicodeMap(const std::array<int32_t, 256>& entry,
         appendHex(pair, static_cast<unsigned>(unicode & 0xFF));
         pairs.push_back(pair + ">\n");
     }
-    std::string blocks;
-    // A block holds at most 100 entries.
-    for (size_t from = 0; from < pairs.size(); from += 100) {
-        const size_t to = std::min(pairs.size(), from + 100);
-        blocks += std::to_string(to - from) + " beginbfchar\n";
-        for (size_t i = from; i < to; ++i)
-            blocks += pairs[i];
-        blocks += "endbfchar\n";
-    }
-    return "/CIDInit /ProcSet findresource begin\n12 dict begin\nbegincmap\n"
-           "/CIDSystemInfo << /Registry (Adobe) /Ordering (UCS) /Supplement 0 >> def\n"
-           "/CMapName /Adobe-Identity-UCS def\n/CMapType 2 def\n"
-           "1 begincodespacerange\n<00> <FF>\nendcodespacerange\n" +
-           blocks + "endcmap\nCMapName currentdict /CMap defineresource pop\nend\nend\n";
+    CMapBlocks entries("bfchar");
+    for (const std::string& pair : pairs)
+        entries.add(pair);
+    return entries.cmap("<00>", "<FF>");
 }
 
 }  // namespace

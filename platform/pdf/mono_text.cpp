@@ -47,29 +47,17 @@ std::string MonoFontUse::encode(const std::string& utf8) {
 
 // bfchar entries, a hundred to a block as the CMap format allows.
 std::string MonoFontUse::toUnicode() const {
-    std::string entries;
-    int inBlock = 0;
-    std::string block;
+    CMapBlocks entries("bfchar");
     for (std::size_t glyph = 0; glyph < unicode_.size(); ++glyph) {
         const char32_t c = unicode_[glyph];
         if (c == 0 || c > 0xFFFF || (c >= 0xD800 && c < 0xE000)) continue;
-        block += "<";
-        hex16(block, static_cast<unsigned>(glyph));
-        block += "> <";
-        hex16(block, static_cast<unsigned>(c));
-        block += ">\n";
-        if (++inBlock == 100) {
-            entries += "100 beginbfchar\n" + block + "endbfchar\n";
-            block.clear();
-            inBlock = 0;
-        }
+        std::string entry = "<";
+        hex16(entry, static_cast<unsigned>(glyph));
+        entry += "> <";
+        hex16(entry, static_cast<unsigned>(c));
+        entries.add(entry + ">\n");
     }
-    if (inBlock > 0) entries += std::to_string(inBlock) + " beginbfchar\n" + block + "endbfchar\n";
-    return "/CIDInit /ProcSet findresource begin\n12 dict begin\nbegincmap\n"
-           "/CIDSystemInfo << /Registry (Adobe) /Ordering (UCS) /Supplement 0 >> def\n"
-           "/CMapName /Adobe-Identity-UCS def\n/CMapType 2 def\n"
-           "1 begincodespacerange\n<0000> <FFFF>\nendcodespacerange\n" +
-           entries + "endcmap\nCMapName currentdict /CMap defineresource pop\nend\nend\n";
+    return entries.cmap("<0000>", "<FFFF>");
 }
 
 // Six capital letters from a hash of the used glyphs, then "+" and the font's name.

@@ -17,6 +17,31 @@
 #include "platform/pdf/mono_text.h"
 
 namespace zelmo::pdf {
+
+// Adds an entry, starting a new block after every hundred.
+void CMapBlocks::add(const std::string& entry) {
+    block_ += entry;
+    if (++inBlock_ == 100) flush();
+}
+
+// Closes the open block, if it holds anything.
+void CMapBlocks::flush() {
+    if (inBlock_ == 0) return;
+    blocks_ += std::to_string(inBlock_) + " begin" + kind_ + "\n" + block_ + "end" + kind_ + "\n";
+    block_.clear();
+    inBlock_ = 0;
+}
+
+std::string CMapBlocks::cmap(const char* low, const char* high) {
+    flush();
+    return std::string(
+               "/CIDInit /ProcSet findresource begin\n12 dict begin\nbegincmap\n"
+               "/CIDSystemInfo << /Registry (Adobe) /Ordering (UCS) /Supplement 0 >> def\n"
+               "/CMapName /Adobe-Identity-UCS def\n/CMapType 2 def\n"
+               "1 begincodespacerange\n") +
+           low + " " + high + "\nendcodespacerange\n" + blocks_ +
+           "endcmap\nCMapName currentdict /CMap defineresource pop\nend\nend\n";
+}
 namespace {
 
 constexpr size_t kBufferSize = 1 << 16;
@@ -80,26 +105,14 @@ std::string infoString(const std::string& utf8) {
 
 // The ToUnicode map of the invisible font: each two-byte code is its own code point.
 std::string identityToUnicode() {
-    std::string ranges;
-    int inBlock = 0;
-    std::string block;
+    CMapBlocks ranges("bfrange");
     static const char kHex[] = "0123456789ABCDEF";
     for (int high = 0; high < 256; ++high) {
         if (high >= 0xD8 && high <= 0xDF) continue;  // surrogates are no characters
         const std::string h{kHex[high >> 4], kHex[high & 0xF]};
-        block += "<" + h + "00> <" + h + "FF> <" + h + "00>\n";
-        if (++inBlock == 100) {
-            ranges += "100 beginbfrange\n" + block + "endbfrange\n";
-            block.clear();
-            inBlock = 0;
-        }
+        ranges.add("<" + h + "00> <" + h + "FF> <" + h + "00>\n");
     }
-    if (inBlock > 0) ranges += std::to_string(inBlock) + " beginbfrange\n" + block + "endbfrange\n";
-    return "/CIDInit /ProcSet findresource begin\n12 dict begin\nbegincmap\n"
-           "/CIDSystemInfo << /Registry (Adobe) /Ordering (UCS) /Supplement 0 >> def\n"
-           "/CMapName /Adobe-Identity-UCS def\n/CMapType 2 def\n"
-           "1 begincodespacerange\n<0000> <FFFF>\nendcodespacerange\n" +
-           ranges + "endcmap\nCMapName currentdict /CMap defineresource pop\nend\nend\n";
+    return ranges.cmap("<0000>", "<FFFF>");
 }
 
 // A page image as a stencil painting its black pixels in the fill colour: poppler smooths a

@@ -14,6 +14,24 @@ struct z_stream_s;
 
 namespace zelmo::pdf {
 
+// The entries of a ToUnicode map, gathered a hundred to a block as the CMap format allows.
+class CMapBlocks {
+  public:
+    explicit CMapBlocks(const char* kind) : kind_(kind) {}
+    // One entry, a line ending in a newline ("<0041> <0041>\n").
+    void add(const std::string& entry);
+    // The whole CMap of the entries, for codes from low to high ("<0000>", "<FFFF>").
+    std::string cmap(const char* low, const char* high);
+
+  private:
+    void flush();
+
+    const char* kind_;
+    std::string blocks_;
+    std::string block_;
+    int inBlock_ = 0;
+};
+
 class ImagePool;
 struct ImageJob;
 class MonoFontUse;
