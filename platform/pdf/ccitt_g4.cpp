@@ -177,6 +177,10 @@ void encodeRow(BitWriter& bits, const int* cur, const int* ref, int width) {
     int i = 0;           // cur[i] is a1, the first change after a0
     int j = 0;           // ref[j] is b1 once moved past a0 to a change into the other colour
     for (;;) {
+        // A vertical code may leave a0 left of the last b1, with changes of the row above
+        // between them: b1 is then found again from further back.
+        while (j > 0 && ref[j - 1] > a0)
+            --j;
         while (ref[j] <= a0 && ref[j] < width)
             ++j;
         // Even changes turn black: from white, b1 is at an even entry, from black at an odd one.

@@ -45,6 +45,15 @@ Image makeImage(int width, int height, const std::function<void(Image&, int)>& d
     return image;
 }
 
+// An image drawn as text, one string per row, '#' for a 1 bit.
+Image drawnImage(const std::vector<std::string>& lines) {
+    const int width = static_cast<int>(lines.front().size());
+    return makeImage(width, static_cast<int>(lines.size()), [&](Image& image, int y) {
+        for (int x = 0; x < width; ++x)
+            if (lines[static_cast<size_t>(y)][static_cast<size_t>(x)] == '#') image.set(x, y);
+    });
+}
+
 // Rows of runs drawn from a fixed sequence, long ones and short ones, so that every terminating
 // and make-up code of both colours occurs.
 Image runsImage(int width, int height, unsigned seed, int longest) {
@@ -147,6 +156,10 @@ TEST(G4Encoder, LibtiffDecodesEveryKindOfRowToTheSameBits) {
                                                        i.span(100, 164, y);
                                                        i.span(y < 6 ? 700 : 500, 777, y);
                                                    })},
+        // A vertical code that puts a0 left of b1 again, with a change above between them.
+        {"b1 found again behind a vertical code",
+         drawnImage({"#########", "###.#.##.", "#.#####.#"})},
+        {"b1 found again at the row's end", drawnImage({"..#", "#.."})},
         {"short runs", runsImage(1000, 30, 7, 70)},
         {"long runs", runsImage(5100, 30, 11, 2800)},
     };
