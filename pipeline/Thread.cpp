@@ -150,10 +150,14 @@ JobOutcome TPrintThread::runHandOver() {
         ~EndJob() { printer.jobEnded(printed); }
     } ended{printer_};
     const bool done = runJob(pcl_, env);
-    ended.printed = done;
+    // A job file that lost bytes under its mapping was interpreted with zeros in their place:
+    // what came of it is not the job, which goes back as one that could not be read.
+    const bool intact = state_.JobBuffer.intact();
+    ended.printed = done && intact;
     state_.OutcomePages = pcl_.pagesPrinted;
     // Taken whatever the outcome, so that no document's ticket is left for the next job.
     std::shared_ptr<SubmittedDocument> submitted = printer_.takeSubmitted();
+    if (!intact) return JobOutcome::Unreadable;
     if (done && mode == 0) state_.OutcomeSubmitted = std::move(submitted);
     // A job that began no document leaves the printer's last one, an earlier job's, in place.
     if (done && mode == 0 && pcl_.pagesPrinted > 0)

@@ -50,6 +50,7 @@ bool readWhole(File& file, JobBytes& out) {
     const int64_t length = file.seekLength();
     if (length < 0 || static_cast<uint64_t>(length) > SIZE_MAX) return false;
     const auto size = static_cast<std::size_t>(length);
+    if (out.map(file, size)) return true;
     uint8_t* block = out.allocate(size);
     if (size > 0 && !block) return false;
     if (file.read(block, size) == size) return true;

@@ -37,8 +37,8 @@ class File {
     intptr_t handle_ = kInvalid;
 };
 
-// The bytes of one whole job file, in memory that a read fills without clearing it first;
-// freed by reset() and by the destructor. Move-only.
+// The bytes of one whole job file: a large one mapped from the page cache, a small one read
+// into fresh memory; freed by reset() and by the destructor. Move-only.
 class JobBytes {
   public:
     JobBytes() = default;
@@ -56,6 +56,12 @@ class JobBytes {
     // Replaces the contents with size bytes of undefined value; null (and empty) when the
     // memory cannot be had. A size of 0 succeeds with no memory at all.
     uint8_t* allocate(std::size_t size);
+    // Replaces the contents with the first size bytes of file, mapped where that saves the
+    // copy (a large regular file); false, empty, where the caller must read them instead.
+    bool map(File& file, std::size_t size);
+    // False once the file lost bytes under its mapping (truncated, or an I/O error): they then
+    // read as zeros, and whatever was made of them is not the job.
+    bool intact() const;
 
   private:
     uint8_t* data_ = nullptr;

@@ -80,7 +80,7 @@ TEST(FilesReadWhole, ReplacesTheBufferWithExactlyTheFile) {
     EXPECT_TRUE(files::readWholeFile(path, buffer));
     EXPECT_TRUE(buffer.empty());
 
-    // Large enough for the huge-page path.
+    // Large enough to be mapped.
     std::vector<uint8_t> big((std::size_t{5} << 20) + 3);
     for (std::size_t i = 0; i < big.size(); ++i)
         big[i] = static_cast<uint8_t>(i * 7);
@@ -93,6 +93,30 @@ TEST(FilesReadWhole, ReplacesTheBufferWithExactlyTheFile) {
     EXPECT_TRUE(buffer.empty()) << "a failed load keeps no stale job";
     ::close(writer);
     EXPECT_FALSE(files::readWholeFile(dir.path() + "missing", buffer));
+}
+
+TEST(FilesReadWhole, AMappedJobCutShortReadsAsZerosAndIsNoLongerIntact) {
+    TempDir dir;
+    const std::string path = dir.path() + "Zelmo1.Prn";
+    std::vector<uint8_t> big((std::size_t{3} << 20) + 5);
+    for (std::size_t i = 0; i < big.size(); ++i)
+        big[i] = static_cast<uint8_t>(i * 13 + 1);
+    writeFile(path, big);
+    files::JobBytes buffer;
+    ASSERT_TRUE(files::readWholeFile(path, buffer));
+    EXPECT_TRUE(buffer.intact());
+    // Cut mid-page: the kept part of that page stays, everything after it reads as zeros.
+    const std::size_t kept = (std::size_t{1} << 20) + 100;
+    ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(kept)), 0);
+    std::vector<uint8_t> expected(big.begin(), big.begin() + static_cast<std::ptrdiff_t>(kept));
+    expected.resize(big.size(), 0);
+    EXPECT_EQ(bytesOf(buffer), expected);
+    EXPECT_FALSE(buffer.intact());
+    // The next job's block is watched afresh.
+    writeFile(path, big);
+    ASSERT_TRUE(files::readWholeFile(path, buffer));
+    EXPECT_TRUE(buffer.intact());
+    EXPECT_EQ(bytesOf(buffer), big);
 }
 
 // Runs body in a child process as the unprivileged user nobody; its exit code, or 77 when

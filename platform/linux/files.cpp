@@ -1,5 +1,6 @@
 // The pipeline's file operations on Linux.
 #include "platform/files.h"
+#include "platform/linux/mapped_files.h"
 
 #include <dirent.h>
 #include <errno.h>
@@ -154,14 +155,15 @@ bool writeRegular(const std::string& path, int flags, const std::string& text) {
     return false;
 }
 
-// A job of this size or more is worth huge pages: a few hundred faults instead of tens of
-// thousands for a large raster job.
+// A job of this size or more is mapped, or read into huge pages where it cannot be: a few
+// hundred faults instead of tens of thousands for a large raster job.
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
 
 }  // namespace
 
 // Unmaps the block: a job of hundreds of megabytes must not stay resident after it printed.
 void JobBytes::reset() {
+    mapped::forget(data_);
     if (data_) ::munmap(data_, size_);
     data_ = nullptr;
     size_ = 0;
@@ -179,6 +181,30 @@ uint8_t* JobBytes::allocate(std::size_t size) {
     data_ = static_cast<uint8_t*>(block);
     size_ = size;
     return data_;
+}
+
+// Maps a large regular file privately and read-only, its pages taken from the page cache at
+// once: no pages cleared and no bytes copied, where a read into fresh memory does both. The
+// SIGBUS guard keeps a later truncation from killing the process.
+bool JobBytes::map(File& file, std::size_t size) {
+    reset();
+    struct stat info {};
+    const int fd = static_cast<int>(file.handle());
+    if (size < kHugePage || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return false;
+    void* block = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+    if (block == MAP_FAILED) return false;
+    if (!mapped::watch(block, size)) {
+        ::munmap(block, size);
+        return false;
+    }
+    data_ = static_cast<uint8_t*>(block);
+    size_ = size;
+    return true;
+}
+
+// Asks the guard; a block read into memory is always whole.
+bool JobBytes::intact() const {
+    return !mapped::damaged(data_);
 }
 
 // Closes the handle now.

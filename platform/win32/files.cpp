@@ -120,6 +120,17 @@ uint8_t* JobBytes::allocate(std::size_t size) {
     return data_;
 }
 
+// Windows reads every job into fresh memory.
+bool JobBytes::map(File&, std::size_t) {
+    reset();
+    return false;
+}
+
+// A block read into memory is always whole.
+bool JobBytes::intact() const {
+    return true;
+}
+
 // Closes the handle now.
 void File::close() {
     const intptr_t handle = release();

@@ -257,6 +257,11 @@ int main(int argc, char** argv) {
                 break;
             }
             print(buffer);
+            if (!buffer.intact()) {
+                std::cerr << "zelmo-render: job file " << job << " lost bytes while read\n";
+                status = 2;
+                break;
+            }
         }
     }
     std::cout.flush();
