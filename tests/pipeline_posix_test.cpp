@@ -1,5 +1,5 @@
-// The capture where POSIX semantics matter: symbolic links, and a user who may not rename in
-// the program's folder (set-user-id and fork).
+// The capture where POSIX semantics matter: symbolic links, a user who may not rename in the
+// program's folder (set-user-id and fork), and a mapped job cut short under the worker.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -69,6 +69,30 @@ TEST(PipelineQueue, RenameFailingForAnotherReasonGivesUpTheCapture) {
     if (WEXITSTATUS(status) == 3) GTEST_SKIP() << "cannot drop privileges here";
     EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_EQ(listDir(dir.path()), Names{"Wydruk.prn"});
+}
+
+// A large job is mapped, not copied: cut short while it prints, its lost bytes read as zeros,
+// and what the worker made of them is not taken for the job, which is loaded again.
+TEST(PipelineWorker, AMappedJobCutShortWhileItPrintsIsLoadedAgain) {
+    const std::vector<uint8_t> page = numberedJob(1);
+    std::vector<uint8_t> job = page;
+    job.resize(page.size() + (std::size_t{3} << 20), 0);
+    job.insert(job.end(), page.begin(), page.end());
+    Rig rig;
+    rig.printer.setStartDocHook([&](int begun) {
+        const auto kept = static_cast<off_t>(page.size() + (1 << 20));
+        if (begun == 0) {
+            EXPECT_EQ(::truncate(rig.path("Zelmo1.Prn").c_str(), kept), 0);
+        }
+    });
+    rig.writeJob(job);
+    ASSERT_TRUE(rig.tickUntil([&] { return rig.drained(); }));
+    // The second page was lost under the first attempt and is not in the file read again.
+    std::vector<std::size_t> sheets;
+    for (const auto& doc : rig.printer.memory().documents)
+        sheets.push_back(doc.sheets.size());
+    EXPECT_EQ(sheets, (std::vector<std::size_t>{1, 1}));
+    EXPECT_EQ(listDir(rig.dir.path()), Names{});
 }
 
 }  // namespace
