@@ -1,11 +1,13 @@
 // The print worker on a real thread: termination, exceptions and test pages around jobs.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <new>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "pipeline_fixture.h"
@@ -107,6 +109,27 @@ TEST(PipelineWorker, TestPageChosenAfterAJobWasHandedOverLeavesTheJobToPrint) {
     EXPECT_EQ(documentKinds(f.rig.printer), "TJJ");
     const std::vector<int> printed = printedJobs(f.rig.printer);  // the test page first
     EXPECT_EQ(std::vector<int>(printed.begin() + 1, printed.end()), (std::vector<int>{1, 2}));
+    EXPECT_EQ(listDir(f.rig.dir.path()), Names{});
+}
+
+// A test page that fails in place of a job handed over is told by the worker (there is no job to
+// plan for); the job it stood in for is not counted as failed again, and prints next.
+TEST(PipelineWorker, AFailedTestPageIsToldAndLeavesTheJobItStoodInFor) {
+    FailedThenHandedOver f;
+    ASSERT_TRUE(f.rig.tickUntil([&] { return f.dismissed.arrived(); }));
+    ASSERT_TRUE(f.retryHandedOver());
+    f.rig.printer.setStartDocHook([thrown = false](int) mutable {
+        if (!std::exchange(thrown, true)) throw PrinterError("Out of paper");
+    });
+    f.rig.state.TestMode.store(1);  // the menu, before the worker looked at the job
+    f.dismissed.open();
+    ASSERT_TRUE(f.rig.tickUntil([&] {
+        f.rig.clockNow += std::chrono::minutes(1);
+        return f.rig.drained();
+    }));
+    EXPECT_EQ(f.rig.display.messages(), Names{"Out of paper"});
+    const Names lines = f.rig.events.lines();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "Failed Zelmo1.Prn"), 1);
     EXPECT_EQ(listDir(f.rig.dir.path()), Names{});
 }
 

@@ -427,6 +427,7 @@ TEST(Feedback, BoxShortensOnlyTheWordsTooLongForALine) {
          "Komunikat systemu: C:\\Kalvister\\Wydruki\\a.pdf: Odmowa dostępu."},
         {"Plik " + folder + "\\Zelmo1.Prn: brak.",
          "Plik C:\\Kalvister\\Księgow\u2026" + std::string(27, 'x') + "\\Zelmo1.Prn: brak."},
+        {std::string(60, 'a'), std::string(60, 'a')},
         {"\n" + std::string(61, 'a') + "\n",
          "\n" + std::string(20, 'a') + "\u2026" + std::string(39, 'a') + "\n"},
     };
