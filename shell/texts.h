@@ -243,7 +243,7 @@ inline constexpr const char* kJournalFailed =
     "Wydruki są drukowane, ale po awarii programu oczekujące mogłyby nie zostać wznowione. "
     "Zapis jest ponawiany. Przyczyna: ";
 // The message box of a failed test page: our sentence, then the system's message.
-inline constexpr const char* kPrintFailedBox = "Nie udało się wydrukować.";
+inline constexpr const char* kPrintFailedBox = "Nie udało się wydrukować strony testowej.";
 
 // The queue window.
 inline constexpr const char* kQueueTitle = "Kolejka wydruków";
