@@ -11,6 +11,21 @@
 namespace zelmo {
 namespace {
 
+// A JobError's reason as the report names it.
+JobFailure failureOf(JobError::Reason reason) {
+    switch (reason) {
+        case JobError::Reason::OutOfMemory:
+            return JobFailure::OutOfMemory;
+        case JobError::Reason::PageTooLarge:
+            return JobFailure::PageTooLarge;
+        case JobError::Reason::TooManySheets:
+            return JobFailure::TooManySheets;
+        case JobError::Reason::Unexpected:
+            break;
+    }
+    return JobFailure::Unexpected;
+}
+
 // Reports a hand-over as finished however its block is left: the job's memory goes, then the
 // outcome, then WorkerIdle under StateLock, so the window never sees the worker idle with a
 // stale report.
@@ -64,36 +79,66 @@ void TPrintThread::Execute() {
         if (terminated()) continue;
         try {
             state_.WorkEvent.reset();
-            JobOutcome outcome = JobOutcome::Failed;  // what an escaping exception leaves
-            ReportOnExit report(state_, outcome);
-            try {
-                outcome = runHandOver();
-            } catch (const PrinterUnavailable& error) {
-                // Not the job's fault, and no box for it: the queue waits for the printer and
-                // tells the user once.
-                state_.OutcomeMessage = error.what();
-                state_.OutcomeTrouble = error.trouble();
-                outcome = JobOutcome::PrinterUnavailable;
-            } catch (const JobError& error) {
-                // Our own reasons are worded for the user by the window; only what another
-                // part said goes with the report, as a system's message would.
-                state_.OutcomeMessage = error.detail();
-                if (error.repeats()) outcome = JobOutcome::Refused;
-                throw;
-            } catch (const PrinterError& error) {
-                state_.OutcomeMessage = error.what();
-                state_.OutcomeTrouble = error.trouble();
-                throw;
-            } catch (const std::exception& error) {
-                // The window judges the job by the report, so the reason goes with it.
-                state_.OutcomeMessage = error.what();
-                throw;
-            }
+            const std::exception_ptr failure = runAndReport();
+            // A job's failure is told by the window once it has planned what comes next (the
+            // report carries it); a test page has no next step, so its failure is told here.
+            if (failure && testPage_) showFailure(failure);
         } catch (...) {
             // Whatever left the job, the worker lives on to print the next one.
             showFailure(std::current_exception());
         }
     }
+}
+
+// Runs one hand-over and reports it, however it ends; the error that ended it, if any.
+std::exception_ptr TPrintThread::runAndReport() {
+    JobOutcome outcome = JobOutcome::Failed;  // what an escaping exception leaves
+    std::exception_ptr failure;
+    testPage_ = false;
+    ReportOnExit report(state_, outcome);
+    try {
+        outcome = runHandOver();
+    } catch (const PrinterUnavailable& error) {
+        // Not the job's fault, and no box for it: the queue waits for the printer and tells
+        // the user once.
+        state_.OutcomeMessage = error.what();
+        state_.OutcomeTrouble = error.trouble();
+        outcome = JobOutcome::PrinterUnavailable;
+    } catch (...) {
+        failure = std::current_exception();
+        outcome = noteFailure(failure);
+        // A failed test page leaves the job it stood in for as it was.
+        if (testPage_) outcome = JobOutcome::TestPage;
+    }
+    return failure;
+}
+
+// Puts the error a job was given up with into the report, and says what it means for the job.
+// The window words the reasons of our own; only what another part said goes with the report,
+// as a system's message would.
+JobOutcome TPrintThread::noteFailure(const std::exception_ptr& failure) {
+    try {
+        std::rethrow_exception(failure);
+    } catch (const JobError& error) {
+        state_.OutcomeMessage = error.detail();
+        state_.OutcomeFailure = failureOf(error.reason());
+        return error.repeats() ? JobOutcome::Refused : JobOutcome::Failed;
+    } catch (const PrinterError& error) {
+        state_.OutcomeMessage = error.what();
+        state_.OutcomeTrouble = error.trouble();
+        state_.OutcomeFailure = JobFailure::Error;
+    } catch (const ZelmoError& error) {
+        state_.OutcomeMessage = error.what();
+        state_.OutcomeFailure = JobFailure::Error;
+    } catch (const std::bad_alloc&) {
+        state_.OutcomeFailure = JobFailure::OutOfMemory;
+    } catch (const std::exception& error) {
+        state_.OutcomeMessage = error.what();
+        state_.OutcomeFailure = JobFailure::Unexpected;
+    } catch (...) {
+        state_.OutcomeFailure = JobFailure::Unexpected;
+    }
+    return JobOutcome::Failed;
 }
 
 // Tells the user why a job failed; a failure to tell (memory may have run out) is swallowed.
@@ -123,6 +168,7 @@ JobOutcome TPrintThread::runHandOver() {
     // into a test page behind the queue's back. A request made meanwhile stays for next time.
     const int mode = state_.TestMode.load();
     jobTestMode_.store(mode);
+    testPage_ = mode > 0;
     int chosen = mode;
     if (mode > 0) state_.TestMode.compare_exchange_strong(chosen, 0);
     if (mode > 0)

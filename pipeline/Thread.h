@@ -17,9 +17,10 @@ namespace zelmo {
 class Printer;
 
 // The application's standard exception display, implemented by the window. Called on the
-// worker thread; it may block until the message is dismissed, and the worker carries on
-// afterwards. Failures that are not the system's own errors (memory refused, anything
-// unforeseen) arrive as a JobError, which the window words for the user.
+// worker thread for a failed test page (a job's failure goes with its report, and the window
+// tells of it with the retry it planned); it may block until the message is dismissed, and the
+// worker carries on afterwards. Failures that are not the system's own errors (memory refused,
+// anything unforeseen) arrive as a JobError, which the window words for the user.
 class ExceptionDisplay {
   public:
     virtual ~ExceptionDisplay() = default;
@@ -48,6 +49,8 @@ class TPrintThread {
   private:
     void Execute();
     void showFailure(const std::exception_ptr& failure) noexcept;
+    std::exception_ptr runAndReport();
+    JobOutcome noteFailure(const std::exception_ptr& failure);
     // Runs one hand-over and says what became of it; exceptions pass on.
     JobOutcome runHandOver();
     bool loadJob();
@@ -62,6 +65,7 @@ class TPrintThread {
     // TestMode as this hand-over read it once: the menu may change the shared value meanwhile,
     // and the job must be judged by what was actually printed.
     std::atomic<int> jobTestMode_{0};
+    bool testPage_ = false;            // the hand-over in progress is a test page
     bool submissionRecorded_ = false;  // for the hand-over in progress, or nothing to record
     WorkerThread thread_;              // last: starts after every member it uses exists
 };

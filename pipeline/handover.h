@@ -16,6 +16,7 @@
 #include <string>
 
 #include "output/print_request.h"
+#include "pipeline/job_events.h"
 #include "platform/files.h"
 #include "platform/print_trouble.h"
 #include "platform/printer.h"
@@ -56,6 +57,7 @@ struct HandOver {
     int32_t OutcomePages = 0;    // pages the job sent to the printer
     std::string OutcomeMessage;  // the system's message when the job failed with one
     PrintTrouble OutcomeTrouble = PrintTrouble::General;  // what that failure means for the user
+    JobFailure OutcomeFailure = JobFailure::None;         // the error the job was given up with
     // A printed job that went into a print system's queue: where it stands there.
     std::shared_ptr<SubmittedDocument> OutcomeSubmitted;
     // Called on the worker thread right after it has become idle, so that the window can

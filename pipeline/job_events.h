@@ -29,6 +29,17 @@ enum class SetAsideReason {
     NotText,          // no page and not text: the message says what it looks like
 };
 
+// How the worker gave a job up, when it caught an error: the failure box tells of it once the
+// next step is planned. A JobError's reasons are named, so that the shell can word them.
+enum class JobFailure {
+    None,           // no error was caught (the print system aborted it, say): no box
+    Error,          // an error of the system's: `trouble` and `message` say what it was
+    OutOfMemory,    // memory ran out
+    PageTooLarge,   // a raster page past the limit
+    TooManySheets,  // more printer pages than a job may send
+    Unexpected,     // anything unforeseen; `message` holds what the failing part said
+};
+
 enum class JobEventKind {
     Started,            // the monitor runs on its folder
     Stopped,            // the monitor ends
@@ -77,6 +88,8 @@ struct JobEvent {
     SetAsideReason reason = SetAsideReason::None;
     PrintTrouble trouble = PrintTrouble::General;  // Failed, PrinterWaiting: what `message` means
     WallTime captured{};                           // Failed: when the job was captured
+    JobFailure failure = JobFailure::None;         // Failed, SetAside: the error caught
+    std::string folder;  // ArchiveFailed: where the copies wait (empty: a copy was given up)
 };
 
 // Whoever wants to hear of jobs. Called on the window thread.

@@ -155,6 +155,7 @@ bool SpoolMonitor::handOver(const PrintRequest& settings) {
     state_.OutcomePages = 0;
     state_.OutcomeMessage.clear();
     state_.OutcomeTrouble = PrintTrouble::General;
+    state_.OutcomeFailure = JobFailure::None;
     state_.OutcomeSubmitted.reset();
     state_.OutcomeDocument.clear();
     state_.setWorkerIdle(false);
@@ -197,7 +198,7 @@ void SpoolMonitor::judgeCurrent(int32_t pages, const std::string& message) {
             // Printing it again would fail the same way, after the same pages.
             printerBack();
             queue_.lastMessage = message;
-            setAsideCurrent(SetAsideReason::PastLimits);
+            setAsideCurrent(SetAsideReason::PastLimits, state_.OutcomeFailure);
             return;
         case JobOutcome::NotText:
             // Its bytes decide, so no attempt would print it.
@@ -265,8 +266,11 @@ void SpoolMonitor::judgeFailed(const std::string& path, const std::string& messa
     event.message = message;
     event.trouble = state_.OutcomeTrouble;
     event.captured = capturedAt(event.queueName);
+    event.failure = state_.OutcomeFailure;
     event.attempt = ++queue_.currentFailures;
     const bool last = queue_.currentFailures >= retry_.maxAttempts;
+    // What comes next is the set-aside that follows.
+    if (last) event.reason = SetAsideReason::TooManyFailures;
     // The failure is told with what comes next, so the next attempt is planned first.
     if (!last) {
         queue_.retryPending = true;
@@ -281,6 +285,7 @@ void SpoolMonitor::judgeFailed(const std::string& path, const std::string& messa
     }
     event.kind = JobEventKind::RetryScheduled;
     event.nextAttempt = queue_.nextAttempt;
+    event.failure = JobFailure::None;  // told with the failure
     tell(std::move(event));
 }
 
@@ -355,13 +360,16 @@ void SpoolMonitor::retireCurrent(bool deleteFile) {
 }
 
 // Keeps the current job's file on disk, out of the queue, and says why.
-void SpoolMonitor::setAsideCurrent(SetAsideReason reason) {
+void SpoolMonitor::setAsideCurrent(SetAsideReason reason, JobFailure failure) {
     const std::string path = queue_.entries[static_cast<std::size_t>(queue_.currentIndex)];
     aside_[path] = AsideFile{reason, queue_.lastMessage};
     JobEvent event = eventAbout(JobEventKind::SetAside, path);
     event.reason = reason;
     event.message = queue_.lastMessage;
     event.attempt = queue_.currentFailures;
+    event.failure = failure;
+    // Given up with an error: the box that tells of it names the job by its capture too.
+    if (failure != JobFailure::None) event.captured = capturedAt(event.queueName);
     tell(std::move(event));
     retireCurrent(false);
 }
@@ -416,6 +424,7 @@ void SpoolMonitor::sentFailed(SentFile& sent) {
     JobEvent event = eventAbout(JobEventKind::Failed, sent.path);
     event.message = sent.document->message();
     event.attempt = ++sent.failures;
+    if (sent.failures >= retry_.maxAttempts) event.reason = SetAsideReason::TooManyFailures;
     tell(event);
     if (sent.failures >= retry_.maxAttempts) {
         aside_[sent.path] = AsideFile{SetAsideReason::TooManyFailures, event.message};

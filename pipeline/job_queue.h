@@ -208,7 +208,7 @@ class SpoolMonitor {
     WallTime capturedAt(const std::string& name) const;
     // A document reached the printer: a wait for it is over, and the user is told so.
     void printerBack();
-    void setAsideCurrent(SetAsideReason reason);
+    void setAsideCurrent(SetAsideReason reason, JobFailure failure = JobFailure::None);
     // The current job went into the print system's queue: out of ours, its file kept.
     void submitCurrent(std::shared_ptr<SubmittedDocument> document, int32_t pages);
     // What the print system made of a sent job, once it knows; false while it is queued.

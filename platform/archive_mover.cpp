@@ -274,9 +274,7 @@ bool ArchiveMover::State::removeStaged(const std::string& name, std::string& err
 // Keeps message when it opens an outage; the same outage is not reported again.
 void ArchiveMover::State::failed(const std::string& message) {
     std::lock_guard<std::mutex> hold(lock);
-    if (!outage)
-        failures.push_back(message + shownTexts().archiveCopiesWait + staging +
-                           shownTexts().archiveCopiesWaitEnd);
+    if (!outage) failures.push_back(message);
     outage = true;
 }
 

@@ -90,11 +90,8 @@ std::string ArchivingPrinter::folder() const {
 }
 
 std::vector<std::string> ArchivingPrinter::takeFailures() {
-    std::vector<std::string> moves = mover_.takeFailures();
     std::lock_guard<std::mutex> hold(lock_);
-    std::vector<std::string> all = std::exchange(failures_, {});
-    all.insert(all.end(), moves.begin(), moves.end());
-    return all;
+    return std::exchange(failures_, {});
 }
 
 // Keeps a failure for the window, the oldest ones when too many pile up.

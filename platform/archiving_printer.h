@@ -32,8 +32,11 @@ class ArchivingPrinter : public Printer, private PrinterCanvas {
     // copies still staged); any thread.
     void setFolder(const std::string& folder);
     std::string folder() const;
-    // The archive's failures since the last call, the mover's among them; any thread.
+    // The copies given up since the last call; any thread.
     std::vector<std::string> takeFailures();
+    // The mover's failures since the last call: its copies wait in staging(); any thread.
+    std::vector<std::string> takeMoveFailures() { return mover_.takeFailures(); }
+    const std::string& staging() const { return mover_.staging(); }
 
     bool canCopy() const override { return real_.canCopy(); }
     PrinterCanvas* deviceContext() override;

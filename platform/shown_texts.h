@@ -12,9 +12,6 @@ struct ShownTexts {
     std::string testPages[3];
     // An archive folder that is the very folder where its copies wait.
     std::string archiveIsStaging;
-    // Around the staging folder, after an archive folder's failure.
-    std::string archiveCopiesWait;
-    std::string archiveCopiesWaitEnd;
     // A staging folder that is a link, and the start of an archive folder's absence.
     std::string stagingIsLink;
     std::string archiveMissing;

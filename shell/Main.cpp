@@ -203,10 +203,11 @@ void TMainForm::ArchiveFolderChosen(const std::string& folder) {
 
 // The archive's failures, told like the pipeline's own events: logged and notified.
 void TMainForm::reportArchiveFailures() {
-    for (const std::string& failure : takeArchiveFailures(printer_)) {
+    for (ArchiveFailure& failure : takeArchiveFailures(printer_)) {
         JobEvent event;
         event.kind = JobEventKind::ArchiveFailed;
-        event.message = failure;
+        event.message = std::move(failure.message);
+        event.folder = std::move(failure.waitingIn);
         monitor_->report(event);
     }
 }

@@ -70,6 +70,9 @@ class MainView {
     // A notification (the tray's balloon or the desktop's notification service).
     virtual void notify(const std::string& /*title*/, const std::string& /*text*/,
                         bool /*warning*/) {}
+    // The failure box: a job given up with an error, told with what comes next. One at a time:
+    // a face with a box open drops it (the notification and the log still have it).
+    virtual void showFailure(const std::string& /*text*/) {}
     // Opens the queue window, in front.
     virtual void showQueueWindow() {}
     // Asks the window's event loop to call TMainForm::FolderChanged whenever handle (a file

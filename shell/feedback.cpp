@@ -3,6 +3,7 @@
 
 #include <ctime>
 
+#include "output/job_state.h"
 #include "pipeline/queue_journal.h"
 #include "shell/texts.h"
 
@@ -48,25 +49,54 @@ std::string asideText(SetAsideReason reason, const std::string& message) {
     return messageIsReason(reason, message) ? message + "." : asideReason(reason);
 }
 
-// The system's message on a line of its own, when there is one, for the technician.
-std::string withMessage(std::string text, const std::string& message) {
-    if (!message.empty()) text += std::string("\n") + texts::kSystemMessage + message;
-    return text;
+// What a job was given up with, as a sentence: our own reasons by name, else the trouble.
+std::string failureReason(const JobEvent& e) {
+    switch (e.failure) {
+        case JobFailure::OutOfMemory:
+            return texts::kJobOutOfMemory;
+        case JobFailure::PageTooLarge:
+            return texts::kJobPageTooLarge;
+        case JobFailure::TooManySheets:
+            return texts::kJobTooManySheets + std::to_string(kMaxSheetsPerJob) + ".";
+        case JobFailure::Unexpected:
+            return texts::kJobUnexpected + std::string(".");
+        case JobFailure::None:
+        case JobFailure::Error:
+            break;
+    }
+    return troubleText(e.trouble);
+}
+
+// What Zelmo does with the failed job: sets it aside, tries it at a time, or when its turn
+// comes again (a job the print system failed goes behind the jobs queued meanwhile).
+std::string nextStep(const JobEvent& e) {
+    if (e.kind == JobEventKind::SetAside || e.reason == SetAsideReason::TooManyFailures)
+        return texts::kFailureSetAside;
+    if (e.nextAttempt != WallTime{}) return texts::kNextAttempt + clockTime(e.nextAttempt) + ".";
+    return texts::kRetryQueued;
 }
 
 // A failed job by number, capture time and attempt, what went wrong and what comes next.
 std::string failureText(const JobEvent& e) {
-    const int32_t number = queueFileNumber(e.queueName);
+    const int64_t number = e.job > 0 ? e.job : queueFileNumber(e.queueName);
     std::string text = texts::kPrintFailed + (number > 0 ? std::to_string(number) : e.queueName);
-    text += " (";
-    if (e.captured != WallTime{}) text += texts::kCapturedAt + clockTime(e.captured) + ", ";
-    text += texts::kAttempt + std::to_string(e.attempt) + "). " + troubleText(e.trouble);
-    if (e.nextAttempt != WallTime{})
-        text += std::string(" ") + texts::kNextAttempt + clockTime(e.nextAttempt) + ".";
-    return withMessage(text, e.message);
+    std::string about;
+    if (e.captured != WallTime{}) about = texts::kCapturedAt + clockTime(e.captured);
+    if (e.attempt > 0)
+        about +=
+            (about.empty() ? "" : ", ") + std::string(texts::kAttempt) + std::to_string(e.attempt);
+    if (!about.empty()) text += " (" + about + ")";
+    text += ". " + failureReason(e) + " " + nextStep(e);
+    return withSystemMessage(text, e.message);
 }
 
 }  // namespace
+
+// The system's message on a line of its own, when there is one, for the technician.
+std::string withSystemMessage(std::string text, const std::string& message) {
+    if (!message.empty()) text += std::string("\n") + texts::kSystemMessage + message;
+    return text;
+}
 
 // One sentence a bookkeeper understands for each kind of trouble.
 const char* troubleText(PrintTrouble trouble) {
@@ -170,6 +200,43 @@ size_t utf16Length(const std::string& text) {
     return units;
 }
 
+// The start of the character at or after byte at: a cut never splits a character.
+std::size_t characterStart(const std::string& text, std::size_t at) {
+    while (at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80)
+        ++at;
+    return at;
+}
+
+// One word's first third and last two thirds of room around an ellipsis, when it is longer:
+// a path's drive and its file name are what a reader needs most.
+std::string shortenWord(const std::string& word, std::size_t room) {
+    if (utf16Length(word) <= room) return word;
+    std::size_t head = 0;
+    for (std::size_t kept = 0; kept < room / 3; ++kept)
+        head = characterStart(word, head + 1);
+    std::size_t tail = word.size();
+    for (std::size_t kept = 0; kept + 1 < room - room / 3; ++kept) {
+        do
+            --tail;
+        while (tail > head && (static_cast<unsigned char>(word[tail]) & 0xC0) == 0x80);
+    }
+    return word.substr(0, head) + "\u2026" + word.substr(tail);
+}
+
+// Each run of the text between spaces and line ends, shortened to room.
+std::string shortenLongWords(const std::string& text, std::size_t room) {
+    std::string out;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        std::size_t end = text.find_first_of(" \n", start);
+        if (end == std::string::npos) end = text.size();
+        out += shortenWord(text.substr(start, end - start), room);
+        if (end < text.size()) out += text[end];
+        start = end + 1;
+    }
+    return out;
+}
+
 // The caption goes first, then the end of the last line, one whole character at a time.
 std::string fitHint(const std::string& hint, size_t room) {
     if (utf16Length(hint) <= room) return hint;
@@ -268,7 +335,10 @@ void Feedback::jobPrintedOrFailed(const JobEvent& e) {
     } else if (e.kind == JobEventKind::Failed) {
         error_ = true;
         last_ = job + ", " + clockTime(e.when) + ": " + texts::kLastFailed;
-        notify(texts::kNoticeFailed, failureText(e), true);
+        const std::string text = failureText(e);
+        notify(texts::kNoticeFailed, text, true);
+        // The box is the worker's error, told now that its next step is planned.
+        if (e.failure != JobFailure::None) view_.showFailure(shortenLongWords(text, kBoxWordRoom));
     } else {
         last_ = job + ": " + texts::kLastRetry + clockTime(e.nextAttempt);
     }
@@ -290,11 +360,14 @@ void Feedback::jobSetAside(const JobEvent& e) {
         return;
     }
     last_ = job + ", " + clockTime(e.when) + ": " + texts::kLastSetAside;
+    // A job past a job's limits is set aside at its first error, which the box tells of.
+    if (e.failure != JobFailure::None)
+        view_.showFailure(shortenLongWords(failureText(e), kBoxWordRoom));
     // A job without pages has been told of already.
     if (e.reason != SetAsideReason::NothingPrinted)
         notify(texts::kNoticeSetAside,
-               withMessage(job + ": " + asideText(e.reason, e.message) + texts::kKeptOnDisk,
-                           messageIsReason(e.reason, e.message) ? "" : e.message),
+               withSystemMessage(job + ": " + asideText(e.reason, e.message) + texts::kKeptOnDisk,
+                                 messageIsReason(e.reason, e.message) ? "" : e.message),
                true);
 }
 
@@ -305,7 +378,7 @@ void Feedback::printerEvent(const JobEvent& e) {
     switch (e.kind) {
         case JobEventKind::PrinterChanged:
             notify(texts::kNoticePrinter,
-                   withMessage(std::string(texts::kPrintsTo) + " " + e.printer, e.message),
+                   withSystemMessage(std::string(texts::kPrintsTo) + " " + e.printer, e.message),
                    !e.message.empty());
             break;
         case JobEventKind::PrinterMissing:
@@ -313,9 +386,9 @@ void Feedback::printerEvent(const JobEvent& e) {
             break;
         case JobEventKind::PrinterWaiting:
             notify(texts::kNoticePrinterWaiting,
-                   withMessage(troubleText(e.trouble) + std::string(" ") + texts::kPrinterWaits +
-                                   e.printer + texts::kPrinterWaitsEnd,
-                               e.message),
+                   withSystemMessage(troubleText(e.trouble) + std::string(" ") +
+                                         texts::kPrinterWaits + e.printer + texts::kPrinterWaitsEnd,
+                                     e.message),
                    true);
             break;
         default:
@@ -343,12 +416,14 @@ void Feedback::jobHandedOver(const JobEvent& e) {
 void Feedback::folderEvent(const JobEvent& e) {
     if (e.kind == JobEventKind::CaptureImpossible) {
         error_ = true;
-        notify(texts::kNoticeCapture, e.message, true);
+        notify(texts::kNoticeCapture, withSystemMessage(texts::kCaptureImpossible, e.message),
+               true);
     } else if (e.kind == JobEventKind::CaptureRestored) {
         error_ = false;
     } else {
         // The print itself went on: the tray keeps its state, only the user is told.
-        notify(texts::kArchiveCaption, texts::kArchiveFailed + e.message, true);
+        const char* text = e.folder.empty() ? texts::kArchiveCopyLost : texts::kArchiveMoveFailed;
+        notify(texts::kArchiveCaption, withSystemMessage(text, e.message), true);
     }
 }
 

@@ -54,6 +54,10 @@ class Feedback : public JobEventSink {
     bool shown_ = false;
 };
 
+// Our text, then the system's message on a line of its own after "Komunikat systemu: " when
+// there is one: the technician's part comes last.
+std::string withSystemMessage(std::string text, const std::string& message);
+
 // What went wrong, as one plain sentence.
 const char* troubleText(PrintTrouble trouble);
 
@@ -71,6 +75,12 @@ std::string fitHint(const std::string& hint, size_t room);
 // on a line of its own with no-break spaces, so that no box breaks it ("C:" never ends a line
 // with the rest of the path on the next).
 std::string boxedPath(const std::string& sentence, const std::string& path);
+
+// The room a word (a path, say) has in a box's line, in characters: a longer one keeps its
+// beginning and its end around an ellipsis, so that no box grows past the screen or breaks it
+// anywhere. The log keeps it whole.
+inline constexpr std::size_t kBoxWordRoom = 60;
+std::string shortenLongWords(const std::string& text, std::size_t room);
 
 // A local time in a strftime format, for the window thread only.
 std::string localTimeText(WallTime when, const char* format);

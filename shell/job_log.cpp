@@ -5,6 +5,7 @@
 
 #include "platform/files.h"
 #include "platform/local_time.h"
+#include "shell/feedback.h"
 #include "shell/texts.h"
 
 namespace zelmo {
@@ -130,7 +131,7 @@ void JobLog::jobEvent(const JobEvent& event) {
     }
     if (troubled_) return;
     troubled_ = true;
-    tell(texts::kLogUnwritable + path_ + ": " + files::lastErrorMessage());
+    tell(withSystemMessage(texts::kLogUnwritable, path_ + ": " + files::lastErrorMessage()));
 }
 
 // Writes the waiting lines, first moving a full log aside; a new file begins as the system's
@@ -152,11 +153,14 @@ bool JobLog::flush(WallTime when) {
 // log begins again in place with a line saying why, so that it stays bounded all the same.
 bool JobLog::rotate(WallTime when) {
     if (files::renameReplacing(path_, path_ + ".1")) return true;
-    const std::string why = texts::kLogNotRotated + path_ + ".1: " + files::lastErrorMessage();
+    const std::string why =
+        withSystemMessage(texts::kLogNotRotated, path_ + ".1: " + files::lastErrorMessage());
     if (!rotationTold_) tell(why);
     rotationTold_ = true;
+    std::string line = why;  // one line in the log, whatever the notification's lines
+    std::replace(line.begin(), line.end(), '\n', ' ');
     return files::rewriteFile(
-        path_, files::kTextFileStart + localDateTime(when) + " " + why + files::kLineEnd);
+        path_, files::kTextFileStart + localDateTime(when) + " " + line + files::kLineEnd);
 }
 
 // A LogTrouble event for whoever listens.

@@ -62,10 +62,15 @@ void applyArchiveFolder(Printer& printer, const std::string& folder) {
     if (auto* archiving = dynamic_cast<ArchivingPrinter*>(&printer)) archiving->setFolder(folder);
 }
 
-std::vector<std::string> takeArchiveFailures(Printer& printer) {
-    if (auto* archiving = dynamic_cast<ArchivingPrinter*>(&printer))
-        return archiving->takeFailures();
-    return {};
+std::vector<ArchiveFailure> takeArchiveFailures(Printer& printer) {
+    std::vector<ArchiveFailure> all;
+    auto* archiving = dynamic_cast<ArchivingPrinter*>(&printer);
+    if (!archiving) return all;
+    for (std::string& message : archiving->takeFailures())
+        all.push_back({std::move(message), {}});
+    for (std::string& message : archiving->takeMoveFailures())
+        all.push_back({std::move(message), archiving->staging()});
+    return all;
 }
 
 }  // namespace zelmo

@@ -35,7 +35,13 @@ void writeArchiveFolder(const std::string& settingsFile, const std::string& fold
 
 // Points the printer's archive at folder, when the printer keeps one.
 void applyArchiveFolder(Printer& printer, const std::string& folder);
+// An archive's failure: the reason and, when copies could not be moved, the folder where they
+// wait for the archive (empty: one document's copy was given up).
+struct ArchiveFailure {
+    std::string message;
+    std::string waitingIn;
+};
 // The archive's failures since the last call, when the printer keeps an archive.
-std::vector<std::string> takeArchiveFailures(Printer& printer);
+std::vector<ArchiveFailure> takeArchiveFailures(Printer& printer);
 
 }  // namespace zelmo

@@ -69,7 +69,14 @@ inline constexpr const char* kJobKept = "Zadanie przerwano, a jego plik zachowan
 inline constexpr const char* kArchiveFolder = "Folder archiwum...";
 inline constexpr const char* kArchiveChoose = "Wybierz folder archiwum wydruków";
 inline constexpr const char* kArchiveCaption = "Archiwum wydruków";
-inline constexpr const char* kArchiveFailed = "Nie zapisano kopii w archiwum: ";
+// The archive's trouble: what happened and what Zelmo does, then the system's message.
+inline constexpr const char* kArchiveCopyLost =
+    "Nie udało się zapisać kopii wydruku w archiwum. Sam wydruk nie ucierpiał; kolejne kopie "
+    "Zelmo zapisze jak zwykle.";
+inline constexpr const char* kArchiveMoveFailed =
+    "Nie można przenieść kopii wydruków do archiwum. Wydruki drukują się dalej, a kopie "
+    "czekają w folderze Archiwum-do-wyslania obok Zelmo.ini; Zelmo przeniesie je, gdy archiwum "
+    "będzie dostępne.";
 // An archive folder that is the very folder where its copies wait.
 inline constexpr const char* kArchiveIsStaging =
     "to folder, w którym kopie czekają na przeniesienie";
@@ -79,10 +86,6 @@ inline constexpr const char* kStagingIsLink =
 // An archive folder that is not there; the system's reason and ")" follow.
 inline constexpr const char* kArchiveMissing =
     "folder archiwum nie istnieje (czy udział sieciowy jest podłączony?) (";
-// After the archive folder's failure: the copies are not lost, they wait and are moved later.
-inline constexpr const char* kArchiveCopiesWait = ". Kopie czekają w folderze ";
-inline constexpr const char* kArchiveCopiesWaitEnd =
-    " i zostaną przeniesione, gdy archiwum będzie dostępne.";
 
 // Starting at login.
 inline constexpr const char* kAutostart = "Uruchamiaj przy logowaniu";
@@ -190,6 +193,11 @@ inline constexpr const char* kPrintFailed = "Nie udało się wydrukować zadania
 inline constexpr const char* kCapturedAt = "pobranego o ";
 inline constexpr const char* kAttempt = "próba ";
 inline constexpr const char* kNextAttempt = "Następna próba o ";
+inline constexpr const char* kFailureSetAside =
+    "Zadanie odłożono: plik zachowano i można go wydrukować ponownie z okna „Kolejka wydruków”.";
+// A job the print system failed goes behind the jobs queued meanwhile.
+inline constexpr const char* kRetryQueued =
+    "Zelmo spróbuje ponownie po wydrukach, które czekają w kolejce.";
 // What went wrong, in plain words, before the system's own message for the technician.
 inline constexpr const char* kTroubleGeneral = "Wystąpił błąd drukowania.";
 inline constexpr const char* kTroubleUnreachable =
@@ -226,12 +234,16 @@ inline constexpr const char* kPrinterBack = "Drukarka ";
 inline constexpr const char* kPrinterBackEnd = " znów przyjmuje wydruki.";
 inline constexpr const char* kNoticeSent = "Wysłano do drukarki";
 inline constexpr const char* kNoticeCapture = "Nie można pobrać pliku Wydruk.prn";
+inline constexpr const char* kCaptureImpossible =
+    "Zelmo nie może przejąć wydruku: w miejscu pliku Wydruk.prn jest dowiązanie albo folder, "
+    "albo folderu nie można zapisać. Zelmo ponawia próby i przejmie wydruk, gdy będzie to "
+    "możliwe.";
 inline constexpr const char* kNoticeJournal = "Nie można zapisać dziennika kolejki";
 inline constexpr const char* kJournalFailed =
     "Wydruki są drukowane, ale po awarii programu oczekujące mogłyby nie zostać wznowione. "
     "Zapis jest ponawiany. Przyczyna: ";
-// The message box of a failed print: our sentence, then the system's message.
-inline constexpr const char* kPrintFailedBox = "Nie udało się wydrukować.";
+// The message box of a failed test page: our sentence, then the system's message.
+inline constexpr const char* kPrintFailedBox = "Nie udało się wydrukować strony testowej.";
 
 // The queue window.
 inline constexpr const char* kQueueTitle = "Kolejka wydruków";
@@ -324,9 +336,11 @@ inline constexpr const char* kButtonNo = "&Nie";
 // The log's own trouble, told in a notification since the log cannot hold it.
 inline constexpr const char* kLogTroubleCaption = "Dziennik Zelmo.log";
 inline constexpr const char* kLogUnwritable =
-    "Nie można zapisać dziennika; Zelmo spróbuje ponownie przy następnym zdarzeniu: ";
+    "Nie można zapisać dziennika zdarzeń. Zelmo drukuje dalej, a zaległe wpisy zapisze przy "
+    "następnym zdarzeniu.";
 inline constexpr const char* kLogNotRotated =
-    "Nie można zachować starego dziennika, więc zaczęto go od nowa: ";
+    "Nie można zachować starego dziennika zdarzeń, więc zaczęto go od nowa, by nie rósł bez "
+    "końca. Zelmo drukuje dalej.";
 // A value of Zelmo.ini that is not understood; the key and value follow, then what is used.
 inline constexpr const char* kSettingCaption = "Ustawienia Zelmo.ini";
 inline constexpr const char* kSettingIgnored = "Nie rozpoznano ustawienia ";
@@ -354,8 +368,6 @@ inline void installPlatformTexts() {
     installShownTexts({kTest,
                        {kVectorTest, kBitmapTest, kBitmapDiTest},
                        kArchiveIsStaging,
-                       kArchiveCopiesWait,
-                       kArchiveCopiesWaitEnd,
                        kStagingIsLink,
                        kArchiveMissing,
                        kJobNumber,

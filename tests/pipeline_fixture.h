@@ -156,15 +156,18 @@ inline std::string documentKinds(const SimulatedPrinter& printer) {
     return kinds;
 }
 
-// The window's displays: remembers what it was asked to show. The exception display runs on
-// the worker thread and may be held there by a gate.
+// The window's displays: remembers what it was asked to show. The worker may be held by a gate
+// right after it has reported a hand-over, where the window's notice runs on its thread.
 class RecordingDisplay : public ExceptionDisplay, public PrinterNameDisplay {
   public:
     void showException(const ZelmoError& error) override {
+        std::lock_guard<std::mutex> guard(mutex_);
+        messages_.push_back(error.what());
+    }
+    void workerIdle() {
         std::function<void()> gate;
         {
             std::lock_guard<std::mutex> guard(mutex_);
-            messages_.push_back(error.what());
             gate = gate_;
         }
         if (gate) gate();
@@ -200,6 +203,13 @@ class RecordingSink : public JobEventSink {
                           (e.queueName.empty() ? "" : " " + e.queueName));
         return out;
     }
+    // The events a failure box tells of: a job given up with an error.
+    std::vector<JobEvent> boxes() const {
+        std::vector<JobEvent> out;
+        for (const JobEvent& e : events)
+            if (e.failure != JobFailure::None) out.push_back(e);
+        return out;
+    }
     std::vector<JobEvent> events;
 };
 
@@ -232,6 +242,7 @@ struct Rig {
         monitor.setClock([this] { return clockNow; });
         monitor.setEventSink(events);
         printer.setAvailable(printerAvailable);
+        state.WorkerIdleNotice = [this] { display.workerIdle(); };
         worker = std::make_unique<TPrintThread>(state, printer, metrics, display);
     }
 

@@ -117,10 +117,10 @@ TEST(PipelineFlood, EveryJobPrintsOnceInOrderOrKeepsItsFile) {
     EXPECT_EQ(journal, expectedJournal);
     EXPECT_EQ(*all.begin(), 1);
     EXPECT_EQ(*all.rbegin(), kJobs);
-    EXPECT_EQ(rig.display.messages().size(), expectedKept.size() - (kJobs - kLastPrinted + 1));
+    EXPECT_EQ(rig.events.boxes().size(), expectedKept.size() - (kJobs - kLastPrinted + 1));
 
     std::cout << "flood: " << kJobs << " jobs written, " << printed.size() << " printed, "
-              << kept.size() << " kept on disk (" << rig.display.messages().size()
+              << kept.size() << " kept on disk (" << rig.events.boxes().size()
               << " failed to begin, 1 terminated mid-job, " << kJobs - kLastPrinted
               << " never started), " << kCapturedWithoutPrinter
               << " queued before the printer appeared, " << rig.printer.documentsBegun()

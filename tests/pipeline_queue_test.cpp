@@ -208,7 +208,7 @@ TEST_P(PipelineQueueOutcome, DecidesWhetherTheFileGoes) {
     for (const std::string& line : rig.events.lines())
         if (line.find("Zelmo1.Prn") != std::string::npos) events.push_back(line);
     EXPECT_EQ(events, c.events);
-    EXPECT_EQ(rig.display.messages().size(), static_cast<std::size_t>(c.beginFailures));
+    EXPECT_EQ(rig.events.boxes().size(), static_cast<std::size_t>(c.beginFailures));
 }
 
 const Names kPrinted = {"Captured Zelmo1.Prn", "Printed Zelmo1.Prn"};

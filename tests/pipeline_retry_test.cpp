@@ -131,7 +131,7 @@ TEST_P(PipelinePrinterWait, QueueWaitsWithoutCountingAttempts) {
             told.push_back(toString(e.kind));
     EXPECT_EQ(told, c.told);
     // A box for each failure of the job's own, none for the printer's.
-    EXPECT_EQ(rig.display.messages().size(),
+    EXPECT_EQ(rig.events.boxes().size(),
               static_cast<std::size_t>(std::count(plan.begin(), plan.end(), 'F')));
 }
 

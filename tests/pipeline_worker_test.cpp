@@ -1,11 +1,13 @@
 // The print worker on a real thread: termination, exceptions and test pages around jobs.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <new>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "pipeline_fixture.h"
@@ -53,7 +55,7 @@ TEST(PipelineWorker, TerminationMidJobAbortsTheDocumentAndKeepsEveryFile) {
     EXPECT_TRUE(rig.display.messages().empty());
 }
 
-// Job 1 fails at its first page and the worker then sits in the exception display, idle; once
+// Job 1 fails at its first page and the worker, idle, is then held where it tells the window; once
 // its pause has passed the window hands job 1 over again while the worker cannot take it yet,
 // and job 2 waits behind it.
 struct FailedThenHandedOver {
@@ -88,7 +90,9 @@ TEST(PipelineWorker, JobHandedOverButNotStartedBeforeShutdownKeepsItsFile) {
     f.rig.shutdown();
     dismiss.join();
     EXPECT_EQ(f.rig.printer.documentsBegun(), 0);
-    EXPECT_EQ(f.rig.display.messages(), Names{"Printing in progress"});
+    const std::vector<JobEvent> boxes = f.rig.events.boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].message, "Printing in progress");
     EXPECT_EQ(listDir(f.rig.dir.path()), (Names{"Zelmo.queue", "Zelmo1.Prn", "Zelmo2.Prn"}));
     // Never begun: both are resumed by the next run, in their order.
     EXPECT_EQ(journalStates(readText(f.rig.path("Zelmo.queue"))),
@@ -108,11 +112,33 @@ TEST(PipelineWorker, TestPageChosenAfterAJobWasHandedOverLeavesTheJobToPrint) {
     EXPECT_EQ(listDir(f.rig.dir.path()), Names{});
 }
 
+// A test page that fails in place of a job handed over is told by the worker (there is no job to
+// plan for); the job it stood in for is not counted as failed again, and prints next.
+TEST(PipelineWorker, AFailedTestPageIsToldAndLeavesTheJobItStoodInFor) {
+    FailedThenHandedOver f;
+    ASSERT_TRUE(f.rig.tickUntil([&] { return f.dismissed.arrived(); }));
+    ASSERT_TRUE(f.retryHandedOver());
+    f.rig.printer.setStartDocHook([thrown = false](int) mutable {
+        if (!std::exchange(thrown, true)) throw PrinterError("Out of paper");
+    });
+    f.rig.state.TestMode.store(1);  // the menu, before the worker looked at the job
+    f.dismissed.open();
+    ASSERT_TRUE(f.rig.tickUntil([&] {
+        f.rig.clockNow += std::chrono::minutes(1);
+        return f.rig.drained();
+    }));
+    EXPECT_EQ(f.rig.display.messages(), Names{"Out of paper"});
+    const Names lines = f.rig.events.lines();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "Failed Zelmo1.Prn"), 1);
+    EXPECT_EQ(listDir(f.rig.dir.path()), Names{});
+}
+
 struct FailureCase {
     const char* name;
     std::function<void()> failAtFirstDocument;  // null: the job fails by itself, every time
     std::vector<uint8_t> job;
-    std::string message;
+    JobFailure failure;        // what the box is told
+    std::string message;       // the failing part's words, for the technician
     std::vector<int> printed;  // after the retry pause has passed
     Names left;
 };
@@ -121,32 +147,35 @@ struct FailureCase {
 // on: the user is told, the job's memory is let go, and the job is tried again after its pause;
 // a job past a job's limits is set aside at once, its file kept, and the next job prints.
 TEST(PipelineWorker, AnyFailureTellsTheUserAndTheWorkerGoesOn) {
-    using Reason = JobError::Reason;
     const std::string pagePastTheLimit = "\x1b*t99999R\x0c";
     const Names drained{};
     const FailureCase cases[] = {
         {"OutOfMemory",
          [] { throw std::bad_alloc(); },
          numberedJob(1),
-         JobError(Reason::OutOfMemory).what(),
+         JobFailure::OutOfMemory,
+         "",
          {1, 2},
          drained},
         {"StandardException",
          [] { throw std::runtime_error("disk on fire"); },
          numberedJob(1),
-         JobError(Reason::Unexpected, "disk on fire").what(),
+         JobFailure::Unexpected,
+         "disk on fire",
          {1, 2},
          drained},
         {"NotAnException",
          [] { throw 7; },
          numberedJob(1),
-         JobError(Reason::Unexpected).what(),
+         JobFailure::Unexpected,
+         "",
          {1, 2},
          drained},
         {"PagePastTheLimit",
          nullptr,
          {pagePastTheLimit.begin(), pagePastTheLimit.end()},
-         JobError(Reason::PageTooLarge).what(),
+         JobFailure::PageTooLarge,
+         "",
          {2},
          {"Zelmo.queue", "Zelmo1.Prn"}},
     };
@@ -157,13 +186,17 @@ TEST(PipelineWorker, AnyFailureTellsTheUserAndTheWorkerGoesOn) {
             if (attempts++ == 0 && c.failAtFirstDocument) c.failAtFirstDocument();
         });
         rig.writeJob(c.job);
-        ASSERT_TRUE(rig.tickUntil([&] { return !rig.display.messages().empty(); }));
+        ASSERT_TRUE(rig.tickUntil([&] { return !rig.events.boxes().empty(); }));
         EXPECT_EQ(rig.state.JobBuffer.data(), nullptr);
         rig.writeJob(numberedJob(2));
         ASSERT_TRUE(rig.tickUntil([&] { return !fs::exists(rig.monitor.monitoredFile()); }));
         rig.clockNow += std::chrono::seconds(5);
         ASSERT_TRUE(rig.tickUntil([&] { return rig.drained(); }));
-        EXPECT_EQ(rig.display.messages(), Names{c.message});
+        const std::vector<JobEvent> boxes = rig.events.boxes();
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].failure, c.failure);
+        EXPECT_EQ(boxes[0].message, c.message);
+        EXPECT_TRUE(rig.display.messages().empty());
         EXPECT_EQ(printedJobs(rig.printer), c.printed);
         EXPECT_EQ(listDir(rig.dir.path()), c.left);
     }

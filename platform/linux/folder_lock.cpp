@@ -6,12 +6,15 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include <cstddef>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 
 namespace zelmo {
 namespace {
@@ -57,15 +60,50 @@ intptr_t holdPathName(const std::string& folder) {
     return error == EADDRINUSE ? kTaken : -1;
 }
 
+// The folder's path with every link resolved: two paths to one folder name one path. A path
+// that cannot be resolved is kept as given (opening it fails then anyway).
+std::string resolved(const std::string& folder) {
+    const std::unique_ptr<char, decltype(&std::free)> real(::realpath(folder.c_str(), nullptr),
+                                                           &std::free);
+    return real ? std::string(real.get()) : folder;
+}
+
+// The folder at path, opened and locked without waiting; -1 when it cannot be.
+int lockedFolder(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0) return fd;
+    if (fd >= 0) ::close(fd);
+    return -1;
+}
+
+// Whether the descriptor and the path are the same folder, by device and inode.
+bool sameFolder(int fd, const std::string& path) {
+    struct stat held {
+    }, now{};
+    return ::fstat(fd, &held) == 0 && ::stat(path.c_str(), &now) == 0 &&
+           held.st_dev == now.st_dev && held.st_ino == now.st_ino;
+}
+
 }  // namespace
 
 // Locks the folder and its path; a folder that cannot be opened counts as held by another.
-FolderLock::FolderLock(const std::string& folder) {
-    handle_ = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    held_ = handle_ >= 0 && ::flock(static_cast<int>(handle_), LOCK_EX | LOCK_NB) == 0;
+FolderLock::FolderLock(const std::string& folder) : path_(resolved(folder)) {
+    handle_ = lockedFolder(path_);
+    held_ = handle_ >= 0;
     if (!held_) return;
-    nameHandle_ = holdPathName(folder);
+    nameHandle_ = holdPathName(path_);
     held_ = nameHandle_ != kTaken;
+}
+
+// A folder made again under the path is locked in place of the one moved away; while it
+// cannot be (gone for now, or another's), the old lock stays.
+bool FolderLock::follow() {
+    if (!held_ || sameFolder(static_cast<int>(handle_), path_)) return true;
+    const int fd = lockedFolder(path_);
+    if (fd < 0) return ::access(path_.c_str(), F_OK) != 0;
+    ::close(static_cast<int>(handle_));
+    handle_ = fd;
+    return true;
 }
 
 // Closing the descriptors drops the locks.

@@ -37,6 +37,11 @@ FolderLock::FolderLock(const std::string& folder) {
     held_ = true;
 }
 
+// The mutex names the path, which stays the monitor's whatever folder is made under it.
+bool FolderLock::follow() {
+    return true;
+}
+
 // The mutex goes with its last handle.
 FolderLock::~FolderLock() {
     if (handle_ != -1) ::CloseHandle(reinterpret_cast<HANDLE>(handle_));

@@ -70,6 +70,11 @@ void ConsoleView::showException(const ZelmoError& error) {
     std::cerr << "Zelmo: " << exceptionMessage(error) << std::endl;
 }
 
+// A failed job, with what comes next, on standard error.
+void ConsoleView::showFailure(const std::string& text) {
+    std::cerr << "Zelmo: " << text << std::endl;
+}
+
 // Ends the message loop.
 void ConsoleView::closeWindow() {
     QCoreApplication::quit();

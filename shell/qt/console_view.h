@@ -52,6 +52,7 @@ class ConsoleView : public QObject, public MainView, public ExceptionDisplay {
     bool askYesNo(const std::string&, const std::string&) override { return true; }
     char decimalSeparator() const override;
     void notify(const std::string& title, const std::string& text, bool warning) override;
+    void showFailure(const std::string& text) override;
 
   private:
     QTimer Timer;

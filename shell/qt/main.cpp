@@ -142,9 +142,20 @@ std::unique_ptr<zelmo::ControlServer> openControl(const std::string& folder) {
 }
 
 // Runs the form with view V until the message loop ends; the form chooses the printer.
+// The monitor works by path: a folder moved away and made again under it is locked in its
+// place, so that no second Zelmo takes it; one another Zelmo holds already is told once.
+void followFolder(QTimer& timer, zelmo::FolderLock& lock, const std::string& folder) {
+    QObject::connect(&timer, &QTimer::timeout, [&lock, folder, told = false]() mutable {
+        if (lock.follow() || told) return;
+        told = true;
+        std::cerr << "Zelmo: " << zelmo::texts::kAlreadyRunning << folder << std::endl;
+    });
+    timer.start(2000);
+}
+
 template <typename View, typename App>
 int run(App& app, const std::string& exe, const std::string& folder, const std::string& printer,
-        zelmo::ControlServer* control) {
+        zelmo::ControlServer* control, zelmo::FolderLock& lock) {
     zelmo::CupsDirectory directory(folder + zelmo::texts::kPdfFolderName,
                                    zelmo::readPdfSheet(folder + zelmo::texts::kSettingsFileName));
     zelmo::PrinterSwitch printers(directory.open({}));
@@ -157,6 +168,8 @@ int run(App& app, const std::string& exe, const std::string& folder, const std::
     view.form().usePrinters(directory, printers, printer);
     view.start();
     const ControlHook hook(control, view.form());
+    QTimer lockWatch;
+    followFolder(lockWatch, lock, folder);
     const int code = app.exec();
     view.finish();
     return code;
@@ -164,29 +177,30 @@ int run(App& app, const std::string& exe, const std::string& folder, const std::
 
 // The console mode: no window, no tray; Qt still draws the PDF pages, on no screen at all.
 int runHeadless(int argc, char** argv, const std::string& exe, const std::string& folder,
-                const std::string& printer, zelmo::ControlServer* control) {
+                const std::string& printer, zelmo::ControlServer* control,
+                zelmo::FolderLock& lock) {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QGuiApplication app(argc, argv);
     zelmo::installToolkitLanguage(app);
     quitOnSignals(app);
-    return run<zelmo::ConsoleView>(app, exe, folder, printer, control);
+    return run<zelmo::ConsoleView>(app, exe, folder, printer, control, lock);
 }
 
 // The window and tray; the console when the display cannot be opened after all.
 int runWindow(int argc, char** argv, const std::string& exe, const std::string& folder,
-              const std::string& printer, zelmo::ControlServer* control) {
+              const std::string& printer, zelmo::ControlServer* control, zelmo::FolderLock& lock) {
     const bool fallback = armDisplayFallback();
     QApplication app(argc, argv);
     zelmo::installToolkitLanguage(app);
     quitOnSignals(app);
     if (fallback && QGuiApplication::platformName() == QLatin1String("offscreen")) {
         std::cerr << "Zelmo: " << zelmo::texts::kNoDisplay << std::endl;
-        return run<zelmo::ConsoleView>(app, exe, folder, printer, control);
+        return run<zelmo::ConsoleView>(app, exe, folder, printer, control, lock);
     }
     QApplication::setQuitOnLastWindowClosed(false);
     // Lets the desktop match the window to the menu entry and its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("zelmo"));
-    return run<zelmo::MainWindow>(app, exe, folder, printer, control);
+    return run<zelmo::MainWindow>(app, exe, folder, printer, control, lock);
 }
 
 // Says that another Zelmo monitors the folder, on standard error; with a display, its window
@@ -238,11 +252,11 @@ int main(int argc, char** argv) {
     try {
         if (line.action == zelmo::CommandLine::Action::Control) return runControl(line, exe);
         const std::string folder = monitorFolder(line, exe, true);
-        const zelmo::FolderLock lock(folder);
+        zelmo::FolderLock lock(folder);
         if (!lock.held()) return reportAlreadyRunning(argc, argv, folder, headless);
         const std::unique_ptr<zelmo::ControlServer> control = openControl(folder);
-        return headless ? runHeadless(argc, argv, exe, folder, line.printer, control.get())
-                        : runWindow(argc, argv, exe, folder, line.printer, control.get());
+        return headless ? runHeadless(argc, argv, exe, folder, line.printer, control.get(), lock)
+                        : runWindow(argc, argv, exe, folder, line.printer, control.get(), lock);
     } catch (const std::filesystem::filesystem_error& error) {
         std::cerr << "Zelmo: " << zelmo::texts::kNoFolder << line.folder << " ("
                   << error.code().message() << ")" << std::endl;

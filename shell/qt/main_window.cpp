@@ -596,6 +596,11 @@ void MainWindow::setTrayIcon(TrayIconKind kind) {
     if (tray_) tray_->setIcon(printerIcon(kind));
 }
 
+// The failure box, on the window thread; none while one is open.
+void MainWindow::showFailure(const std::string& text) {
+    display_.showNow(text);
+}
+
 // A notification from the tray icon: the desktop's notification service where there is one,
 // else Qt's own balloon beside the icon.
 void MainWindow::notify(const std::string& title, const std::string& text, bool warning) {

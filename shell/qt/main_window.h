@@ -88,6 +88,7 @@ class MainWindow : public QWidget, public MainView, private TrayDialogs {
     char decimalSeparator() const override;
     void setTrayIcon(TrayIconKind kind) override;
     void notify(const std::string& title, const std::string& text, bool warning) override;
+    void showFailure(const std::string& text) override;
 
     void showQueueWindow() override;
 

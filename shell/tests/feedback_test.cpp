@@ -20,7 +20,9 @@ class TrayView : public MainView {
     std::string hint;
     TrayIconKind icon = TrayIconKind::Monitoring;
     std::vector<std::string> notices;
+    std::vector<std::string> boxes;
 
+    void showFailure(const std::string& text) override { boxes.push_back(text); }
     void setTrayHint(const std::string& text) override { hint = text; }
     void setTrayIcon(TrayIconKind kind) override { icon = kind; }
     void notify(const std::string& title, const std::string& text, bool warning) override {
@@ -81,7 +83,8 @@ TEST(Feedback, IconHintAndNotificationsFollowTheJobs) {
          TrayIconKind::Error,
          "Ostatni wydruk: Zelmo3.Prn, ",
          {"! Błąd wydruku: Nie udało się wydrukować zadania nr 3 (próba 1). Drukarka odrzuciła "
-          "zadanie.\nKomunikat systemu: Create-Job: Invalid argument."}},
+          "zadanie. Zadanie odłożono: plik zachowano i można go wydrukować ponownie z okna "
+          "„Kolejka wydruków”.\nKomunikat systemu: Create-Job: Invalid argument."}},
         // An error outweighs a pause; a later print clears it.
         {{K::SetAside},
          true,
@@ -285,6 +288,7 @@ TEST(Feedback, FailureTellsJobTroubleAndNextStep) {
     e.captured = kCaptured;
     e.nextAttempt = kNext;
     e.attempt = 2;
+    e.reason = SetAsideReason::None;  // not the last attempt
     e.trouble = PrintTrouble::DiskFull;
     TrayView view;
     Feedback feedback(view);
@@ -297,10 +301,11 @@ TEST(Feedback, FailureTellsJobTroubleAndNextStep) {
 }
 
 // Whether text has a lower-case letter glued to a capital, or punctuation glued to a word:
-// the mark of texts joined without their space. The job's file name is the one dot inside a word.
+// the mark of texts joined without their space. File names are the only dots inside a word.
 bool glued(std::string text) {
-    for (size_t at = text.find("Zelmo3.Prn"); at != std::string::npos; at = text.find("Zelmo3.Prn"))
-        text.replace(at, 10, "Zelmo3");
+    for (const std::string name : {"Zelmo3.Prn", "Wydruk.prn", "Zelmo.ini", "Zelmo.log"})
+        for (size_t at = text.find(name); at != std::string::npos; at = text.find(name))
+            text.replace(at, name.size(), "Plik");
     for (size_t i = 1; i < text.size(); ++i) {
         const char a = text[i - 1], b = text[i];
         if (std::islower(static_cast<unsigned char>(a)) &&
@@ -326,26 +331,108 @@ bool english(const std::string& text) {
 TEST(Feedback, EveryWarningIsPolishSentences) {
     using K = JobEventKind;
     for (K kind : {K::Failed, K::RetryScheduled, K::SetAside, K::NothingPrinted, K::PrinterMissing,
-                   K::PrinterWaiting, K::PrinterBack, K::Submitted, K::Sent}) {
+                   K::PrinterWaiting, K::PrinterBack, K::Submitted, K::Sent, K::CaptureImpossible,
+                   K::ArchiveFailed, K::LogTrouble}) {
         for (int trouble = 0; trouble <= static_cast<int>(PrintTrouble::NoPermission); ++trouble) {
-            JobEvent e = about(kind);
-            e.trouble = static_cast<PrintTrouble>(trouble);
-            e.captured = kCaptured;
-            e.nextAttempt = kNext;
-            e.message = "Create-Job: The printer failed with an error";
-            TrayView view;
-            Feedback feedback(view);
-            feedback.jobEvent(e);
-            for (const std::string& notice : view.notices) {
-                if (notice.rfind("! ", 0) != 0) continue;
-                const std::string ours = notice.substr(0, notice.find("\nKomunikat systemu: "));
-                EXPECT_EQ(ours.back(), '.') << ours;
-                EXPECT_FALSE(glued(ours)) << ours;
-                EXPECT_FALSE(english(ours)) << ours;
-                EXPECT_EQ(ours.find("  "), std::string::npos) << ours;
+            for (int failure = 0; failure <= static_cast<int>(JobFailure::Unexpected); ++failure) {
+                JobEvent e = about(kind);
+                e.trouble = static_cast<PrintTrouble>(trouble);
+                e.failure = static_cast<JobFailure>(failure);
+                e.captured = kCaptured;
+                e.nextAttempt = kNext;
+                e.message = "Create-Job: The printer failed with an error";
+                // The archive's copy given up, or its copies waiting to be moved.
+                if (trouble % 2) e.folder = "/srv/Zelmo/Archiwum-do-wyslania/";
+                // The log words its own trouble (one sentence each for its two kinds).
+                if (kind == K::LogTrouble)
+                    e.message = withSystemMessage(
+                        trouble % 2 ? texts::kLogUnwritable : texts::kLogNotRotated, e.message);
+                TrayView view;
+                Feedback feedback(view);
+                feedback.jobEvent(e);
+                for (const std::string& box : view.boxes)
+                    view.notices.push_back("! " + box);
+                for (const std::string& notice : view.notices) {
+                    if (notice.rfind("! ", 0) != 0) continue;
+                    const std::string ours = notice.substr(0, notice.find("\nKomunikat systemu: "));
+                    EXPECT_EQ(ours.back(), '.') << ours;
+                    EXPECT_FALSE(glued(ours)) << ours;
+                    EXPECT_FALSE(english(ours)) << ours;
+                    EXPECT_EQ(ours.find("  "), std::string::npos) << ours;
+                }
             }
         }
     }
+}
+
+// The failure box tells what the notification tells: the job by number and capture time, what
+// went wrong in plain words, what Zelmo does next, the system's message last. Only an error the
+// worker caught raises it, whether notifications are on or not.
+TEST(Feedback, FailureBoxTellsTheJobAndWhatComesNext) {
+    struct Case {
+        JobEventKind kind;
+        JobFailure failure;
+        SetAsideReason reason;
+        WallTime next;
+        std::string box;  // after "Nie udało się wydrukować zadania nr 17 (pobranego o …"
+    };
+    const std::string setAside =
+        "Zadanie odłożono: plik zachowano i można go wydrukować ponownie z okna „Kolejka "
+        "wydruków”.";
+    const std::string system = "\nKomunikat systemu: Create-Job: Invalid argument.";
+    const Case cases[] = {
+        {JobEventKind::Failed, JobFailure::Error, SetAsideReason::None, kNext,
+         ", próba 1). Drukarka odrzuciła zadanie. Następna próba o " + clockTime(kNext) + "." +
+             system},
+        {JobEventKind::Failed,
+         JobFailure::OutOfMemory,
+         SetAsideReason::TooManyFailures,
+         {},
+         ", próba 1). Zabrakło pamięci do wydrukowania zadania. " + setAside + system},
+        {JobEventKind::SetAside,
+         JobFailure::PageTooLarge,
+         SetAsideReason::PastLimits,
+         {},
+         ", próba 1). Strona zadania jest zbyt duża, by ją wydrukować. " + setAside + system},
+        // The print system failed it after taking it: no error of ours, so no box.
+        {JobEventKind::Failed, JobFailure::None, SetAsideReason::None, {}, ""},
+    };
+    for (const Case& c : cases) {
+        JobEvent e = about(c.kind);
+        e.job = 17;
+        e.failure = c.failure;
+        e.reason = c.reason;
+        e.nextAttempt = c.next;
+        e.captured = kCaptured;
+        TrayView view;
+        Feedback feedback(view);
+        feedback.setNotifications(false);
+        feedback.jobEvent(e);
+        if (c.box.empty()) {
+            EXPECT_TRUE(view.boxes.empty());
+            continue;
+        }
+        ASSERT_EQ(view.boxes.size(), 1u);
+        EXPECT_EQ(view.boxes[0], "Nie udało się wydrukować zadania nr 17 (pobranego o " +
+                                     clockTime(kCaptured) + c.box);
+    }
+}
+
+// A path too long for a box's line keeps its beginning and its file name around an ellipsis,
+// never splitting a character; the words around it and shorter ones stay as they are.
+TEST(Feedback, BoxShortensOnlyTheWordsTooLongForALine) {
+    const std::string folder = "C:\\Kalvister\\Księgowość\\" + std::string(40, 'x');
+    const std::pair<std::string, std::string> cases[] = {
+        {"Komunikat systemu: C:\\Kalvister\\Wydruki\\a.pdf: Odmowa dostępu.",
+         "Komunikat systemu: C:\\Kalvister\\Wydruki\\a.pdf: Odmowa dostępu."},
+        {"Plik " + folder + "\\Zelmo1.Prn: brak.",
+         "Plik C:\\Kalvister\\Księgow\u2026" + std::string(27, 'x') + "\\Zelmo1.Prn: brak."},
+        {std::string(60, 'a'), std::string(60, 'a')},
+        {"\n" + std::string(61, 'a') + "\n",
+         "\n" + std::string(20, 'a') + "\u2026" + std::string(39, 'a') + "\n"},
+    };
+    for (const auto& [text, shown] : cases)
+        EXPECT_EQ(shortenLongWords(text, 60), shown);
 }
 
 }  // namespace zelmo

@@ -30,10 +30,16 @@ TEST(FolderLock, HoldsTheFolderAndThePathItWasTakenBy) {
     FolderLock first(base + "/Zelmo/");
     ASSERT_TRUE(first.held());
     expectRefused(base, {"/Zelmo/", "/Zelmo", "/link/"});
-    // Moved away and made again: the path is still the running monitor's, as is the folder.
+    // Moved away and made again: the path is still the running monitor's, as is the folder, and
+    // so is the new folder by a link to it; once the monitor notices, it holds the new folder.
     fs::rename(base + "/Zelmo", base + "/moved");
     fs::create_directory(base + "/Zelmo");
-    expectRefused(base, {"/Zelmo/", "/moved/"});
+    expectRefused(base, {"/Zelmo/", "/moved/", "/link/"});
+    EXPECT_TRUE(first.follow());
+    expectRefused(base, {"/Zelmo/", "/link/"});
+    EXPECT_TRUE(FolderLock(base + "/moved/").held());
+    fs::rename(base + "/Zelmo", base + "/again");
+    expectRefused(base, {"/again/"});
     EXPECT_TRUE(FolderLock(base + "/other/").held());
     fs::remove_all(base);
 }

@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "shell/job_log.h"
+#include "shell/texts.h"
 
 namespace zelmo {
 namespace {
@@ -62,11 +63,14 @@ TEST(JobLog, EachEventIsOneLineWithLocalTimeAndTheSystemsMessageKept) {
     std::filesystem::remove_all(dir);
 }
 
-// Counts what the log says of its own trouble.
+// Counts what the log says of its own trouble, and keeps the last word of it.
 struct TroubleCount : JobEventSink {
     int told = 0;
+    std::string message;
     void jobEvent(const JobEvent& event) override {
-        told += event.kind == JobEventKind::LogTrouble;
+        if (event.kind != JobEventKind::LogTrouble) return;
+        ++told;
+        message = event.message;
     }
 };
 
@@ -90,6 +94,11 @@ TEST(JobLog, AFifoInItsPlaceIsNotWrittenAndItsLinesWait) {
     char got[64];
     EXPECT_LE(::read(reader, got, sizeof got), 0);  // nothing was written into the FIFO
     EXPECT_EQ(trouble.told, 1);
+    // Our sentence, then the system's message with the path for the technician.
+    EXPECT_EQ(trouble.message.rfind(
+                  std::string(texts::kLogUnwritable) + "\nKomunikat systemu: " + path + ": ", 0),
+              0u)
+        << trouble.message;
     ::close(reader);
     ::unlink(path.c_str());
     log.jobEvent(captured);
@@ -115,7 +124,12 @@ TEST(JobLog, StaysBoundedWhenTheOldLogCannotBeReplaced) {
         ASSERT_LE(std::filesystem::file_size(path), 400u) << i;
     }
     EXPECT_EQ(trouble.told, 1);
-    EXPECT_NE(linesOf(path).front().find("Zelmo.log.1"), std::string::npos);
+    EXPECT_EQ(trouble.message.rfind(
+                  std::string(texts::kLogNotRotated) + "\nKomunikat systemu: " + path + ".1: ", 0),
+              0u)
+        << trouble.message;
+    // In the log itself the reason stays on the one line.
+    EXPECT_NE(linesOf(path).front().find("Komunikat systemu: " + path + ".1: "), std::string::npos);
     std::filesystem::remove_all(dir);
 }
 

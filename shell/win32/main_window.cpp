@@ -645,7 +645,7 @@ void MainWindow::guarded(const std::function<void()>& handler) {
     }
 }
 
-// While a box is open, the failure is only in the log and the notification.
+// Our sentence first, the system's message after it.
 void MainWindow::showFailure(const std::string& message) {
     failureBox_.show(texts::kMessageCaption, message);
 }

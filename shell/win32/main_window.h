@@ -73,6 +73,8 @@ class MainWindow : public MainView, private TrayDialogs {
     void postWorkerFinished() override;
     void setTrayIcon(TrayIconKind kind) override;
     void showQueueWindow() override;
+    // The one failure box; while it is open, a failure is only in the log and the notification.
+    void showFailure(const std::string& message) override;
 
   private:
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM w, LPARAM l);
@@ -102,8 +104,6 @@ class MainWindow : public MainView, private TrayDialogs {
     bool trayCommand(int id);
     void createTrayIcon();
     void createTrayIcons();
-    // Our sentence first, the system's message after it, in the one failure box.
-    void showFailure(const std::string& message);
     void removeTrayIcon();
     void addHint(HWND label);
     void command(int id);

@@ -112,7 +112,8 @@ gs -q -dNOPAUSE -dBATCH -dSAFER -sDEVICE=pgmraw -r30 -sOutputFile="$work/archive
 [ "$(ls "$work/archived" | wc -l)" -eq "$sheets" ] || fail "the archived PDF has not $sheets pages"
 
 # With the print system gone, the next job fails on every attempt: one failure box says so, in
-# Polish with the system's message after it, and the retries after it add no other box.
+# Polish (the job, its capture, the next attempt) with the system's message last, and the
+# retries after it add no other box.
 stop_pid "$CUPSD_PID"
 CUPSD_PID=""
 cp "$work/sample.prn" "$app/Wydruk.prn"
@@ -132,6 +133,7 @@ failures=$(grep -c "Błąd drukowania" "$app/Zelmo.log")
 [ "$(grep -c $'\r$' "$app/Zelmo.log")" -eq "$(wc -l <"$app/Zelmo.log")" ] ||
     fail "Zelmo.log has lines without CR LF"
 [ "$failures" -ge 2 ] || fail "$failures failed attempt(s) logged, so no retry came while the box was open"
-grep -q "^box Nie udało się wydrukować\.  ..*" "$work/out/failure-boxes.txt" ||
-    fail "the box does not say what failed in Polish, then why"
+grep -q "^box Nie udało się wydrukować zadania nr [0-9]* (pobranego o [0-9:]*, próba 1)\. .*\. Następna próba o [0-9:]*\..*Komunikat systemu: ..*" \
+    "$work/out/failure-boxes.txt" ||
+    fail "the box does not name the job, what failed in Polish, the next attempt, then why"
 echo "PASS: printed through Wine's spooler"
