@@ -404,6 +404,7 @@ void SpoolMonitor::followSubmitted() {
 bool SpoolMonitor::settleSent(SentFile& sent) {
     const SubmittedState state = sent.document->state();
     if (state == SubmittedState::Queued) return false;
+    sent.document->settled(state != SubmittedState::Failed);
     if (state == SubmittedState::Failed) {
         sentFailed(sent);
         return true;

@@ -16,6 +16,8 @@ constexpr size_t kMaxFailures = 32;
 // The hidden folder in staging where a job's copies wait for its end; the mover takes only
 // visible files of staging itself.
 constexpr const char* kPendingName = ".w-toku";
+// The hidden folder in staging where copies of jobs in a print system's queue wait for its word.
+constexpr const char* kHoldingName = ".w-kolejce";
 
 // The name's stem and extension split at the last dot.
 std::pair<std::string, std::string> splitExtension(const std::string& name) {
@@ -31,38 +33,106 @@ ArchivingPrinter::ArchivingPrinter(Printer& real, Factory factory, ArchiveMover&
     : real_(real), factory_(std::move(factory)), mover_(mover) {
     // Only the real printer's document counts as submitted; the archive's copy never does.
     real_.setSubmitHook([this] { submitting(); });
-    // Copies of a job a kill interrupted: the job prints again, or is set aside and printed
-    // again on request, and is archived then.
+    // Copies of a job a kill interrupted, or of one still in a print system's queue at the
+    // stop: the job prints again, or is set aside and printed again on request, and is
+    // archived then.
+    for (const std::string& folder : {pending(), holding()})
+        for (const files::FileInfo& entry : files::listFolder(folder))
+            if (entry.regular) files::deleteFile(folder + entry.name);
+}
+
+// The real printer's document, whose last word decides the job's held copies.
+class ArchivingPrinter::HeldCopies : public SubmittedDocument {
+  public:
+    HeldCopies(ArchivingPrinter& owner, std::shared_ptr<SubmittedDocument> real)
+        : owner_(owner), real_(std::move(real)) {}
+    SubmittedState state() const override { return real_->state(); }
+    std::string message() const override { return real_->message(); }
+    // Told once: a second word finds nothing left under the prefix.
+    void settled(bool printed) noexcept override {
+        real_->settled(printed);
+        if (!prefix_.empty()) owner_.release(prefix_, printed);
+        prefix_.clear();
+    }
+    void holdAs(std::string prefix) { prefix_ = std::move(prefix); }
+
+  private:
+    ArchivingPrinter& owner_;
+    const std::shared_ptr<SubmittedDocument> real_;
+    std::string prefix_;  // of the copies held for it; empty: none
+};
+
+std::shared_ptr<SubmittedDocument> ArchivingPrinter::takeSubmitted() {
+    std::shared_ptr<SubmittedDocument> real = real_.takeSubmitted();
+    if (!real) return nullptr;
+    auto held = std::make_shared<HeldCopies>(*this, std::move(real));
+    submitted_ = held;
+    return held;
+}
+
+std::string ArchivingPrinter::holding() const {
+    return mover_.staging() + kHoldingName + "/";
+}
+
+// Each copy keeps its name after the prefix, so that it is staged under it later.
+void ArchivingPrinter::hold(const std::string& prefix) {
+    files::makeFolder(holding());
     for (const files::FileInfo& entry : files::listFolder(pending()))
-        if (entry.regular) files::deleteFile(pending() + entry.name);
+        if (entry.regular &&
+            files::renameNoReplace(pending() + entry.name, holding() + prefix + entry.name) !=
+                files::RenameResult::Renamed)
+            fail("archive " + holding() + ": " + files::lastErrorMessage());
+}
+
+void ArchivingPrinter::release(const std::string& prefix, bool printed) noexcept {
+    try {
+        for (const files::FileInfo& entry : files::listFolder(holding())) {
+            if (!entry.regular || entry.name.compare(0, prefix.size(), prefix) != 0) continue;
+            if (printed)
+                stage(holding() + entry.name, entry.name.substr(prefix.size()));
+            else
+                files::deleteFile(holding() + entry.name);
+        }
+        if (printed) mover_.wake();
+    } catch (...) {
+        // Memory ran out listing a folder: the copies are dropped at the next start.
+    }
 }
 
 std::string ArchivingPrinter::pending() const {
     return mover_.staging() + kPendingName + "/";
 }
 
-// Each waiting copy is renamed into staging; a name already staged gets " (2)", " (3)", ...
+// Each waiting copy is renamed into staging.
 void ArchivingPrinter::stagePending() {
-    for (const files::FileInfo& entry : files::listFolder(pending())) {
-        if (!entry.regular) continue;
-        const auto [stem, extension] = splitExtension(entry.name);
-        for (int n = 1; n < 100; ++n) {
-            const std::string name =
-                n == 1 ? entry.name : stem + " (" + std::to_string(n) + ")" + extension;
-            const files::RenameResult result =
-                files::renameNoReplace(pending() + entry.name, mover_.staging() + name);
-            if (result == files::RenameResult::TargetExists) continue;
-            if (result != files::RenameResult::Renamed)
-                fail("archive " + mover_.staging() + ": " + files::lastErrorMessage());
-            break;
-        }
+    for (const files::FileInfo& entry : files::listFolder(pending()))
+        if (entry.regular) stage(pending() + entry.name, entry.name);
+}
+
+// A name already staged gets " (2)", " (3)", ...
+void ArchivingPrinter::stage(const std::string& from, const std::string& name) {
+    const auto [stem, extension] = splitExtension(name);
+    for (int n = 1; n < 100; ++n) {
+        const std::string to = n == 1 ? name : stem + " (" + std::to_string(n) + ")" + extension;
+        const files::RenameResult result = files::renameNoReplace(from, mover_.staging() + to);
+        if (result == files::RenameResult::TargetExists) continue;
+        if (result != files::RenameResult::Renamed)
+            fail("archive " + mover_.staging() + ": " + files::lastErrorMessage());
+        break;
     }
 }
 
-// Staged and moved when the job printed whole; dropped otherwise.
+// Staged and moved when the job printed whole, held when it waits in a print system's queue;
+// dropped otherwise.
 void ArchivingPrinter::jobEnded(bool printed) noexcept {
     try {
-        if (printed) {
+        const std::shared_ptr<HeldCopies> submitted = submitted_.lock();
+        submitted_.reset();
+        if (printed && submitted) {
+            const std::string prefix = std::to_string(++held_) + "-";
+            hold(prefix);
+            submitted->holdAs(prefix);
+        } else if (printed) {
             stagePending();
             mover_.wake();
         }

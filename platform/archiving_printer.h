@@ -41,9 +41,13 @@ class ArchivingPrinter : public Printer, private PrinterCanvas {
     bool canCopy() const override { return real_.canCopy(); }
     PrinterCanvas* deviceContext() override;
     std::string printerName() override { return real_.printerName(); }
-    std::shared_ptr<SubmittedDocument> takeSubmitted() override { return real_.takeSubmitted(); }
+    // The real printer's document, through which the job's copies learn whether it printed.
+    // The documents handed out must not outlive this printer.
+    std::shared_ptr<SubmittedDocument> takeSubmitted() override;
     // A job's copies wait aside until it printed whole; then they are staged for the mover,
-    // else dropped, so a job printed after failed attempts is archived once.
+    // else dropped, so a job printed after failed attempts is archived once. A job that went
+    // into a print system's queue is not printed yet: its copies wait on, held for its
+    // document, until the print system has said it printed (or can no longer say).
     void jobEnded(bool printed) noexcept override;
     std::string lastDocumentPath() override { return real_.lastDocumentPath(); }
 
@@ -78,12 +82,24 @@ class ArchivingPrinter : public Printer, private PrinterCanvas {
     std::string pending() const;
     // Moves the waiting copies into the staging folder, each under a name not taken there.
     void stagePending();
+    // Moves the copy at from into the staging folder as name, or a free variant of it.
+    void stage(const std::string& from, const std::string& name);
+    // Where copies of jobs in a print system's queue wait, each name after its holder's prefix.
+    std::string holding() const;
+    // Moves the waiting copies into holding under the prefix of the document they wait on.
+    void hold(const std::string& prefix);
+    // Stages (printed) or drops the held copies of prefix; the window's thread, any time.
+    void release(const std::string& prefix, bool printed) noexcept;
+
+    class HeldCopies;
 
     Printer& real_;
     Factory factory_;
     ArchiveMover& mover_;
     PrinterCanvas* realCanvas_ = nullptr;  // the real printer's canvas of the open document
     std::unique_ptr<Printer> copy_;        // the archive's printer of the open document
+    std::weak_ptr<HeldCopies> submitted_;  // the last job's document, until the job ends
+    int held_ = 0;                         // documents given copies to hold so far
     PrinterCanvas* copyCanvas_ = nullptr;
     mutable std::mutex lock_;  // guards folder_ and failures_
     std::string folder_;

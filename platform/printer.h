@@ -89,6 +89,9 @@ class SubmittedDocument {
     virtual SubmittedState state() const = 0;
     // The print system's words for a failure; may be empty.
     virtual std::string message() const { return {}; }
+    // Its owner has taken the print system's last word: printed (or as far as anyone can tell)
+    // or given up. What waited on that word (the job's archive copies) is kept or dropped now.
+    virtual void settled(bool /*printed*/) noexcept {}
 };
 
 // The process's printer object.

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "platform/files.h"
 #include "shell/Main.h"
 #include "shell/feedback.h"
 #include "shell/queue_rows.h"
@@ -49,6 +50,23 @@ QueueRow queueRow(const QueueFileInfo& file, char decimalSeparator) {
     row.canPrintAgain =
         file.state == QueueFileState::SetAside || file.state == QueueFileState::Leftover;
     row.canDelete = file.state != QueueFileState::Printing;
+    row.key = file.name;
+    return row;
+}
+
+// The PDF counts only while a regular file stands at its path: a moved or deleted one cannot
+// be opened, and a folder or link put there in its place is not the job's PDF.
+QueueRow historyRow(const HistoryEntry& entry) {
+    QueueRow row;
+    const RowCells cells = historyRowCells(entry);
+    for (size_t i = 0; i < row.cells.size() && i < cells.size(); ++i)
+        row.cells[i] = cells[i];
+    // File names start with a letter, so a key that starts with '#' is never a file's.
+    row.key = "#" + std::to_string(entry.job) + "@" +
+              std::to_string(entry.finished.time_since_epoch().count());
+    row.pdf = entry.pdf;
+    files::FileInfo info;
+    row.canOpenPdf = !entry.pdf.empty() && files::fileInfo(entry.pdf, info) && info.regular;
     return row;
 }
 
@@ -56,15 +74,11 @@ bool QueueView::refresh() {
     std::vector<QueueRow> rows;
     for (const QueueFileInfo& file : form_.queueSnapshot())
         rows.push_back(queueRow(file, separator_));
-    // The finished jobs below them, the newest first: their files are gone, so no action applies.
+    // The finished jobs below them, the newest first: their files are gone, so only their PDF
+    // can be opened.
     const std::deque<HistoryEntry> history = form_.history();
-    for (auto entry = history.rbegin(); entry != history.rend(); ++entry) {
-        QueueRow row;
-        const RowCells cells = historyRowCells(*entry);
-        for (size_t i = 0; i < row.cells.size() && i < cells.size(); ++i)
-            row.cells[i] = cells[i];
-        rows.push_back(std::move(row));
-    }
+    for (auto entry = history.rbegin(); entry != history.rend(); ++entry)
+        rows.push_back(historyRow(*entry));
     if (rows == rows_) return false;
     rows_ = std::move(rows);
     return true;
@@ -72,7 +86,7 @@ bool QueueView::refresh() {
 
 int QueueView::find(const std::string& name) const {
     for (size_t i = 0; i < rows_.size(); ++i)
-        if (rows_[i].name == name) return static_cast<int>(i);
+        if (!name.empty() && rows_[i].name == name) return static_cast<int>(i);
     return -1;
 }
 
@@ -92,6 +106,19 @@ void QueueView::remove(int row, QueueDialogs& dialogs, bool confirmed) {
         return;
     if (!form_.deleteQueueFile(name))
         dialogs.warn(withName(texts::kDeleteFailed, name), texts::kQueueTitle);
+}
+
+// Looked at again on the click: the PDF may have gone since the last refresh.
+void QueueView::openPdf(int row, QueueDialogs& dialogs) {
+    const QueueRow* job = at(row);
+    if (!job || job->pdf.empty()) return;
+    files::FileInfo info;
+    if (!files::fileInfo(job->pdf, info) || !info.regular) {
+        dialogs.warn(withName(texts::kPdfGone, job->pdf), texts::kQueueTitle);
+        return;
+    }
+    if (!dialogs.openDocument(job->pdf))
+        dialogs.warn(withName(texts::kPdfOpenFailed, job->pdf), texts::kQueueTitle);
 }
 
 }  // namespace zelmo

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "pipeline/job_history.h"
 #include "pipeline/job_queue.h"
 
 namespace zelmo {
@@ -17,14 +18,18 @@ class TMainForm;
 enum QueueColumn : int { ColNumber, ColName, ColTime, ColSize, ColState, ColCount };
 
 struct QueueRow {
-    std::string name;  // the queue file's name, which the actions take
+    std::string name;  // the queue file's name, which the actions take; empty for a finished job
+    std::string key;   // what the selection follows across refreshes: unique among the rows
     std::array<std::string, ColCount> cells;
+    std::string pdf;             // a finished job's PDF, when it made one
     bool canPrintAgain = false;  // a queued or printing file cannot be queued again
     bool canDelete = false;      // one being printed cannot be deleted
+    bool canOpenPdf = false;     // a finished job whose PDF is still where it was written
 
     bool operator==(const QueueRow& other) const {
-        return name == other.name && cells == other.cells && canPrintAgain == other.canPrintAgain &&
-               canDelete == other.canDelete;
+        return name == other.name && key == other.key && cells == other.cells && pdf == other.pdf &&
+               canPrintAgain == other.canPrintAgain && canDelete == other.canDelete &&
+               canOpenPdf == other.canOpenPdf;
     }
 };
 
@@ -36,6 +41,8 @@ std::string sizeText(uint64_t bytes, char decimalSeparator);
 
 // The queue window's row of a queue file.
 QueueRow queueRow(const QueueFileInfo& file, char decimalSeparator);
+// The queue window's row of a finished job; it may open the job's PDF while that still exists.
+QueueRow historyRow(const HistoryEntry& entry);
 
 // The questions and warnings of the queue window, in a box of its own.
 class QueueDialogs {
@@ -44,6 +51,8 @@ class QueueDialogs {
     // A question with Yes and No, No the default; true for Yes.
     virtual bool confirm(const std::string& text, const std::string& caption) = 0;
     virtual void warn(const std::string& text, const std::string& caption) = 0;
+    // Opens a PDF in the system's viewer; false when none would take it.
+    virtual bool openDocument(const std::string& path) = 0;
 };
 
 class QueueView {
@@ -63,6 +72,8 @@ class QueueView {
     // Deletes the row's file once the user has confirmed it (confirmed: already asked); a file
     // that cannot be deleted is said so.
     void remove(int row, QueueDialogs& dialogs, bool confirmed = false);
+    // Opens the row's PDF; one gone since the row was read, or that no viewer takes, is said so.
+    void openPdf(int row, QueueDialogs& dialogs);
 
   private:
     const QueueRow* at(int row) const;

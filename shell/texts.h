@@ -251,6 +251,10 @@ inline constexpr const char* kQueueColumns[] = {"Nr", "Plik", "Czas", "Rozmiar",
 inline constexpr const char* kPrintAgain = "Drukuj &ponownie";
 inline constexpr const char* kDelete = "&Usuń";
 inline constexpr const char* kOpenFolder = "Otwórz &folder";
+inline constexpr const char* kOpenPdf = "Otwórz P&DF";
+inline constexpr const char* kPdfGone = "Pliku %1 już nie ma: został usunięty lub przeniesiony.";
+inline constexpr const char* kPdfOpenFailed =
+    "Nie można otworzyć pliku %1. Czy jest zainstalowany program do przeglądania plików PDF?";
 inline constexpr const char* kClose = "&Zamknij";
 inline constexpr const char* kConfirmDelete =
     "Usunąć plik %1? Tego wydruku nie będzie można "

@@ -83,5 +83,88 @@ TEST(PipelineArchive, APrintoutIsArchivedOnceAndAgainOnlyWhenPrintedAgain) {
     worker.waitFor();
 }
 
+// A document in a print system's queue whose state the test sets.
+class QueuedDocument : public SubmittedDocument {
+  public:
+    SubmittedState state() const override { return state_.load(); }
+    std::atomic<SubmittedState> state_{SubmittedState::Queued};
+};
+
+// A printer whose every ended document goes into a print system's queue.
+class QueueingPrinter : public SimulatedPrinter {
+  public:
+    QueueingPrinter() : SimulatedPrinter(test::smallSheet()) {}
+    std::shared_ptr<SubmittedDocument> takeSubmitted() override {
+        if (memory().documents.empty() || !memory().documents.back().ended ||
+            memory().documents.size() == taken_)
+            return nullptr;
+        taken_ = memory().documents.size();
+        documents.push_back(std::make_shared<QueuedDocument>());
+        return documents.back();
+    }
+    std::vector<std::shared_ptr<QueuedDocument>> documents;  // worker thread, then the test's
+
+  private:
+    size_t taken_ = 0;
+};
+
+// A job the print system aborts once and prints at the second attempt is archived once, when
+// the print system says it printed; one it only ever aborts is never archived.
+TEST(PipelineArchive, AJobInThePrintersQueueIsArchivedOnlyOnceItPrinted) {
+    TempDir dir, staging, archive;
+    QueueingPrinter real;
+    ArchiveMover mover(staging.path());
+    ArchivingPrinter printer(
+        real,
+        [&](const std::string& folder, const PrinterCanvas&) {
+            static int made = 0;
+            writeFile(folder + std::to_string(++made) + ".pdf", {'%'});
+            return std::unique_ptr<Printer>(std::make_unique<SimulatedPrinter>(test::smallSheet()));
+        },
+        mover);
+    printer.setFolder(archive.path());
+    HandOver state;
+    DeviceMetrics metrics;
+    RecordingDisplay display;
+    PrintRequest settings;
+    SpoolMonitor monitor(dir.path(), state, printer, metrics);
+    WallTime now = WallTime{} + std::chrono::hours(24 * 365 * 57);
+    monitor.setClock([&] { return now; });
+    TPrintThread worker(state, printer, metrics, display);
+    // Ticks until the n-th document is in the print system's queue and the worker is idle.
+    const auto sent = [&](size_t n) {
+        return waitUntil([&] {
+            now += std::chrono::minutes(1);  // past every retry pause
+            monitor.tick(settings, display);
+            return state.workerIdle() && real.documents.size() == n &&
+                   monitor.inPrinterQueue() == 1;
+        });
+    };
+    const auto tellAndTick = [&](size_t n, SubmittedState word) {
+        real.documents[n]->state_.store(word);
+        monitor.tick(settings, display);
+    };
+
+    writeFile(monitor.monitoredFile(), numberedJob(1));
+    ASSERT_TRUE(sent(1));
+    EXPECT_TRUE(archivedWhenMoved(staging, archive).empty());  // not printed yet
+    tellAndTick(0, SubmittedState::Failed);
+    ASSERT_TRUE(sent(2));
+    EXPECT_TRUE(archivedWhenMoved(staging, archive).empty());
+    tellAndTick(1, SubmittedState::Completed);
+    EXPECT_EQ(monitor.inPrinterQueue(), 0);
+    EXPECT_EQ(archivedWhenMoved(staging, archive).size(), 1u);
+    EXPECT_TRUE(listDir(staging.path() + ".w-kolejce/").empty());  // the aborted one's dropped
+
+    // Sent where no one can say whether it printed: archived as handed over.
+    writeFile(monitor.monitoredFile(), numberedJob(2));
+    ASSERT_TRUE(sent(3));
+    tellAndTick(2, SubmittedState::Unknown);
+    EXPECT_EQ(archivedWhenMoved(staging, archive).size(), 2u);
+    worker.terminate();
+    state.WorkEvent.set();
+    worker.waitFor();
+}
+
 }  // namespace
 }  // namespace zelmo::pipeline_test

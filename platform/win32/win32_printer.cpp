@@ -7,6 +7,7 @@
 #include <winspool.h>
 
 #include "platform/errors.h"
+#include "platform/win32/spooler_jobs.h"
 #include "platform/win32/wide.h"
 
 namespace zelmo {
@@ -20,8 +21,8 @@ std::string lastErrorText(const char* what, DWORD error) {
     return std::string(what) + " failed" + (detail.empty() ? "" : ": " + detail);
 }
 
-// A document the spooler took. Its job's progress is not read back, so the user is told it
-// was sent, never that it printed.
+// A document the spooler took without saying its job id: its progress cannot be read back, so
+// the user is told it was sent, never that it printed.
 class SpooledDocument : public SubmittedDocument {
   public:
     SubmittedState state() const override { return SubmittedState::Unknown; }
@@ -186,10 +187,12 @@ void Win32Printer::startDoc(const std::string& title) {
     // From StartDoc on the spooler holds the document and may print what it has.
     submitting();
     // A document the spooler refused would otherwise count as printed and its job be deleted.
-    if (::StartDocW(handles_->dc, &info) <= 0) {
+    const int job = ::StartDocW(handles_->dc, &info);
+    if (job <= 0) {
         const DWORD error = ::GetLastError();
         throw PrinterUnavailable(lastErrorText("StartDoc", error), troubleOfWindowsError(error));
     }
+    jobId_ = static_cast<DWORD>(job);
     startPage();
 }
 
@@ -214,7 +217,9 @@ void Win32Printer::finishDoc() {
         }
         throw PrinterError(message, troubleOfWindowsError(error));
     }
-    submitted_ = std::make_shared<SpooledDocument>();
+    // StartDoc's value is the spooler's job id: the job is followed in the printer's queue.
+    submitted_ = jobId_ > 0 ? followSpoolerJob(name_, jobId_) : std::make_shared<SpooledDocument>();
+    jobId_ = 0;
 }
 
 // AbortDoc. Its result is not examined: some spoolers report 0 for a document they did drop.

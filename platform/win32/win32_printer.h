@@ -63,6 +63,7 @@ class Win32Printer : public Printer, private PrinterCanvas {
     int penWidth_ = 1;
     std::unique_ptr<Handles> handles_;
     std::shared_ptr<SubmittedDocument> submitted_;  // the last document the spooler took
+    unsigned long jobId_ = 0;                       // the open document's spooler job, 0: none
 };
 
 }  // namespace zelmo

@@ -46,10 +46,12 @@ QueueWindow::QueueWindow(TMainForm& form, QWidget* parent)
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
     printAgain_ = new QPushButton(q(texts::kPrintAgain), this);
     delete_ = new QPushButton(q(texts::kDelete), this);
+    openPdf_ = new QPushButton(q(texts::kOpenPdf), this);
+    openPdf_->setObjectName(QStringLiteral("OpenPdf"));
     auto* openFolder = new QPushButton(q(texts::kOpenFolder), this);
     auto* close = new QPushButton(q(texts::kClose), this);
     auto* buttons = new QHBoxLayout;
-    for (QPushButton* button : {printAgain_, delete_, openFolder})
+    for (QPushButton* button : {printAgain_, delete_, openPdf_, openFolder})
         buttons->addWidget(button);
     buttons->addStretch();
     buttons->addWidget(close);
@@ -59,6 +61,7 @@ QueueWindow::QueueWindow(TMainForm& form, QWidget* parent)
     resize(760, 280);
     connect(printAgain_, &QPushButton::clicked, this, [this] { printAgainSelected(); });
     connect(delete_, &QPushButton::clicked, this, [this] { deleteSelected(false); });
+    connect(openPdf_, &QPushButton::clicked, this, [this] { openPdfSelected(); });
     connect(openFolder, &QPushButton::clicked, this, [this] {
         QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(form_.programDir())));
     });
@@ -80,9 +83,9 @@ void QueueWindow::open() {
     refreshTimer_.start();
 }
 
-// The queue view's rows; the selection stays on its file.
+// The queue view's rows; the selection stays on its file or finished job.
 void QueueWindow::refresh() {
-    const std::string selected = selectedName();
+    const std::string selected = selectedKey();
     view_.refresh();
     list_->clear();
     for (const QueueRow& row : view_.rows()) {
@@ -93,7 +96,7 @@ void QueueWindow::refresh() {
                 item->setTextAlignment(column, Qt::AlignRight | Qt::AlignVCenter);
         }
         item->setToolTip(ColState, item->text(ColState));
-        if (row.name == selected) item->setSelected(true);
+        if (!selected.empty() && row.key == selected) item->setSelected(true);
     }
     for (int column = ColNumber; column < ColState; ++column)
         list_->resizeColumnToContents(column);
@@ -118,6 +121,14 @@ void QueueWindow::deleteSelected(bool confirmed) {
     refresh();
 }
 
+// A PDF gone meanwhile is told, and the row's button follows at the refresh.
+void QueueWindow::openPdfSelected() {
+    const int row = selectedRow();
+    if (row < 0) return;
+    view_.openPdf(row, *this);
+    refresh();
+}
+
 bool QueueWindow::confirm(const std::string& text, const std::string& caption) {
     // The buttons are named here, so they are Polish whatever translation the toolkit has.
     QMessageBox box(QMessageBox::Question, q(caption), q(text), QMessageBox::NoButton, this);
@@ -131,16 +142,21 @@ void QueueWindow::warn(const std::string& text, const std::string& caption) {
     QMessageBox::warning(this, q(caption), q(text));
 }
 
+// The desktop's viewer for PDFs.
+bool QueueWindow::openDocument(const std::string& path) {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(q(path)));
+}
+
 // The selected row of the view; -1 when none.
 int QueueWindow::selectedRow() const {
     const QList<QTreeWidgetItem*> items = list_->selectedItems();
     return items.isEmpty() ? -1 : list_->indexOfTopLevelItem(items.first());
 }
 
-std::string QueueWindow::selectedName() const {
+std::string QueueWindow::selectedKey() const {
     const int row = selectedRow();
     return row < 0 || row >= static_cast<int>(view_.rows().size()) ? std::string()
-                                                                   : view_.rows()[row].name;
+                                                                   : view_.rows()[row].key;
 }
 
 // The buttons as the selected row allows.
@@ -149,6 +165,7 @@ void QueueWindow::updateButtons() {
     const bool valid = row >= 0 && row < static_cast<int>(view_.rows().size());
     printAgain_->setEnabled(valid && view_.rows()[row].canPrintAgain);
     delete_->setEnabled(valid && view_.rows()[row].canDelete);
+    openPdf_->setEnabled(valid && view_.rows()[row].canOpenPdf);
 }
 
 }  // namespace zelmo

@@ -1,5 +1,6 @@
 // The queue window ("Kolejka wydruków"): every queue file in the folder with its number, time,
-// size and state, and the user's actions on them: print again, delete, open the folder.
+// size and state, and the user's actions on them: print again, delete, open the folder; below
+// them the finished jobs, whose PDF can be opened.
 #pragma once
 
 #include <QTimer>
@@ -32,12 +33,15 @@ class QueueWindow : public QWidget, public JobEventSink, private QueueDialogs {
     // The actions on the selected file, for the buttons and the tests.
     void printAgainSelected();
     void deleteSelected(bool confirmed);
+    void openPdfSelected();
+    QPushButton* openPdfButton() const { return openPdf_; }
 
   private:
     bool confirm(const std::string& text, const std::string& caption) override;
     void warn(const std::string& text, const std::string& caption) override;
+    bool openDocument(const std::string& path) override;
     int selectedRow() const;
-    std::string selectedName() const;
+    std::string selectedKey() const;
     void updateButtons();
 
     TMainForm& form_;
@@ -45,6 +49,7 @@ class QueueWindow : public QWidget, public JobEventSink, private QueueDialogs {
     QTreeWidget* list_ = nullptr;
     QPushButton* printAgain_ = nullptr;
     QPushButton* delete_ = nullptr;
+    QPushButton* openPdf_ = nullptr;
     QTimer refreshTimer_;
 };
 

@@ -502,6 +502,12 @@ class FakeQueueDialogs : public QueueDialogs {
     void warn(const std::string& text, const std::string& caption) override {
         shown.push_back(caption + ": " + text);
     }
+    bool viewerWorks = true;
+    std::vector<std::string> opened;
+    bool openDocument(const std::string& path) override {
+        opened.push_back(path);
+        return viewerWorks;
+    }
 };
 
 TEST_F(MainFormTest, TheQueueViewFormatsRowsAndDeletesOnlyWhatTheUserConfirmed) {
@@ -548,6 +554,65 @@ TEST_F(MainFormTest, TheQueueViewFormatsRowsAndDeletesOnlyWhatTheUserConfirmed) 
     queue.remove(queue.find("Zelmo7.Prn"), dialogs, true);
     EXPECT_EQ(dialogs.shown.back(), "Kolejka wydruków: Nie można usunąć pliku Zelmo7.Prn.");
     EXPECT_EQ(dialogs.shown.size(), 3u);
+}
+
+// "Otwórz PDF" is offered for a finished job only while its PDF is still a file where it was
+// written; a click on one that went meanwhile, or that no viewer takes, is told.
+TEST_F(MainFormTest, AFinishedJobOpensItsPdfOnlyWhileThePdfIsThere) {
+    std::ofstream(dir + "/Zelmo9.Prn") << "\f";  // a waiting file: never a PDF to open
+    fs::create_directory(dir + "/folder.pdf");
+    const struct {
+        int64_t job;
+        std::string pdf;
+        bool there;
+    } cases[] = {{1, dir + "/Wydruki/kept.pdf", true},
+                 {2, dir + "/Wydruki/gone.pdf", false},
+                 {3, "", false},
+                 {4, dir + "/folder.pdf", false}};
+    fs::create_directory(dir + "/Wydruki");
+    std::deque<HistoryEntry> history;
+    for (const auto& c : cases) {
+        HistoryEntry entry;
+        entry.job = c.job;
+        entry.queueName = "Zelmo" + std::to_string(c.job) + ".Prn";
+        entry.finished = WallTime{} + std::chrono::seconds(c.job);
+        entry.pdf = c.pdf;
+        if (c.there) std::ofstream(c.pdf) << "%PDF-1.4";
+        history.push_back(entry);
+    }
+    std::ofstream(dir + "/" + kHistoryName) << formatHistory(history);
+    create();
+    QueueView queue(*form, ',');
+    queue.refresh();
+    ASSERT_EQ(queue.rows().size(), 5u);
+    EXPECT_FALSE(queue.rows()[0].canOpenPdf);  // Zelmo9.Prn
+    FakeQueueDialogs dialogs;
+    for (const auto& c : cases) {
+        const int row = 5 - static_cast<int>(c.job);  // the newest first, below the file
+        EXPECT_EQ(queue.rows()[row].canOpenPdf, c.there) << c.job;
+        queue.openPdf(row, dialogs);
+    }
+    EXPECT_EQ(dialogs.opened, std::vector<std::string>{cases[0].pdf});
+    ASSERT_EQ(dialogs.shown.size(), 2u);
+    EXPECT_EQ(dialogs.shown[0], "Kolejka wydruków: Pliku " + cases[1].pdf +
+                                    " już nie ma: został usunięty lub przeniesiony.");
+    EXPECT_EQ(dialogs.shown[1], "Kolejka wydruków: Pliku " + cases[3].pdf +
+                                    " już nie ma: został usunięty lub przeniesiony.");
+    // Gone after the row was read: told, never handed to the viewer; the refresh follows.
+    fs::remove(cases[0].pdf);
+    queue.openPdf(4, dialogs);
+    EXPECT_EQ(dialogs.opened.size(), 1u);
+    EXPECT_EQ(dialogs.shown.size(), 3u);
+    EXPECT_TRUE(queue.refresh());
+    EXPECT_FALSE(queue.rows()[4].canOpenPdf);
+    // A viewer that does not start is said so too.
+    std::ofstream(cases[0].pdf) << "%PDF-1.4";
+    queue.refresh();
+    dialogs.viewerWorks = false;
+    queue.openPdf(4, dialogs);
+    EXPECT_EQ(dialogs.shown.back(),
+              "Kolejka wydruków: Nie można otworzyć pliku " + cases[0].pdf +
+                  ". Czy jest zainstalowany program do przeglądania plików PDF?");
 }
 
 TEST(QueueSize, BytesBelowAKilobyteThenKilobytesWithOneDecimal) {

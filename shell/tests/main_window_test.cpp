@@ -21,6 +21,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "pipeline/job_history.h"
 #include "platform/portable/simulated_printer.h"
 #include "shell/qt/main_window.h"
 
@@ -260,6 +261,30 @@ TEST_F(MainWindowTest, TheQueueWindowListsLeftoversAndPrintsOrDeletesThemOnReque
     queue.printAgainSelected();
     EXPECT_EQ(window->form().monitor()->queue().pendingCount, 1);
     EXPECT_EQ(list->topLevelItem(0)->text(4).toStdString().rfind("oczekuje (1. w kolejce)", 0), 0u);
+}
+
+// A finished job's row offers its PDF, and stays selected across the window's refreshes.
+TEST_F(MainWindowTest, TheQueueWindowOffersAFinishedJobsPdf) {
+    HistoryEntry done;
+    done.job = 3;
+    done.queueName = "Zelmo3.Prn";
+    done.pdf = dir + "/Zelmo3.pdf";
+    std::ofstream(done.pdf) << "%PDF-1.4";
+    std::ofstream(dir + "/" + kHistoryName) << formatHistory({done});
+    window->finish();
+    window = std::make_unique<MainWindow>(printer, dir + "/zelmo");
+    window->start();
+    child<QMenu>("PopupMenu1")->actions().at(3)->trigger();
+    QueueWindow& queue = window->queueWindow();
+    ASSERT_EQ(queue.list()->topLevelItemCount(), 1);
+    EXPECT_FALSE(queue.openPdfButton()->isEnabled());
+    queue.list()->topLevelItem(0)->setSelected(true);
+    EXPECT_TRUE(queue.openPdfButton()->isEnabled());
+    EXPECT_EQ(queue.openPdfButton()->text().toStdString(), "Otwórz P&DF");
+    fs::remove(done.pdf);
+    queue.refresh();
+    EXPECT_TRUE(queue.list()->topLevelItem(0)->isSelected());
+    EXPECT_FALSE(queue.openPdfButton()->isEnabled());
 }
 
 // Under a Polish locale the toolkit speaks Polish (its own dialogs through its translations,

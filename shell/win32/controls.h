@@ -48,6 +48,7 @@ enum QueueControlId : int {
     QueueDelete,
     QueueOpenFolder,
     QueueClose,
+    QueueOpenPdf,
 };
 
 // The failure box: a window of its own class, so that the tests can count them.

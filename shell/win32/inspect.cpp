@@ -16,6 +16,8 @@
 //                           columns and its rows, cells separated by " | "
 //   zelmo-inspect delete    in the open queue window, selects the first row, clicks "Usuń" and
 //                           answers Yes; prints the question, then the rows left
+//   zelmo-inspect openpdf   in the open queue window, selects the first row; prints the row and
+//                           whether "Otwórz PDF" is enabled for it: "openpdf enabled|disabled"
 //   zelmo-inspect pause     the tray menu's "Wstrzymaj"
 //   zelmo-inspect icon      the tray icon's variant: monitoring, paused or error
 //   zelmo-inspect boxes     the failure boxes on screen: their number, then each one's text
@@ -282,6 +284,27 @@ int deleteFirst() {
     return 0;
 }
 
+// Selects the queue window's first row as a user would and tells whether it may open a PDF.
+int openPdfState() {
+    HWND queue = ::FindWindowW(kQueueWindowClass, nullptr);
+    HWND list = queue ? ::GetDlgItem(queue, QueueList) : nullptr;
+    RemoteMemory memory(queue, 4096);
+    if (!list || !memory.valid()) return 1;
+    LVITEMW item{};
+    item.stateMask = item.state = LVIS_SELECTED | LVIS_FOCUSED;
+    memory.write(&item, sizeof item);
+    ::SendMessageW(list, LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(memory.at()));
+    ::Sleep(200);
+    std::string line = "row";
+    for (int column = 0; column < 5; ++column)
+        line += (column ? " | " : " ") + listText(list, memory, 0, column);
+    std::printf("%s\n", line.c_str());
+    HWND button = ::GetDlgItem(queue, QueueOpenPdf);
+    std::printf("openpdf %s %s\n", button && ::IsWindowEnabled(button) ? "enabled" : "disabled",
+                button ? textOf(button).c_str() : "");
+    return 0;
+}
+
 // The failure boxes of the window's process, with the text each shows.
 int printFailureBoxes(HWND window) {
     struct Search {
@@ -361,6 +384,7 @@ int main(int argc, char** argv) {
     if (command == "pause") return !::PostMessageW(window, WM_COMMAND, PauseItem, 0);
     if (command == "boxes") return printFailureBoxes(window);
     if (command == "delete") return deleteFirst();
+    if (command == "openpdf") return openPdfState();
     if (command == "icon") {
         static const char* const kinds[] = {"monitoring", "paused", "error"};
         const LRESULT kind = ::SendMessageW(window, kTrayIconQuery, 0, 0);

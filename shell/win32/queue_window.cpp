@@ -1,4 +1,4 @@
-// The queue window on plain Win32: a list view in report mode and four buttons below it.
+// The queue window on plain Win32: a list view in report mode and five buttons below it.
 #include "shell/win32/queue_window.h"
 
 #include <commctrl.h>
@@ -112,9 +112,8 @@ void QueueWindow::createControls() {
                        reinterpret_cast<LPARAM>(&info));
     }
     const std::pair<QueueControlId, const char*> buttons[] = {
-        {QueuePrintAgain, texts::kPrintAgain},
-        {QueueDelete, texts::kDelete},
-        {QueueOpenFolder, texts::kOpenFolder},
+        {QueuePrintAgain, texts::kPrintAgain}, {QueueDelete, texts::kDelete},
+        {QueueOpenPdf, texts::kOpenPdf},       {QueueOpenFolder, texts::kOpenFolder},
         {QueueClose, texts::kClose},
     };
     for (const auto& [id, text] : buttons) {
@@ -126,7 +125,7 @@ void QueueWindow::createControls() {
     }
 }
 
-// The list fills the window above a row of buttons: three on the left, Close on the right; the
+// The list fills the window above a row of buttons: four on the left, Close on the right; the
 // lengths scaled to the window's monitor.
 void QueueWindow::placeControls() {
     RECT client;
@@ -138,7 +137,7 @@ void QueueWindow::placeControls() {
     const int buttonTop = client.bottom - margin - buttonHeight;
     ::MoveWindow(list_, margin, margin, client.right - 2 * margin, buttonTop - 2 * margin, TRUE);
     int left = margin;
-    for (int id : {QueuePrintAgain, QueueDelete, QueueOpenFolder}) {
+    for (int id : {QueuePrintAgain, QueueDelete, QueueOpenPdf, QueueOpenFolder}) {
         ::MoveWindow(::GetDlgItem(window_, id), left, buttonTop, buttonWidth, buttonHeight, TRUE);
         left += buttonWidth + margin / 2;
     }
@@ -147,11 +146,11 @@ void QueueWindow::placeControls() {
     fitColumns();
 }
 
-// The queue view's rows; the selection stays on its file.
+// The queue view's rows; the selection stays on its file or finished job.
 void QueueWindow::refresh() {
     if (!window_) return;
     const QueueRow* previous = selected();
-    const std::string selectedName = previous ? previous->name : std::string();
+    const std::string selectedKey = previous ? previous->key : std::string();
     // Unchanged rows are left alone, so the list keeps its scroll position between refreshes.
     if (!view_.refresh()) {
         updateButtons();
@@ -166,7 +165,7 @@ void QueueWindow::refresh() {
         item.mask = LVIF_TEXT | LVIF_STATE;
         item.iItem = static_cast<int>(row);
         item.pszText = number.data();
-        if (rows[row].name == selectedName)
+        if (!selectedKey.empty() && rows[row].key == selectedKey)
             item.state = item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
         const int at = static_cast<int>(
             ::SendMessageW(list_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
@@ -215,6 +214,14 @@ void QueueWindow::deleteSelected() {
     refresh();
 }
 
+// The selected finished job's PDF; one gone meanwhile is told.
+void QueueWindow::openPdfSelected() {
+    const int row = selectedRow();
+    if (row < 0) return;
+    view_.openPdf(row, *this);
+    refresh();
+}
+
 // The folder of the queue files in the system's file manager.
 void QueueWindow::openFolder() {
     const std::wstring folder = widen(form_.programDir());
@@ -229,6 +236,14 @@ bool QueueWindow::confirm(const std::string& text, const std::string& caption) {
 
 void QueueWindow::warn(const std::string& text, const std::string& caption) {
     ::MessageBoxW(window_, widen(text).c_str(), widen(caption).c_str(), MB_ICONWARNING | MB_OK);
+}
+
+// The viewer the system has for PDFs; ShellExecute reports success above 32.
+bool QueueWindow::openDocument(const std::string& path) {
+    const std::wstring file = widen(path);
+    const auto result = reinterpret_cast<INT_PTR>(
+        ::ShellExecuteW(window_, L"open", file.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+    return result > 32;
 }
 
 // The selected row, or -1 when none is selected.
@@ -248,6 +263,7 @@ void QueueWindow::updateButtons() {
     const QueueRow* row = selected();
     ::EnableWindow(::GetDlgItem(window_, QueuePrintAgain), row && row->canPrintAgain);
     ::EnableWindow(::GetDlgItem(window_, QueueDelete), row && row->canDelete);
+    ::EnableWindow(::GetDlgItem(window_, QueueOpenPdf), row && row->canOpenPdf);
 }
 
 // Closing only hides the window, as the tray menu opens it again.
@@ -264,6 +280,9 @@ void QueueWindow::command(int id) {
             break;
         case QueueDelete:
             deleteSelected();
+            break;
+        case QueueOpenPdf:
+            openPdfSelected();
             break;
         case QueueOpenFolder:
             openFolder();
@@ -303,7 +322,7 @@ LRESULT QueueWindow::handle(HWND window, UINT message, WPARAM w, LPARAM l) {
             if (list_) placeControls();
             return 0;
         case WM_GETMINMAXINFO:
-            reinterpret_cast<MINMAXINFO*>(l)->ptMinTrackSize = POINT{4 * kButtonWidth + 40, 160};
+            reinterpret_cast<MINMAXINFO*>(l)->ptMinTrackSize = POINT{5 * kButtonWidth + 48, 160};
             return 0;
         case WM_TIMER:
             if (w == kRefreshTimer) refresh();

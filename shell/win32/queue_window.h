@@ -1,6 +1,6 @@
 // The queue window ("Kolejka wydruków") on Win32: every queue file in the folder with its
 // number, time, size and state in a report list view, and the user's actions on them: print
-// again, delete, open the folder.
+// again, delete, open the folder; below them the finished jobs, whose PDF can be opened.
 #pragma once
 
 #include <windows.h>
@@ -44,6 +44,7 @@ class QueueWindow : public JobEventSink, private QueueDialogs {
     void command(int id);
     void printAgainSelected();
     void deleteSelected();
+    void openPdfSelected();
     void openFolder();
     void updateButtons();
     void hide();
@@ -52,6 +53,7 @@ class QueueWindow : public JobEventSink, private QueueDialogs {
     const QueueRow* selected() const;
     bool confirm(const std::string& text, const std::string& caption) override;
     void warn(const std::string& text, const std::string& caption) override;
+    bool openDocument(const std::string& path) override;
 
     TMainForm& form_;
     QueueView view_;

@@ -26,7 +26,7 @@ cleanup() {
     stop_pid "$xvfb_pid"
     stop_pid "$CUPSD_PID"
     mkdir -p "$artifacts"
-    cp -r "$work/out" "$work/cups/log" "$work/zelmo.log" "$work/zelmo-window.txt" "$artifacts/" \
+    cp -r "$work/out" "$work/cups/log" "$work/zelmo.log" "$work/zelmo-window.txt" "$app/Zelmo.log" "$artifacts/" \
         2>/dev/null || true
     ls -l "$app" >"$artifacts/folder.txt" 2>/dev/null
     rm -rf "$work"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Windows window under Wine and Xvfb, started on a folder named "Księgowość" (--dir): its
 # bounds and texts read back through Win32 against the layout; the tray icon's paused variant;
-# the queue window listing a job left from an earlier run; screenshots of the window, the popup
+# the queue window listing a job left from an earlier run, and a printed job with "Otwórz PDF"
+# while its PDF is there; screenshots of the window, the popup
 # menu, the invalid-value box and the queue window kept as artefacts. Before it, the command
 # line; while it runs, a second Zelmo on the folder brings its window to the front, the control
 # command answers through the folder's pipe, and a killed one leaves the folder free.
@@ -148,6 +149,19 @@ grep -qxF "question Usunąć plik Zelmo7.Prn? Tego wydruku nie będzie można ju
     "$artifacts/window-queue-delete.txt" || { echo "delete question"; failed=1; }
 grep -qxF "rows 0" "$artifacts/window-queue-delete.txt" || { echo "the row stayed"; failed=1; }
 [ ! -e "$folder/Zelmo7.Prn" ] || { echo "the file stayed"; failed=1; }
+# A printed job's row offers "Otwórz PDF" while its PDF is in the PDF folder, and no more once
+# the PDF is gone.
+printf 'Faktura\f' >"$folder/Wydruk.prn"
+for _ in $(seq 100); do ls "$folder/Wydruki/"*.pdf >/dev/null 2>&1 && break; sleep 0.2; done
+sleep 2
+inspect openpdf | tr -d '\r' > "$artifacts/window-queue-pdf.txt" || { echo "no queue window"; failed=1; }
+cat "$artifacts/window-queue-pdf.txt"
+grep -q "^row 1 | Zelmo1.Prn | .* | 1 str\. | wydrukowany na: .*Wydruki.*PDF: .*\.pdf$" \
+    "$artifacts/window-queue-pdf.txt" || { echo "no printed job in the queue window"; failed=1; }
+grep -qxF "openpdf enabled Otwórz P&DF" "$artifacts/window-queue-pdf.txt" || { echo "Otwórz PDF not offered"; failed=1; }
+rm -f "$folder/Wydruki/"*.pdf
+sleep 2
+inspect openpdf | tr -d '\r' | grep -qx "openpdf disabled.*" || { echo "Otwórz PDF offered for a PDF gone"; failed=1; }
 # Nothing along the way raised a failure box.
 boxes=$(inspect boxes | tr -d '\r')
 [ "$boxes" = "boxes 0" ] || { echo "unexpected failure box: $boxes"; failed=1; }

@@ -1,0 +1,39 @@
+// The spooler's job status as the monitor reads it: printed, in the printer's queue, or given up.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <winspool.h>
+
+#include "platform/win32/spooler_jobs.h"
+
+namespace zelmo {
+namespace {
+
+TEST(SpoolerJob, StatusBitsMeanPrintedQueuedOrOursAgain) {
+    const struct {
+        DWORD status;
+        JobSighting sighting;
+    } cases[] = {
+        {0, JobSighting::Queued},
+        {JOB_STATUS_SPOOLING, JobSighting::Queued},
+        {JOB_STATUS_PRINTING, JobSighting::Queued},
+        {JOB_STATUS_PAUSED, JobSighting::Queued},
+        {JOB_STATUS_ERROR | JOB_STATUS_PRINTING, JobSighting::Queued},
+        {JOB_STATUS_OFFLINE, JobSighting::Queued},
+        {JOB_STATUS_PAPEROUT, JobSighting::Queued},
+        {JOB_STATUS_BLOCKED_DEVQ, JobSighting::Queued},
+        {JOB_STATUS_USER_INTERVENTION, JobSighting::Queued},
+        {JOB_STATUS_RESTART, JobSighting::Queued},
+        {JOB_STATUS_PRINTED, JobSighting::Printed},
+        {JOB_STATUS_COMPLETE, JobSighting::Printed},
+        {JOB_STATUS_PRINTED | JOB_STATUS_DELETING, JobSighting::Printed},
+        {JOB_STATUS_DELETING, JobSighting::Failed},
+        {JOB_STATUS_DELETED, JobSighting::Failed},
+        {JOB_STATUS_ERROR | JOB_STATUS_DELETING, JobSighting::Failed},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(sightingOfSpoolerStatus(c.status), c.sighting) << std::hex << c.status;
+}
+
+}  // namespace
+}  // namespace zelmo
