@@ -33,12 +33,20 @@ ArchivingPrinter::ArchivingPrinter(Printer& real, Factory factory, ArchiveMover&
     : real_(real), factory_(std::move(factory)), mover_(mover) {
     // Only the real printer's document counts as submitted; the archive's copy never does.
     real_.setSubmitHook([this] { submitting(); });
-    // Copies of a job a kill interrupted, or of one still in a print system's queue at the
-    // stop: the job prints again, or is set aside and printed again on request, and is
-    // archived then.
-    for (const std::string& folder : {pending(), holding()})
-        for (const files::FileInfo& entry : files::listFolder(folder))
-            if (entry.regular) files::deleteFile(folder + entry.name);
+    // Copies of a job a kill interrupted: the job prints again and is archived then.
+    for (const files::FileInfo& entry : files::listFolder(pending()))
+        if (entry.regular) files::deleteFile(pending() + entry.name);
+    // Copies of a job still in a print system's queue at the stop: its fate can no longer be
+    // told, so it is archived as handed over, as it would be had the print system gone quiet.
+    // Dropping them would leave an invoice that most likely printed out of the archive.
+    for (const files::FileInfo& entry : files::listFolder(holding())) {
+        const std::size_t dash = entry.name.find('-');
+        if (!entry.regular) continue;
+        if (dash == std::string::npos || dash + 1 == entry.name.size())
+            files::deleteFile(holding() + entry.name);
+        else
+            stage(holding() + entry.name, entry.name.substr(dash + 1));
+    }
 }
 
 // The real printer's document, whose last word decides the job's held copies.

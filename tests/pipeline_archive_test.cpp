@@ -2,6 +2,9 @@
 // it took, and a job printed again on request is archived again, labelled so.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+
 #include "pipeline_fixture.h"
 #include "platform/archive_mover.h"
 #include "platform/archiving_printer.h"
@@ -164,6 +167,22 @@ TEST(PipelineArchive, AJobInThePrintersQueueIsArchivedOnlyOnceItPrinted) {
     worker.terminate();
     state.WorkEvent.set();
     worker.waitFor();
+}
+
+// A stop while a job waited in the print system's queue: at the next start its copy is
+// archived as handed over (its fate can no longer be told), not dropped.
+TEST(PipelineArchive, ACopyHeldAtTheStopIsArchivedAtTheNextStart) {
+    TempDir staging;
+    std::filesystem::create_directory(staging.path() + ".w-kolejce");
+    writeFile(staging.path() + ".w-kolejce/3-Zelmo7.pdf", {'%'});
+    SimulatedPrinter real(test::smallSheet());
+    ArchiveMover mover(staging.path());
+    ArchivingPrinter printer(
+        real, [](const std::string&, const PrinterCanvas&) { return std::unique_ptr<Printer>(); },
+        mover);
+    EXPECT_EQ(listDir(staging.path() + ".w-kolejce/"), std::vector<std::string>{});
+    const std::vector<std::string> staged = listDir(staging.path());
+    EXPECT_NE(std::find(staged.begin(), staged.end(), "Zelmo7.pdf"), staged.end());
 }
 
 }  // namespace
