@@ -96,6 +96,7 @@ TEST(SoftFonts, CursorRoundsHalfToEven) {
         s.cursorX = x;
         drawGlyph(s, *g);
     }
+    composeTextPage(s);
     gdi::BitmapView page = gdi::viewSelectedBitmap(s.surface.text.pageDC.get());
     std::vector<int> inked;
     for (int x = 0; x < page.width; ++x)

@@ -552,7 +552,7 @@ TEST(PdfGlyphPages, EveryPageEqualsTheSheetInBothRenderersAndTextPagesAreGlyphs)
         std::vector<uint8_t> job;
         bool glyphs;  // a page of it goes as glyph runs
     } cases[] = {
-        {"sample: raster page, then text", sampleJob(), true},
+        {"sample in two copies: raster page, then text, each again", sampleJob(2), true},
         {"a glyph redefined mid-page", redefiningJob(), true},
         {"text and raster on one page", mixedJob(), false},
     };
