@@ -51,6 +51,8 @@ constexpr size_t kCompressFrom = 256;
 constexpr int kDeflateLevel = 6;
 // Page images compress on this many threads while the interpreter goes on.
 constexpr int kDeflateThreads = 2;
+// The buffers a finished image job may keep for the next page: a 600-dpi sheet's, in and out.
+constexpr size_t kSpareJobBytes = size_t{16} << 20;
 
 // The Polish letters at codes 0x80.. of the text font, and their glyph names.
 struct PolishLetter {
@@ -326,8 +328,11 @@ void PdfWriter::writeCompressed(std::unique_ptr<ImageJob> done) {
           " >>\nstream\n");
     write(job.output.data(), job.length);
     write("\nendstream\nendobj\n");
-    // As many as can be in the pool at once, and the one being filled.
-    if (spareJobs_.size() <= size_t{kDeflateThreads}) spareJobs_.push_back(std::move(done));
+    // As many as can be in the pool at once, and the one being filled; a job of a huge page
+    // gives its memory back instead.
+    const size_t held = job.input.capacity() + job.output.capacity();
+    if (spareJobs_.size() <= size_t{kDeflateThreads} && held <= kSpareJobBytes)
+        spareJobs_.push_back(std::move(done));
 }
 
 // Opens a row-by-row image object; its length follows it as an object of its own.
