@@ -148,12 +148,19 @@ void createRasterPage(PclState& s, const DeviceMetrics& metrics, const PrintRequ
     page.rowBytes = static_cast<int32_t>(pageBytes / height);
     page.pageBytes = pageBytes;
     s.surface.pageHeight = height;
+    page.inkTop = 0;  // fresh memory is not white
+    page.inkBottom = height;
     clearRasterPage(s);
 }
 
 void clearRasterPage(PclState& s) {
     RasterPage& page = s.surface.raster;
-    if (page.pageBits) std::memset(page.pageBits, 0xFF, static_cast<size_t>(page.pageBytes));
+    if (page.pageBits && page.inkBottom > page.inkTop) {
+        std::memset(page.pageBits + int64_t{page.inkTop} * page.rowBytes, 0xFF,
+                    static_cast<size_t>(int64_t{page.inkBottom - page.inkTop} * page.rowBytes));
+    }
+    page.inkTop = page.pageHeight;
+    page.inkBottom = 0;
 }
 
 void clearTextPage(PclState& s) {

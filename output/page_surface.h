@@ -47,6 +47,10 @@ struct RasterPage {
     int32_t rowBytes = 0;
     int64_t pageBytes = 0;
     uint8_t* pageBits = nullptr;  // first byte of row 0 (the top of the sheet)
+    // Rows [inkTop, inkBottom) may have been written since the page was last cleared: only
+    // they are cleared for the next page.
+    int32_t inkTop = 0;
+    int32_t inkBottom = 0;
     RasterForm form = RasterForm::None;
     std::unique_ptr<uint8_t[]> ownedBits;  // device-dependent form
     gdi::UniqueBitmap pageBitmap;          // the DIB section, or the short-lived bitmap of one copy
