@@ -128,6 +128,7 @@ bench)
     need $PKG_BASE $PKG_APP
     build build-release -DCMAKE_BUILD_TYPE=Release -DZELMO_BENCH=ON -DZELMO_TESTS=OFF -DZELMO_QT=ON
     build-release/bench/zelmo_bench "$@"
+    build-release/bench/zelmo_bench --table
     ;;
 fuzz)
     need $PKG_BASE $PKG_FUZZ

@@ -1,5 +1,6 @@
 // zelmo_bench: the interpreter's throughput on generated jobs, against a memcpy of the same
-// bytes. --write-job NAME FILE writes one of the jobs instead (for memory checks).
+// bytes. --write-job NAME FILE writes one of the jobs instead (for memory checks); --table
+// prints the figures a user feels against their targets.
 #include <benchmark/benchmark.h>
 
 #include <atomic>
@@ -30,6 +31,13 @@ TextJobShape strokesText() {
     return shape;
 }
 const TextJobShape kStrokes = strokesText();
+// A one-page invoice: one soft font of 100 glyphs of solid strokes, 60 lines.
+TextJobShape invoiceText() {
+    TextJobShape shape = strokesText();
+    shape.pages = 1;
+    return shape;
+}
+const TextJobShape kInvoice = invoiceText();
 
 // The benchmark's raster job at column x in the given method.
 RasterJobShape raster(int x, int method) {
@@ -49,6 +57,7 @@ const std::map<std::string, JobKind>& jobKinds() {
         {"raster_m1_aligned", {[] { return rasterJob(raster(0, 1)); }, 50, 0}},
         {"raster_m1_unaligned", {[] { return rasterJob(raster(3, 1)); }, 50, 0}},
         {"text", {[] { return textJob(kText); }, kText.pages, textJobGlyphs(kText)}},
+        {"invoice", {[] { return textJob(kInvoice); }, kInvoice.pages, textJobGlyphs(kInvoice)}},
         {"text_strokes",
          {[] { return textJob(kStrokes); }, kStrokes.pages, textJobGlyphs(kStrokes)}},
     };
@@ -239,6 +248,10 @@ bool writeJob(const std::string& name, const std::string& path) {
 int main(int argc, char** argv) {
     if (argc == 4 && std::strcmp(argv[1], "--write-job") == 0)
         return zelmo::bench::writeJob(argv[2], argv[3]) ? 0 : 1;
+    if (argc == 2 && std::strcmp(argv[1], "--table") == 0) {
+        zelmo::bench::printSpeedTable();
+        return 0;
+    }
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     zelmo::bench::registerAll();

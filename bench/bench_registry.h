@@ -34,4 +34,17 @@ void runOn(benchmark::State& state, Printer& printer, const std::string& name,
 // The whole path a user waits for: zelmo-render as a process, the PDF printer, and their floors.
 void registerWholePath();
 
+// The named job as a file of the run, written once (warm in the page cache).
+const std::string& jobFile(const std::string& name);
+// Runs args as a child with its output to /dev/null; adds its CPU seconds (every thread) to cpu
+// and raises peak to its largest resident size in bytes. False when it failed.
+bool runChild(const std::vector<std::string>& args, double& cpu, double& peak);
+// User and system CPU seconds of every thread of this process so far.
+double processCpuSeconds();
+// The Qt application the PDF printer draws under, on no screen; made once per process.
+void ensureGuiApplication();
+
+// The figures a user feels, each the median of five runs, against their targets, as a table.
+void printSpeedTable();
+
 }  // namespace zelmo::bench

@@ -77,16 +77,14 @@ class JobFiles {
     std::map<std::string, std::string> files_;
 };
 
-// The named job's file.
+}  // namespace
+
 const std::string& jobFile(const std::string& name) {
     static JobFiles files;
     return files.path(name);
 }
 
-// Runs argv as a child with its output to /dev/null; adds its CPU seconds to cpu and raises
-// peak to its largest resident size in bytes. False, with the benchmark stopped, when it failed.
-bool runChild(benchmark::State& state, const std::vector<std::string>& args, double& cpu,
-              double& peak) {
+bool runChild(const std::vector<std::string>& args, double& cpu, double& peak) {
     std::vector<char*> argv;
     for (const std::string& a : args)
         argv.push_back(const_cast<char*>(a.c_str()));
@@ -101,14 +99,40 @@ bool runChild(benchmark::State& state, const std::vector<std::string>& args, dou
     int status = 0;
     struct rusage usage {};
     if (pid < 0 || ::wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) ||
-        WEXITSTATUS(status) != 0) {
-        state.SkipWithError((args[0] + " failed").c_str());
+        WEXITSTATUS(status) != 0)
         return false;
-    }
     cpu += usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
            (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
     peak = std::max(peak, usage.ru_maxrss * 1024.0);
     return true;
+}
+
+double processCpuSeconds() {
+    struct rusage usage {};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
+}
+
+#ifdef ZELMO_BENCH_PDF
+void ensureGuiApplication() {
+    if (QCoreApplication::instance()) return;
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    static int argc = 1;
+    static char name[] = "zelmo_bench";
+    static char* argv[] = {name, nullptr};
+    new QGuiApplication(argc, argv);
+}
+#endif
+
+namespace {
+
+// Runs argv as a child for the benchmark; false, with the benchmark stopped, when it failed.
+bool runChildFor(benchmark::State& state, const std::vector<std::string>& args, double& cpu,
+                 double& peak) {
+    if (runChild(args, cpu, peak)) return true;
+    state.SkipWithError((args[0] + " failed").c_str());
+    return false;
 }
 
 // The counters of a run over a job's file: its bytes and pages per second, and for a process,
@@ -132,7 +156,7 @@ void BM_RenderProcess(benchmark::State& state, const std::string& name) {
                                            jobFile(name)};
     double cpu = 0, peak = 0;
     for (auto _ : state)
-        if (!runChild(state, args, cpu, peak)) break;
+        if (!runChildFor(state, args, cpu, peak)) break;
     fileCounters(state, name, cpu, peak);
 }
 
@@ -141,7 +165,7 @@ void BM_CatFloor(benchmark::State& state, const std::string& name) {
     const std::vector<std::string> args = {"/bin/cat", jobFile(name)};
     double cpu = 0, peak = 0;
     for (auto _ : state)
-        if (!runChild(state, args, cpu, peak)) break;
+        if (!runChildFor(state, args, cpu, peak)) break;
     fileCounters(state, name, cpu, peak);
 }
 
@@ -159,25 +183,6 @@ void BM_MemsetFloor(benchmark::State& state, const std::string& name) {
 }
 
 #ifdef ZELMO_BENCH_PDF
-// User and system CPU seconds of every thread of this process so far.
-double processCpuSeconds() {
-    struct rusage usage {};
-    ::getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
-}
-
-// The Qt application the PDF printer draws under, on no screen; made once and kept to the end
-// of the process, as the monitor keeps its own.
-void ensureGuiApplication() {
-    if (QCoreApplication::instance()) return;
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    static int argc = 1;
-    static char name[] = "zelmo_bench";
-    static char* argv[] = {name, nullptr};
-    new QGuiApplication(argc, argv);
-}
-
 // The built-in PDF printer: from the loaded job to the closed PDF file in its folder.
 void BM_PdfPrinter(benchmark::State& state, const std::string& name) {
     ensureGuiApplication();

@@ -11,9 +11,16 @@
 namespace zelmo {
 namespace {
 
-// The bitmap that holds the current page for one copy, or null when there is nothing to send.
-gdi::Bitmap pageImage(PclState& s) {
-    if (!s.rasterMode) return s.surface.text.pageBitmap.get();
+// Whether the current page can be sent: a raster page with its bits, or a text page of some
+// size (its pixels are made only if the printer needs them).
+bool pageExists(const PclState& s) {
+    if (s.rasterMode) return s.surface.raster.pageBits != nullptr;
+    const TextPage& page = s.surface.text;
+    return page.pageDC && page.pageWidth > 0 && page.pageHeight > 0;
+}
+
+// The bitmap that holds the raster page for one copy.
+gdi::Bitmap rasterImage(PclState& s) {
     RasterPage& page = s.surface.raster;
     if (page.form == RasterForm::Raw) {
         // A device-dependent bitmap lives only for the copy it sends.
@@ -56,64 +63,74 @@ bool sendGlyphPage(PclState& s, const JobEnv& env, PrinterCanvas& dc, const Page
     return true;
 }
 
-// One StretchBlt of the whole page onto the printer, per the page kind and how it is held.
-void transferPage(PclState& s, const JobEnv& env, gdi::Dc source) {
-    PrinterCanvas* dc = env.printer.deviceContext();
-    if (!dc) return;
+// The text page's pixels stretched over the printable area. A bitmap can be selected into one
+// DC at a time: the page leaves pageDC for the stretch and goes back, also when it throws.
+void stretchTextPage(PclState& s, PrinterCanvas& dc, int x, int y, const DeviceMetrics& m) {
+    TextPage& page = s.surface.text;
+    gdi::Bitmap image = composeTextPage(s);
+    gdi::selectObject(page.pageDC.get(), page.savedBitmap);
+    // Declared first so it runs last: the memory DC must let go of the bitmap before pageDC
+    // can take it back.
+    struct Reselect {
+        TextPage& page;
+        ~Reselect() { gdi::selectObject(page.pageDC.get(), page.pageBitmap.get()); }
+    } reselect{page};
+    gdi::UniqueDc memory(gdi::createCompatibleDc(nullptr));
+    gdi::selectObject(memory.get(), image);
+    dc.stretchBlt(x, y, m.horzRes, m.vertRes, memory.get(), 0, 0, page.pageWidth, page.pageHeight,
+                  Rop::SrcCopy);
+}
+
+// The text page onto the printer: as glyphs where the printer draws them, else its pixels and,
+// for a printer that carries text, its text layer.
+void transferTextPage(PclState& s, const JobEnv& env, PrinterCanvas& dc, int x, int y) {
     const DeviceMetrics& m = env.metrics;
-    int x = offsetPixels(m.dpiX, env.request.offsetX);
-    int y = offsetPixels(m.dpiY, env.request.offsetY);
-    if (!s.rasterMode) {
-        TextPage& page = s.surface.text;
-        if (sendGlyphPage(s, env, *dc,
-                          {x, y, m.horzRes, m.vertRes, page.pageWidth, page.pageHeight}))
-            return;
-        dc->stretchBlt(x, y, m.horzRes, m.vertRes, source, 0, 0, page.pageWidth, page.pageHeight,
-                       Rop::SrcCopy);
-        if (page.notes.empty() || !dc->wantsTextLayer()) return;
-        // Built at the first copy and sent with every copy, placed by this very stretch.
-        if (page.layer.empty()) {
-            PageTransform t{x, y, m.horzRes, m.vertRes, page.pageWidth, page.pageHeight};
-            buildTextLayer(page.notes, codePageFromValue(env.request.codePage), t, m.horzRes,
-                           m.vertRes, page.layer);
-        }
-        if (!page.layer.empty()) dc->textLayer(page.layer);
-        return;
+    TextPage& page = s.surface.text;
+    const PageTransform t{x, y, m.horzRes, m.vertRes, page.pageWidth, page.pageHeight};
+    if (sendGlyphPage(s, env, dc, t)) return;
+    stretchTextPage(s, dc, x, y, m);
+    if (page.notes.empty() || !dc.wantsTextLayer()) return;
+    // Built at the first copy and sent with every copy, placed by this very stretch.
+    if (page.layer.empty()) {
+        buildTextLayer(page.notes, codePageFromValue(env.request.codePage), t, m.horzRes, m.vertRes,
+                       page.layer);
     }
+    if (!page.layer.empty()) dc.textLayer(page.layer);
+}
+
+// One StretchBlt of the whole raster page onto the printer, per how the page is held.
+void transferRasterPage(PclState& s, const JobEnv& env, PrinterCanvas& dc, int x, int y,
+                        gdi::Bitmap image) {
+    const DeviceMetrics& m = env.metrics;
     const RasterPage& page = s.surface.raster;
+    gdi::UniqueDc memory(gdi::createCompatibleDc(nullptr));
+    gdi::selectObject(memory.get(), image);
     // The sheet image starts at the sheet's top edge, above the printable area.
     int top = y - m.physOffsetY;
     if (page.form == RasterForm::DibBottomUp) {
         // The section holds the page upside down; a negative height turns it over.
-        dc->stretchBlt(x, top + m.physHeight, m.physWidth, -m.physHeight, source, 0, 0,
-                       page.pageWidth, page.pageHeight, Rop::SrcCopy);
+        dc.stretchBlt(x, top + m.physHeight, m.physWidth, -m.physHeight, memory.get(), 0, 0,
+                      page.pageWidth, page.pageHeight, Rop::SrcCopy);
     } else {
-        dc->stretchBlt(x, top, m.physWidth, m.physHeight, source, 0, 0, page.pageWidth,
-                       page.pageHeight, Rop::SrcCopy);
+        dc.stretchBlt(x, top, m.physWidth, m.physHeight, memory.get(), 0, 0, page.pageWidth,
+                      page.pageHeight, Rop::SrcCopy);
     }
 }
 
-// Sends the current page once: a printer page of the job's document, or a document of its own.
-void sendCopy(PclState& s, const JobEnv& env, gdi::Bitmap image) {
+// Sends the current page once: a printer page of the job's document, or a document of its
+// own. A further copy (again) is the page before it where the printer can repeat that.
+void sendCopy(PclState& s, const JobEnv& env, bool again) {
     beginCopy(s, env);
-
-    TextPage& text = s.surface.text;
-    // A bitmap can be selected into one DC at a time: take the text page out of pageDC.
-    if (!s.rasterMode) gdi::selectObject(text.pageDC.get(), text.savedBitmap);
-    {
-        // Declared first so it runs last: the memory DC must let go of the bitmap before
-        // pageDC can take it back, also when the transfer throws.
-        struct Reselect {
-            PclState& s;
-            ~Reselect() {
-                if (!s.rasterMode) {
-                    gdi::selectObject(s.surface.text.pageDC.get(), s.surface.text.pageBitmap.get());
-                }
-            }
-        } reselect{s};
-        gdi::UniqueDc memory(gdi::createCompatibleDc(nullptr));
-        gdi::selectObject(memory.get(), image);
-        transferPage(s, env, memory.get());
+    PrinterCanvas* dc = env.printer.deviceContext();
+    if (dc && again && dc->canRepeatPage()) {
+        dc->repeatPage();
+    } else if (dc) {
+        const int x = offsetPixels(env.metrics.dpiX, env.request.offsetX);
+        const int y = offsetPixels(env.metrics.dpiY, env.request.offsetY);
+        if (s.rasterMode)
+            transferRasterPage(s, env, *dc, x, y, rasterImage(s));
+        else
+            transferTextPage(s, env, *dc, x, y);
     }
     if (s.rasterMode && s.surface.raster.form == RasterForm::Raw)
         s.surface.raster.pageBitmap.reset();
@@ -144,9 +161,8 @@ void emitPage(PclState& s, const JobEnv& env) {
     for (int32_t i = 0; i < s.copies; ++i) {
         // Thousands of copies must not keep a closing program waiting.
         if (env.terminated.load(std::memory_order_relaxed)) break;
-        gdi::Bitmap image = pageImage(s);
-        if (!image) break;
-        sendCopy(s, env, image);
+        if (!pageExists(s)) break;
+        sendCopy(s, env, i > 0);
     }
     if (s.rasterMode)
         clearRasterPage(s);

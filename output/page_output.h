@@ -13,6 +13,9 @@ void resetPageSurface(PclState& s, const PrintRequest& request);
 void createTextPage(PclState& s, const DeviceMetrics& metrics);
 void createRasterPage(PclState& s, const DeviceMetrics& metrics, const PrintRequest& request);
 void clearTextPage(PclState& s);
+// The text page's pixels, made when first needed, with every glyph noted so far drawn in; null
+// for a page of no size (or none at all).
+gdi::Bitmap composeTextPage(PclState& s);
 void clearRasterPage(PclState& s);
 void releasePageSurfaces(PclState& s);
 

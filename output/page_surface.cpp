@@ -59,6 +59,23 @@ gdi::Bitmap createPageDib(const PclState& s, const PrintRequest& request, int32_
     return section;
 }
 
+// The text page's bitmap, white, selected into its pageDC; the page's size was checked when
+// it was created.
+void makeTextPixels(PclState& s) {
+    TextPage& page = s.surface.text;
+    int64_t pageBytes = imageBytes(page.pageWidth, page.pageHeight, s.useDib ? 32 : 16);
+    if (s.useDib) {
+        PrintRequest textRequest;  // a text page is always bottom-up
+        page.pageBitmap.reset(
+            createPageDib(s, textRequest, page.pageWidth, page.pageHeight, &page.pageBits));
+    } else {
+        page.pageBitmap.reset(gdi::createBitmap(page.pageWidth, page.pageHeight, 1, 1, nullptr));
+    }
+    if (!page.pageBitmap) refusePage(pageBytes);
+    page.savedBitmap = gdi::selectObject(page.pageDC.get(), page.pageBitmap.get());
+    gdi::fillRectWhite(page.pageDC.get(), {0, 0, page.pageWidth + 1, page.pageHeight + 1});
+}
+
 }  // namespace
 
 void resetPageSurface(PclState& s, const PrintRequest& request) {
@@ -78,26 +95,32 @@ void createTextPage(PclState& s, const DeviceMetrics& metrics) {
     s.surface.pageHeight = std::max(page.pageHeight, 0);
     s.hmi = s.fontMetrics.fontCellWidth;
     s.vmi = s.textDpiY * (1.0 / 6.0);
-
-    gdi::UniqueDc ic(gdi::createDisplayIc());
-    page.pageDC.reset(gdi::createCompatibleDc(ic.get()));
+    // Refused now, whether or not its pixels are ever made: a page never fails late.
     if (page.pageWidth > 0 && page.pageHeight > 0) {
         int64_t pageBytes = imageBytes(page.pageWidth, page.pageHeight, s.useDib ? 32 : 16);
         if (pageBytes > kMaxRasterBytes) refusePage(pageBytes);
-        if (s.useDib) {
-            PrintRequest textRequest;  // a text page is always bottom-up
-            page.pageBitmap.reset(
-                createPageDib(s, textRequest, page.pageWidth, page.pageHeight, &page.pageBits));
-        } else {
-            page.pageBitmap.reset(
-                gdi::createBitmap(page.pageWidth, page.pageHeight, 1, 1, nullptr));
-        }
-        if (!page.pageBitmap) refusePage(pageBytes);
     }
-    page.savedBitmap = gdi::selectObject(page.pageDC.get(), page.pageBitmap.get());
+    gdi::UniqueDc ic(gdi::createDisplayIc());
+    page.pageDC.reset(gdi::createCompatibleDc(ic.get()));
     page.glyphDC.reset(gdi::createCompatibleDc(page.pageDC.get()));
     page.notes.reserve(kNotesReserved);
     clearTextPage(s);
+}
+
+gdi::Bitmap composeTextPage(PclState& s) {
+    TextPage& page = s.surface.text;
+    if (!page.pageDC || page.pageWidth <= 0 || page.pageHeight <= 0) return nullptr;
+    if (!page.pageBitmap) makeTextPixels(s);
+    const GlyphTable& table = s.glyphTable;
+    for (; page.composed < page.notes.size(); ++page.composed) {
+        const GlyphNote& note = page.notes[page.composed];
+        // Every noted glyph had its bitmap when drawn, and keeps it to the job's end.
+        gdi::selectObject(page.glyphDC.get(), table.entries[note.glyph].bitmap);
+        gdi::bitBltSrcAnd(page.pageDC.get(), note.left, note.top, note.width, note.height,
+                          page.glyphDC.get(), 0, 0);
+        page.inked = true;
+    }
+    return page.pageBitmap.get();
 }
 
 void createRasterPage(PclState& s, const DeviceMetrics& metrics, const PrintRequest& request) {
@@ -125,21 +148,31 @@ void createRasterPage(PclState& s, const DeviceMetrics& metrics, const PrintRequ
     page.rowBytes = static_cast<int32_t>(pageBytes / height);
     page.pageBytes = pageBytes;
     s.surface.pageHeight = height;
+    page.inkTop = 0;  // fresh memory is not white
+    page.inkBottom = height;
     clearRasterPage(s);
 }
 
 void clearRasterPage(PclState& s) {
     RasterPage& page = s.surface.raster;
-    if (page.pageBits) std::memset(page.pageBits, 0xFF, static_cast<size_t>(page.pageBytes));
+    if (page.pageBits && page.inkBottom > page.inkTop) {
+        std::memset(page.pageBits + int64_t{page.inkTop} * page.rowBytes, 0xFF,
+                    static_cast<size_t>(int64_t{page.inkBottom - page.inkTop} * page.rowBytes));
+    }
+    page.inkTop = page.pageHeight;
+    page.inkBottom = 0;
 }
 
 void clearTextPage(PclState& s) {
     TextPage& page = s.surface.text;
     page.notes.clear();
     page.notesComplete = true;
+    page.composed = 0;
     page.layer.clear();
-    if (page.pageDC)
+    // A page sent from its glyphs alone never touched its pixels.
+    if (page.pageBitmap && page.inked)
         gdi::fillRectWhite(page.pageDC.get(), {0, 0, page.pageWidth + 1, page.pageHeight + 1});
+    page.inked = false;
 }
 
 void releasePageSurfaces(PclState& s) {

@@ -53,9 +53,12 @@ bool sameCell(const GlyphNote& before, const GlyphNote& after) {
 void addLine(const std::vector<GlyphNote>& notes, CodePage codePage, const PageTransform& t,
              int32_t canvasWidth, int32_t canvasHeight, std::vector<uint32_t>& order, size_t from,
              size_t to, TextLayer& layer) {
-    std::sort(order.begin() + from, order.begin() + to, [&](uint32_t a, uint32_t b) {
+    const auto leftFirst = [&](uint32_t a, uint32_t b) {
         return notes[a].penX != notes[b].penX ? notes[a].penX < notes[b].penX : a < b;
-    });
+    };
+    // A line drawn left to right, as nearly every line is, is in order already.
+    if (!std::is_sorted(order.begin() + from, order.begin() + to, leftFirst))
+        std::sort(order.begin() + from, order.begin() + to, leftFirst);
     TextLine line;
     line.first = static_cast<uint32_t>(layer.glyphs.size());
     const GlyphNote* last = nullptr;
@@ -102,10 +105,13 @@ void buildTextLayer(const std::vector<GlyphNote>& notes, CodePage codePage,
     order.resize(notes.size());
     for (uint32_t i = 0; i < order.size(); ++i)
         order[i] = i;
-    std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+    const auto topFirst = [&](uint32_t a, uint32_t b) {
         return notes[a].baseline != notes[b].baseline ? notes[a].baseline < notes[b].baseline
                                                       : a < b;
-    });
+    };
+    // Lines printed from the top down are in order already.
+    if (!std::is_sorted(order.begin(), order.end(), topFirst))
+        std::sort(order.begin(), order.end(), topFirst);
     // A line holds the glyphs whose baselines lie within a third of its first glyph's height.
     for (size_t from = 0; from < order.size();) {
         const GlyphNote& first = notes[order[from]];

@@ -105,6 +105,8 @@ bool transferRasterRow(PclState& s, std::size_t& readPos) {
     int32_t row = s.rasterRow;
     if (s.rasterRow < INT32_MAX) ++s.rasterRow;
     if (row >= 0 && row < page.pageHeight && page.rowBytes > 0) {
+        page.inkTop = std::min(page.inkTop, row);
+        page.inkBottom = std::max(page.inkBottom, row + 1);
         int64_t rowStart = int64_t{row} * page.rowBytes;
         RowCursor cursor{page.pageBits, rowStart + s.rasterX / 8, rowStart + page.rowBytes,
                          s.rasterX % 8};

@@ -130,14 +130,12 @@ void buildGlyphBitmap(PclState& s, GlyphEntry& g) {
 void drawGlyph(PclState& s, const GlyphEntry& g) {
     TextPage& page = s.surface.text;
     if (!page.glyphDC || !g.bitmap) return;
-    gdi::selectObject(page.glyphDC.get(), g.bitmap);
     int64_t penX = roundedPosition(s.cursorX);
     int64_t x = penX + g.leftOffset;
     int64_t penY = roundedPosition(s.cursorY);
     int64_t y = penY + s.fontMetrics.fontBaseline - g.topOffset;
-    gdi::bitBltSrcAnd(page.pageDC.get(), clampToInt(x), clampToInt(y), g.width, g.height,
-                      page.glyphDC.get(), 0, 0);
-    // The text layer's record of this glyph: numbers only, into a vector reserved per page.
+    // The glyph as numbers only, into a vector reserved per page: its pixels are composed from
+    // this note when the page is sent as an image, and never for a printer that draws glyphs.
     GlyphNote note;
     note.left = clampToInt(x);
     note.top = clampToInt(y);
@@ -148,11 +146,18 @@ void drawGlyph(PclState& s, const GlyphEntry& g) {
     note.advance = clampToInt(roundedPosition(s.hmi));
     note.glyph = static_cast<uint16_t>(&g - s.glyphTable.entries.data());
     note.code = g.code;
-    // A page of a damaged job may strike millions of glyphs; the layer keeps the first ones.
-    if (page.notes.size() < kMaxGlyphNotes)
+    if (page.notes.size() < kMaxGlyphNotes) {
         page.notes.push_back(note);
-    else
-        page.notesComplete = false;
+        return;
+    }
+    // A page of a damaged job may strike millions of glyphs: past the first ones they go
+    // straight into the pixels, and the page is sent as an image.
+    page.notesComplete = false;
+    if (!composeTextPage(s)) return;
+    gdi::selectObject(page.glyphDC.get(), g.bitmap);
+    gdi::bitBltSrcAnd(page.pageDC.get(), note.left, note.top, g.width, g.height, page.glyphDC.get(),
+                      0, 0);
+    page.inked = true;
 }
 
 }  // namespace zelmo

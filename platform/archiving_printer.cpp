@@ -330,6 +330,17 @@ void ArchivingPrinter::glyphPage(const GlyphPage& page) {
     archive("archive text", [&](Printer&, PrinterCanvas& c) { c.glyphPage(page); });
 }
 
+// A copy repeated only where both printers can: each sheet must show the same page.
+bool ArchivingPrinter::canRepeatPage() const {
+    if (!realCanvas_ || !realCanvas_->canRepeatPage()) return false;
+    return !copyCanvas_ || copyCanvas_->canRepeatPage();
+}
+
+void ArchivingPrinter::repeatPage() {
+    if (realCanvas_) realCanvas_->repeatPage();
+    archive("archive page image", [&](Printer&, PrinterCanvas& c) { c.repeatPage(); });
+}
+
 // Plain text, on both.
 void ArchivingPrinter::textOutCells(int x, int y, int cellWidth, int cellHeight,
                                     const std::string& text) {

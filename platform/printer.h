@@ -55,6 +55,11 @@ class PrinterCanvas {
     // would draw its pixels; then glyphPage is called in place of the stretch and the layer.
     virtual bool takesGlyphPage(const GlyphPage& /*page*/) const { return false; }
     virtual void glyphPage(const GlyphPage& /*page*/) {}
+    // Whether the page just begun can be made a copy of the page before it in the document
+    // (a PDF refers to that page's content again); then repeatPage is called in place of
+    // drawing the same page again, as a job's further copies are.
+    virtual bool canRepeatPage() const { return false; }
+    virtual void repeatPage() {}
     // A line of UTF-8 text in the printer's monospaced font, each character one cell of
     // cellWidth x cellHeight device pixels, the first cell's top-left corner at (x, y). The
     // default falls back on textOut.

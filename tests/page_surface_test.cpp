@@ -104,6 +104,7 @@ TEST_P(RasterForms, FollowTheEngine) {
     // A text page in DIB form is bottom-up whatever the engine.
     s.rasterMode = false;
     createTextPage(s, m);
+    composeTextPage(s);
     gdi::BitmapView text = gdi::viewSelectedBitmap(s.surface.text.pageDC.get());
     EXPECT_EQ(text.bottomUp, c.form != RasterForm::Raw);
     EXPECT_EQ(s.surface.raster.form, c.form);  // the text page did not replace it
@@ -181,6 +182,25 @@ TEST(PageSurfaces, EverythingReleasedAfterJobs) {
         r.request.engine = engine;
         r.run(job);
         EXPECT_EQ(gdi::liveObjectCount(), before) << "engine " << engine;
+    }
+}
+
+// Pages and jobs in a row on one state: a page carries nothing of the page before it, nor a
+// job's page anything of the job before, neither what it sent nor glyphs it never sent.
+TEST(PageSurfaces, EachPageStartsBlank) {
+    test::JobRun r;
+    JobBuilder first;
+    first.fontHeader(50, 20).glyph('A', 0, 50, 8, 1, {0xFF}).glyph('B', 0, 50, 8, 1, {0x0F});
+    first.text("A").formFeed().esc("*p100X").text("B").formFeed().esc("*p40X").text("A");
+    JobBuilder second;
+    second.fontHeader(50, 20).glyph('B', 0, 50, 8, 1, {0x0F}).esc("*p200X").text("B").formFeed();
+    ASSERT_TRUE(r.run(first));
+    ASSERT_TRUE(r.run(second));
+    std::vector<const Sheet*> sheets = r.sheets();
+    ASSERT_EQ(sheets.size(), 3u);
+    for (size_t n = 1; n < 3; ++n) {
+        EXPECT_EQ(test::blackIn(*sheets[n], 100 * n + 4, 0, 100 * n + 8, 1), 4) << n;
+        EXPECT_EQ(sheets[n]->blackCount(), 4) << n;
     }
 }
 

@@ -74,6 +74,18 @@ TEST(SoftFonts, GlyphPlacedByOffsetsFromBaseline) {
     EXPECT_EQ(p.sheet->blackCount(), 1);
 }
 
+// Past the glyph notes a page keeps (a damaged job's millions of strikes), glyphs still print:
+// they go straight into the page's pixels, beside those composed from the notes.
+TEST(SoftFonts, GlyphsPastTheNotedOnesStillPrint) {
+    JobBuilder job = JobBuilder().glyph('A', 0, 40, 1, 1, {0x80}).esc("&k0H");
+    job.text(std::string(size_t{1} << 17, 'A')).esc("*p5x7Y").text("A");
+    Page p(job);
+    ASSERT_NE(p.sheet, nullptr);
+    EXPECT_TRUE(p.sheet->black(0, 10));
+    EXPECT_TRUE(p.sheet->black(5, 17));
+    EXPECT_EQ(p.sheet->blackCount(), 2);
+}
+
 TEST(SoftFonts, CursorRoundsHalfToEven) {
     // A text page of 300 x 450 pixels and a one-pixel glyph, drawn at chosen cursors.
     PclState s;
@@ -96,6 +108,7 @@ TEST(SoftFonts, CursorRoundsHalfToEven) {
         s.cursorX = x;
         drawGlyph(s, *g);
     }
+    composeTextPage(s);
     gdi::BitmapView page = gdi::viewSelectedBitmap(s.surface.text.pageDC.get());
     std::vector<int> inked;
     for (int x = 0; x < page.width; ++x)

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "output/code_pages.h"
+#include "output/text_layer.h"
 #include "pipeline_fixture.h"
 #include "platform/archiving_printer.h"
 #include "platform/sync.h"
@@ -81,6 +82,39 @@ INSTANTIATE_TEST_SUITE_P(Cases, TextLayerPlacement,
                                            LayerCase{"alternative600Offset", 600, 50, 1, 30, -20},
                                            LayerCase{"hp845c150Shrunk", 150, 10, 2, -15, 40}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// Glyphs drawn in any order are read in reading order: lines top down, each left to right.
+TEST(TextLayerOrder, LinesTopDownAndLeftToRightWhateverTheDrawingOrder) {
+    auto note = [](char code, int32_t x, int32_t baseline) {
+        GlyphNote n;
+        n.left = n.penX = x;
+        n.top = baseline - 8;
+        n.width = n.height = 8;
+        n.baseline = baseline;
+        n.advance = 10;
+        n.code = static_cast<uint8_t>(code);
+        return n;
+    };
+    const GlyphNote a = note('A', 0, 20), b = note('B', 10, 20);
+    const GlyphNote c = note('C', 0, 60), d = note('D', 10, 60);
+    const struct {
+        const char* name;
+        std::vector<GlyphNote> notes;
+    } cases[] = {
+        {"reading order", {a, b, c, d}},
+        {"lines bottom up", {c, d, a, b}},
+        {"lines right to left", {b, a, d, c}},
+        {"scattered", {d, a, c, b}},
+    };
+    for (const auto& k : cases) {
+        TextLayer layer;
+        buildTextLayer(k.notes, CodePage::Cp852, {0, 0, 100, 100, 100, 100}, 100, 100, layer);
+        std::vector<std::string> lines;
+        for (const TextLine& line : layer.lines)
+            lines.push_back(lineText(layer, line));
+        EXPECT_EQ(lines, (std::vector<std::string>{"AB", "CD"})) << k.name;
+    }
+}
 
 struct CodeCase {
     CodePage page;

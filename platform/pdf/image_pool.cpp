@@ -30,7 +30,7 @@ std::string g4Filter(const ImageJob& job) {
 // Deflates the job's rows into its output.
 void deflateImage(libdeflate_compressor* compressor, ImageJob& job) {
     if (!compressor) throw std::bad_alloc();
-    const std::vector<uint8_t>& in = *job.input;
+    const std::vector<uint8_t>& in = job.input;
     job.output.resize(libdeflate_zlib_compress_bound(compressor, in.size()));
     job.length = libdeflate_zlib_compress(compressor, in.data(), in.size(), job.output.data(),
                                           job.output.size());
@@ -41,7 +41,7 @@ void deflateImage(libdeflate_compressor* compressor, ImageJob& job) {
 // Compresses the job's rows with Group 4 or Deflate, whichever gives less, running Deflate only
 // where Group 4 may not be the smaller.
 void compressImage(G4Encoder& g4, libdeflate_compressor* compressor, ImageJob& job) {
-    const std::vector<uint8_t>& in = *job.input;
+    const std::vector<uint8_t>& in = job.input;
     job.output.clear();
     job.output.reserve(in.size() / kG4SureShare + kG4Allowance);
     if (!g4.encode(in.data(), job.width, job.height, job.oneIsBlack,
@@ -130,7 +130,6 @@ void ImagePool::work() {
         } catch (...) {
             job->error = std::current_exception();
         }
-        job->input.reset();
         {
             std::lock_guard<std::mutex> guard(lock_);
             done_.push_back(std::move(job));

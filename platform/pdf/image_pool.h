@@ -20,8 +20,9 @@ struct ImageJob {
     std::string dictionary;  // its stream dictionary, without Filter and Length
     int width = 0, height = 0;
     bool oneIsBlack = false;
-    // Rows of (width + 7) / 8 bytes, top row first.
-    std::shared_ptr<const std::vector<uint8_t>> input;
+    // Rows of (width + 7) / 8 bytes, top row first; kept with the job, so that a finished job
+    // can take the next page's rows without a fresh allocation.
+    std::vector<uint8_t> input;
     std::string filter;  // the Filter and DecodeParms entries of the chosen compression
     std::vector<uint8_t> output;
     size_t length = 0;

@@ -305,6 +305,15 @@ void PdfDocumentPrinter::glyphPage(const GlyphPage& page) {
     if (writer_) fonts_->drawPage(*writer_, page);
 }
 
+// A further copy of the page before, at the cost of a page object.
+bool PdfDocumentPrinter::canRepeatPage() const {
+    return writer_ && writer_->canRepeatPage();
+}
+
+void PdfDocumentPrinter::repeatPage() {
+    if (writer_) writer_->repeatPage();
+}
+
 // The page's text as invisible words, one run per word, in reading order.
 void PdfDocumentPrinter::textLayer(const TextLayer& layer) {
     if (!writer_ || layer.empty()) return;

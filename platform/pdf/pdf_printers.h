@@ -82,6 +82,8 @@ class PdfDocumentPrinter : public Printer, private PrinterCanvas {
     void textLayer(const TextLayer& layer) override;
     bool takesGlyphPage(const GlyphPage& page) const override;
     void glyphPage(const GlyphPage& page) override;
+    bool canRepeatPage() const override;
+    void repeatPage() override;
     void textOutCells(int x, int y, int cellWidth, int cellHeight,
                       const std::string& text) override;
 

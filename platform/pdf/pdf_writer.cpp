@@ -51,6 +51,8 @@ constexpr size_t kCompressFrom = 256;
 constexpr int kDeflateLevel = 6;
 // Page images compress on this many threads while the interpreter goes on.
 constexpr int kDeflateThreads = 2;
+// The buffers a finished image job may keep for the next page: a 600-dpi sheet's, in and out.
+constexpr size_t kSpareJobBytes = size_t{16} << 20;
 
 // The Polish letters at codes 0x80.. of the text font, and their glyph names.
 struct PolishLetter {
@@ -113,6 +115,36 @@ std::string identityToUnicode() {
         ranges.add("<" + h + "00> <" + h + "FF> <" + h + "00>\n");
     }
     return ranges.cmap("<0000>", "<FFFF>");
+}
+
+// Deflates size bytes of data into out, grown as needed; returns the code's length.
+size_t deflateInto(libdeflate_compressor* compressor, const uint8_t* data, size_t size,
+                   std::vector<uint8_t>& out) {
+    const size_t bound = libdeflate_zlib_compress_bound(compressor, size);
+    if (out.size() < bound) out.resize(bound);
+    const size_t length = libdeflate_zlib_compress(compressor, data, size, out.data(), out.size());
+    if (length == 0) throw PrinterError("Cannot compress a PDF stream");
+    return length;
+}
+
+// The invisible font's ToUnicode map, deflated: the same in every document, so made once for
+// the process (empty when it could not be).
+const std::vector<uint8_t>& deflatedIdentityToUnicode() {
+    static const std::vector<uint8_t> code = [] {
+        std::vector<uint8_t> out;
+        const std::string cmap = identityToUnicode();
+        libdeflate_compressor* compressor = libdeflate_alloc_compressor(kDeflateLevel);
+        if (!compressor) return out;
+        try {
+            out.resize(deflateInto(compressor, reinterpret_cast<const uint8_t*>(cmap.data()),
+                                   cmap.size(), out));
+        } catch (const PrinterError&) {
+            out.clear();
+        }
+        libdeflate_free_compressor(compressor);
+        return out;
+    }();
+    return code;
 }
 
 // A page image as a stencil painting its black pixels in the fill colour: poppler smooths a
@@ -215,18 +247,19 @@ void PdfWriter::flush() {
 // A stream object, deflated when asked.
 void PdfWriter::writeStream(int number, const std::string& dictionary, const uint8_t* data,
                             size_t size, bool compress) {
-    size_t length = size;
-    const uint8_t* body = data;
-    if (compress) {
-        const size_t bound = libdeflate_zlib_compress_bound(compressor_.get(), size);
-        if (compressed_.size() < bound) compressed_.resize(bound);
-        length = libdeflate_zlib_compress(compressor_.get(), data, size, compressed_.data(),
-                                          compressed_.size());
-        if (length == 0) throw PrinterError("Cannot compress a PDF stream");
-        body = compressed_.data();
+    if (!compress) {
+        writeStreamBody(number, dictionary, data, size, false);
+        return;
     }
+    const size_t length = deflateInto(compressor_.get(), data, size, compressed_);
+    writeStreamBody(number, dictionary, compressed_.data(), length, true);
+}
+
+// A stream object whose body is given as it goes into the file: deflated already or plain.
+void PdfWriter::writeStreamBody(int number, const std::string& dictionary, const uint8_t* body,
+                                size_t length, bool deflated) {
     beginObject(number);
-    write("<<" + dictionary + (compress ? " /Filter /FlateDecode" : "") + " /Length " +
+    write("<<" + dictionary + (deflated ? " /Filter /FlateDecode" : "") + " /Length " +
           std::to_string(length) + " >>\nstream\n");
     write(body, length);
     write("\nendstream\nendobj\n");
@@ -241,39 +274,46 @@ void PdfWriter::beginPage(double width, double height) {
     pageUsesText_ = pageUsesMono_ = pageUsesInvisible_ = pageUsesEmbedded_ = false;
     pageFonts_.clear();
     content_.clear();
+    repeating_ = false;
 }
 
-// A 1-bit image compressed whole on a background thread, or the one before when it is the same.
+// A 1-bit image compressed whole on a background thread.
 std::string PdfWriter::addImage(int width, int height, const uint8_t* rows, bool oneIsBlack) {
     const size_t size = static_cast<size_t>((width + 7) / 8) * static_cast<size_t>(height);
-    // Copies of a page send the same image again: the document keeps it once.
-    const bool same = last_.object != 0 && last_.width == width && last_.height == height &&
-                      last_.oneIsBlack == oneIsBlack && last_.rows->size() == size &&
-                      std::memcmp(last_.rows->data(), rows, size) == 0;
-    const int number = same ? last_.object : newObject();
+    const int number = newObject();
     const std::string name = "Im" + std::to_string(number);
-    const std::string resource = " /" + name + " " + ref(number);
-    if (pageImages_.find(resource) == std::string::npos) pageImages_ += resource;
-    if (same) return name;
-    auto job = std::make_unique<ImageJob>();
+    pageImages_ += " /" + name + " " + ref(number);
+    if (!pool_) pool_ = std::make_unique<ImagePool>(kDeflateThreads, kDeflateLevel);
+    // Objects may lie in any order in the file: finished images are written as they come.
+    while (std::unique_ptr<ImageJob> done = pool_->take(pool_->full()))
+        writeCompressed(std::move(done));
+    std::unique_ptr<ImageJob> job = spareJob();
     job->object = number;
     job->width = width;
     job->height = height;
     job->oneIsBlack = oneIsBlack;
     job->dictionary = imageDictionary(width, height, oneIsBlack);
-    // The caller reuses its rows at once: the job and the next comparison share a copy.
-    job->input = std::make_shared<const std::vector<uint8_t>>(rows, rows + size);
-    last_ = {number, width, height, oneIsBlack, job->input};
-    if (!pool_) pool_ = std::make_unique<ImagePool>(kDeflateThreads, kDeflateLevel);
-    // Objects may lie in any order in the file: finished images are written as they come.
-    while (std::unique_ptr<ImageJob> done = pool_->take(pool_->full()))
-        writeCompressed(*done);
+    // The caller reuses its rows at once: the job compresses a copy of its own.
+    job->input.assign(rows, rows + size);
     pool_->submit(std::move(job));
     return name;
 }
 
-// Writes an image the pool compressed; its failure is the printer's error.
-void PdfWriter::writeCompressed(const ImageJob& job) {
+// A job to fill: one the pool gave back, its buffers kept, or a new one.
+std::unique_ptr<ImageJob> PdfWriter::spareJob() {
+    if (spareJobs_.empty()) return std::make_unique<ImageJob>();
+    std::unique_ptr<ImageJob> job = std::move(spareJobs_.back());
+    spareJobs_.pop_back();
+    job->filter.clear();
+    job->length = 0;
+    job->error = nullptr;
+    return job;
+}
+
+// Writes an image the pool compressed, then keeps the job for the next image; its failure is
+// the printer's error.
+void PdfWriter::writeCompressed(std::unique_ptr<ImageJob> done) {
+    const ImageJob& job = *done;
     if (job.error) {
         try {
             std::rethrow_exception(job.error);
@@ -288,6 +328,11 @@ void PdfWriter::writeCompressed(const ImageJob& job) {
           " >>\nstream\n");
     write(job.output.data(), job.length);
     write("\nendstream\nendobj\n");
+    // As many as can be in the pool at once, and the one being filled; a job of a huge page
+    // gives its memory back instead.
+    const size_t held = job.input.capacity() + job.output.capacity();
+    if (spareJobs_.size() <= size_t{kDeflateThreads} && held <= kSpareJobBytes)
+        spareJobs_.push_back(std::move(done));
 }
 
 // Opens a row-by-row image object; its length follows it as an object of its own.
@@ -400,8 +445,9 @@ int PdfWriter::invisibleFont() {
     write(
         "<< /Type /FontDescriptor /FontName /GlyphLessFont /Flags 5 /FontBBox [0 0 500 1000] "
         "/ItalicAngle 0 /Ascent 1000 /Descent -1 /CapHeight 1000 /StemV 80 >>\nendobj\n");
-    const std::string cmap = identityToUnicode();
-    writeStream(toUnicode, "", reinterpret_cast<const uint8_t*>(cmap.data()), cmap.size(), true);
+    const std::vector<uint8_t>& cmap = deflatedIdentityToUnicode();
+    if (cmap.empty()) throw PrinterError("Cannot compress a PDF stream");
+    writeStreamBody(toUnicode, "", cmap.data(), cmap.size(), true);
     return glyphless_;
 }
 
@@ -430,16 +476,27 @@ void PdfWriter::addInvisibleText(const std::vector<char32_t>& text,
     content_ << "ET\n";
 }
 
-// Writes the page's content and its page object.
+// Writes the page's content (unless it repeats the page before) and its page object.
 void PdfWriter::endPage() {
     if (!inPage_) return;
     inPage_ = false;
-    const int contents = newObject();
-    const std::string& data = content_.data();
-    writeStream(contents, "", reinterpret_cast<const uint8_t*>(data.data()), data.size(),
-                data.size() >= kCompressFrom);
+    if (!repeating_) {
+        lastContents_ = newObject();
+        writeStreamObject(lastContents_, content_.data());
+        lastResources_ = pageResources();
+    }
+    repeating_ = false;
     const int page = newObject();
     pages_.push_back(page);
+    ContentStream box;
+    box << "[0 0 " << pageWidth_ << pageHeight_ << "]";
+    beginObject(page);
+    write("<< /Type /Page /Parent " + ref(pagesObject_) + " /MediaBox " + box.data() +
+          " /Resources " + lastResources_ + " /Contents " + ref(lastContents_) + " >>\nendobj\n");
+}
+
+// The open page's resources: its images and the fonts it uses.
+std::string PdfWriter::pageResources() const {
     std::string resources = "<< /ProcSet [/PDF /ImageB /Text]";
     if (!pageImages_.empty()) resources += " /XObject <<" + pageImages_ + " >>";
     if (pageUsesText_ || pageUsesMono_ || pageUsesInvisible_ || pageUsesEmbedded_ ||
@@ -451,12 +508,15 @@ void PdfWriter::endPage() {
         if (pageUsesInvisible_) resources += " /Fi " + ref(glyphless_);
         resources += " >>";
     }
-    resources += " >>";
-    ContentStream box;
-    box << "[0 0 " << pageWidth_ << pageHeight_ << "]";
-    beginObject(page);
-    write("<< /Type /Page /Parent " + ref(pagesObject_) + " /MediaBox " + box.data() +
-          " /Resources " + resources + " /Contents " + ref(contents) + " >>\nendobj\n");
+    return resources + " >>";
+}
+
+bool PdfWriter::canRepeatPage() const {
+    return inPage_ && lastContents_ != 0;
+}
+
+void PdfWriter::repeatPage() {
+    repeating_ = canRepeatPage();
 }
 
 // An object written whole.
@@ -483,7 +543,7 @@ void PdfWriter::finish(const DocumentInfo& info) {
     endPage();
     if (pool_) {
         while (std::unique_ptr<ImageJob> done = pool_->take(true))
-            writeCompressed(*done);
+            writeCompressed(std::move(done));
     }
     if (mono_) writeMonoFont();
     beginObject(pagesObject_);

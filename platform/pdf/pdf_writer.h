@@ -107,6 +107,10 @@ class PdfWriter {
     // Draws runs of text as invisible, searchable text in the page's units (y grows downwards).
     void addInvisibleText(const std::vector<char32_t>& text, const std::vector<InvisibleRun>& runs);
     void endPage();
+    // Whether the open page can be a copy of the page before it, and makes it one: the page
+    // refers to that page's content and resources, whatever the open page was given.
+    bool canRepeatPage() const;
+    void repeatPage();
     // For fonts kept beside the writer: an object number to write later, an object's body, a
     // stream object (deflated when long enough), and a font the open page uses by name.
     int reserveObject() { return newObject(); }
@@ -125,10 +129,13 @@ class PdfWriter {
     void beginObject(int number);
     void writeStream(int number, const std::string& dictionary, const uint8_t* data, size_t size,
                      bool compress);
+    void writeStreamBody(int number, const std::string& dictionary, const uint8_t* body,
+                         size_t length, bool deflated);
     void write(const void* data, size_t size);
     void write(const std::string& text) { write(text.data(), text.size()); }
     void flush();
     int invisibleFont();
+    std::string pageResources() const;
     void writeMonoFont();
 
     int fd_;
@@ -152,15 +159,14 @@ class PdfWriter {
     std::unique_ptr<MonoFontUse> mono_;
     int monoObject_ = 0;
     ContentStream content_;
+    bool repeating_ = false;
+    int lastContents_ = 0;  // the content stream of the last page written, and its resources
+    std::string lastResources_;
     std::vector<uint8_t> compressed_;
-    // The image written last, to find the next copy of the same page.
-    struct LastImage {
-        int object = 0;
-        int width = 0, height = 0;
-        bool oneIsBlack = false;
-        std::shared_ptr<const std::vector<uint8_t>> rows;
-    } last_;
-    void writeCompressed(const ImageJob& job);
+    void writeCompressed(std::unique_ptr<ImageJob> done);
+    std::unique_ptr<ImageJob> spareJob();
+    // Jobs the pool gave back, their buffers kept for the next pages.
+    std::vector<std::unique_ptr<ImageJob>> spareJobs_;
     // Last: its threads stop before anything they could still hand back is gone.
     std::unique_ptr<ImagePool> pool_;
     struct CompressorDeleter {

@@ -543,6 +543,19 @@ std::vector<uint8_t> mixedJob() {
     return job.data();
 }
 
+// Raster pages, each unlike the others: the PDF writer's compressors take one after another.
+std::vector<uint8_t> rasterPagesJob() {
+    JobBuilder job;
+    job.esc("E").esc("*t300R").esc("*b0M");
+    for (int page = 0; page < 4; ++page) {
+        job.esc("*p" + std::to_string(100 + 60 * page) + "x" + std::to_string(80 * page) + "Y");
+        for (int y = 0; y < 30; ++y)
+            job.rasterRow({0xFF, static_cast<uint8_t>(page * 31 + y), 0xF0});
+        job.formFeed();
+    }
+    return job.data();
+}
+
 TEST(PdfGlyphPages, EveryPageEqualsTheSheetInBothRenderersAndTextPagesAreGlyphs) {
     for (const char* tool : {"gs --version", "pdftoppm -v", "qpdf --version"})
         if (std::system((std::string(tool) + " >/dev/null 2>&1").c_str()) != 0)
@@ -552,9 +565,10 @@ TEST(PdfGlyphPages, EveryPageEqualsTheSheetInBothRenderersAndTextPagesAreGlyphs)
         std::vector<uint8_t> job;
         bool glyphs;  // a page of it goes as glyph runs
     } cases[] = {
-        {"sample: raster page, then text", sampleJob(), true},
+        {"sample in two copies: raster page, then text, each again", sampleJob(2), true},
         {"a glyph redefined mid-page", redefiningJob(), true},
         {"text and raster on one page", mixedJob(), false},
+        {"raster pages, each its own", rasterPagesJob(), false},
     };
     const PrinterGeometry& g = kGlyphSheet;
     for (const auto& c : cases) {
