@@ -181,8 +181,10 @@ int filterJob(int argc, char** argv) {
         return 1;
     }
     const zelmo::PrinterGeometry geometry = zelmo::filterGeometry(std::getenv("PPD"), argv[5]);
+    zelmo::PrintRequest request;
+    request.codePage = static_cast<int32_t>(zelmo::filterCodePage(argv[5]));
     const zelmo::FilterOutcome outcome =
-        zelmo::printFilterJob(job.data(), job.size(), geometry, argv[3], document.get());
+        zelmo::printFilterJob(job.data(), job.size(), geometry, argv[3], request, document.get());
     // Bytes lost under the mapping read as zeros: what was made of them is not the job.
     if (!job.intact()) {
         std::fputs(texts::kUnreadable, stderr);
