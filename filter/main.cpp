@@ -141,14 +141,21 @@ bool lastFilter() {
     return final == nullptr || std::strcmp(final, "application/pdf") == 0;
 }
 
-// Sends the document on and counts its pages for CUPS's page log when no later filter does.
-int deliver(int fd, int pages) {
+// The copies the printer makes of each page, for the page log: the job's copies argument.
+int jobCopies(const char* text) {
+    const long copies = std::strtol(text, nullptr, 10);
+    return copies >= 1 && copies <= 9999 ? static_cast<int>(copies) : 1;
+}
+
+// Sends the document on and counts its pages, each copies times, for CUPS's page log when no
+// later filter does.
+int deliver(int fd, int pages, int copies) {
     if (!sendDocument(fd)) {
         std::fputs(texts::kNoOutput, stderr);
         return 1;
     }
     for (int page = 1; lastFilter() && page <= pages; ++page)
-        std::fprintf(stderr, "PAGE: %d 1\n", page);
+        std::fprintf(stderr, "PAGE: %d %d\n", page, copies);
     std::fprintf(stderr, texts::kPrinted, pages, pages);
     return 0;
 }
@@ -191,7 +198,7 @@ int filterJob(int argc, char** argv) {
         return 1;
     }
     if (report(outcome) != 0) return 1;
-    return deliver(document.get(), outcome.pages);
+    return deliver(document.get(), outcome.pages, jobCopies(argv[4]));
 }
 
 }  // namespace
