@@ -69,6 +69,8 @@ start_cupsd "$cups"
 
 # Letter from the server's paper setting, where A4 is the default; the PPD's Letter at 600 dpi
 # has 18 pt left and right and 36 pt top and bottom unprintable.
+# A queue of that name from an earlier Zelmo, with a PPD, is made anew without one.
+lpadmin -p Biuro -E -v keep:/ -P "$PPD" 2>/dev/null || fail "cannot make the earlier queue"
 PAPERSIZE=letter zelmo-cups-queue Biuro keep:/ >"$work/queue.log" 2>&1 ||
     fail "zelmo-cups-queue failed: $(cat "$work/queue.log")"
 grep -q 'gotowa / queue Biuro ready' "$work/queue.log" || fail "not ready: $(cat "$work/queue.log")"
