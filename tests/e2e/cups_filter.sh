@@ -125,7 +125,7 @@ ended() { case $(job_state "$1") in completed | aborted | canceled) return 0 ;; 
 send_lp() {
     local file=$1 queue=$2
     shift 2
-    lp -d "$queue" "$@" "$file" 2>&1 | sed -n 's/.*request id is .*-\([0-9]*\) .*/\1/p'
+    LC_ALL=C lp -d "$queue" "$@" "$file" 2>&1 | sed -n 's/.*request id is .*-\([0-9]*\) .*/\1/p'
 }
 # Sends file $1 to Biuro as an IPP client does, typed application/octet-stream; echoes the id.
 send_ipp() {
@@ -159,7 +159,7 @@ truncated.prn lp aborted
 EOF
 
 # The empty job: CUPS itself refuses it, with a reason, by lp and by IPP.
-answer=$(lp -d Biuro "$work/empty.prn" 2>&1)
+answer=$(LC_ALL=C lp -d Biuro "$work/empty.prn" 2>&1)
 [[ $answer == *"No file"* ]] || fail "CUPS took an empty job by lp: $answer"
 answer=$(ipptool -t -f "$work/empty.prn" "ipp://127.0.0.1:$port/printers/Biuro" "$work/print-job.test" 2>&1)
 [[ $answer == *"No file"* ]] || fail "CUPS took an empty job by IPP: $answer"
