@@ -74,6 +74,16 @@ lpadmin -p Biuro -E -v keep:/ -P "$PPD" 2>/dev/null || fail "cannot make the ear
 PAPERSIZE=letter zelmo-cups-queue Biuro keep:/ >"$work/queue.log" 2>&1 ||
     fail "zelmo-cups-queue failed: $(cat "$work/queue.log")"
 grep -q 'gotowa / queue Biuro ready' "$work/queue.log" || fail "not ready: $(cat "$work/queue.log")"
+# "Ready" only for what works: a printer that does not answer, a PPD that is not there.
+while read -r expected queue args; do
+    code=0
+    zelmo-cups-queue "$queue" $args >"$work/queue.log" 2>&1 || code=$?
+    [ $code -eq "$expected" ] && ! grep -q gotowa "$work/queue.log" ||
+        fail "zelmo-cups-queue $queue $args ended $code: $(cat "$work/queue.log")"
+done <<'EOF'
+3 Daleko socket://127.0.0.1:1
+1 Brak keep:/ /nie/ma.ppd
+EOF
 lpadmin -p Zwykla -E -v keep:/ -P "$PPD" 2>/dev/null || fail "cannot make an ordinary queue"
 zelmo-cups-queue Archiwum "$cups/out/Wydruki biura" >/dev/null 2>&1 || fail "no archive queue"
 
