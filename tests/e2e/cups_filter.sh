@@ -36,16 +36,19 @@ device=$cups/out/device
 mkdir -p "$work/bin" "$device"
 chmod 1777 "$device"
 
-# A job larger than the filter may hold in memory, piped in: an ERROR: line, not a crash.
-head -c $((300 << 20)) /dev/zero >"$work/huge.prn"
-(
-    ulimit -v 400000
-    "$FILTER" 1 clerk huge 1 "" <"$work/huge.prn" >"$work/huge.pdf" 2>"$work/huge.log"
-)
-code=$?
-rm -f "$work/huge.prn"
-[ $code -eq 1 ] && grep -q '^ERROR: Zelmo: .* / ' "$work/huge.log" ||
-    fail "a huge job ended with $code: $(tail -3 "$work/huge.log")"
+# A job larger than the filter may hold in memory, piped in: an ERROR: line, not a crash. (A
+# sanitizer's shadow memory cannot live under such a limit.)
+if ! grep -aq __asan_init "$FILTER"; then
+    head -c $((300 << 20)) /dev/zero >"$work/huge.prn"
+    (
+        ulimit -v 400000
+        "$FILTER" 1 clerk huge 1 "" <"$work/huge.prn" >"$work/huge.pdf" 2>"$work/huge.log"
+    )
+    code=$?
+    rm -f "$work/huge.prn"
+    [ $code -eq 1 ] && grep -q '^ERROR: Zelmo: .* / ' "$work/huge.log" ||
+        fail "a huge job ended with $code: $(tail -3 "$work/huge.log")"
+fi
 
 # The package's files where it installs them: filter and back end in ServerBin, the queue
 # command on the PATH; and a test device, keep:, that keeps every job it is sent.
