@@ -8,8 +8,9 @@
 #   ./build.sh test-tsan      the pipeline tests built with ThreadSanitizer
 #   ./build.sh bench          the benchmarks, Release build
 #   ./build.sh fuzz [SECONDS] each libFuzzer target for SECONDS (default 60), ASan + UBSan
-#   ./build.sh package        the Debian package, ./zelmo_VERSION_amd64.deb
-#   ./build.sh package-check  the package, then lintian, the desktop entry, the unit, the manual
+#   ./build.sh package        the Debian packages, ./zelmo_VERSION_amd64.deb (the desktop's) and
+#                             ./zelmo-server_VERSION_amd64.deb (the print server's, no Qt)
+#   ./build.sh package-check  the packages, then lintian, the desktop entry, the unit, the manual
 #                             pages, and an install into a fresh Debian 12 root (debootstrap)
 #   ./build.sh windows        cross-build Zelmo.exe, zelmo-render.exe and the tests (mingw-w64)
 #   ./build.sh package-windows  the setup program and the zip for Windows, with checksums
@@ -145,15 +146,16 @@ package)
         -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)" \
         -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)"
     (cd build-package && rm -f ./*.deb && cpack -G DEB >/dev/null)
-    rm -f zelmo_*.deb
-    mv build-package/zelmo_*.deb .
-    echo "== $(ls zelmo_*.deb)"
+    rm -f zelmo_*.deb zelmo-server_*.deb
+    mv build-package/zelmo_*.deb build-package/zelmo-server_*.deb .
+    echo "== $(ls zelmo_*.deb zelmo-server_*.deb)"
     ;;
 package-check)
     need $PKG_BASE $PKG_APP $PKG_PACKAGE $PKG_PACKAGE_CHECK
     "$0" package
     # 77: this machine cannot run the install check (not root, no debootstrap); say so, go on.
-    packaging/check_package.sh "$(ls zelmo_*.deb)" build-package/tools/zelmo-sample || [ $? -eq 77 ]
+    packaging/check_package.sh "$(ls zelmo_*.deb)" build-package/tools/zelmo-sample \
+        "$(ls zelmo-server_*.deb)" || [ $? -eq 77 ]
     ;;
 *)
     sed -n '2,15p' "$0"

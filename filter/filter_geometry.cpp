@@ -118,4 +118,14 @@ PrinterGeometry filterGeometry(const char* ppdPath, const char* options) {
     return toGeometry(sheet, dpiX, dpiY);
 }
 
+// The option's value through the monitor's own parser of code page names.
+CodePage filterCodePage(const char* options) {
+    OptionList list;
+    list.count = cupsParseOptions(options, 0, &list.options);
+    const char* name = cupsGetOption("zelmo-code-page", list.count, list.options);
+    CodePage page = kDefaultCodePage;
+    if (name == nullptr || !parseCodePage(name, page)) return kDefaultCodePage;
+    return page;
+}
+
 }  // namespace zelmo

@@ -80,5 +80,23 @@ TEST(FilterGeometry, FromPpdAndOptions) {
     }
 }
 
+// A queue's code page for bare text, set once with lpadmin's zelmo-code-page-default.
+TEST(FilterCodePage, FromTheJobsOptions) {
+    const struct {
+        const char* options;
+        CodePage expected;
+    } cases[] = {
+        {nullptr, CodePage::Cp852},
+        {"zelmo-code-page=Mazovia", CodePage::Mazovia},
+        {"media=A4 zelmo-code-page=cp437 number-up=1", CodePage::Cp437},
+        {"zelmo-code-page=windows-1250", CodePage::Windows1250},
+        {"zelmo-code-page=EBCDIC", CodePage::Cp852},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.options ? c.options : "no options");
+        EXPECT_EQ(filterCodePage(c.options), c.expected);
+    }
+}
+
 }  // namespace
 }  // namespace zelmo

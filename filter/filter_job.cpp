@@ -66,14 +66,13 @@ FilterOutcome judge(bool done, const PclState& state, const Printer& printer) {
 
 }  // namespace
 
-// Runs the job as the monitor's worker does, with the default settings of a fresh monitor.
+// Runs the job as the monitor's worker does.
 FilterOutcome printFilterJob(const uint8_t* job, std::size_t size, const PrinterGeometry& geometry,
-                             const std::string& title, int fd) {
+                             const std::string& title, const PrintRequest& request, int fd) {
     FilterPrinter printer(geometry, fd);
     printer.setTitle(title);
     DeviceMetrics metrics;
     queryDeviceMetrics(metrics, printer);
-    const PrintRequest request;
     std::atomic<int> testMode{0};
     const std::atomic<bool> terminated{false};
     auto state = std::make_unique<PclState>();

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "output/job_content.h"
+#include "output/print_request.h"
 #include "platform/pdf/pdf_printers.h"
 
 namespace zelmo {
@@ -25,9 +26,10 @@ struct FilterOutcome {
     std::string reason;
 };
 
-// Interprets the job onto a PDF document of that sheet, titled title, written to fd. Only a
-// Printed outcome leaves a whole document there.
+// Interprets the job onto a PDF document of that sheet, titled title, written to fd, with the
+// monitor's default settings but request's code page. Only a Printed outcome leaves a whole
+// document there.
 FilterOutcome printFilterJob(const uint8_t* job, std::size_t size, const PrinterGeometry& geometry,
-                             const std::string& title, int fd);
+                             const std::string& title, const PrintRequest& request, int fd);
 
 }  // namespace zelmo

@@ -10,6 +10,10 @@ constexpr const char* kUsage =
 constexpr const char* kPrinting = "INFO: Zelmo: drukowanie zadania / printing the job\n";
 constexpr const char* kUnreadable =
     "ERROR: Zelmo: nie można odczytać zadania / cannot read the job\n";
+constexpr const char* kTooLarge =
+    "ERROR: Zelmo: zadanie za duże dla pamięci dostępnej filtrowi / the job is too large for "
+    "the memory the filter may use\n";
+constexpr const char* kOutOfMemory = "ERROR: Zelmo: brak pamięci / out of memory\n";
 constexpr const char* kEmpty = "ERROR: Zelmo: zadanie jest puste / the job is empty\n";
 constexpr const char* kNoPage =
     "ERROR: Zelmo: zadanie nie zawiera żadnej strony / the job holds no page\n";

@@ -1,20 +1,26 @@
 // zelmo-cups-filter: job-id user title copies options [file]. Reads the accounting program's
 // PCL job (from the file, or standard input) and writes it as a PDF to standard output, the
-// messages for CUPS on standard error. The PDF grows in a temporary file and reaches standard
-// output only when the job printed, so a refused or broken job never sends a page on.
+// messages for CUPS on standard error. The job is mapped, never read into memory whole, so a
+// job of gigabytes costs the pages being interpreted, not its size. The PDF grows in a temporary
+// file and reaches standard output only when the job printed, so a refused or broken job never
+// sends a page on.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "filter/filter_geometry.h"
 #include "filter/filter_job.h"
 #include "filter/filter_texts.h"
+#include "platform/files.h"
 
 namespace {
 
@@ -35,22 +41,62 @@ class Descriptor {
     int fd_;
 };
 
-// Every byte of fd into out; false on a read error.
-bool readAll(int fd, std::vector<uint8_t>& out) {
+// A file of the temporary folder CUPS gives the filter, gone once closed.
+int temporaryFile() {
+    const char* folder = std::getenv("TMPDIR");
+    std::string path =
+        std::string(folder != nullptr && *folder ? folder : "/tmp") + "/zelmo-cups-filter-XXXXXX";
+    const int fd = ::mkostemp(path.data(), O_CLOEXEC);
+    if (fd >= 0) ::unlink(path.c_str());
+    return fd;
+}
+
+// Writes all size bytes of data to fd; false on an error.
+bool writeAll(int fd, const uint8_t* data, std::size_t size) {
+    for (std::size_t done = 0; done < size;) {
+        const ssize_t w = ::write(fd, data + done, size - done);
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0) return false;
+        done += static_cast<std::size_t>(w);
+    }
+    return true;
+}
+
+// Copies everything fd holds into the file out, through one bounded buffer; false on a read or
+// write error.
+bool spool(int fd, int out) {
     std::vector<uint8_t> chunk(std::size_t{1} << 16);
     for (;;) {
         const ssize_t n = ::read(fd, chunk.data(), chunk.size());
         if (n == 0) return true;
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return false;
-        out.insert(out.end(), chunk.begin(), chunk.begin() + n);
+        if (n < 0 || !writeAll(out, chunk.data(), static_cast<std::size_t>(n))) return false;
     }
 }
 
-// The job: the named file, or standard input when there is none.
-bool readJob(const char* path, std::vector<uint8_t>& job) {
-    Descriptor in(path != nullptr ? ::open(path, O_RDONLY | O_CLOEXEC) : 0);
-    return in.get() >= 0 && readAll(in.get(), job);
+// How loading the job went.
+enum class Load { Loaded, Unreadable, TooLarge };
+
+// The job's bytes, mapped from its file: the named one, standard input when that is a file, or
+// else a temporary file that standard input is spooled into. Only the pages the interpreter
+// touches come into memory, and the page cache can take them back.
+Load loadJob(const char* path, zelmo::files::JobBytes& job) {
+    namespace files = zelmo::files;
+    files::File file(path != nullptr ? files::openShared(path) : files::File(::dup(0)));
+    struct stat info {};
+    if (!file.isOpen() || ::fstat(static_cast<int>(file.handle()), &info) != 0)
+        return Load::Unreadable;
+    if (!S_ISREG(info.st_mode)) {
+        files::File copy(temporaryFile());
+        if (!copy.isOpen() ||
+            !spool(static_cast<int>(file.handle()), static_cast<int>(copy.handle())))
+            return Load::Unreadable;
+        file = std::move(copy);
+    }
+    const int64_t length = file.seekLength();
+    if (length < 0) return Load::Unreadable;
+    // A job that can be neither mapped nor read whole is too large for this process's limits.
+    return files::readWhole(file, job) ? Load::Loaded : Load::TooLarge;
 }
 
 // Copies the finished document from the start of fd to standard output.
@@ -61,23 +107,8 @@ bool sendDocument(int fd) {
         ssize_t n = ::read(fd, chunk.data(), chunk.size());
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return n == 0;
-        for (ssize_t done = 0; done < n;) {
-            const ssize_t w = ::write(1, chunk.data() + done, static_cast<size_t>(n - done));
-            if (w < 0 && errno == EINTR) continue;
-            if (w <= 0) return false;
-            done += w;
-        }
+        if (!writeAll(1, chunk.data(), static_cast<std::size_t>(n))) return false;
     }
-}
-
-// A file of the temporary folder CUPS gives the filter, gone once closed.
-int temporaryFile() {
-    const char* folder = std::getenv("TMPDIR");
-    std::string path =
-        std::string(folder != nullptr && *folder ? folder : "/tmp") + "/zelmo-cups-filter-XXXXXX";
-    const int fd = ::mkostemp(path.data(), O_CLOEXEC);
-    if (fd >= 0) ::unlink(path.c_str());
-    return fd;
 }
 
 // Tells CUPS how the job ended; the exit status: 0 printed, 1 the job failed.
@@ -110,29 +141,41 @@ bool lastFilter() {
     return final == nullptr || std::strcmp(final, "application/pdf") == 0;
 }
 
-// Sends the document on and counts its pages for CUPS's page log when no later filter does.
-int deliver(int fd, int pages) {
+// The copies the printer makes of each page, for the page log: the job's copies argument.
+int jobCopies(const char* text) {
+    const long copies = std::strtol(text, nullptr, 10);
+    return copies >= 1 && copies <= 9999 ? static_cast<int>(copies) : 1;
+}
+
+// Sends the document on and counts its pages, each copies times, for CUPS's page log when no
+// later filter does.
+int deliver(int fd, int pages, int copies) {
     if (!sendDocument(fd)) {
         std::fputs(texts::kNoOutput, stderr);
         return 1;
     }
     for (int page = 1; lastFilter() && page <= pages; ++page)
-        std::fprintf(stderr, "PAGE: %d 1\n", page);
+        std::fprintf(stderr, "PAGE: %d %d\n", page, copies);
     std::fprintf(stderr, texts::kPrinted, pages, pages);
     return 0;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+// Prints one job; main's body, inside its guard against running out of memory.
+int filterJob(int argc, char** argv) {
     if (argc < 6 || argc > 7) {
         std::fprintf(stderr, "%s\n", texts::kUsage);
         return 1;
     }
-    std::vector<uint8_t> job;
-    if (!readJob(argc == 7 ? argv[6] : nullptr, job)) {
-        std::fputs(texts::kUnreadable, stderr);
-        return 1;
+    zelmo::files::JobBytes job;
+    switch (loadJob(argc == 7 ? argv[6] : nullptr, job)) {
+        case Load::Loaded:
+            break;
+        case Load::Unreadable:
+            std::fputs(texts::kUnreadable, stderr);
+            return 1;
+        case Load::TooLarge:
+            std::fputs(texts::kTooLarge, stderr);
+            return 1;
     }
     if (job.empty()) {
         std::fputs(texts::kEmpty, stderr);
@@ -145,8 +188,26 @@ int main(int argc, char** argv) {
         return 1;
     }
     const zelmo::PrinterGeometry geometry = zelmo::filterGeometry(std::getenv("PPD"), argv[5]);
+    zelmo::PrintRequest request;
+    request.codePage = static_cast<int32_t>(zelmo::filterCodePage(argv[5]));
     const zelmo::FilterOutcome outcome =
-        zelmo::printFilterJob(job.data(), job.size(), geometry, argv[3], document.get());
+        zelmo::printFilterJob(job.data(), job.size(), geometry, argv[3], request, document.get());
+    // Bytes lost under the mapping read as zeros: what was made of them is not the job.
+    if (!job.intact()) {
+        std::fputs(texts::kUnreadable, stderr);
+        return 1;
+    }
     if (report(outcome) != 0) return 1;
-    return deliver(document.get(), outcome.pages);
+    return deliver(document.get(), outcome.pages, jobCopies(argv[4]));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return filterJob(argc, argv);
+    } catch (const std::bad_alloc&) {
+        std::fputs(texts::kOutOfMemory, stderr);
+        return 1;
+    }
 }

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Checks a built Zelmo package as a Debian user meets it: lintian, the desktop entry, the manual
-# pages, then an install with apt-get into a fresh Debian 12 root, where the installed zelmo
-# must report the package's version, print a job from a fresh folder into that folder's PDF
-# printer, and its user unit must pass systemd's own verification.
+# Checks the built Zelmo packages as a Debian user meets them: lintian, the desktop entry, the
+# manual pages, then an install with apt-get into a fresh Debian 12 root. The print server's
+# package goes first, alone, and must bring no Qt and print a job through its filter; then the
+# installed zelmo must report the package's version, print a job from a fresh folder into that
+# folder's PDF printer, and its user unit must pass systemd's own verification.
 #
-#   packaging/check_package.sh PACKAGE.deb SAMPLE_TOOL
+#   packaging/check_package.sh PACKAGE.deb SAMPLE_TOOL [SERVER-PACKAGE.deb]
 #
 # Needs root, debootstrap and the Debian mirror; exits 77 when it cannot run here. The minbase
 # root is cached as a tarball in $ZELMO_CHECK_CACHE (default /var/cache/zelmo-check).
@@ -12,6 +13,7 @@ set -euo pipefail
 
 deb=$(realpath "$1")
 sample_tool=$(realpath "$2")
+server_deb=${3:+$(realpath "$3")}
 mirror=${ZELMO_DEBIAN_MIRROR:-http://deb.debian.org/debian}
 cache=${ZELMO_CHECK_CACHE:-/var/cache/zelmo-check}
 
@@ -34,9 +36,9 @@ skip() {
 
 # Lintian: no errors, no warnings but the accepted ones.
 check_lintian() {
-    echo "== lintian"
+    echo "== lintian $(basename "$1")"
     local out tag
-    out=$(lintian --info --display-info "$deb" 2>&1) || true
+    out=$(lintian --info --display-info "$1" 2>&1) || true
     echo "$out" | grep -E '^[EWI]: ' || true
     if echo "$out" | grep -q '^E: '; then fail "lintian reports errors"; fi
     while read -r tag; do
@@ -49,7 +51,8 @@ check_lintian() {
 check_files() {
     local files=$1
     echo "== desktop-file-validate"
-    desktop-file-validate "$files/usr/share/applications/zelmo.desktop"
+    [ ! -e "$files/usr/share/applications/zelmo.desktop" ] ||
+        desktop-file-validate "$files/usr/share/applications/zelmo.desktop"
     echo "== manual pages"
     local page warnings
     for page in "$files"/usr/share/man/man1/*.1.gz "$files"/usr/share/man/man8/*.8.gz \
@@ -95,6 +98,32 @@ make_root() {
 in_root() {
     chroot "$root" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8 \
         DEBIAN_FRONTEND=noninteractive "$@"
+}
+
+# The print server's package alone, as on a server without a desktop: no Qt comes with it, and
+# its filter, run as CUPS runs it, prints a job of the accounting program.
+check_server() {
+    [ -n "$server_deb" ] || return 0
+    echo "== apt-get install ./$(basename "$server_deb")"
+    cp "$server_deb" "$root/tmp/"
+    in_root apt-get update -q >/dev/null
+    in_root sh -c "cd /tmp && apt-get install -y -q ./$(basename "$server_deb")" >"$root.apt.log" 2>&1 || {
+        tail -30 "$root.apt.log"
+        fail "apt-get could not install the server package"
+    }
+    ! in_root dpkg -l | grep -qi 'libqt' || fail "the server package brought Qt"
+    [ -x "$root/usr/lib/cups/backend/zelmo" ] || fail "no zelmo back end"
+    [ "$(stat -c %a "$root/usr/lib/cups/backend/zelmo")" = 755 ] ||
+        fail "the back end would run as root"
+    "$sample_tool" "$root/tmp/filter.prn"
+    in_root /usr/lib/cups/filter/zelmo-cups-filter 1 clerk Faktura 1 "" /tmp/filter.prn \
+        >"$root/tmp/filter.pdf" 2>"$root.filter.log" || {
+        cat "$root.filter.log"
+        fail "the installed filter could not print the job"
+    }
+    head -c 5 "$root/tmp/filter.pdf" | grep -q '%PDF-' || fail "the filter made no PDF"
+    grep -q 'PAGE: 2 1' "$root.filter.log" || fail "the filter printed other than 2 pages: $(cat "$root.filter.log")"
+    echo "zelmo-server: no Qt, the filter prints a PDF of 2 pages"
 }
 
 # The package installed with apt-get, as a user installs a downloaded package.
@@ -174,24 +203,6 @@ check_unit() {
     echo "zelmo@$instance.service verified"
 }
 
-# CUPS, which the package recommends, types a job of the accounting program as Zelmo's and
-# prints it through the installed filter; a PCL file of an ordinary driver it leaves alone.
-check_cups_filter() {
-    echo "== cupsfilter on a job"
-    [ -x "$root/usr/sbin/cupsfilter" ] || fail "apt-get did not install cups, which the package recommends"
-    "$sample_tool" "$root/tmp/filter.prn"
-    in_root cupsfilter -m application/pdf /tmp/filter.prn >"$root/tmp/filter.pdf" \
-        2>"$root.filter.log" || {
-        cat "$root.filter.log"
-        fail "cupsfilter could not print the job"
-    }
-    head -c 5 "$root/tmp/filter.pdf" | grep -q '%PDF-' || fail "cupsfilter made no PDF"
-    grep -q 'PAGE: 2 1' "$root.filter.log" || fail "the filter printed other than 2 pages: $(cat "$root.filter.log")"
-    [ "$(in_root cupsfilter --list-filters -m application/pdf /tmp/filter.prn)" = zelmo-cups-filter ] ||
-        fail "CUPS does not send the job through zelmo-cups-filter"
-    echo "cupsfilter: a PDF of 2 pages"
-}
-
 # Unmounts and removes the root; --one-file-system keeps rm out of anything still mounted.
 cleanup() {
     [ -n "${root:-}" ] || return 0
@@ -207,8 +218,10 @@ for tool in lintian desktop-file-validate man debootstrap unshare; do
 done
 
 files=$(mktemp -d /var/tmp/zelmo-files.XXXXXX)
-dpkg-deb -x "$deb" "$files"
-check_lintian
+for package in "$deb" $server_deb; do
+    dpkg-deb -x "$package" "$files"
+    check_lintian "$package"
+done
 check_files "$files"
 rm -rf "$files"
 
@@ -216,9 +229,9 @@ root=$(mktemp -d /var/tmp/zelmo-root.XXXXXX)
 chmod 755 "$root"
 trap cleanup EXIT
 make_root "$root"
+check_server
 check_install
 check_print
-check_cups_filter
 check_home_folder
 check_unit
 echo "== the package installs and runs on a fresh Debian 12"

@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
-# A CUPS server prints the accounting program's jobs through zelmo-cups-filter: a queue made by
-# zelmo-cups-queue over a file: device turns a job sent with lp, or by an IPP client over the
-# network, into a PDF whose pages equal the simulated printer's sheets; CUPS makes the copies;
-# a file that is no print job fails with an ERROR: line; the MIME rule leaves other PCL and PDF.
+# A CUPS server prints every job of a Zelmo queue through Zelmo: the filter, back end and queue
+# command installed where the package puts them, a queue made by zelmo-cups-queue for a
+# printer whose device keeps each job it is sent, and jobs sent with lp and by an IPP client as
+# application/octet-stream. Every opening of the accounting program's jobs and a CP852 text job
+# print (pages equal to the simulated printer's sheets, copies, page_log); junk, an empty and a
+# truncated job are aborted with an ERROR: line and send nothing to the device; another queue
+# of the server keeps CUPS's own handling; an archive queue files a PDF per job; a job larger
+# than the filter's memory fails with an ERROR: line.
 #
 #   cups_filter.sh FILTER RENDER SAMPLE COMPARE ARTIFACTS LINUX_FILES
 set -uo pipefail
@@ -13,7 +17,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 FILTER=$1 RENDER=$2 SAMPLE=$3 COMPARE=$4 artifacts=$5/cups-filter linux=$6
 CUPSD=/usr/sbin/cupsd
 PPD=/usr/share/ppd/cupsfilters/Generic-PDF_Printer-PDF.ppd
-require gs pdfinfo ipptool cupsfilter "$CUPSD" lpadmin lpstat "$FILTER" "$RENDER" "$SAMPLE" "$COMPARE"
+require gs pdfinfo pdftotext iconv ipptool "$CUPSD" lpadmin lpstat runuser "$FILTER" "$RENDER" "$SAMPLE" "$COMPARE"
 [ -r "$PPD" ] || skip "$PPD is missing (cups-filters)"
 
 work=$(mktemp -d)
@@ -28,90 +32,207 @@ cleanup() {
 trap cleanup EXIT
 rm -rf "$artifacts"
 cups=$work/cups
-mkdir -p "$cups/conf" "$work/bin"
-cp "$linux/zelmo.types" "$linux/zelmo.convs" "$cups/conf/"
-cp "$linux/zelmo-cups-queue" "$work/bin/"
-export PATH=$work/bin:$PATH
-# Run by hand, an empty job and one that draws no page fail, send nothing on and say why.
-: >"$work/empty.prn"
-printf '\033E\033&l2X\033E' >"$work/pageless.prn"
-for job in empty pageless; do
-    "$FILTER" 1 clerk "$job" 1 "" "$work/$job.prn" >"$work/$job.pdf" 2>"$work/$job.log" &&
-        fail "the $job job printed"
-    [ ! -s "$work/$job.pdf" ] || fail "the $job job sent something on"
-    grep -q '^ERROR: Zelmo: .* / .*[a-z]' "$work/$job.log" || fail "$job: $(cat "$work/$job.log")"
-done
+device=$cups/out/device
+mkdir -p "$work/bin" "$device"
+chmod 1777 "$device"
 
+# A job larger than the filter may hold in memory, piped in: an ERROR: line, not a crash. (A
+# sanitizer's shadow memory cannot live under such a limit.)
+if ! grep -aq __asan_init "$FILTER"; then
+    head -c $((300 << 20)) /dev/zero >"$work/huge.prn"
+    (
+        ulimit -v 400000
+        "$FILTER" 1 clerk huge 1 "" <"$work/huge.prn" >"$work/huge.pdf" 2>"$work/huge.log"
+    )
+    code=$?
+    rm -f "$work/huge.prn"
+    [ $code -eq 1 ] && grep -q '^ERROR: Zelmo: .* / ' "$work/huge.log" ||
+        fail "a huge job ended with $code: $(tail -3 "$work/huge.log")"
+fi
+
+# The package's files where it installs them: filter and back end in ServerBin, the queue
+# command on the PATH; and a test device, keep:, that keeps every job it is sent.
 private_server_bin "$cups/bin" "$FILTER"
+rm "$cups/bin/backend"
+mkdir "$cups/bin/backend"
+ln -s /usr/lib/cups/backend/* "$cups/bin/backend/"
+install -m 755 "$linux/zelmo-backend" "$cups/bin/backend/zelmo"
+cat >"$cups/bin/backend/keep" <<EOF
+#!/bin/sh
+[ \$# -eq 0 ] && exit 0
+cat \${6:-} >"$device/job-\$1"
+EOF
+chmod 755 "$cups/bin/backend/keep"
+chmod -R go+rX "$cups/bin"
+cp "$linux/zelmo-cups-queue" "$work/bin/"
+export PATH=$work/bin:$PATH CUPS_SERVERBIN=$cups/bin
 port=$((20000 + RANDOM % 20000))
 CUPSD_CONF_EXTRA="Listen 127.0.0.1:$port"
 start_cupsd "$cups"
 
-# Jobs of the accounting program are claimed; ordinary drivers' PCL and PDF are not.
+# Letter from the server's paper setting, where A4 is the default; the PPD's Letter at 600 dpi
+# has 18 pt left and right and 36 pt top and bottom unprintable.
+# A queue of that name from an earlier Zelmo, with a PPD, is made anew without one.
+lpadmin -p Biuro -E -v keep:/ -P "$PPD" 2>/dev/null || fail "cannot make the earlier queue"
+PAPERSIZE=letter zelmo-cups-queue Biuro keep:/ >"$work/queue.log" 2>&1 ||
+    fail "zelmo-cups-queue failed: $(cat "$work/queue.log")"
+grep -q 'gotowa / queue Biuro ready' "$work/queue.log" || fail "not ready: $(cat "$work/queue.log")"
+# "Ready" only for what works: a printer that does not answer, a PPD that is not there.
+while read -r expected queue args; do
+    code=0
+    zelmo-cups-queue "$queue" $args >"$work/queue.log" 2>&1 || code=$?
+    [ $code -eq "$expected" ] && ! grep -q gotowa "$work/queue.log" ||
+        fail "zelmo-cups-queue $queue $args ended $code: $(cat "$work/queue.log")"
+done <<'EOF'
+3 Daleko socket://127.0.0.1:1
+1 Brak keep:/ /nie/ma.ppd
+EOF
+lpadmin -p Zwykla -E -v keep:/ -P "$PPD" 2>/dev/null || fail "cannot make an ordinary queue"
+zelmo-cups-queue Archiwum "$cups/out/Wydruki biura" >/dev/null 2>&1 || fail "no archive queue"
+
+# The job's openings the accounting program may use, and CP852 text with box drawing.
 "$SAMPLE" --copies 2 "$work/Wydruk.prn" || fail "cannot write the sample job"
-"$SAMPLE" "$work/plain.prn" || fail "cannot write the sample job"
-gs -q -dNOPAUSE -dBATCH -dSAFER -sDEVICE=ljet4 -sOutputFile="$work/driver.pcl" \
-    -c "/Helvetica findfont 20 scalefont setfont 72 72 moveto (Faktura) show showpage" ||
-    fail "Ghostscript cannot make a PCL job"
-gs -q -dNOPAUSE -dBATCH -dSAFER -sDEVICE=pdfwrite -sOutputFile="$work/other.pdf" -c showpage
-# The filters CUPS would run on file $1 to make PDF.
-chain() { cupsfilter -c "$cups/conf/cups-files.conf" -m application/pdf --list-filters "$1" 2>&1; }
-for job in Wydruk.prn plain.prn; do
-    chain "$work/$job" | grep -qx zelmo-cups-filter || fail "$job is not claimed: $(chain "$work/$job")"
-done
-for other in driver.pcl other.pdf; do
-    ! chain "$work/$other" | grep -q zelmo || fail "$other is claimed by zelmo's rule"
-done
+"$SAMPLE" "$work/raster.prn" || fail "cannot write the sample job"
+{ printf '\033E\033&l1X' && cat "$work/raster.prn"; } >"$work/copies.prn"
+{ printf '\033E\033&l100X\033E' && cat "$work/raster.prn"; } >"$work/copies100.prn"
+{ printf '\033E\033*c1D\033E' && cat "$work/raster.prn"; } >"$work/fontid.prn"
+{ printf '\033E\033&l0O\033&l26A' && cat "$work/raster.prn"; } >"$work/setup.prn"
+printf 'Łódź ╔═╗ zażółć gęślą jaźń\r\n\f' | iconv -f UTF-8 -t CP852 >"$work/cp852.txt"
+head -c 200000 /dev/urandom >"$work/junk.bin"
+head -c 5000 "$work/raster.prn" >"$work/truncated.prn"
+: >"$work/empty.prn"
 
-zelmo-cups-queue Biuro "file://$cups/out/biuro.pdf" >/dev/null 2>&1 || fail "zelmo-cups-queue failed"
-lpstat -p Biuro >/dev/null 2>&1 || fail "zelmo-cups-queue made no queue"
-
-# Waits until $1 jobs of Biuro have ended, whichever way.
-wait_jobs() {
-    wait_for 120 sh -c "[ \$(lpstat -W completed -o Biuro 2>/dev/null | wc -l) -ge $1 ]" ||
-        fail "job $1 did not end: $(grep -v Get- "$cups/log/error_log" | tail -5)"
+cat >"$work/job-state.test" <<'EOF'
+{ OPERATION Get-Job-Attributes
+GROUP operation-attributes-tag
+ATTR charset attributes-charset utf-8
+ATTR naturalLanguage attributes-natural-language en
+ATTR uri printer-uri $uri
+ATTR integer job-id $job
+ATTR keyword requested-attributes job-state
+DISPLAY job-state
 }
-# Keeps what the file: device wrote for the last job as $1.
-take() { strip_to_pdf "$cups/out/biuro.pdf" "$work/$1" && rm -f "$cups/out/biuro.pdf"; }
-# Pages of PDF $1.
-pages() { pdfinfo "$1" 2>/dev/null | awk '/^Pages:/ { print $2 }'; }
+EOF
+# An IPP client's job, typed application/octet-stream as a workstation's driverless client does.
+cat >"$work/print-job.test" <<'EOF'
+{ OPERATION Print-Job
+GROUP operation-attributes-tag
+ATTR charset attributes-charset utf-8
+ATTR naturalLanguage attributes-natural-language en
+ATTR uri printer-uri $uri
+ATTR name requesting-user-name clerk
+ATTR mimeMediaType document-format application/octet-stream
+FILE $filename
+STATUS successful-ok
+DISPLAY job-id
+}
+EOF
+# The state of job $1.
+job_state() {
+    ipptool -t -T 10 -d job="$1" "ipp://127.0.0.1:$port/printers/Biuro" "$work/job-state.test" \
+        2>/dev/null | sed -n 's/.*job-state (enum) = //p'
+}
+# Whether job $1 has ended, whichever way.
+ended() { case $(job_state "$1") in completed | aborted | canceled) return 0 ;; esac; return 1; }
+# Sends file $1 to queue $2 with lp and more options; echoes the job id.
+send_lp() {
+    local file=$1 queue=$2
+    shift 2
+    LC_ALL=C lp -d "$queue" "$@" "$file" 2>&1 | sed -n 's/.*request id is .*-\([0-9]*\) .*/\1/p'
+}
+# Sends file $1 to Biuro as an IPP client does, typed application/octet-stream; echoes the id.
+send_ipp() {
+    ipptool -t -f "$1" "ipp://127.0.0.1:$port/printers/Biuro" "$work/print-job.test" 2>&1 |
+        sed -n 's/.*job-id (integer) = //p' | head -1
+}
 
-# The PPD's Letter at 600 dpi, 18 pt left and right and 36 pt top and bottom unprintable.
+# Every job the server printed or refused: name, how sent, the state it must end in.
+declare -A id
+while read -r name how expected; do
+    case $how in
+    lp) id[$name]=$(send_lp "$work/$name" Biuro) ;;
+    lp-raw) id[$name]=$(send_lp "$work/$name" Biuro -o raw) ;;
+    ipp) id[$name]=$(send_ipp "$work/$name") ;;
+    esac
+    [ -n "${id[$name]}" ] || fail "$name was not taken ($how)"
+    wait_for 120 ended "${id[$name]}" || fail "$name did not end: $(job_state "${id[$name]}")"
+    state=$(job_state "${id[$name]}")
+    [ "$state" = "$expected" ] || fail "$name ($how) ended $state, not $expected"
+done <<'EOF'
+Wydruk.prn lp completed
+copies.prn ipp completed
+copies100.prn ipp completed
+fontid.prn ipp completed
+raster.prn ipp completed
+setup.prn lp-raw completed
+cp852.txt lp completed
+junk.bin ipp aborted
+junk.bin lp aborted
+truncated.prn lp aborted
+EOF
+
+# The empty job: CUPS itself refuses it, with a reason, by lp and by IPP.
+answer=$(LC_ALL=C lp -d Biuro "$work/empty.prn" 2>&1)
+[[ $answer == *"No file"* ]] || fail "CUPS took an empty job by lp: $answer"
+answer=$(ipptool -t -f "$work/empty.prn" "ipp://127.0.0.1:$port/printers/Biuro" "$work/print-job.test" 2>&1)
+[[ $answer == *"No file"* ]] || fail "CUPS took an empty job by IPP: $answer"
+
+# One ERROR: line for each refused job, naming what it looks like; the queue goes on.
+for name in junk.bin truncated.prn; do
+    lines=$(grep -c "^E .*\[Job ${id[$name]}\] Zelmo: .* / " "$cups/log/error_log")
+    [ "$lines" -eq 1 ] || fail "$lines ERROR: lines for $name"
+done
+grep -q "^E .*\[Job ${id[junk.bin]}\] Zelmo: zadanie odrzucone: .* / job refused: .*binary" \
+    "$cups/log/error_log" || fail "the junk's ERROR: line does not say it is binary data"
+lpstat -p Biuro 2>/dev/null | grep -q disabled && fail "a refused job stopped the queue"
+
+# What reached the device: one PDF for each printed job, none for the refused ones. The
+# printer's queue numbers its jobs after the Zelmo queue's, in the same order.
+wait_for 120 sh -c '[ -z "$(lpstat -o Biuro-druk 2>/dev/null)" ]' || fail "the printer's queue did not empty"
+[ "$(ls "$device" | wc -l)" -eq 7 ] || fail "the device got $(ls "$device" | wc -l) jobs, not 7"
+pages() { pdfinfo "$1" 2>/dev/null | awk '/^Pages:/ { print $2 }'; }
+n=0
+for kept in $(ls "$device" | sort -t- -k2 -n); do
+    n=$((n + 1))
+    strip_to_pdf "$device/$kept" "$work/out-$n.pdf"
+done
 "$RENDER" --printer 5100,6600,600,150,300,150,300 --out "$work/sheets" "$work/Wydruk.prn" \
     >/dev/null 2>&1 || fail "zelmo-render failed"
-lp -d Biuro "$work/Wydruk.prn" >/dev/null || fail "lp refused the job"
-wait_jobs 1
-take lp.pdf
-compare_pages "$work/lp.pdf" 600 "$work/pages" "$work/sheets"
-pdftotext "$work/lp.pdf" - 2>/dev/null | grep -qF "FAKTURA 123" || fail "the PDF has no text layer"
+compare_pages "$work/out-1.pdf" 600 "$work/pages" "$work/sheets"
+pdftotext "$work/out-1.pdf" - 2>/dev/null | grep -qF "FAKTURA 123" || fail "the PDF has no text layer"
+for n in 2 3 4 5 6; do
+    [ "$(pages "$work/out-$n.pdf")" -ge 2 ] || fail "job $n printed $(pages "$work/out-$n.pdf") pages"
+done
+pdftotext "$work/out-7.pdf" - 2>/dev/null | grep -qF "Łódź ╔═╗ zażółć gęślą jaźń" ||
+    fail "CP852 text came out as: $(pdftotext "$work/out-7.pdf" - 2>/dev/null)"
 
-lp -d Biuro -n 3 "$work/Wydruk.prn" >/dev/null || fail "lp -n 3 refused the job"
-wait_jobs 2
-take copies.pdf
-[ "$(pages "$work/copies.pdf")" = 12 ] ||
-    fail "lp -n 3 of a job of two pages times two gave $(pages "$work/copies.pdf") pages"
+# Copies asked of CUPS are made by the printer's queue; both queues count them in page_log.
+before=$(ls "$device" | wc -l)
+copies_id=$(send_lp "$work/Wydruk.prn" Biuro -n 3)
+wait_for 120 ended "$copies_id" && wait_for 60 sh -c "[ \$(ls '$device' | wc -l) -gt $before ]" ||
+    fail "lp -n 3 did not print"
+strip_to_pdf "$(ls -t "$device"/* | head -1)" "$work/copies3.pdf"
+[ "$(pages "$work/copies3.pdf")" = 12 ] ||
+    fail "lp -n 3 of a job of two pages times two gave $(pages "$work/copies3.pdf") pages"
+grep -q "^Biuro root $copies_id .* total 12 " "$cups/log/page_log" ||
+    fail "the Zelmo queue counted other than 12 pages: $(cat "$cups/log/page_log")"
+grep -q "^Biuro-druk root .* total 12 " "$cups/log/page_log" ||
+    fail "the printer's queue counted other than 12 pages: $(cat "$cups/log/page_log")"
 
-# A PDF sent as the accounting program's job: refused, no page printed, the queue goes on
-# to the next job.
-lp -d Biuro -o document-format=application/vnd.zelmo-pcl "$work/other.pdf" >/dev/null ||
-    fail "lp refused the junk job"
-wait_for 120 sh -c "grep -q 'job refused: a PDF file' '$cups/log/error_log'" ||
-    fail "no ERROR: line for the junk job: $(grep -v Get- "$cups/log/error_log" | tail -5)"
-wait_for 60 grep -q 'Job 3.* Job stopped due to filter errors' "$cups/log/error_log" ||
-    fail "the junk job did not fail"
-[ ! -s "$cups/out/biuro.pdf" ] || fail "the junk job reached the printer"
-lpstat -p Biuro 2>/dev/null | grep -q disabled && fail "the junk job stopped the queue"
-# Each page counted once in CUPS's page log: pdftopdf counts them, the filter before it does not.
-grep -q 'Biuro root 2 .* total 12 ' "$cups/log/page_log" ||
-    fail "CUPS counted other than 12 pages: $(cat "$cups/log/page_log")"
-# An IPP client over the network, as a workstation prints.
-ipptool -tf "$work/Wydruk.prn" "ipp://127.0.0.1:$port/printers/Biuro" \
-    /usr/share/cups/ipptool/print-job.test >"$work/ipptool.log" 2>&1 ||
-    fail "ipptool could not print: $(tail -5 "$work/ipptool.log")"
-wait_jobs 3
-take ipp.pdf
-compare_pages "$work/ipp.pdf" 600 "$work/pages" "$work/sheets"
+# The mark of Zelmo's chain on the ordinary queue: none, CUPS sends raw PCL on unchanged.
+plain_id=$(send_lp "$work/copies.prn" Zwykla)
+wait_for 60 sh -c "[ -e '$device/job-$plain_id' ]" || fail "the ordinary queue printed nothing"
+wait_for 60 sh -c "cmp -s '$work/copies.prn' '$device/job-$plain_id'" ||
+    fail "the ordinary queue did not pass the PCL on unchanged"
+
+# The archive queue: a PDF named by date, time, number and title, readable by all.
+archive_id=$(send_lp "$work/Wydruk.prn" Archiwum -t "Faktura 7/2026")
+wait_for 60 sh -c "ls '$cups/out/Wydruki biura/' | grep -q ' nr $archive_id Faktura 7_2026.pdf\$'" ||
+    fail "no PDF in the archive: $(ls -la "$cups/out/Wydruki biura" 2>&1)"
+filed=$(ls "$cups/out/Wydruki biura/"*" nr $archive_id "*.pdf)
+[ "$(stat -c %a "$filed")" = 644 ] || fail "the archived PDF is $(stat -c %a "$filed"), not 644"
+[ "$(pages "$filed")" = 4 ] || fail "the archived PDF has $(pages "$filed") pages"
 
 # For the artifacts: every job and the state it ended in.
-lpstat -l -W all -o Biuro >"$cups/log/jobs" 2>&1
+lpstat -l -W all -o >"$cups/log/jobs" 2>&1
 echo "PASS"
