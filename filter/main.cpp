@@ -15,6 +15,7 @@
 #include "filter/filter_geometry.h"
 #include "filter/filter_job.h"
 #include "filter/filter_texts.h"
+#include "zelmo_version.h"
 
 namespace {
 
@@ -125,6 +126,13 @@ int deliver(int fd, int pages) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // CUPS always passes five or six arguments; a person asking gets an answer on standard output.
+    const std::string only = argc == 2 ? argv[1] : "";
+    if (only == "--help" || only == "-h" || only == "--version") {
+        std::printf("%s\n",
+                    only == "--version" ? "zelmo-cups-filter " ZELMO_VERSION : texts::kUsage);
+        return 0;
+    }
     if (argc < 6 || argc > 7) {
         std::fprintf(stderr, "%s\n", texts::kUsage);
         return 1;
