@@ -21,6 +21,7 @@
 #include "filter/filter_job.h"
 #include "filter/filter_texts.h"
 #include "platform/files.h"
+#include "zelmo_version.h"
 
 namespace {
 
@@ -204,6 +205,13 @@ int filterJob(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // CUPS always passes five or six arguments; a person asking gets an answer on standard output.
+    const std::string only = argc == 2 ? argv[1] : "";
+    if (only == "--help" || only == "-h" || only == "--version") {
+        std::printf("%s\n",
+                    only == "--version" ? "zelmo-cups-filter " ZELMO_VERSION : texts::kUsage);
+        return 0;
+    }
     try {
         return filterJob(argc, argv);
     } catch (const std::bad_alloc&) {

@@ -99,6 +99,10 @@ struct PclState {
     bool holdsText = false;             // a printable byte came
     ContentVerdict content;             // a job of bare text that is not text is not printed
 
+    // The worker's terminated flag for the job being run: composing a page looks at it between
+    // glyphs, where no JobEnv reaches. Null before the first job.
+    const std::atomic<bool>* stopRequest = nullptr;
+
     FontMetrics fontMetrics;
     GlyphTable glyphTable;
     PageSurface surface;

@@ -68,6 +68,7 @@ bool sendGlyphPage(PclState& s, const JobEnv& env, PrinterCanvas& dc, const Page
 void stretchTextPage(PclState& s, PrinterCanvas& dc, int x, int y, const DeviceMetrics& m) {
     TextPage& page = s.surface.text;
     gdi::Bitmap image = composeTextPage(s);
+    if (!image) return;
     gdi::selectObject(page.pageDC.get(), page.savedBitmap);
     // Declared first so it runs last: the memory DC must let go of the bitmap before pageDC
     // can take it back.
@@ -125,6 +126,7 @@ void sendCopy(PclState& s, const JobEnv& env, bool again) {
     if (dc && again && dc->canRepeatPage()) {
         dc->repeatPage();
     } else if (dc) {
+        dc->watchStop(&env.terminated);
         const int x = offsetPixels(env.metrics.dpiX, env.request.offsetX);
         const int y = offsetPixels(env.metrics.dpiY, env.request.offsetY);
         if (s.rasterMode)
@@ -134,6 +136,9 @@ void sendCopy(PclState& s, const JobEnv& env, bool again) {
     }
     if (s.rasterMode && s.surface.raster.form == RasterForm::Raw)
         s.surface.raster.pageBitmap.reset();
+    // A copy the stop request cut short is never ended, so never printed: the job's end aborts
+    // its document.
+    if (env.terminated.load(std::memory_order_relaxed)) return;
     endCopy(s, env);
 }
 

@@ -14,7 +14,8 @@ void createTextPage(PclState& s, const DeviceMetrics& metrics);
 void createRasterPage(PclState& s, const DeviceMetrics& metrics, const PrintRequest& request);
 void clearTextPage(PclState& s);
 // The text page's pixels, made when first needed, with every glyph noted so far drawn in; null
-// for a page of no size (or none at all).
+// for a page of no size (or none at all), and when the job's stop request came before it was
+// whole (what was drawn stays, the rest is drawn at the next call).
 gdi::Bitmap composeTextPage(PclState& s);
 void clearRasterPage(PclState& s);
 void releasePageSurfaces(PclState& s);

@@ -113,6 +113,8 @@ gdi::Bitmap composeTextPage(PclState& s) {
     if (!page.pageBitmap) makeTextPixels(s);
     const GlyphTable& table = s.glyphTable;
     for (; page.composed < page.notes.size(); ++page.composed) {
+        // A page may note 131072 glyphs of 4 MiB each: a closing program waits one at most.
+        if (s.stopRequest && s.stopRequest->load(std::memory_order_relaxed)) return nullptr;
         const GlyphNote& note = page.notes[page.composed];
         // Every noted glyph had its bitmap when drawn, and keeps it to the job's end.
         gdi::selectObject(page.glyphDC.get(), table.entries[note.glyph].bitmap);

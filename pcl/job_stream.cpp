@@ -263,6 +263,7 @@ void startJob(PclState& s, const JobEnv& env) {
     s.copies = 1;
     s.pagesPrinted = 0;
     s.stoppedByTermination = false;
+    s.stopRequest = &env.terminated;
     s.drawsPages = false;
     s.holdsText = false;
     s.content = ContentVerdict{};

@@ -38,17 +38,20 @@ class ControlServer {
 };
 
 // Opens the channel of folder (ending with a separator), whose lock the caller holds, so that
-// anything left there by a monitor that died is stale and replaced. Throws PlatformError when
+// anything left there by a monitor that died is stale and replaced. channel: the lock's own
+// handle to answer on as well (FolderLock::channel), or kNoHandle. Throws PlatformError when
 // the channel cannot be made.
-std::unique_ptr<ControlServer> openControlServer(const std::string& folder);
+std::unique_ptr<ControlServer> openControlServer(const std::string& folder,
+                                                 intptr_t channel = ControlServer::kNoHandle);
 
 enum class ControlReach {
     Answered,   // answer holds what the monitor sent
     NoMonitor,  // nothing listens on the folder's channel
     Failed,     // something listens, but the exchange failed; answer holds why
 };
-// Sends one request line to the monitor of folder and reads its whole answer, waiting a
-// bounded time.
+// Sends one request line to the monitor of folder and reads its whole answer, waiting a few
+// seconds at most. The monitor is found by its lock, so NoMonitor means no monitor holds the
+// folder, whatever became of the files in it.
 ControlReach sendControlRequest(const std::string& folder, const std::string& request,
                                 std::string& answer);
 

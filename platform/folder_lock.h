@@ -26,6 +26,9 @@ class FolderLock {
     // one locked (moved away and made again), locks the new one in its place. False when another
     // process holds it. Where the lock holds the path alone, there is nothing to follow.
     bool follow();
+    // Where the lock is also the monitor's address (Linux: the path's socket, listening), the
+    // handle its control channel answers on; -1 where it is not.
+    intptr_t channel() const { return held_ ? nameHandle_ : -1; }
 
   private:
     std::string path_;          // the folder's resolved path, as it was locked

@@ -4,6 +4,7 @@
 // place; each platform (simulated, Qt/CUPS, PDF, Windows) fills in the protected steps.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -43,6 +44,10 @@ class PrinterCanvas {
     virtual void moveTo(int x, int y) = 0;
     virtual void lineTo(int x, int y) = 0;
     virtual void textOut(int x, int y, const std::string& text) = 0;
+    // The stop request of the job being drawn: a canvas whose stretch of a large page takes long
+    // looks at it a row at a time and leaves the rest undone once it is set (the document is
+    // aborted then). Null: none.
+    virtual void watchStop(const std::atomic<bool>* /*request*/) {}
 
     // Whether the printer can carry a page's text (a PDF can, paper cannot): when false the text
     // layer is not even built.

@@ -14,9 +14,11 @@ namespace {
 
 constexpr const char* kOk = "OK\n";
 constexpr const char* kRefused = "ERR\n";
-// Exit statuses of the control command besides 0 (done) and 2 (bad use, decided before).
+// Exit statuses of the control command besides 0 (done) and 2 (bad use, decided before). A
+// monitor that is there but did not answer is not "no monitor": a script must not start another.
 constexpr int kExitNoMonitor = 1;
 constexpr int kExitRefused = 3;
+constexpr int kExitNoAnswer = 4;
 
 // The request line for a command.
 std::string requestOf(const CommandLine& line) {
@@ -147,7 +149,7 @@ ControlOutcome runControlCommand(const std::string& folder, const CommandLine& l
         outcome.exitCode = kExitRefused;
         outcome.err = answer.substr(no.size());
     } else {
-        outcome.exitCode = kExitNoMonitor;
+        outcome.exitCode = reach == ControlReach::NoMonitor ? kExitNoMonitor : kExitNoAnswer;
         outcome.err =
             (reach == ControlReach::NoMonitor ? texts::kNoMonitor : texts::kControlFailed) +
             folder + (reach == ControlReach::Failed ? " (" + answer + ")" : "") + "\n";

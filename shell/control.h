@@ -33,7 +33,7 @@ class ControlService {
 
 // What the control command prints and the status it exits with.
 struct ControlOutcome {
-    int exitCode = 0;  // 0 done, 1 no monitor on the folder, 3 the monitor refused
+    int exitCode = 0;  // 0 done, 1 no monitor on the folder, 3 the monitor refused, 4 no answer
     std::string out;   // for standard output
     std::string err;   // for standard error, one line
 };

@@ -2,10 +2,12 @@
 #pragma once
 
 #include "platform/shown_texts.h"
+#include "zelmo_version.h"
 
 namespace zelmo::texts {
 
-inline constexpr const char* kCaption = "Kalvister II - Monitor Wydruków (wersja 3.1.0)";
+inline constexpr const char* kCaption =
+    "Kalvister II - Monitor Wydruków (wersja " ZELMO_VERSION ")";
 inline constexpr const char* kMessageCaption = "Kalvister II - Monitor Wydruków";
 inline constexpr const char* kInvalidValue = "Nieprawidłowa wartość.";
 // After kInvalidValue: which field, and an example with the system's decimal separator.
@@ -100,7 +102,7 @@ inline constexpr const char* kWindowCreateError = "Nie można utworzyć okna pro
 inline constexpr const char* kTrayCreateError = "Cannot Create System Shell Notification Icon";
 inline constexpr const char* kTrayRemoveError = "Cannot Remove System Shell Notification Icon";
 
-inline constexpr const char* kVersion = "3.1.0";
+inline constexpr const char* kVersion = ZELMO_VERSION;
 
 // The command line.
 inline constexpr const char* kUsage =

@@ -12,6 +12,7 @@
 #include "pipeline_fixture.h"
 #include "platform/control_channel.h"
 #include "platform/errors.h"
+#include "platform/folder_lock.h"
 
 namespace zelmo::pipeline_test {
 namespace {
@@ -121,6 +122,78 @@ TEST(ControlChannel, ReplacesOnlyWhatADeadMonitorCanHaveLeftAndNeverFollowsALink
         EXPECT_EQ(readText(target), "k");
         EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(socket)))
             << "the socket outlived its server";
+    }
+}
+
+// A monitor's server with the answer it gives: its name.
+struct Named {
+    ControlServer* server;
+    std::string name;
+};
+
+// Asks folder's monitor for its status while every server serves, at the time now.
+ControlReach askWhileServing(const std::string& folder, const std::vector<Named>& servers,
+                             std::string& answer, ControlClock::time_point now) {
+    std::atomic<bool> done{false};
+    ControlReach reach = ControlReach::Failed;
+    std::thread client([&] {
+        reach = sendControlRequest(folder, "status", answer);
+        done = true;
+    });
+    for (int i = 0; i < 2000 && !done; ++i) {
+        for (const Named& named : servers)
+            named.server->serve([&](const std::string&) { return named.name; }, now);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    client.join();
+    return reach;
+}
+
+TEST(ControlChannel, TheMonitorIsFoundByItsLockWhateverBecomesOfItsSocketFile) {
+    enum class Change { Removed, File, Folder, LinkToAnother, NoMonitorLinkToAnother, Unserved };
+    for (const Change change :
+         {Change::Removed, Change::File, Change::Folder, Change::LinkToAnother,
+          Change::NoMonitorLinkToAnother, Change::Unserved}) {
+        SCOPED_TRACE(static_cast<int>(change));
+        TempDir a, b;
+        const std::string socket = a.path() + "Zelmo.sock";
+        const bool monitored = change != Change::NoMonitorLinkToAnother;
+        const std::unique_ptr<FolderLock> lockA(monitored ? new FolderLock(a.path()) : nullptr);
+        const FolderLock lockB(b.path());
+        const std::unique_ptr<ControlServer> serverA =
+            monitored ? openControlServer(a.path(), lockA->channel()) : nullptr;
+        const std::unique_ptr<ControlServer> serverB = openControlServer(b.path(), lockB.channel());
+        std::filesystem::remove(socket);
+        if (change == Change::File) writeFile(socket, {'u'});
+        if (change == Change::Folder) std::filesystem::create_directory(socket);
+        if (change == Change::LinkToAnother || change == Change::NoMonitorLinkToAnother)
+            std::filesystem::create_symlink(b.path() + "Zelmo.sock", socket);
+        std::vector<Named> servers{{serverB.get(), "B"}};
+        if (serverA && change != Change::Unserved) servers.push_back({serverA.get(), "A"});
+        const auto now = ControlClock::now();
+        std::string answer;
+        const ControlReach reach = askWhileServing(a.path(), servers, answer, now);
+        if (change == Change::NoMonitorLinkToAnother) {
+            EXPECT_EQ(reach, ControlReach::NoMonitor) << answer;
+            continue;
+        }
+        if (change == Change::Unserved) {
+            EXPECT_EQ(reach, ControlReach::Failed) << "a monitor that is there, busy";
+            continue;
+        }
+        EXPECT_EQ(reach, ControlReach::Answered);
+        EXPECT_EQ(answer, "A");
+        // At the next check the monitor's socket file is back, where nothing of the user's is.
+        serverA->serve([](const std::string&) { return std::string(); },
+                       now + std::chrono::seconds(2));
+        struct stat st {};
+        ASSERT_EQ(::lstat(socket.c_str(), &st), 0);
+        EXPECT_EQ(S_ISSOCK(st.st_mode),
+                  change == Change::Removed || change == Change::LinkToAnother);
+        EXPECT_EQ(S_ISDIR(st.st_mode), change == Change::Folder);
+        if (change == Change::File) {
+            EXPECT_EQ(readText(socket), "u");
+        }
     }
 }
 

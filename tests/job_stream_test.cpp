@@ -1,6 +1,7 @@
 // The byte loop, escape recogniser, command loop and command table, run through runJob.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <utility>
 #include <vector>
@@ -247,6 +248,29 @@ TEST(JobStream, TerminationStopsWithinBoundedWork) {
         EXPECT_FALSE(r.run(job));
         EXPECT_EQ(r.calls().back(), "abort");
         EXPECT_LE(r.state.cursorX, static_cast<double>(bound) * r.state.hmi);
+    }
+}
+
+// Asked to stop as a page's document begins, the page is cut short and never ended (so never
+// printed, in single mode either): a text page's noted glyphs are not composed, so not
+// stretched; a raster page's stretch draws nothing (SimulatedPrinter.AStretchAskedToStop...).
+TEST(JobStream, AStopRequestedWhileAPageIsSentLeavesItUnfinishedAndUnprinted) {
+    for (const int single : {0, 1}) {
+        for (const bool raster : {false, true}) {
+            SCOPED_TRACE(std::to_string(single) + (raster ? " raster" : " text"));
+            JobRun r;
+            r.request.singleMode = single;
+            r.printer.setStartDocHook([&](int) { r.terminated = true; });
+            JobBuilder job;
+            if (raster)
+                job.esc("*t150R").rasterRow({0xFF});
+            else
+                job.fontHeader(40, 30).glyph('A', 0, 10, 8, 1, {0xFF}).text("A");
+            EXPECT_FALSE(r.run(job.formFeed()));
+            EXPECT_EQ(std::count(r.calls().begin(), r.calls().end(), "end"), 0);
+            EXPECT_EQ(r.stretches(), raster ? 1 : 0);
+            EXPECT_EQ(r.calls().back(), "abort");
+        }
     }
 }
 

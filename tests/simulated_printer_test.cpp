@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 
 #include "platform/errors.h"
 #include "platform/portable/simulated_printer.h"
@@ -105,6 +106,16 @@ struct StretchFixture {
             ->stretchBlt(dx, dy, dw, dh, dc.get(), 0, 0, v.width, v.height, rop);
     }
 };
+
+TEST(SimulatedPrinter, AStretchAskedToStopDrawsNoRow) {
+    StretchFixture f({"##", "##"});
+    const std::atomic<bool> stop{true};
+    f.printer.deviceContext()->watchStop(&stop);
+    f.stretch(0, 0, 4, 4);
+    const std::vector<std::string> sheet = f.sheet();
+    EXPECT_TRUE(std::all_of(sheet.begin(), sheet.end(),
+                            [](const std::string& row) { return row.find('#') == row.npos; }));
+}
 
 struct StretchCase {
     const char* name;

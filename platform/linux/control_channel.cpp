@@ -1,6 +1,9 @@
-// The control channel on Linux: a Unix socket "Zelmo.sock" in the monitored folder, mode 0600,
-// whose peers are also checked to be our own user (SO_PEERCRED), served without blocking from
-// one epoll descriptor the window's event loop watches.
+// The control channel on Linux, served without blocking from one epoll descriptor the window's
+// event loop watches. The monitor answers on two sockets: the folder lock's abstract one, by which
+// clients find it (a file in the folder can be removed, replaced or made a link by anyone who can
+// write there), and "Zelmo.sock" in the folder, mode 0600, for those who look there, made again
+// whenever it goes. Both ends check that the other runs as our own user (SO_PEERCRED), and a
+// client never follows a link named "Zelmo.sock".
 #include <fcntl.h>
 #include <sys/epoll.h>
 #include <sys/socket.h>
@@ -10,19 +13,23 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <list>
 #include <utility>
 
 #include "platform/control_channel.h"
 #include "platform/errors.h"
+#include "platform/linux/folder_name.h"
 
 namespace zelmo {
 namespace {
 
 constexpr const char* kSocketName = "Zelmo.sock";
-// How long a client waits for the monitor, which answers within a tick or two.
-constexpr int kClientTimeoutSeconds = 10;
+// How long a client waits for the monitor in all, which answers within a tick or two.
+constexpr std::chrono::seconds kClientWait{4};
+// How often the monitor looks whether its socket file is still the one it made.
+constexpr std::chrono::seconds kSocketCheck{1};
 
 // A descriptor closed by its owner.
 class Descriptor {
@@ -85,32 +92,45 @@ struct Connection {
 
 class UnixControlServer : public ControlServer {
   public:
-    explicit UnixControlServer(const std::string& folder);
+    UnixControlServer(const std::string& folder, intptr_t channel);
     ~UnixControlServer() override;
     intptr_t handle() const override { return poll_.get(); }
     void serve(const ControlHandler& handler, ControlClock::time_point now) override;
 
   private:
     void removeStale();
-    void listenOn(const std::string& folder);
-    void acceptAll(ControlClock::time_point now);
+    void listenOn();
+    void keepSocket();
+    void removeOwnSocket();
+    void acceptAll(int listener, ControlClock::time_point now);
     // Reads, answers and writes; true when the connection is done with.
     bool advance(Connection& connection, const ControlHandler& handler);
     void watch(int fd, uint32_t events, int operation);
 
+    std::string path_;  // the folder as the monitor knows it, ending with a separator
     Descriptor folder_;
-    Descriptor listener_;
+    Descriptor listener_;  // Zelmo.sock, while there is one
+    Descriptor channel_;   // the lock's socket, where the lock has one
     Descriptor poll_;
     ino_t inode_ = 0;
+    ControlClock::time_point nextCheck_{};
     std::list<Connection> connections_;
 };
 
-// Takes the folder, replaces what a dead monitor left, listens.
-UnixControlServer::UnixControlServer(const std::string& folder)
-    : folder_(openFolder(folder)), poll_(::epoll_create1(EPOLL_CLOEXEC)) {
+// Takes the folder and the lock's socket, replaces what a dead monitor left, listens. Without
+// the lock's socket the file is the only way in, so failing to make it is an error; with it, the
+// file is made again at a later check.
+UnixControlServer::UnixControlServer(const std::string& folder, intptr_t channel)
+    : path_(folder), folder_(openFolder(folder)), poll_(::epoll_create1(EPOLL_CLOEXEC)) {
     if (poll_.get() < 0) throw systemError("epoll");
-    removeStale();
-    listenOn(folder);
+    if (channel >= 0) channel_ = Descriptor(::fcntl(static_cast<int>(channel), F_DUPFD_CLOEXEC, 0));
+    if (channel_.get() >= 0) watch(channel_.get(), EPOLLIN, EPOLL_CTL_ADD);
+    try {
+        removeStale();
+        listenOn();
+    } catch (const PlatformError&) {
+        if (channel_.get() < 0) throw;
+    }
 }
 
 // Only a socket or a link of that name is removed, never followed: we hold the folder's lock, so
@@ -128,34 +148,65 @@ void UnixControlServer::removeStale() {
 
 // The socket is made with mode 0600 from the start: the mask is set around bind, before any
 // other thread of the program runs, and nobody can connect before listen anyway.
-void UnixControlServer::listenOn(const std::string& folder) {
-    listener_ = Descriptor(::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
-    if (listener_.get() < 0) throw systemError("socket");
-    const sockaddr_un address = socketAddress(folder, folder_.get());
+void UnixControlServer::listenOn() {
+    Descriptor listener(::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+    if (listener.get() < 0) throw systemError("socket");
+    const sockaddr_un address = socketAddress(path_, folder_.get());
     const mode_t mask = ::umask(0177);
     const int bound =
-        ::bind(listener_.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address);
+        ::bind(listener.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address);
     ::umask(mask);
     if (bound != 0) throw systemError(kSocketName);
     struct stat st {};
     if (::fstatat(folder_.get(), kSocketName, &st, AT_SYMLINK_NOFOLLOW) == 0) inode_ = st.st_ino;
-    if (::listen(listener_.get(), 16) != 0) throw systemError(kSocketName);
+    if (::listen(listener.get(), 16) != 0) throw systemError(kSocketName);
+    listener_ = std::move(listener);
     watch(listener_.get(), EPOLLIN, EPOLL_CTL_ADD);
+}
+
+// The socket file is the monitor's as long as it runs: removed, replaced by another socket or a
+// link, or left behind in a folder moved away, it is made again in the folder at the path. A file
+// or folder the user put there stays; the lock's socket still answers.
+void UnixControlServer::keepSocket() {
+    struct stat st {
+    }, now{};
+    if (::fstat(folder_.get(), &st) == 0 && ::stat(path_.c_str(), &now) == 0 &&
+        (st.st_dev != now.st_dev || st.st_ino != now.st_ino)) {
+        removeOwnSocket();
+        Descriptor moved(::open(path_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (moved.get() >= 0) folder_ = std::move(moved);
+    }
+    const bool present = ::fstatat(folder_.get(), kSocketName, &st, AT_SYMLINK_NOFOLLOW) == 0;
+    if (present && S_ISSOCK(st.st_mode) && st.st_ino == inode_ && listener_.get() >= 0) return;
+    listener_ = Descriptor();
+    try {
+        removeStale();
+        listenOn();
+    } catch (const PlatformError&) {
+        // Not now: looked at again at the next check.
+    }
 }
 
 // The socket goes with its monitor, unless another has replaced it meanwhile.
 UnixControlServer::~UnixControlServer() {
+    removeOwnSocket();
+}
+
+// Removes the socket file made by this server, and nothing else of that name.
+void UnixControlServer::removeOwnSocket() {
     struct stat st {};
-    if (::fstatat(folder_.get(), kSocketName, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+    if (listener_.get() >= 0 &&
+        ::fstatat(folder_.get(), kSocketName, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
         S_ISSOCK(st.st_mode) && st.st_ino == inode_)
         ::unlinkat(folder_.get(), kSocketName, 0);
 }
 
 // Every waiting client, each with its deadline; another user's is closed at once, and past
 // the limit of connections the oldest makes room.
-void UnixControlServer::acceptAll(ControlClock::time_point now) {
+void UnixControlServer::acceptAll(int listener, ControlClock::time_point now) {
     for (;;) {
-        Descriptor fd(::accept4(listener_.get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
+        if (listener < 0) return;
+        Descriptor fd(::accept4(listener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
         if (fd.get() < 0) return;
         if (!peerIsUs(fd.get())) continue;
         if (connections_.size() >= kMaxControlConnections) connections_.pop_front();
@@ -189,7 +240,12 @@ bool UnixControlServer::advance(Connection& connection, const ControlHandler& ha
 
 // Nothing here waits: every descriptor is non-blocking, and a slow client keeps only its slot.
 void UnixControlServer::serve(const ControlHandler& handler, ControlClock::time_point now) {
-    acceptAll(now);
+    if (now >= nextCheck_) {
+        keepSocket();
+        nextCheck_ = now + kSocketCheck;
+    }
+    acceptAll(channel_.get(), now);
+    acceptAll(listener_.get(), now);
     connections_.remove_if([&](Connection& connection) {
         if (advance(connection, handler) || now >= connection.deadline) return true;
         // Waiting to write now, no longer to read: the event loop wakes for the right thing.
@@ -206,37 +262,95 @@ void UnixControlServer::watch(int fd, uint32_t events, int operation) {
     ::epoll_ctl(poll_.get(), operation, fd, &event);
 }
 
-// Connects to the folder's socket, as our own user's; NoMonitor when nobody listens there.
-ControlReach connectTo(const std::string& folder, Descriptor& fd, std::string& why) {
+// The time left until deadline, as a socket timeout; never zero, which would mean no limit.
+timeval remaining(ControlClock::time_point deadline) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::microseconds>(deadline - ControlClock::now());
+    const long long micros = std::max<long long>(left.count(), 1000);
+    return timeval{static_cast<time_t>(micros / 1000000),
+                   static_cast<suseconds_t>(micros % 1000000)};
+}
+
+// Bounds the socket's next calls (connect, send and read alike) by deadline.
+void limitTo(int fd, ControlClock::time_point deadline) {
+    const timeval timeout = remaining(deadline);
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
+}
+
+// Connects fd to address within deadline.
+bool connectWithin(int fd, const sockaddr_un& address, socklen_t length,
+                   ControlClock::time_point deadline) {
+    limitTo(fd, deadline);
+    return ::connect(fd, reinterpret_cast<const sockaddr*>(&address), length) == 0;
+}
+
+// The monitor by its lock: the abstract socket named after the folder's path. NoMonitor when no
+// process holds the name.
+ControlReach connectToLock(const std::string& folder, Descriptor& fd,
+                           ControlClock::time_point deadline) {
+    socklen_t length = 0;
+    const sockaddr_un address =
+        linux_platform::folderAddress(linux_platform::resolvedFolder(folder), length);
+    fd = Descriptor(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (fd.get() >= 0 && connectWithin(fd.get(), address, length, deadline))
+        return ControlReach::Answered;
+    return errno == ECONNREFUSED || errno == ENOENT ? ControlReach::NoMonitor
+                                                    : ControlReach::Failed;
+}
+
+// The monitor by "Zelmo.sock", for one whose lock has no socket: only a socket of our own user,
+// in that very folder, never what a link of that name points to. The file is held open (O_PATH)
+// and connected to through that descriptor, so nothing can swap it in between.
+ControlReach connectToFile(const std::string& folder, Descriptor& fd,
+                           ControlClock::time_point deadline) {
     const Descriptor folderFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folderFd.get() < 0) return ControlReach::NoMonitor;
+    const Descriptor file(::openat(folderFd.get(), kSocketName, O_PATH | O_NOFOLLOW | O_CLOEXEC));
+    struct stat st {};
+    if (file.get() < 0 || ::fstat(file.get(), &st) != 0 || !S_ISSOCK(st.st_mode) ||
+        st.st_uid != ::geteuid())
+        return ControlReach::NoMonitor;
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::string path = "/proc/self/fd/" + std::to_string(file.get());
+    std::memcpy(address.sun_path, path.c_str(), path.size());
     fd = Descriptor(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    const sockaddr_un address = socketAddress(folder, folderFd.get());
-    if (fd.get() < 0 ||
-        ::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-        const bool none = errno == ENOENT || errno == ECONNREFUSED || errno == ENOTDIR;
+    if (fd.get() >= 0 && connectWithin(fd.get(), address, sizeof address, deadline))
+        return ControlReach::Answered;
+    return errno == ECONNREFUSED || errno == ENOENT ? ControlReach::NoMonitor
+                                                    : ControlReach::Failed;
+}
+
+// Connects to the folder's monitor, as our own user's: by its lock, or by its socket file where
+// nobody holds the lock's name. why holds the reason of a failure.
+ControlReach connectTo(const std::string& folder, Descriptor& fd, std::string& why,
+                       ControlClock::time_point deadline) {
+    ControlReach reach = connectToLock(folder, fd, deadline);
+    if (reach == ControlReach::NoMonitor) reach = connectToFile(folder, fd, deadline);
+    if (reach != ControlReach::Answered) {
         why = std::strerror(errno);
-        return none ? ControlReach::NoMonitor : ControlReach::Failed;
+        return reach;
     }
     if (!peerIsUs(fd.get())) {
         why = std::strerror(EPERM);
         return ControlReach::Failed;
     }
-    const timeval timeout{kClientTimeoutSeconds, 0};
-    ::setsockopt(fd.get(), SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-    ::setsockopt(fd.get(), SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
     return ControlReach::Answered;
 }
 
 }  // namespace
 
-// The request line, then the framed answer; a monitor that goes quiet fails after the timeout.
+// The request line, then the framed answer; a monitor that goes quiet fails once the client's
+// wait is over, however the time went (connecting, sending or reading).
 ControlReach sendControlRequest(const std::string& folder, const std::string& request,
                                 std::string& answer) {
+    const ControlClock::time_point deadline = ControlClock::now() + kClientWait;
     Descriptor fd;
-    const ControlReach reach = connectTo(folder, fd, answer);
+    const ControlReach reach = connectTo(folder, fd, answer, deadline);
     if (reach != ControlReach::Answered) return reach;
     const std::string line = request + "\n";
+    limitTo(fd.get(), deadline);
     if (::send(fd.get(), line.data(), line.size(), MSG_NOSIGNAL) !=
         static_cast<ssize_t>(line.size())) {
         answer = std::strerror(errno);
@@ -245,10 +359,13 @@ ControlReach sendControlRequest(const std::string& folder, const std::string& re
     ControlAnswerReader reader;
     char buffer[4096];
     ssize_t n = 0;
-    while (!reader.complete() && (n = ::read(fd.get(), buffer, sizeof buffer)) > 0)
+    while (!reader.complete() && ControlClock::now() < deadline) {
+        limitTo(fd.get(), deadline);
+        if ((n = ::read(fd.get(), buffer, sizeof buffer)) <= 0) break;
         reader.add(buffer, static_cast<std::size_t>(n));
+    }
     if (!reader.complete() || reader.bad()) {
-        answer = std::strerror(n < 0 ? errno : EPROTO);
+        answer = std::strerror(n < 0 ? errno : reader.complete() ? EPROTO : ETIMEDOUT);
         return ControlReach::Failed;
     }
     answer = reader.answer();
@@ -256,8 +373,8 @@ ControlReach sendControlRequest(const std::string& folder, const std::string& re
 }
 
 // The server of the folder's socket.
-std::unique_ptr<ControlServer> openControlServer(const std::string& folder) {
-    return std::make_unique<UnixControlServer>(folder);
+std::unique_ptr<ControlServer> openControlServer(const std::string& folder, intptr_t channel) {
+    return std::make_unique<UnixControlServer>(folder, channel);
 }
 
 }  // namespace zelmo

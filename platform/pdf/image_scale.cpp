@@ -2,6 +2,7 @@
 #include "platform/pdf/image_scale.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 
 namespace zelmo::pdf {
@@ -28,8 +29,8 @@ bool wholeScale(int dw, int dh, int sw, int sh) {
 }
 
 // Every destination pixel looks at the source pixels that land on it.
-void resampleRect(const gdi::BitmapView& view, int sx, int sy, int sw, int sh, int dw, int dh,
-                  bool invert, std::vector<uint8_t>& out) {
+bool resampleRect(const gdi::BitmapView& view, int sx, int sy, int sw, int sh, int dw, int dh,
+                  bool invert, std::vector<uint8_t>& out, const std::atomic<bool>* stop) {
     const int w = std::abs(dw), h = std::abs(dh);
     const size_t rowBytes = static_cast<size_t>(w + 7) / 8;
     out.assign(rowBytes * static_cast<size_t>(h), 0);
@@ -37,6 +38,8 @@ void resampleRect(const gdi::BitmapView& view, int sx, int sy, int sw, int sh, i
     for (int j = 0; j < w; ++j)
         sourceRange(j, w, sw, colFrom[static_cast<size_t>(j)], colTo[static_cast<size_t>(j)]);
     for (int i = 0; i < h; ++i) {
+        // A shrunk page of 2 G source pixels takes seconds: a stop request is looked at per row.
+        if (stop && stop->load(std::memory_order_relaxed)) return false;
         int rowFrom = 0, rowTo = 0;
         sourceRange(i, h, sh, rowFrom, rowTo);
         uint8_t* row = out.data() + rowBytes * static_cast<size_t>(i);
@@ -49,6 +52,7 @@ void resampleRect(const gdi::BitmapView& view, int sx, int sy, int sw, int sh, i
             if (black) row[j >> 3] |= static_cast<uint8_t>(0x80 >> (j & 7));
         }
     }
+    return true;
 }
 
 }  // namespace zelmo::pdf

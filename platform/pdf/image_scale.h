@@ -5,6 +5,7 @@
 // pulled in by a fraction of a pixel, or resampled here to the device pixels it covers.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <vector>
 
@@ -23,7 +24,8 @@ bool wholeScale(int dw, int dh, int sw, int sh);
 // The source rectangle resampled to |dw| x |dh| as the printed sheet has it: nearest pixel when
 // enlarging, ink where any covered pixel has ink when shrinking. Rows of (|dw| + 7) / 8 bytes,
 // top row first, 1 = black (the bitmap's colours and invert applied); the axes are not mirrored.
-void resampleRect(const gdi::BitmapView& view, int sx, int sy, int sw, int sh, int dw, int dh,
-                  bool invert, std::vector<uint8_t>& out);
+// False, out unfinished, when stop (null: none) is set before the last row.
+bool resampleRect(const gdi::BitmapView& view, int sx, int sy, int sw, int sh, int dw, int dh,
+                  bool invert, std::vector<uint8_t>& out, const std::atomic<bool>* stop = nullptr);
 
 }  // namespace zelmo::pdf

@@ -190,7 +190,8 @@ std::string PdfDocumentPrinter::writeImage(const gdi::BitmapView& view, int sx, 
             return writer_->addImage(sw, sh, packedRows(view, sx, sy, sw, sh), oneIsBlack);
         }
         const std::string name = writer_->beginImage(sw, sh, oneIsBlack);
-        for (int r = 0; r < sh; ++r)
+        // Rows left out once asked to stop leave a short image in a document that is aborted.
+        for (int r = 0; r < sh && !stopped(); ++r)
             writer_->imageRow(packedRows(view, sx, sy + r, sw, 1));
         writer_->endImage();
         return name;
@@ -202,8 +203,9 @@ std::string PdfDocumentPrinter::writeImage(const gdi::BitmapView& view, int sx, 
 
 void PdfDocumentPrinter::stretchBlt(int dx, int dy, int dw, int dh, gdi::Dc src, int sx, int sy,
                                     int sw, int sh, Rop rop) {
-    // Range check input: outside a document, or an empty span, draws nothing.
-    if (!writer_ || dw == 0 || dh == 0 || sw <= 0 || sh <= 0) return;
+    // Range check input: outside a document, or an empty span, draws nothing; nor does a stretch
+    // for a job asked to stop.
+    if (!writer_ || dw == 0 || dh == 0 || sw <= 0 || sh <= 0 || stopped()) return;
     const gdi::BitmapView view = gdi::viewSelectedBitmap(src);
     // Only the part of the source inside its bitmap can be read.
     if (sx < 0 || sy < 0 || int64_t{sx} + sw > view.width || int64_t{sy} + sh > view.height) return;
@@ -211,6 +213,7 @@ void PdfDocumentPrinter::stretchBlt(int dx, int dy, int dw, int dh, gdi::Dc src,
     const std::string image = pdf::wholeScale(dw, dh, sw, sh)
                                   ? writeImage(view, sx, sy, sw, sh, invert)
                                   : writeResampled(view, sx, sy, sw, sh, dw, dh, invert);
+    if (image.empty()) return;
     double x0, y0, width, height;
     span(dx, dw, x0, width);
     span(dy, dh, y0, height);
@@ -228,7 +231,7 @@ void PdfDocumentPrinter::stretchBlt(int dx, int dy, int dw, int dh, gdi::Dc src,
 std::string PdfDocumentPrinter::writeResampled(const gdi::BitmapView& view, int sx, int sy, int sw,
                                                int sh, int dw, int dh, bool invert) {
     try {
-        pdf::resampleRect(view, sx, sy, sw, sh, dw, dh, invert, rows_);
+        if (!pdf::resampleRect(view, sx, sy, sw, sh, dw, dh, invert, rows_, stop_)) return {};
         return writer_->addImage(std::abs(dw), std::abs(dh), rows_.data(), true);
     } catch (const std::bad_alloc&) {
         throw PrinterError("Not enough memory for a page of " + std::to_string(std::abs(dw)) +

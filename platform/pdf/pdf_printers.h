@@ -78,6 +78,8 @@ class PdfDocumentPrinter : public Printer, private PrinterCanvas {
     void moveTo(int x, int y) override;
     void lineTo(int x, int y) override;
     void textOut(int x, int y, const std::string& text) override;
+    void watchStop(const std::atomic<bool>* request) override { stop_ = request; }
+    bool stopped() const { return stop_ && stop_->load(std::memory_order_relaxed); }
     bool wantsTextLayer() const override { return true; }
     void textLayer(const TextLayer& layer) override;
     bool takesGlyphPage(const GlyphPage& page) const override;
@@ -106,6 +108,7 @@ class PdfDocumentPrinter : public Printer, private PrinterCanvas {
     std::unique_ptr<pdf::PdfWriter> writer_;
     std::unique_ptr<pdf::GlyphFonts> fonts_;
     std::vector<uint8_t> rows_;
+    const std::atomic<bool>* stop_ = nullptr;
     // The words of a page's text layer, reused from page to page.
     std::vector<char32_t> words_;
     std::vector<pdf::InvisibleRun> runs_;

@@ -453,6 +453,12 @@ void SimulatedPrinter::stretchRows(const Stretch& st) {
     ComposedRow composed{nullptr, 0, 1, false};
     int lastFrom = -1, lastTo = -1;
     for (int i = st.yLo; i <= st.yHi; ++i) {
+        // Asked to stop, the rest is left undone (the sheet goes with its aborted document); a
+        // sheet that was blank before is blank again, whatever rows were written.
+        if (stop_ && stop_->load(std::memory_order_relaxed)) {
+            sheetBlank_ = sheetBlank_ || clearing;
+            return;
+        }
         const int from = k.rows.from[i], to = k.rows.to[i];
         // Rows that repeat the source rows of the one before are written from the same pixels.
         if (from != lastFrom || to != lastTo) {

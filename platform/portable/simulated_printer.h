@@ -122,6 +122,7 @@ class SimulatedPrinter : public Printer, private PrinterCanvas {
 
   private:
     int deviceCaps(DeviceCap cap) const override;
+    void watchStop(const std::atomic<bool>* request) override { stop_ = request; }
     void stretchBlt(int dx, int dy, int dw, int dh, gdi::Dc src, int sx, int sy, int sw, int sh,
                     Rop rop) override;
     void setPenWidth(int width) override;
@@ -161,6 +162,7 @@ class SimulatedPrinter : public Printer, private PrinterCanvas {
     bool recordCalls_ = true;
     std::ostream* trace_ = nullptr;
     bool compose_ = true;
+    const std::atomic<bool>* stop_ = nullptr;
     bool recordText_ = false;
     MemorySheets memory_;
     SheetSink* sink_ = &memory_;

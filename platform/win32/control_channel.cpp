@@ -7,6 +7,8 @@
 // After windows.h, which it needs.
 #include <sddl.h>
 
+#include <algorithm>
+#include <chrono>
 #include <vector>
 
 #include "platform/errors.h"
@@ -16,8 +18,8 @@
 namespace zelmo {
 namespace {
 
-// How long a client waits for the monitor, which answers within a tick or two.
-constexpr DWORD kClientWaitMs = 10000;
+// How long a client waits for the monitor in all, which answers within a tick or two.
+constexpr DWORD kClientWaitMs = 4000;
 constexpr DWORD kBufferSize = 4096;
 
 // The pipe of folder.
@@ -51,11 +53,10 @@ class Handle {
     HANDLE handle_;
 };
 
-// The user this process runs as, as an SDDL string ("S-1-5-21-...").
-std::wstring userSid() {
+// The user process runs as, as an SDDL string ("S-1-5-21-...").
+std::wstring userSidOf(HANDLE process) {
     HANDLE raw = nullptr;
-    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &raw))
-        throw systemError(::GetLastError());
+    if (!::OpenProcessToken(process, TOKEN_QUERY, &raw)) throw systemError(::GetLastError());
     const Handle token(raw);
     DWORD size = 0;
     ::GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
@@ -67,6 +68,37 @@ std::wstring userSid() {
     std::wstring sid(text);
     ::LocalFree(text);
     return sid;
+}
+
+// The user this process runs as.
+std::wstring userSid() {
+    return userSidOf(::GetCurrentProcess());
+}
+
+// True when the process serving pipe runs as our own user: a pipe of the folder's name made by
+// anyone else first is not our monitor, and hears nothing from us.
+bool serverIsUs(HANDLE pipe) {
+    ULONG id = 0;
+    if (!::GetNamedPipeServerProcessId(pipe, &id)) return false;
+    const Handle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id));
+    try {
+        return process.valid() && userSidOf(process.get()) == userSid();
+    } catch (const PlatformError&) {
+        return false;
+    }
+}
+
+// True while a process holds the folder's lock: a monitor is there, even while its pipe is not.
+bool folderHeld(const std::string& folder) {
+    const Handle mutex(::OpenMutexW(SYNCHRONIZE, FALSE, win32::folderMutexName(folder).c_str()));
+    return mutex.valid() || ::GetLastError() == ERROR_ACCESS_DENIED;
+}
+
+// The milliseconds left until deadline, at least one.
+DWORD msLeft(ControlClock::time_point deadline) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - ControlClock::now());
+    return static_cast<DWORD>(std::max<long long>(left.count(), 1));
 }
 
 // Security attributes whose protected access list grants the user, and nobody else, the pipe.
@@ -251,9 +283,12 @@ void PipeServer::serve(const ControlHandler& handler, ControlClock::time_point n
     }
 }
 
-// Opens the pipe for reading and writing, waiting (bounded) while another client has it.
-ControlReach openPipe(const std::wstring& name, Handle& pipe, std::string& why) {
-    for (int attempt = 0; attempt < 5; ++attempt) {
+// Opens the pipe of folder for reading and writing, waiting until deadline while another client
+// has it or while the folder's monitor has none yet. NoMonitor only when nobody holds the folder.
+ControlReach openPipe(const std::string& folder, Handle& pipe, std::string& why,
+                      ControlClock::time_point deadline) {
+    const std::wstring name = pipeName(folder);
+    for (;;) {
         HANDLE raw = ::CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                    OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
         if (raw != INVALID_HANDLE_VALUE) {
@@ -261,23 +296,28 @@ ControlReach openPipe(const std::wstring& name, Handle& pipe, std::string& why) 
             return ControlReach::Answered;
         }
         const DWORD error = ::GetLastError();
-        if (error == ERROR_FILE_NOT_FOUND) return ControlReach::NoMonitor;
         why = win32::systemMessage(error);
-        if (error != ERROR_PIPE_BUSY || !::WaitNamedPipeW(name.c_str(), kClientWaitMs / 5))
+        if (error == ERROR_FILE_NOT_FOUND && !folderHeld(folder)) return ControlReach::NoMonitor;
+        if (ControlClock::now() >= deadline) return ControlReach::Failed;
+        if (error == ERROR_PIPE_BUSY)
+            ::WaitNamedPipeW(name.c_str(), std::min<DWORD>(msLeft(deadline), 500));
+        else if (error == ERROR_FILE_NOT_FOUND)
+            ::Sleep(std::min<DWORD>(msLeft(deadline), 100));
+        else
             return ControlReach::Failed;
     }
-    return ControlReach::Failed;
 }
 
-// One read or write that ends, or is given up, within the client's wait.
-bool transfer(HANDLE pipe, bool write, char* data, DWORD size, DWORD& moved) {
+// One read or write that ends, or is given up, by deadline.
+bool transfer(HANDLE pipe, bool write, char* data, DWORD size, DWORD& moved,
+              ControlClock::time_point deadline) {
     const Handle event(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
     OVERLAPPED overlapped{};
     overlapped.hEvent = event.get();
     const BOOL done = write ? ::WriteFile(pipe, data, size, nullptr, &overlapped)
                             : ::ReadFile(pipe, data, size, nullptr, &overlapped);
     if (!done && ::GetLastError() != ERROR_IO_PENDING) return false;
-    if (::WaitForSingleObject(event.get(), kClientWaitMs) != WAIT_OBJECT_0)
+    if (::WaitForSingleObject(event.get(), msLeft(deadline)) != WAIT_OBJECT_0)
         ::CancelIoEx(pipe, &overlapped);
     return ::GetOverlappedResult(pipe, &overlapped, &moved, TRUE) && moved > 0;
 }
@@ -288,21 +328,28 @@ bool transfer(HANDLE pipe, bool write, char* data, DWORD size, DWORD& moved) {
 // foreground is this process's to give.
 ControlReach sendControlRequest(const std::string& folder, const std::string& request,
                                 std::string& answer) {
+    const ControlClock::time_point deadline =
+        ControlClock::now() + std::chrono::milliseconds(kClientWaitMs);
     Handle pipe;
-    const ControlReach reach = openPipe(pipeName(folder), pipe, answer);
+    const ControlReach reach = openPipe(folder, pipe, answer, deadline);
     if (reach != ControlReach::Answered) return reach;
+    if (!serverIsUs(pipe.get())) {
+        answer = win32::systemMessage(ERROR_ACCESS_DENIED);
+        return ControlReach::Failed;
+    }
     ULONG server = 0;
     if (::GetNamedPipeServerProcessId(pipe.get(), &server)) ::AllowSetForegroundWindow(server);
     std::string line = request + "\n";
     DWORD moved = 0;
-    if (!transfer(pipe.get(), true, line.data(), static_cast<DWORD>(line.size()), moved) ||
+    if (!transfer(pipe.get(), true, line.data(), static_cast<DWORD>(line.size()), moved,
+                  deadline) ||
         moved != line.size()) {
         answer = win32::systemMessage(::GetLastError());
         return ControlReach::Failed;
     }
     ControlAnswerReader reader;
     char buffer[kBufferSize];
-    while (!reader.complete() && transfer(pipe.get(), false, buffer, kBufferSize, moved))
+    while (!reader.complete() && transfer(pipe.get(), false, buffer, kBufferSize, moved, deadline))
         reader.add(buffer, moved);
     if (!reader.complete() || reader.bad()) {
         answer = win32::systemMessage(reader.bad() ? ERROR_INVALID_DATA : ::GetLastError());
@@ -313,7 +360,7 @@ ControlReach sendControlRequest(const std::string& folder, const std::string& re
 }
 
 // The server of the folder's pipe.
-std::unique_ptr<ControlServer> openControlServer(const std::string& folder) {
+std::unique_ptr<ControlServer> openControlServer(const std::string& folder, intptr_t) {
     return std::make_unique<PipeServer>(folder);
 }
 

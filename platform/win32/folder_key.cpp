@@ -59,4 +59,9 @@ std::wstring folderKey(const std::string& folder) {
     return key;
 }
 
+// The lock and the control channel's client agree on it.
+std::wstring folderMutexName(const std::string& folder) {
+    return L"Global\\Zelmo-" + folderKey(folder);
+}
+
 }  // namespace zelmo::win32

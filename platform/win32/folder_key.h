@@ -10,5 +10,7 @@ namespace zelmo::win32 {
 // so "c:\\księgowość\\" and "C:\\KSIĘGOWOŚĆ" have one key. A path can outgrow an object's name
 // and holds backslashes, which a name may not: the key is a hash of it.
 std::wstring folderKey(const std::string& folder);
+// The name of the folder's lock, a mutex; Global: two users of one terminal server share it.
+std::wstring folderMutexName(const std::string& folder);
 
 }  // namespace zelmo::win32

@@ -9,21 +9,11 @@
 #include "platform/win32/folder_key.h"
 
 namespace zelmo {
-namespace {
-
-// The mutex's name: the folder's key. Global: two users of one terminal server share the
-// folder's lock.
-std::wstring mutexName(const std::string& folder) {
-    return L"Global\\Zelmo-" + win32::folderKey(folder);
-}
-
-}  // namespace
-
 // Makes the folder's mutex; it existed already when another Zelmo holds the folder. Another
 // user's mutex cannot be opened (access denied), which says the same. A lock that cannot be made
 // for any other reason does not keep the user from printing.
 FolderLock::FolderLock(const std::string& folder) {
-    HANDLE mutex = ::CreateMutexW(nullptr, FALSE, mutexName(folder).c_str());
+    HANDLE mutex = ::CreateMutexW(nullptr, FALSE, win32::folderMutexName(folder).c_str());
     const DWORD error = ::GetLastError();
     if (mutex && error == ERROR_ALREADY_EXISTS) {
         ::CloseHandle(mutex);

@@ -132,9 +132,10 @@ class ControlHook {
 
 // The folder's control channel, made before any other thread runs (the socket's mode depends
 // on it); the monitor runs without one, saying so, when it cannot be made.
-std::unique_ptr<zelmo::ControlServer> openControl(const std::string& folder) {
+std::unique_ptr<zelmo::ControlServer> openControl(const std::string& folder,
+                                                  const zelmo::FolderLock& lock) {
     try {
-        return zelmo::openControlServer(folder);
+        return zelmo::openControlServer(folder, lock.channel());
     } catch (const zelmo::PlatformError& error) {
         std::cerr << "Zelmo: " << zelmo::texts::kControlUnavailable << error.what() << std::endl;
         return nullptr;
@@ -254,7 +255,7 @@ int main(int argc, char** argv) {
         const std::string folder = monitorFolder(line, exe, true);
         zelmo::FolderLock lock(folder);
         if (!lock.held()) return reportAlreadyRunning(argc, argv, folder, headless);
-        const std::unique_ptr<zelmo::ControlServer> control = openControl(folder);
+        const std::unique_ptr<zelmo::ControlServer> control = openControl(folder, lock);
         return headless ? runHeadless(argc, argv, exe, folder, line.printer, control.get(), lock)
                         : runWindow(argc, argv, exe, folder, line.printer, control.get(), lock);
     } catch (const std::filesystem::filesystem_error& error) {

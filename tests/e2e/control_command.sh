@@ -2,7 +2,8 @@
 # The control command against a running console zelmo printing to its PDF folder: --status lists
 # the jobs, --pause holds a printout until --resume, --print-again and --delete act on a job by
 # number; exit 1 with no monitor, 2 on bad use, 3 when the monitor refuses; the socket is 0600
-# and a client that connects and says nothing does not hold the others up.
+# and made again when it goes, and a client that connects and says nothing does not hold the
+# others up.
 #
 #   control_command.sh ZELMO RENDER SAMPLE_JOB_MAKER COMPARE ARTIFACTS
 set -uo pipefail
@@ -113,6 +114,16 @@ sleep 2
 [ "$(pdfs)" -eq "$printed" ] || fail "a printout was printed while paused"
 expect_exit 0 --resume
 wait_for 60 printed_more_than "$printed" || fail "the printout was not printed after --resume"
+
+# The monitor is found by its lock whatever becomes of its socket file, which comes back; a link
+# of that name to another folder's socket is replaced, never followed.
+rm "$dir/Zelmo.sock"
+expect_exit 0 --status
+wait_for 10 test -S "$dir/Zelmo.sock" || fail "the control socket was not made again"
+rm "$dir/Zelmo.sock" && mkdir "$dir/Zelmo.sock"
+expect_exit 0 --status
+rmdir "$dir/Zelmo.sock"
+wait_for 10 test -S "$dir/Zelmo.sock" || fail "the control socket was not made again"
 
 kill -0 "$zelmo_pid" 2>/dev/null || fail "zelmo ended"
 stop_pid "$zelmo_pid"

@@ -18,6 +18,7 @@
 #include "platform/files.h"
 #include "platform/portable/simulated_printer.h"
 #include "sheet_files.h"
+#include "zelmo_version.h"
 
 namespace {
 
@@ -33,6 +34,8 @@ struct Options {
     bool png = false;
     bool trace = false;
     bool text = false;
+    bool help = false;
+    bool version = false;
     std::vector<std::string> jobs;
 };
 
@@ -67,8 +70,14 @@ int32_t tenths(const std::string& text, const std::string& option) {
 
 Options parse(int argc, char** argv) {
     Options o;
+    bool options = true;  // until "--": a job file may begin with a dash
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
+        if (!options || a == "--") {
+            if (!options) o.jobs.push_back(a);
+            options = false;
+            continue;
+        }
         auto value = [&]() -> std::string {
             if (i + 1 >= argc) throw UsageError{a + " needs a value"};
             return argv[++i];
@@ -113,12 +122,17 @@ Options parse(int argc, char** argv) {
             o.trace = true;
         } else if (a == "--text") {
             o.text = true;
+        } else if (a == "--help" || a == "-h") {
+            o.help = true;
+        } else if (a == "--version") {
+            o.version = true;
         } else if (a.size() > 1 && a[0] == '-') {
             throw UsageError{"unknown option " + a};
         } else {
             o.jobs.push_back(a);
         }
     }
+    if (o.help || o.version) return o;
     if (o.jobs.empty() && o.test == 0) throw UsageError{"no job file"};
 #ifndef ZELMO_HAVE_PNG
     if (o.png) throw UsageError{"--png: built without libpng"};
@@ -196,6 +210,14 @@ int main(int argc, char** argv) {
     } catch (const UsageError& e) {
         std::cerr << "zelmo-render: " << e.message << "\n" << kUsage << "\n";
         return 2;
+    }
+    if (o.help) {
+        std::cout << kUsage << "\n       zelmo-render --help | --version\n";
+        return 0;
+    }
+    if (o.version) {
+        std::cout << "zelmo-render " ZELMO_VERSION "\n";
+        return 0;
     }
     for (const std::string& job : o.jobs) {
         std::ifstream probe(job, std::ios::binary);
