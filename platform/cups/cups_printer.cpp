@@ -42,8 +42,12 @@ void defaultResolution(http_t* http, cups_dest_t* dest, cups_dinfo_t* info, int&
     dpiY = units == IPP_RES_PER_CM ? static_cast<int>(std::lround(yres * 2.54)) : yres;
 }
 
-// The print system's last error, for the printer object's exception.
-std::string cupsError(const char* what) {
+// The print system's last error, for the printer object's exception; libcups has no words for
+// a server that went silent.
+std::string cupsError(const char* what, const CupsConnection& connection) {
+    if (connection.silent())
+        return std::string(what) + ": no answer from the print server in " +
+               std::to_string(kCupsPatienceSeconds) + " s";
     const char* message = cupsLastErrorString();
     return std::string(what) + ": " + (message && *message ? message : "CUPS error");
 }
@@ -190,7 +194,7 @@ void CupsPrinter::submit(int fd, const std::string& title) {
     cups_dest_t* dest = destination_->dest;
     cups_dinfo_t* info = destination_->info;
     http_t* http = connection_.get();
-    if (!http) throw PrinterUnavailable(cupsError("Create-Job"), PrintTrouble::NoService);
+    if (!http) throw PrinterUnavailable(cupsError("Create-Job", connection_), PrintTrouble::NoService);
     cups_option_t* options = nullptr;
     const int numOptions = cupsAddIntegerOption("copies", copies_ < 1 ? 1 : copies_, 0, &options);
     int jobId = 0;
@@ -198,11 +202,11 @@ void CupsPrinter::submit(int fd, const std::string& title) {
                                                    title.c_str(), numOptions, options);
     cupsFreeOptions(numOptions, options);
     if (created > IPP_STATUS_OK_CONFLICTING || jobId <= 0)
-        throwCupsError(cupsError("Create-Job"), lastTrouble(connection_, *dest));
+        throwCupsError(cupsError("Create-Job", connection_), lastTrouble(connection_, *dest));
 
     bool sent = cupsStartDestDocument(http, dest, info, jobId, title.c_str(),
                                       CUPS_FORMAT_PDF, 0, nullptr, 1) == HTTP_STATUS_CONTINUE;
-    std::string message = sent ? "" : cupsError("Send-Document");
+    std::string message = sent ? "" : cupsError("Send-Document", connection_);
     std::vector<char> chunk(kSendChunk);
     for (off_t at = 0; sent;) {
         const ssize_t n = ::pread(fd, chunk.data(), chunk.size(), at);
@@ -216,7 +220,7 @@ void CupsPrinter::submit(int fd, const std::string& title) {
         if (cupsWriteRequestData(http, chunk.data(), static_cast<size_t>(n)) !=
             HTTP_STATUS_CONTINUE) {
             sent = false;
-            message = cupsError("Send-Document");
+            message = cupsError("Send-Document", connection_);
         }
     }
     if (!sent) {
@@ -225,7 +229,7 @@ void CupsPrinter::submit(int fd, const std::string& title) {
         throwCupsError(message, trouble);
     }
     if (cupsFinishDestDocument(http, dest, info) > IPP_STATUS_OK_CONFLICTING) {
-        message = cupsError("Send-Document");
+        message = cupsError("Send-Document", connection_);
         const PrintTrouble trouble = lastTrouble(connection_, *dest);
         // Silent at the end, the server may yet print it: cancelled, so that the next attempt
         // is the only one to print.

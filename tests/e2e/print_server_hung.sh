@@ -81,8 +81,8 @@ wait_for 180 sh -c "[ \$(grep -c 'Wydrukowano' '$log') -eq 3 ]" ||
 # printed there meanwhile, it is printed, never set aside to be printed a second time.
 cupsdisable Biuro || fail "cupsdisable failed"
 write_job
-wait_for 30 grep -q 'W kolejce drukarki' "$app/Zelmo.log" ||
-    fail "the job did not reach the printer's queue: $(cat "$app/Zelmo.log")"
+wait_for 30 grep -q ' Biuro$' "$app/Zelmo.queue" ||
+    fail "the job in the printer's queue is not in the journal: $(cat "$app/Zelmo.queue")"
 kill -9 "$zelmo_pid"
 wait "$zelmo_pid" 2>/dev/null
 cupsenable Biuro || fail "cupsenable failed"
