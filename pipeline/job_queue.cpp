@@ -557,7 +557,8 @@ Journal SpoolMonitor::journal() const {
     // A job in the print system's queue may print or not after we stop: the next run keeps it
     // aside as one interrupted, never prints it again on its own.
     for (const SentFile& sent : sent_) {
-        JournalEntry line = entry(JournalEntry::State::Aside, sent.path, SetAsideReason::Interrupted);
+        JournalEntry line =
+            entry(JournalEntry::State::Aside, sent.path, SetAsideReason::Interrupted);
         line.systemJob = sent.document->systemJob();
         line.pages = sent.pages;
         line.printer = sent.printer;

@@ -200,7 +200,7 @@ class SpoolMonitor {
         std::shared_ptr<SubmittedDocument> document;
         int32_t pages = 0;
         std::string printer;
-        int failures = 0;  // failed attempts before it was sent
+        int failures = 0;      // failed attempts before it was sent
         bool resumed = false;  // left in the print system's queue by the last run
     };
 

@@ -41,7 +41,8 @@ int stateOf(const std::string& word) {
 
 // A printer's name kept on one line of the journal.
 std::string oneLine(std::string name) {
-    std::replace_if(name.begin(), name.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
+    std::replace_if(
+        name.begin(), name.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
     return name;
 }
 

@@ -86,8 +86,7 @@ HoldUp FollowedJob::holdUp() const {
 }
 
 // A settled job stays settled: a later look may no longer find it, which says nothing new.
-void FollowedJob::observe(JobSighting sighting, const std::string& message,
-                          PrintTrouble trouble) {
+void FollowedJob::observe(JobSighting sighting, const std::string& message, PrintTrouble trouble) {
     std::lock_guard<std::mutex> guard(lock_);
     if (state_ != SubmittedState::Queued) return;
     if (sighting != JobSighting::NoAnswer) silent_ = 0;

@@ -379,10 +379,12 @@ PrinterLookout::Question TMainForm::printerQuestion() const {
         look.silent = directory->takeSilence();
         if (look.silent) return look;
         look.unchanged = known && look.target.name == inUse && look.target.present == present;
-        if (!look.unchanged && look.target.present) look.printer = directory->open(look.target.name);
+        if (!look.unchanged && look.target.present)
+            look.printer = directory->open(look.target.name);
         // A print system that lists no printer at all is taken as not running (cupsd or the
         // spooler stopped), else the printer itself is away.
-        look.absence = look.destinations.empty() ? PrintTrouble::NoService : PrintTrouble::Unreachable;
+        look.absence =
+            look.destinations.empty() ? PrintTrouble::NoService : PrintTrouble::Unreachable;
         look.silent = directory->takeSilence();
         return look;
     };

@@ -228,7 +228,7 @@ class TMainForm : private PrinterNameDisplay {
     bool printerKnown_ = false;
     bool printerPresent_ = true;  // false while the printer in use is away and waited for
     int ticksSincePrinterLook_ = 0;
-    std::vector<std::string> destinations_;     // as the last look found them
+    std::vector<std::string> destinations_;    // as the last look found them
     std::unique_ptr<PrinterLookout> lookout_;  // asks the print system, off the window thread
 
     DeviceMetrics metrics_;

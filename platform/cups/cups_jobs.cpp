@@ -106,7 +106,8 @@ void CupsJob::read(ipp_t* response) {
     if (!state) return;
     const int value = ippGetInteger(state, 0);
     // The state's own name first: a reason alone may speak of the printer, not the job.
-    std::string message = "CUPS job " + std::to_string(id_) + " " + ippEnumString("job-state", value);
+    std::string message =
+        "CUPS job " + std::to_string(id_) + " " + ippEnumString("job-state", value);
     const std::string reason = jobReason(response);
     if (!reason.empty()) message += " (" + reason + ")";
     const std::string words = printerMessage(response);

@@ -27,8 +27,7 @@ int toPixels(int hundredths, int dpi) {
 
 // The destination's default resolution ("printer-resolution-default", else the first one
 // supported), in dots per inch.
-void defaultResolution(http_t* http, cups_dest_t* dest, cups_dinfo_t* info, int& dpiX,
-                       int& dpiY) {
+void defaultResolution(http_t* http, cups_dest_t* dest, cups_dinfo_t* info, int& dpiX, int& dpiY) {
     ipp_attribute_t* attr = cupsFindDestDefault(http, dest, info, "printer-resolution");
     if (!attr) attr = cupsFindDestSupported(http, dest, info, "printer-resolution");
     dpiX = dpiY = kFallbackDpi;
@@ -194,18 +193,19 @@ void CupsPrinter::submit(int fd, const std::string& title) {
     cups_dest_t* dest = destination_->dest;
     cups_dinfo_t* info = destination_->info;
     http_t* http = connection_.get();
-    if (!http) throw PrinterUnavailable(cupsError("Create-Job", connection_), PrintTrouble::NoService);
+    if (!http)
+        throw PrinterUnavailable(cupsError("Create-Job", connection_), PrintTrouble::NoService);
     cups_option_t* options = nullptr;
     const int numOptions = cupsAddIntegerOption("copies", copies_ < 1 ? 1 : copies_, 0, &options);
     int jobId = 0;
-    const ipp_status_t created = cupsCreateDestJob(http, dest, info, &jobId,
-                                                   title.c_str(), numOptions, options);
+    const ipp_status_t created =
+        cupsCreateDestJob(http, dest, info, &jobId, title.c_str(), numOptions, options);
     cupsFreeOptions(numOptions, options);
     if (created > IPP_STATUS_OK_CONFLICTING || jobId <= 0)
         throwCupsError(cupsError("Create-Job", connection_), lastTrouble(connection_, *dest));
 
-    bool sent = cupsStartDestDocument(http, dest, info, jobId, title.c_str(),
-                                      CUPS_FORMAT_PDF, 0, nullptr, 1) == HTTP_STATUS_CONTINUE;
+    bool sent = cupsStartDestDocument(http, dest, info, jobId, title.c_str(), CUPS_FORMAT_PDF, 0,
+                                      nullptr, 1) == HTTP_STATUS_CONTINUE;
     std::string message = sent ? "" : cupsError("Send-Document", connection_);
     std::vector<char> chunk(kSendChunk);
     for (off_t at = 0; sent;) {

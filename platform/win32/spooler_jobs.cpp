@@ -44,7 +44,8 @@ void SpoolerJob::poll() {
     ::ClosePrinter(handle);
     if (!read) return observe(JobSighting::Gone);
     const auto& info = *reinterpret_cast<const JOB_INFO_1W*>(buffer.data());
-    observe(sightingOfSpoolerStatus(info.Status), describe(info), troubleOfSpoolerStatus(info.Status));
+    observe(sightingOfSpoolerStatus(info.Status), describe(info),
+            troubleOfSpoolerStatus(info.Status));
 }
 
 std::string SpoolerJob::describe(const JOB_INFO_1W& info) const {

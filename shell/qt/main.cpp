@@ -167,8 +167,9 @@ int run(App& app, const std::string& exe, const std::string& folder, const std::
     zelmo::ArchivingPrinter archiving(printers, zelmo::openArchivePrinter, mover);
     View view(archiving, exe, folder);
     view.form().usePrinters(directory, printers, printer);
-    view.form().useSubmittedLookup(
-        [](const std::string&, int64_t job) { return zelmo::followCupsJob(static_cast<int>(job)); });
+    view.form().useSubmittedLookup([](const std::string&, int64_t job) {
+        return zelmo::followCupsJob(static_cast<int>(job));
+    });
     view.start();
     const ControlHook hook(control, view.form());
     QTimer lockWatch;
