@@ -30,16 +30,6 @@ std::string jobReason(ipp_t* response) {
     return first;
 }
 
-// Whether one of the job's state reasons is reason.
-bool hasReason(ipp_t* response, const char* reason) {
-    ipp_attribute_t* reasons = ippFindAttribute(response, "job-state-reasons", IPP_TAG_KEYWORD);
-    for (int i = 0; reasons && i < ippGetCount(reasons); ++i) {
-        const char* each = ippGetString(reasons, i, nullptr);
-        if (each && std::strcmp(each, reason) == 0) return true;
-    }
-    return false;
-}
-
 // The printer's own words while it has our job (its backend's last complaint, say).
 std::string printerMessage(ipp_t* response) {
     ipp_attribute_t* attr = ippFindAttribute(response, "job-printer-state-message", IPP_TAG_TEXT);
@@ -58,7 +48,8 @@ class CupsJob : public FollowedJob {
   private:
     ipp_t* ask(CupsConnection& connection);
     // What the state, its reasons and the printer's words mean for the job.
-    void read(ipp_t* response);
+    void read(ipp_t* response, CupsConnection& connection);
+    std::string printerStopped(ipp_t* job, CupsConnection& connection);
     // Whether the printer has said the same words since kStuckAfter while the job printed.
     bool stuck(const std::string& message);
 
@@ -75,8 +66,8 @@ ipp_t* CupsJob::ask(CupsConnection& connection) {
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
                  cupsUser());
     static const char* const kWanted[] = {"job-state", "job-state-reasons",
-                                          "job-printer-state-message"};
-    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 3, nullptr,
+                                          "job-printer-state-message", "job-printer-uri"};
+    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 4, nullptr,
                   kWanted);
     return cupsDoRequest(connection.get(), request, "/");
 }
@@ -97,11 +88,42 @@ void CupsJob::poll() {
     // A job cupsd no longer knows (its history purged) may well have printed: it cannot say.
     if (cupsLastError() == IPP_STATUS_ERROR_NOT_FOUND) observe(JobSighting::Gone);
     if (!response) return;
-    read(response);
+    read(response, connection);
     ippDelete(response);
 }
 
-void CupsJob::read(ipp_t* response) {
+// Why the job's printer is stopped (disabled, paused): its message and reasons; empty while it
+// is not stopped or cannot be asked.
+std::string CupsJob::printerStopped(ipp_t* job, CupsConnection& connection) {
+    ipp_attribute_t* uri = ippFindAttribute(job, "job-printer-uri", IPP_TAG_URI);
+    if (!uri || !ippGetString(uri, 0, nullptr)) return {};
+    ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr,
+                 ippGetString(uri, 0, nullptr));
+    static const char* const kWanted[] = {"printer-state", "printer-state-reasons",
+                                          "printer-state-message"};
+    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 3, nullptr,
+                  kWanted);
+    ipp_t* response = cupsDoRequest(connection.get(), request, "/");
+    if (!response) return {};
+    std::string why;
+    ipp_attribute_t* state = ippFindAttribute(response, "printer-state", IPP_TAG_ENUM);
+    if (state && ippGetInteger(state, 0) == IPP_PSTATE_STOPPED) {
+        ipp_attribute_t* message =
+            ippFindAttribute(response, "printer-state-message", IPP_TAG_TEXT);
+        const char* text = message ? ippGetString(message, 0, nullptr) : nullptr;
+        char reasons[256] = "";
+        if (ipp_attribute_t* r =
+                ippFindAttribute(response, "printer-state-reasons", IPP_TAG_KEYWORD))
+            ippAttributeString(r, reasons, sizeof reasons);
+        why = std::string(text && *text ? std::string(text) + " " : "") + "(printer-stopped, " +
+              reasons + ")";
+    }
+    ippDelete(response);
+    return why;
+}
+
+void CupsJob::read(ipp_t* response, CupsConnection& connection) {
     ipp_attribute_t* state = ippFindAttribute(response, "job-state", IPP_TAG_ENUM);
     if (!state) return;
     const int value = ippGetInteger(state, 0);
@@ -122,8 +144,9 @@ void CupsJob::read(ipp_t* response) {
         case IPP_JSTATE_STOPPED:
             return observe(JobSighting::HeldUp, message, PrintTrouble::Stopped);
         case IPP_JSTATE_PENDING:
-            if (hasReason(response, "printer-stopped"))
-                return observe(JobSighting::HeldUp, message, PrintTrouble::Stopped);
+            if (const std::string why = printerStopped(response, connection); !why.empty())
+                return observe(JobSighting::HeldUp, why + " [" + message + "]",
+                               PrintTrouble::Stopped);
             break;
         case IPP_JSTATE_PROCESSING:
             if (stuck(words)) return observe(JobSighting::HeldUp, message);

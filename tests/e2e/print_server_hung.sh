@@ -83,6 +83,8 @@ cupsdisable Biuro || fail "cupsdisable failed"
 write_job
 wait_for 30 grep -q ' Biuro$' "$app/Zelmo.queue" ||
     fail "the job in the printer's queue is not in the journal: $(cat "$app/Zelmo.queue")"
+wait_for 30 grep -q 'Drukarka niedostępna: Drukarka jest zatrzymana.*Komunikat systemu: .*printer-stopped' "$log" ||
+    fail "the job held in the stopped queue was not told with the system's reason: $(cat "$log")"
 kill -9 "$zelmo_pid"
 wait "$zelmo_pid" 2>/dev/null
 cupsenable Biuro || fail "cupsenable failed"
@@ -93,6 +95,23 @@ wait_for 30 sh -c "[ \$(grep -c 'Wydrukowano' '$log') -eq 4 ]" ||
     fail "the job CUPS printed was not told printed after the restart: $(cat "$log")"
 grep -q 'odłożony' "$log" && fail "the printed job was set aside: $(cat "$log")"
 wait_for 10 sh -c "! ls '$app'/Zelmo*.Prn >/dev/null 2>&1" || fail "left behind: $(ls "$app")"
+
+# A default whose device cannot be reached: the job stays "processing" in CUPS while its backend
+# retries; the user is told once, with the backend's words, and once when it printed after all.
+lpadmin -p Off -E -v socket://127.0.0.1:9 -P "$PPD" 2>/dev/null || fail "lpadmin cannot add Off"
+lpadmin -d Off || fail "lpadmin cannot make Off the default"
+wait_for 30 grep -q 'Wydruki na: Off' "$log" || fail "the new default was not followed: $(cat "$log")"
+away=$(told 'Drukarka niedostępna') back=$(told 'Drukarka dostępna')
+write_job
+wait_for 120 grep -q 'Drukarka niedostępna: Drukarka nie odpowiada.*Off.*Komunikat systemu: .*CUPS job' "$log" ||
+    fail "the unreachable printer was not told with the system's words: $(cat "$log")"
+cupsdisable Off && lpadmin -p Off -v "file://$work/cups/out/Off.pdf" && cupsenable Off ||
+    fail "cannot give Off a device"
+wait_for 120 sh -c "[ \$(grep -c 'Wydrukowano' '$log') -eq 5 ]" ||
+    fail "the job did not print once Off could be reached: $(cat "$log")"
+wait_for 10 sh -c "[ \$(grep -c 'Drukarka dostępna' '$log') -eq $((back + 1)) ]" ||
+    fail "the end of the wait was not told: $(cat "$log")"
+[ "$(told 'Drukarka niedostępna')" -eq $((away + 1)) ] || fail "told more than once: $(cat "$log")"
 stop_pid "$zelmo_pid"
 zelmo_pid=""
 echo "PASS: print server hung"
