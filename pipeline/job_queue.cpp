@@ -463,6 +463,13 @@ void SpoolMonitor::sentFailed(SentFile& sent) {
     carried_[sent.path] = sent.failures;
 }
 
+// A file removed by hand is no longer the user's to act on.
+int32_t SpoolMonitor::setAsideCount() const {
+    return static_cast<int32_t>(std::count_if(aside_.begin(), aside_.end(), [](const auto& aside) {
+        return files::exists(aside.first);
+    }));
+}
+
 // Whether the file is in the print system's queue.
 bool SpoolMonitor::isSent(const std::string& path) const {
     return std::any_of(sent_.begin(), sent_.end(),

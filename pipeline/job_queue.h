@@ -158,6 +158,8 @@ class SpoolMonitor {
         std::function<std::shared_ptr<SubmittedDocument>(const std::string& printer, int64_t job)>;
     // Set before resume; without one, such a job is set aside as interrupted.
     void setSubmittedLookup(SubmittedLookup lookup) { lookup_ = std::move(lookup); }
+    // The jobs set aside whose files are still there, for the user to act on.
+    int32_t setAsideCount() const;
     // The jobs in the print system's queue whose fate is not known yet.
     int32_t inPrinterQueue() const { return static_cast<int32_t>(sent_.size()); }
 

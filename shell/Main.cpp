@@ -152,6 +152,7 @@ void TMainForm::WorkerFinished() {
     if (!created_ || !timerEnabled_ || !monitor_->retireFinished()) return;
     // The user hears of the job before the print system is asked about the next one.
     feedback_->setWaiting(monitor_->queue().pendingCount + monitor_->inPrinterQueue());
+    feedback_->setSetAside(monitor_->setAsideCount());
     followPrinter();
     monitor_->showPrinter(*this);
     monitor_->handOver(currentRequest());
@@ -183,6 +184,7 @@ void TMainForm::TimerTimer() {
     followPrinter();
     monitor_->tick(currentRequest(), *this);
     feedback_->setWaiting(monitor_->queue().pendingCount + monitor_->inPrinterQueue());
+    feedback_->setSetAside(monitor_->setAsideCount());
     reportArchiveFailures();
 }
 

@@ -89,6 +89,8 @@ class FakeView : public MainView {
         notices.push_back(title + ": " + text);
     }
     std::vector<std::string> notices;
+    void setTrayIcon(TrayIconKind kind) override { icon = kind; }
+    TrayIconKind icon = TrayIconKind::Monitoring;
     // The worker's notice, posted from its thread as the window's queue would take it.
     void postWorkerFinished() override {
         std::lock_guard<std::mutex> guard(workerLock);
@@ -654,6 +656,24 @@ bool tickUntil(TMainForm& form, Done done) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return done();
+}
+
+// A job set aside keeps the icon red while it waits for the user, through later jobs that
+// print; deleted (or printed again), it no longer does.
+TEST_F(MainFormTest, ASetAsideJobKeepsTheIconRedUntilTheUserActs) {
+    create();
+    std::ofstream(dir + "/Wydruk.prn") << "%PDF-1.4\n%\xe2\xe3\n1 0 obj\n";
+    ASSERT_TRUE(tickUntil(*form, [&] { return form->monitor()->setAsideCount() == 1; }));
+    std::ofstream(dir + "/Wydruk.prn") << "\x1b*t300R\x1b*b0M\x1b*b2W\xff\x0f\f";
+    ASSERT_TRUE(tickUntil(*form, [&] {
+        return !fs::exists(dir + "/Wydruk.prn") && form->monitor()->queue().pendingCount == 0;
+    }));
+    ASSERT_EQ(printer.memory().printedSheets().size(), 1u);
+    form->TimerTimer();
+    EXPECT_EQ(view.icon, TrayIconKind::Error);
+    ASSERT_TRUE(form->deleteQueueFile("Zelmo1.Prn"));
+    form->TimerTimer();
+    EXPECT_EQ(view.icon, TrayIconKind::Monitoring);
 }
 
 TEST_F(MainFormTest, AJobWrittenBesideTheProgramIsPrintedAndRetired) {
