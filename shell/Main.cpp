@@ -130,6 +130,7 @@ void TMainForm::startJobTracking() {
         lookout_ = std::make_unique<PrinterLookout>();
         lookout_->ask(printerQuestion());
         takeLook(kLookWait);
+        if (!printerKnown_ && lookout_->asking()) standInForFirstPrinter();
     }
     feedback_->setPrinter(printer_.printerName());
     feedback_->setFolder(programDir_);
@@ -406,16 +407,19 @@ void TMainForm::takeLook(std::chrono::milliseconds wait) {
 // The print system did not answer: until it does, the printer in use is waited for, and a
 // first look that got no answer puts none in place of the PDF folder the switch began with.
 void TMainForm::printerSilent() {
-    std::string name = printerKnown_ ? printerInUse_ : printerChoice_;
-    if (!printerKnown_ && printers_->replace(std::make_unique<AbsentPrinter>(name))) {
-        printerKnown_ = true;
-        printerInUse_ = name;
-        metrics_.metricsValid = false;
-        queryDeviceMetrics(metrics_, *printers_);
-    }
+    if (!printerKnown_) standInForFirstPrinter();
     printerPresent_ = false;
     monitor_->printerUnavailable(printers_->printerName(), texts::kPrintSystemSilent,
                                  PrintTrouble::Unreachable);
+}
+
+// Until the print system first answers, a stand-in with no device holds the jobs: the PDF
+// folder the switch began with must not print them in place of a printer that is there.
+void TMainForm::standInForFirstPrinter() {
+    const std::string shown = printerChoice_.empty() ? texts::kDefaultPrinter : printerChoice_;
+    if (!printers_->replace(std::make_unique<AbsentPrinter>(shown))) return;
+    metrics_.metricsValid = false;
+    queryDeviceMetrics(metrics_, *printers_);
 }
 
 // Puts the target printer (empty name: the PDF folder) in place, reads its metrics and says

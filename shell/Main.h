@@ -192,6 +192,7 @@ class TMainForm : private PrinterNameDisplay {
     PrinterLookout::Question printerQuestion() const;
     void takeLook(std::chrono::milliseconds wait);
     void printerSilent();
+    void standInForFirstPrinter();
     void switchPrinter(PrinterLook look);
     // Tells of the printer now in use; missing: no printer is configured, the PDF folder prints.
     void printerEvent(bool missing, const std::string& name);

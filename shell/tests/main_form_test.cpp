@@ -1015,6 +1015,24 @@ TEST_F(SilentPrintSystemTest, APrintSystemThatDoesNotAnswerHoldsNeitherTheWindow
     })) << ::testing::PrintToString(view.notices);
 }
 
+// Silent from the start, the print system leaves no printer to print on: a job written
+// meanwhile waits, never going to the PDF folder the switch began with, and prints on the
+// default once the print system answers.
+TEST_F(SilentPrintSystemTest, ASilentStartSendsNoJobToThePdfFolder) {
+    directory.defaultName = "Biuro";
+    directory.hang.store(true);
+    form = std::make_unique<TMainForm>(view, switcher, display, dir + "/zelmo");
+    form->usePrinters(directory, switcher, {});
+    form->FormCreate();
+    EXPECT_EQ(switcher.printerName(), "domyślna");
+    std::ofstream(dir + "/Wydruk.prn") << "\x1b*t300R\x1b*b0M\x1b*b2W\xff\x0f\f";
+    ASSERT_TRUE(tickUntil(*form, [&] { return fs::exists(dir + "/Zelmo1.Prn"); }));
+    directory.released.store(true);
+    ASSERT_TRUE(tickUntil(*form, [&] { return form->monitor()->queue().pendingCount == 0; }));
+    EXPECT_TRUE(directory.opened["PDF"]->memory().documents.empty());
+    EXPECT_EQ(directory.opened["Biuro"]->memory().printedSheets().size(), 1u);
+}
+
 TEST(ExceptionMessage, EndsWithPunctuation) {
     EXPECT_EQ(exceptionMessage("Printing in progress"), "Printing in progress.");
     EXPECT_EQ(exceptionMessage("Done."), "Done.");
