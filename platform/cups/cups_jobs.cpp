@@ -81,10 +81,12 @@ void CupsJob::poll() {
         return observe(JobSighting::NoAnswer, std::string("CUPS: ") + cupsLastErrorString(),
                        PrintTrouble::NoService);
     ipp_t* response = ask(connection);
-    if (connection.silent())
+    if (connection.silent()) {
+        ippDelete(response);
         return observe(JobSighting::NoAnswer,
                        "CUPS: no answer in " + std::to_string(kCupsPatienceSeconds) + " s",
                        PrintTrouble::Unreachable);
+    }
     // A job cupsd no longer knows (its history purged) may well have printed: it cannot say.
     if (cupsLastError() == IPP_STATUS_ERROR_NOT_FOUND) observe(JobSighting::Gone);
     if (!response) return;
