@@ -300,7 +300,7 @@ WallTime SpoolMonitor::capturedAt(const std::string& name) const {
 
 // The wait begins (told once) or goes on; the next try comes after a pause that grows to 60 s.
 void SpoolMonitor::awaitPrinter(const std::string& message) {
-    printerUnavailable(printer_.printerName(), message);
+    printerUnavailable(printer_.printerName(), message, state_.OutcomeTrouble);
     queue_.retryPending = true;
     queue_.retryPause = retry_.pauseAfter(++printerTries_);
     queue_.nextAttempt = now() + queue_.retryPause;
@@ -316,13 +316,14 @@ void SpoolMonitor::printerUnavailable(const std::string& name, const std::string
     event.kind = JobEventKind::PrinterWaiting;
     event.printer = name;
     event.message = message;
-    event.trouble = message.empty() ? trouble : state_.OutcomeTrouble;
+    event.trouble = trouble;
     tell(std::move(event));
 }
 
-// The end of the wait, told once.
+// The end of the wait, told once; a job the print system still keeps from the printer means
+// the printer is not back, whatever else reached the print system.
 void SpoolMonitor::printerBack() {
-    if (!printerWaiting_) return;
+    if (!printerWaiting_ || heldUp_) return;
     printerWaiting_ = false;
     printerTries_ = 0;
     JobEvent event;
@@ -395,15 +396,37 @@ void SpoolMonitor::submitCurrent(std::shared_ptr<SubmittedDocument> document, in
 void SpoolMonitor::followSubmitted() {
     const auto settled = std::remove_if(sent_.begin(), sent_.end(),
                                         [this](SentFile& sent) { return settleSent(sent); });
-    if (settled == sent_.end()) return;
-    sent_.erase(settled, sent_.end());
-    writeJournal();
+    if (settled != sent_.end()) {
+        sent_.erase(settled, sent_.end());
+        writeJournal();
+    }
+    watchHoldUp();
+}
+
+// The first sent job held up speaks for the printer; the wait ends when none is.
+void SpoolMonitor::watchHoldUp() {
+    for (const SentFile& sent : sent_) {
+        const HoldUp hold = sent.document->holdUp();
+        if (hold.message.empty()) continue;
+        if (!heldUp_) printerUnavailable(sent.printer, hold.message, hold.trouble);
+        heldUp_ = true;
+        return;
+    }
+    if (!heldUp_) return;
+    heldUp_ = false;
+    printerBack();
 }
 
 // Printed (told, file deleted), unknown to the print system (told as sent), or failed.
 bool SpoolMonitor::settleSent(SentFile& sent) {
     const SubmittedState state = sent.document->state();
     if (state == SubmittedState::Queued) return false;
+    // Asked about after a restart, a job the print system cannot account for may or may not
+    // have printed: only its owner can tell.
+    if (state == SubmittedState::Unknown && sent.resumed) {
+        setAsideInterrupted(sent.path);
+        return true;
+    }
     sent.document->settled(state != SubmittedState::Failed);
     if (state == SubmittedState::Failed) {
         sentFailed(sent);
@@ -438,6 +461,13 @@ void SpoolMonitor::sentFailed(SentFile& sent) {
     queue_.entries.push_back(sent.path);
     ++queue_.pendingCount;
     carried_[sent.path] = sent.failures;
+}
+
+// A file removed by hand is no longer the user's to act on.
+int32_t SpoolMonitor::setAsideCount() const {
+    return static_cast<int32_t>(std::count_if(aside_.begin(), aside_.end(), [](const auto& aside) {
+        return files::exists(aside.first);
+    }));
 }
 
 // Whether the file is in the print system's queue.
@@ -511,7 +541,10 @@ Journal SpoolMonitor::journal() const {
     journal.nextJob = nextJob_;
     const auto entry = [this](JournalEntry::State state, const std::string& path,
                               SetAsideReason reason) {
-        JournalEntry line{state, path.substr(programDir_.size()), reason, 0, 0};
+        JournalEntry line;
+        line.state = state;
+        line.name = path.substr(programDir_.size());
+        line.reason = reason;
         if (const auto record = jobs_.find(path); record != jobs_.end()) {
             line.job = record->second.number;
             line.captured = std::chrono::duration_cast<std::chrono::seconds>(
@@ -530,9 +563,14 @@ Journal SpoolMonitor::journal() const {
     }
     // A job in the print system's queue may print or not after we stop: the next run keeps it
     // aside as one interrupted, never prints it again on its own.
-    for (const SentFile& sent : sent_)
-        journal.entries.push_back(
-            entry(JournalEntry::State::Aside, sent.path, SetAsideReason::Interrupted));
+    for (const SentFile& sent : sent_) {
+        JournalEntry line =
+            entry(JournalEntry::State::Aside, sent.path, SetAsideReason::Interrupted);
+        line.systemJob = sent.document->systemJob();
+        line.pages = sent.pages;
+        line.printer = sent.printer;
+        journal.entries.push_back(std::move(line));
+    }
     for (const auto& [path, aside] : aside_)
         journal.entries.push_back(entry(JournalEntry::State::Aside, path, aside.reason));
     return journal;
@@ -613,10 +651,26 @@ void SpoolMonitor::resumePrinting(const JournalEntry& entry, const std::string& 
         return;
     }
     jobs_[path] = JobRecord{entry.job, WallTime{} + std::chrono::seconds(entry.captured)};
+    setAsideInterrupted(path);
+}
+
+void SpoolMonitor::setAsideInterrupted(const std::string& path) {
     aside_[path] = AsideFile{SetAsideReason::Interrupted, {}};
     JobEvent event = eventAbout(JobEventKind::SetAside, path);
     event.reason = SetAsideReason::Interrupted;
     tell(std::move(event));
+}
+
+// The print system is asked again; its answer comes as for any job sent in this run.
+void SpoolMonitor::resumeSent(const JournalEntry& entry, const std::string& path) {
+    jobs_[path] = JobRecord{entry.job, WallTime{} + std::chrono::seconds(entry.captured)};
+    if (entry.job == 0) jobNumber(path);
+    auto document =
+        entry.systemJob > 0 && lookup_ ? lookup_(entry.printer, entry.systemJob) : nullptr;
+    if (!document) return setAsideInterrupted(path);
+    SentFile sent{path, std::move(document), entry.pages, entry.printer, 0};
+    sent.resumed = true;
+    sent_.push_back(std::move(sent));
 }
 
 // Files captured while the journal could not be written have no line in it, yet are newer.
@@ -669,6 +723,10 @@ void SpoolMonitor::resume() {
                 resumePrinting(entry, path);
                 break;
             case JournalEntry::State::Aside:
+                if (entry.reason == SetAsideReason::Interrupted && entry.systemJob > 0) {
+                    resumeSent(entry, path);
+                    break;
+                }
                 jobs_[path] =
                     JobRecord{entry.job, WallTime{} + std::chrono::seconds(entry.captured)};
                 if (entry.job == 0) jobNumber(path);

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -151,6 +152,14 @@ class SpoolMonitor {
     // Follows the jobs in the print system's queue: a printed one is told and its file deleted,
     // one the print system aborted or canceled is queued again (or set aside, as a failure).
     void followSubmitted();
+    // Finds a job a print system holds by its number there (printer: the printer it was sent
+    // to), for the jobs the last run left in the printer's queue; null when the platform cannot.
+    using SubmittedLookup =
+        std::function<std::shared_ptr<SubmittedDocument>(const std::string& printer, int64_t job)>;
+    // Set before resume; without one, such a job is set aside as interrupted.
+    void setSubmittedLookup(SubmittedLookup lookup) { lookup_ = std::move(lookup); }
+    // The jobs set aside whose files are still there, for the user to act on.
+    int32_t setAsideCount() const;
     // The jobs in the print system's queue whose fate is not known yet.
     int32_t inPrinterQueue() const { return static_cast<int32_t>(sent_.size()); }
 
@@ -193,7 +202,8 @@ class SpoolMonitor {
         std::shared_ptr<SubmittedDocument> document;
         int32_t pages = 0;
         std::string printer;
-        int failures = 0;  // failed attempts before it was sent
+        int failures = 0;      // failed attempts before it was sent
+        bool resumed = false;  // left in the print system's queue by the last run
     };
 
     // Takes the worker's report on the last job handed over; the worker must be idle or ended.
@@ -231,6 +241,14 @@ class SpoolMonitor {
     // Takes up the job the journal records as printing: set aside only when the worker had
     // recorded its submission, else queued again.
     void resumePrinting(const JournalEntry& entry, const std::string& path);
+    // Takes up a job the journal records in the print system's queue: followed there again
+    // when the print system can be asked about it, else set aside.
+    void resumeSent(const JournalEntry& entry, const std::string& path);
+    // Sets aside a job that may have printed in part or whole, and says so.
+    void setAsideInterrupted(const std::string& path);
+    // A sent job the print system keeps from the printer is a wait for the printer: told
+    // once as it begins and once as it ends.
+    void watchHoldUp();
     // Queue files the journal does not name although they are newer than it, when the last
     // run could not write it: captured meanwhile, so queued as the journal would have had them.
     void recogniseUnrecorded(int64_t journalSeconds);
@@ -255,6 +273,7 @@ class SpoolMonitor {
     bool captureRefused_ = false;            // CaptureImpossible told, capture not yet restored
     bool currentInterrupted_ = false;        // the stop came while the current job printed
     bool printerWaiting_ = false;            // the printer takes no documents: the queue waits
+    bool heldUp_ = false;                    // a sent job is kept from the printer, told
     int printerTries_ = 0;                   // tries at the printer in this wait
     std::string journalWritten_;             // what the journal holds now
     bool held_ = false;                      // printing paused by the user
@@ -267,6 +286,7 @@ class SpoolMonitor {
     std::vector<SentFile> sent_;              // in the print system's queue, in submission order
     std::map<std::string, int> carried_;      // failures of a job queued again after sending
     std::shared_ptr<SubmittedDocument> submitted_;  // the worker's last report's document
+    SubmittedLookup lookup_;
     JobEventSink* events_ = nullptr;
     WallClock clock_;
     RetryPolicy retry_;

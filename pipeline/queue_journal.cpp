@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdint>
+#include <istream>
 #include <sstream>
 
 namespace zelmo {
@@ -37,6 +39,23 @@ int stateOf(const std::string& word) {
     return -1;
 }
 
+// A printer's name kept on one line of the journal.
+std::string oneLine(std::string name) {
+    std::replace_if(
+        name.begin(), name.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
+    return name;
+}
+
+// The print system's job number, pages and printer (the rest of the line, spaces and all).
+void readSystemJob(std::istream& words, JournalEntry& entry) {
+    std::string system, pages;
+    if (!(words >> system >> pages)) return;
+    entry.systemJob = numberOf(system);
+    entry.pages = static_cast<int32_t>(std::min<int64_t>(numberOf(pages), INT32_MAX));
+    std::getline(words >> std::ws, entry.printer);
+    if (entry.printer.empty()) entry.systemJob = 0;
+}
+
 }  // namespace
 
 // N of "Zelmo" + N + ".Prn", or 0 when name is anything else.
@@ -66,7 +85,11 @@ std::string formatJournal(const Journal& journal) {
             text += ' ';
             text += kReasonWords[static_cast<int>(entry.reason)];
         }
-        text += ' ' + std::to_string(entry.job) + ' ' + std::to_string(entry.captured) + '\n';
+        text += ' ' + std::to_string(entry.job) + ' ' + std::to_string(entry.captured);
+        if (entry.systemJob > 0)
+            text += ' ' + std::to_string(entry.systemJob) + ' ' + std::to_string(entry.pages) +
+                    ' ' + oneLine(entry.printer);
+        text += '\n';
     }
     return text;
 }
@@ -96,6 +119,7 @@ Journal parseJournal(const std::string& text) {
         words >> job >> captured;
         entry.job = numberOf(job);
         entry.captured = numberOf(captured);
+        readSystemJob(words, entry);
         journal.entries.push_back(entry);
     }
     return journal;

@@ -5,6 +5,10 @@
 //   waiting Zelmo3.Prn 17 1765123456
 //   printing Zelmo2.Prn 16 1765123400
 //   aside Zelmo1.Prn nothing-printed 15 1765123000
+//   aside Zelmo4.Prn interrupted 14 1765122000 42 2 Biuro
+// The last line is a job in the print system's queue at the stop: its number there (the CUPS or
+// spooler job id), its pages and the printer, so that the next run can ask what became of it
+// (a run that does not know the three reads it as an interrupted job set aside).
 // The number and the time may be missing (a journal of an older run). Lines that do not read
 // so, or name anything but a queue file of the folder, are ignored.
 #pragma once
@@ -24,6 +28,10 @@ struct JournalEntry {
     SetAsideReason reason = SetAsideReason::None;
     int64_t job = 0;       // the job number; 0 when the journal had none
     int64_t captured = 0;  // seconds since the epoch; 0 when unknown
+    // Of a job in the print system's queue: its number there (0: none), pages and printer.
+    int64_t systemJob = 0;
+    int32_t pages = 0;
+    std::string printer;
 };
 
 struct Journal {

@@ -56,6 +56,8 @@ class ArchivingPrinter::HeldCopies : public SubmittedDocument {
         : owner_(owner), real_(std::move(real)) {}
     SubmittedState state() const override { return real_->state(); }
     std::string message() const override { return real_->message(); }
+    HoldUp holdUp() const override { return real_->holdUp(); }
+    int64_t systemJob() const override { return real_->systemJob(); }
     // Told once: a second word finds nothing left under the prefix.
     void settled(bool printed) noexcept override {
         real_->settled(printed);

@@ -9,11 +9,14 @@
 namespace zelmo {
 namespace {
 
+std::atomic<bool> stopping{false};
+
 // The watcher's thread and the jobs it follows; stopped and joined when the program ends.
 class Watcher {
   public:
     explicit Watcher(std::chrono::milliseconds interval) : interval_(interval) {}
     ~Watcher() {
+        stopping.store(true);
         {
             std::lock_guard<std::mutex> guard(lock_);
             stop_ = true;
@@ -77,14 +80,24 @@ std::string FollowedJob::message() const {
     return message_;
 }
 
+HoldUp FollowedJob::holdUp() const {
+    std::lock_guard<std::mutex> guard(lock_);
+    return state_ == SubmittedState::Queued ? holdUp_ : HoldUp{};
+}
+
 // A settled job stays settled: a later look may no longer find it, which says nothing new.
-void FollowedJob::observe(JobSighting sighting, const std::string& message) {
+void FollowedJob::observe(JobSighting sighting, const std::string& message, PrintTrouble trouble) {
     std::lock_guard<std::mutex> guard(lock_);
     if (state_ != SubmittedState::Queued) return;
     if (sighting != JobSighting::NoAnswer) silent_ = 0;
     if (!message.empty()) message_ = message;
+    if (sighting == JobSighting::HeldUp || (sighting == JobSighting::NoAnswer && !message.empty()))
+        holdUp_ = HoldUp{trouble, message};
+    else if (sighting != JobSighting::NoAnswer)
+        holdUp_ = {};
     switch (sighting) {
         case JobSighting::Queued:
+        case JobSighting::HeldUp:
             return;
         case JobSighting::Printed:
             state_ = SubmittedState::Completed;
@@ -100,6 +113,10 @@ void FollowedJob::observe(JobSighting sighting, const std::string& message) {
             if (++silent_ >= silentLimit_) state_ = SubmittedState::Unknown;
             return;
     }
+}
+
+const std::atomic<bool>& followingStops() {
+    return stopping;
 }
 
 void followJob(const std::shared_ptr<FollowedJob>& job, std::chrono::milliseconds interval) {

@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "platform/gdi.h"
+#include "platform/print_trouble.h"
 
 namespace zelmo {
 
@@ -91,6 +92,12 @@ enum class SubmittedState {
     Unknown,    // the print system cannot say (or no longer knows the job)
 };
 
+// What keeps a queued document from the printer, as the print system words it.
+struct HoldUp {
+    PrintTrouble trouble = PrintTrouble::General;
+    std::string message;  // empty: nothing holds it up
+};
+
 // A document handed to a print system that keeps it in a queue. Any thread may ask; the
 // answer is what was learnt last and never waits for the print system.
 class SubmittedDocument {
@@ -99,6 +106,12 @@ class SubmittedDocument {
     virtual SubmittedState state() const = 0;
     // The print system's words for a failure; may be empty.
     virtual std::string message() const { return {}; }
+    // While queued: why the print system keeps it from the printer (the printer does not
+    // answer, is stopped or in error; the job is held); an empty message while nothing does.
+    virtual HoldUp holdUp() const { return {}; }
+    // The print system's number for it (the CUPS job id, the spooler's job id), by which a
+    // later run can ask after it; 0 when it has none.
+    virtual int64_t systemJob() const { return 0; }
     // Its owner has taken the print system's last word: printed (or as far as anyone can tell)
     // or given up. What waited on that word (the job's archive copies) is kept or dropped now.
     virtual void settled(bool /*printed*/) noexcept {}

@@ -21,6 +21,11 @@ class PrinterDirectory {
     virtual bool exists(const std::string& name) = 0;
     // Opens a printer by name, or the PDF folder for an empty name; null when it cannot be.
     virtual std::unique_ptr<Printer> open(const std::string& name) = 0;
+    // True when a question since the last call went unanswered in time: the answers since (an
+    // empty default, a printer not found) say nothing. Until the call, nothing more is asked.
+    virtual bool takeSilence() { return false; }
+    // The program is ending: a question still waiting on the print system gives up.
+    virtual void stopAsking() {}
 };
 
 }  // namespace zelmo

@@ -48,6 +48,8 @@ namespace {
 
 // While nothing waits to print, the print system is asked for its default this seldom (ticks).
 constexpr int kPrinterLookTicks = 4;
+// How long the window waits for the print system's answer before it goes on without it.
+constexpr std::chrono::milliseconds kLookWait(1000);
 
 // The directory of path with a trailing separator.
 std::string directoryOf(const std::string& path) {
@@ -118,12 +120,18 @@ void TMainForm::startJobTracking() {
                                     &events_);
     events_.add(*log_);
     monitor_->setEventSink(events_);
+    monitor_->setSubmittedLookup(lookup_);
     JobEvent started;
     started.kind = JobEventKind::Started;
     started.message = programDir_;
     monitor_->report(started);
     reportIgnoredSettings();
-    if (directory_) switchPrinter(resolvePrinter(*directory_, printerChoice_, {}));
+    if (directory_) {
+        lookout_ = std::make_unique<PrinterLookout>();
+        lookout_->ask(printerQuestion());
+        takeLook(kLookWait);
+        if (!printerKnown_ && lookout_->asking()) standInForFirstPrinter();
+    }
     feedback_->setPrinter(printer_.printerName());
     feedback_->setFolder(programDir_);
     // Jobs still waiting when the last run ended print again; files it does not know of stay
@@ -145,6 +153,7 @@ void TMainForm::WorkerFinished() {
     if (!created_ || !timerEnabled_ || !monitor_->retireFinished()) return;
     // The user hears of the job before the print system is asked about the next one.
     feedback_->setWaiting(monitor_->queue().pendingCount + monitor_->inPrinterQueue());
+    feedback_->setSetAside(monitor_->setAsideCount());
     followPrinter();
     monitor_->showPrinter(*this);
     monitor_->handOver(currentRequest());
@@ -157,6 +166,9 @@ void TMainForm::FormDestroy() {
     created_ = false;
     setTimer(false);
     watch_.reset();
+    // A look still waiting on the print system gives up before the printers it uses go.
+    if (directory_) directory_->stopAsking();
+    lookout_.reset();
     monitor_->shutdown(*worker_);
     JobEvent stopped;
     stopped.kind = JobEventKind::Stopped;
@@ -173,6 +185,7 @@ void TMainForm::TimerTimer() {
     followPrinter();
     monitor_->tick(currentRequest(), *this);
     feedback_->setWaiting(monitor_->queue().pendingCount + monitor_->inPrinterQueue());
+    feedback_->setSetAside(monitor_->setAsideCount());
     reportArchiveFailures();
 }
 
@@ -324,8 +337,9 @@ void TMainForm::usePrinters(PrinterDirectory& directory, PrinterSwitch& printers
 }
 
 // Every printer of the print system, for the submenu.
+// As the last look found them: the menu never waits on the print system.
 std::vector<std::string> TMainForm::printerDestinations() {
-    return directory_ ? directory_->destinations() : std::vector<std::string>();
+    return destinations_;
 }
 
 // The user's choice from the tray, remembered for the next runs too.
@@ -341,9 +355,11 @@ void TMainForm::choosePrinter(const std::string& choice) {
 }
 
 // Finds the printer again while the worker is idle: before a job is handed over, else now and
-// then, so a default changed in the print system is followed.
+// then, so a default changed in the print system is followed. The print system is asked on the
+// lookout's thread; an answer that takes longer than a moment is taken at a later tick.
 void TMainForm::followPrinter() {
     if (!directory_ || !state_->workerIdle()) return;
+    if (lookout_->asking()) return takeLook(std::chrono::milliseconds(0));
     const JobQueue& queue = monitor_->queue();
     // A job waiting out its retry pause is not about to be handed over.
     const bool pausing = queue.retryPending && std::chrono::system_clock::now() < queue.nextAttempt;
@@ -351,24 +367,75 @@ void TMainForm::followPrinter() {
                           files::exists(MonitoredFile_);
     if (!jobAhead && ++ticksSincePrinterLook_ < kPrinterLookTicks) return;
     ticksSincePrinterLook_ = 0;
-    PrinterTarget target = resolvePrinter(*directory_, printerChoice_, printerInUse_);
-    if (printerKnown_ && target.name == printerInUse_ && target.present == printerPresent_) return;
-    switchPrinter(std::move(target));
+    lookout_->ask(printerQuestion());
+    takeLook(kLookWait);
+}
+
+// The question the lookout asks, with what the window knows now: which printer the choice
+// leads to, and that printer opened when it is not the one in use.
+PrinterLookout::Question TMainForm::printerQuestion() const {
+    return [directory = directory_, choice = printerChoice_, inUse = printerInUse_,
+            known = printerKnown_, present = printerPresent_] {
+        PrinterLook look;
+        look.target = resolvePrinter(*directory, choice, inUse);
+        look.destinations = directory->destinations();
+        look.silent = directory->takeSilence();
+        if (look.silent) return look;
+        look.unchanged = known && look.target.name == inUse && look.target.present == present;
+        if (!look.unchanged && look.target.present)
+            look.printer = directory->open(look.target.name);
+        // A print system that lists no printer at all is taken as not running (cupsd or the
+        // spooler stopped), else the printer itself is away.
+        look.absence =
+            look.destinations.empty() ? PrintTrouble::NoService : PrintTrouble::Unreachable;
+        look.silent = directory->takeSilence();
+        return look;
+    };
+}
+
+// Takes the lookout's answer if it comes within wait. A print system that did not answer is
+// the printer's wait: nothing it said can be trusted, and no job goes anywhere else meanwhile.
+void TMainForm::takeLook(std::chrono::milliseconds wait) {
+    std::optional<PrinterLook> look = lookout_->answer(wait);
+    if (!look) return;
+    if (look->silent) return printerSilent();
+    destinations_ = std::move(look->destinations);
+    if (look->unchanged) return;
+    switchPrinter(std::move(*look));
+}
+
+// The print system did not answer: until it does, the printer in use is waited for, and a
+// first look that got no answer puts none in place of the PDF folder the switch began with.
+void TMainForm::printerSilent() {
+    if (!printerKnown_) standInForFirstPrinter();
+    printerPresent_ = false;
+    monitor_->printerUnavailable(printers_->printerName(), texts::kPrintSystemSilent,
+                                 PrintTrouble::Unreachable);
+}
+
+// Until the print system first answers, a stand-in with no device holds the jobs: the PDF
+// folder the switch began with must not print them in place of a printer that is there.
+void TMainForm::standInForFirstPrinter() {
+    const std::string shown = printerChoice_.empty() ? texts::kDefaultPrinter : printerChoice_;
+    if (!printers_->replace(std::make_unique<AbsentPrinter>(shown))) return;
+    metrics_.metricsValid = false;
+    queryDeviceMetrics(metrics_, *printers_);
 }
 
 // Puts the target printer (empty name: the PDF folder) in place, reads its metrics and says
 // so. A printer that is away is waited for: the queue holds its jobs until it is back.
-void TMainForm::switchPrinter(PrinterTarget target) {
+void TMainForm::switchPrinter(PrinterLook look) {
+    PrinterTarget& target = look.target;
     const bool sameName = printerKnown_ && target.name == printerInUse_;
     // The printer object in use stays while its printer is away: its own failures, and the
     // print system listing it again, tell when it is back.
     if (!target.present && sameName) {
         printerPresent_ = false;
-        monitor_->printerUnavailable(target.name, {}, absentTrouble());
+        monitor_->printerUnavailable(target.name, {}, look.absence);
         return;
     }
-    std::unique_ptr<Printer> printer;
-    if (target.present) printer = directory_->open(target.name);
+    std::unique_ptr<Printer> printer = std::move(look.printer);
+    if (!printer && target.name.empty()) printer = directory_->open(target.name);
     if (!printer && !target.name.empty()) {
         // Gone, or listed but not usable (its details cannot be read): waited for.
         target.present = false;
@@ -385,7 +452,7 @@ void TMainForm::switchPrinter(PrinterTarget target) {
     const std::string name = printers_->printerName();
     if (!first || !target.present) view_.setLabelWithHint(HintLabel::Label_Printer, name);
     if (!target.present) {
-        monitor_->printerUnavailable(name, {}, absentTrouble());
+        monitor_->printerUnavailable(name, {}, look.absence);
         return;
     }
     // The PDF folder when no printer is configured is told once per spell, and only if not
@@ -395,12 +462,6 @@ void TMainForm::switchPrinter(PrinterTarget target) {
     else if (!first && !sameName)
         printerEvent(false, name);
     monitor_->printerReplaced();
-}
-
-// Why a printer is not listed: a print system that lists no printer at all is taken as not
-// running (cupsd or the spooler stopped), else the printer itself is away.
-PrintTrouble TMainForm::absentTrouble() {
-    return directory_->destinations().empty() ? PrintTrouble::NoService : PrintTrouble::Unreachable;
 }
 
 // Through the feedback, like the pipeline's own events.

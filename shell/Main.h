@@ -18,6 +18,7 @@
 #include "shell/job_log.h"
 #include "shell/offsets.h"
 #include "shell/printer_choice.h"
+#include "shell/printer_lookout.h"
 #include "shell/text_settings.h"
 
 namespace zelmo {
@@ -135,6 +136,9 @@ class TMainForm : private PrinterNameDisplay {
     // before FormCreate; the switch is the printer the form was made with. choice, when not
     // empty, is the printer named on the command line: it wins over Zelmo.ini for this run.
     void usePrinters(PrinterDirectory& directory, PrinterSwitch& printers, std::string choice);
+    // How the print system is asked after a job the last run left in its queue; given before
+    // FormCreate (without it such a job is set aside).
+    void useSubmittedLookup(SpoolMonitor::SubmittedLookup lookup) { lookup_ = std::move(lookup); }
     // The print system's printers, for the tray's printer submenu.
     std::vector<std::string> printerDestinations();
     // The choice in force: a printer's name, kPdfFolderChoice, or empty for the system default.
@@ -184,9 +188,12 @@ class TMainForm : private PrinterNameDisplay {
     void requestTest(int mode);
     void userEvent(JobEventKind kind, const std::string& message = {});
     std::string settingsSummary() const;
-    PrintTrouble absentTrouble();
     void followPrinter();
-    void switchPrinter(PrinterTarget target);
+    PrinterLookout::Question printerQuestion() const;
+    void takeLook(std::chrono::milliseconds wait);
+    void printerSilent();
+    void standInForFirstPrinter();
+    void switchPrinter(PrinterLook look);
     // Tells of the printer now in use; missing: no printer is configured, the PDF folder prints.
     void printerEvent(bool missing, const std::string& name);
     void reportArchiveFailures();
@@ -216,11 +223,14 @@ class TMainForm : private PrinterNameDisplay {
     PrinterDirectory* directory_ = nullptr;
     PrinterSwitch* printers_ = nullptr;
     std::string commandLinePrinter_;
+    SpoolMonitor::SubmittedLookup lookup_;
     std::string printerChoice_;
     std::string printerInUse_;  // the destination printed to; empty for the PDF folder
     bool printerKnown_ = false;
     bool printerPresent_ = true;  // false while the printer in use is away and waited for
     int ticksSincePrinterLook_ = 0;
+    std::vector<std::string> destinations_;    // as the last look found them
+    std::unique_ptr<PrinterLookout> lookout_;  // asks the print system, off the window thread
 
     DeviceMetrics metrics_;
     JobEventFanOut events_;

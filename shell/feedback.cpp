@@ -460,9 +460,17 @@ void Feedback::setFolder(const std::string& folder) {
     show();
 }
 
+// A set-aside job keeps the icon red until the user prints it again or deletes it: a job
+// that prints meanwhile does not make it any less lost.
+void Feedback::setSetAside(int count) {
+    if (count == setAside_) return;
+    setAside_ = count;
+    show();
+}
+
 // An error outweighs a pause: a paused monitor with a failed job still needs the user.
 TrayIconKind Feedback::icon() const {
-    if (error_ || printerAway_) return TrayIconKind::Error;
+    if (error_ || printerAway_ || setAside_ > 0) return TrayIconKind::Error;
     return paused_ ? TrayIconKind::Paused : TrayIconKind::Monitoring;
 }
 

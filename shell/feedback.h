@@ -25,6 +25,8 @@ class Feedback : public JobEventSink {
     // The monitored folder, named in the hint so that two monitors' icons tell apart.
     void setFolder(const std::string& folder);
     void setWaiting(int count);
+    // The jobs set aside and still on disk: the icon stays red until the user acts on them.
+    void setSetAside(int count);
     void jobEvent(const JobEvent& event) override;
 
     // The tray hint as it stands: the caption first, then one line per fact.
@@ -44,6 +46,7 @@ class Feedback : public JobEventSink {
     bool notifications_ = true;
     bool paused_ = false;
     bool error_ = false;        // the last thing that happened to a job went wrong
+    int setAside_ = 0;          // set-aside jobs waiting for the user
     bool printerAway_ = false;  // the printer takes no jobs: the queue waits for it
     std::string printer_;
     std::string folder_;

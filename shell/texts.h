@@ -212,6 +212,10 @@ inline constexpr const char* kTroubleDiskFull = "Dysk jest pełny.";
 inline constexpr const char* kTroubleNoPermission =
     "Brak uprawnień do drukowania albo do zapisu pliku.";
 inline constexpr const char* kSystemMessage = "Komunikat systemu: ";
+// The printer waited for when the print system has not yet said which is its default.
+inline constexpr const char* kDefaultPrinter = "domyślna";
+// Told as the system's message when the print system did not answer in time.
+inline constexpr const char* kPrintSystemSilent = "system drukowania nie odpowiada";
 inline constexpr const char* kNoticeSetAside = "Wydruk odłożony";
 inline constexpr const char* kKeptOnDisk =
     " Plik zachowano; można go wydrukować ponownie z okna "

@@ -1,59 +1,20 @@
-// The CUPS job watcher: Get-Job-Attributes for each job still queued, on a thread of its own.
+// The CUPS job watcher: Get-Job-Attributes for each job still queued, on the watcher's thread.
 #include "platform/cups/cups_jobs.h"
 
-#include <cups/cups.h>
-
-#include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstring>
-#include <mutex>
 #include <string>
-#include <thread>
-#include <vector>
+
+#include "platform/cups/cups_connection.h"
+#include "platform/followed_job.h"
 
 namespace zelmo {
 namespace {
 
-constexpr auto kPollInterval = std::chrono::seconds(1);
-
-// One submitted job; the watcher writes, anyone reads.
-class CupsJob : public SubmittedDocument {
-  public:
-    explicit CupsJob(int id) : id_(id) {}
-    int id() const { return id_; }
-    SubmittedState state() const override { return state_.load(); }
-    std::string message() const override {
-        std::lock_guard<std::mutex> guard(lock_);
-        return message_;
-    }
-    void settle(SubmittedState state, std::string message) {
-        {
-            std::lock_guard<std::mutex> guard(lock_);
-            message_ = std::move(message);
-        }
-        state_.store(state);
-    }
-
-  private:
-    const int id_;
-    std::atomic<SubmittedState> state_{SubmittedState::Queued};
-    mutable std::mutex lock_;
-    std::string message_;
-};
-
-// What a job-state and its reasons mean for the job's owner.
-SubmittedState meaning(int jobState) {
-    switch (jobState) {
-        case IPP_JSTATE_COMPLETED:
-            return SubmittedState::Completed;
-        case IPP_JSTATE_CANCELED:
-        case IPP_JSTATE_ABORTED:
-            return SubmittedState::Failed;
-        default:
-            return SubmittedState::Queued;
-    }
-}
+// A printer that says the same words this long while it should be printing our job is taken
+// as stuck: a backend that cannot reach its device repeats its complaint, and the job stays
+// "processing" for as long as it takes.
+constexpr auto kStuckAfter = std::chrono::seconds(30);
 
 // The reason cupsd gives for the job's state, the one about the job itself ("job-canceled-by-
 // user", "job-aborted-by-system") ahead of those about the printer; empty when it gives none.
@@ -69,84 +30,142 @@ std::string jobReason(ipp_t* response) {
     return first;
 }
 
-// Asks cupsd where the job stands; a server that does not answer leaves it as it was.
-void poll(CupsJob& job) {
+// The printer's own words while it has our job (its backend's last complaint, say).
+std::string printerMessage(ipp_t* response) {
+    ipp_attribute_t* attr = ippFindAttribute(response, "job-printer-state-message", IPP_TAG_TEXT);
+    const char* text = attr ? ippGetString(attr, 0, nullptr) : nullptr;
+    return text ? text : "";
+}
+
+// One job submitted to the CUPS server in use.
+class CupsJob : public FollowedJob {
+  public:
+    // A CUPS job is waited for as long as it takes: the server keeps it whatever we do.
+    explicit CupsJob(int id) : FollowedJob(0x7fffffff), id_(id) {}
+    int64_t systemJob() const override { return id_; }
+    void poll() override;
+
+  private:
+    ipp_t* ask(CupsConnection& connection);
+    // What the state, its reasons and the printer's words mean for the job.
+    void read(ipp_t* response, CupsConnection& connection);
+    std::string printerStopped(ipp_t* job, CupsConnection& connection);
+    // Whether the printer has said the same words since kStuckAfter while the job printed.
+    bool stuck(const std::string& message);
+
+    const int id_;
+    std::string lastWords_;
+    std::chrono::steady_clock::time_point wordsSince_{};
+};
+
+// Get-Job-Attributes for the job; null when the server did not answer.
+ipp_t* CupsJob::ask(CupsConnection& connection) {
     ipp_t* request = ippNewRequest(IPP_OP_GET_JOB_ATTRIBUTES);
-    const std::string uri = "ipp://localhost/jobs/" + std::to_string(job.id());
+    const std::string uri = "ipp://localhost/jobs/" + std::to_string(id_);
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "job-uri", nullptr, uri.c_str());
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
                  cupsUser());
-    static const char* const kWanted[] = {"job-state", "job-state-reasons"};
-    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 2, nullptr,
+    static const char* const kWanted[] = {"job-state", "job-state-reasons",
+                                          "job-printer-state-message", "job-printer-uri"};
+    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 4, nullptr,
                   kWanted);
-    ipp_t* response = cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/");
-    // A job cupsd no longer knows (its history purged) may well have printed: it cannot say.
-    if (cupsLastError() == IPP_STATUS_ERROR_NOT_FOUND) job.settle(SubmittedState::Unknown, {});
-    if (!response) return;
-    ipp_attribute_t* state = ippFindAttribute(response, "job-state", IPP_TAG_ENUM);
-    if (state) {
-        const int value = ippGetInteger(state, 0);
-        // The state's own name first: a reason alone may speak of the printer, not the job.
-        std::string message =
-            "CUPS job " + std::to_string(job.id()) + " " + ippEnumString("job-state", value);
-        const std::string reason = jobReason(response);
-        if (!reason.empty()) message += " (" + reason + ")";
-        job.settle(meaning(value), message);
+    return cupsDoRequest(connection.get(), request, "/");
+}
+
+// Asks cupsd where the job stands. A server that cannot be reached or does not answer holds
+// the job up; one that no longer knows the job cannot say what became of it.
+void CupsJob::poll() {
+    // The watcher's thread alone asks, one job after another.
+    thread_local CupsConnection connection(&followingStops());
+    if (!connection.get())
+        return observe(JobSighting::NoAnswer, std::string("CUPS: ") + cupsLastErrorString(),
+                       PrintTrouble::NoService);
+    ipp_t* response = ask(connection);
+    if (connection.silent()) {
+        ippDelete(response);
+        return observe(JobSighting::NoAnswer,
+                       "CUPS: no answer in " + std::to_string(kCupsPatienceSeconds) + " s",
+                       PrintTrouble::Unreachable);
     }
+    // A job cupsd no longer knows (its history purged) may well have printed: it cannot say.
+    if (cupsLastError() == IPP_STATUS_ERROR_NOT_FOUND) observe(JobSighting::Gone);
+    if (!response) return;
+    read(response, connection);
     ippDelete(response);
 }
 
-// The watcher's thread and the jobs it follows; stopped and joined when the program ends.
-class Watcher {
-  public:
-    ~Watcher() {
-        {
-            std::lock_guard<std::mutex> guard(lock_);
-            stop_ = true;
-        }
-        wake_.notify_all();
-        if (thread_.joinable()) thread_.join();
+// Why the job's printer is stopped (disabled, paused): its message and reasons; empty while it
+// is not stopped or cannot be asked.
+std::string CupsJob::printerStopped(ipp_t* job, CupsConnection& connection) {
+    ipp_attribute_t* uri = ippFindAttribute(job, "job-printer-uri", IPP_TAG_URI);
+    if (!uri || !ippGetString(uri, 0, nullptr)) return {};
+    ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr,
+                 ippGetString(uri, 0, nullptr));
+    static const char* const kWanted[] = {"printer-state", "printer-state-reasons",
+                                          "printer-state-message"};
+    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 3, nullptr,
+                  kWanted);
+    ipp_t* response = cupsDoRequest(connection.get(), request, "/");
+    if (!response) return {};
+    std::string why;
+    ipp_attribute_t* state = ippFindAttribute(response, "printer-state", IPP_TAG_ENUM);
+    if (state && ippGetInteger(state, 0) == IPP_PSTATE_STOPPED) {
+        ipp_attribute_t* message =
+            ippFindAttribute(response, "printer-state-message", IPP_TAG_TEXT);
+        const char* text = message ? ippGetString(message, 0, nullptr) : nullptr;
+        char reasons[256] = "";
+        if (ipp_attribute_t* r =
+                ippFindAttribute(response, "printer-state-reasons", IPP_TAG_KEYWORD))
+            ippAttributeString(r, reasons, sizeof reasons);
+        why = std::string(text && *text ? std::string(text) + " " : "") + "(printer-stopped, " +
+              reasons + ")";
     }
+    ippDelete(response);
+    return why;
+}
 
-    // Adds a job; the thread starts with the first one.
-    void add(const std::shared_ptr<CupsJob>& job) {
-        std::lock_guard<std::mutex> guard(lock_);
-        jobs_.push_back(job);
-        if (!thread_.joinable()) thread_ = std::thread([this] { run(); });
+void CupsJob::read(ipp_t* response, CupsConnection& connection) {
+    ipp_attribute_t* state = ippFindAttribute(response, "job-state", IPP_TAG_ENUM);
+    if (!state) return;
+    const int value = ippGetInteger(state, 0);
+    // The state's own name first: a reason alone may speak of the printer, not the job.
+    std::string message =
+        "CUPS job " + std::to_string(id_) + " " + ippEnumString("job-state", value);
+    const std::string reason = jobReason(response);
+    if (!reason.empty()) message += " (" + reason + ")";
+    const std::string words = printerMessage(response);
+    if (!words.empty()) message = words + " [" + message + "]";
+    switch (value) {
+        case IPP_JSTATE_COMPLETED:
+            return observe(JobSighting::Printed, message);
+        case IPP_JSTATE_CANCELED:
+        case IPP_JSTATE_ABORTED:
+            return observe(JobSighting::Failed, message);
+        case IPP_JSTATE_HELD:
+        case IPP_JSTATE_STOPPED:
+            return observe(JobSighting::HeldUp, message, PrintTrouble::Stopped);
+        case IPP_JSTATE_PENDING:
+            if (const std::string why = printerStopped(response, connection); !why.empty())
+                return observe(JobSighting::HeldUp, why + " [" + message + "]",
+                               PrintTrouble::Stopped);
+            break;
+        case IPP_JSTATE_PROCESSING:
+            if (stuck(words)) return observe(JobSighting::HeldUp, message);
+            break;
+        default:
+            break;
     }
+    observe(JobSighting::Queued, message);
+}
 
-  private:
-    // Polls every job still queued and still wanted, then sleeps until the next round.
-    void run() {
-        std::unique_lock<std::mutex> guard(lock_);
-        while (!stop_) {
-            std::vector<std::shared_ptr<CupsJob>> round;
-            std::vector<std::weak_ptr<CupsJob>> kept;
-            for (const auto& weak : jobs_) {
-                auto job = weak.lock();
-                if (!job || job->state() != SubmittedState::Queued) continue;
-                round.push_back(job);
-                kept.push_back(weak);
-            }
-            jobs_ = std::move(kept);
-            guard.unlock();
-            for (const auto& job : round)
-                poll(*job);
-            guard.lock();
-            wake_.wait_for(guard, kPollInterval, [this] { return stop_; });
-        }
+bool CupsJob::stuck(const std::string& message) {
+    const auto now = std::chrono::steady_clock::now();
+    if (message != lastWords_ || wordsSince_ == std::chrono::steady_clock::time_point{}) {
+        lastWords_ = message;
+        wordsSince_ = now;
     }
-
-    std::mutex lock_;
-    std::condition_variable wake_;
-    bool stop_ = false;
-    std::vector<std::weak_ptr<CupsJob>> jobs_;
-    std::thread thread_;  // last: joined before the members it uses go
-};
-
-Watcher& watcher() {
-    static Watcher instance;
-    return instance;
+    return !message.empty() && now - wordsSince_ >= kStuckAfter;
 }
 
 }  // namespace
@@ -154,7 +173,7 @@ Watcher& watcher() {
 // Registers the job with the process's watcher.
 std::shared_ptr<SubmittedDocument> followCupsJob(int jobId) {
     auto job = std::make_shared<CupsJob>(jobId);
-    watcher().add(job);
+    followJob(job);
     return job;
 }
 

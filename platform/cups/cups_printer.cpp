@@ -27,10 +27,9 @@ int toPixels(int hundredths, int dpi) {
 
 // The destination's default resolution ("printer-resolution-default", else the first one
 // supported), in dots per inch.
-void defaultResolution(cups_dest_t* dest, cups_dinfo_t* info, int& dpiX, int& dpiY) {
-    ipp_attribute_t* attr =
-        cupsFindDestDefault(CUPS_HTTP_DEFAULT, dest, info, "printer-resolution");
-    if (!attr) attr = cupsFindDestSupported(CUPS_HTTP_DEFAULT, dest, info, "printer-resolution");
+void defaultResolution(http_t* http, cups_dest_t* dest, cups_dinfo_t* info, int& dpiX, int& dpiY) {
+    ipp_attribute_t* attr = cupsFindDestDefault(http, dest, info, "printer-resolution");
+    if (!attr) attr = cupsFindDestSupported(http, dest, info, "printer-resolution");
     dpiX = dpiY = kFallbackDpi;
     if (!attr || ippGetValueTag(attr) != IPP_TAG_RESOLUTION) return;
     ipp_res_t units = IPP_RES_PER_INCH;
@@ -42,8 +41,12 @@ void defaultResolution(cups_dest_t* dest, cups_dinfo_t* info, int& dpiX, int& dp
     dpiY = units == IPP_RES_PER_CM ? static_cast<int>(std::lround(yres * 2.54)) : yres;
 }
 
-// The print system's last error, for the printer object's exception.
-std::string cupsError(const char* what) {
+// The print system's last error, for the printer object's exception; libcups has no words for
+// a server that went silent.
+std::string cupsError(const char* what, const CupsConnection& connection) {
+    if (connection.silent())
+        return std::string(what) + ": no answer from the print server in " +
+               std::to_string(kCupsPatienceSeconds) + " s";
     const char* message = cupsLastErrorString();
     return std::string(what) + ": " + (message && *message ? message : "CUPS error");
 }
@@ -51,10 +54,15 @@ std::string cupsError(const char* what) {
 // What the print system's last failure means for the user. libcups words an unreachable server
 // in many ways ("Invalid argument" among them), so a failure its status does not sort is
 // checked against the queue as the server sees it: gone, not accepting jobs, or the server away.
-PrintTrouble lastTrouble(const cups_dest_t& dest) {
+PrintTrouble lastTrouble(CupsConnection& connection, const cups_dest_t& dest) {
+    // A server that does not answer is the printer's trouble, whatever libcups made of it.
+    if (connection.silent()) return PrintTrouble::Unreachable;
     const PrintTrouble trouble = troubleOfIppStatus(cupsLastError());
     if (trouble != PrintTrouble::General) return trouble;
-    cups_dest_t* now = cupsGetNamedDest(CUPS_HTTP_DEFAULT, dest.name, dest.instance);
+    http_t* http = connection.get();
+    if (!http) return PrintTrouble::NoService;
+    cups_dest_t* now = cupsGetNamedDest(http, dest.name, dest.instance);
+    if (connection.silent()) return PrintTrouble::Unreachable;
     if (!now)
         return cupsLastError() == IPP_STATUS_ERROR_NOT_FOUND ? PrintTrouble::Unreachable
                                                              : PrintTrouble::NoService;
@@ -67,8 +75,7 @@ PrintTrouble lastTrouble(const cups_dest_t& dest) {
 
 // The exception for a failed request with message: the queue waits when the print system or
 // the queue takes no job at all (every job would fail so), a job counts its attempts otherwise.
-[[noreturn]] void throwCupsError(const std::string& message, const cups_dest_t& dest) {
-    const PrintTrouble trouble = lastTrouble(dest);
+[[noreturn]] void throwCupsError(const std::string& message, PrintTrouble trouble) {
     switch (trouble) {
         case PrintTrouble::Unreachable:
         case PrintTrouble::Stopped:
@@ -129,27 +136,30 @@ struct CupsPrinter::Destination {
 
 // The default destination with the geometry of its default media and resolution.
 std::unique_ptr<CupsPrinter> CupsPrinter::openDefault() {
-    return openNamed({});
+    CupsConnection connection;
+    return openNamed({}, connection);
 }
 
 // A destination by name ("queue" or "queue/instance"; empty for the default), with the geometry
 // of its default media and resolution.
-std::unique_ptr<CupsPrinter> CupsPrinter::openNamed(const std::string& name) {
+std::unique_ptr<CupsPrinter> CupsPrinter::openNamed(const std::string& name,
+                                                    CupsConnection& connection) {
+    http_t* http = connection.get();
+    if (!http) return nullptr;
     auto destination = std::make_unique<Destination>();
     const auto slash = name.find('/');
     const std::string queue = name.substr(0, slash);
     const std::string instance = slash == std::string::npos ? "" : name.substr(slash + 1);
-    destination->dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, queue.empty() ? nullptr : queue.c_str(),
+    destination->dest = cupsGetNamedDest(http, queue.empty() ? nullptr : queue.c_str(),
                                          instance.empty() ? nullptr : instance.c_str());
     if (!destination->dest) return nullptr;
-    destination->info = cupsCopyDestInfo(CUPS_HTTP_DEFAULT, destination->dest);
+    destination->info = cupsCopyDestInfo(http, destination->dest);
     if (!destination->info) return nullptr;
 
     PrinterGeometry g;
-    defaultResolution(destination->dest, destination->info, g.dpiX, g.dpiY);
+    defaultResolution(http, destination->dest, destination->info, g.dpiX, g.dpiY);
     cups_size_t media{};
-    if (!cupsGetDestMediaDefault(CUPS_HTTP_DEFAULT, destination->dest, destination->info, 0,
-                                 &media)) {
+    if (!cupsGetDestMediaDefault(http, destination->dest, destination->info, 0, &media)) {
         // Without a default size the sheet is A4, all of it printable.
         media.width = 21000;
         media.length = 29700;
@@ -182,18 +192,21 @@ std::unique_ptr<DocumentFile> CupsPrinter::createDocumentFile(const DocumentFact
 void CupsPrinter::submit(int fd, const std::string& title) {
     cups_dest_t* dest = destination_->dest;
     cups_dinfo_t* info = destination_->info;
+    http_t* http = connection_.get();
+    if (!http)
+        throw PrinterUnavailable(cupsError("Create-Job", connection_), PrintTrouble::NoService);
     cups_option_t* options = nullptr;
     const int numOptions = cupsAddIntegerOption("copies", copies_ < 1 ? 1 : copies_, 0, &options);
     int jobId = 0;
-    const ipp_status_t created = cupsCreateDestJob(CUPS_HTTP_DEFAULT, dest, info, &jobId,
-                                                   title.c_str(), numOptions, options);
+    const ipp_status_t created =
+        cupsCreateDestJob(http, dest, info, &jobId, title.c_str(), numOptions, options);
     cupsFreeOptions(numOptions, options);
     if (created > IPP_STATUS_OK_CONFLICTING || jobId <= 0)
-        throwCupsError(cupsError("Create-Job"), *dest);
+        throwCupsError(cupsError("Create-Job", connection_), lastTrouble(connection_, *dest));
 
-    bool sent = cupsStartDestDocument(CUPS_HTTP_DEFAULT, dest, info, jobId, title.c_str(),
-                                      CUPS_FORMAT_PDF, 0, nullptr, 1) == HTTP_STATUS_CONTINUE;
-    std::string message = sent ? "" : cupsError("Send-Document");
+    bool sent = cupsStartDestDocument(http, dest, info, jobId, title.c_str(), CUPS_FORMAT_PDF, 0,
+                                      nullptr, 1) == HTTP_STATUS_CONTINUE;
+    std::string message = sent ? "" : cupsError("Send-Document", connection_);
     std::vector<char> chunk(kSendChunk);
     for (off_t at = 0; sent;) {
         const ssize_t n = ::pread(fd, chunk.data(), chunk.size(), at);
@@ -204,21 +217,35 @@ void CupsPrinter::submit(int fd, const std::string& title) {
         }
         if (n <= 0) break;
         at += n;
-        if (cupsWriteRequestData(CUPS_HTTP_DEFAULT, chunk.data(), static_cast<size_t>(n)) !=
+        if (cupsWriteRequestData(http, chunk.data(), static_cast<size_t>(n)) !=
             HTTP_STATUS_CONTINUE) {
             sent = false;
-            message = cupsError("Send-Document");
+            message = cupsError("Send-Document", connection_);
         }
     }
     if (!sent) {
-        cupsFinishDestDocument(CUPS_HTTP_DEFAULT, dest, info);
-        cupsCancelDestJob(CUPS_HTTP_DEFAULT, dest, jobId);
-        throwCupsError(message, *dest);
+        const PrintTrouble trouble = lastTrouble(connection_, *dest);
+        cancelUnsent(jobId);
+        throwCupsError(message, trouble);
     }
-    if (cupsFinishDestDocument(CUPS_HTTP_DEFAULT, dest, info) > IPP_STATUS_OK_CONFLICTING)
-        throwCupsError(cupsError("Send-Document"), *dest);
+    if (cupsFinishDestDocument(http, dest, info) > IPP_STATUS_OK_CONFLICTING) {
+        message = cupsError("Send-Document", connection_);
+        const PrintTrouble trouble = lastTrouble(connection_, *dest);
+        // Silent at the end, the server may yet print it: cancelled, so that the next attempt
+        // is the only one to print.
+        if (trouble == PrintTrouble::Unreachable) cancelUnsent(jobId);
+        throwCupsError(message, trouble);
+    }
     // In cupsd's queue, not yet on paper: followed until cupsd says it printed.
     submitted_ = followCupsJob(jobId);
+}
+
+// Ends the request of a document that was not sent whole and cancels its job, on a fresh
+// connection: the one the document went over may hold a late answer.
+void CupsPrinter::cancelUnsent(int jobId) {
+    connection_.drop();
+    if (http_t* http = connection_.get()) cupsCancelDestJob(http, destination_->dest, jobId);
+    connection_.drop();
 }
 
 // The CUPS default destination, or the PDF folder when there is none.

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/cups/cups_connection.h"
 #include "platform/pdf/pdf_printers.h"
 
 namespace zelmo {
@@ -15,8 +16,10 @@ class CupsPrinter : public PdfDocumentPrinter {
   public:
     // The default destination of the CUPS server in use; null when there is none or no server.
     static std::unique_ptr<CupsPrinter> openDefault();
-    // The destination called name ("queue" or "queue/instance"); null when it does not exist.
-    static std::unique_ptr<CupsPrinter> openNamed(const std::string& name);
+    // The destination called name ("queue" or "queue/instance"), asked over connection; null
+    // when it does not exist or cupsd did not answer.
+    static std::unique_ptr<CupsPrinter> openNamed(const std::string& name,
+                                                  CupsConnection& connection);
     ~CupsPrinter() override;
 
     bool canCopy() const override { return true; }
@@ -24,6 +27,8 @@ class CupsPrinter : public PdfDocumentPrinter {
     std::shared_ptr<SubmittedDocument> takeSubmitted() override { return std::move(submitted_); }
     // Sends a finished PDF document, read from fd's start, as a job of copies copies.
     void submit(int fd, const std::string& title);
+    // Cancels a job whose document was not sent whole.
+    void cancelUnsent(int jobId);
 
   protected:
     void applyCopies(short count) override { copies_ = count; }
@@ -34,6 +39,7 @@ class CupsPrinter : public PdfDocumentPrinter {
     CupsPrinter(std::unique_ptr<Destination> destination, const PrinterGeometry& geometry);
 
     std::unique_ptr<Destination> destination_;
+    CupsConnection connection_;  // the printing thread's, for its jobs
     std::string name_;
     short copies_ = 1;
     std::shared_ptr<SubmittedDocument> submitted_;  // the last document submitted

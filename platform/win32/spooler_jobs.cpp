@@ -10,12 +10,17 @@
 namespace zelmo {
 namespace {
 
+// The states in which the printer, not the job's turn, keeps the job waiting.
+constexpr DWORD kHeldUp = JOB_STATUS_ERROR | JOB_STATUS_OFFLINE | JOB_STATUS_PAPEROUT |
+                          JOB_STATUS_BLOCKED_DEVQ | JOB_STATUS_USER_INTERVENTION;
+
 // One spooled document of a printer's queue.
 class SpoolerJob : public FollowedJob {
   public:
     SpoolerJob(std::wstring printer, DWORD id)
         : FollowedJob(kSpoolerSilentLimit), printer_(std::move(printer)), id_(id) {}
     void poll() override;
+    int64_t systemJob() const override { return id_; }
 
   private:
     // The job's words for its state: the driver's text when it gives one.
@@ -39,7 +44,8 @@ void SpoolerJob::poll() {
     ::ClosePrinter(handle);
     if (!read) return observe(JobSighting::Gone);
     const auto& info = *reinterpret_cast<const JOB_INFO_1W*>(buffer.data());
-    observe(sightingOfSpoolerStatus(info.Status), describe(info));
+    observe(sightingOfSpoolerStatus(info.Status), describe(info),
+            troubleOfSpoolerStatus(info.Status));
 }
 
 std::string SpoolerJob::describe(const JOB_INFO_1W& info) const {
@@ -56,7 +62,15 @@ std::string SpoolerJob::describe(const JOB_INFO_1W& info) const {
 JobSighting sightingOfSpoolerStatus(DWORD status) {
     if (status & (JOB_STATUS_PRINTED | JOB_STATUS_COMPLETE)) return JobSighting::Printed;
     if (status & (JOB_STATUS_DELETING | JOB_STATUS_DELETED)) return JobSighting::Failed;
+    if (status & kHeldUp) return JobSighting::HeldUp;
     return JobSighting::Queued;
+}
+
+// An offline printer does not answer; one out of paper or waiting for a hand is stopped.
+PrintTrouble troubleOfSpoolerStatus(DWORD status) {
+    if (status & JOB_STATUS_OFFLINE) return PrintTrouble::Unreachable;
+    if (status & (JOB_STATUS_PAPEROUT | JOB_STATUS_USER_INTERVENTION)) return PrintTrouble::Stopped;
+    return PrintTrouble::General;
 }
 
 std::shared_ptr<SubmittedDocument> followSpoolerJob(const std::wstring& printer, DWORD jobId) {

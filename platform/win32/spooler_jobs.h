@@ -16,6 +16,8 @@ constexpr int kSpoolerSilentLimit = 30;
 
 // What a JOB_INFO_1 Status means for the job's owner.
 JobSighting sightingOfSpoolerStatus(DWORD status);
+// The kind of trouble a job held up with status is told as.
+PrintTrouble troubleOfSpoolerStatus(DWORD status);
 
 // Follows job jobId of the named printer's queue from now on.
 std::shared_ptr<SubmittedDocument> followSpoolerJob(const std::wstring& printer, DWORD jobId);

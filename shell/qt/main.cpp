@@ -15,6 +15,7 @@
 #include "platform/archiving_printer.h"
 #include "platform/control_channel.h"
 #include "platform/cups/cups_directory.h"
+#include "platform/cups/cups_jobs.h"
 #include "platform/cups/cups_printers.h"
 #include "platform/errors.h"
 #include "platform/folder_lock.h"
@@ -167,6 +168,9 @@ int run(App& app, const std::string& exe, const std::string& folder, const std::
     zelmo::ArchivingPrinter archiving(printers, zelmo::openArchivePrinter, mover);
     View view(archiving, exe, folder);
     view.form().usePrinters(directory, printers, printer);
+    view.form().useSubmittedLookup([](const std::string&, int64_t job) {
+        return zelmo::followCupsJob(static_cast<int>(job));
+    });
     view.start();
     const ControlHook hook(control, view.form());
     QTimer lockWatch;

@@ -89,6 +89,8 @@ class FakeView : public MainView {
         notices.push_back(title + ": " + text);
     }
     std::vector<std::string> notices;
+    void setTrayIcon(TrayIconKind kind) override { icon = kind; }
+    TrayIconKind icon = TrayIconKind::Monitoring;
     // The worker's notice, posted from its thread as the window's queue would take it.
     void postWorkerFinished() override {
         std::lock_guard<std::mutex> guard(workerLock);
@@ -656,6 +658,24 @@ bool tickUntil(TMainForm& form, Done done) {
     return done();
 }
 
+// A job set aside keeps the icon red while it waits for the user, through later jobs that
+// print; deleted (or printed again), it no longer does.
+TEST_F(MainFormTest, ASetAsideJobKeepsTheIconRedUntilTheUserActs) {
+    create();
+    std::ofstream(dir + "/Wydruk.prn") << "%PDF-1.4\n%\xe2\xe3\n1 0 obj\n";
+    ASSERT_TRUE(tickUntil(*form, [&] { return form->monitor()->setAsideCount() == 1; }));
+    std::ofstream(dir + "/Wydruk.prn") << "\x1b*t300R\x1b*b0M\x1b*b2W\xff\x0f\f";
+    ASSERT_TRUE(tickUntil(*form, [&] {
+        return !fs::exists(dir + "/Wydruk.prn") && form->monitor()->queue().pendingCount == 0;
+    }));
+    ASSERT_EQ(printer.memory().printedSheets().size(), 1u);
+    form->TimerTimer();
+    EXPECT_EQ(view.icon, TrayIconKind::Error);
+    ASSERT_TRUE(form->deleteQueueFile("Zelmo1.Prn"));
+    form->TimerTimer();
+    EXPECT_EQ(view.icon, TrayIconKind::Monitoring);
+}
+
 TEST_F(MainFormTest, AJobWrittenBesideTheProgramIsPrintedAndRetired) {
     create();
     std::ofstream(dir + "/Wydruk.prn") << "\x1b*t300R\x1b*b0M\x1b*b2W\xff\x0f\f";
@@ -928,6 +948,89 @@ TEST_F(PrinterChoiceTest, APrinterIsChosenByNameInTheSettingsOnTheCommandLineOrF
     EXPECT_NE(settingsText().find("Printer=Wydruki"), std::string::npos);
     EXPECT_EQ(view.notices, std::vector<std::string>{"Zmiana drukarki: Wydruki na: PDF"});
     EXPECT_EQ(form->printerDestinations(), directory.printers);
+}
+
+// A print system that stops answering in the middle of a question, until the test lets it go
+// on; then it owns up to the silence, as the CUPS directory does once its patience is spent.
+class HangingDirectory : public FakeDirectory {
+  public:
+    std::string defaultDestination() override {
+        if (hang.load()) {
+            hanging.store(true);
+            waitFor([this] { return released.load(); });
+            silent.store(true);
+            hang.store(false);
+            hanging.store(false);
+        }
+        return FakeDirectory::defaultDestination();
+    }
+    bool takeSilence() override { return silent.exchange(false); }
+    void stopAsking() override { released.store(true); }
+    std::atomic<bool> hang{false}, hanging{false}, released{false}, silent{false};
+
+  private:
+    // Polls, with a limit far beyond any test, so that a test gone wrong still ends.
+    static void waitFor(const std::function<bool()>& done) {
+        for (int i = 0; i < 600000 && !done(); ++i)
+            std::this_thread::sleep_for(std::chrono::microseconds(100));
+    }
+};
+
+// While the print system hangs the window goes on: a printout written meanwhile is captured.
+// Once the question is given up, the printer is waited for, told with the reason; when the
+// print system answers again the wait is over.
+class SilentPrintSystemTest : public MainFormTest {
+  protected:
+    void TearDown() override { form.reset(); }
+    // Whether the user was told text.
+    bool told(const std::string& text) const {
+        return std::find(view.notices.begin(), view.notices.end(), text) != view.notices.end();
+    }
+    HangingDirectory directory;
+    PrinterSwitch switcher{directory.open({})};
+};
+
+// While the print system hangs the window goes on: a printout written meanwhile is captured.
+// Once the question is given up, the printer is waited for, told with the reason; when the
+// print system answers again the wait is over.
+TEST_F(SilentPrintSystemTest, APrintSystemThatDoesNotAnswerHoldsNeitherTheWindowNorTheCapture) {
+    directory.defaultName = "Biuro";
+    form = std::make_unique<TMainForm>(view, switcher, display, dir + "/zelmo");
+    form->usePrinters(directory, switcher, {});
+    form->FormCreate();
+    ASSERT_EQ(switcher.printerName(), "Biuro");
+    directory.hang.store(true);
+    std::ofstream(dir + "/Wydruk.prn") << "\x1b*t300R\x1b*b0M\x1b*b2W\xff\x0f\f";
+    ASSERT_TRUE(tickUntil(*form, [&] { return fs::exists(dir + "/Zelmo1.Prn"); }));
+    EXPECT_TRUE(directory.hanging.load());
+    directory.released.store(true);
+    const std::string away =
+        "Drukarka niedostępna: Drukarka nie odpowiada: może jest wyłączona albo odłączona. "
+        "Wydruki czekają, aż drukarka Biuro znów będzie dostępna.\nKomunikat systemu: system "
+        "drukowania nie odpowiada";
+    ASSERT_TRUE(tickUntil(*form, [&] { return told(away); }))
+        << ::testing::PrintToString(view.notices);
+    ASSERT_TRUE(tickUntil(*form, [&] {
+        return told("Drukarka dostępna: Drukarka Biuro znów przyjmuje wydruki.");
+    })) << ::testing::PrintToString(view.notices);
+}
+
+// Silent from the start, the print system leaves no printer to print on: a job written
+// meanwhile waits, never going to the PDF folder the switch began with, and prints on the
+// default once the print system answers.
+TEST_F(SilentPrintSystemTest, ASilentStartSendsNoJobToThePdfFolder) {
+    directory.defaultName = "Biuro";
+    directory.hang.store(true);
+    form = std::make_unique<TMainForm>(view, switcher, display, dir + "/zelmo");
+    form->usePrinters(directory, switcher, {});
+    form->FormCreate();
+    EXPECT_EQ(switcher.printerName(), "domyślna");
+    std::ofstream(dir + "/Wydruk.prn") << "\x1b*t300R\x1b*b0M\x1b*b2W\xff\x0f\f";
+    ASSERT_TRUE(tickUntil(*form, [&] { return fs::exists(dir + "/Zelmo1.Prn"); }));
+    directory.released.store(true);
+    ASSERT_TRUE(tickUntil(*form, [&] { return form->monitor()->queue().pendingCount == 0; }));
+    EXPECT_TRUE(directory.opened["PDF"]->memory().documents.empty());
+    EXPECT_EQ(directory.opened["Biuro"]->memory().printedSheets().size(), 1u);
 }
 
 TEST(ExceptionMessage, EndsWithPunctuation) {

@@ -16,6 +16,7 @@
 #include "platform/folder_lock.h"
 #include "platform/pdf/pdf_printers.h"
 #include "platform/printer_switch.h"
+#include "platform/win32/spooler_jobs.h"
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_directory.h"
 #include "shell/command_line.h"
@@ -216,6 +217,9 @@ int runWindow(const std::string& exe, const std::string& folder, const std::stri
     zelmo::ArchivingPrinter archiving(printers, zelmo::openArchivePrinter, mover);
     zelmo::win32::MainWindow window(archiving, exe, folder);
     window.form().usePrinters(directory, printers, printer);
+    window.form().useSubmittedLookup([](const std::string& name, int64_t job) {
+        return zelmo::followSpoolerJob(zelmo::win32::widen(name), static_cast<DWORD>(job));
+    });
     if (!window.start()) {
         // Without a window there is no tray icon either: the box is all the user will see.
         return failed(zelmo::texts::kWindowCreateError, ::GetLastError());
