@@ -27,6 +27,7 @@ enum class SetAsideReason {
     Interrupted,      // stopped while part of it may already have reached the print system
     PastLimits,       // the job itself is past a job's limits: every attempt would end the same
     NotText,          // no page and not text: the message says what it looks like
+    BrokeWorker,      // two attempts at it ended the print worker (or the whole program)
 };
 
 // How the worker gave a job up, when it caught an error: the failure box tells of it once the

@@ -517,6 +517,7 @@ Journal SpoolMonitor::journal() const {
             line.captured = std::chrono::duration_cast<std::chrono::seconds>(
                                 record->second.captured.time_since_epoch())
                                 .count();
+            if (state != JournalEntry::State::Aside) line.breaks = record->second.breaks;
         }
         return line;
     };
@@ -527,6 +528,9 @@ Journal SpoolMonitor::journal() const {
         const bool printing = current && (jobAwaitingReport_ || currentInterrupted_);
         journal.entries.push_back(entry(
             printing ? JournalEntry::State::Printing : JournalEntry::State::Waiting, path, {}));
+        // Counted before it can happen: an attempt the program does not survive leaves no
+        // chance to write the journal afterwards.
+        if (current && jobAwaitingReport_) ++journal.entries.back().breaks;
     }
     // A job in the print system's queue may print or not after we stop: the next run keeps it
     // aside as one interrupted, never prints it again on its own.
@@ -594,8 +598,8 @@ void SpoolMonitor::remember(const std::string& path, HistoryEntry::Outcome outco
 }
 
 // Queues path again at the end, under its recorded number.
-void SpoolMonitor::requeue(const std::string& path, int64_t job, int64_t captured) {
-    jobs_[path] = JobRecord{job, WallTime{} + std::chrono::seconds(captured)};
+void SpoolMonitor::requeue(const std::string& path, int64_t job, int64_t captured, int breaks) {
+    jobs_[path] = JobRecord{job, WallTime{} + std::chrono::seconds(captured), false, breaks};
     jobNumber(path);
     queue_.entries.push_back(path);
     ++queue_.pendingCount;
@@ -608,14 +612,18 @@ void SpoolMonitor::resumePrinting(const JournalEntry& entry, const std::string& 
     std::string submitted;
     const bool maybeOut = files::readSmallFile(programDir_ + kSubmittedName, submitted) &&
                           submitted == formatSubmitted(entry.name, entry.job);
-    if (!maybeOut || entry.job == 0) {
-        requeue(path, entry.job, entry.captured);
+    const bool interrupted = maybeOut && entry.job != 0;
+    if (!interrupted && entry.breaks < kMaxWorkerBreaks) {
+        requeue(path, entry.job, entry.captured, entry.breaks);
         return;
     }
+    const SetAsideReason reason =
+        interrupted ? SetAsideReason::Interrupted : SetAsideReason::BrokeWorker;
     jobs_[path] = JobRecord{entry.job, WallTime{} + std::chrono::seconds(entry.captured)};
-    aside_[path] = AsideFile{SetAsideReason::Interrupted, {}};
+    if (entry.job == 0) jobNumber(path);
+    aside_[path] = AsideFile{reason, {}};
     JobEvent event = eventAbout(JobEventKind::SetAside, path);
-    event.reason = SetAsideReason::Interrupted;
+    event.reason = reason;
     tell(std::move(event));
 }
 
@@ -663,7 +671,7 @@ void SpoolMonitor::resume() {
             continue;
         switch (entry.state) {
             case JournalEntry::State::Waiting:
-                requeue(path, entry.job, entry.captured);
+                requeue(path, entry.job, entry.captured, entry.breaks);
                 break;
             case JournalEntry::State::Printing:
                 resumePrinting(entry, path);

@@ -32,6 +32,9 @@ constexpr const char* kJournalName = "Zelmo.queue";
 // An empty file made beside the journal while the journal cannot be written (an empty file
 // needs no room for data, so a full disk still takes it), removed once it is written again.
 constexpr const char* kJournalFailedName = "Zelmo.queue.failed";
+// A job during two attempts at which the worker (or the whole program) ended is set aside: a
+// third would most likely end it again and hold up every job behind it.
+constexpr int kMaxWorkerBreaks = 2;
 // How much older than the journal a queue file it does not name may be and still count as
 // captured after the journal's last write.
 constexpr int64_t kUnrecordedSlackSeconds = 2;
@@ -186,6 +189,7 @@ class SpoolMonitor {
         int64_t number = 0;
         WallTime captured{};
         bool again = false;  // queued again by the user
+        int breaks = 0;      // attempts that ended the worker or the program
     };
     // A job in the print system's queue; its file stays until the print system says it printed.
     struct SentFile {
@@ -227,9 +231,9 @@ class SpoolMonitor {
     void writeJournal();
     // Queues path (known to the journal or recognised as captured after its last write) with
     // its job number, a new one when it has none.
-    void requeue(const std::string& path, int64_t job, int64_t captured);
-    // Takes up the job the journal records as printing: set aside only when the worker had
-    // recorded its submission, else queued again.
+    void requeue(const std::string& path, int64_t job, int64_t captured, int breaks = 0);
+    // Takes up the job the journal records as printing: set aside when the worker had recorded
+    // its submission, or when it had ended the worker twice, else queued again.
     void resumePrinting(const JournalEntry& entry, const std::string& path);
     // Queue files the journal does not name although they are newer than it, when the last
     // run could not write it: captured meanwhile, so queued as the journal would have had them.

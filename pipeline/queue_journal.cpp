@@ -12,8 +12,9 @@ constexpr const char* kStateWords[] = {"waiting", "printing", "aside"};
 constexpr const char* kNextWord = "next";
 
 // The reasons as the journal spells them, indexed by SetAsideReason.
-constexpr const char* kReasonWords[] = {
-    "none", "failed", "nothing-printed", "unreadable", "interrupted", "past-limits", "not-text"};
+constexpr const char* kReasonWords[] = {"none",       "failed",      "nothing-printed",
+                                        "unreadable", "interrupted", "past-limits",
+                                        "not-text",   "broke-worker"};
 
 // The reason spelt word, or None.
 SetAsideReason reasonOf(const std::string& word) {
@@ -66,7 +67,10 @@ std::string formatJournal(const Journal& journal) {
             text += ' ';
             text += kReasonWords[static_cast<int>(entry.reason)];
         }
-        text += ' ' + std::to_string(entry.job) + ' ' + std::to_string(entry.captured) + '\n';
+        text += ' ' + std::to_string(entry.job) + ' ' + std::to_string(entry.captured);
+        // Written only when there is one: most jobs never end an attempt unreported.
+        if (entry.breaks > 0) text += ' ' + std::to_string(entry.breaks);
+        text += '\n';
     }
     return text;
 }
@@ -78,7 +82,7 @@ Journal parseJournal(const std::string& text) {
     std::string line;
     while (std::getline(lines, line)) {
         std::istringstream words(line);
-        std::string state, job, captured;
+        std::string state, job, captured, breaks;
         JournalEntry entry;
         if (!(words >> state >> entry.name)) continue;
         if (state == kNextWord) {
@@ -93,9 +97,10 @@ Journal parseJournal(const std::string& text) {
             words >> reason;
             entry.reason = reasonOf(reason);
         }
-        words >> job >> captured;
+        words >> job >> captured >> breaks;
         entry.job = numberOf(job);
         entry.captured = numberOf(captured);
+        entry.breaks = static_cast<int>(std::min<int64_t>(numberOf(breaks), 1000));
         journal.entries.push_back(entry);
     }
     return journal;

@@ -3,9 +3,12 @@
 // later run resumes what this one could not finish and never reuses a number. One line each:
 //   next 18
 //   waiting Zelmo3.Prn 17 1765123456
-//   printing Zelmo2.Prn 16 1765123400
+//   printing Zelmo2.Prn 16 1765123400 1
 //   aside Zelmo1.Prn nothing-printed 15 1765123000
-// The number and the time may be missing (a journal of an older run). Lines that do not read
+// The last number of a waiting or printing line, when there is one, counts the attempts at the
+// job that never reported (the worker or the program ended during them); the current attempt
+// is counted while it lasts, so a crash leaves it counted. The number and the time may be
+// missing (a journal of an older run). Lines that do not read
 // so, or name anything but a queue file of the folder, are ignored.
 #pragma once
 
@@ -24,6 +27,7 @@ struct JournalEntry {
     SetAsideReason reason = SetAsideReason::None;
     int64_t job = 0;       // the job number; 0 when the journal had none
     int64_t captured = 0;  // seconds since the epoch; 0 when unknown
+    int breaks = 0;        // attempts that ended without a report: the worker or program died
 };
 
 struct Journal {

@@ -25,6 +25,8 @@ const char* asideReason(SetAsideReason reason) {
             return texts::kAsidePastLimits;
         case SetAsideReason::NotText:
             return texts::kAsideNotText;
+        case SetAsideReason::BrokeWorker:
+            return texts::kAsideBrokeWorker;
         case SetAsideReason::None:
             break;
     }

@@ -221,6 +221,8 @@ inline constexpr const char* kAsideInterrupted =
     "drukowanie przerwano, gdy część wydruku mogła już trafić do drukarki.";
 inline constexpr const char* kAsidePastLimits = "zadanie przekracza limity wydruku.";
 inline constexpr const char* kAsideNotText = "to nie jest wydruk PCL ani tekst.";
+inline constexpr const char* kAsideBrokeWorker =
+    "zadanie dwukrotnie przerwało wątek drukowania; następne wydruki są drukowane.";
 inline constexpr const char* kNoticeEmpty = "Pusty wydruk";
 inline constexpr const char* kEmptyDeleted = "plik był pusty i został usunięty.";
 inline constexpr const char* kNoticePrinter = "Zmiana drukarki";
@@ -365,6 +367,7 @@ inline constexpr const char* kSetAsideReasons[] = {
     "drukowanie przerwane, część mogła już trafić do drukarki",
     "zadanie przekracza limity wydruku",
     "to nie jest wydruk PCL ani tekst",
+    "zadanie dwukrotnie przerwało wątek drukowania",
 };
 
 // Hands the platform the texts it puts into file names and messages; first thing at start.
