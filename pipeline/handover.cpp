@@ -65,7 +65,9 @@ const char* toString(JobEventKind kind) {
                                              "MonitoringResumed",
                                              "SettingsSaved",
                                              "PrinterChosen",
-                                             "ArchiveFolderChanged"};
+                                             "ArchiveFolderChanged",
+                                             "WorkerDied",
+                                             "WorkerSilent"};
     const auto index = static_cast<std::size_t>(kind);
     return index < std::size(kNames) ? kNames[index] : "?";
 }

@@ -74,6 +74,10 @@ enum class JobEventKind {
     SettingsSaved,         // the settings panel was saved: `message` lists the values
     PrinterChosen,         // the user chose `printer` (empty: the system's default)
     ArchiveFolderChanged,  // the archive folder is now `message` (empty: none)
+    // The print worker, as the monitor watches it: `queueName` is the job it held, if any.
+    WorkerDied,    // it ended while printing (`attempt`: the job's attempts that ended it); a
+                   // new one took its place
+    WorkerSilent,  // it has held `queueName` for kWorkerSilence without getting on
 };
 
 struct JobEvent {

@@ -505,6 +505,74 @@ void SpoolMonitor::shutdown(TPrintThread& worker) {
     writeJournal();
 }
 
+// A dead worker is replaced at once; a live one is watched for a silence.
+void SpoolMonitor::superviseWorker(std::unique_ptr<TPrintThread>& worker,
+                                   const WorkerFactory& make) {
+    if (!worker->died()) {
+        watchSilence(worker->progress());
+        return;
+    }
+    // Its thread has ended: the wait in its destructor returns at once.
+    worker.reset();
+    // The document it left open is given up, so that the next one can begin.
+    try {
+        if (printer_.printing()) printer_.abort();
+    } catch (...) {
+        // The printer object's own state is reset by the abort whatever its call said.
+    }
+    printer_.jobEnded(false);
+    workerDied();
+    worker = make();
+}
+
+// The hand-over that will never be reported is taken as one that ended the worker.
+void SpoolMonitor::workerDied() {
+    state_.JobBuffer.reset();
+    state_.Outcome = JobOutcome::NotStarted;
+    state_.setWorkerIdle(true);
+    workerSeen_ = WallTime{};
+    JobEvent event;
+    event.kind = JobEventKind::WorkerDied;
+    const bool held = jobAwaitingReport_ && queue_.currentIndex >= 0 &&
+                      !queue_.entries[static_cast<std::size_t>(queue_.currentIndex)].empty();
+    jobAwaitingReport_ = false;
+    if (!held) {
+        tell(std::move(event));
+        return;
+    }
+    const std::string path = queue_.entries[static_cast<std::size_t>(queue_.currentIndex)];
+    event = eventAbout(JobEventKind::WorkerDied, path);
+    event.attempt = ++jobs_[path].breaks;
+    tell(std::move(event));
+    files::deleteFile(programDir_ + kSubmittedName);
+    // Handed over again otherwise, to the new worker, at the next tick.
+    if (jobs_[path].breaks >= kMaxWorkerBreaks) setAsideCurrent(SetAsideReason::BrokeWorker);
+    writeJournal();
+}
+
+// A worker that holds a hand-over and stops getting on is told of once per silence.
+void SpoolMonitor::watchSilence(uint64_t progress) {
+    if (state_.workerIdle()) {
+        workerSeen_ = WallTime{};
+        return;
+    }
+    const WallTime at = now();
+    if (workerSeen_ == WallTime{} || progress != workerProgress_) {
+        workerProgress_ = progress;
+        workerSeen_ = at;
+        workerSilenceTold_ = false;
+        return;
+    }
+    if (workerSilenceTold_ || at - workerSeen_ < kWorkerSilence) return;
+    workerSilenceTold_ = true;
+    JobEvent event;
+    event.kind = JobEventKind::WorkerSilent;
+    if (jobAwaitingReport_ && queue_.currentIndex >= 0)
+        event = eventAbout(JobEventKind::WorkerSilent,
+                           queue_.entries[static_cast<std::size_t>(queue_.currentIndex)]);
+    tell(std::move(event));
+}
+
 // The journal as the queue stands.
 Journal SpoolMonitor::journal() const {
     Journal journal;

@@ -240,6 +240,17 @@ inline constexpr const char* kCaptureImpossible =
     "Zelmo nie może przejąć wydruku: w miejscu pliku Wydruk.prn jest dowiązanie albo folder, "
     "albo folderu nie można zapisać. Zelmo ponawia próby i przejmie wydruk, gdy będzie to "
     "możliwe.";
+inline constexpr const char* kNoticeWorker = "Wątek drukowania";
+inline constexpr const char* kWorkerDied =
+    "Wątek drukowania nieoczekiwanie przerwał pracę i został uruchomiony ponownie.";
+inline constexpr const char* kWorkerDiedJob = " Przerwane zadanie ";
+inline constexpr const char* kWorkerDiedRetry = " zostanie wydrukowane jeszcze raz.";
+inline constexpr const char* kWorkerSilent =
+    "Wątek drukowania nie odpowiada od 5 minut, więc następne wydruki czekają.";
+inline constexpr const char* kWorkerSilentJob = " Drukowane zadanie: ";
+inline constexpr const char* kWorkerSilentAdvice =
+    " Jeśli drukowanie nie ruszy, uruchom Zelmo ponownie: zadanie, które dwukrotnie przerwie "
+    "drukowanie, zostanie odłożone.";
 inline constexpr const char* kNoticeJournal = "Nie można zapisać dziennika kolejki";
 inline constexpr const char* kJournalFailed =
     "Wydruki są drukowane, ale po awarii programu oczekujące mogłyby nie zostać wznowione. "
@@ -321,6 +332,10 @@ inline constexpr const char* kLogPrinterWaiting = "Kolejka czeka na drukarkę";
 inline constexpr const char* kLogPrinterBack = "Drukarka znów przyjmuje wydruki";
 inline constexpr const char* kLogSubmitted = "W kolejce drukarki";
 inline constexpr const char* kLogSent = "Wysłano do drukarki";
+inline constexpr const char* kLogWorkerDied =
+    "Wątek drukowania przerwał pracę i został uruchomiony ponownie";
+inline constexpr const char* kLogWorkerSilent = "Wątek drukowania nie odpowiada od 5 minut";
+inline constexpr const char* kLogDuring = "podczas zadania";
 inline constexpr const char* kLogArchiveFailed = "Nie zapisano kopii w archiwum";
 inline constexpr const char* kLogTestPage = "Zlecono stronę testową";
 inline constexpr const char* kLogPaused = "Wstrzymano monitorowanie";
