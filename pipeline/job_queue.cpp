@@ -527,6 +527,8 @@ void SpoolMonitor::superviseWorker(std::unique_ptr<TPrintThread>& worker,
 
 // The hand-over that will never be reported is taken as one that ended the worker.
 void SpoolMonitor::workerDied() {
+    // The old worker's end set the event; the new one must wait for a hand-over of its own.
+    state_.WorkEvent.reset();
     state_.JobBuffer.reset();
     state_.Outcome = JobOutcome::NotStarted;
     state_.setWorkerIdle(true);
