@@ -546,9 +546,17 @@ void SpoolMonitor::workerDied() {
     event = eventAbout(JobEventKind::WorkerDied, path);
     event.attempt = ++jobs_[path].breaks;
     tell(std::move(event));
+    // As after a kill: a job that may be partly in the print system is never printed twice.
+    std::string submitted;
+    const bool maybeOut =
+        files::readSmallFile(programDir_ + kSubmittedName, submitted) &&
+        submitted == formatSubmitted(path.substr(programDir_.size()), jobs_[path].number);
     files::deleteFile(programDir_ + kSubmittedName);
     // Handed over again otherwise, to the new worker, at the next tick.
-    if (jobs_[path].breaks >= kMaxWorkerBreaks) setAsideCurrent(SetAsideReason::BrokeWorker);
+    if (maybeOut)
+        setAsideCurrent(SetAsideReason::Interrupted);
+    else if (jobs_[path].breaks >= kMaxWorkerBreaks)
+        setAsideCurrent(SetAsideReason::BrokeWorker);
     writeJournal();
 }
 
