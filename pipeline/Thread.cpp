@@ -77,6 +77,7 @@ void TPrintThread::Execute() {
         // Terminated while waiting: leave WorkerIdle as it is, so a job handed over and not
         // begun is reported as never started.
         if (terminated()) continue;
+        ++handOvers_;
         try {
             state_.WorkEvent.reset();
             const std::exception_ptr failure = runAndReport();
@@ -88,6 +89,11 @@ void TPrintThread::Execute() {
             showFailure(std::current_exception());
         }
     }
+}
+
+// The printer's own progress counts too: a long job goes on calling it.
+uint64_t TPrintThread::progress() const {
+    return handOvers_.load() + printer_.progress();
 }
 
 // Runs one hand-over and reports it, however it ends; the error that ended it, if any.

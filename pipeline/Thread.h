@@ -45,6 +45,12 @@ class TPrintThread {
     bool terminated() const { return thread_.terminated(); }
     void waitFor() { thread_.waitFor(); }
     bool finished() const { return thread_.finished(); }
+    // The thread ended without being asked to: an exception left its loop, or the system ended
+    // it (a stack overflow). Its hand-over will never be reported.
+    bool died() const { return thread_.ended() && !terminated(); }
+    // Grows while the worker gets on: each hand-over taken, each document or page begun or
+    // ended. Unchanged for long while a hand-over is held, the worker is stuck.
+    uint64_t progress() const;
 
   private:
     void Execute();
@@ -65,9 +71,10 @@ class TPrintThread {
     // TestMode as this hand-over read it once: the menu may change the shared value meanwhile,
     // and the job must be judged by what was actually printed.
     std::atomic<int> jobTestMode_{0};
-    bool testPage_ = false;            // the hand-over in progress is a test page
-    bool submissionRecorded_ = false;  // for the hand-over in progress, or nothing to record
-    WorkerThread thread_;              // last: starts after every member it uses exists
+    bool testPage_ = false;               // the hand-over in progress is a test page
+    bool submissionRecorded_ = false;     // for the hand-over in progress, or nothing to record
+    std::atomic<uint64_t> handOvers_{0};  // hand-overs taken, for progress()
+    WorkerThread thread_;                 // last: starts after every member it uses exists
 };
 
 }  // namespace zelmo

@@ -65,7 +65,9 @@ const char* toString(JobEventKind kind) {
                                              "MonitoringResumed",
                                              "SettingsSaved",
                                              "PrinterChosen",
-                                             "ArchiveFolderChanged"};
+                                             "ArchiveFolderChanged",
+                                             "WorkerDied",
+                                             "WorkerSilent"};
     const auto index = static_cast<std::size_t>(kind);
     return index < std::size(kNames) ? kNames[index] : "?";
 }
@@ -74,7 +76,7 @@ const char* toString(JobEventKind kind) {
 const char* toString(SetAsideReason reason) {
     static constexpr const char* kNames[] = {"None",       "TooManyFailures", "NothingPrinted",
                                              "Unreadable", "Interrupted",     "PastLimits",
-                                             "NotText"};
+                                             "NotText",    "BrokeWorker"};
     const auto index = static_cast<std::size_t>(reason);
     return index < std::size(kNames) ? kNames[index] : "?";
 }

@@ -27,6 +27,7 @@ enum class SetAsideReason {
     Interrupted,      // stopped while part of it may already have reached the print system
     PastLimits,       // the job itself is past a job's limits: every attempt would end the same
     NotText,          // no page and not text: the message says what it looks like
+    BrokeWorker,      // two attempts at it ended the print worker (or the whole program)
 };
 
 // How the worker gave a job up, when it caught an error: the failure box tells of it once the
@@ -73,6 +74,10 @@ enum class JobEventKind {
     SettingsSaved,         // the settings panel was saved: `message` lists the values
     PrinterChosen,         // the user chose `printer` (empty: the system's default)
     ArchiveFolderChanged,  // the archive folder is now `message` (empty: none)
+    // The print worker, as the monitor watches it: `queueName` is the job it held, if any.
+    WorkerDied,    // it ended while printing (`attempt`: the job's attempts that ended it); a
+                   // new one took its place
+    WorkerSilent,  // it has held `queueName` for kWorkerSilence without getting on
 };
 
 struct JobEvent {

@@ -33,6 +33,13 @@ constexpr const char* kJournalName = "Zelmo.queue";
 // An empty file made beside the journal while the journal cannot be written (an empty file
 // needs no room for data, so a full disk still takes it), removed once it is written again.
 constexpr const char* kJournalFailedName = "Zelmo.queue.failed";
+// A job during two attempts at which the worker (or the whole program) ended is set aside: a
+// third would most likely end it again and hold up every job behind it.
+constexpr int kMaxWorkerBreaks = 2;
+// How long the worker may hold a hand-over with no progress (no hand-over, document or page
+// begun or ended) before the user is told it does not answer. Composing the largest page takes
+// seconds; a print system's call that never returns takes for ever.
+constexpr std::chrono::minutes kWorkerSilence{5};
 // How much older than the journal a queue file it does not name may be and still count as
 // captured after the journal's last write.
 constexpr int64_t kUnrecordedSlackSeconds = 2;
@@ -125,6 +132,13 @@ class SpoolMonitor {
     bool advanceQueue();
     // FormDestroy's part: terminate the worker, wake it, wait for it, then advanceQueue once.
     void shutdown(TPrintThread& worker);
+    // Looks at the worker, on every tick. One that died is replaced by a new one from make, the
+    // document it left open given up, and the job it held counts an attempt that ended the
+    // worker (told; set aside at the second). One that holds a hand-over with no progress for
+    // kWorkerSilence is told once: it cannot be replaced while it may still be inside the
+    // printer object, and the journal already counts its attempt should the program end.
+    using WorkerFactory = std::function<std::unique_ptr<TPrintThread>()>;
+    void superviseWorker(std::unique_ptr<TPrintThread>& worker, const WorkerFactory& make);
 
     // Where events go (none until set), the clock the retry pauses are measured on (the
     // system's by default) and the retry policy. Set before the first tick.
@@ -195,6 +209,7 @@ class SpoolMonitor {
         int64_t number = 0;
         WallTime captured{};
         bool again = false;  // queued again by the user
+        int breaks = 0;      // attempts that ended the worker or the program
     };
     // A job in the print system's queue; its file stays until the print system says it printed.
     struct SentFile {
@@ -237,15 +252,16 @@ class SpoolMonitor {
     void writeJournal();
     // Queues path (known to the journal or recognised as captured after its last write) with
     // its job number, a new one when it has none.
-    void requeue(const std::string& path, int64_t job, int64_t captured);
-    // Takes up the job the journal records as printing: set aside only when the worker had
-    // recorded its submission, else queued again.
+    void requeue(const std::string& path, int64_t job, int64_t captured, int breaks = 0);
+    // Takes up the job the journal records as printing: set aside when the worker had recorded
+    // its submission, or when it had ended the worker twice, else queued again.
     void resumePrinting(const JournalEntry& entry, const std::string& path);
     // Takes up a job the journal records in the print system's queue: followed there again
     // when the print system can be asked about it, else set aside.
     void resumeSent(const JournalEntry& entry, const std::string& path);
     // Sets aside a job that may have printed in part or whole, and says so.
-    void setAsideInterrupted(const std::string& path);
+    void setAsideInterrupted(const std::string& path,
+                             SetAsideReason reason = SetAsideReason::Interrupted);
     // A sent job the print system keeps from the printer is a wait for the printer: told
     // once as it begins and once as it ends.
     void watchHoldUp();
@@ -260,6 +276,11 @@ class SpoolMonitor {
                   const std::string& pdf);
     // Moves on to the next queued entry after the current one; false when none is left.
     bool selectNext();
+    // The worker ended during the current hand-over: its state is cleared for a new worker,
+    // and the job it held counts a break.
+    void workerDied();
+    // Tells once that the worker has made no progress for kWorkerSilence.
+    void watchSilence(uint64_t progress);
 
     std::string programDir_;
     std::string monitoredFile_;
@@ -277,6 +298,9 @@ class SpoolMonitor {
     int printerTries_ = 0;                   // tries at the printer in this wait
     std::string journalWritten_;             // what the journal holds now
     bool held_ = false;                      // printing paused by the user
+    uint64_t workerProgress_ = 0;            // the worker's progress when last seen to move
+    WallTime workerSeen_{};                  // when it was seen to move; {}: idle
+    bool workerSilenceTold_ = false;         // WorkerSilent told for this silence
     bool journalFailing_ = false;            // JournalFailed told, not yet written again
     bool failedMarkFound_ = false;           // the last run's journal had failed
     int64_t nextJob_ = 1;                    // never reused: kept in the journal

@@ -14,8 +14,9 @@ constexpr const char* kStateWords[] = {"waiting", "printing", "aside"};
 constexpr const char* kNextWord = "next";
 
 // The reasons as the journal spells them, indexed by SetAsideReason.
-constexpr const char* kReasonWords[] = {
-    "none", "failed", "nothing-printed", "unreadable", "interrupted", "past-limits", "not-text"};
+constexpr const char* kReasonWords[] = {"none",       "failed",      "nothing-printed",
+                                        "unreadable", "interrupted", "past-limits",
+                                        "not-text",   "broke-worker"};
 
 // The reason spelt word, or None.
 SetAsideReason reasonOf(const std::string& word) {
@@ -86,9 +87,14 @@ std::string formatJournal(const Journal& journal) {
             text += kReasonWords[static_cast<int>(entry.reason)];
         }
         text += ' ' + std::to_string(entry.job) + ' ' + std::to_string(entry.captured);
-        if (entry.systemJob > 0)
-            text += ' ' + std::to_string(entry.systemJob) + ' ' + std::to_string(entry.pages) +
-                    ' ' + oneLine(entry.printer);
+        if (entry.state == JournalEntry::State::Aside) {
+            if (entry.systemJob > 0)
+                text += ' ' + std::to_string(entry.systemJob) + ' ' + std::to_string(entry.pages) +
+                        ' ' + oneLine(entry.printer);
+        } else if (entry.breaks > 0) {
+            // Written only when there is one: most jobs never end an attempt unreported.
+            text += ' ' + std::to_string(entry.breaks);
+        }
         text += '\n';
     }
     return text;
@@ -101,7 +107,7 @@ Journal parseJournal(const std::string& text) {
     std::string line;
     while (std::getline(lines, line)) {
         std::istringstream words(line);
-        std::string state, job, captured;
+        std::string state, job, captured, breaks;
         JournalEntry entry;
         if (!(words >> state >> entry.name)) continue;
         if (state == kNextWord) {
@@ -119,7 +125,14 @@ Journal parseJournal(const std::string& text) {
         words >> job >> captured;
         entry.job = numberOf(job);
         entry.captured = numberOf(captured);
-        readSystemJob(words, entry);
+        // An aside line may go on with the job's place in the print system's queue, a waiting or
+        // printing line with its attempts that never reported.
+        if (entry.state == JournalEntry::State::Aside) {
+            readSystemJob(words, entry);
+        } else {
+            words >> breaks;
+            entry.breaks = static_cast<int>(std::min<int64_t>(numberOf(breaks), 1000));
+        }
         journal.entries.push_back(entry);
     }
     return journal;

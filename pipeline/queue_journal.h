@@ -3,13 +3,16 @@
 // later run resumes what this one could not finish and never reuses a number. One line each:
 //   next 18
 //   waiting Zelmo3.Prn 17 1765123456
-//   printing Zelmo2.Prn 16 1765123400
+//   printing Zelmo2.Prn 16 1765123400 1
 //   aside Zelmo1.Prn nothing-printed 15 1765123000
 //   aside Zelmo4.Prn interrupted 14 1765122000 42 2 Biuro
 // The last line is a job in the print system's queue at the stop: its number there (the CUPS or
 // spooler job id), its pages and the printer, so that the next run can ask what became of it
 // (a run that does not know the three reads it as an interrupted job set aside).
-// The number and the time may be missing (a journal of an older run). Lines that do not read
+// The last number of a waiting or printing line, when there is one, counts the attempts at the
+// job that never reported (the worker or the program ended during them); the current attempt
+// is counted while it lasts, so a crash leaves it counted. The number and the time may be
+// missing (a journal of an older run). Lines that do not read
 // so, or name anything but a queue file of the folder, are ignored.
 #pragma once
 
@@ -32,6 +35,7 @@ struct JournalEntry {
     int64_t systemJob = 0;
     int32_t pages = 0;
     std::string printer;
+    int breaks = 0;        // attempts that ended without a report: the worker or program died
 };
 
 struct Journal {

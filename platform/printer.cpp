@@ -24,6 +24,7 @@ void Printer::setCopies(int count) {
 
 void Printer::beginDoc() {
     if (printing_) throw PrinterError(kPrintingInProgress);
+    ++progress_;
     startDoc(title_);
     printing_ = true;
     aborted_ = false;
@@ -31,6 +32,7 @@ void Printer::beginDoc() {
 
 void Printer::newPage() {
     if (!printing_) throw PrinterError(kNotPrinting);
+    ++progress_;
     endPage();
     startPage();
 }
@@ -42,6 +44,7 @@ void Printer::endDoc() {
         bool& printing;
         ~Closer() { printing = false; }
     } closer{printing_};
+    ++progress_;
     endPage();
     if (!aborted_) finishDoc();
 }

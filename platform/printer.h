@@ -123,6 +123,9 @@ class Printer {
     virtual ~Printer() = default;
 
     bool printing() const { return printing_; }
+    // Grows with each document or page begun or ended: a printer that does not move on is
+    // stuck in a call. Any thread may read it.
+    uint64_t progress() const { return progress_.load(); }
     // The aborted mark: set by abort, cleared by beginDoc; it describes the last document.
     bool aborted() const { return aborted_; }
     // The copies capability: the printer makes copies itself.
@@ -185,6 +188,7 @@ class Printer {
   private:
     bool printing_ = false;
     bool aborted_ = false;
+    std::atomic<uint64_t> progress_{0};
     std::string title_;
     DocumentLabel label_;
     std::function<void()> submitHook_;

@@ -65,11 +65,16 @@ class WorkerThread {
     void waitFor();
     // True once the body has returned.
     bool finished() const { return finished_.load(); }
+    // True once the thread has ended, whether its body returned or not: an exception out of
+    // the body ends only the thread, and a system may end a thread itself (Wine ends one whose
+    // stack overflowed).
+    bool ended() const;
 
   private:
     struct Impl;
     std::atomic<bool> terminated_{false};
     std::atomic<bool> finished_{false};
+    std::atomic<bool> ended_{false};  // left by an exception
     std::unique_ptr<Impl> impl_;
 };
 

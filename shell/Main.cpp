@@ -183,6 +183,9 @@ void TMainForm::FormDestroy() {
 void TMainForm::TimerTimer() {
     if (!created_) return;
     followPrinter();
+    monitor_->superviseWorker(worker_, [this] {
+        return std::make_unique<TPrintThread>(*state_, printer_, metrics_, display_);
+    });
     monitor_->tick(currentRequest(), *this);
     feedback_->setWaiting(monitor_->queue().pendingCount + monitor_->inPrinterQueue());
     feedback_->setSetAside(monitor_->setAsideCount());

@@ -4,6 +4,7 @@
 #include <ctime>
 
 #include "output/job_state.h"
+#include "pipeline/job_queue.h"
 #include "pipeline/queue_journal.h"
 #include "shell/texts.h"
 
@@ -25,6 +26,8 @@ const char* asideReason(SetAsideReason reason) {
             return texts::kAsidePastLimits;
         case SetAsideReason::NotText:
             return texts::kAsideNotText;
+        case SetAsideReason::BrokeWorker:
+            return texts::kAsideBrokeWorker;
         case SetAsideReason::None:
             break;
     }
@@ -311,6 +314,10 @@ void Feedback::jobEvent(const JobEvent& e) {
         case JobEventKind::JournalRestored:
             error_ = false;
             break;
+        case JobEventKind::WorkerDied:
+        case JobEventKind::WorkerSilent:
+            workerEvent(e);
+            break;
         case JobEventKind::LogTrouble:
             notify(texts::kLogTroubleCaption, e.message, true);
             break;
@@ -342,6 +349,25 @@ void Feedback::jobPrintedOrFailed(const JobEvent& e) {
     } else {
         last_ = job + ": " + texts::kLastRetry + clockTime(e.nextAttempt);
     }
+}
+
+// The print worker died (and was replaced) or stopped answering: a box, as for a failure.
+void Feedback::workerEvent(const JobEvent& e) {
+    error_ = true;
+    std::string text;
+    if (e.kind == JobEventKind::WorkerDied) {
+        text = texts::kWorkerDied;
+        // A job it ended twice is set aside, which its own notice tells.
+        if (!e.queueName.empty() && e.attempt < kMaxWorkerBreaks)
+            text += texts::kWorkerDiedJob + jobName(e) + texts::kWorkerDiedRetry;
+    } else {
+        text = texts::kWorkerSilent;
+        if (!e.queueName.empty()) text += texts::kWorkerSilentJob + jobName(e) + ".";
+        text += texts::kWorkerSilentAdvice;
+    }
+    last_ = clockTime(e.when) + ": " + texts::kNoticeWorker;
+    notify(texts::kNoticeWorker, text, true);
+    view_.showFailure(shortenLongWords(text, kBoxWordRoom));
 }
 
 // A job set aside, or one that made no page.

@@ -36,6 +36,7 @@ class Feedback : public JobEventSink {
   private:
     void jobPrintedOrFailed(const JobEvent& e);
     void jobSetAside(const JobEvent& e);
+    void workerEvent(const JobEvent& e);
     void printerEvent(const JobEvent& e);
     void jobHandedOver(const JobEvent& e);
     void folderEvent(const JobEvent& e);

@@ -109,6 +109,11 @@ std::string JobLog::describe(const JobEvent& e) {
             return texts::kLogJournalFailed + detail(e.message);
         case JobEventKind::JournalRestored:
             return texts::kLogJournalRestored;
+        case JobEventKind::WorkerDied:
+        case JobEventKind::WorkerSilent:
+            return (e.kind == JobEventKind::WorkerDied ? texts::kLogWorkerDied
+                                                       : texts::kLogWorkerSilent) +
+                   (name.empty() ? name : std::string(" ") + texts::kLogDuring + name);
     }
     return toString(e.kind);
 }

@@ -50,8 +50,8 @@ RowCells queueRowCells(const QueueFileInfo& file, char separator) {
     const WallTime when = file.captured != WallTime{} ? file.captured : file.modified;
     // A file left from an earlier run has no job number: it goes by its file name's, as the
     // control command addresses it.
-    return {numberText(file.job > 0 ? file.job : file.number), file.name, localTimeText(when, kTimeFormat),
-            sizeText(file.size, separator), queueStateText(file)};
+    return {numberText(file.job > 0 ? file.job : file.number), file.name,
+            localTimeText(when, kTimeFormat), sizeText(file.size, separator), queueStateText(file)};
 }
 
 // The finish time; the size column counts pages.

@@ -227,6 +227,8 @@ inline constexpr const char* kAsideInterrupted =
     "drukowanie przerwano, gdy część wydruku mogła już trafić do drukarki.";
 inline constexpr const char* kAsidePastLimits = "zadanie przekracza limity wydruku.";
 inline constexpr const char* kAsideNotText = "to nie jest wydruk PCL ani tekst.";
+inline constexpr const char* kAsideBrokeWorker =
+    "zadanie dwukrotnie przerwało wątek drukowania; następne wydruki są drukowane.";
 inline constexpr const char* kNoticeEmpty = "Pusty wydruk";
 inline constexpr const char* kEmptyDeleted = "plik był pusty i został usunięty.";
 inline constexpr const char* kNoticePrinter = "Zmiana drukarki";
@@ -244,6 +246,17 @@ inline constexpr const char* kCaptureImpossible =
     "Zelmo nie może przejąć wydruku: w miejscu pliku Wydruk.prn jest dowiązanie albo folder, "
     "albo folderu nie można zapisać. Zelmo ponawia próby i przejmie wydruk, gdy będzie to "
     "możliwe.";
+inline constexpr const char* kNoticeWorker = "Wątek drukowania";
+inline constexpr const char* kWorkerDied =
+    "Wątek drukowania nieoczekiwanie przerwał pracę i został uruchomiony ponownie.";
+inline constexpr const char* kWorkerDiedJob = " Przerwane zadanie ";
+inline constexpr const char* kWorkerDiedRetry = " zostanie wydrukowane jeszcze raz.";
+inline constexpr const char* kWorkerSilent =
+    "Wątek drukowania nie odpowiada od 5 minut, więc następne wydruki czekają.";
+inline constexpr const char* kWorkerSilentJob = " Drukowane zadanie: ";
+inline constexpr const char* kWorkerSilentAdvice =
+    " Jeśli drukowanie nie ruszy, uruchom Zelmo ponownie: zadanie, które dwukrotnie przerwie "
+    "drukowanie, zostanie odłożone.";
 inline constexpr const char* kNoticeJournal = "Nie można zapisać dziennika kolejki";
 inline constexpr const char* kJournalFailed =
     "Wydruki są drukowane, ale po awarii programu oczekujące mogłyby nie zostać wznowione. "
@@ -325,6 +338,10 @@ inline constexpr const char* kLogPrinterWaiting = "Kolejka czeka na drukarkę";
 inline constexpr const char* kLogPrinterBack = "Drukarka znów przyjmuje wydruki";
 inline constexpr const char* kLogSubmitted = "W kolejce drukarki";
 inline constexpr const char* kLogSent = "Wysłano do drukarki";
+inline constexpr const char* kLogWorkerDied =
+    "Wątek drukowania przerwał pracę i został uruchomiony ponownie";
+inline constexpr const char* kLogWorkerSilent = "Wątek drukowania nie odpowiada od 5 minut";
+inline constexpr const char* kLogDuring = "podczas zadania";
 inline constexpr const char* kLogArchiveFailed = "Nie zapisano kopii w archiwum";
 inline constexpr const char* kLogTestPage = "Zlecono stronę testową";
 inline constexpr const char* kLogPaused = "Wstrzymano monitorowanie";
@@ -371,6 +388,7 @@ inline constexpr const char* kSetAsideReasons[] = {
     "drukowanie przerwane, część mogła już trafić do drukarki",
     "zadanie przekracza limity wydruku",
     "to nie jest wydruk PCL ani tekst",
+    "zadanie dwukrotnie przerwało wątek drukowania",
 };
 
 // Hands the platform the texts it puts into file names and messages; first thing at start.

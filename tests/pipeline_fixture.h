@@ -262,6 +262,12 @@ struct Rig {
                state.workerIdle();
     }
     void shutdown() { monitor.shutdown(*worker); }
+    // The window's look at its worker, with a new one ready should it have died.
+    void supervise() {
+        monitor.superviseWorker(worker, [this] {
+            return std::make_unique<TPrintThread>(state, printer, metrics, display);
+        });
+    }
 };
 
 }  // namespace zelmo::pipeline_test

@@ -99,6 +99,32 @@ INSTANTIATE_TEST_SUITE_P(
                       InterruptCase{"afterTheFirstDocument", 1, {}, {"Zelmo1.Prn 3 Interrupted"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A job that ends the whole program as its document begins (a crash, a stack overflow): the
+// next run prints it again, the run after its second such end sets it aside with that reason,
+// and the job behind it prints.
+TEST(PipelineKill, AJobThatEndsTheProgramTwiceIsSetAsideAndTheNextPrints) {
+    Rig runs[3];
+    runs[0].monitor.setHeld(true);
+    for (int n = 1; n <= 2; ++n) {
+        runs[0].writeJob(numberedJob(n));
+        runs[0].tick();
+    }
+    runs[0].monitor.setHeld(false);
+    for (int r = 0; r < 2; ++r) {
+        Rig& from = runs[r];
+        Rig& to = runs[r + 1];
+        from.printer.setStartDocHook([&](int begun) {
+            if (begun == 0) copyFolder(from.dir.path(), to.dir.path());
+        });
+        if (r > 0) from.monitor.resume();
+        ASSERT_TRUE(from.tickUntil([&] { return from.drained(); }));
+    }
+    runs[2].monitor.resume();
+    ASSERT_TRUE(runs[2].tickUntil([&] { return runs[2].drained(); }));
+    EXPECT_EQ(printedJobs(runs[2].printer), std::vector<int>{2});
+    EXPECT_EQ(states(runs[2].monitor), Names{"Zelmo1.Prn 3 BrokeWorker"});
+}
+
 // A journal that cannot be written is told once, while capture goes on; a kill meanwhile loses
 // no job, and the journal is written again once it can be.
 TEST(PipelineKill, JobsCapturedWhileTheJournalFailsSurviveAKill) {

@@ -220,5 +220,46 @@ TEST(PipelineWorker, TestPageRequestedWhileAJobPrintsWaitsForTheNextHandOver) {
     EXPECT_EQ(listDir(rig.dir.path()), Names{});
 }
 
+// A worker stuck in a printer call is told once, only after kWorkerSilence with no progress;
+// it is not replaced while it may still be inside the printer, and once the call returns its
+// job prints as usual.
+TEST(PipelineWorker, AWorkerStuckInAPrinterCallIsToldOnceAndItsJobPrintsWhenItReturns) {
+    Rig rig;
+    Gate stuck;
+    rig.printer.setStartDocHook([&](int) { stuck.pass(); });
+    rig.writeJob(numberedJob(1));
+    ASSERT_TRUE(rig.tickUntil([&] { return stuck.arrived(); }));
+    const auto silent = [&] {
+        return std::count_if(
+            rig.events.events.begin(), rig.events.events.end(),
+            [](const JobEvent& e) { return e.kind == JobEventKind::WorkerSilent; });
+    };
+    using std::chrono::seconds;
+    const struct {
+        seconds later;  // on the monitor's clock, since the step before
+        long told;      // WorkerSilent events so far
+    } steps[] = {
+        {seconds(0), 0}, {kWorkerSilence - seconds(1), 0}, {seconds(2), 1}, {kWorkerSilence, 1}};
+    for (const auto& step : steps) {
+        rig.clockNow += step.later;
+        rig.supervise();
+        rig.tick();
+        EXPECT_EQ(silent(), step.told) << "after " << step.later.count() << " s more";
+    }
+    const TPrintThread* held = rig.worker.get();
+    stuck.open();
+    ASSERT_TRUE(rig.tickUntil([&] {
+        rig.supervise();
+        return rig.drained();
+    }));
+    EXPECT_EQ(rig.worker.get(), held);
+    EXPECT_EQ(printedJobs(rig.printer), std::vector<int>{1});
+    ASSERT_EQ(silent(), 1);
+    const JobEvent told =
+        *std::find_if(rig.events.events.begin(), rig.events.events.end(),
+                      [](const JobEvent& e) { return e.kind == JobEventKind::WorkerSilent; });
+    EXPECT_EQ(told.queueName, "Zelmo1.Prn");
+}
+
 }  // namespace
 }  // namespace zelmo::pipeline_test

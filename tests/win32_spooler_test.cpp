@@ -4,7 +4,9 @@
 
 #include <winspool.h>
 
+#include "platform/errors.h"
 #include "platform/win32/spooler_jobs.h"
+#include "platform/win32/win32_printer.h"
 
 namespace zelmo {
 namespace {
@@ -33,6 +35,17 @@ TEST(SpoolerJob, StatusBitsMeanPrintedQueuedOrOursAgain) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(sightingOfSpoolerStatus(c.status), c.sighting) << std::hex << c.status;
+}
+
+// A printer the spooler does not know: no device context, copies refused, and the object goes
+// away quietly, its handles released once (their release once recursed until the stack ran out).
+TEST(Win32Printer, UnknownPrinterRefusesCopiesAndIsReleasedOnce) {
+    for (int round = 0; round < 2; ++round) {
+        Win32Printer printer("Zelmo: drukarka, której nie ma");
+        EXPECT_EQ(printer.deviceContext(), nullptr);
+        EXPECT_FALSE(printer.canCopy());
+        EXPECT_THROW(printer.setCopies(2), PrinterError);
+    }
 }
 
 }  // namespace

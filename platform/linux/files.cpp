@@ -371,12 +371,13 @@ bool copyToNewFile(File& from, const std::string& to) {
     File file(fd);
     // A read that ends early is a failure, told by the length known beforehand.
     const int64_t length = from.seekLength();
-    char block[1 << 16];
+    // On the heap: the thread that copies may have a small stack.
+    std::vector<char> block(1 << 16);
     int64_t total = 0;
     bool copied = length >= 0;
     for (std::size_t got = 1; copied && got > 0; total += static_cast<int64_t>(got)) {
-        got = from.read(block, sizeof block);
-        copied = writeAll(fd, block, got);
+        got = from.read(block.data(), block.size());
+        copied = writeAll(fd, block.data(), got);
     }
     copied = copied && total == length && ::fsync(fd) == 0;
     if (copied) copied = ::close(file.release()) == 0;

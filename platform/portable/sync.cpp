@@ -76,9 +76,20 @@ struct WorkerThread::Impl {
 // Starts the body on its own thread at once.
 WorkerThread::WorkerThread(std::function<void()> body) : impl_(std::make_unique<Impl>()) {
     impl_->thread = std::thread([this, body = std::move(body)] {
-        body();
+        try {
+            body();
+        } catch (...) {
+            // The thread ends here rather than the whole program: its owner notices it ended.
+            ended_.store(true);
+            return;
+        }
         finished_.store(true);
     });
+}
+
+// Only an exception out of the body ends a standard thread early.
+bool WorkerThread::ended() const {
+    return finished_.load() || ended_.load();
 }
 
 // Terminates and joins, so the body never runs on after its owner is gone.

@@ -86,7 +86,13 @@ WorkerThread::WorkerThread(std::function<void()> body) : impl_(std::make_unique<
     impl_->body = std::move(body);
     LPTHREAD_START_ROUTINE entry = [](void* self) -> DWORD {
         auto* thread = static_cast<WorkerThread*>(self);
-        thread->impl_->body();
+        try {
+            thread->impl_->body();
+        } catch (...) {
+            // The thread ends here rather than the whole program: its owner notices it ended.
+            thread->ended_.store(true);
+            return 1;
+        }
         thread->finished_.store(true);
         return 0;
     };
@@ -99,6 +105,11 @@ WorkerThread::~WorkerThread() {
     terminate();
     waitFor();
     ::CloseHandle(impl_->thread);
+}
+
+// The system's word: a thread it ended (a stack overflow under Wine) never set finished.
+bool WorkerThread::ended() const {
+    return ::WaitForSingleObject(impl_->thread, 0) == WAIT_OBJECT_0;
 }
 
 // Waits for the thread's end; later calls return at once.

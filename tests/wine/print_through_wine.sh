@@ -4,8 +4,11 @@
 # generic PDF model) writes what it gets into a file: the queue chosen with --printer, not the
 # default one beside it. The PDF's pages, rasterised, must equal zelmo-render's sheets of the
 # same job with the same geometry; the archive folder set in Zelmo.ini gets the same pages as a
-# PDF named after the job. Then, with the cupsd gone, the next job fails on every attempt under
-# a single failure box.
+# PDF named after the job. The job opens with the copies command, which the driver carries out.
+# Then jobs with every other opening the accounting program may use, plain text in both Polish
+# DOS code pages and junk follow through the same worker: each prints (junk is set aside with its
+# reason) and the worker lives on. Then, with the cupsd gone, the next job fails on every attempt
+# under a single failure box.
 #   print_through_wine.sh WINE_RUN PREFIX ZELMO_EXE INSPECT_EXE RENDER SAMPLE COMPARE ARTIFACTS
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -57,7 +60,9 @@ export DISPLAY=:$(cat "$work/display")
 "$wine_run" "$prefix" --stop-server
 (cd "$app" && exec "$wine_run" "$prefix" ./Zelmo.exe --printer Druga) >"$work/zelmo.log" 2>&1 &
 zelmo_pid=$!
-"$SAMPLE" "$work/sample.prn" || fail "cannot write the sample job"
+# Two copies: the printer's own copy count, set before the document begins.
+copies=2
+"$SAMPLE" --copies "$copies" "$work/sample.prn" || fail "cannot write the sample job"
 sleep 5
 cp "$work/sample.prn" "$app/Wydruk.prn"
 sleep 5
@@ -109,7 +114,41 @@ cp "${archived[0]}" "$work/out/archived.pdf"
 mkdir -p "$work/archived"
 gs -q -dNOPAUSE -dBATCH -dSAFER -sDEVICE=pgmraw -r30 -sOutputFile="$work/archived/page-%d.pgm" \
     "$work/out/archived.pdf" || fail "Ghostscript cannot read the archived PDF"
-[ "$(ls "$work/archived" | wc -l)" -eq "$sheets" ] || fail "the archived PDF has not $sheets pages"
+# The archive keeps the document once; its copies are the printer's.
+[ "$(ls "$work/archived" | wc -l)" -eq $((sheets / copies)) ] ||
+    fail "the archived PDF has not $((sheets / copies)) pages"
+
+# Each opening, through the worker that printed the first job: the font ID command, a raster
+# resolution, page set-up, the copies command again (now with nothing to print before it is
+# the whole job's), then plain text in CP852 and in Mazovia ("Zażółć gęślą jaźń"), and junk.
+"$SAMPLE" "$work/plain.prn" || fail "cannot write the sample job"
+{ printf '\033*c7D'; cat "$work/plain.prn"; } >"$work/font-id.prn"
+{ printf '\033*t300R'; cat "$work/plain.prn"; } >"$work/raster.prn"
+{ printf '\033&l0o26a0e66F'; cat "$work/plain.prn"; } >"$work/page-setup.prn"
+{ printf '\033&l1X'; cat "$work/plain.prn"; } >"$work/copies-one.prn"
+printf 'Za\276\242\210\206 g\251\230l\245 ja\253\344\r\nKoniec.\r\n\f' >"$work/cp852.prn"
+printf 'Za\247\242\222\215 g\221\236l\206 ja\246\244\r\nKoniec.\r\n\f' >"$work/mazovia.prn"
+printf '\000\000\000\000\377\376\001\002junk\000\000\000\000' >"$work/junk.prn"
+completed() { lpstat -W completed -o Druga 2>/dev/null | wc -l; }
+for job in font-id raster page-setup copies-one cp852 mazovia junk; do
+    before=$(completed) asides=$(grep -c "Odłożono" "$app/Zelmo.log")
+    wait_for 30 sh -c "! ls '$app/Wydruk.prn' >/dev/null 2>&1" || fail "the job before $job was not taken"
+    cp "$work/$job.prn" "$app/Wydruk.prn"
+    if [ "$job" = junk ]; then
+        wait_for 60 sh -c "[ \$(grep -c 'Odłożono' '$app/Zelmo.log') -gt $asides ]" ||
+            fail "junk was not set aside: $(tail -3 "$app/Zelmo.log")"
+        grep "Odłożono" "$app/Zelmo.log" | tail -1 | grep -q "nie wydruk PCL" ||
+            fail "junk was set aside without saying what it is: $(tail -1 "$app/Zelmo.log")"
+    else
+        wait_for 60 sh -c "[ \$(lpstat -W completed -o Druga 2>/dev/null | wc -l) -gt $before ]" ||
+            fail "the job opening with $job did not print: $(tail -3 "$app/Zelmo.log")"
+    fi
+done
+# The worker is still there: the last job prints.
+before=$(completed)
+cp "$work/plain.prn" "$app/Wydruk.prn"
+wait_for 60 sh -c "[ \$(lpstat -W completed -o Druga 2>/dev/null | wc -l) -gt $before ]" ||
+    fail "no job printed after the junk: $(tail -3 "$app/Zelmo.log")"
 
 # With the print system gone, the next job fails on every attempt: one failure box says so, in
 # Polish (the job, its capture, the next attempt) with the system's message last, and the
