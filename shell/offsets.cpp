@@ -1,9 +1,10 @@
 // The settings panel's numbers: typed millimetres, stored tenths, and INI integers.
 #include "shell/offsets.h"
 
+#include "shell/number_text.h"
+
 #include <charconv>
 #include <cmath>
-#include <cstdlib>
 
 namespace zelmo {
 namespace offsets {
@@ -35,12 +36,7 @@ int32_t millimetresToTenths(double millimetres) {
 
 // Tenths as millimetres, "0.0" with the given separator.
 std::string formatTenths(int32_t tenths, char separator) {
-    const int64_t magnitude = std::llabs(static_cast<int64_t>(tenths));
-    std::string text = tenths < 0 ? "-" : "";
-    text += std::to_string(magnitude / 10);
-    text += separator;
-    text += std::to_string(magnitude % 10);
-    return text;
+    return tenthsText(tenths, separator);
 }
 
 // A decimal number as the window accepts it, or false.

@@ -26,6 +26,7 @@
 #include "shell/Main.h"
 #include "shell/feedback.h"
 #include "shell/login_start.h"
+#include "shell/number_text.h"
 #include "shell/printer_choice.h"
 #include "shell/queue_view.h"
 #include "shell/texts.h"
@@ -617,8 +618,16 @@ TEST_F(MainFormTest, AFinishedJobOpensItsPdfOnlyWhileThePdfIsThere) {
 
 TEST(QueueSize, BytesBelowAKilobyteThenKilobytesWithOneDecimal) {
     const std::pair<uint64_t, const char*> cases[] = {
-        {0, "0 B"},       {1023, "1023 B"},          {1024, "1,0 kB"},           {1075, "1,0 kB"},
-        {1076, "1,1 kB"}, {10485760, "10 240,0 kB"}, {180275405, "176 050,2 kB"}};
+        {0, "0 B"},
+        {1023, "1023 B"},
+        {1024, "1,0 kB"},
+        {1075, "1,0 kB"},
+        {1076, "1,1 kB"},
+        {10485760, "10 240,0 kB"},
+        {180275405, "176 050,2 kB"},
+        // An exact half goes to the even tenth, as printf would round it.
+        {1280, "1,2 kB"},
+        {1792, "1,8 kB"}};
     for (auto [bytes, text] : cases)
         EXPECT_EQ(sizeText(bytes, ','), text) << bytes;
 }

@@ -107,7 +107,8 @@ if command -v pdftotext >/dev/null; then
     done
     # Nothing of the PDF folder's page lies in the printer's border: 100/600 inch = 12 points.
     if [ "$mode" = pdf ]; then
-        pdftotext -bbox "$pdf" - 2>/dev/null | awk '
+        # Its numbers have a dot: read them as the C locale does, not as the Polish one.
+        pdftotext -bbox "$pdf" - 2>/dev/null | LC_ALL=C awk '
             /<page / { match($0, /width="[0-9.]+"/); w = substr($0, RSTART + 7, RLENGTH - 8) + 0
                        match($0, /height="[0-9.]+"/); h = substr($0, RSTART + 8, RLENGTH - 9) + 0 }
             /<word / { n++
