@@ -126,6 +126,9 @@ void TMainForm::startJobTracking() {
     if (directory_) switchPrinter(resolvePrinter(*directory_, printerChoice_, {}));
     feedback_->setPrinter(printer_.printerName());
     feedback_->setFolder(programDir_);
+    // The documents' names keep the job numbers should the journal be lost.
+    monitor_->continueNumbersAfter(programDir_ + texts::kPdfFolderName);
+    monitor_->continueNumbersAfter(text_.archiveFolder);
     // Jobs still waiting when the last run ended print again; files it does not know of stay
     // where they are until the user asks for them.
     monitor_->resume();
@@ -198,6 +201,7 @@ void TMainForm::ArchiveFolderChosen(const std::string& folder) {
     }
     text_.archiveFolder = folder;
     applyArchiveFolder(printer_, folder);
+    monitor_->continueNumbersAfter(folder);
     userEvent(JobEventKind::ArchiveFolderChanged, folder);
 }
 

@@ -559,6 +559,56 @@ TEST_F(MainFormTest, TheQueueViewFormatsRowsAndDeletesOnlyWhatTheUserConfirmed) 
 
 // "Otwórz PDF" is offered for a finished job only while its PDF is still a file where it was
 // written; a click on one that went meanwhile, or that no viewer takes, is told.
+// Numbers are never reused, whatever became of the journal: the history and the names of the
+// PDFs and archived copies ("nr 57") carry them too.
+TEST_F(MainFormTest, JobNumbersGoOnAfterTheHistoryAndTheDocumentsWhateverTheJournal) {
+    struct Case {
+        const char* what;
+        const char* journal;  // nullptr: deleted
+        int64_t historyJob;   // 0: no history
+        std::vector<std::string> pdfs, archived;
+        int64_t next;
+    };
+    const Case cases[] = {
+        {"history, journal deleted", nullptr, 41, {}, {}, 42},
+        {"PDFs, journal emptied",
+         "",
+         0,
+         {"2026-12-07 11-49-04 Zelmo3 nr 57.pdf",
+          "2026-12-07 11-50-00 Zelmo1 nr 9 ponownie (2).pdf",
+          "2026-12-07 11-51-00 Zelmo2 nr 99x.pdf", "2026-12-07 11-52-00 Zelmo4 nr 9999999999.pdf"},
+         {},
+         58},
+        {"archive",
+         nullptr,
+         5,
+         {"2026-12-07 11-52-00 Test Wektorowy.pdf"},
+         {"2026-12-07 11-49-04 Zelmo2 nr 63 ponownie.pdf"},
+         64},
+        {"journal ahead of all", "next 70\n", 41, {"2026-12-07 11-49-04 Zelmo3 nr 57.pdf"}, {}, 70},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(dir);
+        fs::create_directories(dir + "/Wydruki");
+        fs::create_directories(dir + "/Archiwum");
+        if (c.journal) std::ofstream(dir + "/" + kJournalName) << c.journal;
+        if (c.historyJob > 0) {
+            HistoryEntry done;
+            done.job = c.historyJob;
+            done.queueName = "Zelmo1.Prn";
+            std::ofstream(dir + "/" + kHistoryName) << formatHistory({done});
+        }
+        for (const std::string& name : c.pdfs)
+            std::ofstream(dir + "/Wydruki/" + name) << "%PDF-1.4";
+        for (const std::string& name : c.archived)
+            std::ofstream(dir + "/Archiwum/" + name) << "%PDF-1.4";
+        create("[Archive]\nFolder=Archiwum\n");
+        EXPECT_EQ(form->monitor()->nextJob(), c.next);
+        form.reset();
+    }
+}
+
 TEST_F(MainFormTest, AFinishedJobOpensItsPdfOnlyWhileThePdfIsThere) {
     std::ofstream(dir + "/Zelmo9.Prn") << "\f";  // a waiting file: never a PDF to open
     fs::create_directory(dir + "/folder.pdf");
