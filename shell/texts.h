@@ -12,6 +12,10 @@ inline constexpr const char* kInvalidValue = "Nieprawidłowa wartość.";
 inline constexpr const char* kOffsetFields[] = {"Przesunięcie w poziomie", "Przesunięcie w pionie"};
 inline constexpr const char* kOffsetExample = ": podaj liczbę milimetrów, np. 1";
 inline constexpr const char* kOffsetExampleEnd = "5.";
+// After kOffsetFields: an offset that would put the whole page off the sheet, then its range.
+inline constexpr const char* kOffsetOffSheet = " wyprowadza stronę poza arkusz: podaj od ";
+inline constexpr const char* kOffsetOffSheetTo = " do ";
+inline constexpr const char* kOffsetOffSheetEnd = " mm.";
 inline constexpr const char* kSettingsNotSaved =
     "Nie udało się zapisać ustawień. Plik Zelmo.ini pozostał bez zmian.";
 

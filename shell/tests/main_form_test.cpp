@@ -192,8 +192,8 @@ struct SavedOffset {
 
 TEST_F(MainFormTest, TypedOffsetsAreSavedInTenthsAndShownWithOneDecimal) {
     const SavedOffset cases[] = {
-        {'.', "1000", 9999, "999.9"},
-        {'.', "-1000", -9999, "-999.9"},
+        {'.', "209.9", 2099, "209.9"},
+        {'.', "-209.9", -2099, "-209.9"},
         {'.', "0.25", 2, "0.2"},
         {'.', "0.75", 8, "0.8"},
         {'.', "-0.25", -2, "-0.2"},
@@ -202,7 +202,7 @@ TEST_F(MainFormTest, TypedOffsetsAreSavedInTenthsAndShownWithOneDecimal) {
         {'.', ".5", 5, "0.5"},
         {'.', "1e2", 1000, "100.0"},
         {',', "0,75", 8, "0,8"},
-        {',', "-999,95", -9999, "-999,9"},
+        {',', "-209,94", -2099, "-209,9"},
         {'.', "-0.04", 0, "0.0"},
         // The other mark is taken too, and shown as the system's.
         {'.', "1,5", 15, "1.5"},
@@ -250,6 +250,44 @@ TEST_F(MainFormTest, AnUnparsableValueKeepsEditModeAndStoresNothing) {
         EXPECT_EQ(form->offsetX(), 15);
         EXPECT_EQ(settingsText(), "[User]\nUserX=15\n");
         form->TrayIcon1Minimize();  // back to displayMode for the next case
+    }
+}
+
+// An offset that would move the whole page off the sheet (A4 at 300 dpi here: 2480 x 3508
+// pixels) is refused with the range that stays on it, never saved clamped.
+TEST_F(MainFormTest, AnOffsetOffTheSheetIsRefusedWithItsRange) {
+    struct Case {
+        char separator;
+        std::string x, y;
+        FocusTarget focus;
+        std::string range;
+    };
+    const Case cases[] = {
+        {'.', "5000", "0", FocusTarget::Edit_X,
+         "w poziomie wyprowadza stronę poza arkusz: podaj od -209.9 do 209.9"},
+        {'.', "0", "297", FocusTarget::Edit_Y,
+         "w pionie wyprowadza stronę poza arkusz: podaj od -296.9 do 296.9"},
+        {',', "-209,95", "0", FocusTarget::Edit_X,
+         "w poziomie wyprowadza stronę poza arkusz: podaj od -209,9 do 209,9"},
+        {'.', "1", "-1e9", FocusTarget::Edit_Y,
+         "w pionie wyprowadza stronę poza arkusz: podaj od -296.9 do 296.9"},
+    };
+    create("[User]\nUserX=15\n");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.x + " / " + c.y);
+        view.separator = c.separator;
+        view.warnings.clear();
+        save(c.x, c.y);
+        EXPECT_EQ(form->panelMode(), PanelMode::editMode);
+        EXPECT_EQ(view.focus, c.focus);
+        ASSERT_EQ(view.warnings.size(), 1u);
+        EXPECT_EQ(view.warnings[0],
+                  "Kalvister II - Monitor Wydruków: Nieprawidłowa wartość. "
+                  "Przesunięcie " +
+                      c.range + " mm.");
+        EXPECT_EQ(form->offsetX(), 15);
+        EXPECT_EQ(settingsText(), "[User]\nUserX=15\n");
+        form->TrayIcon1Minimize();
     }
 }
 
