@@ -176,6 +176,7 @@ bool SpoolMonitor::handOver(const PrintRequest& settings) {
     state_.PrintRequest = settings;
     state_.Outcome = JobOutcome::NotStarted;
     state_.OutcomePages = 0;
+    state_.OutcomeBlank = false;
     state_.OutcomeMessage.clear();
     state_.OutcomeTrouble = PrintTrouble::General;
     state_.OutcomeFailure = JobFailure::None;
@@ -262,6 +263,7 @@ void SpoolMonitor::judgePrinted(const std::string& path, int32_t pages) {
             eventAbout(pages > 0 ? JobEventKind::Printed : JobEventKind::NothingPrinted, path);
         event.pages = pages;
         event.printer = printer_.printerName();
+        event.blankSheets = state_.OutcomeBlank;
         tell(std::move(event));
         remember(path, pages > 0 ? HistoryEntry::Outcome::Printed : HistoryEntry::Outcome::Empty,
                  pages, state_.OutcomeDocument);
@@ -400,7 +402,12 @@ void SpoolMonitor::setAsideCurrent(SetAsideReason reason, JobFailure failure) {
 // The print system has the document; the user learns it printed only when it has.
 void SpoolMonitor::submitCurrent(std::shared_ptr<SubmittedDocument> document, int32_t pages) {
     const std::string path = queue_.entries[static_cast<std::size_t>(queue_.currentIndex)];
-    SentFile sent{path, std::move(document), pages, printer_.printerName(), queue_.currentFailures};
+    SentFile sent{path,
+                  std::move(document),
+                  pages,
+                  printer_.printerName(),
+                  queue_.currentFailures,
+                  state_.OutcomeBlank};
     if (sent.document->state() == SubmittedState::Queued) {
         JobEvent event;
         event.kind = JobEventKind::Submitted;
@@ -436,6 +443,7 @@ bool SpoolMonitor::settleSent(SentFile& sent) {
         state == SubmittedState::Completed ? JobEventKind::Printed : JobEventKind::Sent, sent.path);
     event.pages = sent.pages;
     event.printer = sent.printer;
+    event.blankSheets = sent.blank;
     tell(std::move(event));
     remember(sent.path, HistoryEntry::Outcome::Printed, sent.pages, {});
     files::deleteFile(sent.path);

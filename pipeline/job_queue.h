@@ -196,7 +196,8 @@ class SpoolMonitor {
         std::shared_ptr<SubmittedDocument> document;
         int32_t pages = 0;
         std::string printer;
-        int failures = 0;  // failed attempts before it was sent
+        int failures = 0;    // failed attempts before it was sent
+        bool blank = false;  // no mark of its pages reached the sheet
     };
 
     // Takes the worker's report on the last job handed over; the worker must be idle or ended.

@@ -184,6 +184,13 @@ inline constexpr const char* kHintLast = "Ostatni wydruk: ";
 inline constexpr const char* kLastPrinted = "wydrukowany";
 inline constexpr const char* kLastInPrinterQueue = "w kolejce drukarki";
 inline constexpr const char* kLastSent = "wysłany do drukarki";
+// A job whose pages drew but whose marks all fell beside the sheet: not told as printed.
+inline constexpr const char* kLastBlank = "puste strony";
+inline constexpr const char* kNoticeBlank = "Puste strony";
+inline constexpr const char* kLogBlank = "Puste strony";
+inline constexpr const char* kBlankCause =
+    "nic nie trafiło na arkusz, treść wypadła poza stronę. Sprawdź przesunięcia X i Y w "
+    "ustawieniach i rozmiar papieru drukarki.";
 inline constexpr const char* kLastFailed = "błąd";
 inline constexpr const char* kLastRetry = "ponowna próba o ";
 inline constexpr const char* kLastSetAside = "odłożony";

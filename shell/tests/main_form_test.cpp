@@ -31,6 +31,7 @@
 #include "shell/queue_view.h"
 #include "shell/texts.h"
 #include "shell/tray_menu.h"
+#include "tools/job_builder.h"
 
 namespace zelmo {
 namespace {
@@ -781,6 +782,40 @@ TEST_F(MainFormTest, AJobWrittenBesideTheProgramIsPrintedAndRetired) {
                   "Wydrukowano nr 1 (Zelmo1.Prn), stron: 1, drukarka: " + printer.config().name,
                   "Koniec monitorowania",
               }));
+}
+
+// A job whose pages drew but whose marks all fell beside the sheet (offsets saved by an older
+// version at their old limit) is told as a warning with its likely cause, never as printed.
+TEST_F(MainFormTest, AJobWhoseMarksAllMissTheSheetIsToldAsBlankNotPrinted) {
+    const std::pair<const char*, std::string> cases[] = {
+        {"UserY=9999", "Puste strony nr 1 (Zelmo1.Prn), stron: 2, drukarka: " +
+                           printer.config().name + ": nic nie trafiło na arkusz"},
+        {"UserX=-9999", "Puste strony nr 1"},
+        // The raster page's top reaches the sheet's foot, the text page does not: some mark.
+        {"UserY=2900", "Wydrukowano nr 1"},
+    };
+    for (const auto& [offset, line] : cases) {
+        SCOPED_TRACE(offset);
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        view.workerNotices = 0;
+        create(std::string("[User]\n") + offset + "\n");
+        const std::vector<uint8_t> job = sampleJob();
+        std::ofstream(dir + "/Wydruk.prn", std::ios::binary)
+            .write(reinterpret_cast<const char*>(job.data()),
+                   static_cast<std::streamsize>(job.size()));
+        form->FolderChanged();
+        ASSERT_TRUE(view.awaitWorkerNotice(1));
+        form->WorkerFinished();
+        form->FormDestroy();
+        form.reset();
+        std::ifstream log(dir + "/Zelmo.log");
+        std::vector<std::string> events;
+        for (std::string text; std::getline(log, text);)
+            events.push_back(text.substr(20));
+        ASSERT_GE(events.size(), 3u);
+        EXPECT_EQ(events[2].rfind(line, 0), 0u) << events[2];
+    }
 }
 
 // A pause holds printing, never capture: two printouts written while paused both wait, in
