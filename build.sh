@@ -21,7 +21,7 @@ jobs=$(nproc 2>/dev/null || echo 2)
 
 PKG_BASE="cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libpng-dev libdeflate-dev zlib1g-dev libtiff-dev fonts-dejavu-core"
 PKG_APP="qt6-base-dev qt6-translations-l10n libcups2-dev libsimpleini-dev"
-PKG_E2E="cups cups-client cups-filters cups-ipp-utils ghostscript poppler-utils qpdf xvfb trayer x11-utils xdotool imagemagick libglib2.0-bin desktop-file-utils"
+PKG_E2E="locales cups cups-client cups-filters cups-ipp-utils ghostscript poppler-utils qpdf xvfb trayer x11-utils xdotool imagemagick libglib2.0-bin desktop-file-utils"
 PKG_FUZZ="clang libclang-rt-14-dev"
 PKG_PACKAGE="dpkg-dev file"
 PKG_PACKAGE_CHECK="lintian desktop-file-utils systemd man-db debootstrap util-linux"
@@ -55,6 +55,29 @@ build() {
 build_windows() {
     build build-windows -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
         -DZELMO_PORTABLE_BUILD="$root/build"
+}
+
+# Makes the Polish locale (from the package locales) into out/locale without touching the
+# system's, and prints that folder for LOCPATH.
+polish_locale() {
+    local dir=$root/out/locale
+    if [ ! -d "$dir/pl_PL.UTF-8" ]; then
+        mkdir -p "$dir"
+        localedef -i pl_PL -f UTF-8 "$dir/pl_PL.UTF-8" >&2
+    fi
+    echo "$dir"
+}
+
+# Runs ctest in the build folder $1 with the options that follow, under the C locale, then
+# again under a Polish desktop's (a decimal comma; the toolkit sets the process locale from it).
+ctest_both_locales() {
+    local dir=$1 locales
+    shift
+    locales=$(polish_locale)
+    (cd "$dir" && LC_ALL=C ctest --output-on-failure -j "$jobs" "$@")
+    echo "== again under pl_PL.UTF-8"
+    (cd "$dir" && LOCPATH=$locales LC_ALL=pl_PL.UTF-8 LANG=pl_PL.UTF-8 \
+        ctest --output-on-failure -j "$jobs" "$@")
 }
 
 # Runs the Windows tests under Wine with one persistent wineserver, ended afterwards.
@@ -100,7 +123,7 @@ run)
 test)
     need $PKG_BASE $PKG_APP $PKG_E2E $PKG_WINDOWS $PKG_WINE
     build build -DZELMO_QT=ON
-    (cd build && ctest --output-on-failure -j "$jobs" "$@")
+    ctest_both_locales build "$@"
     build_windows
     test_windows "$@"
     ;;
@@ -119,6 +142,10 @@ test-sanitize)
     build build-asan -DZELMO_SANITIZE=ON -DZELMO_QT=ON -DCMAKE_BUILD_TYPE=Debug
     (cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
         ctest --output-on-failure -j "$jobs" "$@")
+    # The shell's tests once more in the Polish locale, where a comma once overran a string.
+    (cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+        LOCPATH=$(polish_locale) LC_ALL=pl_PL.UTF-8 LANG=pl_PL.UTF-8 \
+        ctest --output-on-failure -j "$jobs" -L shell "$@")
     ;;
 test-tsan)
     need $PKG_BASE

@@ -14,7 +14,7 @@ pdf=$(ls "$work"/Wydruki/*.pdf)
 pdftoppm -r 200 -f 2 -l 2 -x 0 -y 0 -W 360 -H 170 -png "$pdf" "$work/page"
 box=$(pdftotext -f 2 -l 2 -bbox "$pdf" - | grep '>123<' |
     sed -E 's/.*xMin="([0-9.]+)" yMin="([0-9.]+)" xMax="([0-9.]+)" yMax="([0-9.]+)".*/\1 \2 \3 \4/' |
-    awk '{ s = 200 / 72; printf "%d,%d %d,%d", $1*s-3, $2*s-3, $3*s+3, $4*s+3 }')
+    LC_ALL=C awk '{ s = 200 / 72; printf "%d,%d %d,%d", $1*s-3, $2*s-3, $3*s+3, $4*s+3 }')
 convert "$work"/page-2.png -fill 'rgba(255,200,0,0.45)' -stroke 'rgb(230,120,0)' -strokewidth 2 \
     -draw "rectangle $box" -gravity north -background '#e8e8e8' -splice 0x34 \
     -font DejaVu-Sans -pointsize 15 -fill black -stroke none \

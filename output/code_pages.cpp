@@ -2,8 +2,6 @@
 // character), and their names in the settings file.
 #include "output/code_pages.h"
 
-#include <cctype>
-
 namespace zelmo {
 namespace {
 
@@ -105,11 +103,14 @@ constexpr Named kNames[] = {
     {CodePage::Cp437, "IBM437"},
 };
 
-// Letters and digits only, in lower case: "Windows-1250" and "windows1250" are one name.
+// ASCII letters and digits only, in lower case: "Windows-1250" and "windows1250" are one name.
+// Not <cctype>, whose classes follow the process locale (a Latin-2 one has letters above 0x7F).
 std::string folded(const std::string& name) {
     std::string out;
-    for (unsigned char c : name)
-        if (std::isalnum(c)) out += static_cast<char>(std::tolower(c));
+    for (char c : name) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) out += c;
+    }
     return out;
 }
 

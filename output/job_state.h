@@ -97,6 +97,8 @@ struct PclState {
     bool stoppedByTermination = false;  // a checkpoint ended the job early
     bool drawsPages = false;            // a font header or a raster resolution came
     bool holdsText = false;             // a printable byte came
+    int32_t markedPages = 0;            // pages sent with ink that reaches the printable area
+    int32_t blankPages = 0;             // pages sent whose ink all falls beside it
     ContentVerdict content;             // a job of bare text that is not text is not printed
 
     // The worker's terminated flag for the job being run: composing a page looks at it between

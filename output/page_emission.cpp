@@ -1,6 +1,7 @@
 // Sends finished pages to the printer, once per copy, placed by the user's offsets and in the
 // way the page's image is held; owns the job's printer document.
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 #include "output/page_output.h"
@@ -118,6 +119,46 @@ void transferRasterPage(PclState& s, const JobEnv& env, PrinterCanvas& dc, int x
     }
 }
 
+// Whether the box [left, right) x [top, bottom) of an image of imageWidth x imageHeight,
+// stretched over width x height device pixels from x, y, reaches the printable area.
+bool reachesPrintableArea(const int32_t box[4], int32_t imageWidth, int32_t imageHeight, int x,
+                          int y, int width, int height, const DeviceMetrics& m) {
+    if (imageWidth <= 0 || imageHeight <= 0) return true;
+    const int64_t left = x + int64_t{box[0]} * width / imageWidth;
+    const int64_t right = x + (int64_t{box[2]} * width + imageWidth - 1) / imageWidth;
+    const int64_t top = y + int64_t{box[1]} * height / imageHeight;
+    const int64_t bottom = y + (int64_t{box[3]} * height + imageHeight - 1) / imageHeight;
+    return right > 0 && left < m.horzRes && bottom > 0 && top < m.vertRes;
+}
+
+// Whether the page's ink, if it has any, lands where the printer prints; true when unknown.
+// One look at what the page already keeps: the rows written to a raster page, the boxes of the
+// glyphs noted on a text page.
+bool pageLands(const PclState& s, const JobEnv& env, bool& inked) {
+    const DeviceMetrics& m = env.metrics;
+    const int x = offsetPixels(m.dpiX, env.request.offsetX);
+    const int y = offsetPixels(m.dpiY, env.request.offsetY);
+    if (s.rasterMode) {
+        const RasterPage& page = s.surface.raster;
+        inked = page.inkBottom > page.inkTop;
+        const int32_t rows[4] = {0, page.inkTop, page.pageWidth, page.inkBottom};
+        return !inked || reachesPrintableArea(rows, page.pageWidth, page.pageHeight, x,
+                                              y - m.physOffsetY, m.physWidth, m.physHeight, m);
+    }
+    const TextPage& page = s.surface.text;
+    inked = !page.notes.empty();
+    if (!inked || !page.notesComplete) return true;
+    int32_t box[4] = {INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN};
+    for (const GlyphNote& note : page.notes) {
+        box[0] = std::min(box[0], note.left);
+        box[1] = std::min(box[1], note.top);
+        box[2] = std::max(box[2], note.left + note.width);
+        box[3] = std::max(box[3], note.top + note.height);
+    }
+    return reachesPrintableArea(box, page.pageWidth, page.pageHeight, x, y, m.horzRes, m.vertRes,
+                                m);
+}
+
 // Sends the current page once: a printer page of the job's document, or a document of its
 // own. A further copy (again) is the page before it where the printer can repeat that.
 void sendCopy(PclState& s, const JobEnv& env, bool again) {
@@ -163,6 +204,11 @@ void endCopy(PclState& s, const JobEnv& env) {
 }
 
 void emitPage(PclState& s, const JobEnv& env) {
+    if (pageExists(s) && s.copies > 0) {
+        bool inked = false;
+        const bool lands = pageLands(s, env, inked);
+        if (inked) ++(lands ? s.markedPages : s.blankPages);
+    }
     for (int32_t i = 0; i < s.copies; ++i) {
         // Thousands of copies must not keep a closing program waiting.
         if (env.terminated.load(std::memory_order_relaxed)) break;

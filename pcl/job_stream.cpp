@@ -266,6 +266,8 @@ void startJob(PclState& s, const JobEnv& env) {
     s.stopRequest = &env.terminated;
     s.drawsPages = false;
     s.holdsText = false;
+    s.markedPages = 0;
+    s.blankPages = 0;
     s.content = ContentVerdict{};
     s.fontMetrics = FontMetrics{};
     s.glyphTable.glyphCount = 0;

@@ -207,6 +207,7 @@ JobOutcome TPrintThread::runHandOver() {
     const bool intact = state_.JobBuffer.intact();
     ended.printed = done && intact;
     state_.OutcomePages = pcl_.pagesPrinted;
+    state_.OutcomeBlank = pcl_.blankPages > 0 && pcl_.markedPages == 0;
     // Taken whatever the outcome, so that no document's ticket is left for the next job.
     std::shared_ptr<SubmittedDocument> submitted = printer_.takeSubmitted();
     if (!intact) return JobOutcome::Unreadable;

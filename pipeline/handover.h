@@ -55,6 +55,7 @@ struct HandOver {
     files::JobBytes JobBuffer;     // the whole current job file; touched by the worker
     JobOutcome Outcome = JobOutcome::NotStarted;
     int32_t OutcomePages = 0;    // pages the job sent to the printer
+    bool OutcomeBlank = false;   // its pages drew, yet no mark reached the printable area
     std::string OutcomeMessage;  // the system's message when the job failed with one
     PrintTrouble OutcomeTrouble = PrintTrouble::General;  // what that failure means for the user
     JobFailure OutcomeFailure = JobFailure::None;         // the error the job was given up with

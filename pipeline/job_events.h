@@ -94,7 +94,8 @@ struct JobEvent {
     PrintTrouble trouble = PrintTrouble::General;  // Failed, PrinterWaiting: what `message` means
     WallTime captured{};                           // Failed: when the job was captured
     JobFailure failure = JobFailure::None;         // Failed, SetAside: the error caught
-    std::string folder;  // ArchiveFailed: where the copies wait (empty: a copy was given up)
+    std::string folder;        // ArchiveFailed: where the copies wait (empty: a copy was given up)
+    bool blankSheets = false;  // Printed, Sent: the job drew, yet no mark reached the sheet
 };
 
 // Whoever wants to hear of jobs. Called on the window thread.

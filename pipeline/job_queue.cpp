@@ -2,6 +2,7 @@
 #include "pipeline/job_queue.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdint>
 #include <limits>
 #include <thread>
@@ -11,8 +12,30 @@
 #include "pipeline/queue_journal.h"
 #include "platform/files.h"
 #include "platform/printer.h"
+#include "platform/shown_texts.h"
 
 namespace zelmo {
+namespace {
+
+// The highest number a document's name carries after word (" nr 17 ponownie (2).pdf"), or 0.
+// Only numbers a command can address (32 bits) count, so a stray name cannot exhaust them.
+int64_t numberInName(const std::string& name, const std::string& word) {
+    if (word.empty()) return 0;
+    const std::string mark = " " + word;
+    const char* const end = name.data() + name.size();
+    int64_t highest = 0;
+    for (size_t at = name.find(mark); at != std::string::npos; at = name.find(mark, at + 1)) {
+        const char* const digits = name.data() + at + mark.size();
+        int32_t number = 0;
+        const auto read = std::from_chars(digits, end, number);
+        if (read.ec == std::errc() && *digits != '-' &&
+            (read.ptr == end || *read.ptr == ' ' || *read.ptr == '.'))
+            highest = std::max<int64_t>(highest, number);
+    }
+    return highest;
+}
+
+}  // namespace
 
 // 5 s, 10 s, 20 s, then every 60 s.
 std::chrono::seconds RetryPolicy::pauseAfter(int failures) const {
@@ -153,6 +176,7 @@ bool SpoolMonitor::handOver(const PrintRequest& settings) {
     state_.PrintRequest = settings;
     state_.Outcome = JobOutcome::NotStarted;
     state_.OutcomePages = 0;
+    state_.OutcomeBlank = false;
     state_.OutcomeMessage.clear();
     state_.OutcomeTrouble = PrintTrouble::General;
     state_.OutcomeFailure = JobFailure::None;
@@ -239,6 +263,7 @@ void SpoolMonitor::judgePrinted(const std::string& path, int32_t pages) {
             eventAbout(pages > 0 ? JobEventKind::Printed : JobEventKind::NothingPrinted, path);
         event.pages = pages;
         event.printer = printer_.printerName();
+        event.blankSheets = state_.OutcomeBlank;
         tell(std::move(event));
         remember(path, pages > 0 ? HistoryEntry::Outcome::Printed : HistoryEntry::Outcome::Empty,
                  pages, state_.OutcomeDocument);
@@ -378,7 +403,12 @@ void SpoolMonitor::setAsideCurrent(SetAsideReason reason, JobFailure failure) {
 // The print system has the document; the user learns it printed only when it has.
 void SpoolMonitor::submitCurrent(std::shared_ptr<SubmittedDocument> document, int32_t pages) {
     const std::string path = queue_.entries[static_cast<std::size_t>(queue_.currentIndex)];
-    SentFile sent{path, std::move(document), pages, printer_.printerName(), queue_.currentFailures};
+    SentFile sent{path,
+                  std::move(document),
+                  pages,
+                  printer_.printerName(),
+                  queue_.currentFailures,
+                  state_.OutcomeBlank};
     if (sent.document->state() == SubmittedState::Queued) {
         JobEvent event;
         event.kind = JobEventKind::Submitted;
@@ -436,6 +466,7 @@ bool SpoolMonitor::settleSent(SentFile& sent) {
         state == SubmittedState::Completed ? JobEventKind::Printed : JobEventKind::Sent, sent.path);
     event.pages = sent.pages;
     event.printer = sent.printer;
+    event.blankSheets = sent.blank;
     tell(std::move(event));
     remember(sent.path, HistoryEntry::Outcome::Printed, sent.pages, {});
     files::deleteFile(sent.path);
@@ -782,6 +813,8 @@ void SpoolMonitor::resume() {
     std::string remembered;
     if (files::readSmallFile(programDir_ + kHistoryName, remembered))
         history_ = parseHistory(remembered);
+    for (const HistoryEntry& entry : history_)
+        nextJob_ = std::max(nextJob_, entry.job + 1);
     const std::string journalPath = programDir_ + kJournalName;
     std::string text;
     files::FileInfo journalInfo;
@@ -824,6 +857,13 @@ void SpoolMonitor::resume() {
     failedMarkFound_ = files::exists(programDir_ + kJournalFailedName);
     if (failedMarkFound_) recogniseUnrecorded(journalInfo.modifiedSeconds);
     writeJournal();
+}
+
+void SpoolMonitor::continueNumbersAfter(const std::string& folder) {
+    if (folder.empty()) return;
+    const bool separated = folder.back() == '/' || folder.back() == '\\';
+    for (const files::FileInfo& entry : files::listFolder(separated ? folder : folder + '/'))
+        nextJob_ = std::max(nextJob_, numberInName(entry.name, shownTexts().jobNumber) + 1);
 }
 
 // Every queue file of the folder and where it stands.

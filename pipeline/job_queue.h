@@ -160,8 +160,11 @@ class SpoolMonitor {
 
     // At start: queues again the jobs the journal of the last run records as waiting, in
     // their order, and sets aside the one it records as printing. Files it does not know stay
-    // leftovers. Call once, before the first tick.
+    // leftovers. Call once, before the first tick. Numbers go on after the history's too.
     void resume();
+    // Numbers go on after the highest that a document in folder is named after (" nr 17"):
+    // PDFs and archived copies outlive a journal that was deleted or emptied.
+    void continueNumbersAfter(const std::string& folder);
 
     // Follows the jobs in the print system's queue: a printed one is told and its file deleted,
     // one the print system aborted or canceled is queued again (or set aside, as a failure).
@@ -219,6 +222,7 @@ class SpoolMonitor {
         std::string printer;
         int failures = 0;      // failed attempts before it was sent
         bool resumed = false;  // left in the print system's queue by the last run
+        bool blank = false;    // no mark of its pages reached the sheet
     };
 
     // Takes the worker's report on the last job handed over; the worker must be idle or ended.

@@ -1,6 +1,8 @@
 // Unit Main: start-up, shutdown, settings, panel modes, pause and the test items of the window.
 #include "shell/Main.h"
 
+#include <cmath>
+
 #include "pcl/interpreter.h"
 #include "platform/errors.h"
 #include "platform/files.h"
@@ -134,6 +136,9 @@ void TMainForm::startJobTracking() {
     }
     feedback_->setPrinter(printer_.printerName());
     feedback_->setFolder(programDir_);
+    // The documents' names keep the job numbers should the journal be lost.
+    monitor_->continueNumbersAfter(programDir_ + texts::kPdfFolderName);
+    monitor_->continueNumbersAfter(text_.archiveFolder);
     // Jobs still waiting when the last run ended print again; files it does not know of stay
     // where they are until the user asks for them.
     monitor_->resume();
@@ -214,6 +219,7 @@ void TMainForm::ArchiveFolderChosen(const std::string& folder) {
     }
     text_.archiveFolder = folder;
     applyArchiveFolder(printer_, folder);
+    monitor_->continueNumbersAfter(folder);
     userEvent(JobEventKind::ArchiveFolderChanged, folder);
 }
 
@@ -259,6 +265,7 @@ void TMainForm::BtnClick() {
             return;
         }
     }
+    if (offsetOffSheet(FocusTarget::Edit_X, x) || offsetOffSheet(FocusTarget::Edit_Y, y)) return;
     offsetX_ = offsets::millimetresToTenths(x);
     offsetY_ = offsets::millimetresToTenths(y);
     engine_ = view_.engineIndex();
@@ -267,6 +274,29 @@ void TMainForm::BtnClick() {
     if (!saveSettings()) return;
     userEvent(JobEventKind::SettingsSaved, settingsSummary());
     enterDisplayMode();
+}
+
+// An offset that would move every mark off the sheet (or past what the settings hold) is
+// refused with its range, rather than saved clamped: the pages would come out blank.
+bool TMainForm::offsetOffSheet(FocusTarget edit, double millimetres) {
+    const bool across = edit == FocusTarget::Edit_X;
+    // The worker reads them on its first job; before that they are read here, only while it is
+    // idle, as a printer switch does.
+    if (!metrics_.metricsValid.load() && state_->workerIdle())
+        queryDeviceMetrics(metrics_, printer_);
+    const bool known = metrics_.metricsValid.load();
+    const int32_t limit =
+        offsets::sheetLimitTenths(known ? (across ? metrics_.physWidth : metrics_.physHeight) : 0,
+                                  known ? (across ? metrics_.dpiX : metrics_.dpiY) : 0);
+    if (std::fabs(std::nearbyint(millimetres * 10)) <= limit) return false;
+    const char separator = view_.decimalSeparator();
+    view_.setFocus(edit);
+    view_.showWarning(std::string(texts::kInvalidValue) + " " +
+                          texts::kOffsetFields[across ? 0 : 1] + texts::kOffsetOffSheet +
+                          offsets::formatTenths(-limit, separator) + texts::kOffsetOffSheetTo +
+                          offsets::formatTenths(limit, separator) + texts::kOffsetOffSheetEnd,
+                      texts::kMessageCaption);
+    return true;
 }
 
 // Toggles the pause. The timer keeps running while paused: printouts go on being captured

@@ -181,6 +181,8 @@ class TMainForm : private PrinterNameDisplay {
     void showPrinterName(const std::string& name) override;
     void loadSettings();
     bool saveSettings();
+    // True, with the user told, when the offset typed into edit leaves the sheet.
+    bool offsetOffSheet(FocusTarget edit, double millimetres);
     void enterDisplayMode();
     void enterEditMode();
     void setTimer(bool enabled);

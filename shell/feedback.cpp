@@ -331,10 +331,19 @@ void Feedback::jobEvent(const JobEvent& e) {
     show();
 }
 
+// A job that went out with no mark on its sheets: a warning, the icon red until a job prints.
+void Feedback::blankSheetsTold(const JobEvent& e, const std::string& job) {
+    error_ = true;
+    last_ = job + ", " + clockTime(e.when) + ": " + texts::kLastBlank;
+    notify(texts::kNoticeBlank, job + ": " + texts::kBlankCause, true);
+}
+
 // A job printed, failed, or waiting for its next attempt.
 void Feedback::jobPrintedOrFailed(const JobEvent& e) {
     const std::string job = jobName(e);
-    if (e.kind == JobEventKind::Printed) {
+    if (e.kind == JobEventKind::Printed && e.blankSheets) {
+        blankSheetsTold(e, job);
+    } else if (e.kind == JobEventKind::Printed) {
         error_ = false;
         last_ = job + ", " + clockTime(e.when) + ": " + texts::kLastPrinted;
         notify(texts::kNoticePrinted,
@@ -431,6 +440,10 @@ void Feedback::jobHandedOver(const JobEvent& e) {
     const std::string job = jobName(e);
     if (e.kind == JobEventKind::Submitted) {
         last_ = job + ", " + clockTime(e.when) + ": " + texts::kLastInPrinterQueue;
+        return;
+    }
+    if (e.blankSheets) {
+        blankSheetsTold(e, job);
         return;
     }
     last_ = job + ", " + clockTime(e.when) + ": " + texts::kLastSent;

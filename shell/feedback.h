@@ -35,6 +35,7 @@ class Feedback : public JobEventSink {
 
   private:
     void jobPrintedOrFailed(const JobEvent& e);
+    void blankSheetsTold(const JobEvent& e, const std::string& job);
     void jobSetAside(const JobEvent& e);
     void workerEvent(const JobEvent& e);
     void printerEvent(const JobEvent& e);

@@ -24,6 +24,12 @@ std::string detail(const std::string& text) {
     return text.empty() ? std::string() : ": " + text;
 }
 
+// A job that went to the printer with no mark on its sheets: a warning with the likely cause.
+std::string blankLine(const JobEvent& e, const std::string& name) {
+    return texts::kLogBlank + name + ", " + texts::kLogPages + " " + std::to_string(e.pages) +
+           ", " + texts::kLogOnPrinter + " " + e.printer + detail(texts::kBlankCause);
+}
+
 // The most that waits unwritten while the log cannot be written.
 constexpr uint64_t kMaxPendingBytes = 64 << 10;
 
@@ -44,6 +50,7 @@ std::string JobLog::describe(const JobEvent& e) {
         case JobEventKind::Captured:
             return texts::kLogCaptured + name;
         case JobEventKind::Printed:
+            if (e.blankSheets) return blankLine(e, name);
             return texts::kLogPrinted + name + ", " + texts::kLogPages + " " +
                    std::to_string(e.pages) + ", " + texts::kLogOnPrinter + " " + e.printer;
         case JobEventKind::Failed:
@@ -102,6 +109,7 @@ std::string JobLog::describe(const JobEvent& e) {
                    detail(e.message.empty() ? texts::kLogNoArchive : e.message);
         case JobEventKind::Submitted:
         case JobEventKind::Sent:
+            if (e.kind == JobEventKind::Sent && e.blankSheets) return blankLine(e, name);
             return (e.kind == JobEventKind::Sent ? texts::kLogSent : texts::kLogSubmitted) + name +
                    ", " + texts::kLogPages + " " + std::to_string(e.pages) + ", " +
                    texts::kLogOnPrinter + " " + e.printer;

@@ -1,9 +1,12 @@
 // The settings panel's numbers: typed millimetres, stored tenths, and INI integers.
 #include "shell/offsets.h"
 
+#include "output/page_output.h"
+#include "shell/number_text.h"
+
+#include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstdlib>
 
 namespace zelmo {
 namespace offsets {
@@ -33,14 +36,20 @@ int32_t millimetresToTenths(double millimetres) {
     return static_cast<int32_t>(std::nearbyint(millimetres * 10));
 }
 
+// Counted down from the exact quotient, so that the limit holds for the very rounding with which
+// the pages are placed.
+int32_t sheetLimitTenths(int32_t pixels, int32_t dpi) {
+    constexpr int32_t kMaxTenths = 9999;
+    if (pixels <= 0 || dpi <= 0) return kMaxTenths;
+    int64_t tenths = std::min<int64_t>(kMaxTenths, static_cast<int64_t>(pixels) * 254 / dpi + 1);
+    while (tenths > 0 && offsetPixels(dpi, static_cast<int32_t>(tenths)) >= pixels)
+        --tenths;
+    return static_cast<int32_t>(tenths);
+}
+
 // Tenths as millimetres, "0.0" with the given separator.
 std::string formatTenths(int32_t tenths, char separator) {
-    const int64_t magnitude = std::llabs(static_cast<int64_t>(tenths));
-    std::string text = tenths < 0 ? "-" : "";
-    text += std::to_string(magnitude / 10);
-    text += separator;
-    text += std::to_string(magnitude % 10);
-    return text;
+    return tenthsText(tenths, separator);
 }
 
 // A decimal number as the window accepts it, or false.

@@ -10,6 +10,9 @@ namespace zelmo {
 namespace offsets {
 // Millimetres to tenths: clamped to -999.9..999.9, times 10, halves to the even neighbour.
 int32_t millimetresToTenths(double millimetres);
+// The largest offset in tenths, either way, that leaves some of a sheet of the given pixels at
+// dpi on the sheet, at most 999.9 mm; 999.9 mm when the sheet is not known (a zero).
+int32_t sheetLimitTenths(int32_t pixels, int32_t dpi);
 // Tenths as millimetres with exactly one decimal and the given separator.
 std::string formatTenths(int32_t tenths, char separator);
 // A decimal number with the given separator, a dot or a comma (sign, digits, fraction,

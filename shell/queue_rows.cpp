@@ -1,26 +1,14 @@
 // The queue window's cells for waiting files and for finished jobs.
 #include "shell/queue_rows.h"
 
-#include <cstdio>
-
 #include "shell/feedback.h"
+#include "shell/number_text.h"
 #include "shell/texts.h"
 
 namespace zelmo {
 namespace {
 
 constexpr const char* kTimeFormat = "%Y-%m-%d %H:%M:%S";
-
-// Bytes, or kilobytes with one decimal and the given separator.
-std::string sizeText(uint64_t bytes, char separator) {
-    if (bytes < 1024) return std::to_string(bytes) + " B";
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f", static_cast<double>(bytes) / 1024.0);
-    std::string result = text;
-    for (char& c : result)
-        if (c == '.') c = separator;
-    return result + " kB";
-}
 
 // The job's number, or a dash for a file without one.
 std::string numberText(int64_t job) {

@@ -1,8 +1,6 @@
 // The queue window's rows and actions, written once for both windows.
 #include "shell/queue_view.h"
 
-#include <cstdio>
-
 #include "platform/files.h"
 #include "shell/Main.h"
 #include "shell/feedback.h"
@@ -26,27 +24,12 @@ bool rightAligned(int column) {
     return column == ColNumber || column == ColSize;
 }
 
-std::string sizeText(uint64_t bytes, char decimalSeparator) {
-    if (bytes < 1024) return std::to_string(bytes) + " B";
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f", static_cast<double>(bytes) / 1024.0);
-    std::string result = text;
-    const size_t point = result.find('.');
-    result[point] = decimalSeparator;
-    // Thousands apart by a space, as a Polish office writes them: "176 050,2 kB".
-    for (size_t at = point; at > 3; at -= 3)
-        result.insert(at - 3, " ");
-    return result + " kB";
-}
-
 QueueRow queueRow(const QueueFileInfo& file, char decimalSeparator) {
     QueueRow row;
     row.name = file.name;
-    // A job goes by its number; a file left from an earlier run has none and goes by its name's.
-    const int64_t number = file.job > 0 ? file.job : file.number;
-    const WallTime when = file.captured != WallTime{} ? file.captured : file.modified;
-    row.cells = {std::to_string(number), file.name, localTimeText(when, "%Y-%m-%d %H:%M:%S"),
-                 sizeText(file.size, decimalSeparator), queueStateText(file)};
+    const RowCells cells = queueRowCells(file, decimalSeparator);
+    for (size_t i = 0; i < row.cells.size() && i < cells.size(); ++i)
+        row.cells[i] = cells[i];
     row.canPrintAgain =
         file.state == QueueFileState::SetAside || file.state == QueueFileState::Leftover;
     row.canDelete = file.state != QueueFileState::Printing;

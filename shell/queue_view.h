@@ -36,9 +36,6 @@ struct QueueRow {
 // Numbers and sizes line up on the right.
 bool rightAligned(int column);
 
-// A size as people read it: bytes below a kilobyte, else kilobytes with one decimal.
-std::string sizeText(uint64_t bytes, char decimalSeparator);
-
 // The queue window's row of a queue file.
 QueueRow queueRow(const QueueFileInfo& file, char decimalSeparator);
 // The queue window's row of a finished job; it may open the job's PDF while that still exists.

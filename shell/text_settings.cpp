@@ -1,7 +1,7 @@
 // Reading and writing the text features' settings, and reaching the printer's archive.
 #include "shell/text_settings.h"
 
-#include <cctype>
+#include <algorithm>
 
 #include "platform/archiving_printer.h"
 #include "platform/pdf/pdf_printers.h"
@@ -20,7 +20,8 @@ constexpr const char* kArchiveSection = "Archive";
 bool isAbsolute(const std::string& path) {
     return !path.empty() && (path[0] == '/' || path[0] == '\\' ||
                              (path.size() >= 2 && path[1] == ':' &&
-                              std::isalpha(static_cast<unsigned char>(path[0]))));
+                              // An ASCII letter of either case, whatever the locale says.
+                              ((path[0] | 0x20) >= 'a' && (path[0] | 0x20) <= 'z')));
 }
 
 // A relative folder lies in the settings file's folder, the monitor's own, not in the working
@@ -48,10 +49,14 @@ TextSettings readTextSettings(const std::string& settingsFile) {
 }
 
 PrinterGeometry readPdfSheet(const std::string& settingsFile) {
-    std::string paper = readProfileString(settingsFile, texts::kOwnSection, "Paper", "");
-    for (char& c : paper)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return paper == "letter" ? PdfFolderPrinter::letter() : PdfFolderPrinter::a4();
+    const std::string paper = readProfileString(settingsFile, texts::kOwnSection, "Paper", "");
+    // Compared letter by letter in ASCII: tolower follows the process locale.
+    const std::string letter = "letter";
+    const bool isLetter =
+        paper.size() == letter.size() &&
+        std::equal(paper.begin(), paper.end(), letter.begin(),
+                   [](char a, char b) { return (a >= 'A' && a <= 'Z' ? a + 32 : a) == b; });
+    return isLetter ? PdfFolderPrinter::letter() : PdfFolderPrinter::a4();
 }
 
 void writeArchiveFolder(const std::string& settingsFile, const std::string& folder) {

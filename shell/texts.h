@@ -14,6 +14,10 @@ inline constexpr const char* kInvalidValue = "Nieprawidłowa wartość.";
 inline constexpr const char* kOffsetFields[] = {"Przesunięcie w poziomie", "Przesunięcie w pionie"};
 inline constexpr const char* kOffsetExample = ": podaj liczbę milimetrów, np. 1";
 inline constexpr const char* kOffsetExampleEnd = "5.";
+// After kOffsetFields: an offset that would put the whole page off the sheet, then its range.
+inline constexpr const char* kOffsetOffSheet = " wyprowadza stronę poza arkusz: podaj od ";
+inline constexpr const char* kOffsetOffSheetTo = " do ";
+inline constexpr const char* kOffsetOffSheetEnd = " mm.";
 inline constexpr const char* kSettingsNotSaved =
     "Nie udało się zapisać ustawień. Plik Zelmo.ini pozostał bez zmian.";
 
@@ -182,6 +186,13 @@ inline constexpr const char* kHintLast = "Ostatni wydruk: ";
 inline constexpr const char* kLastPrinted = "wydrukowany";
 inline constexpr const char* kLastInPrinterQueue = "w kolejce drukarki";
 inline constexpr const char* kLastSent = "wysłany do drukarki";
+// A job whose pages drew but whose marks all fell beside the sheet: not told as printed.
+inline constexpr const char* kLastBlank = "puste strony";
+inline constexpr const char* kNoticeBlank = "Puste strony";
+inline constexpr const char* kLogBlank = "Puste strony";
+inline constexpr const char* kBlankCause =
+    "nic nie trafiło na arkusz, treść wypadła poza stronę. Sprawdź przesunięcia X i Y w "
+    "ustawieniach i rozmiar papieru drukarki.";
 inline constexpr const char* kLastFailed = "błąd";
 inline constexpr const char* kLastRetry = "ponowna próba o ";
 inline constexpr const char* kLastSetAside = "odłożony";

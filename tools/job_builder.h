@@ -74,9 +74,23 @@ class JobBuilder {
     std::vector<uint8_t> bytes_;
 };
 
+// What a job sends right after its printer reset: the accounting program opens with any of these.
+enum class Opening {
+    Raster,     // the raster page's resolution
+    Copies,     // ESC&l#X (one copy unless more are asked for)
+    FontId,     // ESC*c#D, a font ID that the interpreter skips
+    PageSetup,  // page size, orientation and top margin, all skipped
+};
+
+// The opening named as on zelmo-sample's command line; false for an unknown name.
+bool parseOpening(const std::string& name, Opening& opening);
+
 // A two-page job: a raster page (frame, checkerboard, diagonal, run-length stripes, a row at a
-// bit offset), then a text page in a downloaded soft font. With copies > 0 it starts with a
-// copies command. Deterministic; used by the sample tool, the tests and the fuzz seeds.
+// bit offset), then a text page in a downloaded soft font. With copies > 0 it holds a copies
+// command, after the opening (after the raster page's resolution for the raster opening).
+// Deterministic; used by the sample tool, the tests and the fuzz seeds.
+std::vector<uint8_t> sampleJob(int copies, Opening opening);
+// The same, opening with the copies command when there is one, else with the raster page.
 std::vector<uint8_t> sampleJob(int copies = 0);
 
 }  // namespace zelmo

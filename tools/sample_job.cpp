@@ -51,9 +51,9 @@ std::vector<uint8_t> runLengths(const std::vector<uint8_t>& row) {
 
 // The raster page at 300 dpi: a frame, a checkerboard and a diagonal sent as they are, stripes
 // run-length encoded, and a short row at a bit offset near the right edge.
-void rasterPage(JobBuilder& job) {
+void rasterPage(JobBuilder& job, const std::string& afterResolution) {
     constexpr int kWidthBytes = 300;  // 2400 pixels
-    job.esc("*t300R").esc("*b0M");
+    job.esc("*t300R").text(afterResolution).esc("*b0M");
     std::vector<uint8_t> row(kWidthBytes);
     for (int y = 0; y < 600; ++y) {
         for (int i = 0; i < kWidthBytes; ++i) {
@@ -88,13 +88,52 @@ void textPage(JobBuilder& job) {
     job.formFeed();
 }
 
+// The copies command for the given count, or nothing.
+std::string copiesCommand(int copies) {
+    return copies > 0 ? "\x1b&l" + std::to_string(copies) + "X" : std::string();
+}
+
+// The sequences that open the job after its reset, the copies command among them except for
+// the raster opening (which is the raster page's own first command).
+void opening(JobBuilder& job, Opening kind, int copies) {
+    switch (kind) {
+        case Opening::Raster:
+            return;
+        case Opening::Copies:
+            job.text(copiesCommand(copies > 0 ? copies : 1));
+            return;
+        case Opening::FontId:
+            job.esc("*c1D");
+            break;
+        case Opening::PageSetup:
+            job.esc("&l26a0o0E");
+            break;
+    }
+    job.text(copiesCommand(copies));
+}
+
 }  // namespace
 
+bool parseOpening(const std::string& name, Opening& opening) {
+    static const std::map<std::string, Opening> kNames = {{"raster", Opening::Raster},
+                                                          {"copies", Opening::Copies},
+                                                          {"font-id", Opening::FontId},
+                                                          {"page-setup", Opening::PageSetup}};
+    auto it = kNames.find(name);
+    if (it == kNames.end()) return false;
+    opening = it->second;
+    return true;
+}
+
 std::vector<uint8_t> sampleJob(int copies) {
+    return sampleJob(copies, copies > 0 ? Opening::Copies : Opening::Raster);
+}
+
+std::vector<uint8_t> sampleJob(int copies, Opening kind) {
     JobBuilder job;
     job.esc("E");
-    if (copies > 0) job.esc("&l" + std::to_string(copies) + "X");
-    rasterPage(job);
+    opening(job, kind, copies);
+    rasterPage(job, kind == Opening::Raster ? copiesCommand(copies) : std::string());
     textPage(job);
     return job.data();
 }

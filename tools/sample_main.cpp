@@ -1,4 +1,5 @@
-// Writes the generated sample job: zelmo-sample [--copies N] [--] FILE
+// Writes the generated sample job:
+// zelmo-sample [--copies N] [--opening copies|font-id|raster|page-setup] [--] FILE
 #include <charconv>
 #include <cstdio>
 #include <fstream>
@@ -10,12 +11,14 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: zelmo-sample [--copies N] [--] FILE\n"
+    "usage: zelmo-sample [--copies N] [--opening copies|font-id|raster|page-setup] [--] FILE\n"
     "       zelmo-sample --help | --version\n";
 
 // What the command line asks for; file stays empty when it asks for nothing to be written.
 struct Request {
     int copies = 0;
+    bool openingGiven = false;
+    zelmo::Opening opening = zelmo::Opening::Raster;
     std::string file;
     std::string error;  // why the command line is wrong
     bool help = false;
@@ -45,6 +48,10 @@ Request parse(int argc, char** argv) {
         } else if (options && a == "--copies") {
             if (i + 1 >= argc || (r.copies = copyCount(argv[++i])) == 0)
                 r.error = "--copies takes a number from 1";
+        } else if (options && a == "--opening") {
+            if (i + 1 >= argc || !zelmo::parseOpening(argv[++i], r.opening))
+                r.error = "--opening takes copies, font-id, raster or page-setup";
+            r.openingGiven = true;
         } else if (options && a.size() > 1 && a[0] == '-') {
             r.error = "unknown option " + a;
         } else if (r.file.empty()) {
@@ -69,7 +76,8 @@ int main(int argc, char** argv) {
         std::fputs(r.help ? kUsage : "zelmo-sample " ZELMO_VERSION "\n", stdout);
         return 0;
     }
-    std::vector<uint8_t> job = zelmo::sampleJob(r.copies);
+    std::vector<uint8_t> job =
+        r.openingGiven ? zelmo::sampleJob(r.copies, r.opening) : zelmo::sampleJob(r.copies);
     std::ofstream out(r.file, std::ios::binary);
     out.write(reinterpret_cast<const char*>(job.data()), static_cast<std::streamsize>(job.size()));
     if (!out) {

@@ -26,10 +26,12 @@
 #include "shell/Main.h"
 #include "shell/feedback.h"
 #include "shell/login_start.h"
+#include "shell/number_text.h"
 #include "shell/printer_choice.h"
 #include "shell/queue_view.h"
 #include "shell/texts.h"
 #include "shell/tray_menu.h"
+#include "tools/job_builder.h"
 
 namespace zelmo {
 namespace {
@@ -193,8 +195,8 @@ struct SavedOffset {
 
 TEST_F(MainFormTest, TypedOffsetsAreSavedInTenthsAndShownWithOneDecimal) {
     const SavedOffset cases[] = {
-        {'.', "1000", 9999, "999.9"},
-        {'.', "-1000", -9999, "-999.9"},
+        {'.', "209.9", 2099, "209.9"},
+        {'.', "-209.9", -2099, "-209.9"},
         {'.', "0.25", 2, "0.2"},
         {'.', "0.75", 8, "0.8"},
         {'.', "-0.25", -2, "-0.2"},
@@ -203,7 +205,7 @@ TEST_F(MainFormTest, TypedOffsetsAreSavedInTenthsAndShownWithOneDecimal) {
         {'.', ".5", 5, "0.5"},
         {'.', "1e2", 1000, "100.0"},
         {',', "0,75", 8, "0,8"},
-        {',', "-999,95", -9999, "-999,9"},
+        {',', "-209,94", -2099, "-209,9"},
         {'.', "-0.04", 0, "0.0"},
         // The other mark is taken too, and shown as the system's.
         {'.', "1,5", 15, "1.5"},
@@ -251,6 +253,44 @@ TEST_F(MainFormTest, AnUnparsableValueKeepsEditModeAndStoresNothing) {
         EXPECT_EQ(form->offsetX(), 15);
         EXPECT_EQ(settingsText(), "[User]\nUserX=15\n");
         form->TrayIcon1Minimize();  // back to displayMode for the next case
+    }
+}
+
+// An offset that would move the whole page off the sheet (A4 at 300 dpi here: 2480 x 3508
+// pixels) is refused with the range that stays on it, never saved clamped.
+TEST_F(MainFormTest, AnOffsetOffTheSheetIsRefusedWithItsRange) {
+    struct Case {
+        char separator;
+        std::string x, y;
+        FocusTarget focus;
+        std::string range;
+    };
+    const Case cases[] = {
+        {'.', "5000", "0", FocusTarget::Edit_X,
+         "w poziomie wyprowadza stronę poza arkusz: podaj od -209.9 do 209.9"},
+        {'.', "0", "297", FocusTarget::Edit_Y,
+         "w pionie wyprowadza stronę poza arkusz: podaj od -296.9 do 296.9"},
+        {',', "-209,95", "0", FocusTarget::Edit_X,
+         "w poziomie wyprowadza stronę poza arkusz: podaj od -209,9 do 209,9"},
+        {'.', "1", "-1e9", FocusTarget::Edit_Y,
+         "w pionie wyprowadza stronę poza arkusz: podaj od -296.9 do 296.9"},
+    };
+    create("[User]\nUserX=15\n");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.x + " / " + c.y);
+        view.separator = c.separator;
+        view.warnings.clear();
+        save(c.x, c.y);
+        EXPECT_EQ(form->panelMode(), PanelMode::editMode);
+        EXPECT_EQ(view.focus, c.focus);
+        ASSERT_EQ(view.warnings.size(), 1u);
+        EXPECT_EQ(view.warnings[0],
+                  "Kalvister II - Monitor Wydruków: Nieprawidłowa wartość. "
+                  "Przesunięcie " +
+                      c.range + " mm.");
+        EXPECT_EQ(form->offsetX(), 15);
+        EXPECT_EQ(settingsText(), "[User]\nUserX=15\n");
+        form->TrayIcon1Minimize();
     }
 }
 
@@ -560,6 +600,56 @@ TEST_F(MainFormTest, TheQueueViewFormatsRowsAndDeletesOnlyWhatTheUserConfirmed) 
 
 // "Otwórz PDF" is offered for a finished job only while its PDF is still a file where it was
 // written; a click on one that went meanwhile, or that no viewer takes, is told.
+// Numbers are never reused, whatever became of the journal: the history and the names of the
+// PDFs and archived copies ("nr 57") carry them too.
+TEST_F(MainFormTest, JobNumbersGoOnAfterTheHistoryAndTheDocumentsWhateverTheJournal) {
+    struct Case {
+        const char* what;
+        const char* journal;  // nullptr: deleted
+        int64_t historyJob;   // 0: no history
+        std::vector<std::string> pdfs, archived;
+        int64_t next;
+    };
+    const Case cases[] = {
+        {"history, journal deleted", nullptr, 41, {}, {}, 42},
+        {"PDFs, journal emptied",
+         "",
+         0,
+         {"2026-12-07 11-49-04 Zelmo3 nr 57.pdf",
+          "2026-12-07 11-50-00 Zelmo1 nr 9 ponownie (2).pdf",
+          "2026-12-07 11-51-00 Zelmo2 nr 99x.pdf", "2026-12-07 11-52-00 Zelmo4 nr 9999999999.pdf"},
+         {},
+         58},
+        {"archive",
+         nullptr,
+         5,
+         {"2026-12-07 11-52-00 Test Wektorowy.pdf"},
+         {"2026-12-07 11-49-04 Zelmo2 nr 63 ponownie.pdf"},
+         64},
+        {"journal ahead of all", "next 70\n", 41, {"2026-12-07 11-49-04 Zelmo3 nr 57.pdf"}, {}, 70},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(dir);
+        fs::create_directories(dir + "/Wydruki");
+        fs::create_directories(dir + "/Archiwum");
+        if (c.journal) std::ofstream(dir + "/" + kJournalName) << c.journal;
+        if (c.historyJob > 0) {
+            HistoryEntry done;
+            done.job = c.historyJob;
+            done.queueName = "Zelmo1.Prn";
+            std::ofstream(dir + "/" + kHistoryName) << formatHistory({done});
+        }
+        for (const std::string& name : c.pdfs)
+            std::ofstream(dir + "/Wydruki/" + name) << "%PDF-1.4";
+        for (const std::string& name : c.archived)
+            std::ofstream(dir + "/Archiwum/" + name) << "%PDF-1.4";
+        create("[Archive]\nFolder=Archiwum\n");
+        EXPECT_EQ(form->monitor()->nextJob(), c.next);
+        form.reset();
+    }
+}
+
 TEST_F(MainFormTest, AFinishedJobOpensItsPdfOnlyWhileThePdfIsThere) {
     std::ofstream(dir + "/Zelmo9.Prn") << "\f";  // a waiting file: never a PDF to open
     fs::create_directory(dir + "/folder.pdf");
@@ -619,8 +709,16 @@ TEST_F(MainFormTest, AFinishedJobOpensItsPdfOnlyWhileThePdfIsThere) {
 
 TEST(QueueSize, BytesBelowAKilobyteThenKilobytesWithOneDecimal) {
     const std::pair<uint64_t, const char*> cases[] = {
-        {0, "0 B"},       {1023, "1023 B"},          {1024, "1,0 kB"},           {1075, "1,0 kB"},
-        {1076, "1,1 kB"}, {10485760, "10 240,0 kB"}, {180275405, "176 050,2 kB"}};
+        {0, "0 B"},
+        {1023, "1023 B"},
+        {1024, "1,0 kB"},
+        {1075, "1,0 kB"},
+        {1076, "1,1 kB"},
+        {10485760, "10 240,0 kB"},
+        {180275405, "176 050,2 kB"},
+        // An exact half goes to the even tenth, as printf would round it.
+        {1280, "1,2 kB"},
+        {1792, "1,8 kB"}};
     for (auto [bytes, text] : cases)
         EXPECT_EQ(sizeText(bytes, ','), text) << bytes;
 }
@@ -704,6 +802,40 @@ TEST_F(MainFormTest, AJobWrittenBesideTheProgramIsPrintedAndRetired) {
                   "Wydrukowano nr 1 (Zelmo1.Prn), stron: 1, drukarka: " + printer.config().name,
                   "Koniec monitorowania",
               }));
+}
+
+// A job whose pages drew but whose marks all fell beside the sheet (offsets saved by an older
+// version at their old limit) is told as a warning with its likely cause, never as printed.
+TEST_F(MainFormTest, AJobWhoseMarksAllMissTheSheetIsToldAsBlankNotPrinted) {
+    const std::pair<const char*, std::string> cases[] = {
+        {"UserY=9999", "Puste strony nr 1 (Zelmo1.Prn), stron: 2, drukarka: " +
+                           printer.config().name + ": nic nie trafiło na arkusz"},
+        {"UserX=-9999", "Puste strony nr 1"},
+        // The raster page's top reaches the sheet's foot, the text page does not: some mark.
+        {"UserY=2900", "Wydrukowano nr 1"},
+    };
+    for (const auto& [offset, line] : cases) {
+        SCOPED_TRACE(offset);
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        view.workerNotices = 0;
+        create(std::string("[User]\n") + offset + "\n");
+        const std::vector<uint8_t> job = sampleJob();
+        std::ofstream(dir + "/Wydruk.prn", std::ios::binary)
+            .write(reinterpret_cast<const char*>(job.data()),
+                   static_cast<std::streamsize>(job.size()));
+        form->FolderChanged();
+        ASSERT_TRUE(view.awaitWorkerNotice(1));
+        form->WorkerFinished();
+        form->FormDestroy();
+        form.reset();
+        std::ifstream log(dir + "/Zelmo.log");
+        std::vector<std::string> events;
+        for (std::string text; std::getline(log, text);)
+            events.push_back(text.substr(20));
+        ASSERT_GE(events.size(), 3u);
+        EXPECT_EQ(events[2].rfind(line, 0), 0u) << events[2];
+    }
 }
 
 // A pause holds printing, never capture: two printouts written while paused both wait, in

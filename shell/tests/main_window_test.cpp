@@ -74,6 +74,8 @@ TEST_F(MainWindowTest, ControlsSitWhereTheLayoutPutsThem) {
         QRect bounds;  // width 0: sized to its text
         const char* text;
     };
+    // The offsets show in the user's format: a comma under a Polish locale.
+    const std::string zero = std::string("0") + window->decimalSeparator() + "0";
     const Control controls[] = {
         {"MainPanel", "MainForm", {5, 5, 382, 205}, ""},
         {"GroupBox_Status", "MainPanel", {10, 7, 361, 92}, "Status"},
@@ -84,9 +86,9 @@ TEST_F(MainWindowTest, ControlsSitWhereTheLayoutPutsThem) {
         {"GroupBox2", "MainPanel", {10, 105, 361, 89}, "Ustawienia"},
         {"Label6", "GroupBox2", {8, 20, 0, 0}, "Przesunięcia [mm]:"},
         {"Label5", "GroupBox2", {16, 41, 0, 0}, "X:"},
-        {"Edit_X", "GroupBox2", {32, 37, 48, 21}, "0.0"},
+        {"Edit_X", "GroupBox2", {32, 37, 48, 21}, zero.c_str()},
         {"Label7", "GroupBox2", {16, 63, 0, 0}, "Y:"},
-        {"Edit_Y", "GroupBox2", {32, 59, 48, 21}, "0.0"},
+        {"Edit_Y", "GroupBox2", {32, 59, 48, 21}, zero.c_str()},
         {"Btn", "GroupBox2", {278, 15, 75, 21}, "&Modyfikuj"},
         {"SingleMode", "GroupBox2", {153, 40, 128, 17}, "Tryb pojedyńczy"},
         {"PrintEngine", "GroupBox2", {153, 59, 200, 0}, "Domyślny Mechanizm Wydruku"},

@@ -13,6 +13,7 @@
 #include "platform/cups/cups_printers.h"
 #include "platform/pdf/mono_font.h"
 #include "pnm.h"
+#include "shell/tests/word_box.h"
 #include "tools/job_builder.h"
 
 namespace zelmo {
@@ -126,10 +127,7 @@ TEST_P(PdfTextLayer, WordsLieOverTheirGlyphs) {
         const size_t at = boxes.find(std::string(">") + w.word + "<");
         ASSERT_NE(at, std::string::npos) << w.word << " in:\n" << boxes;
         double box[4];
-        ASSERT_EQ(std::sscanf(boxes.c_str() + boxes.rfind("<word", at),
-                              "<word xMin=\"%lf\" yMin=\"%lf\" xMax=\"%lf\" yMax=\"%lf\"", &box[0],
-                              &box[1], &box[2], &box[3]),
-                  4);
+        ASSERT_TRUE(readWordBox(boxes, boxes.rfind("<word", at), box)) << w.word;
         const int x = kMargin + c.shiftX, y = kMargin + c.shiftY;
         const int expected[4] = {x + w.left, y + w.top, x + w.right, y + w.bottom};
         // The word starts within a pixel of its first glyph's left edge and covers its glyph

@@ -20,6 +20,7 @@
 #include "platform/gdi.h"
 #include "platform/portable/simulated_printer.h"
 #include "shell/tests/pnm.h"
+#include "shell/tests/word_box.h"
 #include "tools/job_builder.h"
 
 namespace zelmo {
@@ -451,11 +452,9 @@ TEST(PdfText, InvisibleWordsLieOverTheirGlyphsAndVisibleTextIsFoundToo) {
         const size_t at = boxes.find(std::string(">") + w.word + "<");
         ASSERT_NE(at, std::string::npos) << w.word;
         const size_t open = boxes.rfind("<word", at);
-        double xMin, yMin, xMax, yMax;
-        ASSERT_EQ(std::sscanf(boxes.c_str() + open,
-                              "<word xMin=\"%lf\" yMin=\"%lf\" xMax=\"%lf\" yMax=\"%lf\"", &xMin,
-                              &yMin, &xMax, &yMax),
-                  4);
+        double box[4];
+        ASSERT_TRUE(readWordBox(boxes, open, box)) << w.word;
+        const double xMin = box[0], yMin = box[1], xMax = box[2], yMax = box[3];
         const double top = kTop + 30 + 40 * w.line, left = kLeft + 20 + 10 * w.first;
         EXPECT_NEAR(xMin, left, 0.5) << w.word;
         EXPECT_NEAR(xMax, left + 10 * w.count, 0.5) << w.word;

@@ -2,8 +2,10 @@
 # A job dropped beside zelmo comes out as a PDF whose pages equal, pixel for pixel, the sheets
 # the simulated printer makes of the same job with the same geometry and settings.
 #
-#   print_to_cups.sh cups|pdf ZELMO RENDER SAMPLE_JOB_MAKER COMPARE ARTIFACTS
+#   print_to_cups.sh cups|pdf ZELMO RENDER SAMPLE_JOB_MAKER COMPARE ARTIFACTS [OPENING]
 #
+# OPENING: how the sample job begins after its reset (zelmo-sample's --opening); without it the
+#          job opens with its copies command.
 # cups: a private cupsd with a PDF queue (Letter, 600 dpi) as its default; the settings file
 #       chooses the alternative engine (mirrored raster pages) and offsets.
 # pdf:  no CUPS server at all: the built-in printer writes the PDF into "Wydruki"; and no display
@@ -12,8 +14,9 @@ set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/common.sh"
 
-[ $# -eq 6 ] || fail "usage: $0 cups|pdf ZELMO RENDER SAMPLE COMPARE ARTIFACTS"
-mode=$1 ZELMO=$2 RENDER=$3 SAMPLE=$4 COMPARE=$5 artifacts=$6/$mode
+[ $# -eq 6 ] || [ $# -eq 7 ] || fail "usage: $0 cups|pdf ZELMO RENDER SAMPLE COMPARE ARTIFACTS [OPENING]"
+mode=$1 ZELMO=$2 RENDER=$3 SAMPLE=$4 COMPARE=$5 artifacts=$6/$mode${7:+-$7}
+sample_options=(--copies 2 ${7:+--opening "$7"})
 CUPSD=/usr/sbin/cupsd
 PPD=/usr/share/ppd/cupsfilters/Generic-PDF_Printer-PDF.ppd
 require gs "$ZELMO" "$RENDER" "$SAMPLE" "$COMPARE"
@@ -68,7 +71,7 @@ else
 fi
 zelmo_pid=$!
 # Two copies: CUPS makes them from the job's "copies", the PDF printer gets each page twice.
-"$SAMPLE" --copies 2 "$app/Wydruk.prn" || fail "cannot write the sample job"
+"$SAMPLE" "${sample_options[@]}" "$app/Wydruk.prn" || fail "cannot write the sample job"
 
 if [ "$mode" = cups ]; then
     # Done when a job completed, or when CUPS gave up on it.
@@ -92,7 +95,7 @@ fi
 wait_for 30 sh -c "! ls '$app'/Zelmo*.Prn '$app/Wydruk.prn' >/dev/null 2>&1" ||
     fail "the job's file is still there: $(ls "$app")"
 
-"$SAMPLE" --copies 2 "$work/sample.prn"
+"$SAMPLE" "${sample_options[@]}" "$work/sample.prn"
 "$RENDER" --printer "$geometry" "${render_options[@]}" --out "$work/sheets" "$work/sample.prn" \
     >/dev/null || fail "zelmo-render failed"
 compare_pages "$pdf" 600 "$work/pages" "$work/sheets"
@@ -104,7 +107,8 @@ if command -v pdftotext >/dev/null; then
     done
     # Nothing of the PDF folder's page lies in the printer's border: 100/600 inch = 12 points.
     if [ "$mode" = pdf ]; then
-        pdftotext -bbox "$pdf" - 2>/dev/null | awk '
+        # Its numbers have a dot: read them as the C locale does, not as the Polish one.
+        pdftotext -bbox "$pdf" - 2>/dev/null | LC_ALL=C awk '
             /<page / { match($0, /width="[0-9.]+"/); w = substr($0, RSTART + 7, RLENGTH - 8) + 0
                        match($0, /height="[0-9.]+"/); h = substr($0, RSTART + 8, RLENGTH - 9) + 0 }
             /<word / { n++

@@ -14,6 +14,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 ZELMO=$1 artifacts=$5/tray
 require "$ZELMO" Xvfb trayer xdotool xwininfo xprop import
 caption='Kalvister II - Monitor Wydruków (wersja 3.1.0)'
+# xprop writes a UTF-8 name in the locale's charset, escaped under C: read names in UTF-8.
+xprop() { LC_ALL=C.UTF-8 command xprop "$@"; }
 # xdotool matches the legacy window name, which cannot hold "ó": search by the plain prefix.
 title='^Kalvister II - Monitor Wydruk'
 
