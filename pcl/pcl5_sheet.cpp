@@ -11,22 +11,30 @@ namespace {
 // A sheet larger than this is refused, as the accounting program's pages are.
 constexpr int64_t kMaxSheetBytes = int64_t{256} << 20;
 
-// An 8 x 8 ordered dither: a shading of p percent inks the cells whose threshold is below p.
-constexpr uint8_t kBayer[8][8] = {
-    {0, 32, 8, 40, 2, 34, 10, 42},  {48, 16, 56, 24, 50, 18, 58, 26},
-    {12, 44, 4, 36, 14, 46, 6, 38}, {60, 28, 52, 20, 62, 30, 54, 22},
-    {3, 35, 11, 43, 1, 33, 9, 41},  {51, 19, 59, 27, 49, 17, 57, 25},
-    {15, 47, 7, 39, 13, 45, 5, 37}, {63, 31, 55, 23, 61, 29, 53, 21},
+// The printer's eight shading levels as tiles of 8 pixels across and 16 down, anchored at the
+// sheet's corner (the leftmost pixel in the high bit), as a LaserJet-class interpreter prints
+// them: up to 2, 10, 20, 35, 55, 80 and 99 percent, then solid.
+constexpr int32_t kShadingUpTo[] = {2, 10, 20, 35, 55, 80, 99};
+constexpr uint8_t kShading[7][16] = {
+    {0x10, 0, 0, 0, 0, 0, 0, 0, 0x01, 0, 0, 0, 0, 0, 0, 0},
+    {0x10, 0, 0, 0, 0x01, 0, 0, 0, 0x10, 0, 0, 0, 0x01, 0, 0, 0},
+    {0x18, 0x18, 0, 0, 0x81, 0x81, 0, 0, 0x18, 0x18, 0, 0, 0x81, 0x81, 0, 0},
+    {0x38, 0x38, 0x10, 0x01, 0x83, 0x83, 0x01, 0x10, 0x38, 0x38, 0x10, 0x01, 0x83, 0x83, 0x01,
+     0x10},
+    {0x38, 0x7D, 0x38, 0x11, 0x83, 0xD7, 0x83, 0x11, 0x38, 0x7D, 0x38, 0x11, 0x83, 0xD7, 0x83,
+     0x11},
+    {0x7C, 0x7C, 0x7C, 0xBB, 0xC7, 0xC7, 0xC7, 0xBB, 0x7C, 0x7C, 0x7C, 0xBB, 0xC7, 0xC7, 0xC7,
+     0xBB},
+    {0xFE, 0x7C, 0xFE, 0xFF, 0xEF, 0xC7, 0xEF, 0xFF, 0xFE, 0x7C, 0xFE, 0xFF, 0xEF, 0xC7, 0xEF,
+     0xFF},
 };
 
-// The printer's eight shading levels: a requested percent prints as its level's density, in
-// 64ths (as measured on a LaserJet-class interpreter's output).
-int shadingDensity(int32_t percent) {
-    constexpr int32_t kUpTo[] = {0, 2, 10, 20, 35, 55, 80, 99};
-    constexpr int kDensity[] = {0, 1, 2, 8, 16, 28, 42, 54};
-    for (int i = 0; i < 8; ++i)
-        if (percent <= kUpTo[i]) return kDensity[i];
-    return 64;
+// Whether a shading of percent inks the pattern pixel (x, y).
+bool shadingInk(int32_t percent, int32_t x, int32_t y) {
+    if (percent <= 0) return false;
+    for (int i = 0; i < 7; ++i)
+        if (percent <= kShadingUpTo[i]) return (kShading[i][y & 15] >> (7 - (x & 7))) & 1;
+    return true;
 }
 
 // Whether (x + y) or (x - y), taken on the 16-pixel cell, falls on a diagonal's three pixels.
@@ -42,11 +50,11 @@ bool hatchInk(int32_t id, int32_t x, int32_t y) {
     const int32_t sum = (cx + cy) % 16, difference = (cx - cy + 16) % 16;
     switch (id) {
         case 1: return cy == 7 || cy == 8;
-        case 2: return cx == 6 || cx == 7;
+        case 2: return cx == 2 || cx == 3;
         case 3: return onDiagonal(sum, 9);
-        case 4: return onDiagonal(difference, 6);
-        case 5: return cy == 7 || cy == 8 || cx == 10 || cx == 11;
-        case 6: return onDiagonal(sum, 13) || onDiagonal(difference, 14);
+        case 4: return onDiagonal(difference, 10);
+        case 5: return cy == 7 || cy == 8 || cx == 2 || cx == 3;
+        case 6: return onDiagonal(sum, 9) || onDiagonal(difference, 10);
         default: return false;
     }
 }
@@ -88,7 +96,7 @@ bool Pcl5Sheet::patternInk(const Paint& paint, int32_t x, int32_t y) const {
         case PatternKind::Black: return true;
         case PatternKind::White: return false;
         case PatternKind::Shading:
-            return kBayer[(y / scale) & 7][(x / scale) & 7] < shadingDensity(paint.id);
+            return shadingInk(paint.id, x / scale, y / scale);
         case PatternKind::CrossHatch: return hatchInk(paint.id, x / scale, y / scale);
     }
     return false;
