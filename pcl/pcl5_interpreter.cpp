@@ -82,8 +82,9 @@ class Pcl5Job : private RasterRowSink {
     static int64_t unitsOf(int32_t pixels, int32_t dpi) {
         return dpi > 0 ? int64_t{pixels} * kInch / dpi : 0;
     }
+    // Units to sheet pixels, an exact half rounded down, as a LaserJet-class interpreter does.
     int32_t pixelsOf(int64_t units) const {
-        return static_cast<int32_t>(std::floor(double(units) * pageDpi_ / kInch));
+        return static_cast<int32_t>(std::ceil(double(units) * pageDpi_ / kInch - 0.5));
     }
     static int64_t clampUnits(double v) {
         return static_cast<int64_t>(
@@ -135,7 +136,12 @@ class Pcl5Job : private RasterRowSink {
 
     void homeCursor() {
         x_ = leftMargin_;
-        y_ = topMargin_ + vmi_ * 3 / 4;
+        y_ = homeY_ = topMargin_ + vmi_ * 3 / 4;
+    }
+
+    // A cursor still at the page's first line follows a new VMI or top margin there.
+    void followHome() {
+        if (y_ == homeY_) y_ = homeY_ = topMargin_ + vmi_ * 3 / 4;
     }
 
     // A logical point (units) on the sheet (pixels), by the orientation.
@@ -350,10 +356,17 @@ class Pcl5Job : private RasterRowSink {
                 if (v < 0 || v * vmi_ > logicalLength_) break;
                 topMargin_ = v * vmi_;
                 defaultTextLength();
+                followHome();
                 break;
             case 'F': if (v > 0) textLength_ = std::min<int64_t>(v * vmi_, logicalLength_ - topMargin_); break;
-            case 'C': if (p.value >= 0) vmi_ = clampUnits(p.value * kInch / 48); break;
-            case 'D': if (p.value > 0) vmi_ = clampUnits(kInch / p.value); else if (p.value == 0) vmi_ = 0; break;
+            case 'C':
+                if (p.value >= 0) vmi_ = clampUnits(p.value * kInch / 48);
+                followHome();
+                break;
+            case 'D':
+                if (p.value >= 0) vmi_ = p.value > 0 ? clampUnits(kInch / p.value) : 0;
+                followHome();
+                break;
             case 'L': perforationSkip_ = v != 0; break;
             case 'X': setCopiesCommand(s_, env_, v); break;
             default: break;
@@ -648,7 +661,7 @@ class Pcl5Job : private RasterRowSink {
     int64_t logicalWidth_ = 0, logicalLength_ = 0, logicalOffset_ = 0;
     int64_t leftMargin_ = 0, rightMargin_ = 0, topMargin_ = 0, textLength_ = 0;
     int64_t hmi_ = 0, vmi_ = 0, unit_ = 24;
-    int64_t x_ = 0, y_ = 0;
+    int64_t x_ = 0, y_ = 0, homeY_ = 0;
     std::array<std::array<int64_t, 2>, kStackDepth> stack_{};
     int stackSize_ = 0;
     int lineTermination_ = 0;

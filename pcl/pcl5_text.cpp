@@ -145,7 +145,8 @@ void Pcl5Text::draw(uint8_t code, Pcl5Sheet& sheet, int32_t x, int32_t y, int or
     if (!g) return;
     for (int32_t gy = 0; gy < g->height; ++gy) {
         const uint8_t* row = g->bits.data() + std::size_t(gy) * g->stride;
-        const int32_t dy = gy - g->top;
+        // The glyph's lowest row on the baseline lies on the pen's row.
+        const int32_t dy = gy - g->top + 1;
         if (orientation == 0) {
             sheet.drawRow(x + g->left, y + dy, row, g->width, paint);
             continue;
