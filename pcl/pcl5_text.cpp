@@ -104,11 +104,16 @@ OutlineFace Pcl5Text::face() const {
     return {familyOf(f.typeface, f.proportional), f.bold, f.italic};
 }
 
-// The em in pixels: from the pitch for fixed-pitch fonts, from the height otherwise.
+// The em in pixels: from the pitch for fixed-pitch fonts, from the height otherwise; Line
+// Printer keeps its height and is condensed to its pitch.
 void Pcl5Text::emSize(int32_t dpi, int32_t& emX, int32_t& emY) const {
     const Pcl5Font& f = font();
-    const double em = f.proportional ? f.height * dpi / 72.0 : dpi / (kMonoAdvance * f.pitch);
-    emX = emY = static_cast<int32_t>(std::clamp(std::nearbyint(em), 1.0, double(kMaxEm)));
+    const double byHeight = f.height * dpi / 72.0, byPitch = dpi / (kMonoAdvance * f.pitch);
+    const bool linePrinter = !f.proportional && (f.typeface & 0xFFF) == 0;
+    const double x = f.proportional ? byHeight : byPitch;
+    const double y = f.proportional || linePrinter ? byHeight : byPitch;
+    emX = static_cast<int32_t>(std::clamp(std::nearbyint(x), 1.0, double(kMaxEm)));
+    emY = static_cast<int32_t>(std::clamp(std::nearbyint(y), 1.0, double(kMaxEm)));
 }
 
 // The glyph of code in the current font, rendered once per job and size.
