@@ -7,8 +7,9 @@
 
 namespace zelmo {
 
-// The printer's internal typefaces by kind: each platform picks its closest font files.
-enum class OutlineFamily { Mono, Serif, Sans };
+// The printer's internal typefaces by kind: each platform picks its closest font files. Cells
+// is the monospaced font bare-text pages are printed in (the one the PDF printer embeds).
+enum class OutlineFamily { Mono, Serif, Sans, Cells };
 
 struct OutlineFace {
     OutlineFamily family = OutlineFamily::Mono;
@@ -35,6 +36,10 @@ class OutlineFonts {
     // face cannot be loaded at all.
     virtual bool render(const OutlineFace& face, int32_t emX, int32_t emY, char32_t code,
                         OutlineGlyph& out) = 0;
+    // The face's advance of its space and its line's ascent and descent (below the baseline,
+    // negative), as fractions of the em; false when the face cannot be loaded.
+    virtual bool metrics(const OutlineFace& face, double& advance, double& ascent,
+                         double& descent) = 0;
 };
 
 // The platform's fonts, shared by the process and safe to use from the worker only; null where

@@ -2,7 +2,7 @@
 // metric-compatible with the LaserJet's internal fonts (Nimbus Mono PS with Courier, Nimbus
 // Roman with CG Times, Nimbus Sans with the Helvetica-like Univers and Arial widths);
 // Liberation stands in where they are missing, and DejaVu Sans Mono supplies the box-drawing
-// characters the URW fonts do not have.
+// characters the URW fonts do not have; it is also the bare-text font, as in the PDF printer.
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
@@ -72,9 +72,27 @@ class FreeTypeFonts : public OutlineFonts {
         return true;
     }
 
+    bool metrics(const OutlineFace& face, double& advance, double& ascent,
+                 double& descent) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        FT_Face f = load(face);
+        if (!f || f->units_per_EM == 0) return false;
+        const double em = f->units_per_EM;
+        advance = f->max_advance_width / em;
+        if (FT_Load_Char(f, ' ', FT_LOAD_NO_SCALE) == 0) advance = f->glyph->advance.x / em;
+        ascent = f->ascender / em;
+        descent = f->descender / em;
+        return true;
+    }
+
   private:
     // The face's font, opened at first use; null when neither package is installed.
     FT_Face load(const OutlineFace& face) {
+        if (face.family == OutlineFamily::Cells) {
+            if (!fallback_ && library_ && FT_New_Face(library_, kFallback, 0, &fallback_) != 0)
+                fallback_ = nullptr;
+            return fallback_;
+        }
         const int family = static_cast<int>(face.family);
         const int style = (face.bold ? 1 : 0) + (face.italic ? 2 : 0);
         FT_Face& slot = faces_[static_cast<std::size_t>(family * 4 + style)];

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/gdi.h"
+#include "platform/outline_fonts.h"
 #include "platform/printer.h"
 #include "platform/text_layer.h"
 
@@ -149,6 +150,7 @@ class SimulatedPrinter : public Printer, private PrinterCanvas {
 
     void record(const std::string& line);
     void fillRect(int x0, int y0, int x1, int y1);  // device coordinates, half-open, clipped
+    void drawCells(int x, int y, int cellWidth, int cellHeight, const std::string& text);
     void newSheet();
     void clearBlankSheet();
     void clearOutside(int rowA, int rowB, int left, int count);
@@ -171,6 +173,7 @@ class SimulatedPrinter : public Printer, private PrinterCanvas {
     bool docAborted_ = false;
     int copyCount_ = 1;
     int documentsBegun_ = 0;
+    OutlineGlyph scratchGlyph_;  // reused for every character of monospaced text
     int penWidth_ = 1;
     int penX_ = 0;
     int penY_ = 0;

@@ -104,7 +104,14 @@ struct Win32Printer::Handles {
         if (pen) ::DeleteObject(pen);
         if (font) ::DeleteObject(font);
         if (dc) ::DeleteDC(dc);
-        *this = Handles{};
+        // Field by field: assigning a fresh Handles would run its destructor, and so this
+        // function, again for ever.
+        dc = nullptr;
+        pen = nullptr;
+        stockPen = nullptr;
+        font = nullptr;
+        stockFont = nullptr;
+        fontWidth = fontHeight = 0;
     }
 };
 
