@@ -1,6 +1,6 @@
 // Telling a PCL 5 job from the accounting program's: the program sends only its own commands
-// (soft-font downloads, raster methods 0 and 1, dot positions, motion indexes, copies), so any
-// other command, or a job header, marks a job of another program.
+// (soft-font downloads, raster methods 0 and 1, dot positions, motion indexes, copies), so a
+// job header, or a command that shapes text or graphics beyond them, marks another program's.
 #include <cstring>
 
 #include "pcl/bare_text.h"
@@ -17,16 +17,24 @@ struct Parameter {
     uint8_t letter = 0;  // upper case
 };
 
-// Whether a parameter of the accounting program's command set is in use here.
-bool inDialect(uint8_t parameterized, uint8_t group, const Parameter& p) {
+// Whether a parameter marks a PCL 5 job: it changes how text or graphics look (fonts by their
+// characteristics, line spacing, margins, underline, rules and patterns, compressed or framed
+// raster). Commands that only move the cursor, turn the page, name a symbol set, carry data or
+// are unknown do not decide on their own (the accounting program's jobs are read as if it could
+// send them); once a job is PCL 5 they are all carried out.
+bool marksPcl5(uint8_t parameterized, uint8_t group, const Parameter& p) {
     const uint8_t l = p.letter;
-    if (parameterized == '*' && group == 'b') return l == 'W' || (l == 'M' && p.value <= 1);
-    if (parameterized == '*' && group == 't') return l == 'R';
-    if (parameterized == '*' && group == 'c') return l == 'E';
-    if (parameterized == '*' && group == 'p') return l == 'X' || l == 'Y';
-    if (parameterized == '&' && group == 'l') return l == 'C' || l == 'X';
-    if (parameterized == '&' && group == 'k') return l == 'H';
-    if ((parameterized == '(' || parameterized == ')') && group == 's') return l == 'W';
+    auto among = [l](const char* letters) { return l != 0 && std::strchr(letters, l) != nullptr; };
+    const bool font = parameterized == '(' || parameterized == ')';
+    if (parameterized == '*' && group == 'b') return (l == 'M' && p.value >= 2) || l == 'Y';
+    if (parameterized == '*' && group == 'r') return among("ABCFST");
+    if (parameterized == '*' && group == 'c') return among("ABHVGPQ");
+    if (parameterized == '*' && group == 'v') return among("NOT");
+    if (font && group == 's') return among("PHVSBT");
+    if (font && group == 0) return l == 'X';
+    if (parameterized == '&' && group == 'l') return among("DEFL");
+    if (parameterized == '&' && group == 'k') return among("GS");
+    if (parameterized == '&') return group == 'f' || group == 'd' || group == 's' || group == 'u';
     return false;
 }
 
@@ -64,7 +72,7 @@ void surveySequence(const uint8_t* at, std::size_t length, Pcl5Survey& out) {
     const uint8_t group = at[pos] >= 96 && at[pos] <= 126 ? at[pos++] : 0;
     Parameter p;
     while (pos < length && readParameter(at, length, pos, p)) {
-        if (!inDialect(parameterized, group, p)) out.pcl5 = true;
+        if (marksPcl5(parameterized, group, p)) out.pcl5 = true;
         if (parameterized == ')' && group == 's' && p.letter == 'W') out.softFonts = true;
         if (parameterized == '*' && group == 't' && p.letter == 'R' && p.value >= 600)
             out.pageDpi = 600;

@@ -50,9 +50,10 @@ INSTANTIATE_TEST_SUITE_P(
                    300},
         SurveyCase{"PjlAlone", "@PJL COMMENT x\r\nText", true, false, 300},
         SurveyCase{"FontByPitch", kEsc + "(s16.67HText", true, false, 300},
-        SurveyCase{"SymbolSet", kEsc + "(17UText", true, false, 300},
         SurveyCase{"Rule", kEsc + "*c10a10b0P", true, false, 300},
-        SurveyCase{"Position", kEsc + "&a10R", true, false, 300},
+        SurveyCase{"LinesPerInch", kEsc + "&l8D", true, false, 300},
+        SurveyCase{"PositionAlone", kEsc + "&a10R" + kEsc + "&l1O" + kEsc + "(17U", false, false,
+                   300},
         SurveyCase{"CommandInsideData", kEsc + "*b5W" + kEsc + "&a1R", false, false, 300},
         SurveyCase{"SoftFontsWithPcl5", kEsc + std::string(")s4W\0\0\0\0", 8) + kEsc + "*b2M", true,
                    true, 300}),
@@ -259,7 +260,7 @@ TEST_P(Pages, EjectsAsALaserJetDoes) {
 
 INSTANTIATE_TEST_SUITE_P(
     Pcl5, Pages,
-    ::testing::Values(PageCase{"FormFeedsEjectBlankPages", kEsc + "E" + kEsc + "&l0O\f\f", 2},
+    ::testing::Values(PageCase{"FormFeedsEjectBlankPages", kEsc + "E" + kEsc + "&l6D\f\f", 2},
                       PageCase{"ResetEjectsOnlyAMarkedPage", kEsc + "E" + kEsc + "E" + kRule + kEsc + "E", 1},
                       PageCase{"PjlOnlyPrintsNothing", kEsc + "%-12345X@PJL JOB\r\n" + kEsc + "%-12345X", 0},
                       PageCase{"LinesPastTheTextLengthGoOn", kEsc + "E" + kEsc + "&l2F" + kRule + "\n\n\n" + kRule, 2},
