@@ -159,14 +159,22 @@ void Pcl5Sheet::drawRow(int32_t x, int32_t y, const uint8_t* row, int32_t pixels
     marked_ = true;
     const int32_t first = std::max(0, -x), last = std::min(pixels, width_ - x);
     const bool plain = paint.pattern == PatternKind::Black && !paint.sourceOpaque;
-    if (plain && (x & 7) == 0 && first == 0) {
-        // The common case: byte-aligned solid ink, eight pixels at a time.
+    if (plain && first == 0 && last == pixels && x >= 0) {
+        // The common case: solid ink wholly on the sheet, eight source pixels at a time, each
+        // byte split over two sheet bytes unless aligned. The row's last byte may hold pixels
+        // past its end: they are masked off.
         uint8_t* out = bits_.data() + std::size_t(y) * stride_ + (x >> 3);
-        const int32_t whole = last / 8;
-        for (int32_t i = 0; i < whole; ++i)
-            out[i] = static_cast<uint8_t>(out[i] & ~row[i]);
-        for (int32_t i = whole * 8; i < last; ++i)
-            if ((row[i >> 3] >> (7 - (i & 7))) & 1) setPixel(x + i, y, true);
+        const int shift = x & 7;
+        const int32_t bytes = (pixels + 7) / 8;
+        const auto lastMask = static_cast<uint8_t>(0xFF << ((8 - (pixels & 7)) & 7));
+        for (int32_t i = 0; i < bytes; ++i) {
+            const uint8_t b = i + 1 == bytes ? static_cast<uint8_t>(row[i] & lastMask) : row[i];
+            if (!b) continue;
+            out[i] = static_cast<uint8_t>(out[i] & ~(b >> shift));
+            // A spill into the next byte holds ink, so it lies on the sheet.
+            const auto spill = static_cast<uint8_t>(shift ? b << (8 - shift) : 0);
+            if (spill) out[i + 1] = static_cast<uint8_t>(out[i + 1] & ~spill);
+        }
         inkTop_ = std::min(inkTop_, y);
         inkBottom_ = std::max(inkBottom_, y + 1);
         return;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <unordered_map>
 #include <ostream>
 #include <vector>
 
@@ -616,16 +617,46 @@ void SimulatedPrinter::drawCells(int x, int y, int cellWidth, int cellHeight,
     const double size = cellWidth / advance;
     const int em = static_cast<int>(size + 0.5);
     const int baseline = y + static_cast<int>((cellHeight + (ascent + descent) * size) / 2);
-    OutlineGlyph& g = scratchGlyph_;
+    const int right = deviceCaps(DeviceCap::HorzRes), bottom = deviceCaps(DeviceCap::VertRes);
+    clearBlankSheet();
     int pen = x;
     for (std::size_t i = 0; i < text.size(); pen += cellWidth) {
         const char32_t code = nextCodePoint(text, i);
-        if (code == U' ' || !fonts->render(face, em, em, code, g) || !g.found) continue;
-        for (int gy = 0; gy < g.height; ++gy)
-            for (int gx = 0; gx < g.width; ++gx)
-                if ((g.bits[static_cast<size_t>(gy) * g.stride + (gx >> 3)] >> (7 - (gx & 7))) & 1)
-                    fillRect(pen + g.left + gx, baseline - g.top + gy, pen + g.left + gx + 1,
-                             baseline - g.top + gy + 1);
+        if (code == U' ') continue;
+        // Each character is rendered once per size: a page of text repeats a few dozen.
+        const uint64_t key = uint64_t(code) | uint64_t(em) << 32;
+        auto found = cellGlyphs_.find(key);
+        if (found == cellGlyphs_.end()) {
+            OutlineGlyph g;
+            fonts->render(face, em, em, code, g);
+            found = cellGlyphs_.emplace(key, std::move(g)).first;
+        }
+        const OutlineGlyph& g = found->second;
+        if (!g.found) continue;
+        for (int gy = 0; gy < g.height; ++gy) {
+            const int py = baseline - g.top + gy;
+            if (py < 0 || py >= bottom) continue;
+            uint8_t* row = sheet_.bits.data() + static_cast<size_t>(config_.top + py) * sheet_.stride;
+            const uint8_t* bits = g.bits.data() + static_cast<size_t>(gy) * g.stride;
+            const int left = pen + g.left;
+            if (left >= 0 && left + g.width <= right) {
+                // Wholly inside: whole bytes, shifted into place.
+                const int sx = config_.left + left, shift = sx & 7;
+                uint8_t* out = row + (sx >> 3);
+                for (int j = 0; j < g.stride; ++j) {
+                    out[j] = static_cast<uint8_t>(out[j] | bits[j] >> shift);
+                    const auto spill = static_cast<uint8_t>(shift ? bits[j] << (8 - shift) : 0);
+                    if (spill) out[j + 1] = static_cast<uint8_t>(out[j + 1] | spill);
+                }
+                continue;
+            }
+            for (int gx = 0; gx < g.width; ++gx) {
+                const int px = pen + g.left + gx;
+                if (px >= 0 && px < right &&
+                    ((g.bits[static_cast<size_t>(gy) * g.stride + (gx >> 3)] >> (7 - (gx & 7))) & 1))
+                    setBit(row, config_.left + px, true);
+            }
+        }
     }
 }
 

@@ -8,6 +8,7 @@
 #include <iosfwd>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/gdi.h"
@@ -173,7 +174,7 @@ class SimulatedPrinter : public Printer, private PrinterCanvas {
     bool docAborted_ = false;
     int copyCount_ = 1;
     int documentsBegun_ = 0;
-    OutlineGlyph scratchGlyph_;  // reused for every character of monospaced text
+    std::unordered_map<uint64_t, OutlineGlyph> cellGlyphs_;  // monospaced text's glyphs
     int penWidth_ = 1;
     int penX_ = 0;
     int penY_ = 0;
