@@ -38,12 +38,23 @@ struct Parameter {
 // Page sizes of ESC&l#A, in units: the ones such programs send.
 bool pageSizeUnits(int32_t code, int64_t& width, int64_t& height) {
     switch (code) {
-        case 1: width = 7 * kInch + kInch / 4, height = 10 * kInch + kInch / 2; return true;
-        case 2: width = 8 * kInch + kInch / 2, height = 11 * kInch; return true;
-        case 3: width = 8 * kInch + kInch / 2, height = 14 * kInch; return true;
-        case 26: width = 210 * kInch * 10 / 254, height = 297 * kInch * 10 / 254; return true;
-        case 27: width = 148 * kInch * 10 / 254, height = 210 * kInch * 10 / 254; return true;
-        default: return false;
+        case 1:
+            width = 7 * kInch + kInch / 4, height = 10 * kInch + kInch / 2;
+            return true;
+        case 2:
+            width = 8 * kInch + kInch / 2, height = 11 * kInch;
+            return true;
+        case 3:
+            width = 8 * kInch + kInch / 2, height = 14 * kInch;
+            return true;
+        case 26:
+            width = 210 * kInch * 10 / 254, height = 297 * kInch * 10 / 254;
+            return true;
+        case 27:
+            width = 148 * kInch * 10 / 254, height = 210 * kInch * 10 / 254;
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -82,9 +93,11 @@ class Pcl5Job : private RasterRowSink {
     static int64_t unitsOf(int32_t pixels, int32_t dpi) {
         return dpi > 0 ? int64_t{pixels} * kInch / dpi : 0;
     }
-    // Units to sheet pixels, an exact half rounded down, as a LaserJet-class interpreter does.
+    // Units to sheet pixels, an exact half rounded down, as a LaserJet-class interpreter does;
+    // a position far off the sheet stays far off it without overflowing.
     int32_t pixelsOf(int64_t units) const {
-        return static_cast<int32_t>(std::ceil(double(units) * pageDpi_ / kInch - 0.5));
+        const double pixels = std::ceil(double(units) * pageDpi_ / kInch - 0.5);
+        return static_cast<int32_t>(std::clamp(pixels, -1e9, 1e9));
     }
     static int64_t clampUnits(double v) {
         return static_cast<int64_t>(
@@ -148,10 +161,18 @@ class Pcl5Job : private RasterRowSink {
     void toSheet(int64_t lx, int64_t ly, int64_t& sx, int64_t& sy) const {
         const int64_t px = lx + logicalOffset_;
         switch (orientation_ & 3) {
-            case 0: sx = px, sy = ly; break;
-            case 1: sx = ly, sy = pageHeight_ - px; break;
-            case 2: sx = pageWidth_ - px, sy = pageHeight_ - ly; break;
-            default: sx = pageWidth_ - ly, sy = px; break;
+            case 0:
+                sx = px, sy = ly;
+                break;
+            case 1:
+                sx = ly, sy = pageHeight_ - px;
+                break;
+            case 2:
+                sx = pageWidth_ - px, sy = pageHeight_ - ly;
+                break;
+            default:
+                sx = pageWidth_ - ly, sy = px;
+                break;
         }
     }
 
@@ -168,14 +189,30 @@ class Pcl5Job : private RasterRowSink {
 
     void step(uint8_t b) {
         switch (b) {
-            case kEsc: escape(); return;
-            case '\r': carriageReturn(); return;
-            case '\n': lineFeed(); return;
-            case '\f': formFeed(); return;
-            case '\b': x_ = std::max<int64_t>(x_ - hmi_, 0); return;
-            case '\t': tab(); return;
-            case 0x0E: text_.shift(true); return;
-            case 0x0F: text_.shift(false); return;
+            case kEsc:
+                escape();
+                return;
+            case '\r':
+                carriageReturn();
+                return;
+            case '\n':
+                lineFeed();
+                return;
+            case '\f':
+                formFeed();
+                return;
+            case '\b':
+                x_ = std::max<int64_t>(x_ - hmi_, 0);
+                return;
+            case '\t':
+                tab();
+                return;
+            case 0x0E:
+                text_.shift(true);
+                return;
+            case 0x0F:
+                text_.shift(false);
+                return;
             default:
                 if (b >= 0x20) character(b);
         }
@@ -305,24 +342,56 @@ class Pcl5Job : private RasterRowSink {
         const uint8_t letter = static_cast<uint8_t>(p.letter & ~0x20);
         const uint16_t key = static_cast<uint16_t>(parameterized << 8 | group);
         switch (key) {
-            case '&' << 8 | 'l': pageControl(letter, p); break;
-            case '&' << 8 | 'a': position(letter, p); break;
-            case '&' << 8 | 'k': motion(letter, p); break;
-            case '&' << 8 | 'f': pushPop(letter, p); break;
-            case '&' << 8 | 'd': underline_ = letter == 'D'; break;
-            case '&' << 8 | 's': if (letter == 'C') wrap_ = p.value == 0; break;
-            case '&' << 8 | 'u': if (letter == 'D' && p.value > 0) unit_ = clampUnits(kInch / p.value); break;
-            case '&' << 8 | 'p': if (letter == 'X') transparentData(p); break;
-            case '*' << 8 | 'p': dotPosition(letter, p); break;
-            case '*' << 8 | 'c': ruleOrPattern(letter, p); break;
-            case '*' << 8 | 'v': transparency(letter, p); break;
-            case '*' << 8 | 't': if (letter == 'R') rasterResolution_ = int32_t(p.value); break;
-            case '*' << 8 | 'r': rasterControl(letter, p); break;
-            case '*' << 8 | 'b': rasterData(letter, p); break;
-            case '%' << 8: percent(letter, p); break;
+            case '&' << 8 | 'l':
+                pageControl(letter, p);
+                break;
+            case '&' << 8 | 'a':
+                position(letter, p);
+                break;
+            case '&' << 8 | 'k':
+                motion(letter, p);
+                break;
+            case '&' << 8 | 'f':
+                pushPop(letter, p);
+                break;
+            case '&' << 8 | 'd':
+                underline_ = letter == 'D';
+                break;
+            case '&' << 8 | 's':
+                if (letter == 'C') wrap_ = p.value == 0;
+                break;
+            case '&' << 8 | 'u':
+                if (letter == 'D' && p.value > 0) unit_ = clampUnits(kInch / p.value);
+                break;
+            case '&' << 8 | 'p':
+                if (letter == 'X') transparentData(p);
+                break;
+            case '*' << 8 | 'p':
+                dotPosition(letter, p);
+                break;
+            case '*' << 8 | 'c':
+                ruleOrPattern(letter, p);
+                break;
+            case '*' << 8 | 'v':
+                transparency(letter, p);
+                break;
+            case '*' << 8 | 't':
+                if (letter == 'R') rasterResolution_ = int32_t(p.value);
+                break;
+            case '*' << 8 | 'r':
+                rasterControl(letter, p);
+                break;
+            case '*' << 8 | 'b':
+                rasterData(letter, p);
+                break;
+            case '%' << 8:
+                percent(letter, p);
+                break;
             default:
-                if (parameterized == '(' || parameterized == ')') fontCommand(parameterized, group, letter, p);
-                else skipData(letter, p);
+                if (parameterized == '(' || parameterized == ')')
+                    fontCommand(parameterized, group, letter, p);
+                else
+                    skipData(letter, p);
         }
     }
 
@@ -358,7 +427,9 @@ class Pcl5Job : private RasterRowSink {
                 defaultTextLength();
                 followHome();
                 break;
-            case 'F': if (v > 0) textLength_ = std::min<int64_t>(v * vmi_, logicalLength_ - topMargin_); break;
+            case 'F':
+                if (v > 0) textLength_ = std::min<int64_t>(v * vmi_, logicalLength_ - topMargin_);
+                break;
             case 'C':
                 if (p.value >= 0) vmi_ = clampUnits(p.value * kInch / 48);
                 followHome();
@@ -367,29 +438,44 @@ class Pcl5Job : private RasterRowSink {
                 if (p.value >= 0) vmi_ = p.value > 0 ? clampUnits(kInch / p.value) : 0;
                 followHome();
                 break;
-            case 'L': perforationSkip_ = v != 0; break;
-            case 'X': setCopiesCommand(s_, env_, v); break;
-            default: break;
+            case 'L':
+                perforationSkip_ = v != 0;
+                break;
+            case 'X':
+                setCopiesCommand(s_, env_, v);
+                break;
+            default:
+                break;
         }
     }
 
     // ESC&a: columns and rows, decipoints, margins by column.
     void position(uint8_t letter, const Parameter& p) {
         switch (letter) {
-            case 'C': moveX(p, double(hmi_)); break;
-            case 'H': moveX(p, kInch / 720.0); break;
+            case 'C':
+                moveX(p, double(hmi_));
+                break;
+            case 'H':
+                moveX(p, kInch / 720.0);
+                break;
             case 'R':
                 if (p.signedValue)
                     y_ = clampUnits(y_ + p.value * vmi_);
                 else
                     y_ = clampUnits(topMargin_ + p.value * vmi_ + vmi_ * 3 / 4);
                 break;
-            case 'V': moveY(p, kInch / 720.0); break;
-            case 'L': leftMargin_ = std::clamp<int64_t>(clampUnits(p.value * hmi_), 0, rightMargin_); break;
-            case 'M':
-                rightMargin_ = std::clamp<int64_t>(clampUnits((p.value + 1) * hmi_), leftMargin_, logicalWidth_);
+            case 'V':
+                moveY(p, kInch / 720.0);
                 break;
-            default: break;
+            case 'L':
+                leftMargin_ = std::clamp<int64_t>(clampUnits(p.value * hmi_), 0, rightMargin_);
+                break;
+            case 'M':
+                rightMargin_ = std::clamp<int64_t>(clampUnits((p.value + 1) * hmi_), leftMargin_,
+                                                   logicalWidth_);
+                break;
+            default:
+                break;
         }
     }
 
@@ -451,14 +537,29 @@ class Pcl5Job : private RasterRowSink {
     // ESC*c: rule size, pattern id, fill; ESC*c#E belongs to soft fonts (skipped here).
     void ruleOrPattern(uint8_t letter, const Parameter& p) {
         switch (letter) {
-            case 'A': ruleWidth_ = clampUnits(std::max(p.value, 0.0) * unit_); break;
-            case 'B': ruleHeight_ = clampUnits(std::max(p.value, 0.0) * unit_); break;
-            case 'H': ruleWidth_ = clampUnits(std::max(p.value, 0.0) * kInch / 720); break;
-            case 'V': ruleHeight_ = clampUnits(std::max(p.value, 0.0) * kInch / 720); break;
-            case 'G': patternId_ = static_cast<int32_t>(std::clamp(p.value, 0.0, 1e6)); break;
-            case 'P': fillRule(int(std::clamp(p.value, -1.0, 9.0))); break;
-            case 'W': skipBytes(p.value); break;
-            default: break;
+            case 'A':
+                ruleWidth_ = clampUnits(std::max(p.value, 0.0) * unit_);
+                break;
+            case 'B':
+                ruleHeight_ = clampUnits(std::max(p.value, 0.0) * unit_);
+                break;
+            case 'H':
+                ruleWidth_ = clampUnits(std::max(p.value, 0.0) * kInch / 720);
+                break;
+            case 'V':
+                ruleHeight_ = clampUnits(std::max(p.value, 0.0) * kInch / 720);
+                break;
+            case 'G':
+                patternId_ = static_cast<int32_t>(std::clamp(p.value, 0.0, 1e6));
+                break;
+            case 'P':
+                fillRule(int(std::clamp(p.value, -1.0, 9.0)));
+                break;
+            case 'W':
+                skipBytes(p.value);
+                break;
+            default:
+                break;
         }
     }
 
@@ -466,12 +567,22 @@ class Pcl5Job : private RasterRowSink {
     void fillRule(int kind) {
         Paint paint = paint_;
         switch (kind) {
-            case 0: paint.pattern = PatternKind::Black; break;
-            case 1: paint.pattern = PatternKind::White, paint.patternOpaque = true; break;
-            case 2: paint.pattern = PatternKind::Shading, paint.id = patternId_; break;
-            case 3: paint.pattern = PatternKind::CrossHatch, paint.id = patternId_; break;
-            case 5: break;
-            default: return;
+            case 0:
+                paint.pattern = PatternKind::Black;
+                break;
+            case 1:
+                paint.pattern = PatternKind::White, paint.patternOpaque = true;
+                break;
+            case 2:
+                paint.pattern = PatternKind::Shading, paint.id = patternId_;
+                break;
+            case 3:
+                paint.pattern = PatternKind::CrossHatch, paint.id = patternId_;
+                break;
+            case 5:
+                break;
+            default:
+                return;
         }
         fillLogical(x_, y_, ruleWidth_, ruleHeight_, paint);
     }
@@ -530,13 +641,26 @@ class Pcl5Job : private RasterRowSink {
     void rasterControl(uint8_t letter, const Parameter& p) {
         const double v = std::clamp(p.value, 0.0, double(kMaxRasterPixels));
         switch (letter) {
-            case 'A': startRaster(v >= 1); break;
-            case 'S': rasterWidth_ = int32_t(v); break;
-            case 'T': rasterHeight_ = int32_t(v); break;
-            case 'F': presentation_ = int32_t(v) == 0 ? 0 : 3; break;
-            case 'B': rasterOn_ = false; break;
-            case 'C': rasterOn_ = false, compression_ = 0; break;
-            default: break;
+            case 'A':
+                startRaster(v >= 1);
+                break;
+            case 'S':
+                rasterWidth_ = int32_t(v);
+                break;
+            case 'T':
+                rasterHeight_ = int32_t(v);
+                break;
+            case 'F':
+                presentation_ = int32_t(v) == 0 ? 0 : 3;
+                break;
+            case 'B':
+                rasterOn_ = false;
+                break;
+            case 'C':
+                rasterOn_ = false, compression_ = 0;
+                break;
+            default:
+                break;
         }
     }
 
@@ -549,7 +673,8 @@ class Pcl5Job : private RasterRowSink {
         rowsDrawn_ = 0;
         const int32_t res = std::max(rasterResolution_, 1);
         const int64_t fit = (logicalWidth_ + 2 * logicalOffset_ - x_) * res / kInch;
-        const int64_t pixels = rasterWidth_ > 0 ? rasterWidth_ : std::clamp<int64_t>(fit, 8, kMaxRasterPixels);
+        const int64_t pixels =
+            rasterWidth_ > 0 ? rasterWidth_ : std::clamp<int64_t>(fit, 8, kMaxRasterPixels);
         decoder_.start(static_cast<std::size_t>((pixels + 7) / 8));
         rowPixels_ = static_cast<int32_t>(pixels);
     }
@@ -636,7 +761,8 @@ class Pcl5Job : private RasterRowSink {
 
     void stretchSheet(PrinterCanvas& dc) {
         const DeviceMetrics& m = env_.metrics;
-        gdi::UniqueBitmap image(gdi::createBitmap(sheet_.width(), sheet_.height(), 1, 1, sheet_.bits()));
+        gdi::UniqueBitmap image(
+            gdi::createBitmap(sheet_.width(), sheet_.height(), 1, 1, sheet_.bits()));
         if (!image) throw JobError(JobError::Reason::OutOfMemory);
         gdi::UniqueDc memory(gdi::createCompatibleDc(nullptr));
         gdi::selectObject(memory.get(), image.get());

@@ -12,9 +12,9 @@ namespace zelmo {
 enum Pcl5Compression : int32_t {
     kPcl5Unencoded = 0,
     kPcl5RunLength = 1,
-    kPcl5PackBits = 2,   // TIFF
-    kPcl5DeltaRow = 3,   // changes against the previous row
-    kPcl5Adaptive = 5,   // blocks of rows, each in its own method
+    kPcl5PackBits = 2,  // TIFF
+    kPcl5DeltaRow = 3,  // changes against the previous row
+    kPcl5Adaptive = 5,  // blocks of rows, each in its own method
 };
 
 // Receives each decoded row (1 = ink, the row's bytes); method 5 makes several per transfer.

@@ -49,13 +49,20 @@ bool hatchInk(int32_t id, int32_t x, int32_t y) {
     const int32_t cx = x % 16, cy = y % 16;
     const int32_t sum = (cx + cy) % 16, difference = (cx - cy + 16) % 16;
     switch (id) {
-        case 1: return cy == 7 || cy == 8;
-        case 2: return cx == 2 || cx == 3;
-        case 3: return onDiagonal(sum, 9);
-        case 4: return onDiagonal(difference, 10);
-        case 5: return cy == 7 || cy == 8 || cx == 2 || cx == 3;
-        case 6: return onDiagonal(sum, 9) || onDiagonal(difference, 10);
-        default: return false;
+        case 1:
+            return cy == 7 || cy == 8;
+        case 2:
+            return cx == 2 || cx == 3;
+        case 3:
+            return onDiagonal(sum, 9);
+        case 4:
+            return onDiagonal(difference, 10);
+        case 5:
+            return cy == 7 || cy == 8 || cx == 2 || cx == 3;
+        case 6:
+            return onDiagonal(sum, 9) || onDiagonal(difference, 10);
+        default:
+            return false;
     }
 }
 
@@ -93,11 +100,14 @@ bool Pcl5Sheet::patternInk(const Paint& paint, int32_t x, int32_t y) const {
     // Patterns are drawn at 300 dpi; a 600-dpi sheet doubles their cells.
     const int32_t scale = dpi_ >= 600 ? 2 : 1;
     switch (paint.pattern) {
-        case PatternKind::Black: return true;
-        case PatternKind::White: return false;
+        case PatternKind::Black:
+            return true;
+        case PatternKind::White:
+            return false;
         case PatternKind::Shading:
             return shadingInk(paint.id, x / scale, y / scale);
-        case PatternKind::CrossHatch: return hatchInk(paint.id, x / scale, y / scale);
+        case PatternKind::CrossHatch:
+            return hatchInk(paint.id, x / scale, y / scale);
     }
     return false;
 }

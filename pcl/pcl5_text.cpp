@@ -24,15 +24,14 @@ constexpr int32_t symbolId(int value, char letter) {
 
 // Roman-8 from 0xA0, the LaserJet's default set.
 constexpr char16_t kRoman8[96] = {
-    0x00A0, 0x00C0, 0x00C2, 0x00C8, 0x00CA, 0x00CB, 0x00CE, 0x00CF, 0x00B4, 0x02CB, 0x02C6,
-    0x00A8, 0x02DC, 0x00D9, 0x00DB, 0x20A4, 0x00AF, 0x00DD, 0x00FD, 0x00B0, 0x00C7, 0x00E7,
-    0x00D1, 0x00F1, 0x00A1, 0x00BF, 0x00A4, 0x00A3, 0x00A5, 0x00A7, 0x0192, 0x00A2, 0x00E2,
-    0x00EA, 0x00F4, 0x00FB, 0x00E1, 0x00E9, 0x00F3, 0x00FA, 0x00E0, 0x00E8, 0x00F2, 0x00F9,
-    0x00E4, 0x00EB, 0x00F6, 0x00FC, 0x00C5, 0x00EE, 0x00D8, 0x00C6, 0x00E5, 0x00ED, 0x00F8,
-    0x00E6, 0x00C4, 0x00EC, 0x00D6, 0x00DC, 0x00C9, 0x00EF, 0x00DF, 0x00D4, 0x00C1, 0x00C3,
-    0x00E3, 0x00D0, 0x00F0, 0x00CD, 0x00CC, 0x00D3, 0x00D2, 0x00D5, 0x00F5, 0x0160, 0x0161,
-    0x00DA, 0x0178, 0x00FF, 0x00DE, 0x00FE, 0x00B7, 0x00B5, 0x00B6, 0x00BE, 0x2014, 0x00BC,
-    0x00BD, 0x00AA, 0x00BA, 0x00AB, 0x25A0, 0x00BB, 0x00B1, 0x0000,
+    0x00A0, 0x00C0, 0x00C2, 0x00C8, 0x00CA, 0x00CB, 0x00CE, 0x00CF, 0x00B4, 0x02CB, 0x02C6, 0x00A8,
+    0x02DC, 0x00D9, 0x00DB, 0x20A4, 0x00AF, 0x00DD, 0x00FD, 0x00B0, 0x00C7, 0x00E7, 0x00D1, 0x00F1,
+    0x00A1, 0x00BF, 0x00A4, 0x00A3, 0x00A5, 0x00A7, 0x0192, 0x00A2, 0x00E2, 0x00EA, 0x00F4, 0x00FB,
+    0x00E1, 0x00E9, 0x00F3, 0x00FA, 0x00E0, 0x00E8, 0x00F2, 0x00F9, 0x00E4, 0x00EB, 0x00F6, 0x00FC,
+    0x00C5, 0x00EE, 0x00D8, 0x00C6, 0x00E5, 0x00ED, 0x00F8, 0x00E6, 0x00C4, 0x00EC, 0x00D6, 0x00DC,
+    0x00C9, 0x00EF, 0x00DF, 0x00D4, 0x00C1, 0x00C3, 0x00E3, 0x00D0, 0x00F0, 0x00CD, 0x00CC, 0x00D3,
+    0x00D2, 0x00D5, 0x00F5, 0x0160, 0x0161, 0x00DA, 0x0178, 0x00FF, 0x00DE, 0x00FE, 0x00B7, 0x00B5,
+    0x00B6, 0x00BE, 0x2014, 0x00BC, 0x00BD, 0x00AA, 0x00BA, 0x00AB, 0x25A0, 0x00BB, 0x00B1, 0x0000,
 };
 
 // The typeface number's family: Courier, Letter Gothic and Line Printer are monospaced;
@@ -57,13 +56,26 @@ void Pcl5Text::reset() {
 void Pcl5Text::characteristic(bool primary, uint8_t letter, double value) {
     Pcl5Font& f = fontFor(primary);
     switch (letter) {
-        case 'P': f.proportional = value >= 1; break;
-        case 'H': if (value > 0) f.pitch = std::clamp(value, 0.1, 1000.0); break;
-        case 'V': if (value > 0) f.height = std::clamp(value, 0.25, 999.75); break;
-        case 'S': f.italic = value >= 1; break;
-        case 'B': f.bold = value >= 2; break;
-        case 'T': f.typeface = static_cast<int32_t>(std::clamp(value, 0.0, 65535.0)); break;
-        default: break;
+        case 'P':
+            f.proportional = value >= 1;
+            break;
+        case 'H':
+            if (value > 0) f.pitch = std::clamp(value, 0.1, 1000.0);
+            break;
+        case 'V':
+            if (value > 0) f.height = std::clamp(value, 0.25, 999.75);
+            break;
+        case 'S':
+            f.italic = value >= 1;
+            break;
+        case 'B':
+            f.bold = value >= 2;
+            break;
+        case 'T':
+            f.typeface = static_cast<int32_t>(std::clamp(value, 0.0, 65535.0));
+            break;
+        default:
+            break;
     }
 }
 
@@ -87,15 +99,23 @@ void Pcl5Text::pitchMode(int mode, int64_t& hmi) {
 char32_t Pcl5Text::unicode(uint8_t code) const {
     if (code < 0x80) return code >= 0x20 && code < 0x7F ? code : 0;
     switch (font().symbolSet) {
-        case symbolId(8, 'U'): return code >= 0xA0 ? kRoman8[code - 0xA0] : 0;
-        case symbolId(0, 'U'): return 0;
+        case symbolId(8, 'U'):
+            return code >= 0xA0 ? kRoman8[code - 0xA0] : 0;
+        case symbolId(0, 'U'):
+            return 0;
         case symbolId(0, 'N'):
-        case symbolId(19, 'U'): return code >= 0xA0 ? code : 0;
-        case symbolId(2, 'N'): return toUnicode(CodePage::Iso8859_2, code);
-        case symbolId(9, 'E'): return toUnicode(CodePage::Windows1250, code);
-        case symbolId(10, 'U'): return toUnicode(CodePage::Cp437, code);
-        case symbolId(17, 'U'): return toUnicode(CodePage::Cp852, code);
-        default: return toUnicode(codePageFromValue(codePage_), code);
+        case symbolId(19, 'U'):
+            return code >= 0xA0 ? code : 0;
+        case symbolId(2, 'N'):
+            return toUnicode(CodePage::Iso8859_2, code);
+        case symbolId(9, 'E'):
+            return toUnicode(CodePage::Windows1250, code);
+        case symbolId(10, 'U'):
+            return toUnicode(CodePage::Cp437, code);
+        case symbolId(17, 'U'):
+            return toUnicode(CodePage::Cp852, code);
+        default:
+            return toUnicode(codePageFromValue(codePage_), code);
     }
 }
 

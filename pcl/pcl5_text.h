@@ -19,11 +19,11 @@ class PrinterCanvas;
 struct Pcl5Font {
     int32_t symbolSet = -1;  // HP's number (value x 32 + letter - 64); -1 the user's code page
     bool proportional = false;
-    double pitch = 10.0;    // characters per inch, fixed-pitch fonts
-    double height = 12.0;   // points, proportional fonts
+    double pitch = 10.0;   // characters per inch, fixed-pitch fonts
+    double height = 12.0;  // points, proportional fonts
     bool italic = false;
     bool bold = false;
-    int32_t typeface = 3;   // Courier
+    int32_t typeface = 3;  // Courier
 };
 
 class Pcl5Text {

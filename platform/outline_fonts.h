@@ -25,7 +25,7 @@ struct OutlineGlyph {
     int32_t top = 0;      // from the baseline up to the image's top edge, pixels
     int32_t advance = 0;  // the pen's move, 1/64 pixel
     int32_t stride = 0;
-    bool found = false;   // the font has the character
+    bool found = false;  // the font has the character
     std::vector<uint8_t> bits;
 };
 

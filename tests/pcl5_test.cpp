@@ -29,8 +29,7 @@ class Survey : public ::testing::TestWithParam<SurveyCase> {};
 
 TEST_P(Survey, TellsTheAccountingDialectFromPcl5) {
     const SurveyCase& c = GetParam();
-    const Pcl5Survey s =
-        surveyJob(reinterpret_cast<const uint8_t*>(c.job.data()), c.job.size());
+    const Pcl5Survey s = surveyJob(reinterpret_cast<const uint8_t*>(c.job.data()), c.job.size());
     EXPECT_EQ(s.pcl5, c.pcl5);
     EXPECT_EQ(s.softFonts, c.softFonts);
     EXPECT_EQ(s.pageDpi, c.pageDpi);
@@ -41,13 +40,13 @@ const std::string kEsc = "\x1B";
 INSTANTIATE_TEST_SUITE_P(
     Pcl5, Survey,
     ::testing::Values(
-        SurveyCase{"AccountingRaster", kEsc + "*t300R" + kEsc + "*b1M" + kEsc + "*p5x7Y" +
-                                           kEsc + "*b2W\x01\xFF" + kEsc + "&l2X\f",
+        SurveyCase{"AccountingRaster",
+                   kEsc + "*t300R" + kEsc + "*b1M" + kEsc + "*p5x7Y" + kEsc + "*b2W\x01\xFF" +
+                       kEsc + "&l2X\f",
                    false, false, 300},
         SurveyCase{"ResetAndText", kEsc + "EHello\r\n\f", false, false, 300},
         SurveyCase{"PackBits", kEsc + "*t600R" + kEsc + "*b2m1W\x00", true, false, 600},
-        SurveyCase{"UniversalExit", kEsc + "%-12345X@PJL ENTER LANGUAGE=PCL\r\n", true, false,
-                   300},
+        SurveyCase{"UniversalExit", kEsc + "%-12345X@PJL ENTER LANGUAGE=PCL\r\n", true, false, 300},
         SurveyCase{"PjlAlone", "@PJL COMMENT x\r\nText", true, false, 300},
         SurveyCase{"FontByPitch", kEsc + "(s16.67HText", true, false, 300},
         SurveyCase{"Rule", kEsc + "*c10a10b0P", true, false, 300},
@@ -115,7 +114,8 @@ INSTANTIATE_TEST_SUITE_P(
                    {{1, 0xA0, 0xB0, 4}},
                    0},
         DecodeCase{"DeltaEmptyRepeatsTheRow", 3, {1, 2, 3, 4}, {}, {{1, 2, 3, 4}}, 0},
-        DecodeCase{"DeltaLongOffsetPastTheRow", 3, {1, 2, 3, 4}, {0x1F, 0x05, 0x77}, {{1, 2, 3, 4}}, 0},
+        DecodeCase{
+            "DeltaLongOffsetPastTheRow", 3, {1, 2, 3, 4}, {0x1F, 0x05, 0x77}, {{1, 2, 3, 4}}, 0},
         DecodeCase{"AdaptiveBlocks",
                    5,
                    {1, 2, 3, 4},
@@ -171,43 +171,65 @@ const std::string kRule = kEsc + "*c10a4b0P";
 INSTANTIATE_TEST_SUITE_P(
     Pcl5, Place,
     ::testing::Values(
-        PlaceCase{"RuleInDots", kEsc + "E" + kEsc + "*p10x20Y" + kEsc + "*c30a5b0P",
-                  {85, 170, 115, 175}},
-        PlaceCase{"SameSheetPixelsWithMargins", kEsc + "E" + kEsc + "*p10x20Y" + kRule,
-                  {85, 170, 95, 174}, 40},
-        PlaceCase{"RuleInDecipoints", kEsc + "E" + kEsc + "*c72h36V" + kEsc + "&a720H" + kEsc + "*c0P",
+        PlaceCase{
+            "RuleInDots", kEsc + "E" + kEsc + "*p10x20Y" + kEsc + "*c30a5b0P", {85, 170, 115, 175}},
+        PlaceCase{"SameSheetPixelsWithMargins",
+                  kEsc + "E" + kEsc + "*p10x20Y" + kRule,
+                  {85, 170, 95, 174},
+                  40},
+        PlaceCase{"RuleInDecipoints",
+                  kEsc + "E" + kEsc + "*c72h36V" + kEsc + "&a720H" + kEsc + "*c0P",
                   {375, 187, 405, 202}},
         PlaceCase{"FirstLineAtSixLinesPerInch", kEsc + "E" + kRule, {75, 187, 85, 191}},
-        PlaceCase{"RowsAtEightLinesPerInch", kEsc + "E" + kEsc + "&l8D" + kEsc + "&a2R" + kRule,
+        PlaceCase{"RowsAtEightLinesPerInch",
+                  kEsc + "E" + kEsc + "&l8D" + kEsc + "&a2R" + kRule,
                   {75, 253, 85, 257}},
-        PlaceCase{"TopMarginInLines", kEsc + "E" + kEsc + "&l8D" + kEsc + "&l3E" + kRule,
+        PlaceCase{"TopMarginInLines",
+                  kEsc + "E" + kEsc + "&l8D" + kEsc + "&l3E" + kRule,
                   {75, 141, 85, 145}},
         // A cursor still on the first line follows the new VMI there.
-        PlaceCase{"VmiInFortyEighths", kEsc + "E" + kEsc + "&l12C" + kEsc + "&a+1R" + kRule,
+        PlaceCase{"VmiInFortyEighths",
+                  kEsc + "E" + kEsc + "&l12C" + kEsc + "&a+1R" + kRule,
                   {75, 281, 85, 285}},
-        PlaceCase{"ColumnsAtTwelvePitch", kEsc + "E" + kEsc + "&k10H" + kEsc + "&a3C" + kRule,
+        PlaceCase{"ColumnsAtTwelvePitch",
+                  kEsc + "E" + kEsc + "&k10H" + kEsc + "&a3C" + kRule,
                   {150, 187, 160, 191}},
-        PlaceCase{"RelativeMoves", kEsc + "E" + kEsc + "*p100x20Y" + kEsc + "*p-40x+10Y" + kRule,
+        PlaceCase{"RelativeMoves",
+                  kEsc + "E" + kEsc + "*p100x20Y" + kEsc + "*p-40x+10Y" + kRule,
                   {135, 180, 145, 184}},
-        PlaceCase{"PushAndPop", kEsc + "E" + kEsc + "*p7x9Y" + kEsc + "&f0S" + kEsc + "*p300x300Y" + kEsc + "&f1S" + kRule,
+        PlaceCase{"PushAndPop",
+                  kEsc + "E" + kEsc + "*p7x9Y" + kEsc + "&f0S" + kEsc + "*p300x300Y" + kEsc +
+                      "&f1S" + kRule,
                   {82, 159, 92, 163}},
-        PlaceCase{"LineFeedReturnsWithTermination", kEsc + "E" + kEsc + "&k2G" + kEsc + "*p200X\n" + kRule,
+        PlaceCase{"LineFeedReturnsWithTermination",
+                  kEsc + "E" + kEsc + "&k2G" + kEsc + "*p200X\n" + kRule,
                   {75, 237, 85, 241}},
-        PlaceCase{"LineFeedKeepsTheColumn", kEsc + "E" + kEsc + "*p200X\n" + kRule,
-                  {275, 237, 285, 241}},
-        PlaceCase{"LandscapeTurnsTheLogicalPage", kEsc + "E" + kEsc + "&l1O" + kEsc + "*p0x0Y" + kEsc + "*c30a10b0P",
+        PlaceCase{
+            "LineFeedKeepsTheColumn", kEsc + "E" + kEsc + "*p200X\n" + kRule, {275, 237, 285, 241}},
+        PlaceCase{"LandscapeTurnsTheLogicalPage",
+                  kEsc + "E" + kEsc + "&l1O" + kEsc + "*p0x0Y" + kEsc + "*c30a10b0P",
                   {150, 510, 160, 540}},
-        PlaceCase{"RasterAtTheCursor", kEsc + "E" + kEsc + "*t300R" + kEsc + "*p16x4Y" + kEsc + "*r1A" + kEsc + "*b2m3W\x01\xF0\x0F",
+        PlaceCase{"RasterAtTheCursor",
+                  kEsc + "E" + kEsc + "*t300R" + kEsc + "*p16x4Y" + kEsc + "*r1A" + kEsc +
+                      "*b2m3W\x01\xF0\x0F",
                   {91, 154, 107, 155}},
-        PlaceCase{"RasterAtTheLeftEdge", kEsc + "E" + kEsc + "*t150R" + kEsc + "*p16x4Y" + kEsc + "*r0A" + kEsc + "*b1W\x80",
-                  {75, 154, 77, 156}},
-        PlaceCase{"RasterYOffset", kEsc + "E" + kEsc + "*t300R" + kEsc + "*p0x0Y" + kEsc + "*r1A" + kEsc + "*b5Y" + kEsc + "*b1W\x80",
+        PlaceCase{
+            "RasterAtTheLeftEdge",
+            kEsc + "E" + kEsc + "*t150R" + kEsc + "*p16x4Y" + kEsc + "*r0A" + kEsc + "*b1W\x80",
+            {75, 154, 77, 156}},
+        PlaceCase{"RasterYOffset",
+                  kEsc + "E" + kEsc + "*t300R" + kEsc + "*p0x0Y" + kEsc + "*r1A" + kEsc + "*b5Y" +
+                      kEsc + "*b1W\x80",
                   {75, 155, 76, 156}},
-        PlaceCase{"RasterHeightCutsRows", kEsc + "E" + kEsc + "*t300R" + kEsc + "*r1T" + kEsc + "*r1A" + kEsc + "*b1W\x80" + kEsc + "*b1W\x80",
+        PlaceCase{"RasterHeightCutsRows",
+                  kEsc + "E" + kEsc + "*t300R" + kEsc + "*r1T" + kEsc + "*r1A" + kEsc + "*b1W\x80" +
+                      kEsc + "*b1W\x80",
                   {75, 187, 76, 188}},
         // The form feed sent as transparent data prints as a character (a symbol where the
         // font has one), not as a page break.
-        PlaceCase{"PjlAndTransparentData", kEsc + "%-12345X@PJL COMMENT Ala\r\n@PJL ENTER LANGUAGE=PCL\r\n" + kEsc + "E" + kEsc + "&p1X\f" + kRule,
+        PlaceCase{"PjlAndTransparentData",
+                  kEsc + "%-12345X@PJL COMMENT Ala\r\n@PJL ENTER LANGUAGE=PCL\r\n" + kEsc + "E" +
+                      kEsc + "&p1X\f" + kRule,
                   {105, 187, 115, 191}}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -260,11 +282,14 @@ TEST_P(Pages, EjectsAsALaserJetDoes) {
 
 INSTANTIATE_TEST_SUITE_P(
     Pcl5, Pages,
-    ::testing::Values(PageCase{"FormFeedsEjectBlankPages", kEsc + "E" + kEsc + "&l6D\f\f", 2},
-                      PageCase{"ResetEjectsOnlyAMarkedPage", kEsc + "E" + kEsc + "E" + kRule + kEsc + "E", 1},
-                      PageCase{"PjlOnlyPrintsNothing", kEsc + "%-12345X@PJL JOB\r\n" + kEsc + "%-12345X", 0},
-                      PageCase{"LinesPastTheTextLengthGoOn", kEsc + "E" + kEsc + "&l2F" + kRule + "\n\n\n" + kRule, 2},
-                      PageCase{"HpglIsSkipped", kEsc + "E" + kEsc + "%1BIN;PD0,0,100,100;\f" + kEsc + "%1A" + kRule, 1}),
+    ::testing::Values(
+        PageCase{"FormFeedsEjectBlankPages", kEsc + "E" + kEsc + "&l6D\f\f", 2},
+        PageCase{"ResetEjectsOnlyAMarkedPage", kEsc + "E" + kEsc + "E" + kRule + kEsc + "E", 1},
+        PageCase{"PjlOnlyPrintsNothing", kEsc + "%-12345X@PJL JOB\r\n" + kEsc + "%-12345X", 0},
+        PageCase{"LinesPastTheTextLengthGoOn",
+                 kEsc + "E" + kEsc + "&l2F" + kRule + "\n\n\n" + kRule, 2},
+        PageCase{"HpglIsSkipped",
+                 kEsc + "E" + kEsc + "%1BIN;PD0,0,100,100;\f" + kEsc + "%1A" + kRule, 1}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -121,7 +121,8 @@ class FreeTypeFonts : public OutlineFonts {
         }
         for (int32_t y = 0; y < out.height; ++y) {
             const unsigned char* row = b.buffer + static_cast<std::ptrdiff_t>(y) * b.pitch;
-            std::memcpy(out.bits.data() + std::size_t(y) * out.stride, row, std::size_t(out.stride));
+            std::memcpy(out.bits.data() + std::size_t(y) * out.stride, row,
+                        std::size_t(out.stride));
         }
     }
 

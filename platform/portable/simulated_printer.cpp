@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
-#include <unordered_map>
 #include <ostream>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/byte_order.h"
@@ -595,8 +595,7 @@ char32_t nextCodePoint(const std::string& text, std::size_t& i) {
     if (more < 0) return 0xFFFD;
     char32_t code = more == 0 ? lead : lead & (0x3F >> more);
     for (int k = 0; k < more; ++k) {
-        if (i >= text.size() || (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80)
-            return 0xFFFD;
+        if (i >= text.size() || (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) return 0xFFFD;
         code = code << 6 | (static_cast<unsigned char>(text[i++]) & 0x3F);
     }
     return code;
@@ -611,8 +610,8 @@ void SimulatedPrinter::drawCells(int x, int y, int cellWidth, int cellHeight,
     OutlineFonts* fonts = platformOutlineFonts();
     const OutlineFace face{OutlineFamily::Cells, false, false};
     double advance = 0, ascent = 0, descent = 0;
-    if (!fonts || cellWidth <= 0 || cellHeight <= 0 || !fonts->metrics(face, advance, ascent, descent) ||
-        advance <= 0)
+    if (!fonts || cellWidth <= 0 || cellHeight <= 0 ||
+        !fonts->metrics(face, advance, ascent, descent) || advance <= 0)
         return;
     const double size = cellWidth / advance;
     const int em = static_cast<int>(size + 0.5);
@@ -636,7 +635,8 @@ void SimulatedPrinter::drawCells(int x, int y, int cellWidth, int cellHeight,
         for (int gy = 0; gy < g.height; ++gy) {
             const int py = baseline - g.top + gy;
             if (py < 0 || py >= bottom) continue;
-            uint8_t* row = sheet_.bits.data() + static_cast<size_t>(config_.top + py) * sheet_.stride;
+            uint8_t* row =
+                sheet_.bits.data() + static_cast<size_t>(config_.top + py) * sheet_.stride;
             const uint8_t* bits = g.bits.data() + static_cast<size_t>(gy) * g.stride;
             const int left = pen + g.left;
             if (left >= 0 && left + g.width <= right) {
@@ -653,7 +653,8 @@ void SimulatedPrinter::drawCells(int x, int y, int cellWidth, int cellHeight,
             for (int gx = 0; gx < g.width; ++gx) {
                 const int px = pen + g.left + gx;
                 if (px >= 0 && px < right &&
-                    ((g.bits[static_cast<size_t>(gy) * g.stride + (gx >> 3)] >> (7 - (gx & 7))) & 1))
+                    ((g.bits[static_cast<size_t>(gy) * g.stride + (gx >> 3)] >> (7 - (gx & 7))) &
+                     1))
                     setBit(row, config_.left + px, true);
             }
         }
