@@ -376,7 +376,7 @@ class Pcl5Job : private RasterRowSink {
                 transparency(letter, p);
                 break;
             case '*' << 8 | 't':
-                if (letter == 'R') rasterResolution_ = int32_t(p.value);
+                if (letter == 'R') rasterResolution_ = int32_t(std::clamp(p.value, 1.0, 7200.0));
                 break;
             case '*' << 8 | 'r':
                 rasterControl(letter, p);
@@ -498,7 +498,7 @@ class Pcl5Job : private RasterRowSink {
     void motion(uint8_t letter, const Parameter& p) {
         if (letter == 'H' && p.value >= 0) hmi_ = clampUnits(p.value * kInch / 120);
         if (letter == 'G' && p.value >= 0 && p.value <= 3) lineTermination_ = int(p.value);
-        if (letter == 'S') text_.pitchMode(int(p.value), hmi_);
+        if (letter == 'S') text_.pitchMode(int(std::clamp(p.value, -1.0, 9.0)), hmi_);
     }
 
     // ESC&f#S: 0 pushes the cursor position, 1 pops it.
