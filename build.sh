@@ -19,7 +19,7 @@ cd "$(dirname "$0")"
 root=$(pwd)
 jobs=$(nproc 2>/dev/null || echo 2)
 
-PKG_BASE="cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libpng-dev libdeflate-dev zlib1g-dev libtiff-dev fonts-dejavu-core"
+PKG_BASE="cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libpng-dev libdeflate-dev zlib1g-dev libtiff-dev fonts-dejavu-core libfreetype-dev fonts-urw-base35"
 PKG_APP="qt6-base-dev qt6-translations-l10n libcups2-dev libsimpleini-dev"
 PKG_E2E="locales cups cups-client cups-filters cups-ipp-utils ghostscript poppler-utils qpdf xvfb trayer x11-utils xdotool imagemagick libglib2.0-bin desktop-file-utils"
 PKG_FUZZ="clang libclang-rt-14-dev"

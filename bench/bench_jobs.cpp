@@ -1,6 +1,7 @@
 // The benchmark jobs: raster pages that look like a scanned form, and pages of soft-font text.
 #include "bench/bench_jobs.h"
 
+#include <algorithm>
 #include <string>
 
 #include "tools/job_builder.h"
@@ -121,6 +122,100 @@ std::vector<uint8_t> textJob(const TextJobShape& shape) {
 
 int64_t textJobGlyphs(const TextJobShape& shape) {
     return int64_t{shape.pages} * shape.lines * shape.columns;
+}
+
+namespace {
+
+// Method 2 of a row: literal runs and repeats of at most 128 bytes.
+std::vector<uint8_t> packBits(const std::vector<uint8_t>& row) {
+    std::vector<uint8_t> out;
+    std::size_t i = 0;
+    while (i < row.size()) {
+        std::size_t run = 1;
+        while (i + run < row.size() && run < 128 && row[i + run] == row[i])
+            ++run;
+        if (run >= 3) {
+            out.push_back(static_cast<uint8_t>(257 - run));
+            out.push_back(row[i]);
+            i += run;
+            continue;
+        }
+        std::size_t literal = 0;
+        while (i + literal < row.size() && literal < 128 &&
+               !(i + literal + 2 < row.size() && row[i + literal] == row[i + literal + 1] &&
+                 row[i + literal] == row[i + literal + 2]))
+            ++literal;
+        out.push_back(static_cast<uint8_t>(literal - 1));
+        out.insert(out.end(), row.begin() + long(i), row.begin() + long(i + literal));
+        i += literal;
+    }
+    return out;
+}
+
+// Method 3 of a row against the one before: the changed bytes, 8 at most per command.
+std::vector<uint8_t> deltaRow(const std::vector<uint8_t>& row, const std::vector<uint8_t>& seed) {
+    std::vector<uint8_t> out;
+    std::size_t last = 0, i = 0;
+    while (i < row.size()) {
+        if (row[i] == seed[i]) {
+            ++i;
+            continue;
+        }
+        std::size_t n = 1;
+        while (i + n < row.size() && n < 8 && row[i + n] != seed[i + n])
+            ++n;
+        std::size_t offset = i - last;
+        out.push_back(static_cast<uint8_t>((n - 1) << 5 | std::min<std::size_t>(offset, 31)));
+        if (offset >= 31) {
+            for (offset -= 31; offset >= 255; offset -= 255)
+                out.push_back(255);
+            out.push_back(static_cast<uint8_t>(offset));
+        }
+        out.insert(out.end(), row.begin() + long(i), row.begin() + long(i + n));
+        i += n;
+        last = i;
+    }
+    return out;
+}
+
+}  // namespace
+
+std::vector<uint8_t> pcl5RasterJob(int pages, int rows, int rowBytes, int method) {
+    Lcg rng(7);
+    JobBuilder b;
+    b.esc("E").esc("*t300R").esc("*r" + std::to_string(rowBytes * 8) + "S");
+    std::vector<uint8_t> seed(static_cast<size_t>(rowBytes), 0), data;
+    for (int page = 0; page < pages; ++page) {
+        b.esc("*p0x0Y").esc("*r1A").esc("*b" + std::to_string(method) + "M");
+        std::fill(seed.begin(), seed.end(), 0);
+        std::vector<uint8_t> row = formRow(rng, rowBytes);
+        for (int r = 0; r < rows; ++r) {
+            // Forms repeat a row for a while: what the delta method is made for.
+            if (r % 8 == 0) row = formRow(rng, rowBytes);
+            data = method == 2 ? packBits(row) : method == 3 ? deltaRow(row, seed) : row;
+            b.esc("*b" + std::to_string(data.size()) + "W").bytes(data);
+            seed = row;
+        }
+        b.esc("*rB").formFeed();
+    }
+    return b.data();
+}
+
+std::vector<uint8_t> lettersJob(int pages, int lines, int columns, bool pcl5) {
+    JobBuilder b;
+    if (pcl5) b.esc("E").esc("&l8D").esc("(s0p16.67h8.5v0s0b0T");
+    Lcg rng(11);
+    std::string line;
+    for (int page = 0; page < pages; ++page) {
+        for (int l = 0; l < lines; ++l) {
+            line.clear();
+            for (int c = 0; c < columns; ++c)
+                line.push_back(static_cast<char>('A' + rng.below(26)));
+            b.text(line).carriageReturn().lineFeed();
+        }
+        b.formFeed();
+    }
+    return b.data();
 }
 
 }  // namespace zelmo::bench

@@ -33,6 +33,11 @@ struct TextJobShape {
 };
 
 std::vector<uint8_t> rasterJob(const RasterJobShape& shape);
+// The same form rows as a PCL 5 driver sends them: 300 dpi, a raster width, method 0, 2
+// (PackBits) or 3 (delta row).
+std::vector<uint8_t> pcl5RasterJob(int pages, int rows, int rowBytes, int method);
+// Pages of lines of letters, bare (pcl5 false) or in a PCL 5 font at 16.67 cpi and 8 lpi.
+std::vector<uint8_t> lettersJob(int pages, int lines, int columns, bool pcl5);
 std::vector<uint8_t> textJob(const TextJobShape& shape);
 // Glyphs a text job draws: every character of every line has a glyph.
 int64_t textJobGlyphs(const TextJobShape& shape);

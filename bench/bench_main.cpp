@@ -58,6 +58,13 @@ const std::map<std::string, JobKind>& jobKinds() {
         {"raster_m1_unaligned", {[] { return rasterJob(raster(3, 1)); }, 50, 0}},
         {"text", {[] { return textJob(kText); }, kText.pages, textJobGlyphs(kText)}},
         {"invoice", {[] { return textJob(kInvoice); }, kInvoice.pages, textJobGlyphs(kInvoice)}},
+        // Other programs' jobs: the same form rows compressed as drivers send them, and text
+        // in the printer's font beside today's bare text.
+        {"pcl5_raster_m0", {[] { return pcl5RasterJob(20, 3300, 300, 0); }, 20, 0}},
+        {"pcl5_raster_m2", {[] { return pcl5RasterJob(20, 3300, 300, 2); }, 20, 0}},
+        {"pcl5_raster_m3", {[] { return pcl5RasterJob(20, 3300, 300, 3); }, 20, 0}},
+        {"plain_text", {[] { return lettersJob(50, 60, 80, false); }, 50, 0}},
+        {"pcl5_text", {[] { return lettersJob(50, 60, 80, true); }, 50, 0}},
         {"text_strokes",
          {[] { return textJob(kStrokes); }, kStrokes.pages, textJobGlyphs(kStrokes)}},
     };

@@ -11,6 +11,7 @@
 
 #include "output/device_metrics.h"
 #include "pcl/interpreter.h"
+#include "pcl/pcl5_raster.h"
 #include "pcl/raster_compression.h"
 #include "platform/errors.h"
 #include "platform/gdi.h"
@@ -200,6 +201,42 @@ inline Outcome runDecoderInput(const uint8_t* data, std::size_t size) {
         releasePageSurfaces(s);
     }
     return Outcome{0, 0, false, gdi::liveObjectCount() - before};
+}
+
+// Reads every byte of every row the PCL 5 raster decoder makes, so a row shorter than it says,
+// or one read out of bounds, is caught; rows past a page's worth stop the decoding.
+struct RowReader : RasterRowSink {
+    std::size_t expected = 0, rows = 0;
+    unsigned sum = 0;
+    bool row(const uint8_t* bits, std::size_t bytes) override {
+        if (bytes != expected) std::abort();
+        for (std::size_t i = 0; i < bytes; ++i)
+            sum += bits[i];
+        return ++rows < 20000;
+    }
+    void skipRows(std::size_t count) override { rows += count; }
+};
+
+// The PCL 5 raster decoder alone: operations of a row width (a new raster) or a transfer in a
+// method (0 to 6, 4 and 6 unknown) of a 16-bit count of the bytes that follow.
+inline Outcome runPcl5RasterInput(const uint8_t* data, std::size_t size) {
+    Reader in{data, size};
+    RasterDecoder decoder;
+    RowReader sink;
+    decoder.start(1 + in.byte());
+    sink.expected = decoder.rowBytes();
+    while (in.pos < size) {
+        const uint8_t op = in.byte();
+        if (op >= 0xF0) {
+            decoder.start(in.u16() % 2048);
+            sink.expected = decoder.rowBytes();
+            continue;
+        }
+        const std::size_t count = std::min<std::size_t>(in.u16(), size - in.pos);
+        decoder.transfer(op % 7, data + in.pos, count, sink);
+        in.pos += count;
+    }
+    return Outcome{0, 0, false, 0};
 }
 
 }  // namespace zelmo::fuzz

@@ -146,7 +146,9 @@ class SpoolWorld : public PrinterNameDisplay, public ExceptionDisplay {
                                  std::to_string(8 + (id / 128) * 2) + "Y\x1b*b1W\x80\x0c";
         return std::vector<uint8_t>(text.begin(), text.end());
     }
+    // The numbered jobs print one dot; a bare-text job's letters tell no id.
     static int idOfSheet(const Sheet& sheet) {
+        if (sheet.blackCount() != 1) return -1;
         for (int y = 0; y < sheet.height; ++y)
             for (int x = 0; x < sheet.width; ++x)
                 if (sheet.black(x, y)) return (y - 8) / 2 * 128 + (x - 8) / 2;

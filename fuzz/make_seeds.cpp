@@ -54,6 +54,30 @@ std::vector<Bytes> jobSeeds() {
     jobs.push_back(bench::textJob(t));
     jobs.push_back(
         JobBuilder().esc("E").esc("&l3X").esc("*t150R").rasterRow({0xF0, 0x0F}).formFeed().data());
+    // Other programs' PCL 5: compressed raster, then rules, patterns, positions and text.
+    for (int method : {2, 3})
+        jobs.push_back(bench::pcl5RasterJob(1, 12, 30, method));
+    jobs.push_back(JobBuilder()
+                       .esc("%-12345X@PJL ENTER LANGUAGE=PCL\r\n")
+                       .esc("E")
+                       .esc("&l1O")
+                       .esc("&l8D")
+                       .esc("(17U")
+                       .esc("(s0p16.67h0T")
+                       .esc("&a2R")
+                       .text("Zelmo \x86\xA5")
+                       .esc("*c40a20b3g3P")
+                       .esc("*v1O")
+                       .esc("*c20g2P")
+                       .esc("&f0S")
+                       .esc("&a+5C")
+                       .esc("&dD")
+                       .text("x")
+                       .esc("&f1S")
+                       .esc("&p2X")
+                       .text("\f\n")
+                       .formFeed()
+                       .data());
     return jobs;
 }
 
@@ -100,6 +124,11 @@ int main(int argc, char** argv) {
     for (uint8_t test = 1; test <= 3; ++test)
         write(dir + "/run_job/seed-" + std::to_string(n++),
               withSettings(static_cast<uint8_t>(0x80 | test << 5), 0, {}));
+    mkdir((dir + "/raster5").c_str(), 0777);
+    // A raster of 4 bytes a row: a row in each method, then blank and repeated rows.
+    write(dir + "/raster5/seed-0", Bytes{3,    0, 0, 4, 1,    2,    0, 4, 0x01, 0xF0, 0x0F, 0x81,
+                                         0xAA, 2, 0, 2, 0xFF, 0x80, 3, 0, 3,    0x21, 0x12, 0x34,
+                                         5,    0, 6, 4, 0,    1,    5, 0, 2,    0xF0, 0,    9});
     n = 0;
     for (const Bytes& ops : decoderSeeds())
         write(dir + "/decoders/seed-" + std::to_string(n++), ops);

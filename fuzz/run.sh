@@ -12,7 +12,7 @@ trap 'rm -rf "$work"' EXIT
 
 "$dir/zelmo_fuzz_seeds" "$work/seeds"
 status=0
-for target in run_job decoders spool; do
+for target in run_job decoders spool raster5; do
     mkdir -p "$work/corpus/$target" "$dir/findings/$target" "$work/seeds/$target"
     echo "== fuzz_$target for ${seconds}s"
     # Regression inputs already saved are part of the corpus, so a fix stays fixed.

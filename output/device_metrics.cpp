@@ -29,6 +29,7 @@ bool queryDeviceMetrics(DeviceMetrics& m, Printer& printer) {
     m.physWidth = physWidth;
     m.vertRes = vertRes;
     m.horzRes = horzRes;
+    m.physOffsetX = dc->deviceCaps(DeviceCap::PhysicalOffsetX);
     m.physOffsetY = dc->deviceCaps(DeviceCap::PhysicalOffsetY);
     m.dpiX = dpiX;
     m.dpiY = dpiY;

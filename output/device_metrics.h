@@ -13,6 +13,7 @@ struct DeviceMetrics {
     int32_t physWidth = 0;
     int32_t vertRes = 0;
     int32_t horzRes = 0;
+    int32_t physOffsetX = 0;
     int32_t physOffsetY = 0;
     int32_t dpiX = 0;
     int32_t dpiY = 0;

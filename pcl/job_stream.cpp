@@ -5,6 +5,7 @@
 #include "output/plain_text.h"
 #include "pcl/bare_text.h"
 #include "pcl/interpreter.h"
+#include "pcl/pcl5.h"
 #include "platform/printer.h"
 
 namespace zelmo {
@@ -324,6 +325,13 @@ bool runJob(PclState& s, const JobEnv& env) {
     }
 
     try {
+        // Another program's PCL 5 job gets its own interpreter; the accounting program's jobs,
+        // and any job that downloads its fonts the way they do, keep the rules below.
+        const Pcl5Survey survey = surveyJob(s.job, s.jobEnd);
+        if (survey.pcl5 && !survey.softFonts) {
+            runPcl5Job(s, env, survey);
+            return endJob(s, env) && !s.stoppedByTermination;
+        }
         JobStream(s, env).byteLoop();
         if (isPlainText(s, env)) {
             // Junk drawing no page would print as pages of noise: it is refused instead.

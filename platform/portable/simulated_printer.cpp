@@ -5,10 +5,12 @@
 #include <cstring>
 #include <memory>
 #include <ostream>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/byte_order.h"
 #include "platform/errors.h"
+#include "platform/outline_fonts.h"
 
 namespace zelmo {
 namespace {
@@ -579,13 +581,90 @@ void SimulatedPrinter::textOutCells(int x, int y, int cellWidth, int cellHeight,
                                     const std::string& text) {
     record("cells " + std::to_string(x) + " " + std::to_string(y) + " " +
            std::to_string(cellWidth) + " " + std::to_string(cellHeight) + " \"" + text + "\"");
-    if (!recordText_ || !compose_ || !printing() || docAborted_) return;
+    if (!compose_ || !printing() || docAborted_) return;
+    drawCells(x, y, cellWidth, cellHeight, text);
+    if (!recordText_) return;
     // One cell per character: count the UTF-8 lead bytes.
     int32_t cells = 0;
     for (unsigned char c : text)
         cells += (c & 0xC0) != 0x80;
     const int32_t left = x + config_.left, top = y + config_.top;
     sheet_.text.push_back({{left, top, left + cells * cellWidth, top + cellHeight}, text});
+}
+
+namespace {
+
+// The code point of the UTF-8 sequence at text[i], i moved past it; U+FFFD for a broken one.
+char32_t nextCodePoint(const std::string& text, std::size_t& i) {
+    const auto lead = static_cast<unsigned char>(text[i++]);
+    const int more = lead < 0x80 ? 0 : lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : -1;
+    if (more < 0) return 0xFFFD;
+    char32_t code = more == 0 ? lead : lead & (0x3F >> more);
+    for (int k = 0; k < more; ++k) {
+        if (i >= text.size() || (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) return 0xFFFD;
+        code = code << 6 | (static_cast<unsigned char>(text[i++]) & 0x3F);
+    }
+    return code;
+}
+
+}  // namespace
+
+// Draws monospaced text as the PDF printer prints it: the bare-text font scaled so one
+// character fills one cell's width, its line centred in the cell's height.
+void SimulatedPrinter::drawCells(int x, int y, int cellWidth, int cellHeight,
+                                 const std::string& text) {
+    OutlineFonts* fonts = platformOutlineFonts();
+    const OutlineFace face{OutlineFamily::Cells, false, false};
+    double advance = 0, ascent = 0, descent = 0;
+    if (!fonts || cellWidth <= 0 || cellHeight <= 0 ||
+        !fonts->metrics(face, advance, ascent, descent) || advance <= 0)
+        return;
+    const double size = cellWidth / advance;
+    const int em = static_cast<int>(size + 0.5);
+    const int baseline = y + static_cast<int>((cellHeight + (ascent + descent) * size) / 2);
+    const int right = deviceCaps(DeviceCap::HorzRes), bottom = deviceCaps(DeviceCap::VertRes);
+    clearBlankSheet();
+    int pen = x;
+    for (std::size_t i = 0; i < text.size(); pen += cellWidth) {
+        const char32_t code = nextCodePoint(text, i);
+        if (code == U' ') continue;
+        // Each character is rendered once per size: a page of text repeats a few dozen.
+        const uint64_t key = uint64_t(code) | uint64_t(em) << 32;
+        auto found = cellGlyphs_.find(key);
+        if (found == cellGlyphs_.end()) {
+            OutlineGlyph g;
+            fonts->render(face, em, em, code, g);
+            found = cellGlyphs_.emplace(key, std::move(g)).first;
+        }
+        const OutlineGlyph& g = found->second;
+        if (!g.found) continue;
+        for (int gy = 0; gy < g.height; ++gy) {
+            const int py = baseline - g.top + gy;
+            if (py < 0 || py >= bottom) continue;
+            uint8_t* row =
+                sheet_.bits.data() + static_cast<size_t>(config_.top + py) * sheet_.stride;
+            const uint8_t* bits = g.bits.data() + static_cast<size_t>(gy) * g.stride;
+            const int left = pen + g.left;
+            if (left >= 0 && left + g.width <= right) {
+                // Wholly inside: whole bytes, shifted into place.
+                const int sx = config_.left + left, shift = sx & 7;
+                uint8_t* out = row + (sx >> 3);
+                for (int j = 0; j < g.stride; ++j) {
+                    out[j] = static_cast<uint8_t>(out[j] | bits[j] >> shift);
+                    const auto spill = static_cast<uint8_t>(shift ? bits[j] << (8 - shift) : 0);
+                    if (spill) out[j + 1] = static_cast<uint8_t>(out[j + 1] | spill);
+                }
+                continue;
+            }
+            for (int gx = 0; gx < g.width; ++gx) {
+                const int px = pen + g.left + gx;
+                if (px >= 0 && px < right &&
+                    ((g.bits[static_cast<size_t>(gy) * g.stride + (gx >> 3)] >> (7 - (gx & 7))) &
+                     1))
+                    setBit(row, config_.left + px, true);
+            }
+        }
+    }
 }
 
 void SimulatedPrinter::fillRect(int x0, int y0, int x1, int y1) {

@@ -8,9 +8,11 @@
 #include <iosfwd>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/gdi.h"
+#include "platform/outline_fonts.h"
 #include "platform/printer.h"
 #include "platform/text_layer.h"
 
@@ -150,6 +152,7 @@ class SimulatedPrinter : public Printer, private PrinterCanvas {
 
     void record(const std::string& line);
     void fillRect(int x0, int y0, int x1, int y1);  // device coordinates, half-open, clipped
+    void drawCells(int x, int y, int cellWidth, int cellHeight, const std::string& text);
     void newSheet();
     void clearBlankSheet();
     void clearOutside(int rowA, int rowB, int left, int count);
@@ -173,6 +176,7 @@ class SimulatedPrinter : public Printer, private PrinterCanvas {
     bool docAborted_ = false;
     int copyCount_ = 1;
     int documentsBegun_ = 0;
+    std::unordered_map<uint64_t, OutlineGlyph> cellGlyphs_;  // monospaced text's glyphs
     int penWidth_ = 1;
     int penX_ = 0;
     int penY_ = 0;
