@@ -29,7 +29,8 @@ SpoolMonitor::SpoolMonitor(std::string programDir, HandOver& state, Printer& pri
       monitoredFile_(programDir_ + kMonitoredName),
       state_(state),
       printer_(printer),
-      metrics_(metrics) {}
+      metrics_(metrics),
+      store_(programDir_) {}
 
 // "Zelmo" + n + ".Prn" in the program's directory.
 std::string SpoolMonitor::queueFileName(int32_t n) const {
@@ -242,6 +243,7 @@ void SpoolMonitor::judgePrinted(const std::string& path, int32_t pages) {
         tell(std::move(event));
         remember(path, pages > 0 ? HistoryEntry::Outcome::Printed : HistoryEntry::Outcome::Empty,
                  pages, state_.OutcomeDocument);
+        if (pages > 0) store_.keep(path, jobNumber(path));
         retireCurrent(true);
     } else {
         // Bytes that made no page are not a job done: its owner must see them.
@@ -415,7 +417,7 @@ bool SpoolMonitor::settleSent(SentFile& sent) {
     event.printer = sent.printer;
     tell(std::move(event));
     remember(sent.path, HistoryEntry::Outcome::Printed, sent.pages, {});
-    files::deleteFile(sent.path);
+    store_.keep(sent.path, jobNumber(sent.path));
     jobs_.erase(sent.path);
     return true;
 }
@@ -793,6 +795,39 @@ bool SpoolMonitor::deleteQueueFile(const std::string& name) {
     jobs_.erase(path);
     writeJournal();
     return true;
+}
+
+// A name as the capture would choose it: a queued name counts as taken even without its file.
+std::string SpoolMonitor::freeQueueName() const {
+    for (int32_t n = 1; n < std::numeric_limits<int32_t>::max(); ++n) {
+        const std::string name = queueFileName(n);
+        if (!inQueue(name) && !files::exists(name)) return name;
+    }
+    return {};
+}
+
+// A copy of the kept file becomes a queue file of its own, so that the store keeps its copy
+// whatever becomes of this print. Copied before the journal names it: a kill in between leaves
+// a leftover that never prints by itself, never a job printed twice.
+SpoolMonitor::AgainResult SpoolMonitor::printAgainFinished(int64_t job) {
+    const std::string kept = store_.fileOf(job);
+    if (kept.empty()) return AgainResult::NotKept;
+    files::File from = files::openRegular(kept);
+    const std::string path = freeQueueName();
+    if (!from.isOpen() || path.empty() || !files::copyToNewFile(from, path))
+        return AgainResult::Failed;
+    WallTime captured = now();
+    for (auto entry = history_.rbegin(); entry != history_.rend(); ++entry)
+        if (entry->job == job) {
+            captured = entry->captured;
+            break;
+        }
+    jobs_[path] = JobRecord{job, captured, true};
+    queue_.entries.push_back(path);
+    ++queue_.pendingCount;
+    tell(JobEventKind::PrintAgain, path);
+    writeJournal();
+    return AgainResult::Queued;
 }
 
 }  // namespace zelmo

@@ -16,6 +16,7 @@
 #include "pipeline/handover.h"
 #include "pipeline/job_events.h"
 #include "pipeline/job_history.h"
+#include "pipeline/printed_store.h"
 #include "pipeline/queue_journal.h"
 
 namespace zelmo {
@@ -160,6 +161,12 @@ class SpoolMonitor {
     // Appends a set-aside or leftover queue file (by file name) to the queue; false when it
     // is not such a file (already queued, printing, gone, not a queue file name).
     bool printAgain(const std::string& name);
+    // Queues a finished job of the history again from its kept file, under its number.
+    enum class AgainResult { Queued, NotKept, Failed };
+    AgainResult printAgainFinished(int64_t job);
+    // The printed jobs' files, kept for printing again.
+    const PrintedStore& printedStore() const { return store_; }
+    PrintedStore& printedStore() { return store_; }
     // Deletes a queue file that is not being printed, taking it out of the queue if it was
     // waiting; false when it is printing or could not be deleted.
     bool deleteQueueFile(const std::string& name);
@@ -242,6 +249,8 @@ class SpoolMonitor {
                   const std::string& pdf);
     // Moves on to the next queued entry after the current one; false when none is left.
     bool selectNext();
+    // The first queue file name neither queued nor on disk, or empty.
+    std::string freeQueueName() const;
 
     std::string programDir_;
     std::string monitoredFile_;
@@ -263,6 +272,7 @@ class SpoolMonitor {
     int64_t nextJob_ = 1;                    // never reused: kept in the journal
     std::map<std::string, JobRecord> jobs_;  // job records by path, queued and aside alike
     std::deque<HistoryEntry> history_;
+    PrintedStore store_;
     std::map<std::string, AsideFile> aside_;  // set-aside files by path
     std::vector<SentFile> sent_;              // in the print system's queue, in submission order
     std::map<std::string, int> carried_;      // failures of a job queued again after sending

@@ -426,6 +426,15 @@ bool TMainForm::printAgain(const std::string& queueName) {
     return monitor_ && monitor_->printAgain(queueName);
 }
 
+// A finished job comes back into the queue only while the store keeps its file.
+SpoolMonitor::AgainResult TMainForm::printAgainFinished(int64_t job) {
+    return monitor_ ? monitor_->printAgainFinished(job) : SpoolMonitor::AgainResult::Failed;
+}
+
+std::set<int64_t> TMainForm::keptJobs() const {
+    return monitor_ ? monitor_->printedStore().jobs() : std::set<int64_t>();
+}
+
 // "Usuń", once the user has confirmed it.
 bool TMainForm::deleteQueueFile(const std::string& queueName) {
     return monitor_ && monitor_->deleteQueueFile(queueName);

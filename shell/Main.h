@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -148,6 +149,10 @@ class TMainForm : private PrinterNameDisplay {
     // The finished jobs, oldest first (empty outside FormCreate..FormDestroy).
     std::deque<HistoryEntry> history() const;
     bool printAgain(const std::string& queueName);
+    // "Drukuj ponownie" for a finished job of the history, from its kept file.
+    SpoolMonitor::AgainResult printAgainFinished(int64_t job);
+    // The finished jobs whose files are kept, which can be printed again.
+    std::set<int64_t> keptJobs() const;
     bool deleteQueueFile(const std::string& queueName);
 
     // The folder watch fired: a finished job file is captured at once.

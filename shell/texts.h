@@ -168,6 +168,12 @@ inline constexpr const char* kCannotPrintAgain =
 inline constexpr const char* kCannotDelete =
     "tego zadania nie można usunąć (jest drukowane albo pliku nie można usunąć): ";
 inline constexpr const char* kUnknownRequest = "nieznane polecenie: ";
+// A finished job whose file the store no longer keeps (%1 the job, %2 and %3 the store's limits).
+inline constexpr const char* kNotKept =
+    "Zadania nr %1 nie można już wydrukować ponownie: jego plik nie jest już przechowywany. "
+    "Zelmo przechowuje pliki %2 ostatnich wydruków, razem najwyżej %3 MB.";
+inline constexpr const char* kAgainFailed =
+    "Nie udało się wydrukować ponownie zadania nr %1: nie można skopiować jego pliku do kolejki.";
 
 // The tray hint: the caption, then one line each.
 inline constexpr const char* kHintMonitoring = "Monitorowanie: włączone";
