@@ -20,6 +20,7 @@
 #include <thread>
 
 #include "pipeline/job_history.h"
+#include "pipeline/printed_store.h"
 #include "platform/portable/simulated_printer.h"
 #include "platform/printer_directory.h"
 #include "platform/printer_switch.h"
@@ -613,6 +614,37 @@ TEST_F(MainFormTest, AFinishedJobOpensItsPdfOnlyWhileThePdfIsThere) {
     EXPECT_EQ(dialogs.shown.back(),
               "Kolejka wydruków: Nie można otworzyć pliku " + cases[0].pdf +
                   ". Czy jest zainstalowany program do przeglądania plików PDF?");
+}
+
+// "Drukuj ponownie" is offered for a finished job while the store keeps its file; one dropped
+// after the row was read is said to be no longer kept, in words that give the store's bounds.
+TEST_F(MainFormTest, AFinishedJobPrintsAgainWhileItsFileIsKept) {
+    std::deque<HistoryEntry> history(2);
+    history[0].job = 5;
+    history[1].job = 6;
+    std::ofstream(dir + "/" + kHistoryName) << formatHistory(history);
+    fs::create_directory(dir + "/" + kPrintedStoreName);
+    for (const char* kept : {"/5.prn", "/6.prn"})
+        std::ofstream(dir + "/" + kPrintedStoreName + kept) << "\x1b"
+                                                               "E";
+    fs::remove(dir + "/" + kPrintedStoreName + "/6.prn");
+    create();
+    QueueView queue(*form, ',');
+    queue.refresh();
+    ASSERT_EQ(queue.rows().size(), 2u);
+    EXPECT_FALSE(queue.rows()[0].canPrintAgain);  // job 6, newest first
+    EXPECT_TRUE(queue.rows()[1].canPrintAgain);
+    FakeQueueDialogs dialogs;
+    queue.printAgain(1, &dialogs);
+    EXPECT_EQ(form->monitor()->queue().pendingCount, 1);
+    fs::remove(dir + "/" + kPrintedStoreName + "/5.prn");
+    queue.printAgain(1, &dialogs);
+    EXPECT_EQ(form->monitor()->queue().pendingCount, 1);
+    EXPECT_EQ(dialogs.shown,
+              std::vector<std::string>{
+                  "Kolejka wydruków: Zadania nr 5 nie można już wydrukować ponownie: "
+                  "jego plik nie jest już przechowywany. Zelmo przechowuje pliki "
+                  "200 ostatnich wydruków, razem najwyżej 100 MB."});
 }
 
 TEST(QueueSize, BytesBelowAKilobyteThenKilobytesWithOneDecimal) {
