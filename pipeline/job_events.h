@@ -90,6 +90,7 @@ struct JobEvent {
     WallTime captured{};                           // Failed: when the job was captured
     JobFailure failure = JobFailure::None;         // Failed, SetAside: the error caught
     std::string folder;  // ArchiveFailed: where the copies wait (empty: a copy was given up)
+    std::string pdf;     // Printed: the PDF the job was saved as, when the printer makes files
 };
 
 // Whoever wants to hear of jobs. Called on the window thread.

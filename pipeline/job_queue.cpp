@@ -29,8 +29,7 @@ SpoolMonitor::SpoolMonitor(std::string programDir, HandOver& state, Printer& pri
       monitoredFile_(programDir_ + kMonitoredName),
       state_(state),
       printer_(printer),
-      metrics_(metrics),
-      store_(programDir_) {}
+      metrics_(metrics) {}
 
 // "Zelmo" + n + ".Prn" in the program's directory.
 std::string SpoolMonitor::queueFileName(int32_t n) const {
@@ -243,7 +242,6 @@ void SpoolMonitor::judgePrinted(const std::string& path, int32_t pages) {
         tell(std::move(event));
         remember(path, pages > 0 ? HistoryEntry::Outcome::Printed : HistoryEntry::Outcome::Empty,
                  pages, state_.OutcomeDocument);
-        if (pages > 0) store_.keep(path, jobNumber(path));
         retireCurrent(true);
     } else {
         // Bytes that made no page are not a job done: its owner must see them.
@@ -417,7 +415,7 @@ bool SpoolMonitor::settleSent(SentFile& sent) {
     event.printer = sent.printer;
     tell(std::move(event));
     remember(sent.path, HistoryEntry::Outcome::Printed, sent.pages, {});
-    store_.keep(sent.path, jobNumber(sent.path));
+    files::deleteFile(sent.path);
     jobs_.erase(sent.path);
     return true;
 }
@@ -507,6 +505,76 @@ void SpoolMonitor::shutdown(TPrintThread& worker) {
     writeJournal();
 }
 
+// A dead worker is replaced at once; a live one is watched for a silence.
+void SpoolMonitor::superviseWorker(std::unique_ptr<TPrintThread>& worker,
+                                   const WorkerFactory& make) {
+    if (!worker->died()) {
+        watchSilence(worker->progress());
+        return;
+    }
+    // Its thread has ended: the wait in its destructor returns at once.
+    worker.reset();
+    // The document it left open is given up, so that the next one can begin.
+    try {
+        if (printer_.printing()) printer_.abort();
+    } catch (...) {
+        // The printer object's own state is reset by the abort whatever its call said.
+    }
+    printer_.jobEnded(false);
+    workerDied();
+    worker = make();
+}
+
+// The hand-over that will never be reported is taken as one that ended the worker.
+void SpoolMonitor::workerDied() {
+    // The old worker's end set the event; the new one must wait for a hand-over of its own.
+    state_.WorkEvent.reset();
+    state_.JobBuffer.reset();
+    state_.Outcome = JobOutcome::NotStarted;
+    state_.setWorkerIdle(true);
+    workerSeen_ = WallTime{};
+    JobEvent event;
+    event.kind = JobEventKind::WorkerDied;
+    const bool held = jobAwaitingReport_ && queue_.currentIndex >= 0 &&
+                      !queue_.entries[static_cast<std::size_t>(queue_.currentIndex)].empty();
+    jobAwaitingReport_ = false;
+    if (!held) {
+        tell(std::move(event));
+        return;
+    }
+    const std::string path = queue_.entries[static_cast<std::size_t>(queue_.currentIndex)];
+    event = eventAbout(JobEventKind::WorkerDied, path);
+    event.attempt = ++jobs_[path].breaks;
+    tell(std::move(event));
+    files::deleteFile(programDir_ + kSubmittedName);
+    // Handed over again otherwise, to the new worker, at the next tick.
+    if (jobs_[path].breaks >= kMaxWorkerBreaks) setAsideCurrent(SetAsideReason::BrokeWorker);
+    writeJournal();
+}
+
+// A worker that holds a hand-over and stops getting on is told of once per silence.
+void SpoolMonitor::watchSilence(uint64_t progress) {
+    if (state_.workerIdle()) {
+        workerSeen_ = WallTime{};
+        return;
+    }
+    const WallTime at = now();
+    if (workerSeen_ == WallTime{} || progress != workerProgress_) {
+        workerProgress_ = progress;
+        workerSeen_ = at;
+        workerSilenceTold_ = false;
+        return;
+    }
+    if (workerSilenceTold_ || at - workerSeen_ < kWorkerSilence) return;
+    workerSilenceTold_ = true;
+    JobEvent event;
+    event.kind = JobEventKind::WorkerSilent;
+    if (jobAwaitingReport_ && queue_.currentIndex >= 0)
+        event = eventAbout(JobEventKind::WorkerSilent,
+                           queue_.entries[static_cast<std::size_t>(queue_.currentIndex)]);
+    tell(std::move(event));
+}
+
 // The journal as the queue stands.
 Journal SpoolMonitor::journal() const {
     Journal journal;
@@ -519,6 +587,7 @@ Journal SpoolMonitor::journal() const {
             line.captured = std::chrono::duration_cast<std::chrono::seconds>(
                                 record->second.captured.time_since_epoch())
                                 .count();
+            if (state != JournalEntry::State::Aside) line.breaks = record->second.breaks;
         }
         return line;
     };
@@ -529,6 +598,9 @@ Journal SpoolMonitor::journal() const {
         const bool printing = current && (jobAwaitingReport_ || currentInterrupted_);
         journal.entries.push_back(entry(
             printing ? JournalEntry::State::Printing : JournalEntry::State::Waiting, path, {}));
+        // Counted before it can happen: an attempt the program does not survive leaves no
+        // chance to write the journal afterwards.
+        if (current && jobAwaitingReport_) ++journal.entries.back().breaks;
     }
     // A job in the print system's queue may print or not after we stop: the next run keeps it
     // aside as one interrupted, never prints it again on its own.
@@ -596,8 +668,8 @@ void SpoolMonitor::remember(const std::string& path, HistoryEntry::Outcome outco
 }
 
 // Queues path again at the end, under its recorded number.
-void SpoolMonitor::requeue(const std::string& path, int64_t job, int64_t captured) {
-    jobs_[path] = JobRecord{job, WallTime{} + std::chrono::seconds(captured)};
+void SpoolMonitor::requeue(const std::string& path, int64_t job, int64_t captured, int breaks) {
+    jobs_[path] = JobRecord{job, WallTime{} + std::chrono::seconds(captured), false, breaks};
     jobNumber(path);
     queue_.entries.push_back(path);
     ++queue_.pendingCount;
@@ -610,14 +682,18 @@ void SpoolMonitor::resumePrinting(const JournalEntry& entry, const std::string& 
     std::string submitted;
     const bool maybeOut = files::readSmallFile(programDir_ + kSubmittedName, submitted) &&
                           submitted == formatSubmitted(entry.name, entry.job);
-    if (!maybeOut || entry.job == 0) {
-        requeue(path, entry.job, entry.captured);
+    const bool interrupted = maybeOut && entry.job != 0;
+    if (!interrupted && entry.breaks < kMaxWorkerBreaks) {
+        requeue(path, entry.job, entry.captured, entry.breaks);
         return;
     }
+    const SetAsideReason reason =
+        interrupted ? SetAsideReason::Interrupted : SetAsideReason::BrokeWorker;
     jobs_[path] = JobRecord{entry.job, WallTime{} + std::chrono::seconds(entry.captured)};
-    aside_[path] = AsideFile{SetAsideReason::Interrupted, {}};
+    if (entry.job == 0) jobNumber(path);
+    aside_[path] = AsideFile{reason, {}};
     JobEvent event = eventAbout(JobEventKind::SetAside, path);
-    event.reason = SetAsideReason::Interrupted;
+    event.reason = reason;
     tell(std::move(event));
 }
 
@@ -665,7 +741,7 @@ void SpoolMonitor::resume() {
             continue;
         switch (entry.state) {
             case JournalEntry::State::Waiting:
-                requeue(path, entry.job, entry.captured);
+                requeue(path, entry.job, entry.captured, entry.breaks);
                 break;
             case JournalEntry::State::Printing:
                 resumePrinting(entry, path);
@@ -795,39 +871,6 @@ bool SpoolMonitor::deleteQueueFile(const std::string& name) {
     jobs_.erase(path);
     writeJournal();
     return true;
-}
-
-// A name as the capture would choose it: a queued name counts as taken even without its file.
-std::string SpoolMonitor::freeQueueName() const {
-    for (int32_t n = 1; n < std::numeric_limits<int32_t>::max(); ++n) {
-        const std::string name = queueFileName(n);
-        if (!inQueue(name) && !files::exists(name)) return name;
-    }
-    return {};
-}
-
-// A copy of the kept file becomes a queue file of its own, so that the store keeps its copy
-// whatever becomes of this print. Copied before the journal names it: a kill in between leaves
-// a leftover that never prints by itself, never a job printed twice.
-SpoolMonitor::AgainResult SpoolMonitor::printAgainFinished(int64_t job) {
-    const std::string kept = store_.fileOf(job);
-    if (kept.empty()) return AgainResult::NotKept;
-    files::File from = files::openRegular(kept);
-    const std::string path = freeQueueName();
-    if (!from.isOpen() || path.empty() || !files::copyToNewFile(from, path))
-        return AgainResult::Failed;
-    WallTime captured = now();
-    for (auto entry = history_.rbegin(); entry != history_.rend(); ++entry)
-        if (entry->job == job) {
-            captured = entry->captured;
-            break;
-        }
-    jobs_[path] = JobRecord{job, captured, true};
-    queue_.entries.push_back(path);
-    ++queue_.pendingCount;
-    tell(JobEventKind::PrintAgain, path);
-    writeJournal();
-    return AgainResult::Queued;
 }
 
 }  // namespace zelmo

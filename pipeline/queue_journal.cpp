@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <charconv>
 #include <sstream>
+#include <vector>
 
 namespace zelmo {
 namespace {
@@ -28,6 +29,41 @@ int64_t numberOf(const std::string& word) {
     const auto result = std::from_chars(word.data(), word.data() + word.size(), value);
     if (result.ec != std::errc() || result.ptr != word.data() + word.size() || value < 0) return 0;
     return value;
+}
+
+// One word for the line: '%', white space and control bytes as %XX.
+std::string escaped(const std::string& text) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string out;
+    for (const unsigned char c : text) {
+        if (c == '%' || c <= ' ' || c == 0x7F) {
+            out += '%';
+            out += digits[c >> 4];
+            out += digits[c & 15];
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
+// The text of an escaped word; a '%' without two hex digits stays as it is.
+std::string unescaped(const std::string& word) {
+    std::string out;
+    for (std::size_t i = 0; i < word.size(); ++i) {
+        unsigned value = 0;
+        const bool code =
+            word[i] == '%' && i + 2 < word.size() &&
+            std::from_chars(word.data() + i + 1, word.data() + i + 3, value, 16).ptr ==
+                word.data() + i + 3;
+        if (!code) {
+            out += word[i];
+            continue;
+        }
+        out += static_cast<char>(value);
+        i += 2;
+    }
+    return out;
 }
 
 // The state word's index, or -1.
@@ -65,6 +101,7 @@ std::string formatJournal(const Journal& journal) {
         if (entry.state == JournalEntry::State::Aside) {
             text += ' ';
             text += kReasonWords[static_cast<int>(entry.reason)];
+            if (!entry.message.empty()) text += ' ' + escaped(entry.message);
         }
         text += ' ' + std::to_string(entry.job) + ' ' + std::to_string(entry.captured) + '\n';
     }
@@ -93,7 +130,18 @@ Journal parseJournal(const std::string& text) {
             words >> reason;
             entry.reason = reasonOf(reason);
         }
-        words >> job >> captured;
+        // The message stands before the number and time, which end the line.
+        std::vector<std::string> rest;
+        for (std::string word; words >> word;)
+            rest.push_back(word);
+        if (entry.state == JournalEntry::State::Aside && rest.size() == 3)
+            entry.message = unescaped(rest[0]);
+        if (rest.size() >= 2) {
+            job = rest[rest.size() - 2];
+            captured = rest[rest.size() - 1];
+        } else if (rest.size() == 1) {
+            job = rest[0];
+        }
         entry.job = numberOf(job);
         entry.captured = numberOf(captured);
         journal.entries.push_back(entry);

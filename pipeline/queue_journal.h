@@ -5,6 +5,9 @@
 //   waiting Zelmo3.Prn 17 1765123456
 //   printing Zelmo2.Prn 16 1765123400
 //   aside Zelmo1.Prn nothing-printed 15 1765123000
+//   aside Zelmo4.Prn not-text plik%20PDF 19 1765123500
+// (an aside job's message, when it has one, after its reason with '%', spaces and line ends
+// escaped, so that the reason told after a restart is the one told before it)
 // The number and the time may be missing (a journal of an older run). Lines that do not read
 // so, or name anything but a queue file of the folder, are ignored.
 #pragma once
@@ -24,6 +27,7 @@ struct JournalEntry {
     SetAsideReason reason = SetAsideReason::None;
     int64_t job = 0;       // the job number; 0 when the journal had none
     int64_t captured = 0;  // seconds since the epoch; 0 when unknown
+    std::string message;   // an aside job's message: what it looks like, or the system's words
 };
 
 struct Journal {

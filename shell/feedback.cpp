@@ -44,10 +44,24 @@ bool messageIsReason(SetAsideReason reason, const std::string& message) {
     return reason == SetAsideReason::NotText && !message.empty();
 }
 
+}  // namespace
+
+// Why a job was set aside, without a full stop; for a job that is neither a print nor text,
+// what it looks like after the general reason.
+std::string asideWhy(SetAsideReason reason, const std::string& message) {
+    std::string why = texts::kSetAsideReasons[static_cast<int>(reason)];
+    if (messageIsReason(reason, message)) why += texts::kLooksLike + message;
+    return why;
+}
+
+namespace {
+
 // Why a job was set aside, as a sentence ending.
 std::string asideText(SetAsideReason reason, const std::string& message) {
-    return messageIsReason(reason, message) ? message + "." : asideReason(reason);
+    return messageIsReason(reason, message) ? asideWhy(reason, message) + "." : asideReason(reason);
 }
+
+}  // namespace
 
 // What a job was given up with, as a sentence: our own reasons by name, else the trouble.
 std::string failureReason(const JobEvent& e) {
@@ -66,6 +80,8 @@ std::string failureReason(const JobEvent& e) {
     }
     return troubleText(e.trouble);
 }
+
+namespace {
 
 // What Zelmo does with the failed job: sets it aside, tries it at a time, or when its turn
 // comes again (a job the print system failed goes behind the jobs queued meanwhile).
@@ -136,7 +152,7 @@ std::string queueStateText(const QueueFileInfo& file) {
         case QueueFileState::SetAside:
             text = texts::kStateSetAside;
             if (messageIsReason(file.reason, file.message)) {
-                text += texts::kStateReasonSeparator + file.message;
+                text += texts::kStateReasonSeparator + asideWhy(file.reason, file.message);
                 return text;
             }
             if (file.reason != SetAsideReason::None)
@@ -157,7 +173,7 @@ std::string queueStateText(const QueueFileInfo& file) {
             break;
     }
     if (file.attempt > 0) text += texts::kStateFailures + std::to_string(file.attempt);
-    if (!file.message.empty()) text += " — " + file.message;
+    if (!file.message.empty()) text += " — " + std::string(texts::kSystemMessage) + file.message;
     return text;
 }
 
@@ -327,7 +343,12 @@ void Feedback::jobEvent(const JobEvent& e) {
 // A job printed, failed, or waiting for its next attempt.
 void Feedback::jobPrintedOrFailed(const JobEvent& e) {
     const std::string job = jobName(e);
-    if (e.kind == JobEventKind::Printed) {
+    if (e.kind == JobEventKind::Printed && !e.pdf.empty()) {
+        error_ = false;
+        last_ = job + ", " + clockTime(e.when) + ": " + texts::kLastSavedPdf;
+        notify(texts::kNoticeSavedPdf,
+               job + ": " + std::to_string(e.pages) + texts::kPagesInFile + e.pdf, false);
+    } else if (e.kind == JobEventKind::Printed) {
         error_ = false;
         last_ = job + ", " + clockTime(e.when) + ": " + texts::kLastPrinted;
         notify(texts::kNoticePrinted,

@@ -57,6 +57,10 @@ class Feedback : public JobEventSink {
 // Our text, then the system's message on a line of its own after "Komunikat systemu: " when
 // there is one: the technician's part comes last.
 std::string withSystemMessage(std::string text, const std::string& message);
+// Why a job was set aside, in the user's words, without a full stop.
+std::string asideWhy(SetAsideReason reason, const std::string& message);
+// What a failed job was given up with, as a sentence of ours.
+std::string failureReason(const JobEvent& e);
 
 // What went wrong, as one plain sentence.
 const char* troubleText(PrintTrouble trouble);

@@ -30,11 +30,12 @@ std::string numberText(int64_t job) {
 // What became of a finished job, and where.
 std::string outcomeText(const HistoryEntry& entry) {
     switch (entry.outcome) {
-        case HistoryEntry::Outcome::Printed: {
-            std::string text = texts::kHistoryPrinted + std::string(" ") + entry.printer;
-            if (!entry.pdf.empty()) text += texts::kHistoryPdf + entry.pdf;
-            return text;
-        }
+        case HistoryEntry::Outcome::Printed:
+            // The PDF folder printer saves, it prints nothing.
+            if (!entry.pdf.empty()) return texts::kHistorySavedPdf + std::string(" ") + entry.pdf;
+            return texts::kHistoryPrinted + std::string(" ") + entry.printer;
+        case HistoryEntry::Outcome::Sent:
+            return texts::kHistorySent + std::string(" ") + entry.printer;
         case HistoryEntry::Outcome::Empty:
             return texts::kHistoryEmpty;
         case HistoryEntry::Outcome::Deleted:
@@ -50,8 +51,8 @@ RowCells queueRowCells(const QueueFileInfo& file, char separator) {
     const WallTime when = file.captured != WallTime{} ? file.captured : file.modified;
     // A file left from an earlier run has no job number: it goes by its file name's, as the
     // control command addresses it.
-    return {numberText(file.job > 0 ? file.job : file.number), file.name, localTimeText(when, kTimeFormat),
-            sizeText(file.size, separator), queueStateText(file)};
+    return {numberText(file.job > 0 ? file.job : file.number), file.name,
+            localTimeText(when, kTimeFormat), sizeText(file.size, separator), queueStateText(file)};
 }
 
 // The finish time; the size column counts pages.

@@ -18,7 +18,8 @@ inline constexpr const char* kSettingsNotSaved =
 inline constexpr const char* kStatus = "Status";
 inline constexpr const char* kMonitoredFile = "Monitorowany plik:";
 inline constexpr const char* kMonitoring = "Monitorowanie pliku:";
-inline constexpr const char* kMonitoringPaused = "Wstrzymane monitorowanie pliku:";
+// Paused, the file is still taken: only printing waits.
+inline constexpr const char* kMonitoringPaused = "Drukowanie wstrzymane, monitorowany plik:";
 inline constexpr const char* kNoData = "Brak danych";
 inline constexpr const char* kPrintsTo = "Wydruki na:";
 
@@ -184,6 +185,7 @@ inline constexpr const char* kHintFolder = "Folder: ";
 inline constexpr const char* kHintWaiting = "Oczekujące wydruki: ";
 inline constexpr const char* kHintLast = "Ostatni wydruk: ";
 inline constexpr const char* kLastPrinted = "wydrukowany";
+inline constexpr const char* kLastSavedPdf = "zapisany jako PDF";
 inline constexpr const char* kLastInPrinterQueue = "w kolejce drukarki";
 inline constexpr const char* kLastSent = "wysłany do drukarki";
 inline constexpr const char* kLastFailed = "błąd";
@@ -194,6 +196,8 @@ inline constexpr const char* kPagesOn = " str. na ";
 
 // Notifications: a title and a text.
 inline constexpr const char* kNoticePrinted = "Wydrukowano";
+inline constexpr const char* kNoticeSavedPdf = "Zapisano jako PDF";
+inline constexpr const char* kPagesInFile = " str. w pliku ";
 inline constexpr const char* kNoticeFailed = "Błąd wydruku";
 inline constexpr const char* kPrintFailed = "Nie udało się wydrukować zadania nr ";
 inline constexpr const char* kCapturedAt = "pobranego o ";
@@ -279,6 +283,8 @@ inline constexpr const char* kStateReasonSeparator = ": ";
 inline constexpr const char* kStateLeftover = "z poprzedniego uruchomienia (niedrukowany)";
 // The history's rows: a finished job, where it went, and its pages in the size column.
 inline constexpr const char* kHistoryPrinted = "wydrukowany na:";
+inline constexpr const char* kHistorySent = "wysłany do drukarki:";
+inline constexpr const char* kHistorySavedPdf = "zapisany jako PDF:";
 inline constexpr const char* kHistoryPdf = ", PDF: ";
 inline constexpr const char* kHistoryEmpty = "pusty, usunięty";
 inline constexpr const char* kHistoryDeleted = "usunięty przez użytkownika";
@@ -304,6 +310,9 @@ inline constexpr const char* kLogStarted = "Start monitorowania folderu";
 inline constexpr const char* kLogStopped = "Koniec monitorowania";
 inline constexpr const char* kLogCaptured = "Przyjęto zadanie";
 inline constexpr const char* kLogPrinted = "Wydrukowano";
+// A job of the PDF folder printer: saved, not printed.
+inline constexpr const char* kLogSavedPdf = "Zapisano jako PDF";
+inline constexpr const char* kLogPdfFile = "plik:";
 inline constexpr const char* kLogPages = "stron:";
 inline constexpr const char* kLogOnPrinter = "drukarka:";
 inline constexpr const char* kLogFailed = "Błąd drukowania";
@@ -327,8 +336,8 @@ inline constexpr const char* kLogSubmitted = "W kolejce drukarki";
 inline constexpr const char* kLogSent = "Wysłano do drukarki";
 inline constexpr const char* kLogArchiveFailed = "Nie zapisano kopii w archiwum";
 inline constexpr const char* kLogTestPage = "Zlecono stronę testową";
-inline constexpr const char* kLogPaused = "Wstrzymano monitorowanie";
-inline constexpr const char* kLogResumedMonitoring = "Wznowiono monitorowanie";
+inline constexpr const char* kLogPaused = "Wstrzymano drukowanie (wydruki są nadal przyjmowane)";
+inline constexpr const char* kLogResumedMonitoring = "Wznowiono drukowanie";
 inline constexpr const char* kLogSettingsSaved = "Zapisano ustawienia";
 inline constexpr const char* kLogPrinterChosen = "Wybrano drukarkę";
 inline constexpr const char* kLogArchiveChanged = "Zmieniono folder archiwum";
@@ -372,6 +381,8 @@ inline constexpr const char* kSetAsideReasons[] = {
     "zadanie przekracza limity wydruku",
     "to nie jest wydruk PCL ani tekst",
 };
+// Before what a job that is neither a print nor text looks like: "..., lecz plik PDF".
+inline constexpr const char* kLooksLike = ", lecz ";
 
 // Hands the platform the texts it puts into file names and messages; first thing at start.
 inline void installPlatformTexts() {

@@ -68,16 +68,17 @@ inline std::string readText(const std::string& path) {
     return std::string(bytes.begin(), bytes.end());
 }
 
-// A journal's lines without the next number and each job's number and time: where each queue
-// file stands.
+// A journal's lines without the next number and each job's number, time and message: where
+// each queue file stands.
 inline std::string journalStates(const std::string& text) {
     std::istringstream lines(text);
     std::string out;
     for (std::string line; std::getline(lines, line);) {
         if (line.rfind("next ", 0) == 0) continue;
-        for (int word = 0; word < 2; ++word)
-            line.erase(std::min(line.size(), line.rfind(' ')));
-        out += line + "\n";
+        std::istringstream words(line);
+        std::string state, name, reason;
+        words >> state >> name >> reason;
+        out += state + " " + name + (state == "aside" ? " " + reason : "") + "\n";
     }
     return out;
 }

@@ -287,8 +287,18 @@ TEST(PipelineQueue, JunkIsSetAsideUnprintedSayingWhatItLooksLike) {
     const auto files = rig.monitor.snapshot();
     ASSERT_EQ(files.size(), 1u);
     EXPECT_EQ(files[0].reason, SetAsideReason::NotText);
-    EXPECT_EQ(files[0].message, "plik PDF, nie wydruk PCL");
+    EXPECT_EQ(files[0].message, "plik PDF");
     EXPECT_EQ(journalStates(readText(rig.path("Zelmo.queue"))), "aside Zelmo1.Prn not-text\n");
+    // The next run tells the same reason, not only the general one.
+    rig.shutdown();
+    Rig next;
+    writeFile(next.path("Zelmo1.Prn"), readFile(rig.path("Zelmo1.Prn")));
+    writeFile(next.path("Zelmo.queue"), readFile(rig.path("Zelmo.queue")));
+    next.monitor.resume();
+    const auto after = next.monitor.snapshot();
+    ASSERT_EQ(after.size(), 1u);
+    EXPECT_EQ(after[0].reason, SetAsideReason::NotText);
+    EXPECT_EQ(after[0].message, "plik PDF");
 }
 
 // The store of printed jobs at its bounds: by count (the 200th newest stays, the 201st goes)

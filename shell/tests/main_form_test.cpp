@@ -725,7 +725,7 @@ TEST_F(MainFormTest, PausedPrintoutsAreCapturedAndPrintInOrderOnResume) {
     form->PauseItemClick();
     EXPECT_TRUE(view.timer);
     EXPECT_TRUE(view.pauseChecked);
-    EXPECT_EQ(view.monitorStatus, "Wstrzymane monitorowanie pliku:");
+    EXPECT_EQ(view.monitorStatus, "Drukowanie wstrzymane, monitorowany plik:");
     for (const char* queued : {"/Zelmo1.Prn", "/Zelmo2.Prn"}) {
         std::ofstream(dir + "/Wydruk.prn") << "\x1b*t300R\x1b*b0M\x1b*b1W\xff\f";
         form->FolderChanged();
@@ -770,8 +770,8 @@ TEST_F(MainFormTest, TheUsersActionsLeaveALineInTheLog) {
         events.push_back(line.substr(20));  // after the local time
     EXPECT_EQ(events, (std::vector<std::string>{
                           "Start monitorowania folderu: " + dir + "/",
-                          "Wstrzymano monitorowanie",
-                          "Wznowiono monitorowanie",
+                          "Wstrzymano drukowanie (wydruki są nadal przyjmowane)",
+                          "Wznowiono drukowanie",
                           "Zlecono stronę testową: Bitmapowy",
                           "Zapisano ustawienia: przesunięcie X 1,5 mm, Y -2,0 mm, Domyślny "
                           "Mechanizm Wydruku, tryb pojedyńczy: nie",
