@@ -29,7 +29,8 @@ SpoolMonitor::SpoolMonitor(std::string programDir, HandOver& state, Printer& pri
       monitoredFile_(programDir_ + kMonitoredName),
       state_(state),
       printer_(printer),
-      metrics_(metrics) {}
+      metrics_(metrics),
+      store_(programDir_) {}
 
 // "Zelmo" + n + ".Prn" in the program's directory.
 std::string SpoolMonitor::queueFileName(int32_t n) const {
@@ -239,9 +240,11 @@ void SpoolMonitor::judgePrinted(const std::string& path, int32_t pages) {
             eventAbout(pages > 0 ? JobEventKind::Printed : JobEventKind::NothingPrinted, path);
         event.pages = pages;
         event.printer = printer_.printerName();
+        event.pdf = state_.OutcomeDocument;
         tell(std::move(event));
         remember(path, pages > 0 ? HistoryEntry::Outcome::Printed : HistoryEntry::Outcome::Empty,
                  pages, state_.OutcomeDocument);
+        if (pages > 0) store_.keep(path, jobNumber(path));
         retireCurrent(true);
     } else {
         // Bytes that made no page are not a job done: its owner must see them.
@@ -414,8 +417,11 @@ bool SpoolMonitor::settleSent(SentFile& sent) {
     event.pages = sent.pages;
     event.printer = sent.printer;
     tell(std::move(event));
-    remember(sent.path, HistoryEntry::Outcome::Printed, sent.pages, {});
-    files::deleteFile(sent.path);
+    remember(sent.path,
+             state == SubmittedState::Completed ? HistoryEntry::Outcome::Printed
+                                                : HistoryEntry::Outcome::Sent,
+             sent.pages, {});
+    store_.keep(sent.path, jobNumber(sent.path));
     jobs_.erase(sent.path);
     return true;
 }
@@ -505,89 +511,18 @@ void SpoolMonitor::shutdown(TPrintThread& worker) {
     writeJournal();
 }
 
-// A dead worker is replaced at once; a live one is watched for a silence.
-void SpoolMonitor::superviseWorker(std::unique_ptr<TPrintThread>& worker,
-                                   const WorkerFactory& make) {
-    if (!worker->died()) {
-        watchSilence(worker->progress());
-        return;
-    }
-    // Its thread has ended: the wait in its destructor returns at once.
-    worker.reset();
-    // The document it left open is given up, so that the next one can begin.
-    try {
-        if (printer_.printing()) printer_.abort();
-    } catch (...) {
-        // The printer object's own state is reset by the abort whatever its call said.
-    }
-    printer_.jobEnded(false);
-    workerDied();
-    worker = make();
-}
-
-// The hand-over that will never be reported is taken as one that ended the worker.
-void SpoolMonitor::workerDied() {
-    // The old worker's end set the event; the new one must wait for a hand-over of its own.
-    state_.WorkEvent.reset();
-    state_.JobBuffer.reset();
-    state_.Outcome = JobOutcome::NotStarted;
-    state_.setWorkerIdle(true);
-    workerSeen_ = WallTime{};
-    JobEvent event;
-    event.kind = JobEventKind::WorkerDied;
-    const bool held = jobAwaitingReport_ && queue_.currentIndex >= 0 &&
-                      !queue_.entries[static_cast<std::size_t>(queue_.currentIndex)].empty();
-    jobAwaitingReport_ = false;
-    if (!held) {
-        tell(std::move(event));
-        return;
-    }
-    const std::string path = queue_.entries[static_cast<std::size_t>(queue_.currentIndex)];
-    event = eventAbout(JobEventKind::WorkerDied, path);
-    event.attempt = ++jobs_[path].breaks;
-    tell(std::move(event));
-    files::deleteFile(programDir_ + kSubmittedName);
-    // Handed over again otherwise, to the new worker, at the next tick.
-    if (jobs_[path].breaks >= kMaxWorkerBreaks) setAsideCurrent(SetAsideReason::BrokeWorker);
-    writeJournal();
-}
-
-// A worker that holds a hand-over and stops getting on is told of once per silence.
-void SpoolMonitor::watchSilence(uint64_t progress) {
-    if (state_.workerIdle()) {
-        workerSeen_ = WallTime{};
-        return;
-    }
-    const WallTime at = now();
-    if (workerSeen_ == WallTime{} || progress != workerProgress_) {
-        workerProgress_ = progress;
-        workerSeen_ = at;
-        workerSilenceTold_ = false;
-        return;
-    }
-    if (workerSilenceTold_ || at - workerSeen_ < kWorkerSilence) return;
-    workerSilenceTold_ = true;
-    JobEvent event;
-    event.kind = JobEventKind::WorkerSilent;
-    if (jobAwaitingReport_ && queue_.currentIndex >= 0)
-        event = eventAbout(JobEventKind::WorkerSilent,
-                           queue_.entries[static_cast<std::size_t>(queue_.currentIndex)]);
-    tell(std::move(event));
-}
-
 // The journal as the queue stands.
 Journal SpoolMonitor::journal() const {
     Journal journal;
     journal.nextJob = nextJob_;
     const auto entry = [this](JournalEntry::State state, const std::string& path,
                               SetAsideReason reason) {
-        JournalEntry line{state, path.substr(programDir_.size()), reason, 0, 0};
+        JournalEntry line{state, path.substr(programDir_.size()), reason, 0, 0, {}};
         if (const auto record = jobs_.find(path); record != jobs_.end()) {
             line.job = record->second.number;
             line.captured = std::chrono::duration_cast<std::chrono::seconds>(
                                 record->second.captured.time_since_epoch())
                                 .count();
-            if (state != JournalEntry::State::Aside) line.breaks = record->second.breaks;
         }
         return line;
     };
@@ -598,17 +533,16 @@ Journal SpoolMonitor::journal() const {
         const bool printing = current && (jobAwaitingReport_ || currentInterrupted_);
         journal.entries.push_back(entry(
             printing ? JournalEntry::State::Printing : JournalEntry::State::Waiting, path, {}));
-        // Counted before it can happen: an attempt the program does not survive leaves no
-        // chance to write the journal afterwards.
-        if (current && jobAwaitingReport_) ++journal.entries.back().breaks;
     }
     // A job in the print system's queue may print or not after we stop: the next run keeps it
     // aside as one interrupted, never prints it again on its own.
     for (const SentFile& sent : sent_)
         journal.entries.push_back(
             entry(JournalEntry::State::Aside, sent.path, SetAsideReason::Interrupted));
-    for (const auto& [path, aside] : aside_)
+    for (const auto& [path, aside] : aside_) {
         journal.entries.push_back(entry(JournalEntry::State::Aside, path, aside.reason));
+        journal.entries.back().message = aside.message;
+    }
     return journal;
 }
 
@@ -668,8 +602,8 @@ void SpoolMonitor::remember(const std::string& path, HistoryEntry::Outcome outco
 }
 
 // Queues path again at the end, under its recorded number.
-void SpoolMonitor::requeue(const std::string& path, int64_t job, int64_t captured, int breaks) {
-    jobs_[path] = JobRecord{job, WallTime{} + std::chrono::seconds(captured), false, breaks};
+void SpoolMonitor::requeue(const std::string& path, int64_t job, int64_t captured) {
+    jobs_[path] = JobRecord{job, WallTime{} + std::chrono::seconds(captured)};
     jobNumber(path);
     queue_.entries.push_back(path);
     ++queue_.pendingCount;
@@ -682,18 +616,14 @@ void SpoolMonitor::resumePrinting(const JournalEntry& entry, const std::string& 
     std::string submitted;
     const bool maybeOut = files::readSmallFile(programDir_ + kSubmittedName, submitted) &&
                           submitted == formatSubmitted(entry.name, entry.job);
-    const bool interrupted = maybeOut && entry.job != 0;
-    if (!interrupted && entry.breaks < kMaxWorkerBreaks) {
-        requeue(path, entry.job, entry.captured, entry.breaks);
+    if (!maybeOut || entry.job == 0) {
+        requeue(path, entry.job, entry.captured);
         return;
     }
-    const SetAsideReason reason =
-        interrupted ? SetAsideReason::Interrupted : SetAsideReason::BrokeWorker;
     jobs_[path] = JobRecord{entry.job, WallTime{} + std::chrono::seconds(entry.captured)};
-    if (entry.job == 0) jobNumber(path);
-    aside_[path] = AsideFile{reason, {}};
+    aside_[path] = AsideFile{SetAsideReason::Interrupted, {}};
     JobEvent event = eventAbout(JobEventKind::SetAside, path);
-    event.reason = reason;
+    event.reason = SetAsideReason::Interrupted;
     tell(std::move(event));
 }
 
@@ -741,7 +671,7 @@ void SpoolMonitor::resume() {
             continue;
         switch (entry.state) {
             case JournalEntry::State::Waiting:
-                requeue(path, entry.job, entry.captured, entry.breaks);
+                requeue(path, entry.job, entry.captured);
                 break;
             case JournalEntry::State::Printing:
                 resumePrinting(entry, path);
@@ -750,7 +680,7 @@ void SpoolMonitor::resume() {
                 jobs_[path] =
                     JobRecord{entry.job, WallTime{} + std::chrono::seconds(entry.captured)};
                 if (entry.job == 0) jobNumber(path);
-                aside_[path] = AsideFile{entry.reason, {}};
+                aside_[path] = AsideFile{entry.reason, entry.message};
                 break;
         }
     }
@@ -871,6 +801,39 @@ bool SpoolMonitor::deleteQueueFile(const std::string& name) {
     jobs_.erase(path);
     writeJournal();
     return true;
+}
+
+// A name as the capture would choose it: a queued name counts as taken even without its file.
+std::string SpoolMonitor::freeQueueName() const {
+    for (int32_t n = 1; n < std::numeric_limits<int32_t>::max(); ++n) {
+        const std::string name = queueFileName(n);
+        if (!inQueue(name) && !files::exists(name)) return name;
+    }
+    return {};
+}
+
+// A copy of the kept file becomes a queue file of its own, so that the store keeps its copy
+// whatever becomes of this print. Copied before the journal names it: a kill in between leaves
+// a leftover that never prints by itself, never a job printed twice.
+SpoolMonitor::AgainResult SpoolMonitor::printAgainFinished(int64_t job) {
+    const std::string kept = store_.fileOf(job);
+    if (kept.empty()) return AgainResult::NotKept;
+    files::File from = files::openRegular(kept);
+    const std::string path = freeQueueName();
+    if (!from.isOpen() || path.empty() || !files::copyToNewFile(from, path))
+        return AgainResult::Failed;
+    WallTime captured = now();
+    for (auto entry = history_.rbegin(); entry != history_.rend(); ++entry)
+        if (entry->job == job) {
+            captured = entry->captured;
+            break;
+        }
+    jobs_[path] = JobRecord{job, captured, true};
+    queue_.entries.push_back(path);
+    ++queue_.pendingCount;
+    tell(JobEventKind::PrintAgain, path);
+    writeJournal();
+    return AgainResult::Queued;
 }
 
 }  // namespace zelmo
