@@ -110,6 +110,10 @@ void TMainForm::FormCreate() {
     loadSettings();
     enterDisplayMode();
     startJobTracking();
+    // A pause outlives the run: what the user held back must not print at the next login.
+    if (readProfileString(SettingsFile_, texts::kOwnSection, texts::kPausedKey, "0") == "1")
+        PauseItemClick();
+    settingsStamp_ = settingsStamp();
 }
 
 // The log, the journal of the last run, the printer and the folder watch.
@@ -170,6 +174,7 @@ void TMainForm::FormDestroy() {
 // One tick of the spool monitor with the settings in force now.
 void TMainForm::TimerTimer() {
     if (!created_) return;
+    followSettingsFile();
     followPrinter();
     monitor_->tick(currentRequest(), *this);
     feedback_->setWaiting(monitor_->queue().pendingCount + monitor_->inPrinterQueue());
@@ -212,15 +217,23 @@ void TMainForm::reportArchiveFailures() {
     }
 }
 
-// Each value of Zelmo.ini that was not understood, logged and notified once, at start: a
-// setting silently replaced by its default would look like one that does not work.
+// The values of Zelmo.ini not understood, each told once in a run, all of them in one
+// sentence: a setting silently replaced by its default would look like one that does not work,
+// and a second notification would hide the first.
 void TMainForm::reportIgnoredSettings() {
-    for (const std::string& ignored : ignoredSettings_) {
-        JobEvent event;
-        event.kind = JobEventKind::SettingIgnored;
-        event.message = ignored;
-        monitor_->report(event);
-    }
+    std::vector<std::string> fresh;
+    for (const std::string& ignored : ignoredSettings_)
+        if (reportedSettings_.insert(ignored).second) fresh.push_back(ignored);
+    if (fresh.empty()) return;
+    std::string values;
+    for (const std::string& value : fresh)
+        values += (values.empty() ? "" : ", ") + value;
+    JobEvent event;
+    event.kind = JobEventKind::SettingIgnored;
+    event.message = fresh.size() == 1
+                        ? texts::kSettingIgnored + values + texts::kSettingDefaultUsed
+                        : texts::kSettingsIgnored + values + texts::kSettingDefaultsUsed;
+    monitor_->report(event);
 }
 
 // Modyfikuj enters editMode; Zapisz validates, stores and saves the settings.
@@ -248,7 +261,9 @@ void TMainForm::BtnClick() {
     engine_ = view_.engineIndex();
     singleMode_ = view_.singleModeChecked();
     // The values are in force either way; editMode stays so that the save can be tried again.
-    if (!saveSettings()) return;
+    const bool saved = saveSettings();
+    settingsStamp_ = settingsStamp();
+    if (!saved) return;
     userEvent(JobEventKind::SettingsSaved, settingsSummary());
     enterDisplayMode();
 }
@@ -257,8 +272,9 @@ void TMainForm::BtnClick() {
 // and queued, only nothing is handed to the printer, so a paused monitor loses none.
 void TMainForm::PauseItemClick() {
     // Start-up turns monitoring on through here.
+    const bool starting = !timerEnabled_;
     const bool pause = timerEnabled_ && !paused_;
-    if (!timerEnabled_) setTimer(true);
+    if (starting) setTimer(true);
     paused_ = pause;
     view_.setPauseChecked(pause);
     view_.setMonitorStatus(pause ? texts::kMonitoringPaused : texts::kMonitoring);
@@ -267,7 +283,42 @@ void TMainForm::PauseItemClick() {
     if (created_ && state_) {
         feedback_->setPaused(pause);
         userEvent(pause ? JobEventKind::MonitoringPaused : JobEventKind::MonitoringResumed);
+        if (!starting) keepPause(pause);
     }
+}
+
+// The pause in Zelmo.ini, for the next start; a file that cannot be written leaves the pause
+// in force for this run all the same.
+void TMainForm::keepPause(bool pause) {
+    if (readProfileString(SettingsFile_, texts::kOwnSection, texts::kPausedKey, "0") ==
+        (pause ? "1" : "0"))
+        return;
+    try {
+        writeProfileString(SettingsFile_, texts::kOwnSection, texts::kPausedKey, pause ? "1" : "0");
+    } catch (const ZelmoError&) {
+    }
+    settingsStamp_ = settingsStamp();
+}
+
+// What tells a change of Zelmo.ini made by someone else: its size and time.
+std::string TMainForm::settingsStamp() const {
+    files::FileInfo info;
+    if (!files::fileInfo(SettingsFile_, info)) return {};
+    return std::to_string(info.size) + "@" + std::to_string(info.modifiedSeconds);
+}
+
+// Zelmo.ini edited while Zelmo runs is read again at once; the settings panel, when being
+// edited, keeps the user's edits until saved or left.
+void TMainForm::followSettingsFile() {
+    const std::string stamp = settingsStamp();
+    if (stamp == settingsStamp_) return;
+    settingsStamp_ = stamp;
+    loadSettings();
+    if (panelMode_ == PanelMode::displayMode) enterDisplayMode();
+    reportIgnoredSettings();
+    const bool pause =
+        readProfileString(SettingsFile_, texts::kOwnSection, texts::kPausedKey, "0") == "1";
+    if (pause != paused_) PauseItemClick();
 }
 
 // "Otwórz": brings the window back from the tray.

@@ -196,6 +196,9 @@ class TMainForm : private PrinterNameDisplay {
     void printerEvent(bool missing, const std::string& name);
     void reportArchiveFailures();
     void reportIgnoredSettings();
+    void keepPause(bool pause);
+    std::string settingsStamp() const;
+    void followSettingsFile();
     void startJobTracking();
 
     MainView& view_;
@@ -212,6 +215,8 @@ class TMainForm : private PrinterNameDisplay {
     bool singleMode_ = false;
     TextSettings text_;
     std::vector<std::string> ignoredSettings_;  // "key=value" not understood, told at start
+    std::set<std::string> reportedSettings_;    // those told already in this run
+    std::string settingsStamp_;                 // Zelmo.ini as last read or written
     PanelMode panelMode_ = PanelMode::displayMode;
     bool timerEnabled_ = false;  // Timer is created disabled
     bool paused_ = false;        // printing held; capture goes on

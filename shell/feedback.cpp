@@ -331,8 +331,7 @@ void Feedback::jobEvent(const JobEvent& e) {
             notify(texts::kLogTroubleCaption, e.message, true);
             break;
         case JobEventKind::SettingIgnored:
-            notify(texts::kSettingCaption,
-                   texts::kSettingIgnored + e.message + texts::kSettingDefaultUsed, true);
+            notify(texts::kSettingCaption, e.message, true);
             break;
         default:
             break;

@@ -92,7 +92,7 @@ std::string JobLog::describe(const JobEvent& e) {
         case JobEventKind::LogTrouble:
             return e.message;
         case JobEventKind::SettingIgnored:
-            return texts::kSettingIgnored + e.message + texts::kSettingDefaultUsed;
+            return e.message;
         case JobEventKind::PrinterWaiting:
             return texts::kLogPrinterWaiting + (" " + e.printer) +
                    systemDetail(troubleText(e.trouble), e.message);

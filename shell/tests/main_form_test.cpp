@@ -285,6 +285,8 @@ TEST_F(MainFormTest, SettingsAreReadAsTheFileHoldsThem) {
         {"[User]\nUserX=99999\nUserY=-99999\n", 9999, -9999, 0, false, {}},
         {"[user]\nuserx=-12\nUSERY=7\nUserPE=2\nUserSM=5\n", -12, 7, 2, true, {}},
         {"[User]\nUserX=abc\nUserY=0x10\nUserPE=-1\nUserSM=0\n", 0, 16, -1, false, {"UserX=abc"}},
+        {"[User]\nUserX=x1\n[Zelmo]\nPaper=A5\n", 0, 0, 0, false, {"UserX=x1", "Paper=A5"}},
+        {"[Zelmo]\nPaper=letter\n", 0, 0, 0, false, {}},
         {"[Other]\nUserX=5\n", 0, 0, 0, false, {}},
         {"[User]\nUserPE=7\n", 0, 0, 7, false, {}},
         {"[User]\nUserX=15 ; 1,5 mm\nUserSM=1#on\n[Text]\nCodePage=Mazovia ; comment\n",
@@ -308,15 +310,46 @@ TEST_F(MainFormTest, SettingsAreReadAsTheFileHoldsThem) {
         std::vector<std::string> told;
         for (const std::string& notice : fresh.notices)
             if (notice.rfind(texts::kSettingCaption, 0) == 0) told.push_back(notice);
-        ASSERT_EQ(told.size(), c.ignored.size());
+        // All of them in one notification, none hiding another.
+        ASSERT_EQ(told.size(), c.ignored.empty() ? 0u : 1u);
         std::ifstream in(dir + "/Zelmo.log");
         const std::string log((std::istreambuf_iterator<char>(in)), {});
         for (std::size_t i = 0; i < c.ignored.size(); ++i) {
-            const std::string said = texts::kSettingIgnored + c.ignored[i];
-            EXPECT_NE(told[i].find(said), std::string::npos) << told[i];
-            EXPECT_NE(log.find(said), std::string::npos) << log;
+            EXPECT_NE(told[0].find(c.ignored[i]), std::string::npos) << told[0];
+            EXPECT_NE(log.find(c.ignored[i]), std::string::npos) << log;
         }
     }
+}
+
+// Zelmo.ini edited while Zelmo runs is read at the next tick, a value not understood told once
+// however often the file changes; a pause outlives the run.
+TEST_F(MainFormTest, SettingsEditedWhileRunningAnswerAndAPauseOutlivesTheRun) {
+    create("[User]\nUserX=5\n");
+    const auto settingNotices = [&] {
+        int n = 0;
+        for (const std::string& notice : view.notices)
+            n += notice.rfind(texts::kSettingCaption, 0) == 0;
+        return n;
+    };
+    for (const char* ini : {"[User]\nUserX=25\n[Zelmo]\nPaper=A5\n",
+                            "[User]\nUserX=-30\n[Zelmo]\nPaper=A5\n; edited again\n"}) {
+        std::ofstream(settingsPath()) << ini;
+        form->TimerTimer();
+    }
+    EXPECT_EQ(form->offsetX(), -30);
+    EXPECT_EQ(settingNotices(), 1);
+    form->PauseItemClick();
+    ASSERT_TRUE(form->paused());
+    form->FormDestroy();
+    form.reset();
+    create();
+    EXPECT_TRUE(form->paused());
+    EXPECT_EQ(view.monitorStatus, texts::kMonitoringPaused);
+    form->PauseItemClick();
+    form->FormDestroy();
+    form.reset();
+    create();
+    EXPECT_FALSE(form->paused());
 }
 
 TEST_F(MainFormTest, SavingKeepsTheFilesOtherSectionsKeysAndComments) {
