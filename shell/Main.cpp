@@ -128,7 +128,7 @@ void TMainForm::startJobTracking() {
     monitor_->report(started);
     reportIgnoredSettings();
     if (directory_) switchPrinter(resolvePrinter(*directory_, printerChoice_, {}));
-    feedback_->setPrinter(printer_.printerName());
+    feedback_->setPrinter(printerWords(printer_.printerName()));
     feedback_->setFolder(programDir_);
     // Jobs still waiting when the last run ended print again; files it does not know of stay
     // where they are until the user asks for them.
@@ -434,7 +434,8 @@ void TMainForm::switchPrinter(PrinterTarget target) {
     metrics_.metricsValid = false;
     queryDeviceMetrics(metrics_, *printers_);
     const std::string name = printers_->printerName();
-    if (!first || !target.present) view_.setLabelWithHint(HintLabel::Label_Printer, name);
+    if (!first || !target.present)
+        view_.setLabelWithHint(HintLabel::Label_Printer, printerWords(name));
     if (!target.present) {
         monitor_->printerUnavailable(name, {}, absentTrouble());
         return;
@@ -493,7 +494,15 @@ bool TMainForm::deleteQueueFile(const std::string& queueName) {
 
 // Label_Printer shows the printer once the monitor knows it.
 void TMainForm::showPrinterName(const std::string& name) {
-    view_.setLabelWithHint(HintLabel::Label_Printer, name);
+    view_.setLabelWithHint(HintLabel::Label_Printer, printerWords(name));
+}
+
+// The PDF folder printer goes by what it is, not by its folder's path: a bookkeeper reads a
+// path where a printer's name should be as something gone wrong.
+std::string TMainForm::printerWords(const std::string& name) const {
+    const std::string folder = programDir_ + texts::kPdfFolderName;
+    const bool pdf = name == folder || name == folder + "/" || name == folder + "\\";
+    return pdf ? texts::kPdfPrinterWords : name;
 }
 
 // Reads section "User" (offsets clamped, engine and single mode taken as read), then our own

@@ -196,6 +196,7 @@ class TMainForm : private PrinterNameDisplay {
     void printerEvent(bool missing, const std::string& name);
     void reportArchiveFailures();
     void reportIgnoredSettings();
+    std::string printerWords(const std::string& name) const;
     void keepPause(bool pause);
     std::string settingsStamp() const;
     void followSettingsFile();

@@ -393,7 +393,8 @@ void Feedback::jobSetAside(const JobEvent& e) {
 
 // The printer in use changed, or none is there and the PDF folder stands in.
 void Feedback::printerEvent(const JobEvent& e) {
-    if (e.kind != JobEventKind::PrinterBack) printer_ = e.printer;
+    if (e.kind != JobEventKind::PrinterBack)
+        printer_ = e.kind == JobEventKind::PrinterMissing ? texts::kPdfPrinterWords : e.printer;
     printerAway_ = e.kind == JobEventKind::PrinterWaiting;
     switch (e.kind) {
         case JobEventKind::PrinterChanged:

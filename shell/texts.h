@@ -60,6 +60,8 @@ inline constexpr const char* kQueueItem = "Kolejka wydruków";
 inline constexpr const char* kPrinterMenu = "Drukarka";
 inline constexpr const char* kSystemDefaultPrinter = "Domyślna drukarka systemu";
 inline constexpr const char* kPdfFolderPrinter = "Pliki PDF (folder Wydruki)";
+// The PDF folder printer where a printer's name is shown.
+inline constexpr const char* kPdfPrinterWords = "Drukarka PDF (folder Wydruki)";
 
 // Why a job was given up, then what became of it.
 inline constexpr const char* kJobOutOfMemory = "Zabrakło pamięci do wydrukowania zadania.";
@@ -329,7 +331,9 @@ inline constexpr const char* kLogDeleted = "Usunięto";
 inline constexpr const char* kLogCaptureImpossible = "Nie można przejąć pliku Wydruk.prn";
 inline constexpr const char* kLogCaptureRestored = "Przejmowanie pliku Wydruk.prn znów działa";
 inline constexpr const char* kLogPrinterChanged = "Drukarka";
-inline constexpr const char* kLogPrinterMissing = "Brak drukarki";
+// No printer in the system is no error: the PDF folder prints, and the log says so plainly.
+inline constexpr const char* kLogPrinterMissing =
+    "W systemie nie ma drukarki: wydruki są zapisywane jako pliki PDF w folderze";
 inline constexpr const char* kLogPrinterWaiting = "Kolejka czeka na drukarkę";
 inline constexpr const char* kLogPrinterBack = "Drukarka znów przyjmuje wydruki";
 inline constexpr const char* kLogSubmitted = "W kolejce drukarki";
