@@ -3,6 +3,7 @@
 // pipeline's job events. Toolkit-neutral: it speaks through MainView.
 #pragma once
 
+#include <set>
 #include <string>
 
 #include "pipeline/job_events.h"
@@ -45,6 +46,9 @@ class Feedback : public JobEventSink {
     bool paused_ = false;
     bool error_ = false;        // the last thing that happened to a job went wrong
     bool printerAway_ = false;  // the printer takes no jobs: the queue waits for it
+    // Jobs set aside and not yet printed again or deleted: the mark stays until the user acts,
+    // however many jobs print meanwhile.
+    std::set<std::string> aside_;
     std::string printer_;
     std::string folder_;
     int waiting_ = 0;

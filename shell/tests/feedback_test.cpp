@@ -498,5 +498,31 @@ TEST(Feedback, EachOutcomeIsToldInTheSameWordsByTheLogAndTheNotification) {
     }
 }
 
+// A set-aside job keeps the red mark while later jobs print, until the user prints it again
+// or deletes it.
+TEST(Feedback, ASetAsideJobKeepsTheMarkUntilTheUserActs) {
+    using K = JobEventKind;
+    const struct {
+        std::vector<K> events;
+        TrayIconKind icon;
+    } cases[] = {
+        {{K::SetAside, K::Printed, K::Printed}, TrayIconKind::Error},
+        {{K::SetAside, K::Printed, K::PrintAgain, K::Printed}, TrayIconKind::Monitoring},
+        {{K::SetAside, K::Deleted, K::Printed}, TrayIconKind::Monitoring},
+        {{K::Failed, K::Printed}, TrayIconKind::Monitoring},
+    };
+    for (const auto& c : cases) {
+        TrayView view;
+        Feedback feedback(view);
+        for (const K kind : c.events) {
+            JobEvent e = about(kind);
+            // Each printed job is another job; the one set aside is Zelmo3.Prn.
+            if (kind == K::Printed) e.queueName = "Zelmo4.Prn";
+            feedback.jobEvent(e);
+        }
+        EXPECT_EQ(view.icon, c.icon) << c.events.size();
+    }
+}
+
 }  // namespace
 }  // namespace zelmo
