@@ -515,6 +515,7 @@ void SpoolMonitor::shutdown(TPrintThread& worker) {
 Journal SpoolMonitor::journal() const {
     Journal journal;
     journal.nextJob = nextJob_;
+    journal.held = held_;
     const auto entry = [this](JournalEntry::State state, const std::string& path,
                               SetAsideReason reason) {
         JournalEntry line{state, path.substr(programDir_.size()), reason, 0, 0, {}};
@@ -661,6 +662,7 @@ void SpoolMonitor::resume() {
     }
     journalWritten_ = text;
     const Journal journal = parseJournal(text);
+    held_ = held_ || journal.held;
     nextJob_ = std::max(nextJob_, journal.nextJob);
     for (const JournalEntry& entry : journal.entries)
         nextJob_ = std::max(nextJob_, entry.job + 1);

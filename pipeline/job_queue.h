@@ -118,7 +118,13 @@ class SpoolMonitor {
     bool retireFinished();
     // Pausing holds printing, never capture: a printout written meanwhile must not be lost
     // to the next one overwriting it. A test page the user asks for still prints.
-    void setHeld(bool held) { held_ = held; }
+    // The pause is kept in the journal, so that it outlives the run; a change only, so that
+    // the start's unpaused state never writes over the journal the run is yet to read.
+    void setHeld(bool held) {
+        if (held == held_) return;
+        held_ = held;
+        writeJournal();
+    }
     bool held() const { return held_; }
     // Retires the current job (its file deleted only when it printed) and selects the next,
     // or keeps the current one when it must be handed over again. False when none is left.

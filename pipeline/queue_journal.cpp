@@ -11,6 +11,8 @@ namespace {
 
 constexpr const char* kStateWords[] = {"waiting", "printing", "aside"};
 constexpr const char* kNextWord = "next";
+// The pause outlives the run: what the user held back must not print at the next start.
+constexpr const char* kHeldWord = "held";
 
 // The reasons as the journal spells them, indexed by SetAsideReason.
 constexpr const char* kReasonWords[] = {
@@ -94,6 +96,7 @@ int32_t queueFileNumber(const std::string& name) {
 // The next number first, then one line per entry, in order.
 std::string formatJournal(const Journal& journal) {
     std::string text = std::string(kNextWord) + " " + std::to_string(journal.nextJob) + "\n";
+    if (journal.held) text += std::string(kHeldWord) + "\n";
     for (const JournalEntry& entry : journal.entries) {
         text += kStateWords[static_cast<int>(entry.state)];
         text += ' ';
@@ -117,6 +120,10 @@ Journal parseJournal(const std::string& text) {
         std::istringstream words(line);
         std::string state, job, captured;
         JournalEntry entry;
+        if (line == kHeldWord) {
+            journal.held = true;
+            continue;
+        }
         if (!(words >> state >> entry.name)) continue;
         if (state == kNextWord) {
             journal.nextJob = std::max(journal.nextJob, numberOf(entry.name));

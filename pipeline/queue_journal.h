@@ -32,6 +32,7 @@ struct JournalEntry {
 
 struct Journal {
     int64_t nextJob = 1;
+    bool held = false;  // printing paused by the user: a line "held" after the next number
     std::vector<JournalEntry> entries;
 };
 

@@ -110,9 +110,9 @@ void TMainForm::FormCreate() {
     loadSettings();
     enterDisplayMode();
     startJobTracking();
-    // A pause outlives the run: what the user held back must not print at the next login.
-    if (readProfileString(SettingsFile_, texts::kOwnSection, texts::kPausedKey, "0") == "1")
-        PauseItemClick();
+    // A pause outlives the run (the journal keeps it): what the user held back must not print
+    // at the next login.
+    if (monitor_->held() && !paused_) PauseItemClick();
     settingsStamp_ = settingsStamp();
 }
 
@@ -283,21 +283,7 @@ void TMainForm::PauseItemClick() {
     if (created_ && state_) {
         feedback_->setPaused(pause);
         userEvent(pause ? JobEventKind::MonitoringPaused : JobEventKind::MonitoringResumed);
-        if (!starting) keepPause(pause);
     }
-}
-
-// The pause in Zelmo.ini, for the next start; a file that cannot be written leaves the pause
-// in force for this run all the same.
-void TMainForm::keepPause(bool pause) {
-    if (readProfileString(SettingsFile_, texts::kOwnSection, texts::kPausedKey, "0") ==
-        (pause ? "1" : "0"))
-        return;
-    try {
-        writeProfileString(SettingsFile_, texts::kOwnSection, texts::kPausedKey, pause ? "1" : "0");
-    } catch (const ZelmoError&) {
-    }
-    settingsStamp_ = settingsStamp();
 }
 
 // What tells a change of Zelmo.ini made by someone else: its size and time.
@@ -316,9 +302,6 @@ void TMainForm::followSettingsFile() {
     loadSettings();
     if (panelMode_ == PanelMode::displayMode) enterDisplayMode();
     reportIgnoredSettings();
-    const bool pause =
-        readProfileString(SettingsFile_, texts::kOwnSection, texts::kPausedKey, "0") == "1";
-    if (pause != paused_) PauseItemClick();
 }
 
 // "Otwórz": brings the window back from the tray.

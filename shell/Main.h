@@ -197,7 +197,6 @@ class TMainForm : private PrinterNameDisplay {
     void reportArchiveFailures();
     void reportIgnoredSettings();
     std::string printerWords(const std::string& name) const;
-    void keepPause(bool pause);
     std::string settingsStamp() const;
     void followSettingsFile();
     void startJobTracking();

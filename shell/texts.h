@@ -370,8 +370,6 @@ inline constexpr const char* kSettingIgnored = "Nie rozpoznano ustawienia ";
 inline constexpr const char* kSettingDefaultUsed = "; użyto wartości domyślnej.";
 inline constexpr const char* kSettingsIgnored = "Nie rozpoznano ustawień: ";
 inline constexpr const char* kSettingDefaultsUsed = "; użyto wartości domyślnych.";
-// The pause kept across restarts, in our own section.
-inline constexpr const char* kPausedKey = "Paused";
 inline constexpr const char* kLogJournalFailed = "Nie można zapisać dziennika kolejki Zelmo.queue";
 inline constexpr const char* kLogJournalRestored = "Dziennik kolejki Zelmo.queue znów zapisywany";
 // A job's number, before the number itself: "nr 17".

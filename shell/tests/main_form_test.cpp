@@ -322,7 +322,8 @@ TEST_F(MainFormTest, SettingsAreReadAsTheFileHoldsThem) {
 }
 
 // Zelmo.ini edited while Zelmo runs is read at the next tick, a value not understood told once
-// however often the file changes; a pause outlives the run.
+// however often the file changes; a pause outlives the run (kept in the journal, not in the
+// settings the user did not save).
 TEST_F(MainFormTest, SettingsEditedWhileRunningAnswerAndAPauseOutlivesTheRun) {
     create("[User]\nUserX=5\n");
     const auto settingNotices = [&] {
@@ -338,8 +339,10 @@ TEST_F(MainFormTest, SettingsEditedWhileRunningAnswerAndAPauseOutlivesTheRun) {
     }
     EXPECT_EQ(form->offsetX(), -30);
     EXPECT_EQ(settingNotices(), 1);
+    const std::string settings = settingsText();
     form->PauseItemClick();
     ASSERT_TRUE(form->paused());
+    EXPECT_EQ(settingsText(), settings);
     form->FormDestroy();
     form.reset();
     create();
