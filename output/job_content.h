@@ -20,7 +20,7 @@ enum class JobContent {
 
 struct ContentVerdict {
     JobContent content = JobContent::Text;
-    const char* polish = "";   // what it looks like, for the user ("plik PDF, nie wydruk PCL")
+    const char* polish = "";   // what it looks like, for the user ("plik PDF")
     const char* english = "";  // the same for logs read by administrators
     bool isText() const { return content == JobContent::Text; }
 };

@@ -78,15 +78,15 @@ struct Description {
 // Indexed by JobContent.
 constexpr Description kDescriptions[] = {
     {"tekst", "text"},
-    {"plik PDF, nie wydruk PCL", "a PDF file, not a PCL print job"},
-    {"plik PostScript, nie wydruk PCL", "a PostScript file, not a PCL print job"},
-    {"archiwum gzip, nie wydruk PCL", "a gzip archive, not a PCL print job"},
-    {"archiwum ZIP, nie wydruk PCL", "a ZIP archive, not a PCL print job"},
-    {"obraz PNG, nie wydruk PCL", "a PNG image, not a PCL print job"},
-    {"obraz JPEG, nie wydruk PCL", "a JPEG image, not a PCL print job"},
-    {"program Windows, nie wydruk PCL", "a Windows program, not a PCL print job"},
-    {"program ELF (Linux), nie wydruk PCL", "an ELF program, not a PCL print job"},
-    {"dane binarne, nie wydruk PCL", "binary data, not a PCL print job"},
+    {"plik PDF", "a PDF file, not a PCL print job"},
+    {"plik PostScript", "a PostScript file, not a PCL print job"},
+    {"archiwum gzip", "a gzip archive, not a PCL print job"},
+    {"archiwum ZIP", "a ZIP archive, not a PCL print job"},
+    {"obraz PNG", "a PNG image, not a PCL print job"},
+    {"obraz JPEG", "a JPEG image, not a PCL print job"},
+    {"program Windows", "a Windows program, not a PCL print job"},
+    {"program ELF (Linux)", "an ELF program, not a PCL print job"},
+    {"dane binarne", "binary data, not a PCL print job"},
 };
 
 ContentVerdict verdict(JobContent content) {

@@ -60,7 +60,7 @@ enum class JobEventKind {
     PrinterMissing,     // no printer configured: jobs go to the PDF folder `printer`
     ArchiveFailed,      // a document's archive copy was given up, `message` says why
     LogTrouble,         // Zelmo.log cannot be written or rotated, `message` says why; once a spell
-    SettingIgnored,     // a value of Zelmo.ini is not understood: `message` is "key=value"
+    SettingIgnored,     // values of Zelmo.ini not understood: `message` says which, in a sentence
     PrinterWaiting,     // `printer` takes no jobs (`message`): the queue waits; told once a spell
     PrinterBack,        // the printer takes jobs again: the wait told by PrinterWaiting is over
     Submitted,          // `queueName` is in `printer`'s queue, `pages` pages, not yet printed
@@ -95,6 +95,7 @@ struct JobEvent {
     WallTime captured{};                           // Failed: when the job was captured
     JobFailure failure = JobFailure::None;         // Failed, SetAside: the error caught
     std::string folder;        // ArchiveFailed: where the copies wait (empty: a copy was given up)
+    std::string pdf;           // Printed: the PDF the job was saved as, when the printer makes files
     bool blankSheets = false;  // Printed, Sent: the job drew, yet no mark reached the sheet
 };
 

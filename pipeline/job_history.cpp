@@ -11,7 +11,7 @@
 namespace zelmo {
 namespace {
 
-constexpr const char* kOutcomeWords[] = {"printed", "empty", "deleted"};
+constexpr const char* kOutcomeWords[] = {"printed", "empty", "deleted", "sent"};
 constexpr std::size_t kFields = 8;
 
 // Seconds since the epoch.

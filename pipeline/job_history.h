@@ -18,7 +18,8 @@ constexpr const char* kHistoryName = "Zelmo.history";
 constexpr std::size_t kHistoryLength = 200;
 
 struct HistoryEntry {
-    enum class Outcome { Printed, Empty, Deleted };
+    // Sent: the print system took it and could not tell whether it printed.
+    enum class Outcome { Printed, Empty, Deleted, Sent };
     int64_t job = 0;
     WallTime captured{};
     WallTime finished{};

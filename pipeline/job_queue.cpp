@@ -52,7 +52,8 @@ SpoolMonitor::SpoolMonitor(std::string programDir, HandOver& state, Printer& pri
       monitoredFile_(programDir_ + kMonitoredName),
       state_(state),
       printer_(printer),
-      metrics_(metrics) {}
+      metrics_(metrics),
+      store_(programDir_) {}
 
 // "Zelmo" + n + ".Prn" in the program's directory.
 std::string SpoolMonitor::queueFileName(int32_t n) const {
@@ -264,9 +265,11 @@ void SpoolMonitor::judgePrinted(const std::string& path, int32_t pages) {
         event.pages = pages;
         event.printer = printer_.printerName();
         event.blankSheets = state_.OutcomeBlank;
+        event.pdf = state_.OutcomeDocument;
         tell(std::move(event));
         remember(path, pages > 0 ? HistoryEntry::Outcome::Printed : HistoryEntry::Outcome::Empty,
                  pages, state_.OutcomeDocument);
+        if (pages > 0) store_.keep(path, jobNumber(path));
         retireCurrent(true);
     } else {
         // Bytes that made no page are not a job done: its owner must see them.
@@ -468,8 +471,11 @@ bool SpoolMonitor::settleSent(SentFile& sent) {
     event.printer = sent.printer;
     event.blankSheets = sent.blank;
     tell(std::move(event));
-    remember(sent.path, HistoryEntry::Outcome::Printed, sent.pages, {});
-    files::deleteFile(sent.path);
+    remember(sent.path,
+             state == SubmittedState::Completed ? HistoryEntry::Outcome::Printed
+                                                : HistoryEntry::Outcome::Sent,
+             sent.pages, {});
+    store_.keep(sent.path, jobNumber(sent.path));
     jobs_.erase(sent.path);
     return true;
 }
@@ -648,6 +654,7 @@ void SpoolMonitor::watchSilence(uint64_t progress) {
 Journal SpoolMonitor::journal() const {
     Journal journal;
     journal.nextJob = nextJob_;
+    journal.held = held_;
     const auto entry = [this](JournalEntry::State state, const std::string& path,
                               SetAsideReason reason) {
         JournalEntry line;
@@ -684,8 +691,10 @@ Journal SpoolMonitor::journal() const {
         line.printer = sent.printer;
         journal.entries.push_back(std::move(line));
     }
-    for (const auto& [path, aside] : aside_)
+    for (const auto& [path, aside] : aside_) {
         journal.entries.push_back(entry(JournalEntry::State::Aside, path, aside.reason));
+        journal.entries.back().message = aside.message;
+    }
     return journal;
 }
 
@@ -827,6 +836,7 @@ void SpoolMonitor::resume() {
     }
     journalWritten_ = text;
     const Journal journal = parseJournal(text);
+    held_ = held_ || journal.held;
     nextJob_ = std::max(nextJob_, journal.nextJob);
     for (const JournalEntry& entry : journal.entries)
         nextJob_ = std::max(nextJob_, entry.job + 1);
@@ -850,7 +860,7 @@ void SpoolMonitor::resume() {
                 jobs_[path] =
                     JobRecord{entry.job, WallTime{} + std::chrono::seconds(entry.captured)};
                 if (entry.job == 0) jobNumber(path);
-                aside_[path] = AsideFile{entry.reason, {}};
+                aside_[path] = AsideFile{entry.reason, entry.message};
                 break;
         }
     }
@@ -978,6 +988,39 @@ bool SpoolMonitor::deleteQueueFile(const std::string& name) {
     jobs_.erase(path);
     writeJournal();
     return true;
+}
+
+// A name as the capture would choose it: a queued name counts as taken even without its file.
+std::string SpoolMonitor::freeQueueName() const {
+    for (int32_t n = 1; n < std::numeric_limits<int32_t>::max(); ++n) {
+        const std::string name = queueFileName(n);
+        if (!inQueue(name) && !files::exists(name)) return name;
+    }
+    return {};
+}
+
+// A copy of the kept file becomes a queue file of its own, so that the store keeps its copy
+// whatever becomes of this print. Copied before the journal names it: a kill in between leaves
+// a leftover that never prints by itself, never a job printed twice.
+SpoolMonitor::AgainResult SpoolMonitor::printAgainFinished(int64_t job) {
+    const std::string kept = store_.fileOf(job);
+    if (kept.empty()) return AgainResult::NotKept;
+    files::File from = files::openRegular(kept);
+    const std::string path = freeQueueName();
+    if (!from.isOpen() || path.empty() || !files::copyToNewFile(from, path))
+        return AgainResult::Failed;
+    WallTime captured = now();
+    for (auto entry = history_.rbegin(); entry != history_.rend(); ++entry)
+        if (entry->job == job) {
+            captured = entry->captured;
+            break;
+        }
+    jobs_[path] = JobRecord{job, captured, true};
+    queue_.entries.push_back(path);
+    ++queue_.pendingCount;
+    tell(JobEventKind::PrintAgain, path);
+    writeJournal();
+    return AgainResult::Queued;
 }
 
 }  // namespace zelmo

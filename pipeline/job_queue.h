@@ -17,6 +17,7 @@
 #include "pipeline/handover.h"
 #include "pipeline/job_events.h"
 #include "pipeline/job_history.h"
+#include "pipeline/printed_store.h"
 #include "pipeline/queue_journal.h"
 
 namespace zelmo {
@@ -125,7 +126,13 @@ class SpoolMonitor {
     bool retireFinished();
     // Pausing holds printing, never capture: a printout written meanwhile must not be lost
     // to the next one overwriting it. A test page the user asks for still prints.
-    void setHeld(bool held) { held_ = held; }
+    // The pause is kept in the journal, so that it outlives the run; a change only, so that
+    // the start's unpaused state never writes over the journal the run is yet to read.
+    void setHeld(bool held) {
+        if (held == held_) return;
+        held_ = held;
+        writeJournal();
+    }
     bool held() const { return held_; }
     // Retires the current job (its file deleted only when it printed) and selects the next,
     // or keeps the current one when it must be handed over again. False when none is left.
@@ -186,6 +193,12 @@ class SpoolMonitor {
     // Appends a set-aside or leftover queue file (by file name) to the queue; false when it
     // is not such a file (already queued, printing, gone, not a queue file name).
     bool printAgain(const std::string& name);
+    // Queues a finished job of the history again from its kept file, under its number.
+    enum class AgainResult { Queued, NotKept, Failed };
+    AgainResult printAgainFinished(int64_t job);
+    // The printed jobs' files, kept for printing again.
+    const PrintedStore& printedStore() const { return store_; }
+    PrintedStore& printedStore() { return store_; }
     // Deletes a queue file that is not being printed, taking it out of the queue if it was
     // waiting; false when it is printing or could not be deleted.
     bool deleteQueueFile(const std::string& name);
@@ -285,6 +298,8 @@ class SpoolMonitor {
     void workerDied();
     // Tells once that the worker has made no progress for kWorkerSilence.
     void watchSilence(uint64_t progress);
+    // The first queue file name neither queued nor on disk, or empty.
+    std::string freeQueueName() const;
 
     std::string programDir_;
     std::string monitoredFile_;
@@ -310,6 +325,7 @@ class SpoolMonitor {
     int64_t nextJob_ = 1;                    // never reused: kept in the journal
     std::map<std::string, JobRecord> jobs_;  // job records by path, queued and aside alike
     std::deque<HistoryEntry> history_;
+    PrintedStore store_;
     std::map<std::string, AsideFile> aside_;  // set-aside files by path
     std::vector<SentFile> sent_;              // in the print system's queue, in submission order
     std::map<std::string, int> carried_;      // failures of a job queued again after sending

@@ -6,12 +6,15 @@
 #include <cstdint>
 #include <istream>
 #include <sstream>
+#include <vector>
 
 namespace zelmo {
 namespace {
 
 constexpr const char* kStateWords[] = {"waiting", "printing", "aside"};
 constexpr const char* kNextWord = "next";
+// The pause outlives the run: what the user held back must not print at the next start.
+constexpr const char* kHeldWord = "held";
 
 // The reasons as the journal spells them, indexed by SetAsideReason.
 constexpr const char* kReasonWords[] = {"none",       "failed",      "nothing-printed",
@@ -31,6 +34,43 @@ int64_t numberOf(const std::string& word) {
     const auto result = std::from_chars(word.data(), word.data() + word.size(), value);
     if (result.ec != std::errc() || result.ptr != word.data() + word.size() || value < 0) return 0;
     return value;
+}
+
+// One word for the line: '%', white space and control bytes as %XX, and a leading digit too, so
+// that the word is never taken for the job number that may stand in its place.
+std::string escaped(const std::string& text) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string out;
+    for (const unsigned char c : text) {
+        const bool leadingDigit = out.empty() && c >= '0' && c <= '9';
+        if (c == '%' || c <= ' ' || c == 0x7F || leadingDigit) {
+            out += '%';
+            out += digits[c >> 4];
+            out += digits[c & 15];
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
+// The text of an escaped word; a '%' without two hex digits stays as it is.
+std::string unescaped(const std::string& word) {
+    std::string out;
+    for (std::size_t i = 0; i < word.size(); ++i) {
+        unsigned value = 0;
+        const bool code =
+            word[i] == '%' && i + 2 < word.size() &&
+            std::from_chars(word.data() + i + 1, word.data() + i + 3, value, 16).ptr ==
+                word.data() + i + 3;
+        if (!code) {
+            out += word[i];
+            continue;
+        }
+        out += static_cast<char>(value);
+        i += 2;
+    }
+    return out;
 }
 
 // The state word's index, or -1.
@@ -78,6 +118,7 @@ int32_t queueFileNumber(const std::string& name) {
 // The next number first, then one line per entry, in order.
 std::string formatJournal(const Journal& journal) {
     std::string text = std::string(kNextWord) + " " + std::to_string(journal.nextJob) + "\n";
+    if (journal.held) text += std::string(kHeldWord) + "\n";
     for (const JournalEntry& entry : journal.entries) {
         text += kStateWords[static_cast<int>(entry.state)];
         text += ' ';
@@ -85,6 +126,7 @@ std::string formatJournal(const Journal& journal) {
         if (entry.state == JournalEntry::State::Aside) {
             text += ' ';
             text += kReasonWords[static_cast<int>(entry.reason)];
+            if (!entry.message.empty()) text += ' ' + escaped(entry.message);
         }
         text += ' ' + std::to_string(entry.job) + ' ' + std::to_string(entry.captured);
         if (entry.state == JournalEntry::State::Aside) {
@@ -109,6 +151,10 @@ Journal parseJournal(const std::string& text) {
         std::istringstream words(line);
         std::string state, job, captured, breaks;
         JournalEntry entry;
+        if (line == kHeldWord) {
+            journal.held = true;
+            continue;
+        }
         if (!(words >> state >> entry.name)) continue;
         if (state == kNextWord) {
             journal.nextJob = std::max(journal.nextJob, numberOf(entry.name));
@@ -122,7 +168,15 @@ Journal parseJournal(const std::string& text) {
             words >> reason;
             entry.reason = reasonOf(reason);
         }
-        words >> job >> captured;
+        words >> job;
+        // An aside job's message, when it has one, stands before the number: a word that does not
+        // begin with a digit.
+        if (entry.state == JournalEntry::State::Aside && !job.empty() &&
+            (job[0] < '0' || job[0] > '9')) {
+            entry.message = unescaped(job);
+            words >> job;
+        }
+        words >> captured;
         entry.job = numberOf(job);
         entry.captured = numberOf(captured);
         // An aside line may go on with the job's place in the print system's queue, a waiting or

@@ -5,10 +5,13 @@
 //   waiting Zelmo3.Prn 17 1765123456
 //   printing Zelmo2.Prn 16 1765123400 1
 //   aside Zelmo1.Prn nothing-printed 15 1765123000
-//   aside Zelmo4.Prn interrupted 14 1765122000 42 2 Biuro
-// The last line is a job in the print system's queue at the stop: its number there (the CUPS or
-// spooler job id), its pages and the printer, so that the next run can ask what became of it
-// (a run that does not know the three reads it as an interrupted job set aside).
+//   aside Zelmo4.Prn not-text plik%20PDF 19 1765123500
+//   aside Zelmo5.Prn interrupted 14 1765122000 42 2 Biuro
+// An aside job's message, when it has one, stands after its reason with '%', spaces, line ends
+// and a leading digit escaped, so that the reason told after a restart is the one told before
+// it. The last line is a job in the print system's queue at the stop: its number there (the
+// CUPS or spooler job id), its pages and the printer, so that the next run can ask what became
+// of it (a run that does not know the three reads it as an interrupted job set aside).
 // The last number of a waiting or printing line, when there is one, counts the attempts at the
 // job that never reported (the worker or the program ended during them); the current attempt
 // is counted while it lasts, so a crash leaves it counted. The number and the time may be
@@ -36,10 +39,12 @@ struct JournalEntry {
     int32_t pages = 0;
     std::string printer;
     int breaks = 0;        // attempts that ended without a report: the worker or program died
+    std::string message;   // an aside job's message: what it looks like, or the system's words
 };
 
 struct Journal {
     int64_t nextJob = 1;
+    bool held = false;  // printing paused by the user: a line "held" after the next number
     std::vector<JournalEntry> entries;
 };
 

@@ -114,6 +114,10 @@ void TMainForm::FormCreate() {
     loadSettings();
     enterDisplayMode();
     startJobTracking();
+    // A pause outlives the run (the journal keeps it): what the user held back must not print
+    // at the next login.
+    if (monitor_->held() && !paused_) PauseItemClick();
+    settingsStamp_ = settingsStamp();
 }
 
 // The log, the journal of the last run, the printer and the folder watch.
@@ -134,7 +138,7 @@ void TMainForm::startJobTracking() {
         takeLook(kLookWait);
         if (!printerKnown_ && lookout_->asking()) standInForFirstPrinter();
     }
-    feedback_->setPrinter(printer_.printerName());
+    feedback_->setPrinter(printerWords(printer_.printerName()));
     feedback_->setFolder(programDir_);
     // The documents' names keep the job numbers should the journal be lost.
     monitor_->continueNumbersAfter(programDir_ + texts::kPdfFolderName);
@@ -187,6 +191,7 @@ void TMainForm::FormDestroy() {
 // One tick of the spool monitor with the settings in force now.
 void TMainForm::TimerTimer() {
     if (!created_) return;
+    followSettingsFile();
     followPrinter();
     monitor_->superviseWorker(worker_, [this] {
         return std::make_unique<TPrintThread>(*state_, printer_, metrics_, display_);
@@ -234,15 +239,23 @@ void TMainForm::reportArchiveFailures() {
     }
 }
 
-// Each value of Zelmo.ini that was not understood, logged and notified once, at start: a
-// setting silently replaced by its default would look like one that does not work.
+// The values of Zelmo.ini not understood, each told once in a run, all of them in one
+// sentence: a setting silently replaced by its default would look like one that does not work,
+// and a second notification would hide the first.
 void TMainForm::reportIgnoredSettings() {
-    for (const std::string& ignored : ignoredSettings_) {
-        JobEvent event;
-        event.kind = JobEventKind::SettingIgnored;
-        event.message = ignored;
-        monitor_->report(event);
-    }
+    std::vector<std::string> fresh;
+    for (const std::string& ignored : ignoredSettings_)
+        if (reportedSettings_.insert(ignored).second) fresh.push_back(ignored);
+    if (fresh.empty()) return;
+    std::string values;
+    for (const std::string& value : fresh)
+        values += (values.empty() ? "" : ", ") + value;
+    JobEvent event;
+    event.kind = JobEventKind::SettingIgnored;
+    event.message = fresh.size() == 1
+                        ? texts::kSettingIgnored + values + texts::kSettingDefaultUsed
+                        : texts::kSettingsIgnored + values + texts::kSettingDefaultsUsed;
+    monitor_->report(event);
 }
 
 // Modyfikuj enters editMode; Zapisz validates, stores and saves the settings.
@@ -271,7 +284,9 @@ void TMainForm::BtnClick() {
     engine_ = view_.engineIndex();
     singleMode_ = view_.singleModeChecked();
     // The values are in force either way; editMode stays so that the save can be tried again.
-    if (!saveSettings()) return;
+    const bool saved = saveSettings();
+    settingsStamp_ = settingsStamp();
+    if (!saved) return;
     userEvent(JobEventKind::SettingsSaved, settingsSummary());
     enterDisplayMode();
 }
@@ -303,8 +318,9 @@ bool TMainForm::offsetOffSheet(FocusTarget edit, double millimetres) {
 // and queued, only nothing is handed to the printer, so a paused monitor loses none.
 void TMainForm::PauseItemClick() {
     // Start-up turns monitoring on through here.
+    const bool starting = !timerEnabled_;
     const bool pause = timerEnabled_ && !paused_;
-    if (!timerEnabled_) setTimer(true);
+    if (starting) setTimer(true);
     paused_ = pause;
     view_.setPauseChecked(pause);
     view_.setMonitorStatus(pause ? texts::kMonitoringPaused : texts::kMonitoring);
@@ -314,6 +330,24 @@ void TMainForm::PauseItemClick() {
         feedback_->setPaused(pause);
         userEvent(pause ? JobEventKind::MonitoringPaused : JobEventKind::MonitoringResumed);
     }
+}
+
+// What tells a change of Zelmo.ini made by someone else: its size and time.
+std::string TMainForm::settingsStamp() const {
+    files::FileInfo info;
+    if (!files::fileInfo(SettingsFile_, info)) return {};
+    return std::to_string(info.size) + "@" + std::to_string(info.modifiedSeconds);
+}
+
+// Zelmo.ini edited while Zelmo runs is read again at once; the settings panel, when being
+// edited, keeps the user's edits until saved or left.
+void TMainForm::followSettingsFile() {
+    const std::string stamp = settingsStamp();
+    if (stamp == settingsStamp_) return;
+    settingsStamp_ = stamp;
+    loadSettings();
+    if (panelMode_ == PanelMode::displayMode) enterDisplayMode();
+    reportIgnoredSettings();
 }
 
 // "Otwórz": brings the window back from the tray.
@@ -483,7 +517,8 @@ void TMainForm::switchPrinter(PrinterLook look) {
     metrics_.metricsValid = false;
     queryDeviceMetrics(metrics_, *printers_);
     const std::string name = printers_->printerName();
-    if (!first || !target.present) view_.setLabelWithHint(HintLabel::Label_Printer, name);
+    if (!first || !target.present)
+        view_.setLabelWithHint(HintLabel::Label_Printer, printerWords(name));
     if (!target.present) {
         monitor_->printerUnavailable(name, {}, look.absence);
         return;
@@ -520,6 +555,15 @@ bool TMainForm::printAgain(const std::string& queueName) {
     return monitor_ && monitor_->printAgain(queueName);
 }
 
+// A finished job comes back into the queue only while the store keeps its file.
+SpoolMonitor::AgainResult TMainForm::printAgainFinished(int64_t job) {
+    return monitor_ ? monitor_->printAgainFinished(job) : SpoolMonitor::AgainResult::Failed;
+}
+
+std::set<int64_t> TMainForm::keptJobs() const {
+    return monitor_ ? monitor_->printedStore().jobs() : std::set<int64_t>();
+}
+
 // "Usuń", once the user has confirmed it.
 bool TMainForm::deleteQueueFile(const std::string& queueName) {
     return monitor_ && monitor_->deleteQueueFile(queueName);
@@ -527,7 +571,15 @@ bool TMainForm::deleteQueueFile(const std::string& queueName) {
 
 // Label_Printer shows the printer once the monitor knows it.
 void TMainForm::showPrinterName(const std::string& name) {
-    view_.setLabelWithHint(HintLabel::Label_Printer, name);
+    view_.setLabelWithHint(HintLabel::Label_Printer, printerWords(name));
+}
+
+// The PDF folder printer goes by what it is, not by its folder's path: a bookkeeper reads a
+// path where a printer's name should be as something gone wrong.
+std::string TMainForm::printerWords(const std::string& name) const {
+    const std::string folder = programDir_ + texts::kPdfFolderName;
+    const bool pdf = name == folder || name == folder + "/" || name == folder + "\\";
+    return pdf ? texts::kPdfPrinterWords : name;
 }
 
 // Reads section "User" (offsets clamped, engine and single mode taken as read), then our own

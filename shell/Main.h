@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -152,6 +153,10 @@ class TMainForm : private PrinterNameDisplay {
     // The finished jobs, oldest first (empty outside FormCreate..FormDestroy).
     std::deque<HistoryEntry> history() const;
     bool printAgain(const std::string& queueName);
+    // "Drukuj ponownie" for a finished job of the history, from its kept file.
+    SpoolMonitor::AgainResult printAgainFinished(int64_t job);
+    // The finished jobs whose files are kept, which can be printed again.
+    std::set<int64_t> keptJobs() const;
     bool deleteQueueFile(const std::string& queueName);
 
     // The folder watch fired: a finished job file is captured at once.
@@ -200,6 +205,9 @@ class TMainForm : private PrinterNameDisplay {
     void printerEvent(bool missing, const std::string& name);
     void reportArchiveFailures();
     void reportIgnoredSettings();
+    std::string printerWords(const std::string& name) const;
+    std::string settingsStamp() const;
+    void followSettingsFile();
     void startJobTracking();
 
     MainView& view_;
@@ -216,6 +224,8 @@ class TMainForm : private PrinterNameDisplay {
     bool singleMode_ = false;
     TextSettings text_;
     std::vector<std::string> ignoredSettings_;  // "key=value" not understood, told at start
+    std::set<std::string> reportedSettings_;    // those told already in this run
+    std::string settingsStamp_;                 // Zelmo.ini as last read or written
     PanelMode panelMode_ = PanelMode::displayMode;
     bool timerEnabled_ = false;  // Timer is created disabled
     bool paused_ = false;        // printing held; capture goes on

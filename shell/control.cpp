@@ -1,12 +1,14 @@
 // The control command, on both of its sides.
 #include "shell/control.h"
 
+#include <algorithm>
 #include <charconv>
 
 #include "platform/control_channel.h"
 #include "shell/Main.h"
 #include "shell/feedback.h"
 #include "shell/queue_rows.h"
+#include "shell/queue_view.h"
 #include "shell/texts.h"
 
 namespace zelmo {
@@ -122,9 +124,20 @@ std::string ControlService::pause(bool paused) {
 std::string ControlService::printAgain(const std::string& job) {
     const std::vector<QueueFileInfo> rows = form_.queueSnapshot();
     const QueueFileInfo* row = findJob(rows, jobOf(job));
-    if (!row) return refused(texts::kNoSuchJob + job);
+    if (!row) return printAgainFinished(jobOf(job), job);
     if (!form_.printAgain(row->name)) return refused(texts::kCannotPrintAgain + row->name);
     return kOk;
+}
+
+// A job of the history, from the store of printed jobs.
+std::string ControlService::printAgainFinished(int64_t job, const std::string& asked) {
+    const std::deque<HistoryEntry> history = form_.history();
+    const bool known = job > 0 && std::any_of(history.begin(), history.end(),
+                                              [&](const HistoryEntry& e) { return e.job == job; });
+    if (!known) return refused(texts::kNoSuchJob + asked);
+    const SpoolMonitor::AgainResult result = form_.printAgainFinished(job);
+    if (result == SpoolMonitor::AgainResult::Queued) return kOk;
+    return refused(printAgainRefusal(job, result));
 }
 
 // "Usuń" for job number job: the command line is its own confirmation.

@@ -26,6 +26,7 @@ class ControlService {
     std::string status() const;
     std::string pause(bool paused);
     std::string printAgain(const std::string& job);
+    std::string printAgainFinished(int64_t job, const std::string& asked);
     std::string remove(const std::string& job);
 
     TMainForm& form_;

@@ -47,10 +47,24 @@ bool messageIsReason(SetAsideReason reason, const std::string& message) {
     return reason == SetAsideReason::NotText && !message.empty();
 }
 
+}  // namespace
+
+// Why a job was set aside, without a full stop; for a job that is neither a print nor text,
+// what it looks like after the general reason.
+std::string asideWhy(SetAsideReason reason, const std::string& message) {
+    std::string why = texts::kSetAsideReasons[static_cast<int>(reason)];
+    if (messageIsReason(reason, message)) why += texts::kLooksLike + message;
+    return why;
+}
+
+namespace {
+
 // Why a job was set aside, as a sentence ending.
 std::string asideText(SetAsideReason reason, const std::string& message) {
-    return messageIsReason(reason, message) ? message + "." : asideReason(reason);
+    return messageIsReason(reason, message) ? asideWhy(reason, message) + "." : asideReason(reason);
 }
+
+}  // namespace
 
 // What a job was given up with, as a sentence: our own reasons by name, else the trouble.
 std::string failureReason(const JobEvent& e) {
@@ -69,6 +83,8 @@ std::string failureReason(const JobEvent& e) {
     }
     return troubleText(e.trouble);
 }
+
+namespace {
 
 // What Zelmo does with the failed job: sets it aside, tries it at a time, or when its turn
 // comes again (a job the print system failed goes behind the jobs queued meanwhile).
@@ -139,7 +155,7 @@ std::string queueStateText(const QueueFileInfo& file) {
         case QueueFileState::SetAside:
             text = texts::kStateSetAside;
             if (messageIsReason(file.reason, file.message)) {
-                text += texts::kStateReasonSeparator + file.message;
+                text += texts::kStateReasonSeparator + asideWhy(file.reason, file.message);
                 return text;
             }
             if (file.reason != SetAsideReason::None)
@@ -160,7 +176,7 @@ std::string queueStateText(const QueueFileInfo& file) {
             break;
     }
     if (file.attempt > 0) text += texts::kStateFailures + std::to_string(file.attempt);
-    if (!file.message.empty()) text += " — " + file.message;
+    if (!file.message.empty()) text += " — " + std::string(texts::kSystemMessage) + file.message;
     return text;
 }
 
@@ -290,7 +306,12 @@ void Feedback::jobEvent(const JobEvent& e) {
             break;
         case JobEventKind::SetAside:
         case JobEventKind::NothingPrinted:
+            if (e.reason != SetAsideReason::None) aside_.insert(e.queueName);
             jobSetAside(e);
+            break;
+        case JobEventKind::PrintAgain:
+        case JobEventKind::Deleted:
+            aside_.erase(e.queueName);
             break;
         case JobEventKind::PrinterChanged:
         case JobEventKind::PrinterMissing:
@@ -322,8 +343,7 @@ void Feedback::jobEvent(const JobEvent& e) {
             notify(texts::kLogTroubleCaption, e.message, true);
             break;
         case JobEventKind::SettingIgnored:
-            notify(texts::kSettingCaption,
-                   texts::kSettingIgnored + e.message + texts::kSettingDefaultUsed, true);
+            notify(texts::kSettingCaption, e.message, true);
             break;
         default:
             break;
@@ -343,6 +363,11 @@ void Feedback::jobPrintedOrFailed(const JobEvent& e) {
     const std::string job = jobName(e);
     if (e.kind == JobEventKind::Printed && e.blankSheets) {
         blankSheetsTold(e, job);
+    } else if (e.kind == JobEventKind::Printed && !e.pdf.empty()) {
+        error_ = false;
+        last_ = job + ", " + clockTime(e.when) + ": " + texts::kLastSavedPdf;
+        notify(texts::kNoticeSavedPdf,
+               job + ": " + std::to_string(e.pages) + texts::kPagesInFile + e.pdf, false);
     } else if (e.kind == JobEventKind::Printed) {
         error_ = false;
         last_ = job + ", " + clockTime(e.when) + ": " + texts::kLastPrinted;
@@ -408,7 +433,8 @@ void Feedback::jobSetAside(const JobEvent& e) {
 
 // The printer in use changed, or none is there and the PDF folder stands in.
 void Feedback::printerEvent(const JobEvent& e) {
-    if (e.kind != JobEventKind::PrinterBack) printer_ = e.printer;
+    if (e.kind != JobEventKind::PrinterBack)
+        printer_ = e.kind == JobEventKind::PrinterMissing ? texts::kPdfPrinterWords : e.printer;
     printerAway_ = e.kind == JobEventKind::PrinterWaiting;
     switch (e.kind) {
         case JobEventKind::PrinterChanged:
@@ -509,7 +535,7 @@ void Feedback::setSetAside(int count) {
 
 // An error outweighs a pause: a paused monitor with a failed job still needs the user.
 TrayIconKind Feedback::icon() const {
-    if (error_ || printerAway_ || setAside_ > 0) return TrayIconKind::Error;
+    if (error_ || printerAway_ || setAside_ > 0 || !aside_.empty()) return TrayIconKind::Error;
     return paused_ ? TrayIconKind::Paused : TrayIconKind::Monitoring;
 }
 

@@ -3,6 +3,7 @@
 // pipeline's job events. Toolkit-neutral: it speaks through MainView.
 #pragma once
 
+#include <set>
 #include <string>
 
 #include "pipeline/job_events.h"
@@ -50,6 +51,9 @@ class Feedback : public JobEventSink {
     bool error_ = false;        // the last thing that happened to a job went wrong
     int setAside_ = 0;          // set-aside jobs waiting for the user
     bool printerAway_ = false;  // the printer takes no jobs: the queue waits for it
+    // Jobs set aside and not yet printed again or deleted: the mark stays until the user acts,
+    // however many jobs print meanwhile.
+    std::set<std::string> aside_;
     std::string printer_;
     std::string folder_;
     int waiting_ = 0;
@@ -62,6 +66,10 @@ class Feedback : public JobEventSink {
 // Our text, then the system's message on a line of its own after "Komunikat systemu: " when
 // there is one: the technician's part comes last.
 std::string withSystemMessage(std::string text, const std::string& message);
+// Why a job was set aside, in the user's words, without a full stop.
+std::string asideWhy(SetAsideReason reason, const std::string& message);
+// What a failed job was given up with, as a sentence of ours.
+std::string failureReason(const JobEvent& e);
 
 // What went wrong, as one plain sentence.
 const char* troubleText(PrintTrouble trouble);

@@ -30,6 +30,14 @@ std::string blankLine(const JobEvent& e, const std::string& name) {
            ", " + texts::kLogOnPrinter + " " + e.printer + detail(texts::kBlankCause);
 }
 
+// The system's own words come only after ours, marked as its message.
+std::string systemDetail(const std::string& sentence, const std::string& message) {
+    if (message.empty()) return detail(sentence);
+    std::string ours = sentence;
+    if (!ours.empty() && ours.back() != '.') ours += '.';
+    return ": " + (ours.empty() ? std::string() : ours + " ") + texts::kSystemMessage + message;
+}
+
 // The most that waits unwritten while the log cannot be written.
 constexpr uint64_t kMaxPendingBytes = 64 << 10;
 
@@ -51,20 +59,23 @@ std::string JobLog::describe(const JobEvent& e) {
             return texts::kLogCaptured + name;
         case JobEventKind::Printed:
             if (e.blankSheets) return blankLine(e, name);
+            if (!e.pdf.empty())
+                return texts::kLogSavedPdf + name + ", " + texts::kLogPages + " " +
+                       std::to_string(e.pages) + ", " + texts::kLogPdfFile + " " + e.pdf;
             return texts::kLogPrinted + name + ", " + texts::kLogPages + " " +
                    std::to_string(e.pages) + ", " + texts::kLogOnPrinter + " " + e.printer;
         case JobEventKind::Failed:
             return texts::kLogFailed + name + " (" + texts::kLogAttempt + " " +
-                   std::to_string(e.attempt) + ")" + detail(e.message);
+                   std::to_string(e.attempt) + ")" + systemDetail(failureReason(e), e.message);
         case JobEventKind::RetryScheduled:
             return texts::kLogRetry + name + " " + texts::kLogAt + " " +
                    localClockTime(e.nextAttempt);
         case JobEventKind::SetAside:
             // A job refused for what it holds says what it looks like.
+            if (e.reason == SetAsideReason::NotText)
+                return texts::kLogSetAside + name + detail(asideWhy(e.reason, e.message));
             return texts::kLogSetAside + name +
-                   detail(e.reason == SetAsideReason::NotText && !e.message.empty()
-                              ? e.message
-                              : texts::kSetAsideReasons[static_cast<int>(e.reason)]);
+                   systemDetail(texts::kSetAsideReasons[static_cast<int>(e.reason)], e.message);
         case JobEventKind::NothingPrinted:
             return (e.reason == SetAsideReason::None ? texts::kLogEmptyDeleted
                                                      : texts::kLogNothingPrinted) +
@@ -76,7 +87,7 @@ std::string JobLog::describe(const JobEvent& e) {
         case JobEventKind::Deleted:
             return texts::kLogDeleted + name;
         case JobEventKind::CaptureImpossible:
-            return texts::kLogCaptureImpossible + detail(e.message);
+            return texts::kLogCaptureImpossible + systemDetail({}, e.message);
         case JobEventKind::CaptureRestored:
             return texts::kLogCaptureRestored;
         case JobEventKind::PrinterChanged:
@@ -84,13 +95,14 @@ std::string JobLog::describe(const JobEvent& e) {
         case JobEventKind::PrinterMissing:
             return texts::kLogPrinterMissing + detail(e.printer);
         case JobEventKind::ArchiveFailed:
-            return texts::kLogArchiveFailed + detail(e.message);
+            return texts::kLogArchiveFailed + systemDetail({}, e.message);
         case JobEventKind::LogTrouble:
             return e.message;
         case JobEventKind::SettingIgnored:
-            return texts::kSettingIgnored + e.message + texts::kSettingDefaultUsed;
+            return e.message;
         case JobEventKind::PrinterWaiting:
-            return texts::kLogPrinterWaiting + (" " + e.printer) + detail(e.message);
+            return texts::kLogPrinterWaiting + (" " + e.printer) +
+                   systemDetail(troubleText(e.trouble), e.message);
         case JobEventKind::PrinterBack:
             return texts::kLogPrinterBack + detail(e.printer);
         case JobEventKind::TestPageRequested:
@@ -114,7 +126,7 @@ std::string JobLog::describe(const JobEvent& e) {
                    ", " + texts::kLogPages + " " + std::to_string(e.pages) + ", " +
                    texts::kLogOnPrinter + " " + e.printer;
         case JobEventKind::JournalFailed:
-            return texts::kLogJournalFailed + detail(e.message);
+            return texts::kLogJournalFailed + systemDetail({}, e.message);
         case JobEventKind::JournalRestored:
             return texts::kLogJournalRestored;
         case JobEventKind::WorkerDied:

@@ -18,11 +18,12 @@ std::string numberText(int64_t job) {
 // What became of a finished job, and where.
 std::string outcomeText(const HistoryEntry& entry) {
     switch (entry.outcome) {
-        case HistoryEntry::Outcome::Printed: {
-            std::string text = texts::kHistoryPrinted + std::string(" ") + entry.printer;
-            if (!entry.pdf.empty()) text += texts::kHistoryPdf + entry.pdf;
-            return text;
-        }
+        case HistoryEntry::Outcome::Printed:
+            // The PDF folder printer saves, it prints nothing.
+            if (!entry.pdf.empty()) return texts::kHistorySavedPdf + std::string(" ") + entry.pdf;
+            return texts::kHistoryPrinted + std::string(" ") + entry.printer;
+        case HistoryEntry::Outcome::Sent:
+            return texts::kHistorySent + std::string(" ") + entry.printer;
         case HistoryEntry::Outcome::Empty:
             return texts::kHistoryEmpty;
         case HistoryEntry::Outcome::Deleted:

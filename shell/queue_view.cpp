@@ -1,6 +1,8 @@
 // The queue window's rows and actions, written once for both windows.
 #include "shell/queue_view.h"
 
+#include <set>
+
 #include "platform/files.h"
 #include "shell/Main.h"
 #include "shell/feedback.h"
@@ -19,6 +21,17 @@ std::string withName(const char* format, const std::string& name) {
 }
 
 }  // namespace
+
+std::string printAgainRefusal(int64_t job, SpoolMonitor::AgainResult result) {
+    std::string text = withName(
+        result == SpoolMonitor::AgainResult::NotKept ? texts::kNotKept : texts::kAgainFailed,
+        std::to_string(job));
+    for (const auto& [mark, value] :
+         {std::pair<const char*, uint64_t>{"%2", kPrintedStoreJobs}, {"%3", kPrintedStoreMiB}})
+        if (const size_t at = text.find(mark); at != std::string::npos)
+            text.replace(at, 2, std::to_string(value));
+    return text;
+}
 
 bool rightAligned(int column) {
     return column == ColNumber || column == ColSize;
@@ -39,8 +52,10 @@ QueueRow queueRow(const QueueFileInfo& file, char decimalSeparator) {
 
 // The PDF counts only while a regular file stands at its path: a moved or deleted one cannot
 // be opened, and a folder or link put there in its place is not the job's PDF.
-QueueRow historyRow(const HistoryEntry& entry) {
+QueueRow historyRow(const HistoryEntry& entry, bool kept) {
     QueueRow row;
+    row.job = entry.job;
+    row.canPrintAgain = kept;
     const RowCells cells = historyRowCells(entry);
     for (size_t i = 0; i < row.cells.size() && i < cells.size(); ++i)
         row.cells[i] = cells[i];
@@ -57,11 +72,12 @@ bool QueueView::refresh() {
     std::vector<QueueRow> rows;
     for (const QueueFileInfo& file : form_.queueSnapshot())
         rows.push_back(queueRow(file, separator_));
-    // The finished jobs below them, the newest first: their files are gone, so only their PDF
-    // can be opened.
+    // The finished jobs below them, the newest first: their PDF can be opened, and their file
+    // printed again while the store keeps it.
     const std::deque<HistoryEntry> history = form_.history();
+    const std::set<int64_t> kept = form_.keptJobs();
     for (auto entry = history.rbegin(); entry != history.rend(); ++entry)
-        rows.push_back(historyRow(*entry));
+        rows.push_back(historyRow(*entry, kept.count(entry->job) > 0));
     if (rows == rows_) return false;
     rows_ = std::move(rows);
     return true;
@@ -77,8 +93,18 @@ const QueueRow* QueueView::at(int row) const {
     return row >= 0 && static_cast<size_t>(row) < rows_.size() ? &rows_[row] : nullptr;
 }
 
-void QueueView::printAgain(int row) {
-    if (const QueueRow* file = at(row)) form_.printAgain(file->name);
+// The store may have dropped a finished job's file since the last refresh.
+void QueueView::printAgain(int row, QueueDialogs* dialogs) {
+    const QueueRow* file = at(row);
+    if (!file) return;
+    if (!file->name.empty()) {
+        form_.printAgain(file->name);
+        return;
+    }
+    if (file->job <= 0 || !file->canPrintAgain) return;
+    const SpoolMonitor::AgainResult result = form_.printAgainFinished(file->job);
+    if (result != SpoolMonitor::AgainResult::Queued && dialogs)
+        dialogs->warn(printAgainRefusal(file->job, result), texts::kQueueTitle);
 }
 
 void QueueView::remove(int row, QueueDialogs& dialogs, bool confirmed) {

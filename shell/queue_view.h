@@ -19,6 +19,7 @@ enum QueueColumn : int { ColNumber, ColName, ColTime, ColSize, ColState, ColCoun
 
 struct QueueRow {
     std::string name;  // the queue file's name, which the actions take; empty for a finished job
+    int64_t job = 0;   // a finished job's number, which "Drukuj ponownie" takes
     std::string key;   // what the selection follows across refreshes: unique among the rows
     std::array<std::string, ColCount> cells;
     std::string pdf;             // a finished job's PDF, when it made one
@@ -27,9 +28,9 @@ struct QueueRow {
     bool canOpenPdf = false;     // a finished job whose PDF is still where it was written
 
     bool operator==(const QueueRow& other) const {
-        return name == other.name && key == other.key && cells == other.cells && pdf == other.pdf &&
-               canPrintAgain == other.canPrintAgain && canDelete == other.canDelete &&
-               canOpenPdf == other.canOpenPdf;
+        return name == other.name && job == other.job && key == other.key && cells == other.cells &&
+               pdf == other.pdf && canPrintAgain == other.canPrintAgain &&
+               canDelete == other.canDelete && canOpenPdf == other.canOpenPdf;
     }
 };
 
@@ -38,8 +39,9 @@ bool rightAligned(int column);
 
 // The queue window's row of a queue file.
 QueueRow queueRow(const QueueFileInfo& file, char decimalSeparator);
-// The queue window's row of a finished job; it may open the job's PDF while that still exists.
-QueueRow historyRow(const HistoryEntry& entry);
+// The queue window's row of a finished job; it may open the job's PDF while that still exists,
+// and be printed again while its file is kept.
+QueueRow historyRow(const HistoryEntry& entry, bool kept = false);
 
 // The questions and warnings of the queue window, in a box of its own.
 class QueueDialogs {
@@ -51,6 +53,9 @@ class QueueDialogs {
     // Opens a PDF in the system's viewer; false when none would take it.
     virtual bool openDocument(const std::string& path) = 0;
 };
+
+// Why a finished job could not be queued again, in a sentence.
+std::string printAgainRefusal(int64_t job, SpoolMonitor::AgainResult result);
 
 class QueueView {
   public:
@@ -64,8 +69,9 @@ class QueueView {
     // The row of the named file, or -1.
     int find(const std::string& name) const;
 
-    // Queues the row's file again, at the end of the queue.
-    void printAgain(int row);
+    // Queues the row's file again, at the end of the queue; a finished job whose file is no
+    // longer kept is said so.
+    void printAgain(int row, QueueDialogs* dialogs = nullptr);
     // Deletes the row's file once the user has confirmed it (confirmed: already asked); a file
     // that cannot be deleted is said so.
     void remove(int row, QueueDialogs& dialogs, bool confirmed = false);

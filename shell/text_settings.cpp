@@ -43,6 +43,12 @@ TextSettings readTextSettings(const std::string& settingsFile) {
     if (!plain.empty() && !offsets::readProfileInt(plain, plainValue))
         settings.ignored.push_back("PlainText=" + plain);
     settings.plainText = plainValue != 0;
+    std::string paper = readProfileString(settingsFile, texts::kOwnSection, "Paper", "");
+    std::string lower = paper;
+    for (char& c : lower)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (!paper.empty() && lower != "a4" && lower != "letter")
+        settings.ignored.push_back("Paper=" + paper);
     settings.archiveFolder =
         folderBeside(settingsFile, readProfileString(settingsFile, kArchiveSection, "Folder", ""));
     return settings;

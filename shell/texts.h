@@ -24,7 +24,8 @@ inline constexpr const char* kSettingsNotSaved =
 inline constexpr const char* kStatus = "Status";
 inline constexpr const char* kMonitoredFile = "Monitorowany plik:";
 inline constexpr const char* kMonitoring = "Monitorowanie pliku:";
-inline constexpr const char* kMonitoringPaused = "Wstrzymane monitorowanie pliku:";
+// Paused, the file is still taken: only printing waits.
+inline constexpr const char* kMonitoringPaused = "Drukowanie wstrzymane, monitorowany plik:";
 inline constexpr const char* kNoData = "Brak danych";
 inline constexpr const char* kPrintsTo = "Wydruki na:";
 
@@ -65,6 +66,8 @@ inline constexpr const char* kQueueItem = "Kolejka wydruków";
 inline constexpr const char* kPrinterMenu = "Drukarka";
 inline constexpr const char* kSystemDefaultPrinter = "Domyślna drukarka systemu";
 inline constexpr const char* kPdfFolderPrinter = "Pliki PDF (folder Wydruki)";
+// The PDF folder printer where a printer's name is shown.
+inline constexpr const char* kPdfPrinterWords = "Drukarka PDF (folder Wydruki)";
 
 // Why a job was given up, then what became of it.
 inline constexpr const char* kJobOutOfMemory = "Zabrakło pamięci do wydrukowania zadania.";
@@ -174,6 +177,12 @@ inline constexpr const char* kCannotPrintAgain =
 inline constexpr const char* kCannotDelete =
     "tego zadania nie można usunąć (jest drukowane albo pliku nie można usunąć): ";
 inline constexpr const char* kUnknownRequest = "nieznane polecenie: ";
+// A finished job whose file the store no longer keeps (%1 the job, %2 and %3 the store's limits).
+inline constexpr const char* kNotKept =
+    "Zadania nr %1 nie można już wydrukować ponownie: jego plik nie jest już przechowywany. "
+    "Zelmo przechowuje pliki %2 ostatnich wydruków, razem najwyżej %3 MB.";
+inline constexpr const char* kAgainFailed =
+    "Nie udało się wydrukować ponownie zadania nr %1: nie można skopiować jego pliku do kolejki.";
 
 // The tray hint: the caption, then one line each.
 inline constexpr const char* kHintMonitoring = "Monitorowanie: włączone";
@@ -184,6 +193,7 @@ inline constexpr const char* kHintFolder = "Folder: ";
 inline constexpr const char* kHintWaiting = "Oczekujące wydruki: ";
 inline constexpr const char* kHintLast = "Ostatni wydruk: ";
 inline constexpr const char* kLastPrinted = "wydrukowany";
+inline constexpr const char* kLastSavedPdf = "zapisany jako PDF";
 inline constexpr const char* kLastInPrinterQueue = "w kolejce drukarki";
 inline constexpr const char* kLastSent = "wysłany do drukarki";
 // A job whose pages drew but whose marks all fell beside the sheet: not told as printed.
@@ -201,6 +211,8 @@ inline constexpr const char* kPagesOn = " str. na ";
 
 // Notifications: a title and a text.
 inline constexpr const char* kNoticePrinted = "Wydrukowano";
+inline constexpr const char* kNoticeSavedPdf = "Zapisano jako PDF";
+inline constexpr const char* kPagesInFile = " str. w pliku ";
 inline constexpr const char* kNoticeFailed = "Błąd wydruku";
 inline constexpr const char* kPrintFailed = "Nie udało się wydrukować zadania nr ";
 inline constexpr const char* kCapturedAt = "pobranego o ";
@@ -303,6 +315,8 @@ inline constexpr const char* kStateReasonSeparator = ": ";
 inline constexpr const char* kStateLeftover = "z poprzedniego uruchomienia (niedrukowany)";
 // The history's rows: a finished job, where it went, and its pages in the size column.
 inline constexpr const char* kHistoryPrinted = "wydrukowany na:";
+inline constexpr const char* kHistorySent = "wysłany do drukarki:";
+inline constexpr const char* kHistorySavedPdf = "zapisany jako PDF:";
 inline constexpr const char* kHistoryPdf = ", PDF: ";
 inline constexpr const char* kHistoryEmpty = "pusty, usunięty";
 inline constexpr const char* kHistoryDeleted = "usunięty przez użytkownika";
@@ -328,6 +342,9 @@ inline constexpr const char* kLogStarted = "Start monitorowania folderu";
 inline constexpr const char* kLogStopped = "Koniec monitorowania";
 inline constexpr const char* kLogCaptured = "Przyjęto zadanie";
 inline constexpr const char* kLogPrinted = "Wydrukowano";
+// A job of the PDF folder printer: saved, not printed.
+inline constexpr const char* kLogSavedPdf = "Zapisano jako PDF";
+inline constexpr const char* kLogPdfFile = "plik:";
 inline constexpr const char* kLogPages = "stron:";
 inline constexpr const char* kLogOnPrinter = "drukarka:";
 inline constexpr const char* kLogFailed = "Błąd drukowania";
@@ -344,7 +361,9 @@ inline constexpr const char* kLogDeleted = "Usunięto";
 inline constexpr const char* kLogCaptureImpossible = "Nie można przejąć pliku Wydruk.prn";
 inline constexpr const char* kLogCaptureRestored = "Przejmowanie pliku Wydruk.prn znów działa";
 inline constexpr const char* kLogPrinterChanged = "Drukarka";
-inline constexpr const char* kLogPrinterMissing = "Brak drukarki";
+// No printer in the system is no error: the PDF folder prints, and the log says so plainly.
+inline constexpr const char* kLogPrinterMissing =
+    "W systemie nie ma drukarki: wydruki są zapisywane jako pliki PDF w folderze";
 inline constexpr const char* kLogPrinterWaiting = "Kolejka czeka na drukarkę";
 inline constexpr const char* kLogPrinterBack = "Drukarka znów przyjmuje wydruki";
 inline constexpr const char* kLogSubmitted = "W kolejce drukarki";
@@ -355,8 +374,8 @@ inline constexpr const char* kLogWorkerSilent = "Wątek drukowania nie odpowiada
 inline constexpr const char* kLogDuring = "podczas zadania";
 inline constexpr const char* kLogArchiveFailed = "Nie zapisano kopii w archiwum";
 inline constexpr const char* kLogTestPage = "Zlecono stronę testową";
-inline constexpr const char* kLogPaused = "Wstrzymano monitorowanie";
-inline constexpr const char* kLogResumedMonitoring = "Wznowiono monitorowanie";
+inline constexpr const char* kLogPaused = "Wstrzymano drukowanie (wydruki są nadal przyjmowane)";
+inline constexpr const char* kLogResumedMonitoring = "Wznowiono drukowanie";
 inline constexpr const char* kLogSettingsSaved = "Zapisano ustawienia";
 inline constexpr const char* kLogPrinterChosen = "Wybrano drukarkę";
 inline constexpr const char* kLogArchiveChanged = "Zmieniono folder archiwum";
@@ -383,6 +402,8 @@ inline constexpr const char* kLogNotRotated =
 inline constexpr const char* kSettingCaption = "Ustawienia Zelmo.ini";
 inline constexpr const char* kSettingIgnored = "Nie rozpoznano ustawienia ";
 inline constexpr const char* kSettingDefaultUsed = "; użyto wartości domyślnej.";
+inline constexpr const char* kSettingsIgnored = "Nie rozpoznano ustawień: ";
+inline constexpr const char* kSettingDefaultsUsed = "; użyto wartości domyślnych.";
 inline constexpr const char* kLogJournalFailed = "Nie można zapisać dziennika kolejki Zelmo.queue";
 inline constexpr const char* kLogJournalRestored = "Dziennik kolejki Zelmo.queue znów zapisywany";
 // A job's number, before the number itself: "nr 17".
@@ -401,6 +422,8 @@ inline constexpr const char* kSetAsideReasons[] = {
     "to nie jest wydruk PCL ani tekst",
     "zadanie dwukrotnie przerwało wątek drukowania",
 };
+// Before what a job that is neither a print nor text looks like: "..., lecz plik PDF".
+inline constexpr const char* kLooksLike = ", lecz ";
 
 // Hands the platform the texts it puts into file names and messages; first thing at start.
 inline void installPlatformTexts() {

@@ -68,16 +68,17 @@ inline std::string readText(const std::string& path) {
     return std::string(bytes.begin(), bytes.end());
 }
 
-// A journal's lines without the next number and each job's number and time: where each queue
-// file stands.
+// A journal's lines without the next number and each job's number, time and message: where
+// each queue file stands.
 inline std::string journalStates(const std::string& text) {
     std::istringstream lines(text);
     std::string out;
     for (std::string line; std::getline(lines, line);) {
         if (line.rfind("next ", 0) == 0) continue;
-        for (int word = 0; word < 2; ++word)
-            line.erase(std::min(line.size(), line.rfind(' ')));
-        out += line + "\n";
+        std::istringstream words(line);
+        std::string state, name, reason;
+        words >> state >> name >> reason;
+        out += state + " " + name + (state == "aside" ? " " + reason : "") + "\n";
     }
     return out;
 }
@@ -89,7 +90,9 @@ inline std::vector<std::string> listDir(const std::string& dir) {
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(dir)) {
         const std::string name = entry.path().filename().string();
-        if (name == "Zelmo.history" || name == "Zelmo.sent" || name == "Zelmo.queue.failed")
+        // The store of printed jobs has tests of its own.
+        if (name == "Zelmo.history" || name == "Zelmo.sent" || name == "Zelmo.queue.failed" ||
+            name == kPrintedStoreName)
             continue;
         if (name == "Zelmo.queue" && journalStates(readText(dir + name)).empty()) continue;
         names.push_back(name);

@@ -53,6 +53,9 @@ TEST(PipelineKill, AJobKilledRightAfterItsCaptureStillPrints) {
     ASSERT_TRUE(std::filesystem::exists(restarted.path("Zelmo1.Prn")));
 
     restarted.monitor.resume();
+    // The pause that held the killed run outlives it; the user resumes.
+    EXPECT_TRUE(restarted.monitor.held());
+    restarted.monitor.setHeld(false);
     ASSERT_TRUE(restarted.tickUntil([&] { return restarted.drained(); }));
     ASSERT_EQ(printedJobs(restarted.printer), std::vector<int>{1});
     // The job number given at capture survives, and the next one is never given again.

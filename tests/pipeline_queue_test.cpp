@@ -7,6 +7,8 @@
 #include "platform/errors.h"
 #include "platform/files.h"
 
+#include <set>
+
 namespace zelmo::pipeline_test {
 namespace {
 
@@ -285,8 +287,93 @@ TEST(PipelineQueue, JunkIsSetAsideUnprintedSayingWhatItLooksLike) {
     const auto files = rig.monitor.snapshot();
     ASSERT_EQ(files.size(), 1u);
     EXPECT_EQ(files[0].reason, SetAsideReason::NotText);
-    EXPECT_EQ(files[0].message, "plik PDF, nie wydruk PCL");
+    EXPECT_EQ(files[0].message, "plik PDF");
     EXPECT_EQ(journalStates(readText(rig.path("Zelmo.queue"))), "aside Zelmo1.Prn not-text\n");
+    // The next run tells the same reason, not only the general one.
+    rig.shutdown();
+    Rig next;
+    writeFile(next.path("Zelmo1.Prn"), readFile(rig.path("Zelmo1.Prn")));
+    writeFile(next.path("Zelmo.queue"), readFile(rig.path("Zelmo.queue")));
+    next.monitor.resume();
+    const auto after = next.monitor.snapshot();
+    ASSERT_EQ(after.size(), 1u);
+    EXPECT_EQ(after[0].reason, SetAsideReason::NotText);
+    EXPECT_EQ(after[0].message, "plik PDF");
+}
+
+// The store of printed jobs at its bounds: by count (the 200th newest stays, the 201st goes)
+// and by bytes (a total equal to the limit stays), the oldest job numbers dropped first.
+struct StoreCase {
+    const char* name;
+    PrintedStoreLimits limits;
+    std::vector<std::pair<int64_t, std::size_t>> kept;  // job and size, in the order kept
+    std::set<int64_t> left;
+};
+
+class PrintedStoreBounds : public ::testing::TestWithParam<StoreCase> {};
+
+TEST_P(PrintedStoreBounds, KeepsTheNewestWithinBothLimits) {
+    const StoreCase& c = GetParam();
+    TempDir dir;
+    PrintedStore store(dir.path());
+    store.setLimits(c.limits);
+    for (const auto& [job, size] : c.kept) {
+        writeFile(dir.path() + "job", std::vector<uint8_t>(size, 'x'));
+        store.keep(dir.path() + "job", job);
+        EXPECT_FALSE(files::exists(dir.path() + "job"));
+    }
+    EXPECT_EQ(store.jobs(), c.left);
+}
+
+std::vector<std::pair<int64_t, std::size_t>> jobsOfSize(int count, std::size_t size) {
+    std::vector<std::pair<int64_t, std::size_t>> jobs;
+    for (int job = 1; job <= count; ++job)
+        jobs.emplace_back(job, size);
+    return jobs;
+}
+
+std::set<int64_t> jobRange(int64_t first, int64_t last) {
+    std::set<int64_t> jobs;
+    for (int64_t job = first; job <= last; ++job)
+        jobs.insert(job);
+    return jobs;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PrintedStoreBounds,
+    ::testing::Values(StoreCase{"count200", {}, jobsOfSize(200, 10), jobRange(1, 200)},
+                      StoreCase{"count201", {}, jobsOfSize(201, 10), jobRange(2, 201)},
+                      StoreCase{"bytesAtLimit", {200, 100}, jobsOfSize(2, 50), jobRange(1, 2)},
+                      StoreCase{"bytesPastLimit", {200, 100}, jobsOfSize(3, 40), jobRange(2, 3)},
+                      StoreCase{"oneTooLarge", {200, 100}, jobsOfSize(1, 101), {}},
+                      // A job printed again keeps one copy, the newest.
+                      StoreCase{
+                          "sameJobAgain", {200, 100}, {{1, 60}, {2, 30}, {1, 60}}, jobRange(1, 2)}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A printed job comes back from the store under its number with the same bytes, and prints the
+// same page again; one whose kept file is gone (dropped, or removed from outside) is said to be
+// no longer kept, and nothing is queued.
+TEST(PipelineQueue, AFinishedJobPrintsAgainFromTheStoreWhileItsFileIsKept) {
+    Rig rig;
+    rig.monitor.resume();
+    for (int n = 1; n <= 2; ++n) {
+        rig.writeJob(numberedJob(n));
+        ASSERT_TRUE(rig.tickUntil([&] { return rig.monitor.history().size() == size_t(n); }));
+    }
+    ASSERT_EQ(rig.monitor.printedStore().jobs(), (std::set<int64_t>{1, 2}));
+    EXPECT_EQ(rig.monitor.printAgainFinished(1), SpoolMonitor::AgainResult::Queued);
+    ASSERT_TRUE(rig.tickUntil([&] { return rig.drained(); }));
+    EXPECT_EQ(printedJobs(rig.printer), (std::vector<int>{1, 2, 1}));
+    EXPECT_EQ(rig.monitor.history().back().job, 1);
+    EXPECT_EQ(rig.events.lines()[rig.events.lines().size() - 2], "PrintAgain Zelmo1.Prn");
+    EXPECT_EQ(listDir(rig.dir.path()), Names{});
+
+    std::filesystem::remove(rig.monitor.printedStore().fileOf(2));
+    EXPECT_EQ(rig.monitor.printAgainFinished(2), SpoolMonitor::AgainResult::NotKept);
+    EXPECT_EQ(rig.monitor.printAgainFinished(77), SpoolMonitor::AgainResult::NotKept);
+    EXPECT_EQ(rig.monitor.queue().pendingCount, 0);
+    EXPECT_EQ(rig.monitor.printedStore().jobs(), (std::set<int64_t>{1}));
 }
 
 }  // namespace

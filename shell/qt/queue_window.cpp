@@ -109,7 +109,7 @@ void QueueWindow::jobEvent(const JobEvent&) {
 }
 
 void QueueWindow::printAgainSelected() {
-    view_.printAgain(selectedRow());
+    view_.printAgain(selectedRow(), this);
     refresh();
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "shell/feedback.h"
+#include "shell/job_log.h"
 #include "shell/queue_rows.h"
 #include "shell/texts.h"
 
@@ -179,7 +180,9 @@ TEST(QueueRows, EveryTextTheQueueWindowShowsKeepsItsWordsApart) {
           texts::kSetAsideReasons[1], texts::kSetAsideReasons[2], texts::kSetAsideReasons[3],
           texts::kSetAsideReasons[4], texts::kSetAsideReasons[5], texts::kSetAsideReasons[6],
           texts::kHistoryPrinted,     texts::kHistoryPdf,         texts::kHistoryEmpty,
-          texts::kHistoryDeleted,     texts::kHistoryPages,       "Biuro /srv/Wydruki"})
+          texts::kHistoryDeleted,     texts::kHistoryPages,       texts::kHistorySent,
+          texts::kHistorySavedPdf,    texts::kSystemMessage,      texts::kLooksLike,
+          "Biuro /srv/Wydruki"})
         for (const std::string& word : wordsOf(text))
             vocabulary.insert(word);
     for (const std::string& word : wordsOf(message))
@@ -196,7 +199,7 @@ TEST(QueueRows, EveryTextTheQueueWindowShowsKeepsItsWordsApart) {
                 file.message = attempt ? message : "";
                 shown.push_back(queueRowCells(file, ',').back());
             }
-    for (int outcome = 0; outcome <= static_cast<int>(HistoryEntry::Outcome::Deleted); ++outcome) {
+    for (int outcome = 0; outcome <= static_cast<int>(HistoryEntry::Outcome::Sent); ++outcome) {
         HistoryEntry entry;
         entry.outcome = static_cast<HistoryEntry::Outcome>(outcome);
         entry.printer = "Biuro";
@@ -435,4 +438,91 @@ TEST(Feedback, BoxShortensOnlyTheWordsTooLongForALine) {
         EXPECT_EQ(shortenLongWords(text, 60), shown);
 }
 
+namespace {
+
+// One vocabulary for what happened, in the log and the notification alike: a PDF is saved, not
+// printed; a spooler that cannot tell is "sent"; a set-aside job says what it looks like in a
+// sentence of ours; the system's words only after "Komunikat systemu:".
+TEST(Feedback, EachOutcomeIsToldInTheSameWordsByTheLogAndTheNotification) {
+    struct Case {
+        JobEventKind kind;
+        std::string pdf, message;
+        SetAsideReason reason;
+        std::string log, notice;
+    };
+    using K = JobEventKind;
+    const std::string sys = "Komunikat systemu: Create-Job: Invalid argument.";
+    const Case cases[] = {
+        {K::Printed,
+         "/srv/Wydruki/a.pdf",
+         "",
+         {},
+         "Zapisano jako PDF Zelmo3.Prn, stron: 2, plik: /srv/Wydruki/a.pdf",
+         "Zapisano jako PDF: Zelmo3.Prn: 2 str. w pliku /srv/Wydruki/a.pdf"},
+        {K::Printed,
+         "",
+         "",
+         {},
+         "Wydrukowano Zelmo3.Prn, stron: 2, drukarka: Biuro",
+         "Wydrukowano: Zelmo3.Prn: 2 str. na Biuro"},
+        {K::Sent,
+         "",
+         "",
+         {},
+         "Wysłano do drukarki Zelmo3.Prn, stron: 2, drukarka: Biuro",
+         "Wysłano do drukarki: Zelmo3.Prn: 2 str. na Biuro"},
+        {K::SetAside, "", "plik PDF", SetAsideReason::NotText,
+         "Odłożono Zelmo3.Prn: to nie jest wydruk PCL ani tekst, lecz plik PDF",
+         "! Wydruk odłożony: Zelmo3.Prn: to nie jest wydruk PCL ani tekst, lecz plik PDF. Plik "
+         "zachowano; można go wydrukować ponownie z okna „Kolejka wydruków”."},
+        {K::PrinterWaiting,
+         "",
+         "Create-Job: Invalid argument.",
+         {},
+         "Kolejka czeka na drukarkę Biuro: Drukarka odrzuciła zadanie. " + sys,
+         "! Drukarka niedostępna: Drukarka odrzuciła zadanie. Wydruki czekają, aż drukarka Biuro "
+         "znów będzie dostępna.\n" +
+             sys},
+    };
+    for (const Case& c : cases) {
+        JobEvent e = about(c.kind);
+        e.pdf = c.pdf;
+        e.message = c.message;
+        e.reason = c.reason;
+        EXPECT_EQ(JobLog::describe(e), c.log);
+        TrayView view;
+        Feedback feedback(view);
+        feedback.jobEvent(e);
+        ASSERT_EQ(view.notices.size(), 1u) << c.log;
+        EXPECT_EQ(view.notices[0], c.notice);
+    }
+}
+
+// A set-aside job keeps the red mark while later jobs print, until the user prints it again
+// or deletes it.
+TEST(Feedback, ASetAsideJobKeepsTheMarkUntilTheUserActs) {
+    using K = JobEventKind;
+    const struct {
+        std::vector<K> events;
+        TrayIconKind icon;
+    } cases[] = {
+        {{K::SetAside, K::Printed, K::Printed}, TrayIconKind::Error},
+        {{K::SetAside, K::Printed, K::PrintAgain, K::Printed}, TrayIconKind::Monitoring},
+        {{K::SetAside, K::Deleted, K::Printed}, TrayIconKind::Monitoring},
+        {{K::Failed, K::Printed}, TrayIconKind::Monitoring},
+    };
+    for (const auto& c : cases) {
+        TrayView view;
+        Feedback feedback(view);
+        for (const K kind : c.events) {
+            JobEvent e = about(kind);
+            // Each printed job is another job; the one set aside is Zelmo3.Prn.
+            if (kind == K::Printed) e.queueName = "Zelmo4.Prn";
+            feedback.jobEvent(e);
+        }
+        EXPECT_EQ(view.icon, c.icon) << c.events.size();
+    }
+}
+
+}  // namespace
 }  // namespace zelmo

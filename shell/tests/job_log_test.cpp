@@ -50,9 +50,12 @@ TEST(JobLog, EachEventIsOneLineWithLocalTimeAndTheSystemsMessageKept) {
     ASSERT_EQ(lines.size(), 3u);
     // "YYYY-MM-DD HH:MM:SS " then the event.
     EXPECT_EQ(lines[0].substr(19),
-              " Błąd drukowania Zelmo3.Prn (próba 2): Create-Job: Invalid argument second line");
+              " Błąd drukowania Zelmo3.Prn (próba 2): Wystąpił błąd drukowania. Komunikat systemu: "
+              "Create-Job: Invalid argument second line");
     EXPECT_EQ(lines[1].substr(19), " Wydrukowano Zelmo3.Prn, stron: 2, drukarka: Biuro");
-    EXPECT_EQ(lines[2].substr(19), " Odłożono Zelmo3.Prn: zadanie nie zawiera żadnej strony");
+    EXPECT_EQ(lines[2].substr(19),
+              " Odłożono Zelmo3.Prn: zadanie nie zawiera żadnej strony. Komunikat systemu: "
+              "Create-Job: Invalid argument second line");
 
     // Past 400 bytes the log starts again and the full one becomes Zelmo.log.1.
     for (int i = 0; i < 4; ++i)

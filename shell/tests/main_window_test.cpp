@@ -181,7 +181,7 @@ TEST_F(MainWindowTest, PopupMenuItemsAndPause) {
     EXPECT_TRUE(pause->isChecked());
     EXPECT_TRUE(window->form().paused());
     EXPECT_EQ(child<QLabel>("Label_MonSta")->text().toStdString(),
-              "Wstrzymane monitorowanie pliku:");
+              "Drukowanie wstrzymane, monitorowany plik:");
     tests->actions().at(2)->trigger();
     EXPECT_EQ(window->form().handOver()->TestMode.load(), 3);
 }

@@ -203,7 +203,7 @@ void QueueWindow::jobEvent(const JobEvent&) {
 }
 
 void QueueWindow::printAgainSelected() {
-    view_.printAgain(selectedRow());
+    view_.printAgain(selectedRow(), this);
     refresh();
 }
 

@@ -102,6 +102,18 @@ expect_exit 3 --delete "$aside"
 grep -q "$aside" "$work/err.log" || fail "the refusal does not name the job: $(cat "$work/err.log")"
 expect_exit 3 --print-again 99999
 
+# Printed, the job is kept in the store of printed jobs and prints again from there under its
+# number; once its kept file is gone, the refusal says so in words.
+again=$(job_of Zelmo7.Prn)
+wait_for 30 test -f "$dir/Zelmo.printed/$again.prn" || fail "job $again is not kept: $(ls "$dir"/*)"
+printed=$(pdfs)
+expect_exit 0 --print-again "$again"
+wait_for 60 printed_more_than "$printed" || fail "the finished job printed again made no PDF"
+rm -f "$dir/Zelmo.printed/$again.prn"
+expect_exit 3 --print-again "$again"
+grep -q "nr $again nie można już wydrukować ponownie" "$work/err.log" ||
+    fail "the refusal of a job no longer kept: $(cat "$work/err.log")"
+
 # Paused, a printout is not printed; resumed, it is.
 printed=$(pdfs)
 expect_exit 0 --pause

@@ -134,7 +134,8 @@ fi
 if [ "$mode" = pdf ]; then
     [ "$(grep -c . "$work/zelmo.log")" -ge 2 ] &&
         [ "$(grep -cxF "Monitorowany plik: $app/Wydruk.prn" "$work/zelmo.log")" -eq 1 ] &&
-        [ "$(grep -cxF "Wydruki na: $app/Wydruki" "$work/zelmo.log")" -eq 1 ] &&
+        [ "$(grep -cxF "Wydruki na: Drukarka PDF (folder Wydruki)" "$work/zelmo.log")" -eq 1 ] &&
+        ! grep -q 'Brak drukarki' "$app/Zelmo.log" &&
         [ "$(grep -c '\] Brak drukarki: ' "$work/zelmo.log")" -eq 1 ] ||
         fail "without a display zelmo printed: $(cat "$work/zelmo.log")"
 fi

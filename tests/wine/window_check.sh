@@ -101,7 +101,7 @@ expect "window 392 215 Kalvister II - Monitor Wydruków (wersja 3.1.0)"
 expect "GroupBox_Status 10 7 361 92 Status"
 expect "Label_Search 17 33 321 13 Z:${folder//\//\\}\\Wydruk.prn"
 # No printer in this prefix: the PDF folder in the monitored folder stands in.
-expect "Label_Printer 17 71 321 13 Z:${folder//\//\\}\\Wydruki"
+expect "Label_Printer 17 71 321 13 Drukarka PDF (folder Wydruki)"
 expect "Label6 8 20 93 13 Przesunięcia [mm]:"
 expect "Edit_X 32 37 48 21 0.0"
 expect "Btn 278 15 75 21 &Modyfikuj"
@@ -156,7 +156,7 @@ for _ in $(seq 100); do ls "$folder/Wydruki/"*.pdf >/dev/null 2>&1 && break; sle
 sleep 2
 inspect openpdf | tr -d '\r' > "$artifacts/window-queue-pdf.txt" || { echo "no queue window"; failed=1; }
 cat "$artifacts/window-queue-pdf.txt"
-grep -q "^row 1 | Zelmo1.Prn | .* | 1 str\. | wydrukowany na: .*Wydruki.*PDF: .*\.pdf$" \
+grep -q "^row 1 | Zelmo1.Prn | .* | 1 str\. | zapisany jako PDF: .*Wydruki.*\.pdf$" \
     "$artifacts/window-queue-pdf.txt" || { echo "no printed job in the queue window"; failed=1; }
 grep -qxF "openpdf enabled Otwórz P&DF" "$artifacts/window-queue-pdf.txt" || { echo "Otwórz PDF not offered"; failed=1; }
 rm -f "$folder/Wydruki/"*.pdf
