@@ -11,7 +11,7 @@ namespace {
 // Method 0: the bytes as they are; the rest of the row blank.
 void unencoded(uint8_t* row, std::size_t size, const uint8_t* data, std::size_t count) {
     const std::size_t n = std::min(size, count);
-    std::memcpy(row, data, n);
+    if (n > 0) std::memcpy(row, data, n);  // an empty transfer may come with no data at all
     std::memset(row + n, 0, size - n);
 }
 
