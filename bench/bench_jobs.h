@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "pcl/raster_compression.h"
-#include "platform/portable/simulated_printer.h"
+#include "printers/simulated/simulated_printer.h"
 
 namespace zelmo::bench {
 

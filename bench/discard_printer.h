@@ -1,8 +1,8 @@
 // A printer that takes every call and keeps nothing: the interpreter's own cost, measured alone.
 #pragma once
 
-#include "platform/portable/simulated_printer.h"
 #include "platform/printer.h"
+#include "printers/simulated/simulated_printer.h"
 
 #include <functional>
 #include <string>

@@ -26,7 +26,7 @@
 #include "pcl/interpreter.h"
 
 #ifdef ZELMO_BENCH_PDF
-#include "platform/pdf/pdf_printers.h"
+#include "printers/pdf/pdf_printers.h"
 #endif
 
 namespace zelmo::bench {

@@ -24,7 +24,7 @@
 #include <QGuiApplication>
 #include <QTemporaryDir>
 
-#include "platform/cups/cups_printers.h"
+#include "printers/cups/cups_printers.h"
 #endif
 
 namespace zelmo::bench {

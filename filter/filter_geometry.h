@@ -2,7 +2,7 @@
 #pragma once
 
 #include "output/code_pages.h"
-#include "platform/pdf/pdf_printers.h"
+#include "printers/pdf/pdf_printers.h"
 
 namespace zelmo {
 

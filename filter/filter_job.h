@@ -7,7 +7,7 @@
 
 #include "output/job_content.h"
 #include "output/print_request.h"
-#include "platform/pdf/pdf_printers.h"
+#include "printers/pdf/pdf_printers.h"
 
 namespace zelmo {
 

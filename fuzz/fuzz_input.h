@@ -15,7 +15,7 @@
 #include "pcl/raster_compression.h"
 #include "platform/errors.h"
 #include "platform/gdi.h"
-#include "platform/portable/simulated_printer.h"
+#include "printers/simulated/simulated_printer.h"
 
 namespace zelmo::fuzz {
 

@@ -21,10 +21,10 @@
 #include <thread>
 #include <vector>
 
-#include "pipeline/Thread.h"
 #include "pipeline/job_queue.h"
+#include "pipeline/print_worker.h"
 #include "platform/errors.h"
-#include "platform/portable/simulated_printer.h"
+#include "printers/simulated/simulated_printer.h"
 
 namespace zelmo::fuzz {
 
@@ -256,7 +256,7 @@ class SpoolWorld : public PrinterNameDisplay, public ExceptionDisplay {
         monitor_ = std::make_unique<SpoolMonitor>(dir_, *state_, printer_, metrics_);
         monitor_->setClock([this] { return now_; });
         monitor_->resume();
-        worker_ = std::make_unique<TPrintThread>(*state_, printer_, metrics_, *this);
+        worker_ = std::make_unique<PrintWorker>(*state_, printer_, metrics_, *this);
     }
     void stop() {
         if (!worker_) return;
@@ -279,7 +279,7 @@ class SpoolWorld : public PrinterNameDisplay, public ExceptionDisplay {
     PrintRequest settings_;
     std::unique_ptr<HandOver> state_;
     std::unique_ptr<SpoolMonitor> monitor_;
-    std::unique_ptr<TPrintThread> worker_;
+    std::unique_ptr<PrintWorker> worker_;
     WallTime now_ = WallTime{} + std::chrono::hours(24 * 365 * 57);
     int failures_ = 0;
     int held_ = -1;

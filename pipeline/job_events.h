@@ -94,8 +94,8 @@ struct JobEvent {
     PrintTrouble trouble = PrintTrouble::General;  // Failed, PrinterWaiting: what `message` means
     WallTime captured{};                           // Failed: when the job was captured
     JobFailure failure = JobFailure::None;         // Failed, SetAside: the error caught
-    std::string folder;        // ArchiveFailed: where the copies wait (empty: a copy was given up)
-    std::string pdf;           // Printed: the PDF the job was saved as, when the printer makes files
+    std::string folder;  // ArchiveFailed: where the copies wait (empty: a copy was given up)
+    std::string pdf;     // Printed: the PDF the job was saved as, when the printer makes files
     bool blankSheets = false;  // Printed, Sent: the job drew, yet no mark reached the sheet
 };
 

@@ -8,7 +8,7 @@
 #include <thread>
 #include <utility>
 
-#include "pipeline/Thread.h"
+#include "pipeline/print_worker.h"
 #include "pipeline/queue_journal.h"
 #include "platform/files.h"
 #include "platform/printer.h"
@@ -60,7 +60,7 @@ std::string SpoolMonitor::queueFileName(int32_t n) const {
     return programDir_ + "Zelmo" + std::to_string(n) + ".Prn";
 }
 
-// TimerTimer: the three steps, in this order, every tick.
+// timerTick: the three steps, in this order, every tick.
 void SpoolMonitor::tick(const PrintRequest& settings, PrinterNameDisplay& display) {
     if (journalFailing_) writeJournal();
     capture();
@@ -561,9 +561,9 @@ bool SpoolMonitor::selectNext() {
     return true;
 }
 
-// FormDestroy's pipeline part: the worker ends first, then the last job handed over is judged
+// shutDown's pipeline part: the worker ends first, then the last job handed over is judged
 // and the journal records what the next run is to resume.
-void SpoolMonitor::shutdown(TPrintThread& worker) {
+void SpoolMonitor::shutdown(PrintWorker& worker) {
     worker.terminate();
     state_.WorkEvent.set();
     worker.waitFor();
@@ -573,7 +573,7 @@ void SpoolMonitor::shutdown(TPrintThread& worker) {
 }
 
 // A dead worker is replaced at once; a live one is watched for a silence.
-void SpoolMonitor::superviseWorker(std::unique_ptr<TPrintThread>& worker,
+void SpoolMonitor::superviseWorker(std::unique_ptr<PrintWorker>& worker,
                                    const WorkerFactory& make) {
     if (!worker->died()) {
         watchSilence(worker->progress());

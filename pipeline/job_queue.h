@@ -1,7 +1,7 @@
 // The spool monitor and job queue, run on the window thread by its 500 ms timer. Each tick
 // captures a finished "Wydruk.prn" into a numbered queue file, shows the printer's name once,
 // retires the job the worker has finished and hands it the next job or a requested test page.
-// Toolkit-neutral: the window calls tick() from TimerTimer and shutdown() from FormDestroy.
+// Toolkit-neutral: the window calls tick() from timerTick and shutdown() from shutDown.
 #pragma once
 
 #include <cstdint>
@@ -23,7 +23,7 @@
 namespace zelmo {
 
 class Printer;
-class TPrintThread;
+class PrintWorker;
 
 constexpr const char* kMonitoredName = "Wydruk.prn";
 // A queue file whose load keeps failing is given up after this many tries, so that one bad
@@ -111,7 +111,7 @@ class SpoolMonitor {
     // programDir ends with a path separator.
     SpoolMonitor(std::string programDir, HandOver& state, Printer& printer, DeviceMetrics& metrics);
 
-    // One TimerTimer tick: capture, printer name, hand-over with the window's current settings.
+    // One timerTick tick: capture, printer name, hand-over with the window's current settings.
     void tick(const PrintRequest& settings, PrinterNameDisplay& display);
 
     // Step 1: moves a finished MonitoredFile to the first free queue name; true when captured.
@@ -137,15 +137,15 @@ class SpoolMonitor {
     // Retires the current job (its file deleted only when it printed) and selects the next,
     // or keeps the current one when it must be handed over again. False when none is left.
     bool advanceQueue();
-    // FormDestroy's part: terminate the worker, wake it, wait for it, then advanceQueue once.
-    void shutdown(TPrintThread& worker);
+    // shutDown's part: terminate the worker, wake it, wait for it, then advanceQueue once.
+    void shutdown(PrintWorker& worker);
     // Looks at the worker, on every tick. One that died is replaced by a new one from make, the
     // document it left open given up, and the job it held counts an attempt that ended the
     // worker (told; set aside at the second). One that holds a hand-over with no progress for
     // kWorkerSilence is told once: it cannot be replaced while it may still be inside the
     // printer object, and the journal already counts its attempt should the program end.
-    using WorkerFactory = std::function<std::unique_ptr<TPrintThread>()>;
-    void superviseWorker(std::unique_ptr<TPrintThread>& worker, const WorkerFactory& make);
+    using WorkerFactory = std::function<std::unique_ptr<PrintWorker>()>;
+    void superviseWorker(std::unique_ptr<PrintWorker>& worker, const WorkerFactory& make);
 
     // Where events go (none until set), the clock the retry pauses are measured on (the
     // system's by default) and the retry policy. Set before the first tick.

@@ -38,8 +38,8 @@ struct JournalEntry {
     int64_t systemJob = 0;
     int32_t pages = 0;
     std::string printer;
-    int breaks = 0;        // attempts that ended without a report: the worker or program died
-    std::string message;   // an aside job's message: what it looks like, or the system's words
+    int breaks = 0;       // attempts that ended without a report: the worker or program died
+    std::string message;  // an aside job's message: what it looks like, or the system's words
 };
 
 struct Journal {

@@ -5,8 +5,8 @@
 #include <charconv>
 
 #include "platform/control_channel.h"
-#include "shell/Main.h"
 #include "shell/feedback.h"
+#include "shell/main_form.h"
 #include "shell/queue_rows.h"
 #include "shell/queue_view.h"
 #include "shell/texts.h"
@@ -42,7 +42,7 @@ std::string requestOf(const CommandLine& line) {
 }
 
 // Whether monitoring stands paused, as the "Wstrzymaj" item shows it.
-bool monitoringPaused(const TMainForm& form) {
+bool monitoringPaused(const MainForm& form) {
     return form.paused();
 }
 

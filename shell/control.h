@@ -12,13 +12,13 @@
 
 namespace zelmo {
 
-class TMainForm;
+class MainForm;
 
 // The monitor's side: one request line in, one answer out, carried out through the form exactly
 // as the window's items and the queue window do it. Runs on the window thread.
 class ControlService {
   public:
-    explicit ControlService(TMainForm& form) : form_(form) {}
+    explicit ControlService(MainForm& form) : form_(form) {}
     std::string answer(const std::string& request);
 
   private:
@@ -29,7 +29,7 @@ class ControlService {
     std::string printAgainFinished(int64_t job, const std::string& asked);
     std::string remove(const std::string& job);
 
-    TMainForm& form_;
+    MainForm& form_;
 };
 
 // What the control command prints and the status it exits with.

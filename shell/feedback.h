@@ -8,7 +8,7 @@
 
 #include "pipeline/job_events.h"
 #include "pipeline/job_queue.h"
-#include "shell/Main.h"
+#include "shell/main_form.h"
 
 namespace zelmo {
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "platform/printer_directory.h"
+#include "printers/printer_directory.h"
 
 namespace zelmo {
 

@@ -4,8 +4,8 @@
 #include <set>
 
 #include "platform/files.h"
-#include "shell/Main.h"
 #include "shell/feedback.h"
+#include "shell/main_form.h"
 #include "shell/queue_rows.h"
 #include "shell/texts.h"
 

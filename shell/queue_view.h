@@ -13,7 +13,7 @@
 
 namespace zelmo {
 
-class TMainForm;
+class MainForm;
 
 enum QueueColumn : int { ColNumber, ColName, ColTime, ColSize, ColState, ColCount };
 
@@ -59,7 +59,7 @@ std::string printAgainRefusal(int64_t job, SpoolMonitor::AgainResult result);
 
 class QueueView {
   public:
-    QueueView(TMainForm& form, char decimalSeparator) : form_(form), separator_(decimalSeparator) {}
+    QueueView(MainForm& form, char decimalSeparator) : form_(form), separator_(decimalSeparator) {}
 
     // Reads the folder again: one row per queue file, in print order, then the others by
     // number, then the history of finished jobs, newest first (rows without a name, which no
@@ -81,7 +81,7 @@ class QueueView {
   private:
     const QueueRow* at(int row) const;
 
-    TMainForm& form_;
+    MainForm& form_;
     char separator_;
     std::vector<QueueRow> rows_;
 };

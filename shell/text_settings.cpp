@@ -3,10 +3,10 @@
 
 #include <algorithm>
 
-#include "platform/archiving_printer.h"
-#include "platform/pdf/pdf_printers.h"
 #include "platform/settings.h"
-#include "shell/Main.h"
+#include "printers/archiving_printer.h"
+#include "printers/pdf/pdf_printers.h"
+#include "shell/main_form.h"
 #include "shell/texts.h"
 
 namespace zelmo {

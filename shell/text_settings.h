@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "output/code_pages.h"
-#include "platform/pdf/pdf_printers.h"
+#include "printers/pdf/pdf_printers.h"
 
 namespace zelmo {
 

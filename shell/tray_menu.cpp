@@ -2,8 +2,8 @@
 #include "shell/tray_menu.h"
 
 #include "platform/errors.h"
-#include "shell/Main.h"
 #include "shell/login_start.h"
+#include "shell/main_form.h"
 #include "shell/printer_choice.h"
 #include "shell/texts.h"
 
@@ -25,7 +25,7 @@ TrayEntry checkable(TrayItem id, const char* text, bool checked) {
 }
 
 // One printer to choose, checked when it is the choice in force.
-TrayEntry printerChoice(TrayItem id, std::string text, std::string choice, const TMainForm& form) {
+TrayEntry printerChoice(TrayItem id, std::string text, std::string choice, const MainForm& form) {
     TrayEntry e;
     e.id = id;
     e.text = std::move(text);
@@ -41,7 +41,7 @@ bool trayClickOpensWindow(TrayClick click, bool windowsConvention) {
     return click == TrayClick::Double || !windowsConvention;
 }
 
-TrayMenu::TrayMenu(TMainForm& form, MainView& view, LoginStart& loginStart)
+TrayMenu::TrayMenu(MainForm& form, MainView& view, LoginStart& loginStart)
     : form_(form), view_(view), loginStart_(loginStart) {}
 
 // Our own items follow the window's, so theirs keep their places.
@@ -96,11 +96,11 @@ void TrayMenu::choose(TrayItem id, const std::string& choice, TrayDialogs& dialo
         case TrayItem::Pause:
             return form_.PauseItemClick();
         case TrayItem::VectorTest:
-            return form_.Wektorowy1Click();
+            return form_.vectorTestClick();
         case TrayItem::BitmapTest:
-            return form_.Bitmapowy1Click();
+            return form_.bitmapTestClick();
         case TrayItem::BitmapDiTest:
-            return form_.Bitmapowy181Click();
+            return form_.bitmapDiTestClick();
         case TrayItem::Queue:
             return form_.QueueItemClick();
         case TrayItem::SystemDefaultPrinter:
@@ -112,7 +112,7 @@ void TrayMenu::choose(TrayItem id, const std::string& choice, TrayDialogs& dialo
         case TrayItem::LoginStart:
             return toggleLoginStart();
         case TrayItem::Exit:
-            return form_.Wycz1Click();
+            return form_.exitClick();
         case TrayItem::Separator:
         case TrayItem::Test:
         case TrayItem::Printer:

@@ -11,7 +11,7 @@ namespace zelmo {
 
 class LoginStart;
 class MainView;
-class TMainForm;
+class MainForm;
 
 enum class TrayItem {
     Separator,
@@ -37,7 +37,7 @@ struct TrayEntry {
     TrayItem id = TrayItem::Separator;
     std::string text;
     std::string hint;    // the tooltip, where the face shows one
-    std::string choice;  // a printer entry's choice (see TMainForm::choosePrinter)
+    std::string choice;  // a printer entry's choice (see MainForm::choosePrinter)
     bool enabled = true;
     bool checkable = false;
     bool checked = false;
@@ -64,7 +64,7 @@ bool trayClickOpensWindow(TrayClick click, bool windowsConvention);
 
 class TrayMenu {
   public:
-    TrayMenu(TMainForm& form, MainView& view, LoginStart& loginStart);
+    TrayMenu(MainForm& form, MainView& view, LoginStart& loginStart);
 
     // The whole menu as it stands now; a face calls it as the menu opens.
     std::vector<TrayEntry> entries() const;
@@ -77,7 +77,7 @@ class TrayMenu {
     void toggleArchive(TrayDialogs& dialogs);
     void toggleLoginStart();
 
-    TMainForm& form_;
+    MainForm& form_;
     MainView& view_;
     LoginStart& loginStart_;
 };

@@ -1,6 +1,6 @@
 // The archive mover: staged copies reach the archive folder whole and once, under their name,
 // replacing nothing; an unreachable archive keeps them staged and is reported once.
-#include "platform/archive_mover.h"
+#include "printers/archive_mover.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +11,7 @@
 
 #include "pipeline_fixture.h"
 #include "platform/sync.h"
+#include "tests/support/eventually.h"
 
 namespace zelmo {
 namespace {
@@ -22,16 +23,6 @@ using pipeline_test::TempDir;
 // Writes text to path as a finished staged copy.
 void put(const std::string& path, const std::string& text) {
     pipeline_test::writeFile(path, std::vector<uint8_t>(text.begin(), text.end()));
-}
-
-// Polls until done() holds or ten seconds pass; the mover works on its own thread.
-bool eventually(const std::function<bool()>& done) {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > until) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
 }
 
 // The names in dir that are not hidden.

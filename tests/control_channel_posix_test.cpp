@@ -13,6 +13,7 @@
 #include "platform/control_channel.h"
 #include "platform/errors.h"
 #include "platform/folder_lock.h"
+#include "tests/support/eventually.h"
 
 namespace zelmo::pipeline_test {
 namespace {
@@ -70,10 +71,7 @@ TEST(ControlChannel, SilentGarbledAndOverlongClientsNeitherStallNorOutliveTheirD
         sendControlRequest(dir.path(), "status", answer);
         done = true;
     });
-    for (int i = 0; i < 2000 && !done; ++i) {
-        server->serve(echo, start);
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+    eventually([&] { return done.load(); }, [&] { server->serve(echo, start); });
     client.join();
     EXPECT_EQ(answer, "got status");
     EXPECT_EQ(overlong.received(), "0\n");
@@ -140,11 +138,11 @@ ControlReach askWhileServing(const std::string& folder, const std::vector<Named>
         reach = sendControlRequest(folder, "status", answer);
         done = true;
     });
-    for (int i = 0; i < 2000 && !done; ++i) {
-        for (const Named& named : servers)
-            named.server->serve([&](const std::string&) { return named.name; }, now);
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+    eventually([&] { return done.load(); },
+               [&] {
+                   for (const Named& named : servers)
+                       named.server->serve([&](const std::string&) { return named.name; }, now);
+               });
     client.join();
     return reach;
 }
@@ -211,10 +209,7 @@ TEST(ControlChannel, FolderPathLongerThanASocketAddressStillWorks) {
         sendControlRequest(folder, "status", answer);
         done = true;
     });
-    for (int i = 0; i < 2000 && !done; ++i) {
-        server->serve(echo, ControlClock::now());
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+    eventually([&] { return done.load(); }, [&] { server->serve(echo, ControlClock::now()); });
     client.join();
     EXPECT_EQ(answer, "got status");
 }

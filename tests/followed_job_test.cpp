@@ -1,6 +1,7 @@
 // A followed job settles on the print system's last word, and on its silence only after the
 // limit of looks in a row.
-#include "platform/followed_job.h"
+#include "printers/followed_job.h"
+#include "tests/support/eventually.h"
 
 #include <gtest/gtest.h>
 
@@ -60,9 +61,7 @@ TEST(FollowedJob, TheWatcherPollsUntilTheJobSettles) {
         3,
         std::vector<JobSighting>{JobSighting::Queued, JobSighting::NoAnswer, JobSighting::Printed});
     followJob(job, std::chrono::milliseconds(1));
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (job->state() == SubmittedState::Queued && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    eventually([&] { return job->state() != SubmittedState::Queued; });
     EXPECT_EQ(job->state(), SubmittedState::Completed);
     EXPECT_EQ(job->message(), "look");
     EXPECT_EQ(job->polls.load(), 3u);

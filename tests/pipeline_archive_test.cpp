@@ -6,9 +6,9 @@
 #include <filesystem>
 
 #include "pipeline_fixture.h"
-#include "platform/archive_mover.h"
-#include "platform/archiving_printer.h"
 #include "platform/errors.h"
+#include "printers/archive_mover.h"
+#include "printers/archiving_printer.h"
 
 namespace zelmo::pipeline_test {
 namespace {
@@ -20,7 +20,7 @@ std::vector<std::string> archivedWhenMoved(const TempDir& staging, const TempDir
             if (name.size() > 4 && name.compare(name.size() - 4, 4, ".pdf") == 0) return true;
         return false;
     };
-    waitUntil([&] { return !staged(); });
+    eventually([&] { return !staged(); });
     std::vector<std::string> pdfs;
     for (const std::string& name : listDir(archive.path()))
         if (name.size() > 4 && name.compare(name.size() - 4, 4, ".pdf") == 0) pdfs.push_back(name);
@@ -58,9 +58,9 @@ TEST(PipelineArchive, APrintoutIsArchivedOnceAndAgainOnlyWhenPrintedAgain) {
     SpoolMonitor monitor(dir.path(), state, *printer, metrics);
     WallTime now = WallTime{} + std::chrono::hours(24 * 365 * 57);
     monitor.setClock([&] { return now; });
-    TPrintThread worker(state, *printer, metrics, display);
+    PrintWorker worker(state, *printer, metrics, display);
     const auto printAll = [&] {
-        return waitUntil([&] {
+        return eventually([&] {
             now += std::chrono::minutes(1);  // past every retry pause
             monitor.tick(settings, display);
             return monitor.queue().pendingCount == 0 && state.workerIdle();
@@ -133,10 +133,10 @@ TEST(PipelineArchive, AJobInThePrintersQueueIsArchivedOnlyOnceItPrinted) {
     SpoolMonitor monitor(dir.path(), state, printer, metrics);
     WallTime now = WallTime{} + std::chrono::hours(24 * 365 * 57);
     monitor.setClock([&] { return now; });
-    TPrintThread worker(state, printer, metrics, display);
+    PrintWorker worker(state, printer, metrics, display);
     // Ticks until the n-th document is in the print system's queue and the worker is idle.
     const auto sent = [&](size_t n) {
-        return waitUntil([&] {
+        return eventually([&] {
             now += std::chrono::minutes(1);  // past every retry pause
             monitor.tick(settings, display);
             return state.workerIdle() && real.documents.size() == n &&

@@ -17,11 +17,12 @@
 #include <thread>
 #include <vector>
 
-#include "pipeline/Thread.h"
 #include "pipeline/handover.h"
 #include "pipeline/job_queue.h"
-#include "platform/portable/simulated_printer.h"
+#include "pipeline/print_worker.h"
+#include "printers/simulated/simulated_printer.h"
 #include "support/job_run.h"
+#include "tests/support/eventually.h"
 
 namespace zelmo::pipeline_test {
 
@@ -216,17 +217,6 @@ class RecordingSink : public JobEventSink {
     std::vector<JobEvent> events;
 };
 
-// Waits for pred with a generous deadline; false when it never came true.
-inline bool waitUntil(const std::function<bool()>& pred,
-                      std::chrono::seconds limit = std::chrono::seconds(30)) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!pred()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::microseconds(200));
-    }
-    return true;
-}
-
 // The whole pipeline in a temporary program folder; the test plays the window thread.
 struct Rig {
     TempDir dir;
@@ -237,7 +227,7 @@ struct Rig {
     RecordingSink events;
     PrintRequest settings;
     SpoolMonitor monitor{dir.path(), state, printer, metrics};
-    std::unique_ptr<TPrintThread> worker;  // destroyed first: the others outlive it
+    std::unique_ptr<PrintWorker> worker;  // destroyed first: the others outlive it
     // The monitor's clock, moved only by the test: retry pauses pass without sleeping.
     WallTime clockNow = WallTime{} + std::chrono::hours(24 * 365 * 57);
 
@@ -246,7 +236,7 @@ struct Rig {
         monitor.setEventSink(events);
         printer.setAvailable(printerAvailable);
         state.WorkerIdleNotice = [this] { display.workerIdle(); };
-        worker = std::make_unique<TPrintThread>(state, printer, metrics, display);
+        worker = std::make_unique<PrintWorker>(state, printer, metrics, display);
     }
 
     std::string path(const std::string& name) const { return dir.path() + name; }
@@ -254,7 +244,7 @@ struct Rig {
     void tick() { monitor.tick(settings, display); }
     // Ticks, as the window's timer would, until pred holds; false at the deadline.
     bool tickUntil(const std::function<bool()>& pred) {
-        return waitUntil([&] {
+        return eventually([&] {
             tick();
             return pred();
         });
@@ -268,7 +258,7 @@ struct Rig {
     // The window's look at its worker, with a new one ready should it have died.
     void supervise() {
         monitor.superviseWorker(worker, [this] {
-            return std::make_unique<TPrintThread>(state, printer, metrics, display);
+            return std::make_unique<PrintWorker>(state, printer, metrics, display);
         });
     }
 };
@@ -285,7 +275,7 @@ class Gate {
     // Waits for the gate, noting that someone arrived; gives up after the deadline.
     void pass() {
         arrived_.store(true);
-        waitUntil([this] { return open_.load(); });
+        eventually([this] { return open_.load(); });
     }
     // Notes an arrival without waiting.
     void arrive() { arrived_.store(true); }

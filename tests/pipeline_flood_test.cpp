@@ -23,7 +23,7 @@ constexpr int kLastPrinted = kJobs - 3;      // terminated in the middle of this
 // two writes so that captures also meet a file still being written.
 void writeJobs(const std::string& monitored, std::atomic<bool>& failed) {
     for (int n = 1; n <= kJobs; ++n) {
-        if (!waitUntil([&] { return !files::exists(monitored); })) {
+        if (!eventually([&] { return !files::exists(monitored); })) {
             failed.store(true);
             return;
         }
@@ -59,7 +59,7 @@ TEST(PipelineFlood, EveryJobPrintsOnceInOrderOrKeepsItsFile) {
         if (job % kFailEvery == 0) throw PrinterError("Printer selected is not valid");
         if (job == kLastPrinted) {
             lastJob.arrive();
-            waitUntil([&] { return rig.worker->terminated(); });
+            eventually([&] { return rig.worker->terminated(); });
         }
     });
 

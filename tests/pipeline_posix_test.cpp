@@ -59,7 +59,7 @@ TEST(PipelineQueue, RenameFailingForAnotherReasonGivesUpTheCapture) {
         ::_exit(captured ? 1 : monitor.queue().pendingCount == 0 ? 0 : 2);
     }
     int status = 0;
-    const bool ended = waitUntil([&] { return ::waitpid(child, &status, WNOHANG) == child; });
+    const bool ended = eventually([&] { return ::waitpid(child, &status, WNOHANG) == child; });
     if (!ended) {
         ::kill(child, SIGKILL);
         ::waitpid(child, &status, 0);

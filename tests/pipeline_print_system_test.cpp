@@ -73,9 +73,9 @@ TEST(PipelineSent, AJobThePrintSystemHoldsUpIsToldOnceAsItBeginsAndOnceAsItEnds)
     PrintRequest settings;
     SpoolMonitor monitor(dir.path(), state, printer, metrics);
     monitor.setEventSink(events);
-    TPrintThread worker(state, printer, metrics, display);
+    PrintWorker worker(state, printer, metrics, display);
     const auto tickUntil = [&](const std::function<bool()>& done) {
-        return waitUntil([&] {
+        return eventually([&] {
             monitor.tick(settings, display);
             return done();
         });

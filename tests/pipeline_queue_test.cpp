@@ -115,7 +115,7 @@ TEST(PipelineQueue, JobWithoutPrinterStaysCurrentAndPrintsWhenThePrinterAppears)
     // The user sees it wait for a printer, not print, whether or not the last tick handed it over.
     for (int i = 0; i < 20; ++i) {
         if (i % 2) rig.tick();
-        ASSERT_TRUE(waitUntil([&] { return rig.state.workerIdle(); }));
+        ASSERT_TRUE(eventually([&] { return rig.state.workerIdle(); }));
         const auto files = rig.monitor.snapshot();
         ASSERT_EQ(files.size(), 2u);
         EXPECT_EQ(files[0].state, QueueFileState::WaitingForPrinter);

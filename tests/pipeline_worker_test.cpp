@@ -40,7 +40,7 @@ TEST(PipelineWorker, TerminationMidJobAbortsTheDocumentAndKeepsEveryFile) {
     rig.printer.setStartDocHook([&](int) {
         printing.arrive();
         // Hold the job at its first page until the window has asked for termination.
-        waitUntil([&] { return rig.worker->terminated(); });
+        eventually([&] { return rig.worker->terminated(); });
     });
     rig.writeJob(numberedJob(1, /*pages=*/3));
     ASSERT_TRUE(rig.tickUntil([&] { return printing.arrived(); }));
@@ -84,7 +84,7 @@ TEST(PipelineWorker, JobHandedOverButNotStartedBeforeShutdownKeepsItsFile) {
     ASSERT_TRUE(f.retryHandedOver());
     // The message box is dismissed only after the window asked the worker to end.
     std::thread dismiss([&] {
-        waitUntil([&] { return f.rig.worker->terminated(); });
+        eventually([&] { return f.rig.worker->terminated(); });
         f.dismissed.open();
     });
     f.rig.shutdown();
@@ -246,7 +246,7 @@ TEST(PipelineWorker, AWorkerStuckInAPrinterCallIsToldOnceAndItsJobPrintsWhenItRe
         rig.tick();
         EXPECT_EQ(silent(), step.told) << "after " << step.later.count() << " s more";
     }
-    const TPrintThread* held = rig.worker.get();
+    const PrintWorker* held = rig.worker.get();
     stuck.open();
     ASSERT_TRUE(rig.tickUntil([&] {
         rig.supervise();

@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "platform/errors.h"
-#include "platform/printer_switch.h"
+#include "printers/printer_switch.h"
 #include "support/job_run.h"
 
 namespace zelmo {

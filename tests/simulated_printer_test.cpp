@@ -6,7 +6,7 @@
 #include <atomic>
 
 #include "platform/errors.h"
-#include "platform/portable/simulated_printer.h"
+#include "printers/simulated/simulated_printer.h"
 
 namespace zelmo {
 namespace {

@@ -50,7 +50,7 @@ struct Spinner {
     std::atomic<WorkerThread*> self{nullptr};
     std::atomic<bool> running{false};
     void operator()() {
-        waitUntil([&] { return self.load() != nullptr; });
+        eventually([&] { return self.load() != nullptr; });
         running.store(true);
         while (!self.load()->terminated())
             std::this_thread::yield();
@@ -61,7 +61,7 @@ TEST(SyncWorkerThread, RunsAtOnceAndEndsOnItsTerminatedFlag) {
     Spinner spinner;
     WorkerThread worker([&] { spinner(); });
     spinner.self.store(&worker);
-    ASSERT_TRUE(waitUntil([&] { return spinner.running.load(); }));
+    ASSERT_TRUE(eventually([&] { return spinner.running.load(); }));
     EXPECT_FALSE(worker.finished());
     worker.terminate();
     worker.waitFor();
@@ -73,7 +73,7 @@ TEST(SyncWorkerThread, DestructorEndsARunningThread) {
     Spinner spinner;
     auto worker = std::make_unique<WorkerThread>([&] { spinner(); });
     spinner.self.store(worker.get());
-    ASSERT_TRUE(waitUntil([&] { return spinner.running.load(); }));
+    ASSERT_TRUE(eventually([&] { return spinner.running.load(); }));
     worker.reset();  // returns only once the body saw the flag and ended
     EXPECT_TRUE(spinner.running.load());
 }

@@ -10,9 +10,10 @@
 #include "output/code_pages.h"
 #include "output/text_layer.h"
 #include "pipeline_fixture.h"
-#include "platform/archiving_printer.h"
 #include "platform/sync.h"
+#include "printers/archiving_printer.h"
 #include "support/job_run.h"
+#include "tests/support/eventually.h"
 
 namespace zelmo {
 namespace {
@@ -338,10 +339,7 @@ TEST(Archive, PrintsOnWhileTheMoverIsStuck) {
     const auto moved = [&] {
         return pipeline_test::listDir(archive.path()).size() == size_t(staged + 1);
     };
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!moved() && std::chrono::steady_clock::now() < until)
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    EXPECT_TRUE(moved());
+    EXPECT_TRUE(eventually(moved));
     EXPECT_TRUE(printer.takeFailures().empty());
 }
 

@@ -5,8 +5,8 @@
 #include <winspool.h>
 
 #include "platform/errors.h"
-#include "platform/win32/spooler_jobs.h"
-#include "platform/win32/win32_printer.h"
+#include "printers/win32/spooler_jobs.h"
+#include "printers/win32/win32_printer.h"
 
 namespace zelmo {
 namespace {

@@ -16,12 +16,12 @@ ConsoleView::ConsoleView(Printer& printer, const std::string& executablePath,
     Timer.setInterval(kTimerInterval);
     connect(&Timer, &QTimer::timeout, this, [this] {
         try {
-            form_->TimerTimer();
+            form_->timerTick();
         } catch (const ZelmoError& error) {
             showException(error);
         }
     });
-    form_ = std::make_unique<TMainForm>(*this, printer, *this, executablePath, folder);
+    form_ = std::make_unique<MainForm>(*this, printer, *this, executablePath, folder);
 }
 
 // The folder watch wakes the form between ticks.
@@ -54,15 +54,15 @@ ConsoleView::~ConsoleView() {
     finish();
 }
 
-// Runs FormCreate.
+// Runs startUp.
 void ConsoleView::start() {
-    form_->FormCreate();
+    form_->startUp();
 }
 
-// Stops the timer and runs FormDestroy.
+// Stops the timer and runs shutDown.
 void ConsoleView::finish() {
     Timer.stop();
-    if (form_) form_->FormDestroy();
+    if (form_) form_->shutDown();
 }
 
 // The exception display as a line on standard error.
@@ -97,12 +97,12 @@ void ConsoleView::setLabelWithHint(HintLabel label, const std::string& text) {
 
 // Keeps an offset text as the edit would.
 void ConsoleView::setEditText(FocusTarget edit, const std::string& text) {
-    (edit == FocusTarget::Edit_Y ? editY_ : editX_) = text;
+    (edit == FocusTarget::OffsetYEdit ? editY_ : editX_) = text;
 }
 
 // The kept offset text.
 std::string ConsoleView::editText(FocusTarget edit) const {
-    return edit == FocusTarget::Edit_Y ? editY_ : editX_;
+    return edit == FocusTarget::OffsetYEdit ? editY_ : editX_;
 }
 
 // A notification as a line on standard output, with the time it happened.

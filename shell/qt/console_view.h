@@ -1,4 +1,4 @@
-// TMainForm on a machine without a display: a timer, the folder watch and standard output.
+// MainForm on a machine without a display: a timer, the folder watch and standard output.
 #pragma once
 
 #include <QObject>
@@ -6,14 +6,14 @@
 #include <memory>
 #include <string>
 
-#include "shell/Main.h"
+#include "shell/main_form.h"
 #include "shell/qt/event_loop.h"
 
 namespace zelmo {
 
 class Printer;
 
-// TMainForm without a display: the monitored file and the printer's name go to standard
+// MainForm without a display: the monitored file and the printer's name go to standard
 // output once, message boxes and exceptions to standard error.
 class ConsoleView : public QObject, public MainView, public ExceptionDisplay {
     Q_OBJECT
@@ -24,7 +24,7 @@ class ConsoleView : public QObject, public MainView, public ExceptionDisplay {
 
     void start();
     void finish();
-    TMainForm& form() { return *form_; }
+    MainForm& form() { return *form_; }
 
     void showException(const ZelmoError& error) override;
     void watchHandle(intptr_t handle) override;
@@ -60,7 +60,7 @@ class ConsoleView : public QObject, public MainView, public ExceptionDisplay {
     std::string editY_;
     int32_t engine_ = 0;
     bool single_ = false;
-    std::unique_ptr<TMainForm> form_;
+    std::unique_ptr<MainForm> form_;
 };
 
 }  // namespace zelmo

@@ -9,7 +9,7 @@ class QCoreApplication;
 
 namespace zelmo {
 
-// TMainForm's timer.
+// MainForm's timer.
 constexpr int kTimerInterval = 500;
 
 // Calls onReadable on the window thread whenever handle can be read.

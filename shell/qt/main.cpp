@@ -12,17 +12,16 @@
 #include <memory>
 #include <string>
 
-#include "platform/archiving_printer.h"
 #include "platform/control_channel.h"
-#include "platform/cups/cups_directory.h"
-#include "platform/cups/cups_jobs.h"
-#include "platform/cups/cups_printers.h"
 #include "platform/errors.h"
 #include "platform/folder_lock.h"
-#include "platform/printer_switch.h"
+#include "printers/cups/cups_directory.h"
+#include "printers/cups/cups_jobs.h"
+#include "printers/cups/cups_printers.h"
 #include "shell/command_line.h"
 #include "shell/control.h"
 #include "shell/feedback.h"
+#include "shell/printer_chain.h"
 #include "shell/qt/console_view.h"
 #include "shell/qt/main_window.h"
 #include "shell/text_settings.h"
@@ -112,7 +111,7 @@ std::string monitorFolder(const zelmo::CommandLine& line, const std::string& exe
 // client knocks, and every second for the deadlines of clients that went quiet.
 class ControlHook {
   public:
-    ControlHook(zelmo::ControlServer* server, zelmo::TMainForm& form) : service_(form) {
+    ControlHook(zelmo::ControlServer* server, zelmo::MainForm& form) : service_(form) {
         if (!server) return;
         const auto serve = [this, server] {
             server->serve([this](const std::string& request) { return service_.answer(request); },
@@ -160,14 +159,9 @@ int run(App& app, const std::string& exe, const std::string& folder, const std::
         zelmo::ControlServer* control, zelmo::FolderLock& lock) {
     zelmo::CupsDirectory directory(folder + zelmo::texts::kPdfFolderName,
                                    zelmo::readPdfSheet(folder + zelmo::texts::kSettingsFileName));
-    zelmo::PrinterSwitch printers(directory.open({}));
-    // Every document also goes to the archive folder, when one is set.
-    // Copies wait in the program's folder and move on their own thread: an archive folder on a
-    // hung share never holds the print.
-    zelmo::ArchiveMover mover(folder + zelmo::texts::kArchiveStagingName);
-    zelmo::ArchivingPrinter archiving(printers, zelmo::openArchivePrinter, mover);
-    View view(archiving, exe, folder);
-    view.form().usePrinters(directory, printers, printer);
+    zelmo::PrinterChain chain(directory, folder);
+    View view(chain.archiving, exe, folder);
+    view.form().usePrinters(directory, chain.printers, printer);
     view.form().useSubmittedLookup([](const std::string&, int64_t job) {
         return zelmo::followCupsJob(static_cast<int>(job));
     });

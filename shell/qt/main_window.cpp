@@ -1,4 +1,4 @@
-// MainForm on Qt 6 Widgets: the controls of the window, PopupMenu1 and the tray icon.
+// MainForm on Qt 6 Widgets: the controls of the window, PopupMenu and the tray icon.
 #include "shell/qt/main_window.h"
 
 #include <QAbstractItemView>
@@ -170,7 +170,7 @@ char systemDecimalSeparator() {
                                                           : '.';
 }
 
-// Builds MainForm's controls, PopupMenu1, the tray icon and the timer.
+// Builds MainForm's controls, PopupMenu, the tray icon and the timer.
 MainWindow::MainWindow(Printer& printer, const std::string& executablePath,
                        const std::string& folder)
     : QWidget(nullptr, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
@@ -194,8 +194,8 @@ MainWindow::MainWindow(Printer& printer, const std::string& executablePath,
     createStatusGroup();
     createSettingsGroup();
     Timer.setInterval(kTimerInterval);
-    connect(&Timer, &QTimer::timeout, this, [this] { guarded([this] { form_->TimerTimer(); }); });
-    form_ = std::make_unique<TMainForm>(*this, printer, display_, executablePath, folder);
+    connect(&Timer, &QTimer::timeout, this, [this] { guarded([this] { form_->timerTick(); }); });
+    form_ = std::make_unique<MainForm>(*this, printer, display_, executablePath, folder);
     loginStart_ = std::make_unique<XdgLoginStart>(executablePath, form_->programDir());
     trayMenu_ = std::make_unique<TrayMenu>(*form_, *this, *loginStart_);
     watchSessionEnd();
@@ -222,51 +222,51 @@ MainWindow::~MainWindow() {
     finish();
 }
 
-// GroupBox_Status: what is monitored and where it prints.
+// StatusGroup: what is monitored and where it prints.
 void MainWindow::createStatusGroup() {
-    GroupBox_Status = new QGroupBox(q(texts::kStatus), MainPanel);
-    GroupBox_Status->setGeometry(10, 7, 361, 92);
-    Label_MonSta = autoLabel(texts::kMonitoredFile, GroupBox_Status, 8, 17);
-    Label_Search = valueLabel(GroupBox_Status, QRect(17, 33, 321, 13));
-    Label2 = autoLabel(texts::kPrintsTo, GroupBox_Status, 8, 55);
-    Label_Printer = valueLabel(GroupBox_Status, QRect(17, 71, 321, 13));
-    for (auto [widget, name] :
-         {std::pair<QWidget*, const char*>{GroupBox_Status, "GroupBox_Status"},
-          {Label_MonSta, "Label_MonSta"},
-          {Label_Search, "Label_Search"},
-          {Label2, "Label2"},
-          {Label_Printer, "Label_Printer"}})
+    StatusGroup = new QGroupBox(q(texts::kStatus), MainPanel);
+    StatusGroup->setGeometry(10, 7, 361, 92);
+    Label_MonSta = autoLabel(texts::kMonitoredFile, StatusGroup, 8, 17);
+    Label_Search = valueLabel(StatusGroup, QRect(17, 33, 321, 13));
+    PrintsToLabel = autoLabel(texts::kPrintsTo, StatusGroup, 8, 55);
+    Label_Printer = valueLabel(StatusGroup, QRect(17, 71, 321, 13));
+    for (auto [widget, name] : {std::pair<QWidget*, const char*>{StatusGroup, "StatusGroup"},
+                                {Label_MonSta, "Label_MonSta"},
+                                {Label_Search, "Label_Search"},
+                                {PrintsToLabel, "PrintsToLabel"},
+                                {Label_Printer, "Label_Printer"}})
         widget->setObjectName(QString::fromLatin1(name));
 }
 
-// GroupBox2: offsets, single mode, engine and the button.
+// SettingsGroup: offsets, single mode, engine and the button.
 void MainWindow::createSettingsGroup() {
-    GroupBox2 = new QGroupBox(q(texts::kSettings), MainPanel);
-    GroupBox2->setGeometry(10, 105, 361, 89);
-    Label6 = autoLabel(texts::kOffsets, GroupBox2, 8, 20);
-    Label5 = autoLabel(texts::kX, GroupBox2, 16, 41);
-    Label5->setAlignment(Qt::AlignRight | Qt::AlignTop);
-    Edit_X = offsetEdit(GroupBox2, QRect(32, 37, 48, 21));
-    Label7 = autoLabel(texts::kY, GroupBox2, 16, 63);
-    Label7->setAlignment(Qt::AlignRight | Qt::AlignTop);
-    Edit_Y = offsetEdit(GroupBox2, QRect(32, 59, 48, 21));
-    Btn = new QPushButton(q(texts::kModify), GroupBox2);
-    Btn->setGeometry(278, 15, 75, 21);
-    SingleMode = new QCheckBox(q(texts::kSingleMode), GroupBox2);
+    SettingsGroup = new QGroupBox(q(texts::kSettings), MainPanel);
+    SettingsGroup->setGeometry(10, 105, 361, 89);
+    OffsetsLabel = autoLabel(texts::kOffsets, SettingsGroup, 8, 20);
+    XLabel = autoLabel(texts::kX, SettingsGroup, 16, 41);
+    XLabel->setAlignment(Qt::AlignRight | Qt::AlignTop);
+    OffsetXEdit = offsetEdit(SettingsGroup, QRect(32, 37, 48, 21));
+    YLabel = autoLabel(texts::kY, SettingsGroup, 16, 63);
+    YLabel->setAlignment(Qt::AlignRight | Qt::AlignTop);
+    OffsetYEdit = offsetEdit(SettingsGroup, QRect(32, 59, 48, 21));
+    ModifyButton = new QPushButton(q(texts::kModify), SettingsGroup);
+    ModifyButton->setGeometry(278, 15, 75, 21);
+    SingleMode = new QCheckBox(q(texts::kSingleMode), SettingsGroup);
     SingleMode->setGeometry(153, 40, 128, 17);
-    PrintEngine = new QComboBox(GroupBox2);
+    PrintEngine = new QComboBox(SettingsGroup);
     for (const char* engine : texts::kEngines)
         PrintEngine->addItem(q(engine));
     PrintEngine->setGeometry(153, 59, 200, PrintEngine->sizeHint().height());
     fitEngineList();
-    connect(Btn, &QPushButton::clicked, this, [this] { guarded([this] { form_->BtnClick(); }); });
-    for (auto [widget, name] : {std::pair<QWidget*, const char*>{GroupBox2, "GroupBox2"},
-                                {Label6, "Label6"},
-                                {Label5, "Label5"},
-                                {Edit_X, "Edit_X"},
-                                {Label7, "Label7"},
-                                {Edit_Y, "Edit_Y"},
-                                {Btn, "Btn"},
+    connect(ModifyButton, &QPushButton::clicked, this,
+            [this] { guarded([this] { form_->modifyClick(); }); });
+    for (auto [widget, name] : {std::pair<QWidget*, const char*>{SettingsGroup, "SettingsGroup"},
+                                {OffsetsLabel, "OffsetsLabel"},
+                                {XLabel, "XLabel"},
+                                {OffsetXEdit, "OffsetXEdit"},
+                                {YLabel, "YLabel"},
+                                {OffsetYEdit, "OffsetYEdit"},
+                                {ModifyButton, "ModifyButton"},
                                 {SingleMode, "SingleMode"},
                                 {PrintEngine, "PrintEngine"}})
         widget->setObjectName(QString::fromLatin1(name));
@@ -295,18 +295,18 @@ void MainWindow::fitEngineList() {
     PrintEngine->view()->setMinimumWidth(widest() + 16);
 }
 
-// PopupMenu1, shared by the window and the tray icon, drawn from the tray menu's entries.
+// PopupMenu, shared by the window and the tray icon, drawn from the tray menu's entries.
 void MainWindow::createPopupMenu() {
-    PopupMenu1 = new QMenu(this);
-    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
-    renderMenu(PopupMenu1, trayMenu_->entries());
+    PopupMenu = new QMenu(this);
+    PopupMenu->setObjectName(QStringLiteral("PopupMenu"));
+    renderMenu(PopupMenu, trayMenu_->entries());
     // Check marks and hints are read afresh as the menu opens: the user may change the login
     // entry or the archive folder by other means.
-    connect(PopupMenu1, &QMenu::aboutToShow, this, [this] { guarded([this] { refreshMenu(); }); });
+    connect(PopupMenu, &QMenu::aboutToShow, this, [this] { guarded([this] { refreshMenu(); }); });
     // The window's own popup menu is the tray's.
     setContextMenuPolicy(Qt::CustomContextMenu);
     connect(this, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& at) { PopupMenu1->popup(mapToGlobal(at)); });
+            [this](const QPoint& at) { PopupMenu->popup(mapToGlobal(at)); });
 }
 
 // Adds entries to menu; each action hands its id back to the tray menu when chosen.
@@ -325,7 +325,7 @@ void MainWindow::renderMenu(QMenu* menu, const std::vector<TrayEntry>& entries) 
             }
             applyEntry(action, entry);
             if (entry.isDefault) menu->setDefaultAction(action);
-            if (menu == PopupMenu1) trayActions_[entry.id] = action;
+            if (menu == PopupMenu) trayActions_[entry.id] = action;
             connect(action, &QAction::triggered, this,
                     [this, id = entry.id, choice = entry.choice] {
                         guarded([&] { trayMenu_->choose(id, choice, *this); });
@@ -364,7 +364,7 @@ void MainWindow::refreshMenu() {
         if (QAction* action = trayAction(entry.id)) applyEntry(action, entry);
 }
 
-// PopupMenu1's action of an entry; null for one it does not have.
+// PopupMenu's action of an entry; null for one it does not have.
 QAction* MainWindow::trayAction(TrayItem id) const {
     const auto found = trayActions_.find(id);
     return found == trayActions_.end() ? nullptr : found->second;
@@ -382,7 +382,7 @@ bool MainWindow::chooseFolder(const std::string& caption, std::string& folder) {
 void MainWindow::createTrayIcon() {
     if (!QSystemTrayIcon::isSystemTrayAvailable()) return;
     tray_ = new QSystemTrayIcon(printerIcon(), this);
-    tray_->setContextMenu(PopupMenu1);
+    tray_->setContextMenu(PopupMenu);
     connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
         const bool single = r == QSystemTrayIcon::Trigger;
         if ((single || r == QSystemTrayIcon::DoubleClick) &&
@@ -392,20 +392,20 @@ void MainWindow::createTrayIcon() {
     tray_->show();
 }
 
-// Runs FormCreate; without a tray the window is shown instead.
+// Runs startUp; without a tray the window is shown instead.
 void MainWindow::start() {
     // Centred on the desktop, as the window first appears.
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
-    guarded([this] { form_->FormCreate(); });
+    guarded([this] { form_->startUp(); });
     if (!tray_) show();
 }
 
-// Stops the timer and runs FormDestroy.
+// Stops the timer and runs shutDown.
 void MainWindow::finish() {
     if (!form_) return;
     Timer.stop();
-    form_->FormDestroy();
+    form_->shutDown();
 }
 
 // Runs an event handler; what escapes it goes to the exception display.
@@ -422,7 +422,7 @@ void MainWindow::minimizeToTray() {
     // Without a tray the window stays where the user can reach it.
     if (!tray_) return;
     hide();
-    guarded([this] { form_->TrayIcon1Minimize(); });
+    guarded([this] { form_->minimizeToTray(); });
 }
 
 // A minimised window goes to the tray, if there is one.
@@ -434,7 +434,7 @@ void MainWindow::changeEvent(QEvent* event) {
         QMetaObject::invokeMethod(
             this, [this] { minimizeToTray(); }, Qt::QueuedConnection);
     } else {
-        guarded([this] { form_->TrayIcon1Minimize(); });
+        guarded([this] { form_->minimizeToTray(); });
     }
 }
 
@@ -521,9 +521,9 @@ void MainWindow::setTrayHint(const std::string& text) {
     if (tray_) tray_->setToolTip(q(text));
 }
 
-// Edit_X or Edit_Y.
+// OffsetXEdit or OffsetYEdit.
 QLineEdit* MainWindow::edit(FocusTarget target) const {
-    return target == FocusTarget::Edit_Y ? Edit_Y : Edit_X;
+    return target == FocusTarget::OffsetYEdit ? OffsetYEdit : OffsetXEdit;
 }
 
 // The text of an offset edit.
@@ -558,14 +558,14 @@ bool MainWindow::singleModeChecked() const {
 
 // Enables or disables the four settings controls together.
 void MainWindow::setSettingsEnabled(bool enabled) {
-    for (QWidget* control : {static_cast<QWidget*>(Edit_X), static_cast<QWidget*>(Edit_Y),
+    for (QWidget* control : {static_cast<QWidget*>(OffsetXEdit), static_cast<QWidget*>(OffsetYEdit),
                              static_cast<QWidget*>(PrintEngine), static_cast<QWidget*>(SingleMode)})
         control->setEnabled(enabled);
 }
 
-// Btn's caption.
+// ModifyButton's caption.
 void MainWindow::setButtonCaption(const std::string& caption) {
-    Btn->setText(q(caption));
+    ModifyButton->setText(q(caption));
 }
 
 // Gives the focus to MainPanel or an edit.

@@ -1,4 +1,4 @@
-// The Qt window of TMainForm: MainForm's controls, PopupMenu1, the tray icon and the timer.
+// The Qt window of MainForm: MainForm's controls, PopupMenu, the tray icon and the timer.
 #pragma once
 
 #include <QAction>
@@ -20,8 +20,8 @@
 #include <memory>
 #include <string>
 
-#include "shell/Main.h"
 #include "shell/login_start.h"
+#include "shell/main_form.h"
 #include "shell/qt/event_loop.h"
 #include "shell/qt/queue_window.h"
 #include "shell/tray_menu.h"
@@ -51,16 +51,16 @@ class QtExceptionDisplay : public QObject, public ExceptionDisplay {
 class MainWindow : public QWidget, public MainView, private TrayDialogs {
     Q_OBJECT
   public:
-    // folder: see TMainForm; empty for the program's folder.
+    // folder: see MainForm; empty for the program's folder.
     MainWindow(Printer& printer, const std::string& executablePath, const std::string& folder = {});
     ~MainWindow() override;
 
-    // FormCreate, then the window is shown unless it went to the tray.
+    // startUp, then the window is shown unless it went to the tray.
     void start();
-    // FormDestroy; the window is not used afterwards.
+    // shutDown; the window is not used afterwards.
     void finish();
 
-    TMainForm& form() { return *form_; }
+    MainForm& form() { return *form_; }
     bool hasTray() const { return tray_ != nullptr; }
     void watchHandle(intptr_t handle) override;
     void postWorkerFinished() override;
@@ -119,29 +119,29 @@ class MainWindow : public QWidget, public MainView, private TrayDialogs {
 
     QtExceptionDisplay display_;
     QFrame* MainPanel = nullptr;
-    QGroupBox* GroupBox_Status = nullptr;
+    QGroupBox* StatusGroup = nullptr;
     QLabel* Label_MonSta = nullptr;
     QLabel* Label_Search = nullptr;
-    QLabel* Label2 = nullptr;
+    QLabel* PrintsToLabel = nullptr;
     QLabel* Label_Printer = nullptr;
-    QGroupBox* GroupBox2 = nullptr;
-    QLabel* Label6 = nullptr;
-    QLabel* Label5 = nullptr;
-    QLineEdit* Edit_X = nullptr;
-    QLabel* Label7 = nullptr;
-    QLineEdit* Edit_Y = nullptr;
-    QPushButton* Btn = nullptr;
+    QGroupBox* SettingsGroup = nullptr;
+    QLabel* OffsetsLabel = nullptr;
+    QLabel* XLabel = nullptr;
+    QLineEdit* OffsetXEdit = nullptr;
+    QLabel* YLabel = nullptr;
+    QLineEdit* OffsetYEdit = nullptr;
+    QPushButton* ModifyButton = nullptr;
     QCheckBox* SingleMode = nullptr;
     QComboBox* PrintEngine = nullptr;
-    QMenu* PopupMenu1 = nullptr;
-    std::map<TrayItem, QAction*> trayActions_;  // PopupMenu1's own actions, by their entries' ids
+    QMenu* PopupMenu = nullptr;
+    std::map<TrayItem, QAction*> trayActions_;  // PopupMenu's own actions, by their entries' ids
     QSystemTrayIcon* tray_ = nullptr;
     QTimer Timer;
     bool sessionEnding_ = false;
     // Its own top-level window, so that hiding MainForm in the tray leaves it be.
     std::string executablePath_;
     std::unique_ptr<QueueWindow> queueWindow_;
-    std::unique_ptr<TMainForm> form_;
+    std::unique_ptr<MainForm> form_;
     std::unique_ptr<LoginStart> loginStart_;
     std::unique_ptr<TrayMenu> trayMenu_;
 };

@@ -10,7 +10,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "shell/Main.h"
+#include "shell/main_form.h"
 #include "shell/qt/event_loop.h"
 #include "shell/texts.h"
 
@@ -30,7 +30,7 @@ QString q(const std::string& text) {
 }  // namespace
 
 // The list, the buttons below it, and a slow refresh for files that change on their own.
-QueueWindow::QueueWindow(TMainForm& form, QWidget* parent)
+QueueWindow::QueueWindow(MainForm& form, QWidget* parent)
     : QWidget(parent, Qt::Window), form_(form), view_(form, systemDecimalSeparator()) {
     setObjectName(QStringLiteral("QueueWindow"));
     setWindowTitle(q(texts::kQueueTitle));

@@ -15,12 +15,12 @@ class QTreeWidget;
 
 namespace zelmo {
 
-class TMainForm;
+class MainForm;
 
 class QueueWindow : public QWidget, public JobEventSink, private QueueDialogs {
     Q_OBJECT
   public:
-    explicit QueueWindow(TMainForm& form, QWidget* parent = nullptr);
+    explicit QueueWindow(MainForm& form, QWidget* parent = nullptr);
 
     // Shows the window in front, its list fresh.
     void open();
@@ -44,7 +44,7 @@ class QueueWindow : public QWidget, public JobEventSink, private QueueDialogs {
     std::string selectedKey() const;
     void updateButtons();
 
-    TMainForm& form_;
+    MainForm& form_;
     QueueView view_;
     QTreeWidget* list_ = nullptr;
     QPushButton* printAgain_ = nullptr;

@@ -1,4 +1,4 @@
-// The Qt window offscreen: caption, client size, controls, texts, colours and PopupMenu1.
+// The Qt window offscreen: caption, client size, controls, texts, colours and PopupMenu.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -22,7 +22,7 @@
 #include <fstream>
 
 #include "pipeline/job_history.h"
-#include "platform/portable/simulated_printer.h"
+#include "printers/simulated/simulated_printer.h"
 #include "shell/qt/main_window.h"
 
 namespace zelmo {
@@ -78,20 +78,20 @@ TEST_F(MainWindowTest, ControlsSitWhereTheLayoutPutsThem) {
     const std::string zero = std::string("0") + window->decimalSeparator() + "0";
     const Control controls[] = {
         {"MainPanel", "MainForm", {5, 5, 382, 205}, ""},
-        {"GroupBox_Status", "MainPanel", {10, 7, 361, 92}, "Status"},
-        {"Label_MonSta", "GroupBox_Status", {8, 17, 0, 0}, "Monitorowanie pliku:"},
-        {"Label_Search", "GroupBox_Status", {17, 33, 321, 13}, nullptr},
-        {"Label2", "GroupBox_Status", {8, 55, 0, 0}, "Wydruki na:"},
-        {"Label_Printer", "GroupBox_Status", {17, 71, 321, 13}, nullptr},
-        {"GroupBox2", "MainPanel", {10, 105, 361, 89}, "Ustawienia"},
-        {"Label6", "GroupBox2", {8, 20, 0, 0}, "Przesunięcia [mm]:"},
-        {"Label5", "GroupBox2", {16, 41, 0, 0}, "X:"},
-        {"Edit_X", "GroupBox2", {32, 37, 48, 21}, zero.c_str()},
-        {"Label7", "GroupBox2", {16, 63, 0, 0}, "Y:"},
-        {"Edit_Y", "GroupBox2", {32, 59, 48, 21}, zero.c_str()},
-        {"Btn", "GroupBox2", {278, 15, 75, 21}, "&Modyfikuj"},
-        {"SingleMode", "GroupBox2", {153, 40, 128, 17}, "Tryb pojedyńczy"},
-        {"PrintEngine", "GroupBox2", {153, 59, 200, 0}, "Domyślny Mechanizm Wydruku"},
+        {"StatusGroup", "MainPanel", {10, 7, 361, 92}, "Status"},
+        {"Label_MonSta", "StatusGroup", {8, 17, 0, 0}, "Monitorowanie pliku:"},
+        {"Label_Search", "StatusGroup", {17, 33, 321, 13}, nullptr},
+        {"PrintsToLabel", "StatusGroup", {8, 55, 0, 0}, "Wydruki na:"},
+        {"Label_Printer", "StatusGroup", {17, 71, 321, 13}, nullptr},
+        {"SettingsGroup", "MainPanel", {10, 105, 361, 89}, "Ustawienia"},
+        {"OffsetsLabel", "SettingsGroup", {8, 20, 0, 0}, "Przesunięcia [mm]:"},
+        {"XLabel", "SettingsGroup", {16, 41, 0, 0}, "X:"},
+        {"OffsetXEdit", "SettingsGroup", {32, 37, 48, 21}, zero.c_str()},
+        {"YLabel", "SettingsGroup", {16, 63, 0, 0}, "Y:"},
+        {"OffsetYEdit", "SettingsGroup", {32, 59, 48, 21}, zero.c_str()},
+        {"ModifyButton", "SettingsGroup", {278, 15, 75, 21}, "&Modyfikuj"},
+        {"SingleMode", "SettingsGroup", {153, 40, 128, 17}, "Tryb pojedyńczy"},
+        {"PrintEngine", "SettingsGroup", {153, 59, 200, 0}, "Domyślny Mechanizm Wydruku"},
     };
     for (const Control& c : controls) {
         SCOPED_TRACE(c.name);
@@ -129,7 +129,7 @@ TEST_F(MainWindowTest, ValueLabelsEditsAndListLookAsTheLayoutSays) {
     }
     EXPECT_EQ(child<QWidget>("MainPanel")->palette().color(QPalette::Window),
               QColor(180, 180, 169));
-    for (const char* name : {"Edit_X", "Edit_Y"}) {
+    for (const char* name : {"OffsetXEdit", "OffsetYEdit"}) {
         auto* edit = child<QLineEdit>(name);
         EXPECT_EQ(edit->maxLength(), 6) << name;
         EXPECT_TRUE(edit->font().bold()) << name;
@@ -152,14 +152,14 @@ TEST_F(MainWindowTest, ValueLabelsEditsAndListLookAsTheLayoutSays) {
             << engines->itemText(i).toStdString();
     EXPECT_FALSE(child<QCheckBox>("SingleMode")->isEnabled());
 
-    child<QPushButton>("Btn")->click();
-    EXPECT_EQ(child<QPushButton>("Btn")->text().toStdString(), "&Zapisz");
-    EXPECT_TRUE(child<QLineEdit>("Edit_X")->isEnabled());
+    child<QPushButton>("ModifyButton")->click();
+    EXPECT_EQ(child<QPushButton>("ModifyButton")->text().toStdString(), "&Zapisz");
+    EXPECT_TRUE(child<QLineEdit>("OffsetXEdit")->isEnabled());
     EXPECT_TRUE(engines->isEnabled());
 }
 
 TEST_F(MainWindowTest, PopupMenuItemsAndPause) {
-    auto* menu = child<QMenu>("PopupMenu1");
+    auto* menu = child<QMenu>("PopupMenu");
     ASSERT_NE(menu, nullptr);
     std::vector<std::string> items;
     for (QAction* action : menu->actions())
@@ -240,7 +240,7 @@ TEST_F(MainWindowTest, OneFailureBoxAtATimeStaysUntilClosed) {
 TEST_F(MainWindowTest, TheQueueWindowListsLeftoversAndPrintsOrDeletesThemOnRequest) {
     std::ofstream(dir + "/Zelmo7.Prn") << "\f";
     std::ofstream(dir + "/Zelmo9.Prn") << "\f";
-    QMenu* menu = child<QMenu>("PopupMenu1");
+    QMenu* menu = child<QMenu>("PopupMenu");
     menu->actions().at(3)->trigger();
     QueueWindow& queue = window->queueWindow();
     ASSERT_TRUE(queue.isVisible());
@@ -252,7 +252,7 @@ TEST_F(MainWindowTest, TheQueueWindowListsLeftoversAndPrintsOrDeletesThemOnReque
               "z poprzedniego uruchomienia (niedrukowany)");
     // Listed, never printed on their own: the monitor runs and leaves them.
     for (int i = 0; i < 3; ++i)
-        window->form().TimerTimer();
+        window->form().timerTick();
     EXPECT_EQ(window->form().monitor()->queue().pendingCount, 0);
 
     list->topLevelItem(1)->setSelected(true);
@@ -276,7 +276,7 @@ TEST_F(MainWindowTest, TheQueueWindowOffersAFinishedJobsPdf) {
     window->finish();
     window = std::make_unique<MainWindow>(printer, dir + "/zelmo");
     window->start();
-    child<QMenu>("PopupMenu1")->actions().at(3)->trigger();
+    child<QMenu>("PopupMenu")->actions().at(3)->trigger();
     QueueWindow& queue = window->queueWindow();
     ASSERT_EQ(queue.list()->topLevelItemCount(), 1);
     EXPECT_FALSE(queue.openPdfButton()->isEnabled());
@@ -297,7 +297,7 @@ TEST_F(MainWindowTest, APolishLocaleGivesPolishDialogsAndNumbers) {
     EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel").toStdString(), "Anuluj");
     EXPECT_EQ(systemDecimalSeparator(), ',');
     std::ofstream(dir + "/Zelmo7.Prn") << "\f";
-    child<QMenu>("PopupMenu1")->actions().at(3)->trigger();
+    child<QMenu>("PopupMenu")->actions().at(3)->trigger();
     QueueWindow& queue = window->queueWindow();
     queue.list()->topLevelItem(0)->setSelected(true);
     std::vector<std::string> buttons;

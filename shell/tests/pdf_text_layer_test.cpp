@@ -10,9 +10,9 @@
 
 #include "output/code_pages.h"
 #include "pcl/interpreter.h"
-#include "platform/cups/cups_printers.h"
-#include "platform/pdf/mono_font.h"
 #include "pnm.h"
+#include "printers/cups/cups_printers.h"
+#include "printers/pdf/mono_font.h"
 #include "shell/tests/word_box.h"
 #include "tools/job_builder.h"
 

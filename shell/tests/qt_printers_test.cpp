@@ -15,10 +15,10 @@
 
 #include "output/text_layer.h"
 #include "pcl/interpreter.h"
-#include "platform/cups/cups_printers.h"
 #include "platform/errors.h"
 #include "platform/gdi.h"
-#include "platform/portable/simulated_printer.h"
+#include "printers/cups/cups_printers.h"
+#include "printers/simulated/simulated_printer.h"
 #include "shell/tests/pnm.h"
 #include "shell/tests/word_box.h"
 #include "tools/job_builder.h"
@@ -304,7 +304,7 @@ bool rasterise(const std::string& folder, testing::Image& page,
     return done;
 }
 
-TEST(QtPrinterStretchBlt, PdfPagesMatchTheSimulatedPrinter) {
+TEST(PdfPrinterStretchBlt, PdfPagesMatchTheSimulatedPrinter) {
     if (std::system("gs --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "Ghostscript missing";
     if (std::system("pdftoppm -v >/dev/null 2>&1") != 0) GTEST_SKIP() << "poppler-utils missing";
     const int W = Source::kW, H = Source::kH;

@@ -5,9 +5,9 @@
 //                           to the window's DPI
 //   zelmo-inspect show      a double click on the tray icon, repeated until the window stays
 //                           shown; exit status 1 when it does not within 15 seconds
-//   zelmo-inspect menu      the right button released over the tray icon (opens PopupMenu1)
+//   zelmo-inspect menu      the right button released over the tray icon (opens PopupMenu)
 //   zelmo-inspect escape    closes an open menu
-//   zelmo-inspect invalid   "Modyfikuj", "abc" into Edit_X, "Zapisz": prints the message box
+//   zelmo-inspect invalid   "Modyfikuj", "abc" into OffsetXEdit, "Zapisz": prints the message box
 //   zelmo-inspect ok        presses OK in the open message box
 //   zelmo-inspect close     closes the window
 //   zelmo-inspect answer yes|no  answers the open question box; prints its question (lines
@@ -123,9 +123,9 @@ int showWindow(HWND window) {
 
 // Enters an invalid offset and saves, as a user would; prints the box's caption and text.
 int enterInvalidValue(HWND window) {
-    HWND button = controlOf(window, Btn);
+    HWND button = controlOf(window, ModifyButton);
     ::SendMessageW(button, BM_CLICK, 0, 0);
-    ::SendMessageW(controlOf(window, Edit_X), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"abc"));
+    ::SendMessageW(controlOf(window, OffsetXEdit), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"abc"));
     ::PostMessageW(button, BM_CLICK, 0, 0);
     HWND box = findMessageBox();
     if (!box) return 1;

@@ -11,17 +11,16 @@
 #include <string>
 #include <vector>
 
-#include "platform/archiving_printer.h"
 #include "platform/control_channel.h"
 #include "platform/folder_lock.h"
-#include "platform/pdf/pdf_printers.h"
-#include "platform/printer_switch.h"
-#include "platform/win32/spooler_jobs.h"
 #include "platform/win32/wide.h"
-#include "platform/win32/win32_directory.h"
+#include "printers/pdf/pdf_printers.h"
+#include "printers/win32/spooler_jobs.h"
+#include "printers/win32/win32_directory.h"
 #include "shell/command_line.h"
 #include "shell/control.h"
 #include "shell/feedback.h"
+#include "shell/printer_chain.h"
 #include "shell/text_settings.h"
 #include "shell/texts.h"
 #include "shell/win32/main_window.h"
@@ -166,7 +165,7 @@ void CALLBACK serveControl(HWND, UINT, UINT_PTR, DWORD) {
 // Serves the control channel while the message loop runs.
 class ControlHook {
   public:
-    ControlHook(zelmo::ControlServer* server, zelmo::TMainForm& form) : service_(form) {
+    ControlHook(zelmo::ControlServer* server, zelmo::MainForm& form) : service_(form) {
         if (!server) return;
         controlServer = server;
         controlService = &service_;
@@ -210,13 +209,9 @@ int runWindow(const std::string& exe, const std::string& folder, const std::stri
     zelmo::Win32PrinterDirectory directory(
         folder + zelmo::texts::kPdfFolderName,
         zelmo::readPdfSheet(folder + zelmo::texts::kSettingsFileName));
-    zelmo::PrinterSwitch printers(directory.open({}));
-    // Copies wait in the program's folder and move on their own thread: an archive folder on a
-    // hung share never holds the print.
-    zelmo::ArchiveMover mover(folder + zelmo::texts::kArchiveStagingName);
-    zelmo::ArchivingPrinter archiving(printers, zelmo::openArchivePrinter, mover);
-    zelmo::win32::MainWindow window(archiving, exe, folder);
-    window.form().usePrinters(directory, printers, printer);
+    zelmo::PrinterChain chain(directory, folder);
+    zelmo::win32::MainWindow window(chain.archiving, exe, folder);
+    window.form().usePrinters(directory, chain.printers, printer);
     window.form().useSubmittedLookup([](const std::string& name, int64_t job) {
         return zelmo::followSpoolerJob(zelmo::win32::widen(name), static_cast<DWORD>(job));
     });

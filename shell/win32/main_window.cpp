@@ -27,6 +27,7 @@ constexpr int kMaxEditLength = 6;
 constexpr int kAutoLabelHeight = 13;
 constexpr COLORREF kPanelColour = RGB(180, 180, 169);  // 11121844
 constexpr COLORREF kValueColour = RGB(0, 64, 128);     // 8404992
+// The class keeps its first name: installers and scripts find a running monitor by it.
 constexpr const wchar_t* kWindowClass = L"TMainForm";
 constexpr const wchar_t* kPanelClass = L"TPanel";
 constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
@@ -90,7 +91,7 @@ MainWindow::MainWindow(Printer& printer, const std::string& executablePath,
                        const std::string& folder)
     : executablePath_(executablePath),
       resources_(std::make_unique<Resources>()),
-      form_(std::make_unique<TMainForm>(*this, printer, display_, executablePath, folder)),
+      form_(std::make_unique<MainForm>(*this, printer, display_, executablePath, folder)),
       loginStart_(std::make_unique<RegistryLoginStart>(executablePath, form_->programDir())),
       trayMenu_(std::make_unique<TrayMenu>(*form_, *this, *loginStart_)) {}
 
@@ -102,7 +103,7 @@ MainWindow::~MainWindow() {
     if (popupMenu_) ::DestroyMenu(popupMenu_);
 }
 
-// Registers the classes, makes the window centred on the desktop, then FormCreate.
+// Registers the classes, makes the window centred on the desktop, then startUp.
 bool MainWindow::start() {
     HINSTANCE instance = ::GetModuleHandleW(nullptr);
     INITCOMMONCONTROLSEX controls{};
@@ -123,7 +124,7 @@ bool MainWindow::start() {
     createControls();
     createPopupMenu();
     createTrayIcon();
-    guarded([this] { form_->FormCreate(); });
+    guarded([this] { form_->startUp(); });
     ::ShowWindow(window_, SW_SHOWNORMAL);
     return true;
 }
@@ -218,12 +219,12 @@ HWND MainWindow::createControl(const ControlLayout& layout, const wchar_t* class
     HWND parent = layout.id == MainPanel ? window_ : control(layout.parent);
     const std::wstring wide = widen(text ? text : "");
     const RECT bounds = boundsOf(layout, wide, font);
-    HWND child =
-        ::CreateWindowExW(layout.id == Edit_X || layout.id == Edit_Y ? WS_EX_CLIENTEDGE : 0,
-                          className, wide.c_str(), WS_CHILD | WS_VISIBLE | style, bounds.left,
-                          bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top,
-                          parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(layout.id)),
-                          ::GetModuleHandleW(nullptr), nullptr);
+    HWND child = ::CreateWindowExW(
+        layout.id == OffsetXEdit || layout.id == OffsetYEdit ? WS_EX_CLIENTEDGE : 0, className,
+        wide.c_str(), WS_CHILD | WS_VISIBLE | style, bounds.left, bounds.top,
+        bounds.right - bounds.left, bounds.bottom - bounds.top, parent,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(layout.id)), ::GetModuleHandleW(nullptr),
+        nullptr);
     ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     return child;
 }
@@ -238,7 +239,7 @@ void MainWindow::changeDpi(int dpi, const RECT& suggested) {
     for (const ControlLayout& layout : kLayout) {
         HWND child = control(layout.id);
         const bool bold = layout.id == Label_Search || layout.id == Label_Printer ||
-                          layout.id == Edit_X || layout.id == Edit_Y;
+                          layout.id == OffsetXEdit || layout.id == OffsetYEdit;
         HFONT font = bold ? resources_->bold : resources_->font;
         ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
         std::wstring text(static_cast<size_t>(::GetWindowTextLengthW(child)) + 1, L'\0');
@@ -260,10 +261,9 @@ void MainWindow::createControls() {
     HFONT font = resources_->font, bold = resources_->bold;
     const DWORD label = SS_LEFT | SS_NOPREFIX;
     createControl(layoutOf(MainPanel), kPanelClass, WS_CLIPCHILDREN, nullptr, font);
-    for (ControlId group : {GroupBox_Status, GroupBox2}) {
-        HWND box =
-            createControl(layoutOf(group), L"BUTTON", BS_GROUPBOX,
-                          group == GroupBox_Status ? texts::kStatus : texts::kSettings, font);
+    for (ControlId group : {StatusGroup, SettingsGroup}) {
+        HWND box = createControl(layoutOf(group), L"BUTTON", BS_GROUPBOX,
+                                 group == StatusGroup ? texts::kStatus : texts::kSettings, font);
         ::SetWindowLongPtrW(
             box, GWLP_USERDATA,
             ::SetWindowLongPtrW(box, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(groupProc)));
@@ -272,16 +272,17 @@ void MainWindow::createControls() {
     for (ControlId value : {Label_Search, Label_Printer})
         addHint(createControl(layoutOf(value), L"STATIC", label | SS_NOTIFY | SS_LEFTNOWORDWRAP,
                               texts::kNoData, bold));
-    createControl(layoutOf(Label2), L"STATIC", label, texts::kPrintsTo, font);
-    createControl(layoutOf(Label6), L"STATIC", label, texts::kOffsets, font);
-    createControl(layoutOf(Label5), L"STATIC", SS_RIGHT | SS_NOPREFIX, texts::kX, font);
-    createControl(layoutOf(Label7), L"STATIC", SS_RIGHT | SS_NOPREFIX, texts::kY, font);
-    for (ControlId id : {Edit_X, Edit_Y}) {
+    createControl(layoutOf(PrintsToLabel), L"STATIC", label, texts::kPrintsTo, font);
+    createControl(layoutOf(OffsetsLabel), L"STATIC", label, texts::kOffsets, font);
+    createControl(layoutOf(XLabel), L"STATIC", SS_RIGHT | SS_NOPREFIX, texts::kX, font);
+    createControl(layoutOf(YLabel), L"STATIC", SS_RIGHT | SS_NOPREFIX, texts::kY, font);
+    for (ControlId id : {OffsetXEdit, OffsetYEdit}) {
         HWND edit =
             createControl(layoutOf(id), L"EDIT", WS_TABSTOP | ES_AUTOHSCROLL, nullptr, bold);
         ::SendMessageW(edit, EM_SETLIMITTEXT, kMaxEditLength, 0);
     }
-    createControl(layoutOf(Btn), L"BUTTON", WS_TABSTOP | BS_PUSHBUTTON, texts::kModify, font);
+    createControl(layoutOf(ModifyButton), L"BUTTON", WS_TABSTOP | BS_PUSHBUTTON, texts::kModify,
+                  font);
     createControl(layoutOf(SingleMode), L"BUTTON", WS_TABSTOP | BS_AUTOCHECKBOX, texts::kSingleMode,
                   font);
     HWND engines = createControl(layoutOf(PrintEngine), L"COMBOBOX",
@@ -317,11 +318,11 @@ int MainWindow::commandOf(TrayItem id) {
         case TrayItem::Pause:
             return PauseItem;
         case TrayItem::VectorTest:
-            return Wektorowy1;
+            return VectorTestItem;
         case TrayItem::BitmapTest:
-            return Bitmapowy1;
+            return BitmapTestItem;
         case TrayItem::BitmapDiTest:
-            return Bitmapowy181;
+            return BitmapDiTestItem;
         case TrayItem::Queue:
             return QueueItem;
         case TrayItem::SystemDefaultPrinter:
@@ -335,13 +336,13 @@ int MainWindow::commandOf(TrayItem id) {
         case TrayItem::LoginStart:
             return AutostartItem;
         case TrayItem::Exit:
-            return Wycz1;
+            return ExitItem;
         default:
             return TrayItemBase + static_cast<int>(id);
     }
 }
 
-// PopupMenu1: the window's and the tray icon's menu, drawn from the tray menu's entries.
+// PopupMenu: the window's and the tray icon's menu, drawn from the tray menu's entries.
 void MainWindow::createPopupMenu() {
     popupMenu_ = ::CreatePopupMenu();
     renderMenu(popupMenu_, trayMenu_->entries());
@@ -514,7 +515,7 @@ LRESULT CALLBACK MainWindow::groupProc(HWND window, UINT message, WPARAM w, LPAR
 LRESULT MainWindow::handle(HWND window, UINT message, WPARAM w, LPARAM l) {
     switch (message) {
         case WM_TIMER:
-            if (w == kTimerId) guarded([this] { form_->TimerTimer(); });
+            if (w == kTimerId) guarded([this] { form_->timerTick(); });
             return 0;
         case WM_COMMAND:
             if (HIWORD(w) == BN_CLICKED || HIWORD(w) == 0) command(LOWORD(w));
@@ -596,7 +597,7 @@ void MainWindow::failureArrived(LPARAM text) {
 void MainWindow::destroyed() {
     ::KillTimer(window_, kTimerId);
     watched_ = nullptr;
-    if (form_) guarded([this] { form_->FormDestroy(); });
+    if (form_) guarded([this] { form_->shutDown(); });
     removeTrayIcon();
     display_.attach(nullptr);
     window_ = nullptr;
@@ -615,14 +616,14 @@ LRESULT MainWindow::colourControl(HDC dc, HWND control) {
 // Menu items and the button.
 void MainWindow::command(int id) {
     guarded([this, id] {
-        if (id == Btn)
-            form_->BtnClick();
+        if (id == ModifyButton)
+            form_->modifyClick();
         else
             trayCommand(id);
     });
 }
 
-// PopupMenu1 at the mouse; the window comes forward first, so the menu closes on a click away.
+// PopupMenu at the mouse; the window comes forward first, so the menu closes on a click away.
 void MainWindow::showPopupMenu() {
     POINT at;
     ::GetCursorPos(&at);
@@ -634,7 +635,7 @@ void MainWindow::showPopupMenu() {
 // Hides the window and its taskbar button, leaving only the tray icon.
 void MainWindow::minimizeToTray() {
     ::ShowWindow(window_, SW_HIDE);
-    guarded([this] { form_->TrayIcon1Minimize(); });
+    guarded([this] { form_->minimizeToTray(); });
 }
 
 void MainWindow::guarded(const std::function<void()>& handler) {
@@ -657,7 +658,7 @@ HWND MainWindow::control(ControlId id) const {
 }
 
 HWND MainWindow::edit(FocusTarget target) const {
-    return control(target == FocusTarget::Edit_Y ? Edit_Y : Edit_X);
+    return control(target == FocusTarget::OffsetYEdit ? OffsetYEdit : OffsetXEdit);
 }
 
 void MainWindow::postMinimize() {
@@ -759,12 +760,12 @@ bool MainWindow::singleModeChecked() const {
 }
 
 void MainWindow::setSettingsEnabled(bool enabled) {
-    for (ControlId id : {Edit_X, Edit_Y, PrintEngine, SingleMode})
+    for (ControlId id : {OffsetXEdit, OffsetYEdit, PrintEngine, SingleMode})
         ::EnableWindow(control(id), enabled);
 }
 
 void MainWindow::setButtonCaption(const std::string& caption) {
-    ::SetWindowTextW(control(Btn), widen(caption).c_str());
+    ::SetWindowTextW(control(ModifyButton), widen(caption).c_str());
 }
 
 void MainWindow::setFocus(FocusTarget target) {
@@ -807,7 +808,7 @@ void MainWindow::showQueueWindow() {
     if (queue_) queue_->open();
 }
 
-// The loop waits on the handle from now on; the form keeps it open until FormDestroy.
+// The loop waits on the handle from now on; the form keeps it open until shutDown.
 void MainWindow::watchHandle(intptr_t handle) {
     watched_ = handle == FolderWatch::kNoHandle ? nullptr : reinterpret_cast<HANDLE>(handle);
 }

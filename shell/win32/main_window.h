@@ -1,5 +1,5 @@
-// MainForm as a plain Win32 window: the panel, both group boxes and their controls, PopupMenu1,
-// the tray icon and the 500 ms timer, all driven by the toolkit-neutral TMainForm.
+// MainForm as a plain Win32 window: the panel, both group boxes and their controls, PopupMenu,
+// the tray icon and the 500 ms timer, all driven by the toolkit-neutral MainForm.
 #pragma once
 
 #include <windows.h>
@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "shell/Main.h"
 #include "shell/login_start.h"
+#include "shell/main_form.h"
 #include "shell/tray_menu.h"
 #include "shell/win32/controls.h"
 #include "shell/win32/failure_box.h"
@@ -35,17 +35,17 @@ class WindowExceptionDisplay : public ExceptionDisplay {
 
 class MainWindow : public MainView, private TrayDialogs {
   public:
-    // folder: see TMainForm; empty for the program's folder.
+    // folder: see MainForm; empty for the program's folder.
     MainWindow(Printer& printer, const std::string& executablePath, const std::string& folder = {});
     ~MainWindow() override;
     MainWindow(const MainWindow&) = delete;
     MainWindow& operator=(const MainWindow&) = delete;
 
-    // Creates the window and runs FormCreate; false when the window cannot be made.
+    // Creates the window and runs startUp; false when the window cannot be made.
     bool start();
     // The message loop, until the window is closed.
     int run();
-    TMainForm& form() { return *form_; }
+    MainForm& form() { return *form_; }
 
     // MainView
     void postMinimize() override;
@@ -131,7 +131,7 @@ class MainWindow : public MainView, private TrayDialogs {
     FailureBox failureBox_;
     // Declared before the form so that it outlives it: the form's job events reach it.
     std::unique_ptr<QueueWindow> queue_;
-    std::unique_ptr<TMainForm> form_;
+    std::unique_ptr<MainForm> form_;
     std::unique_ptr<LoginStart> loginStart_;
     std::unique_ptr<TrayMenu> trayMenu_;
 };

@@ -7,7 +7,7 @@
 #include <algorithm>
 
 #include "platform/win32/wide.h"
-#include "shell/Main.h"
+#include "shell/main_form.h"
 #include "shell/texts.h"
 #include "shell/win32/controls.h"
 #include "shell/win32/dpi.h"
@@ -43,7 +43,7 @@ void setCell(HWND list, int row, int column, const std::string& text) {
 }  // namespace
 
 // The window is made when it is first opened.
-QueueWindow::QueueWindow(TMainForm& form, char separator, HFONT font)
+QueueWindow::QueueWindow(MainForm& form, char separator, HFONT font)
     : form_(form), view_(form, separator), font_(font) {}
 
 // The window goes with its owner.

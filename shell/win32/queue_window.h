@@ -13,14 +13,14 @@
 
 namespace zelmo {
 
-class TMainForm;
+class MainForm;
 
 namespace win32 {
 
 class QueueWindow : public JobEventSink, private QueueDialogs {
   public:
     // separator: the decimal separator of the sizes; font: the window's, owned by the caller.
-    QueueWindow(TMainForm& form, char separator, HFONT font);
+    QueueWindow(MainForm& form, char separator, HFONT font);
     ~QueueWindow() override;
     QueueWindow(const QueueWindow&) = delete;
     QueueWindow& operator=(const QueueWindow&) = delete;
@@ -55,7 +55,7 @@ class QueueWindow : public JobEventSink, private QueueDialogs {
     void warn(const std::string& text, const std::string& caption) override;
     bool openDocument(const std::string& path) override;
 
-    TMainForm& form_;
+    MainForm& form_;
     QueueView view_;
     HFONT font_;
     HWND window_ = nullptr;

@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "shell/Main.h"
+#include "shell/main_form.h"
 
 namespace zelmo::win32 {
 

@@ -84,7 +84,7 @@ if xdotool search --onlyvisible --name "$title" >/dev/null 2>&1; then
     fail "the window did not start minimised to the tray"
 fi
 
-# Right button on the icon: PopupMenu1 opens as a second window of zelmo.
+# Right button on the icon: PopupMenu opens as a second window of zelmo.
 xdotool mousemove --window "$icon" 8 8 click 3
 wait_for 30 sh -c '[ "$(xdotool search --onlyvisible --class zelmo | wc -l)" -ge 2 ]' ||
     fail "the popup menu did not open"
@@ -131,8 +131,8 @@ case "$pixel" in
 *) fail "the panel's colour at (7, 200) is $pixel" ;;
 esac
 
-# An offset that is no number: "Modyfikuj", type into Edit_X, "Zapisz" shows the warning box.
-# Controls sit at fixed places: Btn at (293, 125) and Edit_X at (47, 147), 75 x 21 and 48 x 21.
+# An offset that is no number: "Modyfikuj", type into OffsetXEdit, "Zapisz" shows the warning box.
+# Controls sit at fixed places: ModifyButton at (293, 125) and OffsetXEdit at (47, 147), 75 x 21 and 48 x 21.
 xdotool mousemove --window "$window" 330 135 click 1
 xdotool mousemove --window "$window" 71 157 click 1 key ctrl+a type 'x1'
 xdotool mousemove --window "$window" 330 135 click 1

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/pdf/ccitt_g4.h"
-#include "platform/pdf/pdf_writer.h"
+#include "printers/pdf/ccitt_g4.h"
+#include "printers/pdf/pdf_writer.h"
 #include "shell/tests/pnm.h"
 
 namespace zelmo::pdf {

@@ -7,7 +7,7 @@
 
 #include "output/device_metrics.h"
 #include "pcl/interpreter.h"
-#include "platform/portable/simulated_printer.h"
+#include "printers/simulated/simulated_printer.h"
 #include "tools/job_builder.h"
 
 namespace zelmo::test {

@@ -137,7 +137,7 @@ for job in font-id raster page-setup copies-one cp852 mazovia junk; do
     if [ "$job" = junk ]; then
         wait_for 60 sh -c "[ \$(grep -c 'Odłożono' '$app/Zelmo.log') -gt $asides ]" ||
             fail "junk was not set aside: $(tail -3 "$app/Zelmo.log")"
-        grep "Odłożono" "$app/Zelmo.log" | tail -1 | grep -q "nie wydruk PCL" ||
+        grep "Odłożono" "$app/Zelmo.log" | tail -1 | grep -q "nie jest wydruk PCL ani tekst, lecz dane binarne" ||
             fail "junk was set aside without saying what it is: $(tail -1 "$app/Zelmo.log")"
     else
         wait_for 60 sh -c "[ \$(lpstat -W completed -o Druga 2>/dev/null | wc -l) -gt $before ]" ||

@@ -59,6 +59,21 @@ start_zelmo() {
 }
 start_zelmo
 inspect() { "$wine_run" "$prefix" "$inspect" "$@"; }
+# Waits up to $1 seconds for the command that follows to succeed: no fixed sleep before a check.
+wait_for() {
+    local end=$((SECONDS + $1))
+    shift
+    until "$@"; do
+        [ $SECONDS -ge $end ] && return 1
+        sleep 0.2
+    done
+}
+# Whether the window is at the front ("yes") or in the tray ("no").
+front_is() { inspect front | tr -d '\r' | grep -qx "front $1"; }
+# Whether the tray icon is the one named.
+icon_is() { inspect icon | tr -d '\r' | grep -qx "icon $1"; }
+# Whether the queue window's "Otwórz PDF" reports as the pattern says.
+openpdf_is() { inspect openpdf | tr -d '\r' | tee "$artifacts/window-queue-pdf.txt" | grep -q "$1"; }
 # Restores the window from the tray with a double click once it is there.
 if ! inspect show; then
     echo "the window did not come out of the tray"
@@ -72,12 +87,10 @@ cat "$artifacts/window-layout.txt"
 # The same folder spelt otherwise (full, upper case, a trailing separator, /dir) is the same
 # folder: a second start brings the running window out of the tray to the front, with no box.
 inspect hide
-sleep 1
-inspect front | tr -d '\r' | grep -qx "front no" || { echo "the window did not go to the tray"; failed=1; }
+wait_for 10 front_is no || { echo "the window did not go to the tray"; failed=1; }
 status=0; zelmo /dir "Z:${folder^^}/" || status=$?
 [ "$status" = 1 ] || { echo "a second start exited $status"; failed=1; }
-sleep 1
-inspect front | tr -d '\r' | grep -qx "front yes" || { echo "a second start left the window hidden"; failed=1; }
+wait_for 10 front_is yes || { echo "a second start left the window hidden"; failed=1; }
 [ "$(inspect boxes | tr -d '\r')" = "boxes 0" ] || { echo "a second start left a box"; failed=1; }
 kill -0 "$zelmo_pid" 2>/dev/null || { echo "the first Zelmo has ended"; failed=1; }
 # The control command over the folder's pipe.
@@ -92,19 +105,18 @@ expect_run 1 "żaden Zelmo nie monitoruje folderu" err
 kill -KILL "$zelmo_pid"
 wait "$zelmo_pid" 2>/dev/null || true
 start_zelmo
-sleep 1
 inspect show || { echo "no window after a killed Zelmo"; failed=1; }
 expect() {
     grep -qxF "$1" "$artifacts/window-layout.txt" || { echo "missing: $1"; failed=1; }
 }
 expect "window 392 215 Kalvister II - Monitor Wydruków (wersja 3.1.0)"
-expect "GroupBox_Status 10 7 361 92 Status"
+expect "StatusGroup 10 7 361 92 Status"
 expect "Label_Search 17 33 321 13 Z:${folder//\//\\}\\Wydruk.prn"
 # No printer in this prefix: the PDF folder in the monitored folder stands in.
 expect "Label_Printer 17 71 321 13 Drukarka PDF (folder Wydruki)"
-expect "Label6 8 20 93 13 Przesunięcia [mm]:"
-expect "Edit_X 32 37 48 21 0.0"
-expect "Btn 278 15 75 21 &Modyfikuj"
+expect "OffsetsLabel 8 20 93 13 Przesunięcia [mm]:"
+expect "OffsetXEdit 32 37 48 21 0.0"
+expect "ModifyButton 278 15 75 21 &Modyfikuj"
 expect "SingleMode 153 40 128 17 Tryb pojedyńczy"
 grep -q "^PrintEngine 153 59 200 .* Domyślny Mechanizm Wydruku$" "$artifacts/window-layout.txt" || { echo "PrintEngine"; failed=1; }
 import -window root "$artifacts/window.png"
@@ -126,9 +138,11 @@ import -window root "$artifacts/window-invalid.png"
 inspect ok
 sleep 1
 # Pausing swaps the tray icon for its paused variant, and resuming swaps it back.
-icons=$(inspect icon; inspect pause; sleep 1; inspect icon; inspect pause; sleep 1; inspect icon)
-[ "$(echo "$icons" | tr -d '\r' | tr '\n' ' ')" = "icon monitoring icon paused icon monitoring " ] ||
-    { echo "tray icons: $icons"; failed=1; }
+icon_is monitoring || { echo "tray icon before the pause: $(inspect icon)"; failed=1; }
+inspect pause
+wait_for 10 icon_is paused || { echo "tray icon while paused: $(inspect icon)"; failed=1; }
+inspect pause
+wait_for 10 icon_is monitoring || { echo "tray icon after resuming: $(inspect icon)"; failed=1; }
 # The control command pauses and resumes as the menu item does.
 icons=$(zelmo --dir Księgowość --pause; inspect icon; zelmo --dir Księgowość --resume; inspect icon)
 [ "$(echo "$icons" | tr -d '\r' | tr '\n' ' ')" = "icon paused icon monitoring " ] ||
@@ -152,16 +166,13 @@ grep -qxF "rows 0" "$artifacts/window-queue-delete.txt" || { echo "the row staye
 # A printed job's row offers "Otwórz PDF" while its PDF is in the PDF folder, and no more once
 # the PDF is gone.
 printf 'Faktura\f' >"$folder/Wydruk.prn"
-for _ in $(seq 100); do ls "$folder/Wydruki/"*.pdf >/dev/null 2>&1 && break; sleep 0.2; done
-sleep 2
-inspect openpdf | tr -d '\r' > "$artifacts/window-queue-pdf.txt" || { echo "no queue window"; failed=1; }
+wait_for 30 openpdf_is "^openpdf enabled" || { echo "no queue window offering the PDF"; failed=1; }
 cat "$artifacts/window-queue-pdf.txt"
 grep -q "^row 1 | Zelmo1.Prn | .* | 1 str\. | zapisany jako PDF: .*Wydruki.*\.pdf$" \
     "$artifacts/window-queue-pdf.txt" || { echo "no printed job in the queue window"; failed=1; }
 grep -qxF "openpdf enabled Otwórz P&DF" "$artifacts/window-queue-pdf.txt" || { echo "Otwórz PDF not offered"; failed=1; }
 rm -f "$folder/Wydruki/"*.pdf
-sleep 2
-inspect openpdf | tr -d '\r' | grep -qx "openpdf disabled.*" || { echo "Otwórz PDF offered for a PDF gone"; failed=1; }
+wait_for 10 openpdf_is "^openpdf disabled" || { echo "Otwórz PDF offered for a PDF gone"; failed=1; }
 # Nothing along the way raised a failure box.
 boxes=$(inspect boxes | tr -d '\r')
 [ "$boxes" = "boxes 0" ] || { echo "unexpected failure box: $boxes"; failed=1; }

@@ -16,7 +16,7 @@
 #include "pcl/interpreter.h"
 #include "platform/errors.h"
 #include "platform/files.h"
-#include "platform/portable/simulated_printer.h"
+#include "printers/simulated/simulated_printer.h"
 #include "sheet_files.h"
 #include "zelmo_version.h"
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/portable/simulated_printer.h"
+#include "printers/simulated/simulated_printer.h"
 
 namespace zelmo {
 
