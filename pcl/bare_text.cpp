@@ -37,7 +37,8 @@ int64_t scanValue(const uint8_t* at, std::size_t available, std::size_t& pos) {
 // Whether the parameter ends a command that carries a data block of value bytes.
 bool carriesData(uint8_t parameterized, uint8_t group, uint8_t parameter) {
     const uint8_t upper = parameter & ~0x20;
-    return upper == 'W' || (parameterized == '&' && group == 'p' && upper == 'X');
+    return upper == 'W' || (parameterized == '&' && group == 'p' && upper == 'X') ||
+           (parameterized == '*' && group == 'b' && upper == 'V');
 }
 
 }  // namespace

@@ -329,6 +329,10 @@ bool runJob(PclState& s, const JobEnv& env) {
         // and any job that downloads its fonts the way they do, keep the rules below.
         const Pcl5Survey survey = surveyJob(s.job, s.jobEnd);
         if (survey.pcl5 && !survey.softFonts) {
+            // Random bytes hold escapes that read as PCL 5 and a form feed every 256 bytes: such a
+            // file would print as hundreds of sheets of noise, so it is judged before it prints.
+            s.content = judgeContent(s.job, s.jobEnd);
+            if (!s.content.isText()) return endJob(s, env) && !s.stoppedByTermination;
             runPcl5Job(s, env, survey);
             return endJob(s, env) && !s.stoppedByTermination;
         }

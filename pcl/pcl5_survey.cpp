@@ -77,7 +77,9 @@ void surveySequence(const uint8_t* at, std::size_t length, Pcl5Survey& out) {
         if (parameterized == '*' && group == 't' && p.letter == 'R' && p.value >= 600)
             out.pageDpi = 600;
         // A data block follows its letter: skip it, it holds no commands.
-        if (p.letter == 'W' || (parameterized == '&' && group == 'p' && p.letter == 'X')) break;
+        if (p.letter == 'W' || (parameterized == '&' && group == 'p' && p.letter == 'X') ||
+            (parameterized == '*' && group == 'b' && p.letter == 'V'))
+            break;
     }
 }
 

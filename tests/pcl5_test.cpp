@@ -273,6 +273,14 @@ struct PageCase {
 
 class Pages : public ::testing::TestWithParam<PageCase> {};
 
+// Bytes of every value in a scrambled order: a form feed every 256, no text.
+std::string junk(std::size_t size) {
+    std::string bytes(size, '\0');
+    for (std::size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>((i * 131 + 7) & 0xFF);
+    return bytes;
+}
+
 TEST_P(Pages, EjectsAsALaserJetDoes) {
     const PageCase& c = GetParam();
     JobRun run(sheet());
@@ -288,6 +296,11 @@ INSTANTIATE_TEST_SUITE_P(
         PageCase{"PjlOnlyPrintsNothing", kEsc + "%-12345X@PJL JOB\r\n" + kEsc + "%-12345X", 0},
         PageCase{"LinesPastTheTextLengthGoOn",
                  kEsc + "E" + kEsc + "&l2F" + kRule + "\n\n\n" + kRule, 2},
+        PageCase{"JunkThatReadsAsPcl5PrintsNothing", kEsc + "(s16.67H" + junk(4000), 0},
+        PageCase{"PlaneDataIsNoJunk",
+                 kEsc + "E" + kEsc + "*r1A" + kEsc + "*b8V" + std::string(8, '\0') + kEsc + "*rB" +
+                     kRule,
+                 1},
         PageCase{"HpglIsSkipped",
                  kEsc + "E" + kEsc + "%1BIN;PD0,0,100,100;\f" + kEsc + "%1A" + kRule, 1}),
     [](const auto& info) { return std::string(info.param.name); });
