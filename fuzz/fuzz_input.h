@@ -116,6 +116,8 @@ inline Outcome runJobInput(const uint8_t* data, std::size_t size) {
     // Bit 0: the printer takes text layers; bits 1-3: the code page (5-7 read as the default).
     uint8_t text = in.byte();
     request.codePage = (text >> 1) & 7;
+    // Bit 4: judged first, as the worker does; otherwise the junk reaches the interpreter.
+    request.judgeFirst = text & 0x10;
     std::size_t start = std::min(size, kSettingsBytes);
 
     int before = gdi::liveObjectCount();

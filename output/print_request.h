@@ -18,6 +18,9 @@ struct PrintRequest {
     int32_t singleMode = 0;          // nonzero: one printer document per copy of a page
     int32_t codePage = 0;            // the job's character set, a CodePage value
     bool plainText = true;           // a job of bare text is printed in the printer's font
+    // A job that is no printout (binary data) is refused before anything prints; off only where
+    // the interpreter itself is under test.
+    bool judgeFirst = true;
 };
 
 }  // namespace zelmo

@@ -325,23 +325,19 @@ bool runJob(PclState& s, const JobEnv& env) {
     }
 
     try {
+        // Random bytes hold escapes of either kind and a form feed every 256 bytes: such a file
+        // would print as hundreds of sheets of noise, so it is judged before anything prints.
+        if (env.request.judgeFirst) s.content = judgeContent(s.job, s.jobEnd);
+        if (!s.content.isText()) return endJob(s, env) && !s.stoppedByTermination;
         // Another program's PCL 5 job gets its own interpreter; the accounting program's jobs,
         // and any job that downloads its fonts the way they do, keep the rules below.
         const Pcl5Survey survey = surveyJob(s.job, s.jobEnd);
         if (survey.pcl5 && !survey.softFonts) {
-            // Random bytes hold escapes that read as PCL 5 and a form feed every 256 bytes: such a
-            // file would print as hundreds of sheets of noise, so it is judged before it prints.
-            s.content = judgeContent(s.job, s.jobEnd);
-            if (!s.content.isText()) return endJob(s, env) && !s.stoppedByTermination;
             runPcl5Job(s, env, survey);
             return endJob(s, env) && !s.stoppedByTermination;
         }
         JobStream(s, env).byteLoop();
-        if (isPlainText(s, env)) {
-            // Junk drawing no page would print as pages of noise: it is refused instead.
-            s.content = judgeContent(s.job, s.jobEnd);
-            if (s.content.isText()) printPlainText(s, env);
-        }
+        if (isPlainText(s, env)) printPlainText(s, env);
         bool ended = endJob(s, env);
         return ended && !s.stoppedByTermination;
     } catch (...) {

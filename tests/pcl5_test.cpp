@@ -297,6 +297,8 @@ INSTANTIATE_TEST_SUITE_P(
         PageCase{"LinesPastTheTextLengthGoOn",
                  kEsc + "E" + kEsc + "&l2F" + kRule + "\n\n\n" + kRule, 2},
         PageCase{"JunkThatReadsAsPcl5PrintsNothing", kEsc + "(s16.67H" + junk(4000), 0},
+        PageCase{"JunkWithAFontDownloadPrintsNothing",
+                 kEsc + std::string(")s4W\0\0\0\0", 8) + junk(40000), 0},
         PageCase{"PlaneDataIsNoJunk",
                  kEsc + "E" + kEsc + "*r1A" + kEsc + "*b8V" + std::string(8, '\0') + kEsc + "*rB" +
                      kRule,

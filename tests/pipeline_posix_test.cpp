@@ -76,7 +76,7 @@ TEST(PipelineQueue, RenameFailingForAnotherReasonGivesUpTheCapture) {
 TEST(PipelineWorker, AMappedJobCutShortWhileItPrintsIsLoadedAgain) {
     const std::vector<uint8_t> page = numberedJob(1);
     std::vector<uint8_t> job = page;
-    job.resize(page.size() + (std::size_t{3} << 20), 0);
+    job.resize(page.size() + (std::size_t{3} << 20), '\r');
     job.insert(job.end(), page.begin(), page.end());
     Rig rig;
     rig.printer.setStartDocHook([&](int begun) {
