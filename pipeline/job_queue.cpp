@@ -563,13 +563,17 @@ bool SpoolMonitor::selectNext() {
 
 // shutDown's pipeline part: the worker ends first, then the last job handed over is judged
 // and the journal records what the next run is to resume.
-void SpoolMonitor::shutdown(PrintWorker& worker) {
+bool SpoolMonitor::shutdown(PrintWorker& worker, std::chrono::milliseconds patience) {
     worker.terminate();
     state_.WorkEvent.set();
-    worker.waitFor();
     stopping_ = true;
+    if (!worker.waitFor(patience)) {
+        writeJournal();
+        return false;
+    }
     collectOutcome();
     writeJournal();
+    return true;
 }
 
 // A dead worker is replaced at once; a live one is watched for a silence.

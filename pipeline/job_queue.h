@@ -41,6 +41,9 @@ constexpr int kMaxWorkerBreaks = 2;
 // begun or ended) before the user is told it does not answer. Composing the largest page takes
 // seconds; a print system's call that never returns takes for ever.
 constexpr std::chrono::minutes kWorkerSilence{5};
+// How long the end of the program waits for a worker inside a print system that hangs: longer
+// than a printer call that goes on takes to notice the stop, shorter than a user's patience.
+constexpr std::chrono::seconds kShutdownPatience{10};
 // How much older than the journal a queue file it does not name may be and still count as
 // captured after the journal's last write.
 constexpr int64_t kUnrecordedSlackSeconds = 2;
@@ -138,7 +141,10 @@ class SpoolMonitor {
     // or keeps the current one when it must be handed over again. False when none is left.
     bool advanceQueue();
     // shutDown's part: terminate the worker, wake it, wait for it, then advanceQueue once.
-    void shutdown(PrintWorker& worker);
+    // False when the worker is still inside the print system after patience: the journal is
+    // written all the same and the job stays queued, as after a power cut; the worker must then
+    // be left running and the process ended without destroying what it uses.
+    bool shutdown(PrintWorker& worker, std::chrono::milliseconds patience = kShutdownPatience);
     // Looks at the worker, on every tick. One that died is replaced by a new one from make, the
     // document it left open given up, and the job it held counts an attempt that ended the
     // worker (told; set aside at the second). One that holds a hand-over with no progress for

@@ -44,6 +44,7 @@ class PrintWorker {
     void terminate() { thread_.terminate(); }
     bool terminated() const { return thread_.terminated(); }
     void waitFor() { thread_.waitFor(); }
+    bool waitFor(std::chrono::milliseconds limit) { return thread_.waitFor(limit); }
     bool finished() const { return thread_.finished(); }
     // The thread ended without being asked to: an exception left its loop, or the system ended
     // it (a stack overflow). Its hand-over will never be reported.

@@ -63,6 +63,8 @@ class WorkerThread {
     const std::atomic<bool>& terminatedFlag() const { return terminated_; }
     // Waits until the body has returned; later calls return at once.
     void waitFor();
+    // Waits at most limit for the thread's end; true when it has ended (and is joined).
+    bool waitFor(std::chrono::milliseconds limit);
     // True once the body has returned.
     bool finished() const { return finished_.load(); }
     // True once the thread has ended, whether its body returned or not: an exception out of

@@ -54,7 +54,7 @@ std::string JobLog::describe(const JobEvent& e) {
         case JobEventKind::Started:
             return texts::kLogStarted + detail(e.message);
         case JobEventKind::Stopped:
-            return texts::kLogStopped;
+            return texts::kLogStopped + detail(e.message);
         case JobEventKind::Captured:
             return texts::kLogCaptured + name;
         case JobEventKind::Printed:

@@ -178,10 +178,12 @@ void MainForm::shutDown() {
     // A look still waiting on the print system gives up before the printers it uses go.
     if (directory_) directory_->stopAsking();
     lookout_.reset();
-    monitor_->shutdown(*worker_);
+    const bool workerEnded = monitor_->shutdown(*worker_);
     JobEvent stopped;
     stopped.kind = JobEventKind::Stopped;
+    if (!workerEnded) stopped.message = texts::kStoppedWithoutWorker;
     monitor_->report(stopped);
+    if (!workerEnded) return leaveNow_();
     // The worker has ended: the state it used can go.
     worker_.reset();
     monitor_.reset();

@@ -4,7 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <set>
 #include <string>
@@ -140,6 +142,10 @@ class MainForm : private PrinterNameDisplay {
     // How the print system is asked after a job the last run left in its queue; given before
     // startUp (without it such a job is set aside).
     void useSubmittedLookup(SpoolMonitor::SubmittedLookup lookup) { lookup_ = std::move(lookup); }
+    // What shutDown does when the worker stays inside a print system that hangs, after the
+    // journal and the log are written: by default the process ends at once, since what the
+    // worker still uses must not be destroyed under it.
+    void useLeaveNow(std::function<void()> leave) { leaveNow_ = std::move(leave); }
     // The print system's printers, for the tray's printer submenu.
     std::vector<std::string> printerDestinations();
     // The choice in force: a printer's name, kPdfFolderChoice, or empty for the system default.
@@ -236,6 +242,7 @@ class MainForm : private PrinterNameDisplay {
     PrinterSwitch* printers_ = nullptr;
     std::string commandLinePrinter_;
     SpoolMonitor::SubmittedLookup lookup_;
+    std::function<void()> leaveNow_ = [] { std::_Exit(0); };
     std::string printerChoice_;
     std::string printerInUse_;  // the destination printed to; empty for the PDF folder
     bool printerKnown_ = false;

@@ -340,6 +340,9 @@ inline constexpr const char* kNotificationsKey = "Notifications";
 inline constexpr const char* kLogFileName = "Zelmo.log";
 inline constexpr const char* kLogStarted = "Start monitorowania folderu";
 inline constexpr const char* kLogStopped = "Koniec monitorowania";
+inline constexpr const char* kStoppedWithoutWorker =
+    "system druku nie odpowiadał, więc drukowanie nie zostało dokończone; wydruki zostały w "
+    "kolejce";
 inline constexpr const char* kLogCaptured = "Przyjęto zadanie";
 inline constexpr const char* kLogPrinted = "Wydrukowano";
 // A job of the PDF folder printer: saved, not printed.

@@ -261,5 +261,22 @@ TEST(PipelineWorker, AWorkerStuckInAPrinterCallIsToldOnceAndItsJobPrintsWhenItRe
     EXPECT_EQ(told.queueName, "Zelmo1.Prn");
 }
 
+// The end of the program does not wait for ever on a print system that hangs: past its
+// patience it gives up with the journal written and every job kept, as after a power cut.
+TEST(PipelineWorker, TheEndDoesNotWaitForAWorkerStuckInThePrintSystem) {
+    Rig rig;
+    Gate stuck;
+    rig.printer.setStartDocHook([&](int) { stuck.pass(); });
+    rig.writeJob(numberedJob(1));
+    ASSERT_TRUE(rig.tickUntil([&] { return stuck.arrived(); }));
+    rig.writeJob(numberedJob(2));
+    ASSERT_TRUE(rig.tickUntil([&] { return rig.monitor.queue().pendingCount == 2; }));
+    EXPECT_FALSE(rig.monitor.shutdown(*rig.worker, std::chrono::milliseconds(100)));
+    EXPECT_EQ(journalStates(readText(rig.path("Zelmo.queue"))),
+              "printing Zelmo1.Prn\nwaiting Zelmo2.Prn\n");
+    EXPECT_EQ(listDir(rig.dir.path()), (Names{"Zelmo.queue", "Zelmo1.Prn", "Zelmo2.Prn"}));
+    stuck.open();
+}
+
 }  // namespace
 }  // namespace zelmo::pipeline_test

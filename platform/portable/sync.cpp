@@ -98,6 +98,17 @@ WorkerThread::~WorkerThread() {
     waitFor();
 }
 
+// Looks for the end now and then: a standard thread cannot be waited for with a limit.
+bool WorkerThread::waitFor(std::chrono::milliseconds limit) {
+    const auto until = std::chrono::steady_clock::now() + limit;
+    while (!ended()) {
+        if (std::chrono::steady_clock::now() >= until) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    waitFor();
+    return true;
+}
+
 // Joins the thread once; any later call returns at once.
 void WorkerThread::waitFor() {
     std::call_once(impl_->joined, [this] {

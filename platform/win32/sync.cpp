@@ -112,6 +112,11 @@ bool WorkerThread::ended() const {
     return ::WaitForSingleObject(impl_->thread, 0) == WAIT_OBJECT_0;
 }
 
+// The system waits with a limit itself.
+bool WorkerThread::waitFor(std::chrono::milliseconds limit) {
+    return ::WaitForSingleObject(impl_->thread, static_cast<DWORD>(limit.count())) == WAIT_OBJECT_0;
+}
+
 // Waits for the thread's end; later calls return at once.
 void WorkerThread::waitFor() {
     ::WaitForSingleObject(impl_->thread, INFINITE);

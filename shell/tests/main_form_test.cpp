@@ -365,6 +365,32 @@ TEST_F(MainFormTest, AJobWrittenBesideTheProgramIsPrintedAndRetired) {
               }));
 }
 
+// Ending while the print system holds the worker in a call: the end does not wait for ever, it
+// says so in the log and leaves the job in the queue.
+TEST_F(MainFormTest, EndingWhileThePrintSystemHangsLeavesTheJobQueued) {
+    create();
+    std::atomic<bool> inside{false}, hangs{true};
+    printer.setStartDocHook([&](int) {
+        inside.store(true);
+        while (hangs.load())
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    });
+    std::ofstream(dir + "/Wydruk.prn") << "\x1b*t300R\x1b*b0M\x1b*b2W\xff\x0f\f";
+    form->FolderChanged();
+    ASSERT_TRUE(eventually([&] { return inside.load(); }));
+    bool left = false;
+    form->useLeaveNow([&] { left = true; });
+    form->shutDown();
+    EXPECT_TRUE(left);
+    EXPECT_TRUE(fs::exists(dir + "/Zelmo1.Prn"));
+    std::ifstream log(dir + "/Zelmo.log");
+    std::string last;
+    for (std::string line; std::getline(log, line);)
+        last = line.substr(20);
+    EXPECT_EQ(last, std::string(texts::kLogStopped) + ": " + texts::kStoppedWithoutWorker);
+    hangs.store(false);
+}
+
 // A job whose pages drew but whose marks all fell beside the sheet (offsets saved by an older
 // version at their old limit) is told as a warning with its likely cause, never as printed.
 TEST_F(MainFormTest, AJobWhoseMarksAllMissTheSheetIsToldAsBlankNotPrinted) {
