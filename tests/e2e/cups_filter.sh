@@ -66,6 +66,12 @@ chmod 755 "$cups/bin/backend/keep"
 chmod -R go+rX "$cups/bin"
 cp "$linux/zelmo-cups-queue" "$work/bin/"
 export PATH=$work/bin:$PATH CUPS_SERVERBIN=$cups/bin
+# A tool like the others: --help and --version answer, an option is never a queue's name.
+zelmo-cups-queue --help 2>&1 | grep -q '^Użycie / usage: zelmo-cups-queue' || fail "zelmo-cups-queue --help"
+[ "$(zelmo-cups-queue --version)" = "zelmo-cups-queue $("$FILTER" --version | sed 's/.* //')" ] ||
+    fail "zelmo-cups-queue --version: $(zelmo-cups-queue --version 2>&1)"
+zelmo-cups-queue --bogus keep:/ >/dev/null 2>&1
+[ $? -eq 2 ] || fail "zelmo-cups-queue took an option for a queue's name"
 port=$((20000 + RANDOM % 20000))
 CUPSD_CONF_EXTRA="Listen 127.0.0.1:$port"
 start_cupsd "$cups"
