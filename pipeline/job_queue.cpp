@@ -413,9 +413,7 @@ void SpoolMonitor::submitCurrent(std::shared_ptr<SubmittedDocument> document, in
                   queue_.currentFailures,
                   state_.OutcomeBlank};
     if (sent.document->state() == SubmittedState::Queued) {
-        JobEvent event;
-        event.kind = JobEventKind::Submitted;
-        event.queueName = path.substr(programDir_.size());
+        JobEvent event = eventAbout(JobEventKind::Submitted, path);
         event.pages = pages;
         event.printer = sent.printer;
         tell(std::move(event));

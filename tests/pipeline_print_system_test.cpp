@@ -86,6 +86,10 @@ TEST(PipelineSent, AJobThePrintSystemHoldsUpIsToldOnceAsItBeginsAndOnceAsItEnds)
     };
 
     ASSERT_TRUE(sent(1));
+    const auto submitted = std::find_if(events.events.begin(), events.events.end(),
+                                        [](auto& e) { return e.kind == JobEventKind::Submitted; });
+    ASSERT_NE(submitted, events.events.end());
+    EXPECT_EQ(submitted->job, 1);
     EXPECT_NE(readText(dir.path() + kJournalName).find(" 41 1 Zelmo Simulated Printer\n"),
               std::string::npos)
         << readText(dir.path() + kJournalName);
