@@ -153,7 +153,8 @@ compare_rasterised() {
     [ "$count_pages" -eq "$count_sheets" ] ||
         fail "$count_pages pages in the PDF ($renderer), $count_sheets sheets from zelmo-render"
     for ((n = 1; n <= count_pages; n++)); do
-        "$COMPARE" "$pages/page-$n.pgm" "$(printf '%s/sheet-%04d.pbm' "$sheets" "$n")" ||
+        "$COMPARE" ${COMPARE_NEAR:+--near "$COMPARE_NEAR"} "$pages/page-$n.pgm" \
+            "$(printf '%s/sheet-%04d.pbm' "$sheets" "$n")" ||
             fail "page $n ($renderer) differs from the simulated printer's sheet"
     done
     rm -f "$pages"/page-*.pgm

@@ -5,7 +5,8 @@
 #   print_to_cups.sh cups|pdf ZELMO RENDER SAMPLE_JOB_MAKER COMPARE ARTIFACTS [OPENING]
 #
 # OPENING: how the sample job begins after its reset (zelmo-sample's --opening); without it the
-#          job opens with its copies command.
+#          job opens with its copies command. cp852 and mazovia: a job of bare Polish text in that
+#          code page instead (Zelmo.ini names Mazovia); junk: random bytes, set aside unprinted.
 # cups: a private cupsd with a PDF queue (Letter, 600 dpi) as its default; the settings file
 #       chooses the alternative engine (mirrored raster pages) and offsets.
 # pdf:  no CUPS server at all: the built-in printer writes the PDF into "Wydruki"; and no display
@@ -16,7 +17,20 @@ here=$(cd "$(dirname "$0")" && pwd)
 
 [ $# -eq 6 ] || [ $# -eq 7 ] || fail "usage: $0 cups|pdf ZELMO RENDER SAMPLE COMPARE ARTIFACTS [OPENING]"
 mode=$1 ZELMO=$2 RENDER=$3 SAMPLE=$4 COMPARE=$5 artifacts=$6/$mode${7:+-$7}
-sample_options=(--copies 2 ${7:+--opening "$7"})
+job=${7:-sample}
+case $job in
+cp852 | mazovia | junk) sample_options=() ;;
+*) job=sample sample_options=(--copies 2 ${7:+--opening "$7"}) ;;
+esac
+# Writes the job into file $1 as the accounting program would.
+write_job() {
+    case $job in
+    sample) "$SAMPLE" "${sample_options[@]}" "$1" ;;
+    cp852) printf 'Za\276\242\210\206 g\251\230l\245 ja\253\344\r\nKoniec.\r\n\f' >"$1" ;;
+    mazovia) printf 'Za\247\242\222\215 g\221\236l\206 ja\246\244\r\nKoniec.\r\n\f' >"$1" ;;
+    junk) head -c 100000 /dev/urandom >"$1" ;;
+    esac
+}
 CUPSD=/usr/sbin/cupsd
 PPD=/usr/share/ppd/cupsfilters/Generic-PDF_Printer-PDF.ppd
 require gs "$ZELMO" "$RENDER" "$SAMPLE" "$COMPARE"
@@ -63,6 +77,10 @@ else
     geometry=4960,7016,600,100,100,100,100
     render_options=()
 fi
+if [ "$job" = mazovia ]; then
+    printf '[Text]\nCodePage=Mazovia\n' >>"$app/Zelmo.ini"
+    render_options+=(--code-page Mazovia)
+fi
 
 if [ "$mode" = cups ]; then
     "$app/zelmo" >"$work/zelmo.log" 2>&1 &
@@ -71,7 +89,22 @@ else
 fi
 zelmo_pid=$!
 # Two copies: CUPS makes them from the job's "copies", the PDF printer gets each page twice.
-"$SAMPLE" "${sample_options[@]}" "$app/Wydruk.prn" || fail "cannot write the sample job"
+write_job "$app/Wydruk.prn" || fail "cannot write the job"
+
+# Junk is set aside, saying what it looks like, and nothing reaches the printer.
+if [ "$job" = junk ]; then
+    wait_for 60 grep -q 'Odłożono .*dane binarne' "$app/Zelmo.log" ||
+        fail "the junk was not set aside as binary data: $(cat "$app/Zelmo.log" 2>/dev/null)"
+    if [ "$mode" = cups ]; then
+        [ -z "$(lpstat -W all -o ZelmoPDF 2>/dev/null)" ] || fail "the junk reached CUPS: $(lpstat -W all -o)"
+    else
+        [ -z "$(ls -A "$app/Wydruki" 2>/dev/null)" ] || fail "the junk became a PDF: $(ls "$app/Wydruki")"
+    fi
+    stop_pid "$zelmo_pid"
+    zelmo_pid=""
+    echo "PASS: $mode junk"
+    exit 0
+fi
 
 if [ "$mode" = cups ]; then
     # Done when a job completed, or when CUPS gave up on it.
@@ -95,18 +128,28 @@ fi
 wait_for 30 sh -c "! ls '$app'/Zelmo*.Prn '$app/Wydruk.prn' >/dev/null 2>&1" ||
     fail "the job's file is still there: $(ls "$app")"
 
-"$SAMPLE" "${sample_options[@]}" "$work/sample.prn"
+write_job "$work/sample.prn"
 "$RENDER" --printer "$geometry" "${render_options[@]}" --out "$work/sheets" "$work/sample.prn" \
     >/dev/null || fail "zelmo-render failed"
+# Bare text is real text in the PDF: each rasteriser hints the font its own way.
+[ "$job" = sample ] || COMPARE_NEAR=3
 compare_pages "$pdf" 600 "$work/pages" "$work/sheets"
 # The text the job drew with its font can be searched and copied.
 if command -v pdftotext >/dev/null; then
     text=$(pdftotext "$pdf" - 2>/dev/null)
-    for line in "ZELMO 2026" "FAKTURA 123"; do
+    expected=("ZELMO 2026" "FAKTURA 123")
+    [ "$job" = sample ] || expected=("Zażółć gęślą jaźń" "Koniec.")
+    for line in "${expected[@]}"; do
         grep -qF "$line" <<<"$text" || fail "the PDF's text lacks \"$line\": $text"
     done
     # Nothing of the PDF folder's page lies in the printer's border: 100/600 inch = 12 points.
-    if [ "$mode" = pdf ]; then
+    # Bare text's font boxes reach above its ink, so there the ink itself is measured.
+    if [ "$mode" = pdf ] && [ "$job" != sample ]; then
+        gs -q -dBATCH -dNOPAUSE -dSAFER -sDEVICE=bbox "$pdf" 2>&1 | LC_ALL=C awk '
+            /^%%HiResBoundingBox:/ { n++; if ($2 < 11.9 || $3 < 11.9 || $4 > 595.2 - 11.9 || $5 > 841.9 - 11.9) bad++ }
+            END { exit !(n > 0 && bad == 0) }' ||
+            fail "the PDF folder's page has ink in the border: $(gs -q -dBATCH -dNOPAUSE -dSAFER -sDEVICE=bbox "$pdf" 2>&1)"
+    elif [ "$mode" = pdf ]; then
         # Its numbers have a dot: read them as the C locale does, not as the Polish one.
         pdftotext -bbox "$pdf" - 2>/dev/null | LC_ALL=C awk '
             /<page / { match($0, /width="[0-9.]+"/); w = substr($0, RSTART + 7, RLENGTH - 8) + 0

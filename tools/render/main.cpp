@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "output/code_pages.h"
 #include "output/device_metrics.h"
 #include "pcl/interpreter.h"
 #include "platform/errors.h"
@@ -24,7 +25,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: zelmo-render [--printer W,H,DPI[,L,T,R,B]] [--copies-capable] [--engine N] [--single] "
-    "[--offset X,Y] [--test N] [--out DIR] [--png] [--trace] [--text] JOB...";
+    "[--offset X,Y] [--code-page NAME] [--test N] [--out DIR] [--png] [--trace] [--text] JOB...";
 
 struct Options {
     zelmo::SimulatedPrinterConfig printer;
@@ -110,6 +111,12 @@ Options parse(int argc, char** argv) {
             if (comma == std::string::npos) throw UsageError{"--offset takes X,Y in millimetres"};
             o.request.offsetX = tenths(v.substr(0, comma), a);
             o.request.offsetY = tenths(v.substr(comma + 1), a);
+        } else if (a == "--code-page") {
+            // The character set a job of bare text is read in, named as in Zelmo.ini.
+            zelmo::CodePage page = zelmo::kDefaultCodePage;
+            if (!zelmo::parseCodePage(value(), page))
+                throw UsageError{"--code-page: unknown code page"};
+            o.request.codePage = static_cast<int32_t>(page);
         } else if (a == "--test") {
             std::vector<long> v = numbers(value(), a);
             if (v.size() != 1 || v[0] < 1 || v[0] > 3) throw UsageError{"--test takes 1, 2 or 3"};
