@@ -212,6 +212,16 @@ done
 pdftotext "$work/out-7.pdf" - 2>/dev/null | grep -qF "Łódź ╔═╗ zażółć gęślą jaźń" ||
     fail "CP852 text came out as: $(pdftotext "$work/out-7.pdf" - 2>/dev/null)"
 
+# Bare text in Mazovia, the code page named as a job option.
+printf 'Za\247\242\222\215 g\221\236l\206 ja\246\244\r\n\f' >"$work/mazovia.txt"
+before=$(ls "$device" | wc -l)
+mazovia_id=$(send_lp "$work/mazovia.txt" Biuro -o zelmo-code-page=Mazovia)
+wait_for 120 ended "$mazovia_id" && wait_for 60 sh -c "[ \$(ls '$device' | wc -l) -gt $before ]" ||
+    fail "the Mazovia job did not print: $(job_state "$mazovia_id")"
+strip_to_pdf "$(ls -t "$device"/* | head -1)" "$work/mazovia.pdf"
+pdftotext "$work/mazovia.pdf" - 2>/dev/null | grep -qF "Zażółć gęślą jaźń" ||
+    fail "Mazovia text came out as: $(pdftotext "$work/mazovia.pdf" - 2>/dev/null)"
+
 # Copies asked of CUPS are made by the printer's queue; both queues count them in page_log.
 before=$(ls "$device" | wc -l)
 copies_id=$(send_lp "$work/Wydruk.prn" Biuro -n 3)
