@@ -151,29 +151,34 @@ bool textByte(uint8_t b) {
 
 }  // namespace
 
-ContentVerdict judgeContent(const uint8_t* data, std::size_t size) {
+ContentVerdict walkJob(const uint8_t* data, std::size_t size, SequenceVisit visit, void* context) {
     if (!data) return verdict(JobContent::Text);
-    const JobContent known = signature(data, size);
-    if (known != JobContent::Text) return verdict(known);
-    // One byte in a hundred may be stray (a DOS end-of-file mark, a lone NUL), and two more.
-    const std::size_t maxStray = size / 100 + 2;
     std::size_t stray = 0, nulRun = 0;
+    bool nulRunSeen = false;
     for (std::size_t i = 0; i < size;) {
         const uint8_t b = data[i];
         if (b == kEsc) {
             const EscapeSpan span = escapeSpan(data + i, size - i);
+            if (span.wellFormed && visit) visit(data + i, span.length, context);
             stray += span.wellFormed ? 0 : 1;
             i += span.length;
             nulRun = 0;
         } else {
             nulRun = b == 0 ? nulRun + 1 : 0;
-            if (nulRun >= kNulRun) return verdict(JobContent::Binary);
+            nulRunSeen = nulRunSeen || nulRun >= kNulRun;
             stray += textByte(b) ? 0 : 1;
             ++i;
         }
-        if (stray > maxStray) return verdict(JobContent::Binary);
     }
-    return verdict(JobContent::Text);
+    const JobContent known = signature(data, size);
+    if (known != JobContent::Text) return verdict(known);
+    // One byte in a hundred may be stray (a DOS end-of-file mark, a lone NUL), and two more.
+    const bool binary = nulRunSeen || stray > size / 100 + 2;
+    return verdict(binary ? JobContent::Binary : JobContent::Text);
+}
+
+ContentVerdict judgeContent(const uint8_t* data, std::size_t size) {
+    return walkJob(data, size, nullptr, nullptr);
 }
 
 }  // namespace zelmo

@@ -22,9 +22,16 @@ struct EscapeSpan {
 // The escape sequence starting at at[0] (an ESC), within available bytes.
 EscapeSpan escapeSpan(const uint8_t* at, std::size_t available);
 
-// Judges a job in one pass without allocating: a known binary signature at its start, a run of
+// Called with each well-formed escape sequence a walk meets, its data block included.
+using SequenceVisit = void (*)(const uint8_t* at, std::size_t length, void* context);
+
+// Walks a job's escape sequences once without allocating, handing each well-formed one to visit
+// (when given), and judges the job on the way: a known binary signature at its start, a run of
 // NUL bytes, or more than a few bytes in a hundred that are neither printable, nor a control
 // code a text printer obeys, nor part of a well-formed escape sequence, make it not text.
+ContentVerdict walkJob(const uint8_t* data, std::size_t size, SequenceVisit visit, void* context);
+
+// The walk's judgement alone.
 ContentVerdict judgeContent(const uint8_t* data, std::size_t size);
 
 }  // namespace zelmo

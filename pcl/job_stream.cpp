@@ -327,11 +327,11 @@ bool runJob(PclState& s, const JobEnv& env) {
     try {
         // Random bytes hold escapes of either kind and a form feed every 256 bytes: such a file
         // would print as hundreds of sheets of noise, so it is judged before anything prints.
-        if (env.request.judgeFirst) s.content = judgeContent(s.job, s.jobEnd);
+        const Pcl5Survey survey = surveyJob(s.job, s.jobEnd);
+        if (env.request.judgeFirst) s.content = survey.content;
         if (!s.content.isText()) return endJob(s, env) && !s.stoppedByTermination;
         // Another program's PCL 5 job gets its own interpreter; the accounting program's jobs,
         // and any job that downloads its fonts the way they do, keep the rules below.
-        const Pcl5Survey survey = surveyJob(s.job, s.jobEnd);
         if (survey.pcl5 && !survey.softFonts) {
             runPcl5Job(s, env, survey);
             return endJob(s, env) && !s.stoppedByTermination;

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "output/job_content.h"
 #include "output/job_state.h"
 
 namespace zelmo {
@@ -14,9 +15,10 @@ struct Pcl5Survey {
     bool pcl5 = false;       // a command the accounting program never sends came
     bool softFonts = false;  // a font header was downloaded
     int32_t pageDpi = 300;   // 600 when a raster of 600 dpi or more is sent
+    ContentVerdict content;  // whether the job is a printout at all
 };
 
-// Walks the job's escape sequences by PCL's grammar, allocation-free.
+// Walks the job's escape sequences by PCL's grammar once, allocation-free, judging it on the way.
 Pcl5Survey surveyJob(const uint8_t* data, std::size_t size);
 
 // Interprets a PCL 5 job onto whole sheets and sends them, once per copy.

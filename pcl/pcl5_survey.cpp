@@ -9,8 +9,6 @@
 namespace zelmo {
 namespace {
 
-constexpr uint8_t kEsc = 0x1B;
-
 // One parameter of a sequence as the survey needs it.
 struct Parameter {
     int64_t value = 0;
@@ -89,14 +87,13 @@ Pcl5Survey surveyJob(const uint8_t* data, std::size_t size) {
     Pcl5Survey out;
     if (!data) return out;
     if (size >= 4 && std::memcmp(data, "@PJL", 4) == 0) out.pcl5 = true;
-    for (std::size_t i = 0; i < size;) {
-        const void* esc = std::memchr(data + i, kEsc, size - i);
-        if (!esc) break;
-        i = static_cast<std::size_t>(static_cast<const uint8_t*>(esc) - data);
-        const EscapeSpan span = escapeSpan(data + i, size - i);
-        if (span.wellFormed) surveySequence(data + i, span.length, out);
-        i += span.length;
-    }
+    // One walk both judges the job and looks at its sequences.
+    out.content = walkJob(
+        data, size,
+        [](const uint8_t* at, std::size_t length, void* survey) {
+            surveySequence(at, length, *static_cast<Pcl5Survey*>(survey));
+        },
+        &out);
     return out;
 }
 
