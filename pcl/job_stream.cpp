@@ -326,9 +326,10 @@ bool runJob(PclState& s, const JobEnv& env) {
 
     try {
         // Another program's PCL 5 job gets its own interpreter; the accounting program's jobs,
-        // and any job that downloads its fonts the way they do, keep the rules below.
+        // and any job that downloads its fonts the way they do and never selects one, keep the
+        // rules below.
         const Pcl5Survey survey = surveyJob(s.job, s.jobEnd);
-        if (survey.pcl5 && !survey.softFonts) {
+        if (survey.otherProgram()) {
             // Random bytes hold escapes that read as PCL 5 and a form feed every 256 bytes: such a
             // file would print as hundreds of sheets of noise, so it is judged before it prints.
             s.content = judgeContent(s.job, s.jobEnd);

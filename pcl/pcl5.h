@@ -13,7 +13,13 @@ namespace zelmo {
 struct Pcl5Survey {
     bool pcl5 = false;       // a command the accounting program never sends came
     bool softFonts = false;  // a font header was downloaded
+    bool fontById = false;   // a font was selected by its ID (ESC(#X, ESC)#X)
     int32_t pageDpi = 300;   // 600 when a raster of 600 dpi or more is sent
+
+    // Whether the job is another program's: the accounting program's fonts are downloaded and
+    // printed in without a selection, so a job that downloads fonts stays its job unless it
+    // selects one by ID, as only other programs do.
+    bool otherProgram() const { return pcl5 && (!softFonts || fontById); }
 };
 
 // Walks the job's escape sequences by PCL's grammar, allocation-free.

@@ -524,19 +524,43 @@ class Pcl5Job : private RasterRowSink {
     void fontCommand(uint8_t parameterized, uint8_t group, uint8_t letter, const Parameter& p) {
         const bool primary = parameterized == '(';
         if (letter == 'W') {
-            skipBytes(p.value);
+            download(primary, group, p.value);
             return;
         }
-        if (group == 's')
+        if (group == 0 && letter == 'X')
+            text_.selectById(primary, p.value);
+        else if (group == 's')
             text_.characteristic(primary, letter, p.value);
         else if (group == 0)
             text_.symbolSet(primary, p.value, p.letter);
         if (primary) text_.applyPitch(hmi_);
     }
 
-    // ESC*c: rule size, pattern id, fill; ESC*c#E belongs to soft fonts (skipped here).
+    // ESC(s#W and ESC)s#W: a character or a font header for the soft fonts.
+    void download(bool primary, uint8_t group, double count) {
+        const double left = double(s_.jobEnd - s_.readPos);
+        const auto n = static_cast<std::size_t>(std::clamp(count, 0.0, left));
+        const uint8_t* data = s_.job + s_.readPos;
+        s_.readPos += n;
+        if (group != 's') return;
+        if (primary)
+            text_.softFonts().character(data, n);
+        else
+            text_.softFonts().header(data, n);
+    }
+
+    // ESC*c: rule size, pattern id, fill; the soft fonts' ID, character code and control.
     void ruleOrPattern(uint8_t letter, const Parameter& p) {
         switch (letter) {
+            case 'D':
+                text_.softFonts().setFontId(p.value);
+                break;
+            case 'E':
+                text_.softFonts().setCharCode(p.value);
+                break;
+            case 'F':
+                text_.softFonts().control(int32_t(std::clamp(p.value, -1.0, 99.0)));
+                break;
             case 'A':
                 ruleWidth_ = clampUnits(std::max(p.value, 0.0) * unit_);
                 break;

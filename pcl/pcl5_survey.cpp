@@ -74,6 +74,8 @@ void surveySequence(const uint8_t* at, std::size_t length, Pcl5Survey& out) {
     while (pos < length && readParameter(at, length, pos, p)) {
         if (marksPcl5(parameterized, group, p)) out.pcl5 = true;
         if (parameterized == ')' && group == 's' && p.letter == 'W') out.softFonts = true;
+        if ((parameterized == '(' || parameterized == ')') && group == 0 && p.letter == 'X')
+            out.fontById = true;
         if (parameterized == '*' && group == 't' && p.letter == 'R' && p.value >= 600)
             out.pageDpi = 600;
         // A data block follows its letter: skip it, it holds no commands.
