@@ -149,7 +149,8 @@ std::vector<int> inkBox(const Sheet& s) {
     int x0 = s.width, y0 = s.height, x1 = -1, y1 = -1;
     for (int y = 0; y < s.height; ++y)
         for (int x = 0; x < s.width; ++x)
-            if (s.black(x, y)) x0 = std::min(x0, x), y0 = std::min(y0, y), x1 = x, y1 = y;
+            if (s.black(x, y))
+                x0 = std::min(x0, x), y0 = std::min(y0, y), x1 = std::max(x1, x), y1 = y;
     return x1 < 0 ? std::vector<int>{-1, -1, -1, -1} : std::vector<int>{x0, y0, x1 + 1, y1 + 1};
 }
 
@@ -243,6 +244,18 @@ INSTANTIATE_TEST_SUITE_P(
             "RasterAtTheLeftEdge",
             kEsc + "E" + kEsc + "*t150R" + kEsc + "*p16x4Y" + kEsc + "*r0A" + kEsc + "*b1W\x80",
             {75, 154, 77, 156}},
+        // Landscape: mode 0 turns the rows with the page (a row runs up the sheet), mode 3
+        // keeps them across it; the cursor follows the rows either way (the rule after them).
+        PlaceCase{"RasterTurnsWithTheLandscapePage",
+                  kEsc + "E" + kEsc + "&l1O" + kEsc + "*t300R" + kEsc + "*p100x0Y" + kEsc + "*r0F" +
+                      kEsc + "*r1A" + kEsc + "*b1W\xFF" + kEsc + "*b1W\x80" + kEsc + "*rB" + kEsc +
+                      "*c3a3b0P",
+                  {150, 432, 155, 440}},
+        PlaceCase{"RasterAcrossTheLandscapeSheet",
+                  kEsc + "E" + kEsc + "&l1O" + kEsc + "*t300R" + kEsc + "*p100x0Y" + kEsc + "*r3F" +
+                      kEsc + "*r1A" + kEsc + "*b1W\xFF" + kEsc + "*b1W\x80" + kEsc + "*rB" + kEsc +
+                      "*c3a3b0P",
+                  {150, 439, 158, 442}},
         PlaceCase{"RasterYOffset",
                   kEsc + "E" + kEsc + "*t300R" + kEsc + "*p0x0Y" + kEsc + "*r1A" + kEsc + "*b5Y" +
                       kEsc + "*b1W\x80",
