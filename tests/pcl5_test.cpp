@@ -54,8 +54,15 @@ INSTANTIATE_TEST_SUITE_P(
         SurveyCase{"FontByPitch", kEsc + "(s16.67HText", true, false, 300, true},
         SurveyCase{"Rule", kEsc + "*c10a10b0P", true, false, 300, true},
         SurveyCase{"LinesPerInch", kEsc + "&l8D", true, false, 300, true},
+        // Page layout alone: another program's where no fonts or raster of the accounting
+        // program's kind come; its page set-up (top margin) before its raster stays its own.
         SurveyCase{"PositionAlone", kEsc + "&a10R" + kEsc + "&l1O" + kEsc + "(17U", false, false,
-                   300, false},
+                   300, true},
+        SurveyCase{"AccountingPageSetupAndRaster",
+                   kEsc + "E" + kEsc + "&l26a0o0E" + kEsc + "*t300R" + kEsc + "*b1W\xFF", false,
+                   false, 300, false},
+        SurveyCase{"LayoutWithSoftFonts", kEsc + std::string(")s4W\0\0\0\0", 8) + kEsc + "&a10R",
+                   false, true, 300, false},
         SurveyCase{"CommandInsideData", kEsc + "*b5W" + kEsc + "&a1R", false, false, 300, false},
         SurveyCase{"SoftFontsWithPcl5", kEsc + std::string(")s4W\0\0\0\0", 8) + kEsc + "*b2M", true,
                    true, 300, false},
