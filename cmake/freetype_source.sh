@@ -10,9 +10,11 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/lists/partial"
 # Debian's own sources, read through a list of our own: the machine's apt setup is left alone.
+codename=$(. /etc/os-release 2>/dev/null && echo "${VERSION_CODENAME:-}")
+codename=${codename:-bookworm}
 cat >"$work/sources.list" <<LIST
-deb-src http://deb.debian.org/debian bookworm main
-deb-src http://deb.debian.org/debian-security bookworm-security main
+deb-src http://deb.debian.org/debian $codename main
+deb-src http://deb.debian.org/debian-security $codename-security main
 LIST
 apt=(apt-get -q -o Dir::Etc::SourceList="$work/sources.list" -o Dir::Etc::SourceParts=/dev/null
     -o Dir::State::Lists="$work/lists" -o APT::Sandbox::User=root)
