@@ -177,7 +177,8 @@ int64_t Pcl5Text::advance(uint8_t code, int64_t hmi, int32_t dpi) {
     if (!font().proportional) return hmi;
     if (const SoftFont* soft = softFont()) {
         const SoftGlyph& g = soft->glyphs[code];
-        return g.defined ? int64_t{g.deltaX} * kInch / (4 * soft->dpi) : hmi;
+        // A character the font lacks moves nothing, as a LaserJet prints it.
+        return g.defined ? int64_t{g.deltaX} * kInch / (4 * soft->dpi) : 0;
     }
     const OutlineGlyph* g = glyph(unicode(code == ' ' ? 'n' : code), dpi);
     // A space is as wide as the font's en; a character the font lacks as a fixed cell.

@@ -272,10 +272,11 @@ INSTANTIATE_TEST_SUITE_P(
                       kEsc + "*b1W\x80",
                   {75, 187, 76, 188}},
         // Drawn from the pen on the baseline (150 dots down at Y 0), each advancing its own
-        // width (10 dots) in a proportional font, or the header's pitch (20 dots).
+        // width (10 dots) in a proportional font (a space it lacks moves nothing), or the
+        // header's pitch (20 dots).
         PlaceCase{"SoftFontSelectedById",
                   kEsc + "E" + softFont(true, 0) + softA(1, 1, 4, 40, std::string(4, '\xFF')) +
-                      kEsc + "(5X" + kEsc + "*p0x0YAA",
+                      kEsc + "(5X" + kEsc + "*p0x0YA A",
                   {76, 146, 94, 150}},
         PlaceCase{"SoftFontCompressedRowsAtItsPitch",
                   kEsc + "E" + softFont(false, 80) + softA(2, 0, 4, 0, "\x03\x02\x04\x02") + kEsc +
