@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 #include "output/page_output.h"
@@ -38,6 +39,14 @@ struct Parameter {
     uint8_t letter = 0;        // as sent (lower case continues the group)
 };
 
+// The logical page's left offset in portrait on a sheet of that width: a quarter inch on
+// American paper, 71 dots at 300 dpi on ISO A sizes (80 columns of Courier fit on A4).
+int64_t portraitOffset(int64_t width) {
+    for (const int64_t mm : {148, 210, 297})
+        if (std::llabs(width - mm * kInch * 10 / 254) <= kInch / 25) return 71 * kInch / 300;
+    return kInch / 4;
+}
+
 // Page sizes of ESC&l#A, in units: the ones such programs send.
 bool pageSizeUnits(int32_t code, int64_t& width, int64_t& height) {
     switch (code) {
@@ -50,11 +59,14 @@ bool pageSizeUnits(int32_t code, int64_t& width, int64_t& height) {
         case 3:
             width = 8 * kInch + kInch / 2, height = 14 * kInch;
             return true;
+        case 25:
+            width = 148 * kInch * 10 / 254, height = 210 * kInch * 10 / 254;
+            return true;
         case 26:
             width = 210 * kInch * 10 / 254, height = 297 * kInch * 10 / 254;
             return true;
         case 27:
-            width = 148 * kInch * 10 / 254, height = 210 * kInch * 10 / 254;
+            width = 297 * kInch * 10 / 254, height = 420 * kInch * 10 / 254;
             return true;
         default:
             return false;
@@ -136,7 +148,7 @@ class Pcl5Job : private RasterRowSink {
         const bool landscape = orientation_ & 1;
         logicalWidth_ = landscape ? pageHeight_ : pageWidth_;
         logicalLength_ = landscape ? pageWidth_ : pageHeight_;
-        logicalOffset_ = landscape ? kInch / 5 : kInch / 4;
+        logicalOffset_ = landscape ? kInch / 5 : portraitOffset(pageWidth_);
         logicalWidth_ -= 2 * logicalOffset_;
         leftMargin_ = 0;
         rightMargin_ = logicalWidth_;

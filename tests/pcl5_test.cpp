@@ -215,6 +215,8 @@ INSTANTIATE_TEST_SUITE_P(
                   kEsc + "E" + kEsc + "*c72h36V" + kEsc + "&a720H" + kEsc + "*c0P",
                   {375, 187, 405, 202}},
         PlaceCase{"FirstLineAtSixLinesPerInch", kEsc + "E" + kRule, {75, 187, 85, 191}},
+        // On A4 the logical page starts 71 dots in, so that 80 columns of Courier fit.
+        PlaceCase{"A4LogicalPage", kEsc + "E" + kEsc + "&l26A" + kRule, {71, 187, 81, 191}},
         PlaceCase{"RowsAtEightLinesPerInch",
                   kEsc + "E" + kEsc + "&l8D" + kEsc + "&a2R" + kRule,
                   {75, 253, 85, 257}},
