@@ -181,10 +181,11 @@ int64_t Pcl5Text::advance(uint8_t code, int64_t hmi, int32_t dpi) {
         return g.defined ? int64_t{g.deltaX} * kInch / (4 * soft->dpi) : 0;
     }
     const OutlineGlyph* g = glyph(unicode(code == ' ' ? 'n' : code), dpi);
-    // A space is as wide as the font's en; a character the font lacks as a fixed cell.
+    // A space is three fifths of an n, as the LaserJet's CG Times and Univers space (the URW
+    // fonts' own spaces are narrower); a character the font lacks is a fixed cell.
     if (!g) return hmi;
     const int64_t width = int64_t{g->advance} * kInch / (int64_t{dpi} * 64);
-    return code == ' ' ? width / 2 + width / 4 : width;
+    return code == ' ' ? width * 3 / 5 : width;
 }
 
 void Pcl5Text::draw(uint8_t code, Pcl5Sheet& sheet, int32_t x, int32_t y, int orientation,

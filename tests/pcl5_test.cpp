@@ -284,6 +284,10 @@ INSTANTIATE_TEST_SUITE_P(
                   kEsc + "E" + softFont(false, 80) + softA(2, 0, 4, 0, "\x03\x02\x04\x02") + kEsc +
                       "(5X" + kEsc + "*p0x0YAA",
                   {77, 146, 101, 150}},
+        // A proportional font's space is three fifths of its n (15 dots in 12-point CG Times).
+        PlaceCase{"ProportionalSpace",
+                  kEsc + "E" + kEsc + "(s1p12v4101T" + kEsc + "*p0x0Yn n",
+                  {76, 127, 139, 151}},
         // The form feed sent as transparent data prints as a character (a symbol where the
         // font has one), not as a page break.
         PlaceCase{"PjlAndTransparentData",
