@@ -22,6 +22,7 @@ namespace {
 
 constexpr uint8_t kEsc = 0x1B;
 constexpr int64_t kInch = 7200;
+constexpr int64_t kDot = kInch / 300;
 constexpr int64_t kDefaultVmi = kInch / 6;
 constexpr int64_t kTopMargin = kInch / 2;
 constexpr int kStackDepth = 20;  // positions a job may push, as a LaserJet keeps
@@ -59,14 +60,17 @@ bool pageSizeUnits(int32_t code, int64_t& width, int64_t& height) {
         case 3:
             width = 8 * kInch + kInch / 2, height = 14 * kInch;
             return true;
+        // ISO sizes in whole dots at 300 dpi, as a LaserJet takes them (A4 2480 x 3508): a
+        // landscape page's positions count from the sheet's far edge and must not move by
+        // the millimetres' fraction of a dot.
         case 25:
-            width = 148 * kInch * 10 / 254, height = 210 * kInch * 10 / 254;
+            width = 1748 * kDot, height = 2480 * kDot;
             return true;
         case 26:
-            width = 210 * kInch * 10 / 254, height = 297 * kInch * 10 / 254;
+            width = 2480 * kDot, height = 3508 * kDot;
             return true;
         case 27:
-            width = 297 * kInch * 10 / 254, height = 420 * kInch * 10 / 254;
+            width = 3508 * kDot, height = 4961 * kDot;
             return true;
         default:
             return false;
