@@ -89,9 +89,9 @@ void Pcl5SoftFonts::character(const uint8_t* data, std::size_t size) {
     g.bits.assign(std::size_t(bytes), 0);
     const uint8_t* rows = data + descriptor + 2;
     const std::size_t left = size - std::size_t(descriptor) - 2;
-    if (kind == 1)
+    if (kind == 1 && !g.bits.empty())
         std::memcpy(g.bits.data(), rows, std::min(left, g.bits.size()));
-    else
+    else if (kind == 2)
         decodeCompressed(rows, left, g);
     bytes_ += bytes - int64_t(slot.bits.size());
     slot = std::move(g);
