@@ -25,7 +25,7 @@ PKG_E2E="locales cups cups-client cups-filters cups-ipp-utils ghostscript popple
 PKG_FUZZ="clang libclang-rt-14-dev"
 PKG_PACKAGE="dpkg-dev file"
 PKG_PACKAGE_CHECK="lintian desktop-file-utils systemd man-db debootstrap util-linux"
-PKG_WINDOWS="g++-mingw-w64-x86-64-posix mingw-w64-tools libz-mingw-w64-dev googletest zip nsis icoutils locales"
+PKG_WINDOWS="g++-mingw-w64-x86-64-posix mingw-w64-tools libz-mingw-w64-dev googletest zip nsis icoutils locales dpkg-dev fonts-urw-base35 fonts-dejavu-core"
 PKG_WINE="wine wine64 xvfb imagemagick cups cups-client cups-filters ghostscript"
 
 # Installs the named Debian packages that are not installed yet.

@@ -331,8 +331,9 @@ bool runJob(PclState& s, const JobEnv& env) {
         if (env.request.judgeFirst) s.content = survey.content;
         if (!s.content.isText()) return endJob(s, env) && !s.stoppedByTermination;
         // Another program's PCL 5 job gets its own interpreter; the accounting program's jobs,
-        // and any job that downloads its fonts the way they do, keep the rules below.
-        if (survey.pcl5 && !survey.softFonts) {
+        // and any job that downloads its fonts the way they do and never selects one, keep the
+        // rules below.
+        if (survey.otherProgram()) {
             runPcl5Job(s, env, survey);
             return endJob(s, env) && !s.stoppedByTermination;
         }

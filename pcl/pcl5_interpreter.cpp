@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 #include "output/page_output.h"
@@ -21,12 +22,16 @@ namespace {
 
 constexpr uint8_t kEsc = 0x1B;
 constexpr int64_t kInch = 7200;
+constexpr int64_t kDot = kInch / 300;
 constexpr int64_t kDefaultVmi = kInch / 6;
 constexpr int64_t kTopMargin = kInch / 2;
 constexpr int kStackDepth = 20;  // positions a job may push, as a LaserJet keeps
 // No coordinate a job sends may take the cursor past this (about 35 m): arithmetic stays exact.
 constexpr int64_t kMaxCoordinate = int64_t{1} << 40;
 constexpr int32_t kMaxRasterPixels = 65536;
+// The sheet's pixel steps of the logical page's x and y axes, by orientation.
+constexpr int32_t kAlongRow[4][2] = {{1, 0}, {0, -1}, {-1, 0}, {0, 1}};
+constexpr int32_t kAcrossRows[4][2] = {{0, 1}, {1, 0}, {0, -1}, {-1, 0}};
 
 // A parameter: its value as sent (sign kept, fraction included) and its letter.
 struct Parameter {
@@ -34,6 +39,14 @@ struct Parameter {
     bool signedValue = false;  // a + or - came: a relative move
     uint8_t letter = 0;        // as sent (lower case continues the group)
 };
+
+// The logical page's left offset in portrait on a sheet of that width: a quarter inch on
+// American paper, 71 dots at 300 dpi on ISO A sizes (80 columns of Courier fit on A4).
+int64_t portraitOffset(int64_t width) {
+    for (const int64_t mm : {148, 210, 297})
+        if (std::llabs(width - mm * kInch * 10 / 254) <= kInch / 25) return 71 * kInch / 300;
+    return kInch / 4;
+}
 
 // Page sizes of ESC&l#A, in units: the ones such programs send.
 bool pageSizeUnits(int32_t code, int64_t& width, int64_t& height) {
@@ -47,11 +60,17 @@ bool pageSizeUnits(int32_t code, int64_t& width, int64_t& height) {
         case 3:
             width = 8 * kInch + kInch / 2, height = 14 * kInch;
             return true;
+        // ISO sizes in whole dots at 300 dpi, as a LaserJet takes them (A4 2480 x 3508): a
+        // landscape page's positions count from the sheet's far edge and must not move by
+        // the millimetres' fraction of a dot.
+        case 25:
+            width = 1748 * kDot, height = 2480 * kDot;
+            return true;
         case 26:
-            width = 210 * kInch * 10 / 254, height = 297 * kInch * 10 / 254;
+            width = 2480 * kDot, height = 3508 * kDot;
             return true;
         case 27:
-            width = 148 * kInch * 10 / 254, height = 210 * kInch * 10 / 254;
+            width = 3508 * kDot, height = 4961 * kDot;
             return true;
         default:
             return false;
@@ -133,7 +152,7 @@ class Pcl5Job : private RasterRowSink {
         const bool landscape = orientation_ & 1;
         logicalWidth_ = landscape ? pageHeight_ : pageWidth_;
         logicalLength_ = landscape ? pageWidth_ : pageHeight_;
-        logicalOffset_ = landscape ? kInch / 5 : kInch / 4;
+        logicalOffset_ = landscape ? kInch / 5 : portraitOffset(pageWidth_);
         logicalWidth_ -= 2 * logicalOffset_;
         leftMargin_ = 0;
         rightMargin_ = logicalWidth_;
@@ -524,19 +543,43 @@ class Pcl5Job : private RasterRowSink {
     void fontCommand(uint8_t parameterized, uint8_t group, uint8_t letter, const Parameter& p) {
         const bool primary = parameterized == '(';
         if (letter == 'W') {
-            skipBytes(p.value);
+            download(primary, group, p.value);
             return;
         }
-        if (group == 's')
+        if (group == 0 && letter == 'X')
+            text_.selectById(primary, p.value);
+        else if (group == 's')
             text_.characteristic(primary, letter, p.value);
         else if (group == 0)
             text_.symbolSet(primary, p.value, p.letter);
         if (primary) text_.applyPitch(hmi_);
     }
 
-    // ESC*c: rule size, pattern id, fill; ESC*c#E belongs to soft fonts (skipped here).
+    // ESC(s#W and ESC)s#W: a character or a font header for the soft fonts.
+    void download(bool primary, uint8_t group, double count) {
+        const double left = double(s_.jobEnd - s_.readPos);
+        const auto n = static_cast<std::size_t>(std::clamp(count, 0.0, left));
+        const uint8_t* data = s_.job + s_.readPos;
+        s_.readPos += n;
+        if (group != 's') return;
+        if (primary)
+            text_.softFonts().character(data, n);
+        else
+            text_.softFonts().header(data, n);
+    }
+
+    // ESC*c: rule size, pattern id, fill; the soft fonts' ID, character code and control.
     void ruleOrPattern(uint8_t letter, const Parameter& p) {
         switch (letter) {
+            case 'D':
+                text_.softFonts().setFontId(p.value);
+                break;
+            case 'E':
+                text_.softFonts().setCharCode(p.value);
+                break;
+            case 'F':
+                text_.softFonts().control(int32_t(std::clamp(p.value, -1.0, 99.0)));
+                break;
             case 'A':
                 ruleWidth_ = clampUnits(std::max(p.value, 0.0) * unit_);
                 break;
@@ -671,6 +714,8 @@ class Pcl5Job : private RasterRowSink {
         if (!atCursor) x_ = 0;
         rasterLeft_ = x_;
         rowsDrawn_ = 0;
+        rasterUnits_ = 0;
+        anchorRaster();
         const int32_t res = std::max(rasterResolution_, 1);
         const int64_t fit = (logicalWidth_ + 2 * logicalOffset_ - x_) * res / kInch;
         const int64_t pixels =
@@ -703,16 +748,46 @@ class Pcl5Job : private RasterRowSink {
         decoder_.transfer(compression_, data, n, *this);
     }
 
+    // The sheet pixel of the logical dot at the cursor, where the raster's first pixel lies,
+    // and the sheet's steps along a row and from row to row: the logical page's in
+    // presentation mode 0; in mode 3 along the sheet's short edge, landscape rows as portrait
+    // ones and reverse landscape as reverse portrait, as a LaserJet prints them.
+    void anchorRaster() {
+        const int o = orientation_ & 3;
+        int64_t sx, sy;
+        toSheet(x_, y_, sx, sy);
+        // Where a logical axis runs against the sheet's, the dot lies before the point.
+        rasterAnchorX_ = pixelsOf(sx) - (o == 2 || o == 3 ? 1 : 0);
+        rasterAnchorY_ = pixelsOf(sy) - (o == 1 || o == 2 ? 1 : 0);
+        const int turn = presentation_ == 0 ? o : o & 2;
+        rasterAlong_ = {kAlongRow[turn][0], kAlongRow[turn][1]};
+        rasterAcross_ = {kAcrossRows[turn][0], kAcrossRows[turn][1]};
+        // The cursor follows the rows: the logical axis that runs the way they advance.
+        const std::array<int32_t, 2> logicalX{kAlongRow[o][0], kAlongRow[o][1]};
+        const std::array<int32_t, 2> logicalY{kAcrossRows[o][0], kAcrossRows[o][1]};
+        const std::array<int32_t, 2> back{-rasterAcross_[0], -rasterAcross_[1]};
+        rasterCursorAxis_ = rasterAcross_ == logicalY || back == logicalY ? 1 : 0;
+        rasterCursorSign_ = rasterAcross_ == logicalX || rasterAcross_ == logicalY ? 1 : -1;
+    }
+
+    // The cursor one raster row further, the way the rows advance.
+    void advanceRasterCursor(int64_t units) {
+        rasterUnits_ += units;
+        int64_t& axis = rasterCursorAxis_ == 1 ? y_ : x_;
+        axis = std::clamp(axis + rasterCursorSign_ * units, -kMaxCoordinate, kMaxCoordinate);
+    }
+
     // One decoded row at the raster position, scaled to the sheet; the cursor moves one row.
     bool row(const uint8_t* bits, std::size_t) override {
         if (rasterHeight_ > 0 && rowsDrawn_ >= rasterHeight_) return false;
         const int32_t res = std::max(rasterResolution_, 1);
         const int64_t rowUnits = kInch / res;
+        if ((orientation_ & 3) != 0) return turnedRow(bits, res, rowUnits);
         int64_t sx, sy;
         toSheet(rasterLeft_, y_, sx, sy);
         const int32_t x0 = pixelsOf(sx), y0 = pixelsOf(sy), y1 = pixelsOf(sy + rowUnits);
         ++rowsDrawn_;
-        y_ += rowUnits;
+        advanceRasterCursor(rowUnits);
         if (y0 >= sheet_.height()) return false;
         const int32_t outPixels = scaleRow(bits, res);
         for (int32_t y = std::max(y0, 0); y < y1; ++y)
@@ -720,10 +795,29 @@ class Pcl5Job : private RasterRowSink {
         return true;
     }
 
+    // A row on a turned page, pixel by pixel from the raster's anchor.
+    bool turnedRow(const uint8_t* bits, int32_t res, int64_t rowUnits) {
+        const int32_t a = pixelsOf(rasterUnits_), b = pixelsOf(rasterUnits_ + rowUnits);
+        ++rowsDrawn_;
+        advanceRasterCursor(rowUnits);
+        const int32_t outPixels = scaleRow(bits, res);
+        for (int64_t k = a; k < b; ++k) {
+            const int64_t x = rasterAnchorX_ + k * rasterAcross_[0];
+            const int64_t y = rasterAnchorY_ + k * rasterAcross_[1];
+            for (int32_t d = 0; d < outPixels; ++d) {
+                const bool ink = (scaled_[std::size_t(d) >> 3] >> (7 - (d & 7))) & 1;
+                const int64_t px = x + d * rasterAlong_[0], py = y + d * rasterAlong_[1];
+                if (px >= 0 && py >= 0 && px < sheet_.width() && py < sheet_.height())
+                    sheet_.paintPixel(int32_t(px), int32_t(py), ink, paint_);
+            }
+        }
+        return true;
+    }
+
     void skipRows(std::size_t count) override {
         const int32_t res = std::max(rasterResolution_, 1);
         const int64_t n = static_cast<int64_t>(std::min<std::size_t>(count, 1u << 20));
-        y_ = std::min(y_ + n * (kInch / res), kMaxCoordinate);
+        advanceRasterCursor(n * (kInch / res));
         rowsDrawn_ += static_cast<int32_t>(n);
     }
 
@@ -798,7 +892,10 @@ class Pcl5Job : private RasterRowSink {
     int32_t rasterResolution_ = 75, compression_ = 0, rasterWidth_ = 0, rasterHeight_ = 0;
     int32_t presentation_ = 3, rowsDrawn_ = 0, rowPixels_ = 0;
     bool rasterOn_ = false;
-    int64_t rasterLeft_ = 0;
+    int64_t rasterLeft_ = 0, rasterUnits_ = 0;
+    int32_t rasterAnchorX_ = 0, rasterAnchorY_ = 0;
+    std::array<int32_t, 2> rasterAlong_{}, rasterAcross_{};
+    int rasterCursorAxis_ = 1, rasterCursorSign_ = 1;
     std::vector<uint8_t> scaled_;
 };
 

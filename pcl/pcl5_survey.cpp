@@ -1,6 +1,7 @@
 // Telling a PCL 5 job from the accounting program's: the program sends only its own commands
-// (soft-font downloads, raster methods 0 and 1, dot positions, motion indexes, copies), so a
-// job header, or a command that shapes text or graphics beyond them, marks another program's.
+// (soft-font downloads, raster methods 0 and 1, dot positions, motion indexes, copies, and a
+// page set-up), so a job header, or a command that shapes text or graphics beyond them, marks
+// another program's; page layout alone does where the job has no fonts or raster of its kind.
 #include <cstring>
 
 #include "pcl/bare_text.h"
@@ -30,10 +31,23 @@ bool marksPcl5(uint8_t parameterized, uint8_t group, const Parameter& p) {
     if (parameterized == '*' && group == 'v') return among("NOT");
     if (font && group == 's') return among("PHVSBT");
     if (font && group == 0) return l == 'X';
-    if (parameterized == '&' && group == 'l') return among("DEFL");
+    if (parameterized == '&' && group == 'l') return among("DFL");
     if (parameterized == '&' && group == 'k') return among("GS");
     if (parameterized == '&') return group == 'f' || group == 'd' || group == 's' || group == 'u';
     return false;
+}
+
+// Whether a parameter lays out the page as a PCL 5 printer's job does, though the accounting
+// program's jobs may carry it too (its page set-up: orientation and top margin; the rest its
+// interpreter skips): cursor moves and margins in rows, columns and decipoints, symbol sets,
+// transparent data.
+bool hintsPcl5(uint8_t parameterized, uint8_t group, const Parameter& p) {
+    const uint8_t l = p.letter;
+    if (parameterized == '&' && group == 'a') return l != 0;
+    if (parameterized == '&' && group == 'l') return l == 'O' || l == 'E';
+    if (parameterized == '&' && group == 'p') return l == 'X';
+    const bool font = parameterized == '(' || parameterized == ')';
+    return font && group == 0 && l >= 'A' && l <= 'Z' && l != 'X' && l != 'W';
 }
 
 // Reads the parameter at pos (value and letter); false when the sequence breaks off.
@@ -71,7 +85,13 @@ void surveySequence(const uint8_t* at, std::size_t length, Pcl5Survey& out) {
     Parameter p;
     while (pos < length && readParameter(at, length, pos, p)) {
         if (marksPcl5(parameterized, group, p)) out.pcl5 = true;
+        if (hintsPcl5(parameterized, group, p)) out.pcl5Hint = true;
+        if ((parameterized == '*' && group == 't' && p.letter == 'R') ||
+            (parameterized == '*' && group == 'b' && p.letter == 'W'))
+            out.rasterRows = true;
         if (parameterized == ')' && group == 's' && p.letter == 'W') out.softFonts = true;
+        if ((parameterized == '(' || parameterized == ')') && group == 0 && p.letter == 'X')
+            out.fontById = true;
         if (parameterized == '*' && group == 't' && p.letter == 'R' && p.value >= 600)
             out.pageDpi = 600;
         // A data block follows its letter: skip it, it holds no commands.

@@ -51,10 +51,29 @@ void Pcl5Text::reset() {
     primary_ = Pcl5Font{};
     secondary_font_ = Pcl5Font{};
     secondary_ = false;
+    softFonts_.dropTemporary();
+}
+
+void Pcl5Text::selectById(bool primary, double id) {
+    const int32_t n = static_cast<int32_t>(std::clamp(id, -1.0, 32767.0));
+    const SoftFont* soft = softFonts_.find(n);
+    if (!soft) return;
+    Pcl5Font& f = fontFor(primary);
+    f.softFont = n;
+    f.proportional = soft->proportional;
+    if (soft->pitch > 0) f.pitch = 4.0 * soft->dpi / soft->pitch;
+    if (soft->symbolSet >= 0) f.symbolSet = soft->symbolSet;
+}
+
+// The selected downloaded font; null for an internal font or one deleted since.
+const SoftFont* Pcl5Text::softFont() const {
+    return font().softFont >= 0 ? softFonts_.find(font().softFont) : nullptr;
 }
 
 void Pcl5Text::characteristic(bool primary, uint8_t letter, double value) {
     Pcl5Font& f = fontFor(primary);
+    // A selection by characteristics chooses among the internal fonts again.
+    f.softFont = -1;
     switch (letter) {
         case 'P':
             f.proportional = value >= 1;
@@ -156,15 +175,27 @@ const OutlineGlyph* Pcl5Text::glyph(char32_t code, int32_t dpi) {
 
 int64_t Pcl5Text::advance(uint8_t code, int64_t hmi, int32_t dpi) {
     if (!font().proportional) return hmi;
+    if (const SoftFont* soft = softFont()) {
+        const SoftGlyph& g = soft->glyphs[code];
+        // A character the font lacks moves nothing, as a LaserJet prints it.
+        return g.defined ? int64_t{g.deltaX} * kInch / (4 * soft->dpi) : 0;
+    }
     const OutlineGlyph* g = glyph(unicode(code == ' ' ? 'n' : code), dpi);
-    // A space is as wide as the font's en; a character the font lacks as a fixed cell.
+    // A space is three fifths of an n, as the LaserJet's CG Times and Univers space (the URW
+    // fonts' own spaces are narrower); a character the font lacks is a fixed cell.
     if (!g) return hmi;
     const int64_t width = int64_t{g->advance} * kInch / (int64_t{dpi} * 64);
-    return code == ' ' ? width / 2 + width / 4 : width;
+    return code == ' ' ? width * 3 / 5 : width;
 }
 
 void Pcl5Text::draw(uint8_t code, Pcl5Sheet& sheet, int32_t x, int32_t y, int orientation,
                     const Paint& paint) {
+    if (const SoftFont* soft = softFont()) {
+        const SoftGlyph& g = soft->glyphs[code];
+        const int32_t scale = std::max(sheet.dpi() / soft->dpi, 1);
+        if (g.defined) drawSoft(g, scale, sheet, x, y, orientation, paint);
+        return;
+    }
     const char32_t c = unicode(code);
     const OutlineGlyph* g = code == ' ' ? nullptr : glyph(c, sheet.dpi());
     if (!g) return;
@@ -185,6 +216,28 @@ void Pcl5Text::draw(uint8_t code, Pcl5Sheet& sheet, int32_t x, int32_t y, int or
         }
     }
     if (orientation == 0) note(c, x, y, *g);
+}
+
+// A downloaded character's image, each dot scale sheet pixels, its reference point on the pen.
+void Pcl5Text::drawSoft(const SoftGlyph& g, int32_t scale, Pcl5Sheet& sheet, int32_t x, int32_t y,
+                        int orientation, const Paint& paint) {
+    for (int32_t gy = 0; gy < g.height * scale; ++gy) {
+        const uint8_t* row = g.bits.data() + std::size_t(gy / scale) * g.stride;
+        const int32_t dy = gy - g.top * scale;
+        if (orientation == 0 && scale == 1) {
+            sheet.drawRow(x + g.left, y + dy, row, g.width, paint);
+            continue;
+        }
+        for (int32_t gx = 0; gx < g.width * scale; ++gx) {
+            const int32_t bit = gx / scale;
+            if (!((row[bit >> 3] >> (7 - (bit & 7))) & 1)) continue;
+            const int32_t dx = gx + g.left * scale;
+            const int32_t px = orientation == 1 ? x + dy : orientation == 2 ? x - dx : x - dy;
+            const int32_t py = orientation == 1 ? y - dx : orientation == 2 ? y - dy : y + dx;
+            sheet.paintPixel(orientation == 0 ? x + dx : px, orientation == 0 ? y + dy : py, true,
+                             paint);
+        }
+    }
 }
 
 // Keeps a drawn character for the page's text layer: a new line where the baseline changes or

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "pcl/pcl5_sheet.h"
+#include "pcl/pcl5_soft_fonts.h"
 #include "platform/outline_fonts.h"
 #include "platform/text_layer.h"
 
@@ -23,7 +24,8 @@ struct Pcl5Font {
     double height = 12.0;  // points, proportional fonts
     bool italic = false;
     bool bold = false;
-    int32_t typeface = 3;  // Courier
+    int32_t typeface = 3;   // Courier
+    int32_t softFont = -1;  // the downloaded font's ID when selected by it
 };
 
 class Pcl5Text {
@@ -36,6 +38,9 @@ class Pcl5Text {
     void characteristic(bool primary, uint8_t letter, double value);
     // ESC(#U etc.: a symbol set, letter as sent.
     void symbolSet(bool primary, double value, uint8_t letter);
+    // ESC(#X / ESC)#X: the downloaded font of that ID; an ID with no such font changes nothing.
+    void selectById(bool primary, double id);
+    Pcl5SoftFonts& softFonts() { return softFonts_; }
     // A fixed-pitch font's selection sets the HMI to its pitch.
     void applyPitch(int64_t& hmi) const;
     // ESC&k#S: 0 ten, 4 twelve, 2 sixteen and two thirds characters per inch.
@@ -60,6 +65,9 @@ class Pcl5Text {
     void emSize(int32_t dpi, int32_t& emX, int32_t& emY) const;
     const OutlineGlyph* glyph(char32_t code, int32_t dpi);
     void note(char32_t code, int32_t x, int32_t y, const OutlineGlyph& g);
+    const SoftFont* softFont() const;
+    void drawSoft(const SoftGlyph& g, int32_t scale, Pcl5Sheet& sheet, int32_t x, int32_t y,
+                  int orientation, const Paint& paint);
 
     int32_t codePage_;
     Pcl5Font primary_, secondary_font_;
@@ -67,6 +75,7 @@ class Pcl5Text {
     OutlineFonts* fonts_ = nullptr;
     std::unordered_map<uint64_t, OutlineGlyph> cache_;
     TextLayer layer_;
+    Pcl5SoftFonts softFonts_;
 };
 
 }  // namespace zelmo

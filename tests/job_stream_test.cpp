@@ -49,7 +49,10 @@ INSTANTIATE_TEST_SUITE_P(
         CursorCase{"MinusPrintsTheRest", withHmi30().esc("*p-5X"), 60, 0},
         CursorCase{"SeventeenDigitsPrintTheLetter", withHmi30().esc("*p00000000000000123X"), 30, 0},
         CursorCase{"EscapeCutsParameter", withHmi30().esc("*p100").esc("*p200Y"), 180, 0},
-        CursorCase{"UnknownGroupDropsAllLetters", withHmi30().esc("&a5c7R").text("x"), 30, 0},
+        // In a job of the program's own (its font downloaded): a job with nothing but page
+        // layout is another program's, printed as PCL 5.
+        CursorCase{"UnknownGroupDropsAllLetters",
+                   withHmi30().fontHeader(40, 30).esc("&a5c7R").text("x"), 30, 0},
         CursorCase{"UnknownLetterContinuesGroup", withHmi30().esc("*p5q9Y"), 0, 9},
         CursorCase{"EscapeInLastTwoBytes", withHmi30().text("a").esc("*"), 30, 0},
         CursorCase{"EscapeAsLastByte", withHmi30().text("a").byte(0x1B), 30, 0}),

@@ -23,6 +23,7 @@ struct SurveyCase {
     bool pcl5;
     bool softFonts;
     int32_t pageDpi;
+    bool otherProgram;  // printed by the PCL 5 interpreter
 };
 
 class Survey : public ::testing::TestWithParam<SurveyCase> {};
@@ -33,6 +34,7 @@ TEST_P(Survey, TellsTheAccountingDialectFromPcl5) {
     EXPECT_EQ(s.pcl5, c.pcl5);
     EXPECT_EQ(s.softFonts, c.softFonts);
     EXPECT_EQ(s.pageDpi, c.pageDpi);
+    EXPECT_EQ(s.otherProgram(), c.otherProgram);
 }
 
 const std::string kEsc = "\x1B";
@@ -43,19 +45,30 @@ INSTANTIATE_TEST_SUITE_P(
         SurveyCase{"AccountingRaster",
                    kEsc + "*t300R" + kEsc + "*b1M" + kEsc + "*p5x7Y" + kEsc + "*b2W\x01\xFF" +
                        kEsc + "&l2X\f",
-                   false, false, 300},
-        SurveyCase{"ResetAndText", kEsc + "EHello\r\n\f", false, false, 300},
-        SurveyCase{"PackBits", kEsc + "*t600R" + kEsc + "*b2m1W\x00", true, false, 600},
-        SurveyCase{"UniversalExit", kEsc + "%-12345X@PJL ENTER LANGUAGE=PCL\r\n", true, false, 300},
-        SurveyCase{"PjlAlone", "@PJL COMMENT x\r\nText", true, false, 300},
-        SurveyCase{"FontByPitch", kEsc + "(s16.67HText", true, false, 300},
-        SurveyCase{"Rule", kEsc + "*c10a10b0P", true, false, 300},
-        SurveyCase{"LinesPerInch", kEsc + "&l8D", true, false, 300},
+                   false, false, 300, false},
+        SurveyCase{"ResetAndText", kEsc + "EHello\r\n\f", false, false, 300, false},
+        SurveyCase{"PackBits", kEsc + "*t600R" + kEsc + "*b2m1W\x00", true, false, 600, true},
+        SurveyCase{"UniversalExit", kEsc + "%-12345X@PJL ENTER LANGUAGE=PCL\r\n", true, false, 300,
+                   true},
+        SurveyCase{"PjlAlone", "@PJL COMMENT x\r\nText", true, false, 300, true},
+        SurveyCase{"FontByPitch", kEsc + "(s16.67HText", true, false, 300, true},
+        SurveyCase{"Rule", kEsc + "*c10a10b0P", true, false, 300, true},
+        SurveyCase{"LinesPerInch", kEsc + "&l8D", true, false, 300, true},
+        // Page layout alone: another program's where no fonts or raster of the accounting
+        // program's kind come; its page set-up (top margin) before its raster stays its own.
         SurveyCase{"PositionAlone", kEsc + "&a10R" + kEsc + "&l1O" + kEsc + "(17U", false, false,
-                   300},
-        SurveyCase{"CommandInsideData", kEsc + "*b5W" + kEsc + "&a1R", false, false, 300},
+                   300, true},
+        SurveyCase{"AccountingPageSetupAndRaster",
+                   kEsc + "E" + kEsc + "&l26a0o0E" + kEsc + "*t300R" + kEsc + "*b1W\xFF", false,
+                   false, 300, false},
+        SurveyCase{"LayoutWithSoftFonts", kEsc + std::string(")s4W\0\0\0\0", 8) + kEsc + "&a10R",
+                   false, true, 300, false},
+        SurveyCase{"CommandInsideData", kEsc + "*b5W" + kEsc + "&a1R", false, false, 300, false},
         SurveyCase{"SoftFontsWithPcl5", kEsc + std::string(")s4W\0\0\0\0", 8) + kEsc + "*b2M", true,
-                   true, 300}),
+                   true, 300, false},
+        // The accounting program prints in the font it downloaded; only others select one.
+        SurveyCase{"SoftFontSelectedById", kEsc + std::string(")s4W\0\0\0\0", 8) + kEsc + "(5X",
+                   true, true, 300, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // ---- Raster rows ---------------------------------------------------------------------------
@@ -143,7 +156,8 @@ std::vector<int> inkBox(const Sheet& s) {
     int x0 = s.width, y0 = s.height, x1 = -1, y1 = -1;
     for (int y = 0; y < s.height; ++y)
         for (int x = 0; x < s.width; ++x)
-            if (s.black(x, y)) x0 = std::min(x0, x), y0 = std::min(y0, y), x1 = x, y1 = y;
+            if (s.black(x, y))
+                x0 = std::min(x0, x), y0 = std::min(y0, y), x1 = std::max(x1, x), y1 = y;
     return x1 < 0 ? std::vector<int>{-1, -1, -1, -1} : std::vector<int>{x0, y0, x1 + 1, y1 + 1};
 }
 
@@ -164,6 +178,26 @@ TEST_P(Place, PutsTheMarkWhereALaserJetDoes) {
     EXPECT_EQ(inkBox(*run.sheets()[0]), c.box);
 }
 
+// A bitmap soft font's header for ID 5: proportional or of a pitch in quarter dots.
+std::string softFont(bool proportional, int pitch) {
+    std::string h(64, '\0');
+    h[1] = 64;
+    h[13] = proportional ? 1 : 0;
+    h[16] = char(pitch >> 8), h[17] = char(pitch & 0xFF);
+    return kEsc + "*c5D" + kEsc + ")s64W" + h;
+}
+
+// Character 'A' of the current soft font: class 1 (rows) or 2 (runs), left and top offsets,
+// width 8, height 4, its advance in quarter dots.
+std::string softA(int kind, int left, int top, int deltaX, const std::string& data) {
+    std::string d(16, '\0');
+    d[0] = 4, d[2] = 14, d[3] = char(kind);
+    d[7] = char(left), d[9] = char(top), d[11] = 8, d[13] = 4;
+    d[14] = char(deltaX >> 8), d[15] = char(deltaX & 0xFF);
+    d += data;
+    return kEsc + "*c65E" + kEsc + "(s" + std::to_string(d.size()) + "W" + d;
+}
+
 // The logical page starts a quarter inch (75 dots) in; vertical positions count from the top
 // margin, half an inch (150 dots) down, the first line's baseline three quarters of a line lower.
 const std::string kRule = kEsc + "*c10a4b0P";
@@ -181,6 +215,8 @@ INSTANTIATE_TEST_SUITE_P(
                   kEsc + "E" + kEsc + "*c72h36V" + kEsc + "&a720H" + kEsc + "*c0P",
                   {375, 187, 405, 202}},
         PlaceCase{"FirstLineAtSixLinesPerInch", kEsc + "E" + kRule, {75, 187, 85, 191}},
+        // On A4 the logical page starts 71 dots in, so that 80 columns of Courier fit.
+        PlaceCase{"A4LogicalPage", kEsc + "E" + kEsc + "&l26A" + kRule, {71, 187, 81, 191}},
         PlaceCase{"RowsAtEightLinesPerInch",
                   kEsc + "E" + kEsc + "&l8D" + kEsc + "&a2R" + kRule,
                   {75, 253, 85, 257}},
@@ -217,6 +253,18 @@ INSTANTIATE_TEST_SUITE_P(
             "RasterAtTheLeftEdge",
             kEsc + "E" + kEsc + "*t150R" + kEsc + "*p16x4Y" + kEsc + "*r0A" + kEsc + "*b1W\x80",
             {75, 154, 77, 156}},
+        // Landscape: mode 0 turns the rows with the page (a row runs up the sheet), mode 3
+        // keeps them across it; the cursor follows the rows either way (the rule after them).
+        PlaceCase{"RasterTurnsWithTheLandscapePage",
+                  kEsc + "E" + kEsc + "&l1O" + kEsc + "*t300R" + kEsc + "*p100x0Y" + kEsc + "*r0F" +
+                      kEsc + "*r1A" + kEsc + "*b1W\xFF" + kEsc + "*b1W\x80" + kEsc + "*rB" + kEsc +
+                      "*c3a3b0P",
+                  {150, 432, 155, 440}},
+        PlaceCase{"RasterAcrossTheLandscapeSheet",
+                  kEsc + "E" + kEsc + "&l1O" + kEsc + "*t300R" + kEsc + "*p100x0Y" + kEsc + "*r3F" +
+                      kEsc + "*r1A" + kEsc + "*b1W\xFF" + kEsc + "*b1W\x80" + kEsc + "*rB" + kEsc +
+                      "*c3a3b0P",
+                  {150, 439, 158, 442}},
         PlaceCase{"RasterYOffset",
                   kEsc + "E" + kEsc + "*t300R" + kEsc + "*p0x0Y" + kEsc + "*r1A" + kEsc + "*b5Y" +
                       kEsc + "*b1W\x80",
@@ -225,6 +273,21 @@ INSTANTIATE_TEST_SUITE_P(
                   kEsc + "E" + kEsc + "*t300R" + kEsc + "*r1T" + kEsc + "*r1A" + kEsc + "*b1W\x80" +
                       kEsc + "*b1W\x80",
                   {75, 187, 76, 188}},
+        // Drawn from the pen on the baseline (150 dots down at Y 0), each advancing its own
+        // width (10 dots) in a proportional font (a space it lacks moves nothing), or the
+        // header's pitch (20 dots).
+        PlaceCase{"SoftFontSelectedById",
+                  kEsc + "E" + softFont(true, 0) + softA(1, 1, 4, 40, std::string(4, '\xFF')) +
+                      kEsc + "(5X" + kEsc + "*p0x0YA A",
+                  {76, 146, 94, 150}},
+        PlaceCase{"SoftFontCompressedRowsAtItsPitch",
+                  kEsc + "E" + softFont(false, 80) + softA(2, 0, 4, 0, "\x03\x02\x04\x02") + kEsc +
+                      "(5X" + kEsc + "*p0x0YAA",
+                  {77, 146, 101, 150}},
+        // A proportional font's space is three fifths of its n (15 dots in 12-point CG Times).
+        PlaceCase{"ProportionalSpace",
+                  kEsc + "E" + kEsc + "(s1p12v4101T" + kEsc + "*p0x0Yn n",
+                  {76, 127, 139, 151}},
         // The form feed sent as transparent data prints as a character (a symbol where the
         // font has one), not as a page break.
         PlaceCase{"PjlAndTransparentData",

@@ -197,10 +197,11 @@ INSTANTIATE_TEST_SUITE_P(
                   JobBuilder().esc("&l2X").esc("&k12H").text("a").esc("*p100x100Y").text("b"),
                   {kBegin, "cells 30 0 30 50 \"ab\"", "page", "cells 30 0 30 50 \"ab\"", "end"}},
         // A two-character escape is two bytes; a parameterised one ends at its upper-case
-        // terminator, lower case continuing the group.
+        // terminator, lower case continuing the group. (Groups no printer knows: orientation
+        // or a symbol set would make the job another program's PCL 5.)
         PlainCase{
             "escapesEndByTheGrammar",
-            JobBuilder().esc("E").text("F").esc("9").text("a").esc("&l1o2A").text("b").esc("(8U"),
+            JobBuilder().esc("E").text("F").esc("9").text("a").esc("&y1o2A").text("b").esc("&z8U"),
             {kBegin, "cells 30 0 30 50 \"Fab\"", "end"}},
         // Every data block is skipped by its count, none of it printed, whatever the command;
         // a count past the job's end takes the rest.

@@ -48,6 +48,8 @@ rm -rf "$artifacts"
 mkdir -p "$artifacts" "$app"
 wine() { "$wine_run" "$prefix" "$@"; }
 installed=(Zelmo.exe CZYTAJ.txt README.txt LICENSE.txt LICENSE-mingw-w64.txt LICENSE-gcc-runtime.txt
+    LICENSE-DejaVu-fonts.txt LICENSE-URW-fonts.txt LICENSE-FreeType.txt fonts/NimbusMonoPS-Regular.otf
+    fonts/NimbusSans-BoldItalic.otf fonts/DejaVuSansMono.ttf
     "Odinstaluj Zelmo.exe")
 # The value $1 under the Uninstall key, from the machine's key or the user's.
 uninstall_value() {
