@@ -12,9 +12,16 @@ mkdir -p "$work/lists/partial"
 # Debian's own sources, read through a list of our own: the machine's apt setup is left alone.
 codename=$(. /etc/os-release 2>/dev/null && echo "${VERSION_CODENAME:-}")
 codename=${codename:-bookworm}
+# The archive the machine already reaches (a mirror or a proxy may stand for deb.debian.org).
+uris=$({ sed -n 's/^URIs:[[:space:]]*//p' /etc/apt/sources.list.d/*.sources
+    sed -n 's/^deb[[:space:]]\+\(\[[^]]*\][[:space:]]\+\)\{0,1\}\([^[:space:]]*\).*/\2/p' \
+        /etc/apt/sources.list /etc/apt/sources.list.d/*.list; } 2>/dev/null | tr ' ' '\n' |
+    grep -E '^https?://' || true)
+main=$(grep -v security <<<"$uris" | head -1)
+security=$(grep security <<<"$uris" | head -1)
 cat >"$work/sources.list" <<LIST
-deb-src http://deb.debian.org/debian $codename main
-deb-src http://deb.debian.org/debian-security $codename-security main
+deb-src ${main:-http://deb.debian.org/debian} $codename main
+deb-src ${security:-http://deb.debian.org/debian-security} $codename-security main
 LIST
 apt=(apt-get -q -o Dir::Etc::SourceList="$work/sources.list" -o Dir::Etc::SourceParts=/dev/null
     -o Dir::State::Lists="$work/lists" -o APT::Sandbox::User=root)
