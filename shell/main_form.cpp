@@ -285,8 +285,13 @@ void MainForm::modifyClick() {
     offsetY_ = offsets::millimetresToTenths(y);
     engine_ = view_.engineIndex();
     singleMode_ = view_.singleModeChecked();
+    const int32_t page = view_.codePageIndex();
+    const CodePage codePage = page >= 0 && page < static_cast<int32_t>(std::size(kCodePages))
+                                  ? kCodePages[page]
+                                  : text_.codePage;
     // The values are in force either way; editMode stays so that the save can be tried again.
-    const bool saved = saveSettings();
+    const bool saved = saveSettings(codePage);
+    text_.codePage = codePage;
     settingsStamp_ = settingsStamp();
     if (!saved) return;
     userEvent(JobEventKind::SettingsSaved, settingsSummary());
@@ -610,15 +615,17 @@ void MainForm::loadSettings() {
     applyArchiveFolder(printer_, text_.archiveFolder);
 }
 
-// Writes the four keys, in their order, as integers, in one step; false, with the user told
-// and the file as it was, when the save failed.
-bool MainForm::saveSettings() {
+// Writes the four keys, in their order, as integers, in one step, then the code page when the
+// user changed it (a file that never named one keeps to the default); false, with the user
+// told, when the save failed.
+bool MainForm::saveSettings(CodePage page) {
     try {
         writeProfileStrings(SettingsFile_, texts::kSettingsSection,
                             {{"UserX", std::to_string(offsetX_)},
                              {"UserY", std::to_string(offsetY_)},
                              {"UserPE", std::to_string(engine_)},
                              {"UserSM", singleMode_ ? "1" : "0"}});
+        if (page != text_.codePage) writeCodePage(SettingsFile_, page);
         return true;
     } catch (const PlatformError& error) {
         view_.showWarning(std::string(texts::kSettingsNotSaved) + " (" + error.what() + ")",
@@ -635,6 +642,7 @@ void MainForm::enterDisplayMode() {
     view_.setEditText(FocusTarget::OffsetYEdit, offsets::formatTenths(offsetY_, separator));
     view_.setEngineIndex(engine_);
     view_.setSingleModeChecked(singleMode_);
+    view_.setCodePageIndex(codePageIndex(text_.codePage));
     view_.setSettingsEnabled(false);
     view_.setButtonCaption(texts::kModify);
     view_.setFocus(FocusTarget::MainPanel);
@@ -679,7 +687,8 @@ std::string MainForm::settingsSummary() const {
     return texts::kLogOffsetX + offsets::formatTenths(offsetX_, separator) + texts::kLogOffsetY +
            offsets::formatTenths(offsetY_, separator) + texts::kLogMm +
            (known ? texts::kEngines[engine_] : std::to_string(engine_)) + texts::kLogSingleMode +
-           (singleMode_ ? texts::kLogYes : texts::kLogNo);
+           (singleMode_ ? texts::kLogYes : texts::kLogNo) + texts::kLogCodePage +
+           codePageName(text_.codePage);
 }
 
 }  // namespace zelmo

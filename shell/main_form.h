@@ -56,7 +56,12 @@ class MainView {
     virtual int32_t engineIndex() const = 0;  // -1 when nothing is selected
     virtual void setSingleModeChecked(bool checked) = 0;
     virtual bool singleModeChecked() const = 0;
-    // Enables or disables OffsetXEdit, OffsetYEdit, PrintEngine and SingleMode together.
+    // Selects an item of the code page list (kCodePages' order).
+    virtual void setCodePageIndex(int32_t /*index*/) {}
+    // The code page list's selection; -1 when the view has none, which keeps the code page.
+    virtual int32_t codePageIndex() const { return -1; }
+    // Enables or disables OffsetXEdit, OffsetYEdit, PrintEngine, SingleMode and the code page
+    // list together.
     virtual void setSettingsEnabled(bool enabled) = 0;
     virtual void setButtonCaption(const std::string& caption) = 0;
     virtual void setFocus(FocusTarget target) = 0;
@@ -185,7 +190,7 @@ class MainForm : private PrinterNameDisplay {
   private:
     void showPrinterName(const std::string& name) override;
     void loadSettings();
-    bool saveSettings();
+    bool saveSettings(CodePage page);
     // True, with the user told, when the offset typed into edit leaves the sheet.
     bool offsetOffSheet(FocusTarget edit, double millimetres);
     void enterDisplayMode();

@@ -25,6 +25,7 @@
 #include "shell/qt/event_loop.h"
 #include "shell/qt/queue_window.h"
 #include "shell/tray_menu.h"
+#include "shell/window_design.h"
 
 namespace zelmo {
 
@@ -80,6 +81,8 @@ class MainWindow : public QWidget, public MainView, private TrayDialogs {
     int32_t engineIndex() const override;
     void setSingleModeChecked(bool checked) override;
     bool singleModeChecked() const override;
+    void setCodePageIndex(int32_t index) override;
+    int32_t codePageIndex() const override;
     void setSettingsEnabled(bool enabled) override;
     void setButtonCaption(const std::string& caption) override;
     void setFocus(FocusTarget target) override;
@@ -111,7 +114,8 @@ class MainWindow : public QWidget, public MainView, private TrayDialogs {
     bool chooseFolder(const std::string& caption, std::string& folder) override;
     void createTrayIcon();
     void watchSessionEnd();
-    void fitEngineList();
+    template <typename Items>
+    void fitList(QComboBox* list, const Items& items);
     // Runs an event handler; what escapes it goes to the exception display.
     void guarded(const std::function<void()>& handler);
     void minimizeToTray();
@@ -133,6 +137,8 @@ class MainWindow : public QWidget, public MainView, private TrayDialogs {
     QPushButton* ModifyButton = nullptr;
     QCheckBox* SingleMode = nullptr;
     QComboBox* PrintEngine = nullptr;
+    QLabel* CodePageLabel = nullptr;
+    QComboBox* CodePageList = nullptr;
     QMenu* PopupMenu = nullptr;
     std::map<TrayItem, QAction*> trayActions_;  // PopupMenu's own actions, by their entries' ids
     QSystemTrayIcon* tray_ = nullptr;
