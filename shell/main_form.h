@@ -80,6 +80,15 @@ class MainView {
     // The failure box: a job given up with an error, told with what comes next. One at a time:
     // a face with a box open drops it (the notification and the log still have it).
     virtual void showFailure(const std::string& /*text*/) {}
+    // The failure box about a job (its queue file name): a box open for the same job says text
+    // instead of what it said; one open for another job stays as it is.
+    virtual void showJobFailure(const std::string& /*job*/, const std::string& text) {
+        showFailure(text);
+    }
+    // The job has moved on (set aside, printed, deleted): its box, if one is open, says text
+    // instead, or closes when text is empty. A box must not promise a next attempt that will
+    // never come.
+    virtual void followFailure(const std::string& /*job*/, const std::string& /*text*/) {}
     // Opens the queue window, in front.
     virtual void showQueueWindow() {}
     // Asks the window's event loop to call MainForm::FolderChanged whenever handle (a file

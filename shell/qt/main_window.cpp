@@ -166,9 +166,11 @@ void QtExceptionDisplay::showException(const ZelmoError& error) {
         this, [this, message] { showNow(message); }, Qt::QueuedConnection);
 }
 
-// The failure box; none while one is open.
-void QtExceptionDisplay::showNow(const std::string& message) {
+// The failure box; none while one is open, unless it is about the same job.
+void QtExceptionDisplay::showNow(const std::string& message, const std::string& job) {
+    if (box_ && !job.empty() && job == boxJob_) return follow(job, message);
     if (box_) return;
+    boxJob_ = job;
     box_ = new QMessageBox(QMessageBox::Critical, q(texts::kMessageCaption), q(message),
                            QMessageBox::Ok);
     box_->setAttribute(Qt::WA_DeleteOnClose);
@@ -185,6 +187,15 @@ void QtExceptionDisplay::showNow(const std::string& message) {
     box_->show();
     box_->raise();
     box_->activateWindow();
+}
+
+// A box about the job follows it; a box about anything else stays.
+void QtExceptionDisplay::follow(const std::string& job, const std::string& message) {
+    if (!box_ || job.empty() || job != boxJob_) return;
+    if (message.empty())
+        box_->close();
+    else
+        box_->setText(q(message));
 }
 
 // The toolkit in the user's language, Polish for a Polish or unset locale: its translations
@@ -657,6 +668,14 @@ void MainWindow::setTrayIcon(TrayIconKind kind) {
 // The failure box, on the window thread; none while one is open.
 void MainWindow::showFailure(const std::string& text) {
     display_.showNow(text);
+}
+
+void MainWindow::showJobFailure(const std::string& job, const std::string& text) {
+    display_.showNow(text, job);
+}
+
+void MainWindow::followFailure(const std::string& job, const std::string& text) {
+    display_.follow(job, text);
 }
 
 // A notification from the tray icon: the desktop's notification service where there is one,

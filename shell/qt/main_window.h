@@ -40,13 +40,17 @@ class QtExceptionDisplay : public QObject, public ExceptionDisplay {
     Q_OBJECT
   public:
     void showException(const ZelmoError& error) override;
-    // Shows what an event handler let escape, on the calling (window) thread.
-    void showNow(const std::string& message);
+    // Shows what an event handler let escape, on the calling (window) thread; job, when given,
+    // is the queue file the box is about: a box open for it takes the new message.
+    void showNow(const std::string& message, const std::string& job = {});
+    // The job's box, if open, says message instead, or closes when message is empty.
+    void follow(const std::string& job, const std::string& message);
     // The box on screen, if one is.
     QMessageBox* openBox() const { return box_.data(); }
 
   private:
     QPointer<QMessageBox> box_;
+    std::string boxJob_;  // the job the open box is about; empty for none
 };
 
 class MainWindow : public QWidget, public MainView, private TrayDialogs {
@@ -92,6 +96,8 @@ class MainWindow : public QWidget, public MainView, private TrayDialogs {
     void setTrayIcon(TrayIconKind kind) override;
     void notify(const std::string& title, const std::string& text, bool warning) override;
     void showFailure(const std::string& text) override;
+    void showJobFailure(const std::string& job, const std::string& text) override;
+    void followFailure(const std::string& job, const std::string& text) override;
 
     void showQueueWindow() override;
 

@@ -285,6 +285,20 @@ TEST_F(MainWindowTest, OneFailureBoxAtATimeStaysUntilClosed) {
     ASSERT_EQ(boxes().size(), 1u);
     EXPECT_EQ(boxes()[0]->text().toStdString(), "Send-Document: Broken pipe.");
     boxes()[0]->close();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    // A box about a job follows it: the same job's news replaces its text, another job's
+    // leaves it, and an empty text (the job printed or deleted) closes it.
+    window->showJobFailure("Zelmo3.Prn", "próba 1. Następna próba o 10:00.");
+    window->showJobFailure("Zelmo4.Prn", "Zelmo4");
+    window->followFailure("Zelmo4.Prn", "");
+    ASSERT_EQ(boxes().size(), 1u);
+    window->showJobFailure("Zelmo3.Prn", "próba 2. Następna próba o 10:05.");
+    EXPECT_EQ(boxes()[0]->text().toStdString(), "próba 2. Następna próba o 10:05.");
+    window->followFailure("Zelmo3.Prn", "Zadanie odłożono.");
+    EXPECT_EQ(boxes()[0]->text().toStdString(), "Zadanie odłożono.");
+    window->followFailure("Zelmo3.Prn", "");
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(boxes().empty());
 }
 
 TEST_F(MainWindowTest, TheQueueWindowListsLeftoversAndPrintsOrDeletesThemOnRequest) {
