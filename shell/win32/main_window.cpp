@@ -763,6 +763,14 @@ void MainWindow::showFailure(const std::string& message) {
     failureBox_.show(texts::kMessageCaption, message);
 }
 
+void MainWindow::showJobFailure(const std::string& job, const std::string& message) {
+    failureBox_.show(texts::kMessageCaption, message, job);
+}
+
+void MainWindow::followFailure(const std::string& job, const std::string& message) {
+    failureBox_.follow(job, message);
+}
+
 HWND MainWindow::control(ControlId id) const {
     if (id == MainPanel) return ::GetDlgItem(window_, MainPanel);
     HWND parent = control(layoutOf(id).parent);

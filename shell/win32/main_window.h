@@ -77,6 +77,8 @@ class MainWindow : public MainView, private TrayDialogs {
     void showQueueWindow() override;
     // The one failure box; while it is open, a failure is only in the log and the notification.
     void showFailure(const std::string& message) override;
+    void showJobFailure(const std::string& job, const std::string& message) override;
+    void followFailure(const std::string& job, const std::string& message) override;
 
   private:
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM w, LPARAM l);
