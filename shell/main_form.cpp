@@ -449,13 +449,14 @@ void MainForm::followPrinter() {
 // leads to, and that printer opened when it is not the one in use.
 PrinterLookout::Question MainForm::printerQuestion() const {
     return [directory = directory_, choice = printerChoice_, inUse = printerInUse_,
-            known = printerKnown_, present = printerPresent_] {
+            known = printerKnown_, present = printerPresent_, sheetChanged = sheetChanged_] {
         PrinterLook look;
         look.target = resolvePrinter(*directory, choice, inUse);
         look.destinations = directory->destinations();
         look.silent = directory->takeSilence();
         if (look.silent) return look;
-        look.unchanged = known && look.target.name == inUse && look.target.present == present;
+        look.unchanged = known && look.target.name == inUse && look.target.present == present &&
+                         !(sheetChanged && look.target.name.empty());
         if (!look.unchanged && look.target.present)
             look.printer = directory->open(look.target.name);
         // A print system that lists no printer at all is taken as not running (cupsd or the
@@ -521,6 +522,7 @@ void MainForm::switchPrinter(PrinterLook look) {
     printerKnown_ = true;
     printerInUse_ = target.name;
     printerPresent_ = target.present;
+    if (target.name.empty()) sheetChanged_ = false;
     metrics_.metricsValid = false;
     queryDeviceMetrics(metrics_, *printers_);
     const std::string name = printers_->printerName();
@@ -611,8 +613,22 @@ void MainForm::loadSettings() {
                          : commandLinePrinter_;
     feedback_->setNotifications(readInt(texts::kNotificationsKey, 1, texts::kOwnSection) != 0);
     text_ = readTextSettings(SettingsFile_);
+    followPdfSheet(readPdfSheet(SettingsFile_));
     ignoredSettings_.insert(ignoredSettings_.end(), text_.ignored.begin(), text_.ignored.end());
     applyArchiveFolder(printer_, text_.archiveFolder);
+}
+
+// "Paper=" changed while Zelmo runs is taken up, not left for a restart: the PDF folder is
+// opened again with the new sheet before the next job, between jobs as any printer switch.
+void MainForm::followPdfSheet(const PrinterGeometry& sheet) {
+    const bool same = sheet.width == pdfSheet_.width && sheet.height == pdfSheet_.height &&
+                      sheet.dpiX == pdfSheet_.dpiX && sheet.dpiY == pdfSheet_.dpiY;
+    if (same || !directory_) return;
+    pdfSheet_ = sheet;
+    directory_->setPdfSheet(sheet);
+    // Before the first look the PDF folder is opened with it anyway.
+    if (printerKnown_) sheetChanged_ = true;
+    ticksSincePrinterLook_ = kPrinterLookTicks;
 }
 
 // Writes the four keys, in their order, as integers, in one step, then the code page when the

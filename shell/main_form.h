@@ -199,6 +199,7 @@ class MainForm : private PrinterNameDisplay {
   private:
     void showPrinterName(const std::string& name) override;
     void loadSettings();
+    void followPdfSheet(const PrinterGeometry& sheet);
     bool saveSettings(CodePage page);
     // True, with the user told, when the offset typed into edit leaves the sheet.
     bool offsetOffSheet(FocusTarget edit, double millimetres);
@@ -237,6 +238,8 @@ class MainForm : private PrinterNameDisplay {
     int32_t engine_ = 0;
     bool singleMode_ = false;
     TextSettings text_;
+    PrinterGeometry pdfSheet_;                  // the PDF folder's sheet ("Paper="), as last read
+    bool sheetChanged_ = false;                 // the PDF folder in use has the sheet read before
     std::vector<std::string> ignoredSettings_;  // "key=value" not understood, told at start
     std::set<std::string> reportedSettings_;    // those told already in this run
     std::string settingsStamp_;                 // Zelmo.ini as last read or written
