@@ -53,8 +53,9 @@ inline constexpr ControlLayout kLayout[] = {
     {ModifyButton, SettingsGroup, "ModifyButton", 278, 15, 75, 21},
     {SingleMode, SettingsGroup, "SingleMode", 153, 40, 128, 17},
     {PrintEngine, SettingsGroup, "PrintEngine", 153, 59, 200, 0},
-    // The code page shares the button's row: the window keeps the size offices know it by.
-    {CodePageLabel, SettingsGroup, "CodePageLabel", 118, 20, 0, 0},
+    // The code page shares the button's row: the window keeps the size offices know it by. Its
+    // label has room for its text in whichever font draws it.
+    {CodePageLabel, SettingsGroup, "CodePageLabel", 116, 20, 66, 13},
     {CodePageList, SettingsGroup, "CodePageList", 184, 15, 90, 0},
 };
 

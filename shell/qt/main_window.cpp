@@ -304,7 +304,9 @@ void MainWindow::createSettingsGroup() {
     for (const char* engine : texts::kEngines)
         PrintEngine->addItem(q(engine));
     fitList(PrintEngine, texts::kEngines);
-    CodePageLabel = autoLabel(texts::kCodePageLabel, SettingsGroup, window::CodePageLabel);
+    CodePageLabel = new QLabel(q(texts::kCodePageLabel), SettingsGroup);
+    CodePageLabel->setGeometry(boundsOf(window::CodePageLabel));
+    CodePageLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     CodePageList = dropDownList(SettingsGroup, window::CodePageList);
     for (CodePage page : kCodePages)
         CodePageList->addItem(q(codePageName(page)));

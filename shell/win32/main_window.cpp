@@ -343,6 +343,7 @@ void MainWindow::createControls() {
     // ignores the click.
     createControl(layoutOf(SingleMode), L"BUTTON", WS_TABSTOP | BS_CHECKBOX, texts::kSingleMode,
                   font);
+    // Never broken: a label that breaks after its colon loses the colon below its one line.
     createControl(layoutOf(CodePageLabel), L"STATIC", label, texts::kCodePageLabel, font);
     // Drawn by the window, so that a locked list's value is in a colour that can be read.
     const DWORD list =
