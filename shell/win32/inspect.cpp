@@ -4,6 +4,8 @@
 //                           line, then "placed centred" when the window is in the middle of
 //                           the work area; exit status 1 when a bound differs from the layout
 //                           scaled to the window's DPI
+//   zelmo-inspect contrast  the locked settings' text against its background as on screen, one
+//                           "contrast NAME RATIO" a line; exit status 1 below 4.5 to 1
 //   zelmo-inspect show      a double click on the tray icon, repeated until the window stays
 //                           shown; exit status 1 when it does not within 15 seconds
 //   zelmo-inspect menu      the right button released over the tray icon (opens PopupMenu)
@@ -33,8 +35,10 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -363,6 +367,63 @@ int printFailureBoxes(HWND window) {
     return 0;
 }
 
+// The relative luminance of a screen colour, as the web's accessibility guidelines define it.
+double luminance(COLORREF colour) {
+    const auto linear = [](int v) {
+        const double c = v / 255.0;
+        return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(GetRValue(colour)) + 0.7152 * linear(GetGValue(colour)) +
+           0.0722 * linear(GetBValue(colour));
+}
+
+// The contrast of a control's text to its background as the screen shows it: the darkest pixel
+// of the text's area against its commonest. inset trims the frame; skip leaves out a check
+// box's box or a list's button.
+double textContrast(HWND control, int inset, int skipLeft, int skipRight) {
+    // Read from the screen: another process's window can only be read as shown.
+    RECT r{};
+    ::GetClientRect(control, &r);
+    ::MapWindowPoints(control, nullptr, reinterpret_cast<POINT*>(&r), 2);
+    HDC dc = ::GetDC(nullptr);
+    std::map<COLORREF, int> counts;
+    COLORREF darkest = RGB(255, 255, 255);
+    for (int y = r.top + inset; y < r.bottom - inset; ++y)
+        for (int x = r.left + inset + skipLeft; x < r.right - inset - skipRight; ++x) {
+            const COLORREF pixel = ::GetPixel(dc, x, y);
+            if (pixel == CLR_INVALID) continue;
+            ++counts[pixel];
+            if (luminance(pixel) < luminance(darkest)) darkest = pixel;
+        }
+    ::ReleaseDC(nullptr, dc);
+    COLORREF common = darkest;
+    int most = 0;
+    for (const auto& [pixel, count] : counts)
+        if (count > most) common = pixel, most = count;
+    const double a = luminance(darkest), b = luminance(common);
+    return (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05);
+}
+
+// The locked settings' contrast, one line each; exit status 1 when one is below 4.5 to 1.
+int printContrast(HWND window) {
+    const int dpi = windowDpi(window);
+    const struct {
+        ControlId id;
+        int skipLeft, skipRight;
+    } controls[] = {{OffsetXEdit, 0, 0},
+                    {SingleMode, scaled(16, dpi), 0},
+                    {PrintEngine, 0, scaled(20, dpi)},
+                    {CodePageList, 0, scaled(20, dpi)}};
+    int low = 0;
+    for (const auto& c : controls) {
+        const double ratio =
+            textContrast(controlOf(window, c.id), scaled(3, dpi), c.skipLeft, c.skipRight);
+        low += ratio < 4.5;
+        std::printf("contrast %s %.1f\n", layoutOf(c.id).name, ratio);
+    }
+    return low == 0 ? 0 : 1;
+}
+
 // The default printer's device capabilities, as the printer object reads them.
 int printGeometry() {
     wchar_t name[512] = {};
@@ -394,6 +455,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (command == "layout") return printLayout(window);
+    if (command == "contrast") return printContrast(window);
     if (command == "show") return showWindow(window);
     if (command == "menu") return !::PostMessageW(window, kTrayMessage, 1, WM_RBUTTONUP);
     if (command == "escape") return !::PostMessageW(window, WM_CANCELMODE, 0, 0);

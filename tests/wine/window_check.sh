@@ -84,6 +84,10 @@ if ! inspect show; then
 fi
 inspect layout | tr -d '\r' > "$artifacts/window-layout.txt" || { echo "bounds differ from the layout"; failed=1; }
 cat "$artifacts/window-layout.txt"
+# The locked settings can be read: their text stands out from its background on the screen.
+contrast_ok() { inspect contrast | tr -d '\r' >"$artifacts/window-contrast.txt"; }
+wait_for 10 contrast_ok || { echo "locked settings too pale"; failed=1; }
+cat "$artifacts/window-contrast.txt"
 # The same folder spelt otherwise (full, upper case, a trailing separator, /dir) is the same
 # folder: a second start brings the running window out of the tray to the front, with no box.
 inspect hide
