@@ -8,6 +8,7 @@
 namespace zelmo {
 
 class Printer;
+struct PrinterGeometry;
 
 // The print system's printers, as the platform sees them.
 class PrinterDirectory {
@@ -26,6 +27,8 @@ class PrinterDirectory {
     virtual bool takeSilence() { return false; }
     // The program is ending: a question still waiting on the print system gives up.
     virtual void stopAsking() {}
+    // The sheet of the PDF folder opened from now on; any thread may call it.
+    virtual void setPdfSheet(const PrinterGeometry& /*sheet*/) {}
 };
 
 }  // namespace zelmo

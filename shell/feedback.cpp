@@ -312,6 +312,7 @@ void Feedback::jobEvent(const JobEvent& e) {
         case JobEventKind::PrintAgain:
         case JobEventKind::Deleted:
             aside_.erase(e.queueName);
+            view_.followFailure(e.queueName, {});
             break;
         case JobEventKind::PrinterChanged:
         case JobEventKind::PrinterMissing:
@@ -361,6 +362,8 @@ void Feedback::blankSheetsTold(const JobEvent& e, const std::string& job) {
 // A job printed, failed, or waiting for its next attempt.
 void Feedback::jobPrintedOrFailed(const JobEvent& e) {
     const std::string job = jobName(e);
+    // A job that prints at last makes its earlier failure moot.
+    if (e.kind == JobEventKind::Printed) view_.followFailure(e.queueName, {});
     if (e.kind == JobEventKind::Printed && e.blankSheets) {
         blankSheetsTold(e, job);
     } else if (e.kind == JobEventKind::Printed && !e.pdf.empty()) {
@@ -379,7 +382,8 @@ void Feedback::jobPrintedOrFailed(const JobEvent& e) {
         const std::string text = failureText(e);
         notify(texts::kNoticeFailed, text, true);
         // The box is the worker's error, told now that its next step is planned.
-        if (e.failure != JobFailure::None) view_.showFailure(shortenLongWords(text, kBoxWordRoom));
+        if (e.failure != JobFailure::None)
+            view_.showJobFailure(e.queueName, shortenLongWords(text, kBoxWordRoom));
     } else {
         last_ = job + ": " + texts::kLastRetry + clockTime(e.nextAttempt);
     }
@@ -413,6 +417,10 @@ void Feedback::jobSetAside(const JobEvent& e) {
         return;
     }
     error_ = true;
+    // A box still telling of its next attempt tells that it was set aside.
+    JobEvent aside = e;
+    aside.kind = JobEventKind::SetAside;
+    view_.followFailure(e.queueName, shortenLongWords(failureText(aside), kBoxWordRoom));
     if (e.kind == JobEventKind::NothingPrinted) {
         last_ = job + ", " + clockTime(e.when) + ": " + texts::kLastEmpty;
         notify(texts::kNoticeEmpty, job + ": " + texts::kAsideNothingPrinted + texts::kKeptOnDisk,
@@ -422,7 +430,7 @@ void Feedback::jobSetAside(const JobEvent& e) {
     last_ = job + ", " + clockTime(e.when) + ": " + texts::kLastSetAside;
     // A job past a job's limits is set aside at its first error, which the box tells of.
     if (e.failure != JobFailure::None)
-        view_.showFailure(shortenLongWords(failureText(e), kBoxWordRoom));
+        view_.showJobFailure(e.queueName, shortenLongWords(failureText(e), kBoxWordRoom));
     // A job without pages has been told of already.
     if (e.reason != SetAsideReason::NothingPrinted)
         notify(texts::kNoticeSetAside,
@@ -463,6 +471,7 @@ void Feedback::printerEvent(const JobEvent& e) {
 // when it printed.
 void Feedback::jobHandedOver(const JobEvent& e) {
     error_ = false;
+    view_.followFailure(e.queueName, {});
     const std::string job = jobName(e);
     if (e.kind == JobEventKind::Submitted) {
         last_ = job + ", " + clockTime(e.when) + ": " + texts::kLastInPrinterQueue;

@@ -287,8 +287,13 @@ void MainForm::modifyClick() {
     offsetY_ = offsets::millimetresToTenths(y);
     engine_ = view_.engineIndex();
     singleMode_ = view_.singleModeChecked();
+    const int32_t page = view_.codePageIndex();
+    const CodePage codePage = page >= 0 && page < static_cast<int32_t>(std::size(kCodePages))
+                                  ? kCodePages[page]
+                                  : text_.codePage;
     // The values are in force either way; editMode stays so that the save can be tried again.
-    const bool saved = saveSettings();
+    const bool saved = saveSettings(codePage);
+    text_.codePage = codePage;
     settingsStamp_ = settingsStamp();
     if (!saved) return;
     userEvent(JobEventKind::SettingsSaved, settingsSummary());
@@ -446,13 +451,14 @@ void MainForm::followPrinter() {
 // leads to, and that printer opened when it is not the one in use.
 PrinterLookout::Question MainForm::printerQuestion() const {
     return [directory = directory_, choice = printerChoice_, inUse = printerInUse_,
-            known = printerKnown_, present = printerPresent_] {
+            known = printerKnown_, present = printerPresent_, sheetChanged = sheetChanged_] {
         PrinterLook look;
         look.target = resolvePrinter(*directory, choice, inUse);
         look.destinations = directory->destinations();
         look.silent = directory->takeSilence();
         if (look.silent) return look;
-        look.unchanged = known && look.target.name == inUse && look.target.present == present;
+        look.unchanged = known && look.target.name == inUse && look.target.present == present &&
+                         !(sheetChanged && look.target.name.empty());
         if (!look.unchanged && look.target.present)
             look.printer = directory->open(look.target.name);
         // A print system that lists no printer at all is taken as not running (cupsd or the
@@ -518,6 +524,7 @@ void MainForm::switchPrinter(PrinterLook look) {
     printerKnown_ = true;
     printerInUse_ = target.name;
     printerPresent_ = target.present;
+    if (target.name.empty()) sheetChanged_ = false;
     metrics_.metricsValid = false;
     queryDeviceMetrics(metrics_, *printers_);
     const std::string name = printers_->printerName();
@@ -608,19 +615,35 @@ void MainForm::loadSettings() {
                          : commandLinePrinter_;
     feedback_->setNotifications(readInt(texts::kNotificationsKey, 1, texts::kOwnSection) != 0);
     text_ = readTextSettings(SettingsFile_);
+    followPdfSheet(readPdfSheet(SettingsFile_));
     ignoredSettings_.insert(ignoredSettings_.end(), text_.ignored.begin(), text_.ignored.end());
     applyArchiveFolder(printer_, text_.archiveFolder);
 }
 
-// Writes the four keys, in their order, as integers, in one step; false, with the user told
-// and the file as it was, when the save failed.
-bool MainForm::saveSettings() {
+// "Paper=" changed while Zelmo runs is taken up, not left for a restart: the PDF folder is
+// opened again with the new sheet before the next job, between jobs as any printer switch.
+void MainForm::followPdfSheet(const PrinterGeometry& sheet) {
+    const bool same = sheet.width == pdfSheet_.width && sheet.height == pdfSheet_.height &&
+                      sheet.dpiX == pdfSheet_.dpiX && sheet.dpiY == pdfSheet_.dpiY;
+    if (same || !directory_) return;
+    pdfSheet_ = sheet;
+    directory_->setPdfSheet(sheet);
+    // Before the first look the PDF folder is opened with it anyway.
+    if (printerKnown_) sheetChanged_ = true;
+    ticksSincePrinterLook_ = kPrinterLookTicks;
+}
+
+// Writes the four keys, in their order, as integers, in one step, then the code page when the
+// user changed it (a file that never named one keeps to the default); false, with the user
+// told, when the save failed.
+bool MainForm::saveSettings(CodePage page) {
     try {
         writeProfileStrings(SettingsFile_, texts::kSettingsSection,
                             {{"UserX", std::to_string(offsetX_)},
                              {"UserY", std::to_string(offsetY_)},
                              {"UserPE", std::to_string(engine_)},
                              {"UserSM", singleMode_ ? "1" : "0"}});
+        if (page != text_.codePage) writeCodePage(SettingsFile_, page);
         return true;
     } catch (const PlatformError& error) {
         view_.showWarning(std::string(texts::kSettingsNotSaved) + " (" + error.what() + ")",
@@ -637,6 +660,7 @@ void MainForm::enterDisplayMode() {
     view_.setEditText(FocusTarget::OffsetYEdit, offsets::formatTenths(offsetY_, separator));
     view_.setEngineIndex(engine_);
     view_.setSingleModeChecked(singleMode_);
+    view_.setCodePageIndex(codePageIndex(text_.codePage));
     view_.setSettingsEnabled(false);
     view_.setButtonCaption(texts::kModify);
     view_.setFocus(FocusTarget::MainPanel);
@@ -681,7 +705,8 @@ std::string MainForm::settingsSummary() const {
     return texts::kLogOffsetX + offsets::formatTenths(offsetX_, separator) + texts::kLogOffsetY +
            offsets::formatTenths(offsetY_, separator) + texts::kLogMm +
            (known ? texts::kEngines[engine_] : std::to_string(engine_)) + texts::kLogSingleMode +
-           (singleMode_ ? texts::kLogYes : texts::kLogNo);
+           (singleMode_ ? texts::kLogYes : texts::kLogNo) + texts::kLogCodePage +
+           codePageName(text_.codePage);
 }
 
 }  // namespace zelmo

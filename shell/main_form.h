@@ -58,7 +58,12 @@ class MainView {
     virtual int32_t engineIndex() const = 0;  // -1 when nothing is selected
     virtual void setSingleModeChecked(bool checked) = 0;
     virtual bool singleModeChecked() const = 0;
-    // Enables or disables OffsetXEdit, OffsetYEdit, PrintEngine and SingleMode together.
+    // Selects an item of the code page list (kCodePages' order).
+    virtual void setCodePageIndex(int32_t /*index*/) {}
+    // The code page list's selection; -1 when the view has none, which keeps the code page.
+    virtual int32_t codePageIndex() const { return -1; }
+    // Enables or disables OffsetXEdit, OffsetYEdit, PrintEngine, SingleMode and the code page
+    // list together.
     virtual void setSettingsEnabled(bool enabled) = 0;
     virtual void setButtonCaption(const std::string& caption) = 0;
     virtual void setFocus(FocusTarget target) = 0;
@@ -77,6 +82,15 @@ class MainView {
     // The failure box: a job given up with an error, told with what comes next. One at a time:
     // a face with a box open drops it (the notification and the log still have it).
     virtual void showFailure(const std::string& /*text*/) {}
+    // The failure box about a job (its queue file name): a box open for the same job says text
+    // instead of what it said; one open for another job stays as it is.
+    virtual void showJobFailure(const std::string& /*job*/, const std::string& text) {
+        showFailure(text);
+    }
+    // The job has moved on (set aside, printed, deleted): its box, if one is open, says text
+    // instead, or closes when text is empty. A box must not promise a next attempt that will
+    // never come.
+    virtual void followFailure(const std::string& /*job*/, const std::string& /*text*/) {}
     // Opens the queue window, in front.
     virtual void showQueueWindow() {}
     // Asks the window's event loop to call MainForm::FolderChanged whenever handle (a file
@@ -191,7 +205,8 @@ class MainForm : private PrinterNameDisplay {
   private:
     void showPrinterName(const std::string& name) override;
     void loadSettings();
-    bool saveSettings();
+    void followPdfSheet(const PrinterGeometry& sheet);
+    bool saveSettings(CodePage page);
     // True, with the user told, when the offset typed into edit leaves the sheet.
     bool offsetOffSheet(FocusTarget edit, double millimetres);
     void enterDisplayMode();
@@ -229,6 +244,8 @@ class MainForm : private PrinterNameDisplay {
     int32_t engine_ = 0;
     bool singleMode_ = false;
     TextSettings text_;
+    PrinterGeometry pdfSheet_;                  // the PDF folder's sheet ("Paper="), as last read
+    bool sheetChanged_ = false;                 // the PDF folder in use has the sheet read before
     std::vector<std::string> ignoredSettings_;  // "key=value" not understood, told at start
     std::set<std::string> reportedSettings_;    // those told already in this run
     std::string settingsStamp_;                 // Zelmo.ini as last read or written

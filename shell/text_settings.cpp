@@ -65,6 +65,16 @@ PrinterGeometry readPdfSheet(const std::string& settingsFile) {
     return isLetter ? PdfFolderPrinter::letter() : PdfFolderPrinter::a4();
 }
 
+int32_t codePageIndex(CodePage page) {
+    for (int32_t i = 0; i < static_cast<int32_t>(std::size(kCodePages)); ++i)
+        if (kCodePages[i] == page) return i;
+    return 0;
+}
+
+void writeCodePage(const std::string& settingsFile, CodePage page) {
+    writeProfileString(settingsFile, kTextSection, "CodePage", codePageName(page));
+}
+
 void writeArchiveFolder(const std::string& settingsFile, const std::string& folder) {
     writeProfileString(settingsFile, kArchiveSection, "Folder", folder);
 }

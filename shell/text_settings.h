@@ -18,6 +18,12 @@ namespace zelmo {
 
 class Printer;
 
+// The code pages the settings window offers, in its list's order.
+inline constexpr CodePage kCodePages[] = {CodePage::Cp852, CodePage::Mazovia, CodePage::Windows1250,
+                                          CodePage::Iso8859_2, CodePage::Cp437};
+// A code page's place in kCodePages.
+int32_t codePageIndex(CodePage page);
+
 struct TextSettings {
     CodePage codePage = kDefaultCodePage;
     bool plainText = true;
@@ -32,6 +38,8 @@ TextSettings readTextSettings(const std::string& settingsFile);
 PrinterGeometry readPdfSheet(const std::string& settingsFile);
 
 void writeArchiveFolder(const std::string& settingsFile, const std::string& folder);
+// Stores the code page by its name; throws PlatformError when the file cannot be written.
+void writeCodePage(const std::string& settingsFile, CodePage page);
 
 // Points the printer's archive at folder, when the printer keeps one.
 void applyArchiveFolder(Printer& printer, const std::string& folder);

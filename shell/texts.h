@@ -36,6 +36,8 @@ inline constexpr const char* kY = "Y:";
 inline constexpr const char* kModify = "&Modyfikuj";
 inline constexpr const char* kSave = "&Zapisz";
 inline constexpr const char* kSingleMode = "Tryb pojedyńczy";
+// The code page of bare-text jobs, chosen in the settings beside the button.
+inline constexpr const char* kCodePageLabel = "Kodowanie:";
 inline constexpr const char* kEngines[] = {
     "Domyślny Mechanizm Wydruku",
     "Alternatywny Mechanizm Wydruku",
@@ -388,6 +390,7 @@ inline constexpr const char* kLogOffsetX = "przesunięcie X ";
 inline constexpr const char* kLogOffsetY = " mm, Y ";
 inline constexpr const char* kLogMm = " mm, ";
 inline constexpr const char* kLogSingleMode = ", tryb pojedyńczy: ";
+inline constexpr const char* kLogCodePage = ", kodowanie tekstu: ";
 inline constexpr const char* kLogYes = "tak";
 inline constexpr const char* kLogNo = "nie";
 // Standard buttons of our own dialogs.

@@ -66,7 +66,10 @@ bool CupsDirectory::exists(const std::string& name) {
 
 // The destination's printer object, or the PDF folder's.
 std::unique_ptr<Printer> CupsDirectory::open(const std::string& name) {
-    if (name.empty()) return std::make_unique<PdfFolderPrinter>(pdfFolder_, pdfSheet_);
+    if (name.empty()) {
+        std::lock_guard<std::mutex> guard(sheetLock_);
+        return std::make_unique<PdfFolderPrinter>(pdfFolder_, pdfSheet_);
+    }
     if (!ask()) return nullptr;
     auto printer = CupsPrinter::openNamed(name, connection_);
     heard();

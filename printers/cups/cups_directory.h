@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <mutex>
 #include <string>
 
 #include "printers/cups/cups_connection.h"
@@ -23,6 +24,10 @@ class CupsDirectory : public PrinterDirectory {
     std::string defaultDestination() override;
     bool exists(const std::string& name) override;
     std::unique_ptr<Printer> open(const std::string& name) override;
+    void setPdfSheet(const PrinterGeometry& sheet) override {
+        std::lock_guard<std::mutex> guard(sheetLock_);
+        pdfSheet_ = sheet;
+    }
     bool takeSilence() override;
     void stopAsking() override { stop_ = true; }
 
@@ -36,6 +41,8 @@ class CupsDirectory : public PrinterDirectory {
     CupsConnection connection_{&stop_};  // one thread asks at a time
     bool silent_ = false;
     std::string pdfFolder_;
+    // Set on the window's thread, read where the printer is opened (the lookout's thread).
+    mutable std::mutex sheetLock_;
     PrinterGeometry pdfSheet_;
 };
 

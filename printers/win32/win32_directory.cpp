@@ -50,7 +50,10 @@ bool Win32PrinterDirectory::exists(const std::string& name) {
 
 // The named printer when the spooler has it (null when it does not); the PDF folder's for none.
 std::unique_ptr<Printer> Win32PrinterDirectory::open(const std::string& name) {
-    if (name.empty()) return std::make_unique<PdfFolderPrinter>(pdfFolder_, pdfSheet_);
+    if (name.empty()) {
+        std::lock_guard<std::mutex> guard(sheetLock_);
+        return std::make_unique<PdfFolderPrinter>(pdfFolder_, pdfSheet_);
+    }
     if (!exists(name)) return nullptr;
     return std::make_unique<Win32Printer>(name);
 }

@@ -2,6 +2,7 @@
 // connections, the user's default, each opened by name; and the PDF folder.
 #pragma once
 
+#include <mutex>
 #include <string>
 
 #include "printers/pdf/pdf_printers.h"
@@ -21,9 +22,15 @@ class Win32PrinterDirectory : public PrinterDirectory {
     std::string defaultDestination() override;
     bool exists(const std::string& name) override;
     std::unique_ptr<Printer> open(const std::string& name) override;
+    void setPdfSheet(const PrinterGeometry& sheet) override {
+        std::lock_guard<std::mutex> guard(sheetLock_);
+        pdfSheet_ = sheet;
+    }
 
   private:
     std::string pdfFolder_;
+    // Set on the window's thread, read where the printer is opened (the lookout's thread).
+    mutable std::mutex sheetLock_;
     PrinterGeometry pdfSheet_;
 };
 

@@ -7,13 +7,14 @@
 
 #include "shell/feedback.h"
 #include "shell/texts.h"
+#include "shell/window_design.h"
 
 namespace zelmo {
 
 // The form with a timer and no window.
 ConsoleView::ConsoleView(Printer& printer, const std::string& executablePath,
                          const std::string& folder) {
-    Timer.setInterval(kTimerInterval);
+    Timer.setInterval(window::kTimerInterval);
     connect(&Timer, &QTimer::timeout, this, [this] {
         try {
             form_->timerTick();

@@ -9,9 +9,6 @@ class QCoreApplication;
 
 namespace zelmo {
 
-// MainForm's timer.
-constexpr int kTimerInterval = 500;
-
 // Calls onReadable on the window thread whenever handle can be read.
 void notifyOnReadable(QObject* parent, intptr_t handle, std::function<void()> onReadable);
 

@@ -28,9 +28,19 @@
 namespace zelmo {
 namespace {
 
-const QColor kPanelColour(180, 180, 169);  // 11121844 as a Windows colour
-const QColor kValueColour(0, 64, 128);     // 8404992
-constexpr int kMaxEditLength = 6;
+// A colour of the window's design.
+QColor colour(window::Colour c) {
+    return QColor(c.red, c.green, c.blue);
+}
+
+const QColor kPanelColour = colour(window::kPanelColour);
+const QColor kValueColour = colour(window::kValueColour);
+
+// A control's bounds as the layout gives them (a width or height of 0 stays 0).
+QRect boundsOf(window::ControlId id) {
+    const window::ControlLayout& at = window::layoutOf(id);
+    return QRect(at.left, at.top, at.width, at.height);
+}
 
 // A UTF-8 text as a QString.
 QString q(const char* text) {
@@ -44,16 +54,26 @@ QString q(const std::string& text) {
 QFont windowFont() {
     QFont font(QStringLiteral("MS Sans Serif"));
     font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(11);
+    font.setPixelSize(window::kFontPixels);
     return font;
 }
 
-// A label at (x, y) sized to its text.
-QLabel* autoLabel(const char* text, QWidget* parent, int x, int y) {
+// A label where the layout puts it, sized to its text.
+QLabel* autoLabel(const char* text, QWidget* parent, window::ControlId id) {
     auto* label = new QLabel(q(text), parent);
     label->adjustSize();
-    label->move(x, y);
+    label->move(boundsOf(id).topLeft());
     return label;
+}
+
+// Greyed settings keep a dark text: the style's own disabled grey can hardly be read on the
+// panel, and a locked value must still be read.
+void keepReadableWhenLocked(QWidget* control) {
+    QPalette palette = control->palette();
+    const QColor locked = colour(window::kLockedColour);
+    for (QPalette::ColorRole role : {QPalette::Text, QPalette::WindowText, QPalette::ButtonText})
+        palette.setColor(QPalette::Disabled, role, locked);
+    control->setPalette(palette);
 }
 
 // A fixed-width bold label for a path or a printer name, whose hint shows it in full.
@@ -69,11 +89,27 @@ QLabel* valueLabel(QWidget* parent, const QRect& bounds) {
     return label;
 }
 
+// The code pages' names, in the list's order.
+std::vector<const char*> codePageNames() {
+    std::vector<const char*> names;
+    for (CodePage page : kCodePages)
+        names.push_back(codePageName(page));
+    return names;
+}
+
+// A drop-down list at its layout bounds, as high as the style makes it.
+QComboBox* dropDownList(QWidget* parent, window::ControlId id) {
+    auto* list = new QComboBox(parent);
+    const QRect bounds = boundsOf(id);
+    list->setGeometry(bounds.x(), bounds.y(), bounds.width(), list->sizeHint().height());
+    return list;
+}
+
 // A bold edit for an offset, at most six characters long.
 QLineEdit* offsetEdit(QWidget* parent, const QRect& bounds) {
     auto* edit = new QLineEdit(parent);
     edit->setGeometry(bounds);
-    edit->setMaxLength(kMaxEditLength);
+    edit->setMaxLength(window::kMaxEditLength);
     QFont font = edit->font();
     font.setBold(true);
     edit->setFont(font);
@@ -130,9 +166,11 @@ void QtExceptionDisplay::showException(const ZelmoError& error) {
         this, [this, message] { showNow(message); }, Qt::QueuedConnection);
 }
 
-// The failure box; none while one is open.
-void QtExceptionDisplay::showNow(const std::string& message) {
+// The failure box; none while one is open, unless it is about the same job.
+void QtExceptionDisplay::showNow(const std::string& message, const std::string& job) {
+    if (box_ && !job.empty() && job == boxJob_) return follow(job, message);
     if (box_) return;
+    boxJob_ = job;
     box_ = new QMessageBox(QMessageBox::Critical, q(texts::kMessageCaption), q(message),
                            QMessageBox::Ok);
     box_->setAttribute(Qt::WA_DeleteOnClose);
@@ -149,6 +187,15 @@ void QtExceptionDisplay::showNow(const std::string& message) {
     box_->show();
     box_->raise();
     box_->activateWindow();
+}
+
+// A box about the job follows it; a box about anything else stays.
+void QtExceptionDisplay::follow(const std::string& job, const std::string& message) {
+    if (!box_ || job.empty() || job != boxJob_) return;
+    if (message.empty())
+        box_->close();
+    else
+        box_->setText(q(message));
 }
 
 // The toolkit in the user's language, Polish for a Polish or unset locale: its translations
@@ -181,10 +228,10 @@ MainWindow::MainWindow(Printer& printer, const std::string& executablePath,
     setWindowTitle(q(texts::kCaption));
     setWindowIcon(printerIcon());
     setFont(windowFont());
-    setFixedSize(392, 215);
+    setFixedSize(window::kClientWidth, window::kClientHeight);
     MainPanel = new QFrame(this);
     MainPanel->setObjectName(QStringLiteral("MainPanel"));
-    MainPanel->setGeometry(5, 5, 382, 205);
+    MainPanel->setGeometry(boundsOf(window::MainPanel));
     MainPanel->setFrameStyle(QFrame::Panel | QFrame::Raised);
     MainPanel->setAutoFillBackground(true);
     QPalette palette = MainPanel->palette();
@@ -193,7 +240,7 @@ MainWindow::MainWindow(Printer& printer, const std::string& executablePath,
     MainPanel->setFocusPolicy(Qt::StrongFocus);
     createStatusGroup();
     createSettingsGroup();
-    Timer.setInterval(kTimerInterval);
+    Timer.setInterval(window::kTimerInterval);
     connect(&Timer, &QTimer::timeout, this, [this] { guarded([this] { form_->timerTick(); }); });
     form_ = std::make_unique<MainForm>(*this, printer, display_, executablePath, folder);
     loginStart_ = std::make_unique<XdgLoginStart>(executablePath, form_->programDir());
@@ -225,11 +272,11 @@ MainWindow::~MainWindow() {
 // StatusGroup: what is monitored and where it prints.
 void MainWindow::createStatusGroup() {
     StatusGroup = new QGroupBox(q(texts::kStatus), MainPanel);
-    StatusGroup->setGeometry(10, 7, 361, 92);
-    Label_MonSta = autoLabel(texts::kMonitoredFile, StatusGroup, 8, 17);
-    Label_Search = valueLabel(StatusGroup, QRect(17, 33, 321, 13));
-    PrintsToLabel = autoLabel(texts::kPrintsTo, StatusGroup, 8, 55);
-    Label_Printer = valueLabel(StatusGroup, QRect(17, 71, 321, 13));
+    StatusGroup->setGeometry(boundsOf(window::StatusGroup));
+    Label_MonSta = autoLabel(texts::kMonitoredFile, StatusGroup, window::Label_MonSta);
+    Label_Search = valueLabel(StatusGroup, boundsOf(window::Label_Search));
+    PrintsToLabel = autoLabel(texts::kPrintsTo, StatusGroup, window::PrintsToLabel);
+    Label_Printer = valueLabel(StatusGroup, boundsOf(window::Label_Printer));
     for (auto [widget, name] : {std::pair<QWidget*, const char*>{StatusGroup, "StatusGroup"},
                                 {Label_MonSta, "Label_MonSta"},
                                 {Label_Search, "Label_Search"},
@@ -241,23 +288,33 @@ void MainWindow::createStatusGroup() {
 // SettingsGroup: offsets, single mode, engine and the button.
 void MainWindow::createSettingsGroup() {
     SettingsGroup = new QGroupBox(q(texts::kSettings), MainPanel);
-    SettingsGroup->setGeometry(10, 105, 361, 89);
-    OffsetsLabel = autoLabel(texts::kOffsets, SettingsGroup, 8, 20);
-    XLabel = autoLabel(texts::kX, SettingsGroup, 16, 41);
+    SettingsGroup->setGeometry(boundsOf(window::SettingsGroup));
+    OffsetsLabel = autoLabel(texts::kOffsets, SettingsGroup, window::OffsetsLabel);
+    XLabel = autoLabel(texts::kX, SettingsGroup, window::XLabel);
     XLabel->setAlignment(Qt::AlignRight | Qt::AlignTop);
-    OffsetXEdit = offsetEdit(SettingsGroup, QRect(32, 37, 48, 21));
-    YLabel = autoLabel(texts::kY, SettingsGroup, 16, 63);
+    OffsetXEdit = offsetEdit(SettingsGroup, boundsOf(window::OffsetXEdit));
+    YLabel = autoLabel(texts::kY, SettingsGroup, window::YLabel);
     YLabel->setAlignment(Qt::AlignRight | Qt::AlignTop);
-    OffsetYEdit = offsetEdit(SettingsGroup, QRect(32, 59, 48, 21));
+    OffsetYEdit = offsetEdit(SettingsGroup, boundsOf(window::OffsetYEdit));
     ModifyButton = new QPushButton(q(texts::kModify), SettingsGroup);
-    ModifyButton->setGeometry(278, 15, 75, 21);
+    ModifyButton->setGeometry(boundsOf(window::ModifyButton));
     SingleMode = new QCheckBox(q(texts::kSingleMode), SettingsGroup);
-    SingleMode->setGeometry(153, 40, 128, 17);
-    PrintEngine = new QComboBox(SettingsGroup);
+    SingleMode->setGeometry(boundsOf(window::SingleMode));
+    PrintEngine = dropDownList(SettingsGroup, window::PrintEngine);
     for (const char* engine : texts::kEngines)
         PrintEngine->addItem(q(engine));
-    PrintEngine->setGeometry(153, 59, 200, PrintEngine->sizeHint().height());
-    fitEngineList();
+    fitList(PrintEngine, texts::kEngines);
+    CodePageLabel = new QLabel(q(texts::kCodePageLabel), SettingsGroup);
+    CodePageLabel->setGeometry(boundsOf(window::CodePageLabel));
+    CodePageLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    CodePageList = dropDownList(SettingsGroup, window::CodePageList);
+    for (CodePage page : kCodePages)
+        CodePageList->addItem(q(codePageName(page)));
+    fitList(CodePageList, codePageNames());
+    for (QWidget* control : {static_cast<QWidget*>(OffsetXEdit), static_cast<QWidget*>(OffsetYEdit),
+                             static_cast<QWidget*>(SingleMode), static_cast<QWidget*>(PrintEngine),
+                             static_cast<QWidget*>(CodePageList)})
+        keepReadableWhenLocked(control);
     connect(ModifyButton, &QPushButton::clicked, this,
             [this] { guarded([this] { form_->modifyClick(); }); });
     for (auto [widget, name] : {std::pair<QWidget*, const char*>{SettingsGroup, "SettingsGroup"},
@@ -268,31 +325,34 @@ void MainWindow::createSettingsGroup() {
                                 {OffsetYEdit, "OffsetYEdit"},
                                 {ModifyButton, "ModifyButton"},
                                 {SingleMode, "SingleMode"},
-                                {PrintEngine, "PrintEngine"}})
+                                {PrintEngine, "PrintEngine"},
+                                {CodePageLabel, "CodePageLabel"},
+                                {CodePageList, "CodePageList"}})
         widget->setObjectName(QString::fromLatin1(name));
 }
 
-// The engine names must show in full in the list's fixed 200 pixels: where the installed font
-// is wider than the one the layout was made for, the list's font is narrowed until they fit.
-void MainWindow::fitEngineList() {
+// The items must show in full in the list's fixed width: where the installed font is wider than
+// the one the layout was made for, the list's font is narrowed until they fit.
+template <typename Items>
+void MainWindow::fitList(QComboBox* list, const Items& items) {
     QStyleOptionComboBox option;
-    option.initFrom(PrintEngine);
+    option.initFrom(list);
     option.editable = false;
-    const QRect field = PrintEngine->style()->subControlRect(
-        QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, PrintEngine);
-    QFont font = PrintEngine->font();
-    const auto widest = [&font] {
+    const QRect field = list->style()->subControlRect(QStyle::CC_ComboBox, &option,
+                                                      QStyle::SC_ComboBoxEditField, list);
+    QFont font = list->font();
+    const auto widest = [&font, &items] {
         int width = 0;
-        for (const char* engine : texts::kEngines)
-            width = std::max(width, QFontMetrics(font).horizontalAdvance(q(engine)));
+        for (const char* item : items)
+            width = std::max(width, QFontMetrics(font).horizontalAdvance(q(item)));
         return width;
     };
     while (widest() > field.width() - 2 && font.stretch() > QFont::Condensed)
         font.setStretch(font.stretch() - 5);
     while (widest() > field.width() - 2 && font.pixelSize() > 8)
         font.setPixelSize(font.pixelSize() - 1);
-    PrintEngine->setFont(font);
-    PrintEngine->view()->setMinimumWidth(widest() + 16);
+    list->setFont(font);
+    list->view()->setMinimumWidth(widest() + 16);
 }
 
 // PopupMenu, shared by the window and the tray icon, drawn from the tray menu's entries.
@@ -556,11 +616,22 @@ bool MainWindow::singleModeChecked() const {
     return SingleMode->isChecked();
 }
 
-// Enables or disables the four settings controls together.
+// Enables or disables the settings controls together.
 void MainWindow::setSettingsEnabled(bool enabled) {
     for (QWidget* control : {static_cast<QWidget*>(OffsetXEdit), static_cast<QWidget*>(OffsetYEdit),
-                             static_cast<QWidget*>(PrintEngine), static_cast<QWidget*>(SingleMode)})
+                             static_cast<QWidget*>(PrintEngine), static_cast<QWidget*>(SingleMode),
+                             static_cast<QWidget*>(CodePageList)})
         control->setEnabled(enabled);
+}
+
+// Selects a code page of the list.
+void MainWindow::setCodePageIndex(int32_t index) {
+    CodePageList->setCurrentIndex(index >= 0 && index < CodePageList->count() ? index : -1);
+}
+
+// The selected code page, -1 for none.
+int32_t MainWindow::codePageIndex() const {
+    return CodePageList->currentIndex();
 }
 
 // ModifyButton's caption.
@@ -599,6 +670,14 @@ void MainWindow::setTrayIcon(TrayIconKind kind) {
 // The failure box, on the window thread; none while one is open.
 void MainWindow::showFailure(const std::string& text) {
     display_.showNow(text);
+}
+
+void MainWindow::showJobFailure(const std::string& job, const std::string& text) {
+    display_.showNow(text, job);
+}
+
+void MainWindow::followFailure(const std::string& job, const std::string& text) {
+    display_.follow(job, text);
 }
 
 // A notification from the tray icon: the desktop's notification service where there is one,

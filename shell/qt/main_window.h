@@ -25,6 +25,7 @@
 #include "shell/qt/event_loop.h"
 #include "shell/qt/queue_window.h"
 #include "shell/tray_menu.h"
+#include "shell/window_design.h"
 
 namespace zelmo {
 
@@ -39,13 +40,17 @@ class QtExceptionDisplay : public QObject, public ExceptionDisplay {
     Q_OBJECT
   public:
     void showException(const ZelmoError& error) override;
-    // Shows what an event handler let escape, on the calling (window) thread.
-    void showNow(const std::string& message);
+    // Shows what an event handler let escape, on the calling (window) thread; job, when given,
+    // is the queue file the box is about: a box open for it takes the new message.
+    void showNow(const std::string& message, const std::string& job = {});
+    // The job's box, if open, says message instead, or closes when message is empty.
+    void follow(const std::string& job, const std::string& message);
     // The box on screen, if one is.
     QMessageBox* openBox() const { return box_.data(); }
 
   private:
     QPointer<QMessageBox> box_;
+    std::string boxJob_;  // the job the open box is about; empty for none
 };
 
 class MainWindow : public QWidget, public MainView, private TrayDialogs {
@@ -80,6 +85,8 @@ class MainWindow : public QWidget, public MainView, private TrayDialogs {
     int32_t engineIndex() const override;
     void setSingleModeChecked(bool checked) override;
     bool singleModeChecked() const override;
+    void setCodePageIndex(int32_t index) override;
+    int32_t codePageIndex() const override;
     void setSettingsEnabled(bool enabled) override;
     void setButtonCaption(const std::string& caption) override;
     void setFocus(FocusTarget target) override;
@@ -89,6 +96,8 @@ class MainWindow : public QWidget, public MainView, private TrayDialogs {
     void setTrayIcon(TrayIconKind kind) override;
     void notify(const std::string& title, const std::string& text, bool warning) override;
     void showFailure(const std::string& text) override;
+    void showJobFailure(const std::string& job, const std::string& text) override;
+    void followFailure(const std::string& job, const std::string& text) override;
 
     void showQueueWindow() override;
 
@@ -111,7 +120,8 @@ class MainWindow : public QWidget, public MainView, private TrayDialogs {
     bool chooseFolder(const std::string& caption, std::string& folder) override;
     void createTrayIcon();
     void watchSessionEnd();
-    void fitEngineList();
+    template <typename Items>
+    void fitList(QComboBox* list, const Items& items);
     // Runs an event handler; what escapes it goes to the exception display.
     void guarded(const std::function<void()>& handler);
     void minimizeToTray();
@@ -133,6 +143,8 @@ class MainWindow : public QWidget, public MainView, private TrayDialogs {
     QPushButton* ModifyButton = nullptr;
     QCheckBox* SingleMode = nullptr;
     QComboBox* PrintEngine = nullptr;
+    QLabel* CodePageLabel = nullptr;
+    QComboBox* CodePageList = nullptr;
     QMenu* PopupMenu = nullptr;
     std::map<TrayItem, QAction*> trayActions_;  // PopupMenu's own actions, by their entries' ids
     QSystemTrayIcon* tray_ = nullptr;

@@ -24,6 +24,15 @@ class TrayView : public MainView {
     std::vector<std::string> boxes;
 
     void showFailure(const std::string& text) override { boxes.push_back(text); }
+    // One box at a time, as the windows keep it: the job it is about and what it says.
+    std::string boxJob, box;
+    void showJobFailure(const std::string& job, const std::string& text) override {
+        if (box.empty() || boxJob == job) boxJob = job, box = text;
+        boxes.push_back(text);
+    }
+    void followFailure(const std::string& job, const std::string& text) override {
+        if (!box.empty() && boxJob == job) box = text;
+    }
     void setTrayHint(const std::string& text) override { hint = text; }
     void setTrayIcon(TrayIconKind kind) override { icon = kind; }
     void notify(const std::string& title, const std::string& text, bool warning) override {
@@ -418,6 +427,57 @@ TEST(Feedback, FailureBoxTellsTheJobAndWhatComesNext) {
         ASSERT_EQ(view.boxes.size(), 1u);
         EXPECT_EQ(view.boxes[0], "Nie udało się wydrukować zadania nr 17 (pobranego o " +
                                      clockTime(kCaptured) + c.box);
+    }
+}
+
+// The box follows its job until the user acts: a job set aside no longer promises a next
+// attempt, one printed, sent or deleted takes its box away; another job's news leaves it be.
+TEST(Feedback, FailureBoxFollowsItsJob) {
+    using K = JobEventKind;
+    struct Step {
+        K kind;
+        const char* queueName;
+        int attempt;
+    };
+    struct Case {
+        std::vector<Step> steps;
+        const char* says;  // empty: no box left open
+        const char* never;
+    };
+    const Case cases[] = {
+        {{{K::Failed, "Zelmo3.Prn", 1}, {K::SetAside, "Zelmo3.Prn", 10}},
+         "próba 10). Drukarka odrzuciła zadanie. Zadanie odłożono",
+         "Następna próba"},
+        {{{K::Failed, "Zelmo3.Prn", 1}, {K::Failed, "Zelmo3.Prn", 2}}, "próba 2)", "próba 1)"},
+        {{{K::Failed, "Zelmo3.Prn", 1}, {K::SetAside, "Zelmo4.Prn", 10}},
+         "Następna próba",
+         "odłożono"},
+        {{{K::Failed, "Zelmo3.Prn", 1}, {K::Printed, "Zelmo3.Prn", 2}}, "", ""},
+        {{{K::Failed, "Zelmo3.Prn", 1}, {K::Submitted, "Zelmo3.Prn", 2}}, "", ""},
+        {{{K::Failed, "Zelmo3.Prn", 1}, {K::Deleted, "Zelmo3.Prn", 0}}, "", ""},
+        {{{K::Failed, "Zelmo3.Prn", 1}, {K::Printed, "Zelmo4.Prn", 1}}, "Następna próba", ""},
+    };
+    for (const Case& c : cases) {
+        TrayView view;
+        Feedback feedback(view);
+        for (const Step& step : c.steps) {
+            JobEvent e = about(step.kind);
+            e.queueName = step.queueName;
+            e.attempt = step.attempt;
+            e.failure = step.kind == K::Failed ? JobFailure::Error : JobFailure::None;
+            e.nextAttempt = step.kind == K::Failed ? kNext : WallTime{};
+            if (step.kind == K::Failed) e.reason = SetAsideReason::None;
+            feedback.jobEvent(e);
+        }
+        SCOPED_TRACE(view.box);
+        if (!*c.says) {
+            EXPECT_EQ(view.box, "");
+            continue;
+        }
+        EXPECT_NE(view.box.find(c.says), std::string::npos);
+        if (*c.never) {
+            EXPECT_EQ(view.box.find(c.never), std::string::npos);
+        }
     }
 }
 

@@ -481,7 +481,7 @@ TEST_F(MainFormTest, TheUsersActionsLeaveALineInTheLog) {
                           "Wznowiono drukowanie",
                           "Zlecono stronę testową: Bitmapowy",
                           "Zapisano ustawienia: przesunięcie X 1,5 mm, Y -2,0 mm, Domyślny "
-                          "Mechanizm Wydruku, tryb pojedyńczy: nie",
+                          "Mechanizm Wydruku, tryb pojedyńczy: nie, kodowanie tekstu: CP852",
                           "Wybrano drukarkę: Biuro",
                           "Wybrano drukarkę: Domyślna drukarka systemu",
                           "Zmieniono folder archiwum: " + dir + "/archiwum",

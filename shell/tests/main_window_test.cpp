@@ -18,8 +18,10 @@
 #include <QTranslator>
 #include <QTreeWidget>
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <map>
 
 #include "pipeline/job_history.h"
 #include "printers/simulated/simulated_printer.h"
@@ -29,6 +31,23 @@ namespace zelmo {
 namespace {
 
 namespace fs = std::filesystem;
+
+// A colour of the window's design.
+QColor colour(window::Colour c) {
+    return QColor(c.red, c.green, c.blue);
+}
+
+// The contrast ratio of two colours, as the web's accessibility guidelines define it.
+double contrast(const QColor& a, const QColor& b) {
+    const auto luminance = [](const QColor& c) {
+        const auto linear = [](double v) {
+            return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+    };
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
 
 class MainWindowTest : public ::testing::Test {
   protected:
@@ -57,7 +76,7 @@ class MainWindowTest : public ::testing::Test {
 TEST_F(MainWindowTest, CaptionClientSizeAndFrame) {
     EXPECT_EQ(window->windowTitle().toStdString(),
               "Kalvister II - Monitor Wydruków (wersja 3.1.0)");
-    EXPECT_EQ(window->size(), QSize(392, 215));
+    EXPECT_EQ(window->size(), QSize(window::kClientWidth, window::kClientHeight));
     EXPECT_EQ(window->minimumSize(), window->maximumSize());
     EXPECT_FALSE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
     EXPECT_TRUE(window->windowFlags() & Qt::WindowMinimizeButtonHint);
@@ -67,52 +86,59 @@ TEST_F(MainWindowTest, CaptionClientSizeAndFrame) {
     EXPECT_TRUE(window->isVisible());
 }
 
+// Where each control sits comes from the window's design, which the Win32 window follows too;
+// what each one says is checked here.
 TEST_F(MainWindowTest, ControlsSitWhereTheLayoutPutsThem) {
-    struct Control {
-        const char* name;
-        const char* parent;
-        QRect bounds;  // width 0: sized to its text
-        const char* text;
-    };
     // The offsets show in the user's format: a comma under a Polish locale.
     const std::string zero = std::string("0") + window->decimalSeparator() + "0";
-    const Control controls[] = {
-        {"MainPanel", "MainForm", {5, 5, 382, 205}, ""},
-        {"StatusGroup", "MainPanel", {10, 7, 361, 92}, "Status"},
-        {"Label_MonSta", "StatusGroup", {8, 17, 0, 0}, "Monitorowanie pliku:"},
-        {"Label_Search", "StatusGroup", {17, 33, 321, 13}, nullptr},
-        {"PrintsToLabel", "StatusGroup", {8, 55, 0, 0}, "Wydruki na:"},
-        {"Label_Printer", "StatusGroup", {17, 71, 321, 13}, nullptr},
-        {"SettingsGroup", "MainPanel", {10, 105, 361, 89}, "Ustawienia"},
-        {"OffsetsLabel", "SettingsGroup", {8, 20, 0, 0}, "Przesunięcia [mm]:"},
-        {"XLabel", "SettingsGroup", {16, 41, 0, 0}, "X:"},
-        {"OffsetXEdit", "SettingsGroup", {32, 37, 48, 21}, zero.c_str()},
-        {"YLabel", "SettingsGroup", {16, 63, 0, 0}, "Y:"},
-        {"OffsetYEdit", "SettingsGroup", {32, 59, 48, 21}, zero.c_str()},
-        {"ModifyButton", "SettingsGroup", {278, 15, 75, 21}, "&Modyfikuj"},
-        {"SingleMode", "SettingsGroup", {153, 40, 128, 17}, "Tryb pojedyńczy"},
-        {"PrintEngine", "SettingsGroup", {153, 59, 200, 0}, "Domyślny Mechanizm Wydruku"},
+    const std::map<std::string, std::string> texts = {
+        {"MainPanel", ""},
+        {"StatusGroup", "Status"},
+        {"Label_MonSta", "Monitorowanie pliku:"},
+        {"PrintsToLabel", "Wydruki na:"},
+        {"SettingsGroup", "Ustawienia"},
+        {"OffsetsLabel", "Przesunięcia [mm]:"},
+        {"XLabel", "X:"},
+        {"OffsetXEdit", zero},
+        {"YLabel", "Y:"},
+        {"OffsetYEdit", zero},
+        {"ModifyButton", "&Modyfikuj"},
+        {"SingleMode", "Tryb pojedyńczy"},
+        {"PrintEngine", "Domyślny Mechanizm Wydruku"},
+        {"CodePageLabel", "Kodowanie:"},
+        {"CodePageList", "CP852"},
     };
-    for (const Control& c : controls) {
+    for (const window::ControlLayout& c : window::kLayout) {
         SCOPED_TRACE(c.name);
         QWidget* widget = child<QWidget>(c.name);
         ASSERT_NE(widget, nullptr);
-        EXPECT_EQ(widget->parentWidget()->objectName().toStdString(), c.parent);
-        EXPECT_EQ(widget->pos(), c.bounds.topLeft());
-        if (c.bounds.width() > 0) {
-            EXPECT_EQ(widget->width(), c.bounds.width());
+        const char* parent =
+            c.id == window::MainPanel ? "MainForm" : window::layoutOf(c.parent).name;
+        EXPECT_EQ(widget->parentWidget()->objectName().toStdString(), parent);
+        EXPECT_EQ(widget->pos(), QPoint(c.left, c.top));
+        if (c.width > 0) {
+            EXPECT_EQ(widget->width(), c.width);
         }
-        if (c.bounds.height() > 0) {
-            EXPECT_EQ(widget->height(), c.bounds.height());
+        if (c.height > 0) {
+            EXPECT_EQ(widget->height(), c.height);
         }
-        if (!c.text) continue;
+        // No control covers another, whichever font stands in for the layout's.
+        const QRect bounds = widget->geometry();
+        for (const window::ControlLayout& other : window::kLayout) {
+            if (other.parent != c.parent || other.id == c.id || c.id == window::MainPanel ||
+                other.id == window::MainPanel)
+                continue;
+            EXPECT_FALSE(bounds.intersects(child<QWidget>(other.name)->geometry())) << other.name;
+        }
+        const auto expected = texts.find(c.name);
+        if (expected == texts.end()) continue;
         QString text;
         if (auto* label = qobject_cast<QLabel*>(widget)) text = label->text();
         if (auto* group = qobject_cast<QGroupBox*>(widget)) text = group->title();
         if (auto* edit = qobject_cast<QLineEdit*>(widget)) text = edit->text();
         if (auto* button = qobject_cast<QAbstractButton*>(widget)) text = button->text();
         if (auto* combo = qobject_cast<QComboBox*>(widget)) text = combo->currentText();
-        EXPECT_EQ(text.toStdString(), c.text);
+        EXPECT_EQ(text.toStdString(), expected->second);
     }
 }
 
@@ -125,13 +151,24 @@ TEST_F(MainWindowTest, ValueLabelsEditsAndListLookAsTheLayoutSays) {
     for (const char* name : {"Label_Search", "Label_Printer"}) {
         auto* label = child<QLabel>(name);
         EXPECT_TRUE(label->font().bold()) << name;
-        EXPECT_EQ(label->palette().color(QPalette::WindowText), QColor(0, 64, 128)) << name;
+        EXPECT_EQ(label->palette().color(QPalette::WindowText), colour(window::kValueColour))
+            << name;
     }
-    EXPECT_EQ(child<QWidget>("MainPanel")->palette().color(QPalette::Window),
-              QColor(180, 180, 169));
+    const QColor panel = child<QWidget>("MainPanel")->palette().color(QPalette::Window);
+    EXPECT_EQ(panel, colour(window::kPanelColour));
+    // Locked settings stay readable on the panel: contrast of at least 4.5 to 1, as for any text.
+    for (const char* name :
+         {"OffsetXEdit", "OffsetYEdit", "SingleMode", "PrintEngine", "CodePageList"}) {
+        auto* control = child<QWidget>(name);
+        EXPECT_FALSE(control->isEnabled()) << name;
+        for (QPalette::ColorRole role :
+             {QPalette::Text, QPalette::WindowText, QPalette::ButtonText})
+            EXPECT_GE(contrast(control->palette().color(QPalette::Disabled, role), panel), 4.5)
+                << name << " " << role;
+    }
     for (const char* name : {"OffsetXEdit", "OffsetYEdit"}) {
         auto* edit = child<QLineEdit>(name);
-        EXPECT_EQ(edit->maxLength(), 6) << name;
+        EXPECT_EQ(edit->maxLength(), window::kMaxEditLength) << name;
         EXPECT_TRUE(edit->font().bold()) << name;
         EXPECT_FALSE(edit->isEnabled()) << name;
     }
@@ -140,22 +177,35 @@ TEST_F(MainWindowTest, ValueLabelsEditsAndListLookAsTheLayoutSays) {
     EXPECT_EQ(engines->itemText(1).toStdString(), "Alternatywny Mechanizm Wydruku");
     EXPECT_EQ(engines->itemText(2).toStdString(), "Specjalny Mechanizm HP845c");
     EXPECT_FALSE(engines->isEnabled());
-    // Every engine's name fits the list's text field whole, whatever font stands in.
-    QStyleOptionComboBox option;
-    option.initFrom(engines);
-    const int field =
-        engines->style()
-            ->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, engines)
-            .width();
-    for (int i = 0; i < engines->count(); ++i)
-        EXPECT_LE(QFontMetrics(engines->font()).horizontalAdvance(engines->itemText(i)), field)
-            << engines->itemText(i).toStdString();
+    // Every item fits its list's text field whole, whatever font stands in.
+    for (const char* name : {"PrintEngine", "CodePageList"}) {
+        auto* list = child<QComboBox>(name);
+        QStyleOptionComboBox option;
+        option.initFrom(list);
+        const int field =
+            list->style()
+                ->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, list)
+                .width();
+        for (int i = 0; i < list->count(); ++i)
+            EXPECT_LE(QFontMetrics(list->font()).horizontalAdvance(list->itemText(i)), field)
+                << list->itemText(i).toStdString();
+    }
     EXPECT_FALSE(child<QCheckBox>("SingleMode")->isEnabled());
 
     child<QPushButton>("ModifyButton")->click();
     EXPECT_EQ(child<QPushButton>("ModifyButton")->text().toStdString(), "&Zapisz");
     EXPECT_TRUE(child<QLineEdit>("OffsetXEdit")->isEnabled());
     EXPECT_TRUE(engines->isEnabled());
+    // The code page is chosen and saved with the other settings, and locked again after.
+    auto* pages = child<QComboBox>("CodePageList");
+    ASSERT_TRUE(pages->isEnabled());
+    pages->setCurrentText(QStringLiteral("Mazovia"));
+    child<QPushButton>("ModifyButton")->click();
+    EXPECT_FALSE(pages->isEnabled());
+    EXPECT_EQ(window->form().textSettings().codePage, CodePage::Mazovia);
+    std::ifstream in(dir + "/Zelmo.ini");
+    const std::string ini((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_NE(ini.find("[Text]\nCodePage=Mazovia"), std::string::npos) << ini;
 }
 
 TEST_F(MainWindowTest, PopupMenuItemsAndPause) {
@@ -235,6 +285,20 @@ TEST_F(MainWindowTest, OneFailureBoxAtATimeStaysUntilClosed) {
     ASSERT_EQ(boxes().size(), 1u);
     EXPECT_EQ(boxes()[0]->text().toStdString(), "Send-Document: Broken pipe.");
     boxes()[0]->close();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    // A box about a job follows it: the same job's news replaces its text, another job's
+    // leaves it, and an empty text (the job printed or deleted) closes it.
+    window->showJobFailure("Zelmo3.Prn", "próba 1. Następna próba o 10:00.");
+    window->showJobFailure("Zelmo4.Prn", "Zelmo4");
+    window->followFailure("Zelmo4.Prn", "");
+    ASSERT_EQ(boxes().size(), 1u);
+    window->showJobFailure("Zelmo3.Prn", "próba 2. Następna próba o 10:05.");
+    EXPECT_EQ(boxes()[0]->text().toStdString(), "próba 2. Następna próba o 10:05.");
+    window->followFailure("Zelmo3.Prn", "Zadanie odłożono.");
+    EXPECT_EQ(boxes()[0]->text().toStdString(), "Zadanie odłożono.");
+    window->followFailure("Zelmo3.Prn", "");
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(boxes().empty());
 }
 
 TEST_F(MainWindowTest, TheQueueWindowListsLeftoversAndPrintsOrDeletesThemOnRequest) {

@@ -18,10 +18,13 @@ class FakeDirectory : public PrinterDirectory {
     bool exists(const std::string& name) override {
         return std::find(printers.begin(), printers.end(), name) != printers.end();
     }
+    // The PDF folder's sheet: its width stands for it.
+    std::atomic<int> pdfWidth{300};
+    void setPdfSheet(const PrinterGeometry& sheet) override { pdfWidth = sheet.width; }
     std::unique_ptr<Printer> open(const std::string& name) override {
         SimulatedPrinterConfig config;
         config.name = name.empty() ? "PDF" : name;
-        config.width = name == "Dom" ? 200 : 300;
+        config.width = name == "Dom" ? 200 : name.empty() ? pdfWidth.load() : 300;
         config.height = 300;
         config.dpi = 100;
         auto printer = std::make_unique<SimulatedPrinter>(config);
@@ -83,6 +86,27 @@ TEST_F(PrinterChoiceTest, TheSystemDefaultIsFollowedWhileZelmoRuns) {
     const auto sheets = directory.opened["Dom"]->memory().printedSheets();
     ASSERT_EQ(sheets.size(), 1u);
     EXPECT_EQ(sheets[0]->width, 200);
+}
+
+// "Paper=" edited while Zelmo runs is taken up before the next job: the PDF folder is opened
+// again on the new sheet; a printer of the system is left as it is.
+TEST_F(PrinterChoiceTest, APaperChangedWhileRunningReachesThePdfFolder) {
+    createWith("[Zelmo]\nPrinter=Wydruki\n");
+    const int a4 = PdfFolderPrinter::a4().width, letter = PdfFolderPrinter::letter().width;
+    const auto width = [&] {
+        return switcher->deviceContext()->deviceCaps(DeviceCap::PhysicalWidth);
+    };
+    EXPECT_EQ(width(), a4);
+    const std::pair<const char*, int> steps[] = {
+        {"[Zelmo]\nPrinter=Wydruki\nPaper=Letter\n", letter},
+        {"[Zelmo]\nPrinter=Wydruki\nPaper=A4\n", a4},
+        {"[Zelmo]\nPrinter=Biuro\nPaper=Letter\n", 300},
+    };
+    for (const auto& [ini, expected] : steps) {
+        SCOPED_TRACE(ini);
+        std::ofstream(settingsPath()) << ini;
+        ASSERT_TRUE(tickUntil(*form, [&] { return width() == expected; }));
+    }
 }
 
 TEST_F(PrinterChoiceTest, APrinterIsChosenByNameInTheSettingsOnTheCommandLineOrFromTheMenu) {

@@ -1,8 +1,13 @@
-// The window's controls as the Win32 window numbers them, with the bounds they are placed at;
-// shared by the window and by the tool that reads the window back in the tests.
+// The Win32 window's messages, menu items and window classes, shared by the window and by the
+// tool that reads the window back in the tests; the controls and their bounds are the window's
+// facts, shared with the Qt window.
 #pragma once
 
+#include "shell/window_design.h"
+
 namespace zelmo::win32 {
+
+using namespace zelmo::window;
 
 // WM_APP messages of the main window.
 enum : unsigned {
@@ -10,24 +15,6 @@ enum : unsigned {
     kExceptionMessage = 0x8002,  // lParam: a heap std::string* from the worker thread
     kTrayIconQuery = 0x8003,     // returns the TrayIconKind the tray shows, for the tests
     kWorkerFinished = 0x8004,    // the print worker has finished a hand-over
-};
-
-enum ControlId : int {
-    MainPanel = 100,
-    StatusGroup,
-    Label_MonSta,
-    Label_Search,
-    PrintsToLabel,
-    Label_Printer,
-    SettingsGroup,
-    OffsetsLabel,
-    XLabel,
-    OffsetXEdit,
-    YLabel,
-    OffsetYEdit,
-    ModifyButton,
-    SingleMode,
-    PrintEngine,
 };
 
 enum MenuId : int {
@@ -64,34 +51,5 @@ enum OwnMenuId : int {
     PrinterLastItem = 1199,
     TrayItemBase = 1200,  // then any other tray entry, by its id (see MainWindow::commandOf)
 };
-
-// Bounds relative to the parent; a width or height of 0 is taken from the text.
-struct ControlLayout {
-    ControlId id;
-    ControlId parent;  // MainPanel's parent is the window itself
-    const char* name;
-    int left, top, width, height;
-};
-
-inline constexpr ControlLayout kLayout[] = {
-    {MainPanel, MainPanel, "MainPanel", 5, 5, 382, 205},
-    {StatusGroup, MainPanel, "StatusGroup", 10, 7, 361, 92},
-    {Label_MonSta, StatusGroup, "Label_MonSta", 8, 17, 0, 0},
-    {Label_Search, StatusGroup, "Label_Search", 17, 33, 321, 13},
-    {PrintsToLabel, StatusGroup, "PrintsToLabel", 8, 55, 0, 0},
-    {Label_Printer, StatusGroup, "Label_Printer", 17, 71, 321, 13},
-    {SettingsGroup, MainPanel, "SettingsGroup", 10, 105, 361, 89},
-    {OffsetsLabel, SettingsGroup, "OffsetsLabel", 8, 20, 0, 0},
-    {XLabel, SettingsGroup, "XLabel", 16, 41, 0, 0},
-    {OffsetXEdit, SettingsGroup, "OffsetXEdit", 32, 37, 48, 21},
-    {YLabel, SettingsGroup, "YLabel", 16, 63, 0, 0},
-    {OffsetYEdit, SettingsGroup, "OffsetYEdit", 32, 59, 48, 21},
-    {ModifyButton, SettingsGroup, "ModifyButton", 278, 15, 75, 21},
-    {SingleMode, SettingsGroup, "SingleMode", 153, 40, 128, 17},
-    {PrintEngine, SettingsGroup, "PrintEngine", 153, 59, 200, 0},
-};
-
-inline constexpr int kClientWidth = 392;
-inline constexpr int kClientHeight = 215;
 
 }  // namespace zelmo::win32

@@ -45,8 +45,10 @@ FailureBox::~FailureBox() {
 }
 
 // Makes the box, lays it out around the text and brings it forward.
-bool FailureBox::show(const std::string& caption, const std::string& text) {
+bool FailureBox::show(const std::string& caption, const std::string& text, const std::string& job) {
+    if (box_ && !job.empty() && job == job_) follow(job, text);
     if (box_) return false;
+    job_ = job;
     registerClass();
     box_ = ::CreateWindowExW(kBoxExStyle, kFailureBoxClass, widen(caption).c_str(), kBoxStyle,
                              CW_USEDEFAULT, CW_USEDEFAULT, 200, 100, nullptr, nullptr,
@@ -68,6 +70,20 @@ bool FailureBox::show(const std::string& caption, const std::string& text) {
     ::SetForegroundWindow(box_);
     ::MessageBeep(MB_ICONERROR);
     return true;
+}
+
+// A box about the job follows it, laid out afresh around its new text; a box about anything
+// else stays as it is.
+void FailureBox::follow(const std::string& job, const std::string& text) {
+    if (!box_ || job.empty() || job != job_) return;
+    if (text.empty()) {
+        ::DestroyWindow(box_);
+        return;
+    }
+    while (HWND child = ::GetWindow(box_, GW_CHILD))
+        ::DestroyWindow(child);
+    placeControls(widen(text));
+    ::InvalidateRect(box_, nullptr, TRUE);
 }
 
 // The icon, the text measured at most kMaxTextWidth wide, OK below them; the box centred. The

@@ -19,8 +19,11 @@ class FailureBox {
     FailureBox& operator=(const FailureBox&) = delete;
 
     // Shows text with the given caption; false, showing nothing, while a box is open (or when
-    // none can be made).
-    bool show(const std::string& caption, const std::string& text);
+    // none can be made). job, when given, is the queue file the box is about: a box open for
+    // the same job says text instead.
+    bool show(const std::string& caption, const std::string& text, const std::string& job = {});
+    // The job's box, if open, says text instead, or closes when text is empty.
+    void follow(const std::string& job, const std::string& text);
     // The box on screen, or null.
     HWND window() const { return box_; }
 
@@ -30,6 +33,7 @@ class FailureBox {
 
     HWND box_ = nullptr;
     HFONT font_ = nullptr;
+    std::string job_;  // the job the open box is about; empty for none
 };
 
 }  // namespace zelmo::win32

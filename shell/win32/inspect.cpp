@@ -1,8 +1,11 @@
 // zelmo-inspect: drives and reads back a running Zelmo window through Win32, for the tests.
 //
 //   zelmo-inspect layout    the window's client size and every control's bounds and text, one a
-//                           line; exit status 1 when a bound differs from the layout scaled
-//                           to the window's DPI
+//                           line, then "placed centred" when the window is in the middle of
+//                           the work area; exit status 1 when a bound differs from the layout
+//                           scaled to the window's DPI
+//   zelmo-inspect contrast  the locked settings' text against its background as on screen, one
+//                           "contrast NAME RATIO" a line; exit status 1 below 4.5 to 1
 //   zelmo-inspect show      a double click on the tray icon, repeated until the window stays
 //                           shown; exit status 1 when it does not within 15 seconds
 //   zelmo-inspect menu      the right button released over the tray icon (opens PopupMenu)
@@ -31,8 +34,11 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -68,6 +74,24 @@ HWND controlOf(HWND window, ControlId id) {
     return nullptr;
 }
 
+// "centred" when the window is in the middle of its monitor's work area (to a pixel), else
+// where it is.
+std::string placement(HWND window) {
+    RECT frame{};
+    ::GetWindowRect(window, &frame);
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    ::GetMonitorInfoW(::MonitorFromWindow(window, MONITOR_DEFAULTTOPRIMARY), &monitor);
+    const RECT& area = monitor.rcWork;
+    const long dx = (frame.left - area.left) - (area.right - frame.right);
+    const long dy = (frame.top - area.top) - (area.bottom - frame.bottom);
+    if (dx >= -1 && dx <= 1 && dy >= -1 && dy <= 1) return "centred";
+    char text[80];
+    std::snprintf(text, sizeof text, "at %ld,%ld in %ld,%ld-%ld,%ld", frame.left, frame.top,
+                  area.left, area.top, area.right, area.bottom);
+    return text;
+}
+
 // Prints the layout as read back; counts the bounds that differ from the table at the window's
 // DPI.
 int printLayout(HWND window) {
@@ -77,7 +101,9 @@ int printLayout(HWND window) {
     ::GetClientRect(window, &client);
     std::printf("dpi %d\nwindow %ld %ld %s\n", dpi, client.right, client.bottom,
                 textOf(window).c_str());
-    int differences = client.right != at(kClientWidth) || client.bottom != at(kClientHeight);
+    // A window widened for its title keeps the panel in its middle.
+    const int shift = std::max(0, static_cast<int>(client.right) - at(kClientWidth)) / 2;
+    int differences = client.right < at(kClientWidth) || client.bottom != at(kClientHeight);
     for (const ControlLayout& layout : kLayout) {
         HWND control = controlOf(window, layout.id);
         HWND parent = layout.id == MainPanel ? window : controlOf(window, layout.parent);
@@ -86,13 +112,15 @@ int printLayout(HWND window) {
         ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
         const int width = r.right - r.left, height = r.bottom - r.top;
         // A zero in the table is a size taken from the text or the system.
-        const bool same = control && r.left == at(layout.left) && r.top == at(layout.top) &&
+        const int left = at(layout.left) + (layout.id == MainPanel ? shift : 0);
+        const bool same = control && r.left == left && r.top == at(layout.top) &&
                           (layout.width == 0 || width == at(layout.width)) &&
                           (layout.height == 0 || height == at(layout.height));
         differences += !same;
         std::printf("%s %ld %ld %d %d %s%s\n", layout.name, r.left, r.top, width, height,
                     textOf(control).c_str(), same ? "" : " MISMATCH");
     }
+    std::printf("placed %s\n", placement(window).c_str());
     return differences == 0 ? 0 : 1;
 }
 
@@ -339,6 +367,63 @@ int printFailureBoxes(HWND window) {
     return 0;
 }
 
+// The relative luminance of a screen colour, as the web's accessibility guidelines define it.
+double luminance(COLORREF colour) {
+    const auto linear = [](int v) {
+        const double c = v / 255.0;
+        return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(GetRValue(colour)) + 0.7152 * linear(GetGValue(colour)) +
+           0.0722 * linear(GetBValue(colour));
+}
+
+// The contrast of a control's text to its background as the screen shows it: the darkest pixel
+// of the text's area against its commonest. inset trims the frame; skip leaves out a check
+// box's box or a list's button.
+double textContrast(HWND control, int inset, int skipLeft, int skipRight) {
+    // Read from the screen: another process's window can only be read as shown.
+    RECT r{};
+    ::GetClientRect(control, &r);
+    ::MapWindowPoints(control, nullptr, reinterpret_cast<POINT*>(&r), 2);
+    HDC dc = ::GetDC(nullptr);
+    std::map<COLORREF, int> counts;
+    COLORREF darkest = RGB(255, 255, 255);
+    for (int y = r.top + inset; y < r.bottom - inset; ++y)
+        for (int x = r.left + inset + skipLeft; x < r.right - inset - skipRight; ++x) {
+            const COLORREF pixel = ::GetPixel(dc, x, y);
+            if (pixel == CLR_INVALID) continue;
+            ++counts[pixel];
+            if (luminance(pixel) < luminance(darkest)) darkest = pixel;
+        }
+    ::ReleaseDC(nullptr, dc);
+    COLORREF common = darkest;
+    int most = 0;
+    for (const auto& [pixel, count] : counts)
+        if (count > most) common = pixel, most = count;
+    const double a = luminance(darkest), b = luminance(common);
+    return (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05);
+}
+
+// The locked settings' contrast, one line each; exit status 1 when one is below 4.5 to 1.
+int printContrast(HWND window) {
+    const int dpi = windowDpi(window);
+    const struct {
+        ControlId id;
+        int skipLeft, skipRight;
+    } controls[] = {{OffsetXEdit, 0, 0},
+                    {SingleMode, scaled(16, dpi), 0},
+                    {PrintEngine, 0, scaled(20, dpi)},
+                    {CodePageList, 0, scaled(20, dpi)}};
+    int low = 0;
+    for (const auto& c : controls) {
+        const double ratio =
+            textContrast(controlOf(window, c.id), scaled(3, dpi), c.skipLeft, c.skipRight);
+        low += ratio < 4.5;
+        std::printf("contrast %s %.1f\n", layoutOf(c.id).name, ratio);
+    }
+    return low == 0 ? 0 : 1;
+}
+
 // The default printer's device capabilities, as the printer object reads them.
 int printGeometry() {
     wchar_t name[512] = {};
@@ -370,6 +455,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (command == "layout") return printLayout(window);
+    if (command == "contrast") return printContrast(window);
     if (command == "show") return showWindow(window);
     if (command == "menu") return !::PostMessageW(window, kTrayMessage, 1, WM_RBUTTONUP);
     if (command == "escape") return !::PostMessageW(window, WM_CANCELMODE, 0, 0);

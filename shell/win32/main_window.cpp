@@ -5,6 +5,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cwchar>
 
 #include "platform/errors.h"
@@ -12,6 +13,7 @@
 #include "platform/win32/wide.h"
 #include "shell/feedback.h"
 #include "shell/printer_choice.h"
+#include "shell/text_settings.h"
 #include "shell/texts.h"
 #include "shell/win32/dpi.h"
 #include "shell/win32/run_at_login.h"
@@ -21,12 +23,15 @@ namespace zelmo::win32 {
 namespace {
 
 constexpr UINT_PTR kTimerId = 1;
-constexpr UINT kTimerInterval = 500;
 constexpr UINT kTrayIconId = 1;
-constexpr int kMaxEditLength = 6;
-constexpr int kAutoLabelHeight = 13;
-constexpr COLORREF kPanelColour = RGB(180, 180, 169);  // 11121844
-constexpr COLORREF kValueColour = RGB(0, 64, 128);     // 8404992
+
+// A colour of the window's design.
+constexpr COLORREF colourOf(Colour c) {
+    return RGB(c.red, c.green, c.blue);
+}
+constexpr COLORREF kPanel = colourOf(kPanelColour);
+constexpr COLORREF kValue = colourOf(kValueColour);
+constexpr COLORREF kLocked = colourOf(kLockedColour);
 // The class keeps its first name: installers and scripts find a running monitor by it.
 constexpr const wchar_t* kWindowClass = L"TMainForm";
 constexpr const wchar_t* kPanelClass = L"TPanel";
@@ -37,11 +42,9 @@ void showExceptionBox(HWND owner, const std::string& message) {
     ::MessageBoxW(owner, widen(message).c_str(), L"Zelmo", MB_ICONERROR | MB_OK);
 }
 
-// The layout entry of a control.
-const ControlLayout& layoutOf(ControlId id) {
-    for (const ControlLayout& layout : kLayout)
-        if (layout.id == id) return layout;
-    return kLayout[0];
+// Whether a control is one of the drop-down lists.
+bool isList(int id) {
+    return id == PrintEngine || id == CodePageList;
 }
 
 // Copies text into a fixed wide buffer, cut to fit on a character boundary: half of a
@@ -112,7 +115,7 @@ bool MainWindow::start() {
     ::InitCommonControlsEx(&controls);
     dpi_ = windowDpi(nullptr);
     createFonts();
-    resources_->panelBrush = ::CreateSolidBrush(kPanelColour);
+    resources_->panelBrush = ::CreateSolidBrush(kPanel);
     resources_->icon = static_cast<HICON>(
         ::LoadImageW(instance, L"MAINICON", IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
     createTrayIcons();
@@ -147,16 +150,60 @@ void MainWindow::registerClasses(HINSTANCE instance) {
     ::RegisterClassExW(&windowClass);
 }
 
-// The window at its fixed client size, centred on the desktop; false when it cannot be made.
+// The window at its client size, wide enough for its whole title, centred on the work area of
+// its monitor; false when it cannot be made.
 bool MainWindow::createWindow(HINSTANCE instance) {
     RECT bounds{0, 0, scaled(kClientWidth, dpi_), scaled(kClientHeight, dpi_)};
     ::AdjustWindowRectEx(&bounds, kWindowStyle, FALSE, 0);
-    const int width = bounds.right - bounds.left, height = bounds.bottom - bounds.top;
-    const int x = (::GetSystemMetrics(SM_CXSCREEN) - width) / 2;
-    const int y = (::GetSystemMetrics(SM_CYSCREEN) - height) / 2;
-    window_ = ::CreateWindowExW(0, kWindowClass, widen(texts::kCaption).c_str(), kWindowStyle, x, y,
-                                width, height, nullptr, nullptr, instance, this);
-    return window_ != nullptr;
+    window_ = ::CreateWindowExW(0, kWindowClass, widen(texts::kCaption).c_str(), kWindowStyle, 0, 0,
+                                bounds.right - bounds.left, bounds.bottom - bounds.top, nullptr,
+                                nullptr, instance, this);
+    if (!window_) return false;
+    const int wider = std::max(0, titleWidth() - static_cast<int>(bounds.right - bounds.left));
+    panelShift_ = wider / 2;
+    const int width = static_cast<int>(bounds.right - bounds.left) + wider;
+    const int height = static_cast<int>(bounds.bottom - bounds.top);
+    // The work area, not the screen: a window centred on the screen sits partly under a
+    // taskbar at the top or the side.
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    RECT area{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+    if (::GetMonitorInfoW(::MonitorFromWindow(window_, MONITOR_DEFAULTTOPRIMARY), &monitor))
+        area = monitor.rcWork;
+    const int x = area.left + std::max(0, static_cast<int>(area.right - area.left) - width) / 2;
+    const int y = area.top + std::max(0, static_cast<int>(area.bottom - area.top) - height) / 2;
+    ::SetWindowPos(window_, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    return true;
+}
+
+// The window width its whole title needs: the icon's place, the text in the caption font and
+// the caption buttons, as wide as the title bar draws them (Windows 10 draws them wider than
+// the metrics say), with the system's spacing.
+int MainWindow::titleWidth() const {
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    if (!::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) return 0;
+    HFONT font = ::CreateFontIndirectW(&metrics.lfCaptionFont);
+    const std::wstring caption = widen(texts::kCaption);
+    HDC dc = ::GetDC(window_);
+    HGDIOBJ previous = ::SelectObject(dc, font ? font : ::GetStockObject(DEFAULT_GUI_FONT));
+    SIZE text{};
+    ::GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &text);
+    ::SelectObject(dc, previous);
+    ::ReleaseDC(window_, dc);
+    if (font) ::DeleteObject(font);
+    RECT frame{};
+    ::GetWindowRect(window_, &frame);
+    TITLEBARINFOEX bar{};
+    bar.cbSize = sizeof bar;
+    ::SendMessageW(window_, WM_GETTITLEBARINFOEX, 0, reinterpret_cast<LPARAM>(&bar));
+    LONG buttons = 0;
+    for (int i : {2, 3, 5})  // minimise, maximise, close
+        if (!(bar.rgstate[i] & STATE_SYSTEM_INVISIBLE) && bar.rgrect[i].right > bar.rgrect[i].left)
+            buttons = std::max(buttons, frame.right - bar.rgrect[i].left);
+    if (buttons == 0) buttons = 3 * metrics.iCaptionWidth;
+    const int border = ::GetSystemMetrics(SM_CXFIXEDFRAME) + ::GetSystemMetrics(SM_CXPADDEDBORDER);
+    return border + metrics.iCaptionWidth + text.cx + metrics.iCaptionWidth / 2 + buttons;
 }
 
 // The message loop, waking also for the folder watch; dialog keys (Tab, Alt+letter) move
@@ -206,10 +253,12 @@ RECT MainWindow::boundsOf(const ControlLayout& layout, const std::wstring& text,
         ::ReleaseDC(window_, dc);
         width = extent.cx;
     }
-    const int height = layout.height              ? layout.height
-                       : layout.id == PrintEngine ? 200
-                                                  : kAutoLabelHeight;
-    const int left = scaled(layout.left, dpi_), top = scaled(layout.top, dpi_);
+    const int height = layout.height       ? layout.height
+                       : isList(layout.id) ? kDropDownHeight
+                                           : kLabelHeight;
+    // In a window widened for its title the panel keeps to the middle.
+    const int left = scaled(layout.left, dpi_) + (layout.id == MainPanel ? panelShift_ : 0);
+    const int top = scaled(layout.top, dpi_);
     return RECT{left, top, left + width, top + scaled(height, dpi_)};
 }
 
@@ -233,6 +282,12 @@ HWND MainWindow::createControl(const ControlLayout& layout, const wchar_t* class
 // Windows suggests. The old fonts live on with the window: the queue window still uses them.
 void MainWindow::changeDpi(int dpi, const RECT& suggested) {
     dpi_ = dpi;
+    ::SetWindowPos(window_, nullptr, suggested.left, suggested.top,
+                   suggested.right - suggested.left, suggested.bottom - suggested.top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT client{};
+    ::GetClientRect(window_, &client);
+    panelShift_ = std::max(0, static_cast<int>(client.right) - scaled(kClientWidth, dpi_)) / 2;
     resources_->retired.push_back(resources_->font);
     resources_->retired.push_back(resources_->bold);
     createFonts();
@@ -248,10 +303,10 @@ void MainWindow::changeDpi(int dpi, const RECT& suggested) {
         const RECT r = boundsOf(layout, text, font);
         ::SetWindowPos(child, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
                        SWP_NOZORDER | SWP_NOACTIVATE);
+        if (isList(layout.id))
+            for (WPARAM part : {static_cast<WPARAM>(-1), WPARAM{0}})
+                ::SendMessageW(child, CB_SETITEMHEIGHT, part, scaled(kLabelHeight + 2, dpi_));
     }
-    ::SetWindowPos(window_, nullptr, suggested.left, suggested.top,
-                   suggested.right - suggested.left, suggested.bottom - suggested.top,
-                   SWP_NOZORDER | SWP_NOACTIVATE);
     ::InvalidateRect(window_, nullptr, TRUE);
 }
 
@@ -259,7 +314,8 @@ void MainWindow::changeDpi(int dpi, const RECT& suggested) {
 // the layout says, and pass the controls' notifications on to the window.
 void MainWindow::createControls() {
     HFONT font = resources_->font, bold = resources_->bold;
-    const DWORD label = SS_LEFT | SS_NOPREFIX;
+    // One line each, as wide as its text: a label never breaks its text, not even inside a word.
+    const DWORD label = SS_LEFTNOWORDWRAP | SS_NOPREFIX;
     createControl(layoutOf(MainPanel), kPanelClass, WS_CLIPCHILDREN, nullptr, font);
     for (ControlId group : {StatusGroup, SettingsGroup}) {
         HWND box = createControl(layoutOf(group), L"BUTTON", BS_GROUPBOX,
@@ -283,12 +339,51 @@ void MainWindow::createControls() {
     }
     createControl(layoutOf(ModifyButton), L"BUTTON", WS_TABSTOP | BS_PUSHBUTTON, texts::kModify,
                   font);
-    createControl(layoutOf(SingleMode), L"BUTTON", WS_TABSTOP | BS_AUTOCHECKBOX, texts::kSingleMode,
+    // Checked by the window, not by itself: a locked box stays enabled (its text readable) and
+    // ignores the click.
+    createControl(layoutOf(SingleMode), L"BUTTON", WS_TABSTOP | BS_CHECKBOX, texts::kSingleMode,
                   font);
-    HWND engines = createControl(layoutOf(PrintEngine), L"COMBOBOX",
-                                 WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, nullptr, font);
+    // Never broken: a label that breaks after its colon loses the colon below its one line.
+    createControl(layoutOf(CodePageLabel), L"STATIC", label, texts::kCodePageLabel, font);
+    // Drawn by the window, so that a locked list's value is in a colour that can be read.
+    const DWORD list =
+        WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST | CBS_OWNERDRAWFIXED | CBS_HASSTRINGS;
+    HWND engines = createControl(layoutOf(PrintEngine), L"COMBOBOX", list, nullptr, font);
     for (const char* engine : texts::kEngines)
         ::SendMessageW(engines, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(widen(engine).c_str()));
+    HWND pages = createControl(layoutOf(CodePageList), L"COMBOBOX", list, nullptr, font);
+    for (CodePage page : kCodePages)
+        ::SendMessageW(pages, CB_ADDSTRING, 0,
+                       reinterpret_cast<LPARAM>(widen(codePageName(page)).c_str()));
+}
+
+// The height of a list's items and of its selection field: a line of the window's font.
+void MainWindow::measureItem(MEASUREITEMSTRUCT& item) const {
+    if (item.CtlType == ODT_COMBOBOX) item.itemHeight = scaled(kLabelHeight + 2, dpi_);
+}
+
+// A list's item or its selection field; a locked list shows its value in the locked colour.
+void MainWindow::drawListItem(const DRAWITEMSTRUCT& item) const {
+    if (item.CtlType != ODT_COMBOBOX) return;
+    const bool locked = item.itemState & ODS_DISABLED;
+    const bool selected = (item.itemState & ODS_SELECTED) && !locked;
+    ::FillRect(item.hDC, &item.rcItem,
+               ::GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
+    if (item.itemID == static_cast<UINT>(-1)) return;
+    std::wstring text(
+        static_cast<size_t>(::SendMessageW(item.hwndItem, CB_GETLBTEXTLEN, item.itemID, 0)) + 1,
+        L'\0');
+    text.resize(static_cast<size_t>(::SendMessageW(item.hwndItem, CB_GETLBTEXT, item.itemID,
+                                                   reinterpret_cast<LPARAM>(text.data()))));
+    ::SetBkMode(item.hDC, TRANSPARENT);
+    ::SetTextColor(item.hDC, locked     ? kLocked
+                             : selected ? ::GetSysColor(COLOR_HIGHLIGHTTEXT)
+                                        : ::GetSysColor(COLOR_WINDOWTEXT));
+    RECT bounds = item.rcItem;
+    bounds.left += scaled(2, dpi_);
+    ::DrawTextW(item.hDC, text.c_str(), static_cast<int>(text.size()), &bounds,
+                DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
+    if (item.itemState & ODS_FOCUS) ::DrawFocusRect(item.hDC, &item.rcItem);
 }
 
 // A tooltip over a value label, so a path longer than the label can be read in full.
@@ -497,7 +592,8 @@ LRESULT CALLBACK MainWindow::panelProc(HWND window, UINT message, WPARAM w, LPAR
 // A group box passes its controls' notifications and colour requests up to the window.
 LRESULT CALLBACK MainWindow::groupProc(HWND window, UINT message, WPARAM w, LPARAM l) {
     HWND root = ::GetAncestor(window, GA_ROOT);
-    if (message == WM_COMMAND || message == WM_CTLCOLORSTATIC || message == WM_CTLCOLORBTN)
+    if (message == WM_COMMAND || message == WM_CTLCOLORSTATIC || message == WM_CTLCOLORBTN ||
+        message == WM_MEASUREITEM || message == WM_DRAWITEM)
         return ::SendMessageW(root, message, w, l);
     if (message == WM_ERASEBKGND) {
         // The inside of the box shows the panel's colour, not the button face.
@@ -523,6 +619,12 @@ LRESULT MainWindow::handle(HWND window, UINT message, WPARAM w, LPARAM l) {
         case WM_CTLCOLORSTATIC:
         case WM_CTLCOLORBTN:
             return colourControl(reinterpret_cast<HDC>(w), reinterpret_cast<HWND>(l));
+        case WM_MEASUREITEM:
+            measureItem(*reinterpret_cast<MEASUREITEMSTRUCT*>(l));
+            return TRUE;
+        case WM_DRAWITEM:
+            drawListItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(l));
+            return TRUE;
         case WM_INITMENUPOPUP:
             menuOpening(reinterpret_cast<HMENU>(w));
             return 0;
@@ -604,23 +706,34 @@ void MainWindow::destroyed() {
     ::PostQuitMessage(0);
 }
 
-// Labels and check box on the panel's colour; the value labels in their own colour.
+// Labels and check box on the panel's colour; the value labels in their own colour, the locked
+// settings in theirs.
 LRESULT MainWindow::colourControl(HDC dc, HWND control) {
     const int id = ::GetDlgCtrlID(control);
-    ::SetBkMode(dc, TRANSPARENT);
-    ::SetBkColor(dc, kPanelColour);
-    if (id == Label_Search || id == Label_Printer) ::SetTextColor(dc, kValueColour);
+    const bool edit = id == OffsetXEdit || id == OffsetYEdit;
+    // A read-only edit is drawn opaque, or its old text would show through a new one.
+    ::SetBkMode(dc, edit ? OPAQUE : TRANSPARENT);
+    ::SetBkColor(dc, kPanel);
+    if (id == Label_Search || id == Label_Printer) ::SetTextColor(dc, kValue);
+    if (!settingsUnlocked_ && (edit || id == SingleMode)) ::SetTextColor(dc, kLocked);
     return reinterpret_cast<LRESULT>(resources_->panelBrush);
 }
 
-// Menu items and the button.
+// Menu items, the button and the check box.
 void MainWindow::command(int id) {
     guarded([this, id] {
         if (id == ModifyButton)
             form_->modifyClick();
+        else if (id == SingleMode)
+            toggleSingleMode();
         else
             trayCommand(id);
     });
+}
+
+// The check box follows a click only while the settings are being edited.
+void MainWindow::toggleSingleMode() {
+    if (settingsUnlocked_) setSingleModeChecked(!singleModeChecked());
 }
 
 // PopupMenu at the mouse; the window comes forward first, so the menu closes on a click away.
@@ -649,6 +762,14 @@ void MainWindow::guarded(const std::function<void()>& handler) {
 // Our sentence first, the system's message after it.
 void MainWindow::showFailure(const std::string& message) {
     failureBox_.show(texts::kMessageCaption, message);
+}
+
+void MainWindow::showJobFailure(const std::string& job, const std::string& message) {
+    failureBox_.show(texts::kMessageCaption, message, job);
+}
+
+void MainWindow::followFailure(const std::string& job, const std::string& message) {
+    failureBox_.follow(job, message);
 }
 
 HWND MainWindow::control(ControlId id) const {
@@ -683,7 +804,7 @@ bool MainWindow::askYesNo(const std::string& text, const std::string& caption) {
 
 void MainWindow::setTimerEnabled(bool enabled) {
     if (enabled)
-        ::SetTimer(window_, kTimerId, kTimerInterval, nullptr);
+        ::SetTimer(window_, kTimerId, static_cast<UINT>(kTimerInterval), nullptr);
     else
         ::KillTimer(window_, kTimerId);
 }
@@ -703,7 +824,7 @@ void MainWindow::setMonitorStatus(const std::string& text) {
     ::GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), &extent);
     ::SelectObject(dc, previous);
     ::ReleaseDC(label, dc);
-    ::SetWindowPos(label, nullptr, 0, 0, extent.cx, scaled(kAutoLabelHeight, dpi_),
+    ::SetWindowPos(label, nullptr, 0, 0, extent.cx, scaled(kLabelHeight, dpi_),
                    SWP_NOMOVE | SWP_NOZORDER);
 }
 
@@ -759,9 +880,26 @@ bool MainWindow::singleModeChecked() const {
     return ::SendMessageW(control(SingleMode), BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
+// Locked settings stay readable: the edits turn read-only on the panel's colour, the lists are
+// disabled but draw their value themselves, the check box ignores clicks; a disabled control's
+// grey text can hardly be read on the panel.
 void MainWindow::setSettingsEnabled(bool enabled) {
-    for (ControlId id : {OffsetXEdit, OffsetYEdit, PrintEngine, SingleMode})
+    settingsUnlocked_ = enabled;
+    for (ControlId id : {OffsetXEdit, OffsetYEdit})
+        ::SendMessageW(control(id), EM_SETREADONLY, enabled ? FALSE : TRUE, 0);
+    for (ControlId id : {PrintEngine, CodePageList})
         ::EnableWindow(control(id), enabled);
+    for (ControlId id : {OffsetXEdit, OffsetYEdit, SingleMode})
+        ::InvalidateRect(control(id), nullptr, TRUE);
+}
+
+void MainWindow::setCodePageIndex(int32_t index) {
+    ::SendMessageW(control(CodePageList), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+}
+
+int32_t MainWindow::codePageIndex() const {
+    const LRESULT index = ::SendMessageW(control(CodePageList), CB_GETCURSEL, 0, 0);
+    return index == CB_ERR ? -1 : static_cast<int32_t>(index);
 }
 
 void MainWindow::setButtonCaption(const std::string& caption) {

@@ -62,6 +62,8 @@ class MainWindow : public MainView, private TrayDialogs {
     int32_t engineIndex() const override;
     void setSingleModeChecked(bool checked) override;
     bool singleModeChecked() const override;
+    void setCodePageIndex(int32_t index) override;
+    int32_t codePageIndex() const override;
     void setSettingsEnabled(bool enabled) override;
     void setButtonCaption(const std::string& caption) override;
     void setFocus(FocusTarget target) override;
@@ -75,6 +77,8 @@ class MainWindow : public MainView, private TrayDialogs {
     void showQueueWindow() override;
     // The one failure box; while it is open, a failure is only in the log and the notification.
     void showFailure(const std::string& message) override;
+    void showJobFailure(const std::string& job, const std::string& message) override;
+    void followFailure(const std::string& job, const std::string& message) override;
 
   private:
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM w, LPARAM l);
@@ -88,6 +92,7 @@ class MainWindow : public MainView, private TrayDialogs {
     void destroyed();
     void registerClasses(HINSTANCE instance);
     bool createWindow(HINSTANCE instance);
+    int titleWidth() const;
 
     void createFonts();
     void createControls();
@@ -110,6 +115,9 @@ class MainWindow : public MainView, private TrayDialogs {
     void showPopupMenu();
     void minimizeToTray();
     LRESULT colourControl(HDC dc, HWND control);
+    void measureItem(MEASUREITEMSTRUCT& item) const;
+    void drawListItem(const DRAWITEMSTRUCT& item) const;
+    void toggleSingleMode();
     // Runs an event handler; what escapes it goes to the exception display.
     void guarded(const std::function<void()>& handler);
     HWND control(ControlId id) const;
@@ -117,7 +125,9 @@ class MainWindow : public MainView, private TrayDialogs {
 
     struct Resources;
     HWND window_ = nullptr;
-    int dpi_ = 96;  // the DPI the window is laid out for
+    int dpi_ = 96;                   // the DPI the window is laid out for
+    bool settingsUnlocked_ = false;  // the settings are being edited
+    int panelShift_ = 0;             // the panel's move right in a window widened for its title
     HMENU popupMenu_ = nullptr;
     HMENU printerMenu_ = nullptr;            // owned by popupMenu_
     std::vector<std::string> menuPrinters_;  // the printers the submenu lists, in its order

@@ -152,7 +152,7 @@ wait_for 60 sh -c "[ \$(lpstat -W completed -o Druga 2>/dev/null | wc -l) -gt $b
 
 # With the print system gone, the next job fails on every attempt: one failure box says so, in
 # Polish (the job, its capture, the next attempt) with the system's message last, and the
-# retries after it add no other box.
+# retries after it add no other box: the one box follows the job to its latest attempt.
 stop_pid "$CUPSD_PID"
 CUPSD_PID=""
 cp "$work/sample.prn" "$app/Wydruk.prn"
@@ -172,7 +172,7 @@ failures=$(grep -c "Błąd drukowania" "$app/Zelmo.log")
 [ "$(grep -c $'\r$' "$app/Zelmo.log")" -eq "$(wc -l <"$app/Zelmo.log")" ] ||
     fail "Zelmo.log has lines without CR LF"
 [ "$failures" -ge 2 ] || fail "$failures failed attempt(s) logged, so no retry came while the box was open"
-grep -q "^box Nie udało się wydrukować zadania nr [0-9]* (pobranego o [0-9:]*, próba 1)\. .*\. Następna próba o [0-9:]*\..*Komunikat systemu: ..*" \
+grep -q "^box Nie udało się wydrukować zadania nr [0-9]* (pobranego o [0-9:]*, próba [0-9]*)\. .*\. Następna próba o [0-9:]*\..*Komunikat systemu: ..*" \
     "$work/out/failure-boxes.txt" ||
     fail "the box does not name the job, what failed in Polish, the next attempt, then why"
 echo "PASS: printed through Wine's spooler"

@@ -84,6 +84,10 @@ if ! inspect show; then
 fi
 inspect layout | tr -d '\r' > "$artifacts/window-layout.txt" || { echo "bounds differ from the layout"; failed=1; }
 cat "$artifacts/window-layout.txt"
+# The locked settings can be read: their text stands out from its background on the screen.
+contrast_ok() { inspect contrast | tr -d '\r' >"$artifacts/window-contrast.txt"; }
+wait_for 10 contrast_ok || { echo "locked settings too pale"; failed=1; }
+cat "$artifacts/window-contrast.txt"
 # The same folder spelt otherwise (full, upper case, a trailing separator, /dir) is the same
 # folder: a second start brings the running window out of the tray to the front, with no box.
 inspect hide
@@ -109,16 +113,36 @@ inspect show || { echo "no window after a killed Zelmo"; failed=1; }
 expect() {
     grep -qxF "$1" "$artifacts/window-layout.txt" || { echo "missing: $1"; failed=1; }
 }
-expect "window 392 215 Kalvister II - Monitor Wydruków (wersja 3.1.0)"
-expect "StatusGroup 10 7 361 92 Status"
-expect "Label_Search 17 33 321 13 Z:${folder//\//\\}\\Wydruk.prn"
+# The numbers come from the window's design, the one home of the layout both windows follow.
+design=$(dirname "$0")/../../shell/window_design.h
+# The header's constant $1.
+constant() { sed -n "s/^inline constexpr int $1 = \([0-9]*\);.*/\1/p" "$design"; }
+# The layout's left, top, width and height of the control named $1; a width or height of 0 (taken
+# from the text or the system) as a pattern.
+bounds() {
+    sed -n "s/^ *{$1, [A-Za-z_]*, \"$1\", \([0-9]*\), \([0-9]*\), \([0-9]*\), \([0-9]*\)},.*/\1 \2 \3 \4/p" \
+        "$design" | sed 's/ 0\b/ [0-9]*/g'
+}
+# The control $1 at its layout bounds, showing the text $2 (a pattern).
+expect_control() {
+    local at
+    at=$(bounds "$1")
+    [ -n "$at" ] || { echo "no $1 in $design"; failed=1; return; }
+    grep -qx "$1 $at $2" "$artifacts/window-layout.txt" || { echo "missing: $1 $at $2"; failed=1; }
+}
+expect "window $(constant kClientWidth) $(constant kClientHeight) Kalvister II - Monitor Wydruków (wersja 3.1.0)"
+expect "placed centred"
+expect_control StatusGroup "Status"
+expect_control Label_Search "Z:${folder//\//\\\\}\\\\Wydruk\.prn"
 # No printer in this prefix: the PDF folder in the monitored folder stands in.
-expect "Label_Printer 17 71 321 13 Drukarka PDF (folder Wydruki)"
-expect "OffsetsLabel 8 20 93 13 Przesunięcia [mm]:"
-expect "OffsetXEdit 32 37 48 21 0.0"
-expect "ModifyButton 278 15 75 21 &Modyfikuj"
-expect "SingleMode 153 40 128 17 Tryb pojedyńczy"
-grep -q "^PrintEngine 153 59 200 .* Domyślny Mechanizm Wydruku$" "$artifacts/window-layout.txt" || { echo "PrintEngine"; failed=1; }
+expect_control Label_Printer "Drukarka PDF (folder Wydruki)"
+expect_control OffsetsLabel "Przesunięcia \[mm\]:"
+expect_control OffsetXEdit "0\.0"
+expect_control ModifyButton "&Modyfikuj"
+expect_control SingleMode "Tryb pojedyńczy"
+expect_control PrintEngine "Domyślny Mechanizm Wydruku"
+expect_control CodePageLabel "Kodowanie:"
+expect_control CodePageList "CP852"
 import -window root "$artifacts/window.png"
 # The window is on the screen, not only in Win32's books: the screen's middle is not black.
 middle=$(convert "$artifacts/window.png" -crop 1x1+400+300 -format '%[hex:p]' info:)
