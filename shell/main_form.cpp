@@ -92,10 +92,15 @@ MainForm::~MainForm() {
     if (created_) shutDown();
 }
 
+// The folder given, else the program's own.
+std::string MainForm::monitoredFolder() const {
+    return folder_.empty() ? directoryOf(executablePath_) : folder_;
+}
+
 // Start-up, in the order the window has always done it.
 void MainForm::startUp() {
     view_.postMinimize();
-    const std::string dir = folder_.empty() ? directoryOf(executablePath_) : folder_;
+    const std::string dir = monitoredFolder();
     state_ = std::make_unique<HandOver>();
     // The worker ends in shutDown, before the view or the form can go.
     state_->WorkerIdleNotice = [this] { view_.postWorkerFinished(); };

@@ -188,6 +188,9 @@ class MainForm : private PrinterNameDisplay {
     JobEventFanOut& jobEvents() { return events_; }
 
     const std::string& programDir() const { return programDir_; }
+    // The folder the monitor runs in (programDir() once started), known from construction on:
+    // the login entry must name it before the window starts.
+    std::string monitoredFolder() const;
     const std::string& settingsFile() const { return SettingsFile_; }
     const std::string& monitoredFile() const { return MonitoredFile_; }
     int32_t offsetX() const { return offsetX_; }

@@ -106,6 +106,11 @@ inline constexpr const char* kAutostartUnfitPath =
     "Tej ścieżki nie można zapisać we wpisie autostartu (znaki sterujące lub kodowanie inne niż "
     "UTF-8): ";
 inline constexpr const char* kAutostartNoHome = "Nie ustawiono katalogu domowego (HOME).";
+// Windows: the setup program's start for every user, which only an administrator may switch off.
+inline constexpr const char* kAutostartEveryUser =
+    "Zelmo z tego folderu uruchamia się przy logowaniu każdego użytkownika tego komputera (tak "
+    "wybrano w instalatorze). Wyłączyć to może tylko administrator: instalując Zelmo ponownie "
+    "z wyborem „tylko ręcznie, z menu Start”.";
 
 inline constexpr const char* kWindowCreateError = "Nie można utworzyć okna programu.";
 inline constexpr const char* kTrayCreateError = "Cannot Create System Shell Notification Icon";

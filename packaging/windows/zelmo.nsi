@@ -1,6 +1,7 @@
 ; Zelmo's setup program: Zelmo.exe with its read-mes into the accounting program's folder (where
 ; Wydruk.prn appears), a Start-menu entry, start at login for this user or for every user, and an
-; uninstaller under the Uninstall key. Silent: /S [/LOGIN=none|user|all] [/D=FOLDER]
+; uninstaller under the Uninstall key; each folder (a company) has its own of each, so a second
+; folder never takes the first one's over. Silent: /S [/LOGIN=none|user|all] [/NOSTART] [/D=FOLDER]
 ;   makensis -INPUTCHARSET UTF8 -DVERSION=X.Y.Z -DSTAGE=FOLDER -DOUTFILE=SETUP.EXE zelmo.nsi
 ;
 ; Zelmo keeps its settings, queue, journal and log beside Zelmo.exe, and a Run value of its own
@@ -22,10 +23,11 @@ RequestExecutionLevel highest
 !include WinMessages.nsh
 
 !define PUBLISHER "Zelmo maintainers"
-!define UNINST_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Zelmo"
+!define UNINST_ROOT "Software\Microsoft\Windows\CurrentVersion\Uninstall"
+; Up to 3.1.0 one key (and one Zelmo.lnk) served whichever folder was installed last.
+!define LEGACY_KEY "${UNINST_ROOT}\Zelmo"
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
 !define UNINSTALLER "Odinstaluj Zelmo.exe"
-!define SHORTCUT "Zelmo.lnk"
 
 Name "Zelmo ${VERSION}"
 OutFile "${OUTFILE}"
@@ -48,11 +50,13 @@ VIAddVersionKey /LANG=1045 "ProductVersion" "${VERSION}"
 
 !define MUI_DIRECTORYPAGE_TEXT_TOP "$(FolderText)"
 !define MUI_DIRECTORYPAGE_TEXT_DESTINATION "$(FolderLabel)"
+!define MUI_PAGE_CUSTOMFUNCTION_LEAVE ReadFolderState
 !insertmacro MUI_PAGE_DIRECTORY
 Page custom LoginPage LoginPageLeave
 !insertmacro MUI_PAGE_INSTFILES
 !define MUI_FINISHPAGE_RUN "$INSTDIR\Zelmo.exe"
 !define MUI_FINISHPAGE_SHOWREADME "$INSTDIR\$(ReadmeFile)"
+!define MUI_FINISHPAGE_SHOWREADME_FUNCTION ShowReadme
 !define MUI_FINISHPAGE_SHOWREADME_NOTCHECKED
 !define MUI_FINISHPAGE_SHOWREADME_TEXT "$(ReadmeText)"
 !insertmacro MUI_PAGE_FINISH
@@ -94,6 +98,11 @@ LangString ReadmeFile ${LANG_ENGLISH} "README.txt"
 
 Var IsAdmin       ; 1 when installing for the whole PC
 Var LoginChoice   ; none, user or all
+Var LoginOption   ; /LOGIN= as given, else empty
+Var NoStart       ; 1 with /NOSTART
+Var FolderKey     ; the folder's own name for its Uninstall key
+Var UninstKey     ; that key
+Var Shortcut      ; the folder's Start-menu entry, without .lnk
 Var RadioUser
 Var RadioAll
 Var RadioNone
@@ -113,8 +122,7 @@ Var RadioNone
 
 ; Stops the Zelmo that runs from $INSTDIR, as Windows does at log-off: it ends without a
 ; question and its journal keeps the waiting jobs for the next start. Monitors of other folders
-; run on. A silent upgrade does not start it again: run by a deployment tool, it would run
-; under that tool's account; the Run value starts it at the next login, the finish page at once.
+; run on. It is started again by the finish page, or after a silent run (.onInstSuccess).
 !macro StopZelmo un
 Function ${un}StopZelmo
     StrCpy $R0 0
@@ -173,31 +181,38 @@ FunctionEnd
 !insertmacro WaitForExe ""
 !insertmacro WaitForExe "un."
 
+; The folder's key: a hash of its path in upper case, so that one folder has one key however its
+; name is spelt, and the key holds any path (a key's name has no backslash and 255 characters
+; at most). The Run value's name, which may hold both, is the path itself.
+!macro FolderKeyOf un
+Function ${un}FolderKeyOf
+    StrCpy $0 $INSTDIR
+    StrLen $1 $0
+    System::Call 'user32::CharUpperBuffW(w r0 r0, i r1)'
+    IntOp $1 $1 * 2
+    System::Call 'shlwapi::HashData(w r0, i r1, *i 0 r2, i 4) i .r3'
+    IntFmt $FolderKey "%08X" $2
+    StrCpy $UninstKey "${UNINST_ROOT}\Zelmo-$FolderKey"
+FunctionEnd
+!macroend
+!insertmacro FolderKeyOf ""
+!insertmacro FolderKeyOf "un."
+
 ; The Run value Zelmo's own menu item writes: named after the folder, so each folder has its own.
 !define RUN_VALUE "Zelmo $INSTDIR"
 
-; The folder of the earlier installation, the login choice and the silent options.
+; The folder of an earlier installation, the silent options and, for a silent run, the folder's
+; login choice.
 Function .onInit
     !insertmacro ChooseContext
     ${If} $INSTDIR == ""
-        ReadRegStr $INSTDIR HKLM "${UNINST_KEY}" "InstallLocation"
+        ReadRegStr $INSTDIR SHCTX "${LEGACY_KEY}" "InstallLocation"
     ${EndIf}
     ${If} $INSTDIR == ""
-        ReadRegStr $INSTDIR HKCU "${UNINST_KEY}" "InstallLocation"
+        Call InstalledFolder
     ${EndIf}
     ${If} $INSTDIR == ""
         StrCpy $INSTDIR "C:\Kalvister"
-    ${EndIf}
-    ; An upgrade keeps the earlier choice; a first installation starts for this user.
-    StrCpy $LoginChoice "user"
-    ReadRegStr $0 HKLM "${UNINST_KEY}" "InstallLocation"
-    ReadRegStr $1 HKCU "${UNINST_KEY}" "InstallLocation"
-    ${If} "$0$1" != ""
-        StrCpy $LoginChoice "none"
-        ReadRegStr $0 HKCU "${RUN_KEY}" "${RUN_VALUE}"
-        ${IfThen} $0 != "" ${|} StrCpy $LoginChoice "user" ${|}
-        ReadRegStr $0 HKLM "${RUN_KEY}" "${RUN_VALUE}"
-        ${IfThen} $0 != "" ${|} StrCpy $LoginChoice "all" ${|}
     ${EndIf}
     ${GetParameters} $0
     ClearErrors
@@ -206,11 +221,71 @@ Function .onInit
     ${AndIf} $1 == "none"
     ${OrIf} $1 == "user"
     ${OrIf} $1 == "all"
-        StrCpy $LoginChoice $1
+        StrCpy $LoginOption $1
     ${EndIf}
+    ClearErrors
+    ${GetOptions} $0 "/NOSTART" $1
+    ${IfNot} ${Errors}
+        StrCpy $NoStart 1
+    ${EndIf}
+    Call ReadFolderState
+FunctionEnd
+
+; The folder of the first Zelmo installed in this context, else none: what the folder page
+; offers, and where a silent upgrade without /D= goes.
+Function InstalledFolder
+    StrCpy $R0 0
+    ${Do}
+        EnumRegKey $R1 SHCTX "${UNINST_ROOT}" $R0
+        ${IfThen} $R1 == "" ${|} ${Break} ${|}
+        StrCpy $R2 $R1 6
+        ${If} $R2 == "Zelmo-"
+            ReadRegStr $INSTDIR SHCTX "${UNINST_ROOT}\$R1" "InstallLocation"
+            ${IfThen} $INSTDIR != "" ${|} ${Break} ${|}
+        ${EndIf}
+        IntOp $R0 $R0 + 1
+    ${Loop}
+FunctionEnd
+
+; What the folder has already: its key, and its login choice (an upgrade keeps the one it had,
+; a first installation starts for this user), unless /LOGIN= says otherwise.
+Function ReadFolderState
+    Call FolderKeyOf
+    StrCpy $LoginChoice "user"
+    ReadRegStr $0 SHCTX "$UninstKey" "InstallLocation"
+    ReadRegStr $1 SHCTX "${LEGACY_KEY}" "InstallLocation"
+    ${If} $0 != ""
+    ${OrIf} $1 == $INSTDIR
+        StrCpy $LoginChoice "none"
+        ReadRegStr $0 HKCU "${RUN_KEY}" "${RUN_VALUE}"
+        ${IfThen} $0 != "" ${|} StrCpy $LoginChoice "user" ${|}
+        ReadRegStr $0 HKCU "${RUN_KEY}" "Zelmo "
+        ${IfThen} $0 == '"$INSTDIR\Zelmo.exe" --dir ""' ${|} StrCpy $LoginChoice "user" ${|}
+        ReadRegStr $0 HKLM "${RUN_KEY}" "${RUN_VALUE}"
+        ${IfThen} $0 != "" ${|} StrCpy $LoginChoice "all" ${|}
+    ${EndIf}
+    ${IfThen} $LoginOption != "" ${|} StrCpy $LoginChoice $LoginOption ${|}
     ${If} $LoginChoice == "all"
     ${AndIf} $IsAdmin != 1
         StrCpy $LoginChoice "user"
+    ${EndIf}
+FunctionEnd
+
+; The folder's Start-menu entry: named after the folder, and after its key too when another
+; folder of that name has the name already; an upgrade keeps the name it had.
+Function ChooseShortcut
+    ReadRegStr $Shortcut SHCTX "$UninstKey" "StartMenuShortcut"
+    ${IfThen} $Shortcut != "" ${|} Return ${|}
+    ${GetFileName} "$INSTDIR" $0
+    StrCpy $1 $0 1 -1
+    ${If} $0 == ""
+    ${OrIf} $1 == ":"
+        StrCpy $Shortcut "Zelmo ($FolderKey)"
+        Return
+    ${EndIf}
+    StrCpy $Shortcut "Zelmo - $0"
+    ${If} ${FileExists} "$SMPROGRAMS\$Shortcut.lnk"
+        StrCpy $Shortcut "Zelmo - $0 ($FolderKey)"
     ${EndIf}
 FunctionEnd
 
@@ -271,23 +346,37 @@ Section "Zelmo" SecMain
     File "${STAGE}\fonts\*.ttf"
     SetOutPath "$INSTDIR"
     WriteUninstaller "$INSTDIR\${UNINSTALLER}"
-    CreateShortcut "$SMPROGRAMS\${SHORTCUT}" "$INSTDIR\Zelmo.exe" "" "$INSTDIR\Zelmo.exe" 0 \
-        SW_SHOWNORMAL "" "$(DisplayName)"
+    Call FolderKeyOf
+    ; The single entry of 3.1.0 is this folder's to take over only when it names this folder.
+    ReadRegStr $0 SHCTX "${LEGACY_KEY}" "InstallLocation"
+    ${If} $0 == $INSTDIR
+        DeleteRegKey SHCTX "${LEGACY_KEY}"
+        Delete "$SMPROGRAMS\Zelmo.lnk"
+    ${EndIf}
+    Call ChooseShortcut
+    CreateShortcut "$SMPROGRAMS\$Shortcut.lnk" "$INSTDIR\Zelmo.exe" "" "$INSTDIR\Zelmo.exe" 0 \
+        SW_SHOWNORMAL "" "$(DisplayName) ($INSTDIR)"
 
-    WriteRegStr SHCTX "${UNINST_KEY}" "DisplayName" "$(DisplayName)"
-    WriteRegStr SHCTX "${UNINST_KEY}" "DisplayVersion" "${VERSION}"
-    WriteRegStr SHCTX "${UNINST_KEY}" "Publisher" "${PUBLISHER}"
-    WriteRegStr SHCTX "${UNINST_KEY}" "DisplayIcon" "$INSTDIR\Zelmo.exe,0"
-    WriteRegStr SHCTX "${UNINST_KEY}" "InstallLocation" "$INSTDIR"
-    WriteRegStr SHCTX "${UNINST_KEY}" "UninstallString" '"$INSTDIR\${UNINSTALLER}"'
-    WriteRegStr SHCTX "${UNINST_KEY}" "QuietUninstallString" '"$INSTDIR\${UNINSTALLER}" /S'
-    WriteRegDWORD SHCTX "${UNINST_KEY}" "NoModify" 1
-    WriteRegDWORD SHCTX "${UNINST_KEY}" "NoRepair" 1
+    WriteRegStr SHCTX "$UninstKey" "DisplayName" "$(DisplayName) ($INSTDIR)"
+    WriteRegStr SHCTX "$UninstKey" "DisplayVersion" "${VERSION}"
+    WriteRegStr SHCTX "$UninstKey" "Publisher" "${PUBLISHER}"
+    WriteRegStr SHCTX "$UninstKey" "DisplayIcon" "$INSTDIR\Zelmo.exe,0"
+    WriteRegStr SHCTX "$UninstKey" "InstallLocation" "$INSTDIR"
+    WriteRegStr SHCTX "$UninstKey" "UninstallString" '"$INSTDIR\${UNINSTALLER}"'
+    WriteRegStr SHCTX "$UninstKey" "QuietUninstallString" '"$INSTDIR\${UNINSTALLER}" /S'
+    WriteRegStr SHCTX "$UninstKey" "StartMenuShortcut" "$Shortcut"
+    WriteRegDWORD SHCTX "$UninstKey" "NoModify" 1
+    WriteRegDWORD SHCTX "$UninstKey" "NoRepair" 1
     SectionGetSize ${SecMain} $0
-    WriteRegDWORD SHCTX "${UNINST_KEY}" "EstimatedSize" $0
+    WriteRegDWORD SHCTX "$UninstKey" "EstimatedSize" $0
 
-    ; The same value and command as the menu item "Uruchamiaj przy logowaniu" writes.
+    ; The same value and command as the menu item "Uruchamiaj przy logowaniu" writes; the one
+    ; 3.1.0's menu item wrote, named after no folder, started Zelmo with --dir "" and failed.
     DeleteRegValue HKCU "${RUN_KEY}" "${RUN_VALUE}"
+    ReadRegStr $0 HKCU "${RUN_KEY}" "Zelmo "
+    ${If} $0 == '"$INSTDIR\Zelmo.exe" --dir ""'
+        DeleteRegValue HKCU "${RUN_KEY}" "Zelmo "
+    ${EndIf}
     ${If} $IsAdmin == 1
         DeleteRegValue HKLM "${RUN_KEY}" "${RUN_VALUE}"
     ${EndIf}
@@ -297,6 +386,22 @@ Section "Zelmo" SecMain
         WriteRegStr HKLM "${RUN_KEY}" "${RUN_VALUE}" '"$INSTDIR\Zelmo.exe" --dir "$INSTDIR"'
     ${EndIf}
 SectionEnd
+
+; The read-me in Notepad, which every Windows has and for which the file is written: the shell's
+; "open" of a .txt may go to an association that is missing or opens nothing from the setup.
+Function ShowReadme
+    Exec '"$WINDIR\notepad.exe" "$INSTDIR\$(ReadmeFile)"'
+FunctionEnd
+
+; Silent, as a deployment tool runs it, Zelmo starts at once for the user who installs: else
+; nothing would be taken until the next login. /NOSTART leaves that to the login (a tool that
+; runs as SYSTEM, say). Interactively the finish page asks.
+Function .onInstSuccess
+    ${If} ${Silent}
+    ${AndIf} $NoStart != 1
+        Exec '"$INSTDIR\Zelmo.exe"'
+    ${EndIf}
+FunctionEnd
 
 Function un.onInit
     !insertmacro ChooseContext
@@ -321,11 +426,14 @@ Section "Uninstall"
     Delete "$INSTDIR\${UNINSTALLER}"
     ; Only when nothing of the user's is left in it.
     RMDir "$INSTDIR"
-    Delete "$SMPROGRAMS\${SHORTCUT}"
+    ; Only this folder's entries: another folder's Zelmo stays installed.
+    Call un.FolderKeyOf
+    ReadRegStr $Shortcut SHCTX "$UninstKey" "StartMenuShortcut"
+    ${IfThen} $Shortcut != "" ${|} Delete "$SMPROGRAMS\$Shortcut.lnk" ${|}
     DeleteRegValue HKCU "${RUN_KEY}" "${RUN_VALUE}"
-    DeleteRegKey HKCU "${UNINST_KEY}"
+    DeleteRegKey HKCU "$UninstKey"
     ${If} $IsAdmin == 1
         DeleteRegValue HKLM "${RUN_KEY}" "${RUN_VALUE}"
-        DeleteRegKey HKLM "${UNINST_KEY}"
+        DeleteRegKey HKLM "$UninstKey"
     ${EndIf}
 SectionEnd

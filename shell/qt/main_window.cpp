@@ -243,7 +243,7 @@ MainWindow::MainWindow(Printer& printer, const std::string& executablePath,
     Timer.setInterval(window::kTimerInterval);
     connect(&Timer, &QTimer::timeout, this, [this] { guarded([this] { form_->timerTick(); }); });
     form_ = std::make_unique<MainForm>(*this, printer, display_, executablePath, folder);
-    loginStart_ = std::make_unique<XdgLoginStart>(executablePath, form_->programDir());
+    loginStart_ = std::make_unique<XdgLoginStart>(executablePath, form_->monitoredFolder());
     trayMenu_ = std::make_unique<TrayMenu>(*form_, *this, *loginStart_);
     watchSessionEnd();
     createPopupMenu();

@@ -95,7 +95,7 @@ MainWindow::MainWindow(Printer& printer, const std::string& executablePath,
     : executablePath_(executablePath),
       resources_(std::make_unique<Resources>()),
       form_(std::make_unique<MainForm>(*this, printer, display_, executablePath, folder)),
-      loginStart_(std::make_unique<RegistryLoginStart>(executablePath, form_->programDir())),
+      loginStart_(std::make_unique<RegistryLoginStart>(executablePath, form_->monitoredFolder())),
       trayMenu_(std::make_unique<TrayMenu>(*form_, *this, *loginStart_)) {}
 
 // Shuts the pipeline down if the window did not, then the menu goes.

@@ -1,6 +1,9 @@
-// Starting Zelmo.exe at login: one value under HKCU\Software\Microsoft\Windows\CurrentVersion\Run
-// for each monitored folder, whose command starts this program on that folder.
+// Starting Zelmo.exe at login: one value for each monitored folder, named after it, whose command
+// starts this program on that folder. The setup program writes the same value, into the user's
+// Run key or, for every user of the PC, into the machine's.
 #pragma once
+
+#include <windows.h>
 
 #include <string>
 #include <utility>
@@ -16,24 +19,31 @@ std::wstring quotedArgument(const std::wstring& argument);
 // The command the login value holds: the program, then --dir and the folder, both quoted.
 std::wstring runAtLoginCommand(const std::string& program, const std::string& folder);
 
-// True when the login value of folder exists.
-bool runAtLoginEnabled(const std::string& folder);
+// The Run keys a login value may be in: the user's own, and the machine's, which only an
+// administrator may change. Tests point them elsewhere.
+struct RunKeys {
+    HKEY user = HKEY_CURRENT_USER;
+    HKEY machine = HKEY_LOCAL_MACHINE;
+    std::wstring path = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+};
 
-// Writes (enabled) or removes the login value of folder; throws ZelmoError with the system's
-// message when the registry refuses.
-void setRunAtLogin(const std::string& program, const std::string& folder, bool enabled);
-
-// The login value that starts program on folder.
+// The login value of folder, wherever the menu or the setup program put it.
 class RegistryLoginStart : public LoginStart {
   public:
-    RegistryLoginStart(std::string program, std::string folder)
-        : program_(std::move(program)), folder_(std::move(folder)) {}
-    bool enabled() const override { return runAtLoginEnabled(folder_); }
-    void enable(bool on) override { setRunAtLogin(program_, folder_, on); }
+    // An empty folder is the program's own, as the monitor takes it.
+    RegistryLoginStart(std::string program, std::string folder, RunKeys keys = {});
+    // The value is in the user's key or in the machine's.
+    bool enabled() const override;
+    // On: the user's value with this program's command. Off: the value goes from both keys;
+    // throws ZelmoError, saying so in Polish, when the machine's cannot be changed by this user.
+    void enable(bool on) override;
 
   private:
+    void removeMachineValue() const;
+
     std::string program_;
     std::string folder_;
+    RunKeys keys_;
 };
 
 }  // namespace zelmo::win32

@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
 # The setup program under Wine and Xvfb at 150 %, run silently as an administrator would:
-# installed into a folder with Polish letters, it leaves the program, the read-mes as Notepad
-# reads them, a Start-menu entry, the Uninstall key and this user's Run value; Zelmo.exe started
-# from there prints a job into the PDF folder, its layout scaled. An upgrade over the running
-# Zelmo ends it in order and keeps Zelmo.ini and the log; a second one, to start at every user's
-# login, keeps a waiting job, which the next start prints. The silent uninstall stops Zelmo and
-# leaves none of the setup's files, entry or keys, while the queue files, Zelmo.ini, the log and
-# the PDFs stay.
+# installed into a folder with Polish letters (/NOSTART: nothing starts), it leaves the program,
+# the read-mes as Notepad reads them, the font's licence, a Start-menu entry, the Uninstall key
+# and this user's Run value; Zelmo.exe started from there prints a job into the PDF folder, its
+# layout scaled, and its menu item "Uruchamiaj przy logowaniu" switches that very value off and
+# on again, naming the folder. An upgrade over the running Zelmo ends it in order, as a log-off
+# does, keeps Zelmo.ini and the log, and starts Zelmo again: still paused, and a PDF set aside
+# still says "plik PDF". A second upgrade, to start at every user's login, keeps a waiting job,
+# which the next start prints once resumed. A second folder gets its own entries; the silent
+# uninstall of the first stops Zelmo and leaves none of its files, entries or keys, while the
+# queue files, Zelmo.ini, the log, the PDFs and the second folder's install stay.
 #   installer_check.sh WINE_RUN PREFIX SETUP_EXE VERSION INSPECT_EXE ARTIFACTS
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -23,7 +26,11 @@ work=$(mktemp -d)
 # No space: wine quotes such an argument, and the setup takes /D= only unquoted.
 app="$work/Księgowość-Łódź"
 win="Z:${app//\//\\}"
-uninstall_key='Software\Microsoft\Windows\CurrentVersion\Uninstall\Zelmo'
+uninstall_root='Software\Microsoft\Windows\CurrentVersion\Uninstall'
+second="$work/Druga-firma"
+second_win="Z:${second//\//\\}"
+# The tray menu's "Uruchamiaj przy logowaniu", as the window numbers it.
+autostart_item=$(sed -n 's/^ *AutostartItem = \([0-9]*\),.*/\1/p' "$here/../../shell/win32/controls.h")
 run_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
 machine_run_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
 zelmo_pid="" xvfb_pid=""
@@ -35,7 +42,9 @@ cleanup() {
     "$wine_run" "$prefix" reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f >/dev/null 2>&1
     "$wine_run" "$prefix" reg delete "$run_key" /v "Zelmo $win" /f >/dev/null 2>&1
     "$wine_run" "$prefix" reg delete "$machine_run_key" /v "Zelmo $win" /f >/dev/null 2>&1
-    "$wine_run" "$prefix" reg delete "HKLM\\$uninstall_key" /f >/dev/null 2>&1
+    "$wine_run" "$prefix" reg delete "$run_key" /v "Zelmo $second_win" /f >/dev/null 2>&1
+    for key in $(uninstall_keys); do "$wine_run" "$prefix" reg delete "$key" /f >/dev/null 2>&1; done
+    find "$prefix/drive_c" -path '*Start Menu/Programs/Zelmo - *.lnk' -delete 2>/dev/null
     "$wine_run" "$prefix" --stop-server
     stop_pid "$xvfb_pid"
     mkdir -p "$artifacts"
@@ -51,12 +60,47 @@ installed=(Zelmo.exe CZYTAJ.txt README.txt LICENSE.txt LICENSE-mingw-w64.txt LIC
     LICENSE-DejaVu-fonts.txt LICENSE-URW-fonts.txt LICENSE-FreeType.txt fonts/NimbusMonoPS-Regular.otf
     fonts/NimbusSans-BoldItalic.otf fonts/DejaVuSansMono.ttf
     "Odinstaluj Zelmo.exe")
-# The value $1 under the Uninstall key, from the machine's key or the user's.
-uninstall_value() {
-    wine reg query "HKLM\\$uninstall_key" /v "$1" 2>/dev/null | tr -d '\r' | grep -i "^ *$1 " ||
-        wine reg query "HKCU\\$uninstall_key" /v "$1" 2>/dev/null | tr -d '\r' | grep -i "^ *$1 "
+# Every Zelmo's Uninstall key, the machine's and the user's.
+uninstall_keys() {
+    for root in HKLM HKCU; do
+        "$wine_run" "$prefix" reg query "$root\\$uninstall_root" 2>/dev/null | tr -d '\r' |
+            grep -i '\\Zelmo-[0-9A-F]*$'
+    done
 }
-start_menu_entry() { find "$prefix/drive_c" -path '*Start Menu/Programs/Zelmo.lnk' | grep -q .; }
+# Text as a .reg file spells it: backslashes and quotes escaped.
+esc() { printf '%s' "$1" | sed 's/\\/\\\\/g; s/"/\\"/g'; }
+# The key $1 as a .reg file in UTF-8: reg query writes the console's code page, which loses the
+# folder's Polish letters.
+reg_text() {
+    rm -f "$work/key.reg"
+    wine reg export "$1" "Z:${work//\//\\}\\key.reg" /y >/dev/null 2>&1 &&
+        iconv -f UTF-16 -t UTF-8 "$work/key.reg" | tr -d '\r'
+}
+# The value $1 under the Uninstall key of the folder $2 (the first one's by default), as the
+# .reg file has it.
+uninstall_value() {
+    local key text
+    for key in $(uninstall_keys); do
+        text=$(reg_text "$key")
+        grep -qixF "\"InstallLocation\"=\"$(esc "${2:-$win}")\"" <<<"$text" || continue
+        grep -i "^\"$1\"=" <<<"$text" && return 0
+    done
+    return 1
+}
+# The Start-menu entry of the folder named $1 (the first one by default).
+start_menu_entry() {
+    find "$prefix/drive_c" -path "*Start Menu/Programs/Zelmo - ${1:-Księgowość-Łódź}.lnk" | grep -q .
+}
+# The command of this user's login value for the folder $1 as the .reg file has it, else nothing.
+run_command() {
+    local name line
+    name="\"Zelmo $(esc "$1")\"="
+    while IFS= read -r line; do
+        [ "${line#"$name"}" != "$line" ] && printf '%s\n' "${line#"$name"}"
+    done < <(reg_text "$run_key")
+}
+# Whether a Zelmo window is there.
+zelmo_running() { wine "$inspect" front >/dev/null 2>&1; }
 # Starts Zelmo.exe from the installed folder, printing into its PDF folder.
 start_zelmo() {
     (cd "$app" && exec "$wine_run" "$prefix" ./Zelmo.exe --printer Wydruki) >>"$work/zelmo.out" 2>&1 &
@@ -77,7 +121,9 @@ wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f >/
     fail "cannot set 150 %"
 "$wine_run" "$prefix" --stop-server
 
-wine "$setup" /S /LOGIN=user "/D=$win" || fail "the silent installation failed"
+wine "$setup" /S /LOGIN=user /NOSTART "/D=$win" || fail "the silent installation failed"
+! zelmo_running || fail "the installation started Zelmo despite /NOSTART"
+grep -q "wersja $version" "$app/CZYTAJ.txt" || fail "CZYTAJ.txt does not name version $version"
 for file in "${installed[@]}"; do
     [ -f "$app/$file" ] || fail "$file is not installed: $(ls "$app")"
 done
@@ -86,11 +132,12 @@ for file in CZYTAJ.txt README.txt LICENSE.txt; do
     ! grep -q $'[^\r]$' "$app/$file" || fail "$file has a line without CRLF"
 done
 start_menu_entry || fail "no Start-menu entry"
-uninstall_value DisplayVersion | grep -q "$version\$" || fail "no Uninstall key with the version"
+uninstall_value DisplayVersion | grep -q "\"$version\"\$" || fail "no Uninstall key with the version"
 for value in Publisher DisplayIcon EstimatedSize UninstallString QuietUninstallString; do
     uninstall_value $value >/dev/null || fail "the Uninstall key has no $value"
 done
-wine reg query "$run_key" /v "Zelmo $win" >/dev/null 2>&1 || fail "no Run value for this user"
+command="\"$(esc "\"$win\\Zelmo.exe\" --dir \"$win\"")\""
+[ "$(run_command "$win")" = "$command" ] || fail "the Run value is $(run_command "$win")"
 
 start_zelmo
 sleep 5
@@ -103,12 +150,39 @@ grep -qx "dpi 144" "$artifacts/layout-150.txt" ||
     fail "the window is not at 150 %: $(head -2 "$artifacts/layout-150.txt")"
 import -window root "$artifacts/window-150.png"
 
+# The menu item reads the setup's value as ticked: unticking removes it, ticking writes it back
+# naming the folder Zelmo runs in.
+wine "$inspect" command "$autostart_item"
+wait_for 10 sh -c "! \"$wine_run\" \"$prefix\" reg query '$run_key' /v 'Zelmo $win' >/dev/null 2>&1" ||
+    fail "unticking the login start left the setup's Run value"
+wine "$inspect" command "$autostart_item"
+wait_for 10 sh -c "\"$wine_run\" \"$prefix\" reg query '$run_key' /v 'Zelmo $win' >/dev/null 2>&1" ||
+    fail "ticking the login start wrote no Run value for the folder"
+[ "$(run_command "$win")" = "$command" ] || fail "the menu wrote the Run value $(run_command "$win")"
+
+# A PDF is set aside for what it is, and the pause is on when the upgrade ends Zelmo.
+printf '%%PDF-1.4\n%%\342\343\317\323\n1 0 obj <<>> endobj\ntrailer <<>>\n%%%%EOF\n' >"$app/Wydruk.prn"
+wait_for 60 grep -q "plik PDF" "$app/Zelmo.log" || fail "the PDF was not set aside as one"
+wine "$inspect" pause
+# (The tray icon shows the set-aside job's mark over the pause: --status tells the pause.)
+wait_for 30 sh -c "cd '$app' && '$wine_run' '$prefix' ./Zelmo.exe --status 2>&1 | grep -q 'Drukowanie: wstrzymane'" ||
+    fail "Zelmo did not pause"
+
 # An upgrade over the running Zelmo: it is stopped (else Zelmo.exe could not be replaced) and
 # what it wrote stays.
 printf '[Tekst]\r\nZachowaj=1\r\n' >>"$app/Zelmo.ini"
 wine "$setup" /S "/D=$win" || fail "the upgrade failed"
 wait_for 30 sh -c "! kill -0 $zelmo_pid 2>/dev/null" || fail "the upgrade left Zelmo running"
 zelmo_pid=""
+# The silent run started Zelmo again, which kept the pause and the reason over the restart.
+wait_for 60 zelmo_running || fail "the silent upgrade did not start Zelmo"
+wait_for 30 sh -c "cd '$app' && '$wine_run' '$prefix' ./Zelmo.exe --status >'$work/status' 2>&1" ||
+    fail "the started Zelmo does not answer --status"
+tr -d '\r' <"$work/status" >"$artifacts/status-after-upgrade.txt"
+grep -qF "Drukowanie: wstrzymane" "$artifacts/status-after-upgrade.txt" ||
+    fail "the pause was forgotten over the restart: $(cat "$artifacts/status-after-upgrade.txt")"
+grep -qF "plik PDF" "$artifacts/status-after-upgrade.txt" ||
+    fail "the set-aside reason lost its words: $(cat "$artifacts/status-after-upgrade.txt")"
 grep -q Zachowaj=1 "$app/Zelmo.ini" || fail "the upgrade lost Zelmo.ini"
 # Ended in order, as at log-off, not killed: the journal is written on the way out.
 grep -q "Koniec monitorowania" "$app/Zelmo.log" || fail "Zelmo did not end in order, or the log is lost"
@@ -120,12 +194,27 @@ job >"$app/Zelmo9.Prn"
 job >"$app/Zelmo7.Prn"
 printf 'waiting Zelmo9.Prn\n' >>"$app/Zelmo.queue"
 # This time Zelmo starts at every user's login: the machine's Run value replaces the user's.
-wine "$setup" /S /LOGIN=all "/D=$win" || fail "the second upgrade failed"
+wine "$setup" /S /LOGIN=all /NOSTART "/D=$win" || fail "the second upgrade failed"
+wait_for 30 sh -c "! \"$wine_run\" \"$prefix\" \"$inspect\" front >/dev/null 2>&1" ||
+    fail "the second upgrade left Zelmo running"
 [ -f "$app/Zelmo9.Prn" ] || fail "the upgrade lost the waiting job"
 wine reg query "$machine_run_key" /v "Zelmo $win" >/dev/null 2>&1 || fail "no Run value for every user"
 ! wine reg query "$run_key" /v "Zelmo $win" >/dev/null 2>&1 || fail "the user's Run value stayed"
 start_zelmo
+wait_for 60 zelmo_running || fail "Zelmo did not start after the second upgrade"
+wait_for 30 sh -c "cd '$app' && '$wine_run' '$prefix' ./Zelmo.exe --resume >/dev/null 2>&1" ||
+    fail "Zelmo would not resume"
 wait_for 60 printed 2 || fail "the waiting job was not printed after the upgrade"
+
+# A second company's folder: entries of its own, the first one's untouched.
+mkdir -p "$second"
+wine "$setup" /S /LOGIN=user /NOSTART "/D=$second_win" || fail "the installation into a second folder failed"
+[ "$(uninstall_keys | wc -l)" -eq 2 ] || fail "not two Uninstall keys: $(uninstall_keys)"
+uninstall_value DisplayName "$second_win" >/dev/null || fail "the second folder has no Uninstall key"
+uninstall_value DisplayName >/dev/null || fail "the second folder took the first one's Uninstall key"
+start_menu_entry Druga-firma || fail "the second folder has no Start-menu entry"
+start_menu_entry || fail "the second folder took the first one's Start-menu entry"
+[ -n "$(run_command "$second_win")" ] || fail "the second folder has no Run value"
 
 # The silent uninstaller runs from a copy of itself and returns at once: wait for its file.
 wine "$app/Odinstaluj Zelmo.exe" /S || fail "the silent uninstallation failed"
@@ -144,4 +233,7 @@ for file in Zelmo7.Prn Zelmo.ini Zelmo.log; do
     [ -f "$app/$file" ] || fail "the uninstaller removed the user's $file"
 done
 printed 2 || fail "the uninstaller removed the PDFs"
-echo "PASS: installed, upgraded and uninstalled"
+[ -f "$second/Zelmo.exe" ] && start_menu_entry Druga-firma && [ -n "$(run_command "$second_win")" ] &&
+    uninstall_value DisplayName "$second_win" >/dev/null ||
+    fail "uninstalling the first folder removed the second one's install"
+echo "PASS: installed into two folders, upgraded and uninstalled"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Zelmo.exe's resources read back from the built file: the manifest declares per-monitor DPI
-# awareness (v2), the icon has every size Explorer and the taskbar ask for, and the version block
+# awareness (v2) and carries the build's version, the icon has every size Explorer and the
+# taskbar ask for, and the version block
 # is Polish with the product, version and copyright; every resource is marked Polish.
 #   resources_check.sh EXE VERSION
 set -uo pipefail
@@ -19,6 +20,7 @@ cat "$work/list"
 wrestool -x --raw -t24 "$exe" >"$work/manifest" 2>/dev/null
 grep -q '<dpiAwareness[^>]*>PerMonitorV2' "$work/manifest" || no "the manifest declares no per-monitor DPI awareness v2"
 grep -q '<dpiAware[^>]*>true/pm<' "$work/manifest" || no "the manifest has no dpiAware for Windows before 10"
+grep -q "<assemblyIdentity [^>]*version=\"$version.0\"" "$work/manifest" || no "the manifest is not of version $version.0"
 
 wrestool -x -t14 "$exe" >"$work/zelmo.ico" 2>/dev/null
 sizes=$(icotool -l "$work/zelmo.ico" | sed -n 's/.*--width=\([0-9]*\).*/\1/p' | sort -n | tr '\n' ' ')
