@@ -51,8 +51,8 @@ struct HandOver {
     int64_t CurrentJobNumber = 0;  // the job's number, never reused in the folder
     bool CurrentJobAgain = false;  // printed again on the user's request
     zelmo::PrintRequest PrintRequest;
-    std::atomic<int> TestMode{0};  // 0 job, 1 vector, 2 bitmap, 3 bitmap DI test
-    files::JobBytes JobBuffer;     // the whole current job file; touched by the worker
+    std::atomic<zelmo::TestPage> TestMode{zelmo::TestPage::None};
+    files::JobBytes JobBuffer;  // the whole current job file; touched by the worker
     JobOutcome Outcome = JobOutcome::NotStarted;
     int32_t OutcomePages = 0;    // pages the job sent to the printer
     bool OutcomeBlank = false;   // its pages drew, yet no mark reached the printable area

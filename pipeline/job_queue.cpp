@@ -169,7 +169,7 @@ bool SpoolMonitor::handOver(const PrintRequest& settings) {
     if (!state_.workerIdle()) return false;
     collectOutcome();
     // A pending test page goes first and leaves the queue untouched.
-    if (state_.TestMode.load() <= 0) {
+    if (state_.TestMode.load() == TestPage::None) {
         if (held_ || !advanceQueue()) return false;
         jobAwaitingReport_ = true;
         writeJournal();

@@ -172,19 +172,19 @@ JobOutcome PrintWorker::runHandOver() {
     if (terminated()) return JobOutcome::NotRun;
     // The test page is chosen here, once: a menu click during the load must not turn this job
     // into a test page behind the queue's back. A request made meanwhile stays for next time.
-    const int mode = state_.TestMode.load();
+    const TestPage mode = state_.TestMode.load();
     jobTestMode_.store(mode);
-    testPage_ = mode > 0;
-    int chosen = mode;
-    if (mode > 0) state_.TestMode.compare_exchange_strong(chosen, 0);
-    if (mode > 0)
+    testPage_ = mode != TestPage::None;
+    TestPage chosen = mode;
+    if (testPage_) state_.TestMode.compare_exchange_strong(chosen, TestPage::None);
+    if (testPage_)
         printer_.setDocumentLabel({std::string(), mode});
     else
-        printer_.setDocumentLabel(
-            {state_.CurrentJobFile, 0, state_.CurrentJobNumber, state_.CurrentJobAgain});
+        printer_.setDocumentLabel({state_.CurrentJobFile, TestPage::None, state_.CurrentJobNumber,
+                                   state_.CurrentJobAgain});
     // A test page is no job: nothing of it needs recording. (The interpreter may reset the
     // test mode it is handed while it prints, so the hand-over's own choice is kept.)
-    submissionRecorded_ = mode > 0;
+    submissionRecorded_ = testPage_;
     if (!loadJob()) return JobOutcome::Unreadable;
     if (terminated()) return JobOutcome::NotRun;
     const JobEnv env{printer_,
@@ -211,11 +211,11 @@ JobOutcome PrintWorker::runHandOver() {
     // Taken whatever the outcome, so that no document's ticket is left for the next job.
     std::shared_ptr<SubmittedDocument> submitted = printer_.takeSubmitted();
     if (!intact) return JobOutcome::Unreadable;
-    if (done && mode == 0) state_.OutcomeSubmitted = std::move(submitted);
+    if (done && !testPage_) state_.OutcomeSubmitted = std::move(submitted);
     // A job that began no document leaves the printer's last one, an earlier job's, in place.
-    if (done && mode == 0 && pcl_.pagesPrinted > 0)
+    if (done && !testPage_ && pcl_.pagesPrinted > 0)
         state_.OutcomeDocument = printer_.lastDocumentPath();
-    if (mode > 0) return JobOutcome::TestPage;
+    if (testPage_) return JobOutcome::TestPage;
     if (!pcl_.content.isText()) {
         state_.OutcomeMessage = pcl_.content.polish;
         return JobOutcome::NotText;
@@ -238,7 +238,7 @@ void PrintWorker::recordSubmission() {
 
 // Reads CurrentJobFile whole into JobBuffer; a test page needs no data.
 bool PrintWorker::loadJob() {
-    if (jobTestMode_.load() > 0) return true;
+    if (jobTestMode_.load() != TestPage::None) return true;
     return files::readWholeFile(state_.CurrentJobFile, state_.JobBuffer);
 }
 

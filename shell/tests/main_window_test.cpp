@@ -183,7 +183,7 @@ TEST_F(MainWindowTest, PopupMenuItemsAndPause) {
     EXPECT_EQ(child<QLabel>("Label_MonSta")->text().toStdString(),
               "Drukowanie wstrzymane, monitorowany plik:");
     tests->actions().at(2)->trigger();
-    EXPECT_EQ(window->form().handOver()->TestMode.load(), 3);
+    EXPECT_EQ(window->form().handOver()->TestMode.load(), TestPage::BitmapDi);
 }
 
 // The printer submenu is filled from the model as it opens and hands the choice back.
