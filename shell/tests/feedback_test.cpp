@@ -11,6 +11,7 @@
 #include "shell/job_log.h"
 #include "shell/queue_rows.h"
 #include "shell/texts.h"
+#include "zelmo_version.h"
 
 namespace zelmo {
 namespace {
@@ -125,11 +126,11 @@ TEST(Feedback, IconHintAndNotificationsFollowTheJobs) {
         EXPECT_EQ(view.icon, c.icon);
         EXPECT_EQ(view.hint.substr(view.hint.rfind('\n') + 1).rfind(c.lastLine, 0), 0u)
             << view.hint;
-        EXPECT_EQ(
-            view.hint.rfind(std::string("Kalvister II - Monitor Wydruków (wersja 3.1.0)\n") +
-                                (c.paused ? "Drukowanie: wstrzymane" : "Monitorowanie: włączone"),
-                            0),
-            0u);
+        EXPECT_EQ(view.hint.rfind(
+                      std::string("Kalvister II - Monitor Wydruków (wersja " ZELMO_VERSION ")\n") +
+                          (c.paused ? "Drukowanie: wstrzymane" : "Monitorowanie: włączone"),
+                      0),
+                  0u);
         if (c.events.size() == 1) {
             EXPECT_EQ(view.notices, c.notices);
         }

@@ -24,6 +24,7 @@
 #include "pipeline/job_history.h"
 #include "printers/simulated/simulated_printer.h"
 #include "shell/qt/main_window.h"
+#include "zelmo_version.h"
 
 namespace zelmo {
 namespace {
@@ -56,7 +57,7 @@ class MainWindowTest : public ::testing::Test {
 
 TEST_F(MainWindowTest, CaptionClientSizeAndFrame) {
     EXPECT_EQ(window->windowTitle().toStdString(),
-              "Kalvister II - Monitor Wydruków (wersja 3.1.0)");
+              "Kalvister II - Monitor Wydruków (wersja " ZELMO_VERSION ")");
     EXPECT_EQ(window->size(), QSize(392, 215));
     EXPECT_EQ(window->minimumSize(), window->maximumSize());
     EXPECT_FALSE(window->windowFlags() & Qt::WindowMaximizeButtonHint);

@@ -2,6 +2,8 @@
 # waiting with generous limits, and the exit codes CTest understands (77 = cannot run here).
 
 SKIP=77
+# The version the build gave the programs (CTest sets it; see shell/CMakeLists.txt).
+VERSION=${ZELMO_VERSION:-}
 # Under the sanitizers, leaks of system libraries are not zelmo's.
 export LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}suppressions=$(dirname "${BASH_SOURCE[0]}")/lsan.supp"
 
