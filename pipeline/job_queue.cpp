@@ -131,7 +131,7 @@ bool SpoolMonitor::capture() {
         // prints, not a file nobody knows.
         queue_.entries.push_back(name);
         ++queue_.pendingCount;
-        jobs_[name] = JobRecord{nextJob_++, now()};
+        jobs_[name] = Job{nextJob_++, name, now()};
         writeJournal();
         const files::RenameResult renamed = files::renameNoReplace(monitoredFile_, name);
         if (renamed == files::RenameResult::Renamed) {
@@ -175,14 +175,7 @@ bool SpoolMonitor::handOver(const PrintRequest& settings) {
         writeJournal();
     }
     state_.PrintRequest = settings;
-    state_.Outcome = JobOutcome::NotStarted;
-    state_.OutcomePages = 0;
-    state_.OutcomeBlank = false;
-    state_.OutcomeMessage.clear();
-    state_.OutcomeTrouble = PrintTrouble::General;
-    state_.OutcomeFailure = JobFailure::None;
-    state_.OutcomeSubmitted.reset();
-    state_.OutcomeDocument.clear();
+    state_.Report = JobReport{};
     state_.setWorkerIdle(false);
     state_.WorkEvent.set();
     return true;
@@ -200,10 +193,10 @@ void SpoolMonitor::collectOutcome() {
     if (!jobAwaitingReport_) return;
     jobAwaitingReport_ = false;
     // A test page printed in the job's place leaves the job itself still to print.
-    const JobOutcome outcome = state_.Outcome;
+    const JobOutcome outcome = state_.Report.outcome;
     queue_.currentOutcome = outcome == JobOutcome::TestPage ? JobOutcome::NotRun : outcome;
-    submitted_ = std::move(state_.OutcomeSubmitted);
-    judgeCurrent(state_.OutcomePages, state_.OutcomeMessage);
+    submitted_ = std::move(state_.Report.submitted);
+    judgeCurrent(state_.Report.pages, state_.Report.message);
     // The submission record matters only while the journal says the job was printing.
     if (!currentInterrupted_) files::deleteFile(programDir_ + kSubmittedName);
     writeJournal();
@@ -223,7 +216,7 @@ void SpoolMonitor::judgeCurrent(int32_t pages, const std::string& message) {
             // Printing it again would fail the same way, after the same pages.
             printerBack();
             queue_.lastMessage = message;
-            setAsideCurrent(SetAsideReason::PastLimits, state_.OutcomeFailure);
+            setAsideCurrent(SetAsideReason::PastLimits, state_.Report.failure);
             return;
         case JobOutcome::NotText:
             // Its bytes decide, so no attempt would print it.
@@ -264,11 +257,11 @@ void SpoolMonitor::judgePrinted(const std::string& path, int32_t pages) {
             eventAbout(pages > 0 ? JobEventKind::Printed : JobEventKind::NothingPrinted, path);
         event.pages = pages;
         event.printer = printer_.printerName();
-        event.blankSheets = state_.OutcomeBlank;
-        event.pdf = state_.OutcomeDocument;
+        event.blankSheets = state_.Report.blank;
+        event.pdf = state_.Report.document;
         tell(std::move(event));
         remember(path, pages > 0 ? HistoryEntry::Outcome::Printed : HistoryEntry::Outcome::Empty,
-                 pages, state_.OutcomeDocument);
+                 pages, state_.Report.document);
         if (pages > 0) store_.keep(path, jobNumber(path));
         retireCurrent(true);
     } else {
@@ -292,9 +285,9 @@ void SpoolMonitor::judgeFailed(const std::string& path, const std::string& messa
     queue_.lastMessage = message;
     JobEvent event = eventAbout(JobEventKind::Failed, path);
     event.message = message;
-    event.trouble = state_.OutcomeTrouble;
+    event.trouble = state_.Report.trouble;
     event.captured = capturedAt(event.queueName);
-    event.failure = state_.OutcomeFailure;
+    event.failure = state_.Report.failure;
     event.attempt = ++queue_.currentFailures;
     const bool last = queue_.currentFailures >= retry_.maxAttempts;
     // What comes next is the set-aside that follows.
@@ -328,7 +321,7 @@ WallTime SpoolMonitor::capturedAt(const std::string& name) const {
 
 // The wait begins (told once) or goes on; the next try comes after a pause that grows to 60 s.
 void SpoolMonitor::awaitPrinter(const std::string& message) {
-    printerUnavailable(printer_.printerName(), message, state_.OutcomeTrouble);
+    printerUnavailable(printer_.printerName(), message, state_.Report.trouble);
     queue_.retryPending = true;
     queue_.retryPause = retry_.pauseAfter(++printerTries_);
     queue_.nextAttempt = now() + queue_.retryPause;
@@ -411,7 +404,7 @@ void SpoolMonitor::submitCurrent(std::shared_ptr<SubmittedDocument> document, in
                   pages,
                   printer_.printerName(),
                   queue_.currentFailures,
-                  state_.OutcomeBlank};
+                  state_.Report.blank};
     if (sent.document->state() == SubmittedState::Queued) {
         JobEvent event;
         event.kind = JobEventKind::Submitted;
@@ -526,12 +519,16 @@ bool SpoolMonitor::advanceQueue() {
             queue_.retryPending = false;
         }
         // Not printed and not given up: the same job is handed over again.
-        state_.CurrentJobFile = queue_.entries[static_cast<std::size_t>(queue_.currentIndex)];
-        state_.CurrentJobNumber = jobNumber(state_.CurrentJobFile);
-        state_.CurrentJobAgain = jobs_[state_.CurrentJobFile].again;
+        setCurrentJob(queue_.entries[static_cast<std::size_t>(queue_.currentIndex)]);
         return true;
     }
     return selectNext();
+}
+
+// The job at path is the one the next hand-over carries; one without a number is given one.
+void SpoolMonitor::setCurrentJob(const std::string& path) {
+    jobNumber(path);
+    state_.CurrentJob = jobs_[path];
 }
 
 // The next non-empty entry after the current one becomes current.
@@ -546,15 +543,13 @@ bool SpoolMonitor::selectNext() {
         ++queue_.currentIndex;
     } while (queue_.currentIndex < size - 1 &&
              queue_.entries[static_cast<std::size_t>(queue_.currentIndex)].empty());
-    state_.CurrentJobFile = queue_.entries[static_cast<std::size_t>(queue_.currentIndex)];
-    state_.CurrentJobNumber = jobNumber(state_.CurrentJobFile);
-    state_.CurrentJobAgain = jobs_[state_.CurrentJobFile].again;
+    setCurrentJob(queue_.entries[static_cast<std::size_t>(queue_.currentIndex)]);
     queue_.currentOutcome = JobOutcome::NotStarted;
     queue_.currentLoadTries = 0;
     queue_.currentFailures = 0;
     queue_.retryPending = false;
     // A job the print system gave back keeps the attempts it used up.
-    if (const auto carried = carried_.find(state_.CurrentJobFile); carried != carried_.end()) {
+    if (const auto carried = carried_.find(state_.CurrentJob.file); carried != carried_.end()) {
         queue_.currentFailures = carried->second;
         carried_.erase(carried);
     }
@@ -597,7 +592,7 @@ void SpoolMonitor::workerDied() {
     // The old worker's end set the event; the new one must wait for a hand-over of its own.
     state_.WorkEvent.reset();
     state_.JobBuffer.reset();
-    state_.Outcome = JobOutcome::NotStarted;
+    state_.Report.outcome = JobOutcome::NotStarted;
     state_.setWorkerIdle(true);
     workerSeen_ = WallTime{};
     JobEvent event;
@@ -727,7 +722,8 @@ void SpoolMonitor::writeJournal() {
 
 // The job's number; a file that has none (a leftover) is given the next one.
 int64_t SpoolMonitor::jobNumber(const std::string& path) {
-    JobRecord& record = jobs_[path];
+    Job& record = jobs_[path];
+    record.file = path;
     if (record.number == 0) {
         record.number = nextJob_++;
         if (record.captured == WallTime{}) record.captured = now();
@@ -755,7 +751,7 @@ void SpoolMonitor::remember(const std::string& path, HistoryEntry::Outcome outco
 
 // Queues path again at the end, under its recorded number.
 void SpoolMonitor::requeue(const std::string& path, int64_t job, int64_t captured, int breaks) {
-    jobs_[path] = JobRecord{job, WallTime{} + std::chrono::seconds(captured), false, breaks};
+    jobs_[path] = Job{job, path, WallTime{} + std::chrono::seconds(captured), false, breaks};
     jobNumber(path);
     queue_.entries.push_back(path);
     ++queue_.pendingCount;
@@ -775,7 +771,7 @@ void SpoolMonitor::resumePrinting(const JournalEntry& entry, const std::string& 
     }
     const SetAsideReason reason =
         interrupted ? SetAsideReason::Interrupted : SetAsideReason::BrokeWorker;
-    jobs_[path] = JobRecord{entry.job, WallTime{} + std::chrono::seconds(entry.captured)};
+    jobs_[path] = Job{entry.job, path, WallTime{} + std::chrono::seconds(entry.captured)};
     if (entry.job == 0) jobNumber(path);
     setAsideInterrupted(path, reason);
 }
@@ -790,7 +786,7 @@ void SpoolMonitor::setAsideInterrupted(const std::string& path, SetAsideReason r
 
 // The print system is asked again; its answer comes as for any job sent in this run.
 void SpoolMonitor::resumeSent(const JournalEntry& entry, const std::string& path) {
-    jobs_[path] = JobRecord{entry.job, WallTime{} + std::chrono::seconds(entry.captured)};
+    jobs_[path] = Job{entry.job, path, WallTime{} + std::chrono::seconds(entry.captured)};
     if (entry.job == 0) jobNumber(path);
     auto document =
         entry.systemJob > 0 && lookup_ ? lookup_(entry.printer, entry.systemJob) : nullptr;
@@ -858,7 +854,7 @@ void SpoolMonitor::resume() {
                     break;
                 }
                 jobs_[path] =
-                    JobRecord{entry.job, WallTime{} + std::chrono::seconds(entry.captured)};
+                    Job{entry.job, path, WallTime{} + std::chrono::seconds(entry.captured)};
                 if (entry.job == 0) jobNumber(path);
                 aside_[path] = AsideFile{entry.reason, entry.message};
                 break;
@@ -905,8 +901,9 @@ std::vector<QueueFileInfo> SpoolMonitor::snapshot() const {
                 // back: it is printing only while the worker holds it.
                 const bool held = jobAwaitingReport_ && !state_.workerIdle();
                 const bool noPrinter =
-                    !held && (printerWaiting_ || queue_.currentOutcome == JobOutcome::NoPrinter ||
-                              (jobAwaitingReport_ && state_.Outcome == JobOutcome::NoPrinter));
+                    !held &&
+                    (printerWaiting_ || queue_.currentOutcome == JobOutcome::NoPrinter ||
+                     (jobAwaitingReport_ && state_.Report.outcome == JobOutcome::NoPrinter));
                 if (noPrinter) {
                     info.state = QueueFileState::WaitingForPrinter;
                     if (queue_.retryPending) info.nextAttempt = queue_.nextAttempt;
@@ -1015,7 +1012,7 @@ SpoolMonitor::AgainResult SpoolMonitor::printAgainFinished(int64_t job) {
             captured = entry->captured;
             break;
         }
-    jobs_[path] = JobRecord{job, captured, true};
+    jobs_[path] = Job{job, path, captured, true};
     queue_.entries.push_back(path);
     ++queue_.pendingCount;
     tell(JobEventKind::PrintAgain, path);

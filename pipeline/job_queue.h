@@ -220,13 +220,6 @@ class SpoolMonitor {
         SetAsideReason reason = SetAsideReason::None;
         std::string message;
     };
-    // What the monitor knows of a queue file it captured or was told of.
-    struct JobRecord {
-        int64_t number = 0;
-        WallTime captured{};
-        bool again = false;  // queued again by the user
-        int breaks = 0;      // attempts that ended the worker or the program
-    };
     // A job in the print system's queue; its file stays until the print system says it printed.
     struct SentFile {
         std::string path;
@@ -291,6 +284,7 @@ class SpoolMonitor {
     // loses nothing but its own lines.
     void remember(const std::string& path, HistoryEntry::Outcome outcome, int32_t pages,
                   const std::string& pdf);
+    void setCurrentJob(const std::string& path);
     // Moves on to the next queued entry after the current one; false when none is left.
     bool selectNext();
     // The worker ended during the current hand-over: its state is cleared for a new worker,
@@ -308,22 +302,22 @@ class SpoolMonitor {
     DeviceMetrics& metrics_;
     JobQueue queue_;
     bool printerShown_ = false;
-    bool jobAwaitingReport_ = false;         // a job (not a test page) was handed over, unreported
-    bool stopping_ = false;                  // shutdown is judging the last job
-    bool captureRefused_ = false;            // CaptureImpossible told, capture not yet restored
-    bool currentInterrupted_ = false;        // the stop came while the current job printed
-    bool printerWaiting_ = false;            // the printer takes no documents: the queue waits
-    bool heldUp_ = false;                    // a sent job is kept from the printer, told
-    int printerTries_ = 0;                   // tries at the printer in this wait
-    std::string journalWritten_;             // what the journal holds now
-    bool held_ = false;                      // printing paused by the user
-    uint64_t workerProgress_ = 0;            // the worker's progress when last seen to move
-    WallTime workerSeen_{};                  // when it was seen to move; {}: idle
-    bool workerSilenceTold_ = false;         // WorkerSilent told for this silence
-    bool journalFailing_ = false;            // JournalFailed told, not yet written again
-    bool failedMarkFound_ = false;           // the last run's journal had failed
-    int64_t nextJob_ = 1;                    // never reused: kept in the journal
-    std::map<std::string, JobRecord> jobs_;  // job records by path, queued and aside alike
+    bool jobAwaitingReport_ = false;   // a job (not a test page) was handed over, unreported
+    bool stopping_ = false;            // shutdown is judging the last job
+    bool captureRefused_ = false;      // CaptureImpossible told, capture not yet restored
+    bool currentInterrupted_ = false;  // the stop came while the current job printed
+    bool printerWaiting_ = false;      // the printer takes no documents: the queue waits
+    bool heldUp_ = false;              // a sent job is kept from the printer, told
+    int printerTries_ = 0;             // tries at the printer in this wait
+    std::string journalWritten_;       // what the journal holds now
+    bool held_ = false;                // printing paused by the user
+    uint64_t workerProgress_ = 0;      // the worker's progress when last seen to move
+    WallTime workerSeen_{};            // when it was seen to move; {}: idle
+    bool workerSilenceTold_ = false;   // WorkerSilent told for this silence
+    bool journalFailing_ = false;      // JournalFailed told, not yet written again
+    bool failedMarkFound_ = false;     // the last run's journal had failed
+    int64_t nextJob_ = 1;              // never reused: kept in the journal
+    std::map<std::string, Job> jobs_;  // jobs by path, queued and aside alike
     std::deque<HistoryEntry> history_;
     PrintedStore store_;
     std::map<std::string, AsideFile> aside_;  // set-aside files by path

@@ -23,7 +23,7 @@ TEST(PipelineWorker, TerminationWhileWaitingRunsNothingAndTouchesNothing) {
     Rig rig;
     writeFile(rig.path("Zelmo1.Prn"), numberedJob(1));
     // As if a job had been handed over and the worker had not woken yet.
-    rig.state.CurrentJobFile = rig.path("Zelmo1.Prn");
+    rig.state.CurrentJob.file = rig.path("Zelmo1.Prn");
     rig.state.setWorkerIdle(false);
     rig.worker->terminate();
     rig.state.WorkEvent.set();
