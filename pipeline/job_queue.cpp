@@ -881,14 +881,12 @@ std::vector<QueueFileInfo> SpoolMonitor::snapshot() const {
         QueueFileInfo info;
         info.number = number;
         info.name = entry.name;
-        info.path = programDir_ + entry.name;
+        const std::string path = programDir_ + entry.name;
+        if (const auto record = jobs_.find(path); record != jobs_.end()) info.job = record->second;
+        info.job.file = path;
         info.size = entry.size;
         info.modified = std::chrono::system_clock::from_time_t(entry.modifiedSeconds);
-        if (const auto record = jobs_.find(info.path); record != jobs_.end()) {
-            info.job = record->second.number;
-            info.captured = record->second.captured;
-        }
-        const auto at = std::find(queue_.entries.begin(), queue_.entries.end(), info.path);
+        const auto at = std::find(queue_.entries.begin(), queue_.entries.end(), path);
         if (at != queue_.entries.end()) {
             const auto index = static_cast<int32_t>(at - queue_.entries.begin());
             info.position = static_cast<int>(std::count_if(
@@ -915,9 +913,9 @@ std::vector<QueueFileInfo> SpoolMonitor::snapshot() const {
                 }
             }
             if (held_ && info.state == QueueFileState::Waiting) info.state = QueueFileState::Held;
-        } else if (isSent(info.path)) {
+        } else if (isSent(path)) {
             info.state = QueueFileState::InPrinterQueue;
-        } else if (const auto aside = aside_.find(info.path); aside != aside_.end()) {
+        } else if (const auto aside = aside_.find(path); aside != aside_.end()) {
             info.state = QueueFileState::SetAside;
             info.reason = aside->second.reason;
             info.message = aside->second.message;

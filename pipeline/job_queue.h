@@ -15,6 +15,7 @@
 #include "output/device_metrics.h"
 #include "output/print_request.h"
 #include "pipeline/handover.h"
+#include "pipeline/job.h"
 #include "pipeline/job_events.h"
 #include "pipeline/job_history.h"
 #include "pipeline/printed_store.h"
@@ -68,11 +69,9 @@ enum class QueueFileState {
 };
 
 struct QueueFileInfo {
-    int64_t job = 0;  // the job's number, never reused in the folder; 0 for a leftover
-    WallTime captured{};
+    Job job;             // its file's path always; number 0 and no capture time for a leftover
     int32_t number = 0;  // N of "Zelmo" + N + ".Prn"
     std::string name;    // file name only
-    std::string path;
     WallTime modified{};
     uint64_t size = 0;
     QueueFileState state = QueueFileState::Leftover;
