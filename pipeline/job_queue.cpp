@@ -652,17 +652,11 @@ Journal SpoolMonitor::journal() const {
     journal.held = held_;
     const auto entry = [this](JournalEntry::State state, const std::string& path,
                               SetAsideReason reason) {
-        JournalEntry line;
-        line.state = state;
-        line.name = path.substr(programDir_.size());
+        const auto record = jobs_.find(path);
+        Job job = record != jobs_.end() ? record->second : Job{};
+        job.file = path;
+        JournalEntry line = journalLine(state, job, programDir_);
         line.reason = reason;
-        if (const auto record = jobs_.find(path); record != jobs_.end()) {
-            line.job = record->second.number;
-            line.captured = std::chrono::duration_cast<std::chrono::seconds>(
-                                record->second.captured.time_since_epoch())
-                                .count();
-            if (state != JournalEntry::State::Aside) line.breaks = record->second.breaks;
-        }
         return line;
     };
     for (std::size_t i = 0; i < queue_.entries.size(); ++i) {
@@ -750,12 +744,20 @@ void SpoolMonitor::remember(const std::string& path, HistoryEntry::Outcome outco
 }
 
 // Queues path again at the end, under its recorded number.
-void SpoolMonitor::requeue(const std::string& path, int64_t job, int64_t captured, int breaks) {
-    jobs_[path] = Job{job, path, WallTime{} + std::chrono::seconds(captured), false, breaks};
+void SpoolMonitor::requeue(const Job& job) {
+    const std::string path = job.file;
+    jobs_[path] = job;
     jobNumber(path);
     queue_.entries.push_back(path);
     ++queue_.pendingCount;
     tell(JobEventKind::Resumed, path);
+}
+
+// The job a waiting or printing line records, with the attempts that broke the worker.
+Job SpoolMonitor::queuedJob(const JournalEntry& entry) const {
+    Job job = journaledJob(entry, programDir_);
+    job.breaks = entry.breaks;
+    return job;
 }
 
 // A job interrupted by the stop prints again by itself unless part of it may have reached the
@@ -766,12 +768,12 @@ void SpoolMonitor::resumePrinting(const JournalEntry& entry, const std::string& 
                           submitted == formatSubmitted(entry.name, entry.job);
     const bool interrupted = maybeOut && entry.job != 0;
     if (!interrupted && entry.breaks < kMaxWorkerBreaks) {
-        requeue(path, entry.job, entry.captured, entry.breaks);
+        requeue(queuedJob(entry));
         return;
     }
     const SetAsideReason reason =
         interrupted ? SetAsideReason::Interrupted : SetAsideReason::BrokeWorker;
-    jobs_[path] = Job{entry.job, path, WallTime{} + std::chrono::seconds(entry.captured)};
+    jobs_[path] = journaledJob(entry, programDir_);
     if (entry.job == 0) jobNumber(path);
     setAsideInterrupted(path, reason);
 }
@@ -786,7 +788,7 @@ void SpoolMonitor::setAsideInterrupted(const std::string& path, SetAsideReason r
 
 // The print system is asked again; its answer comes as for any job sent in this run.
 void SpoolMonitor::resumeSent(const JournalEntry& entry, const std::string& path) {
-    jobs_[path] = Job{entry.job, path, WallTime{} + std::chrono::seconds(entry.captured)};
+    jobs_[path] = journaledJob(entry, programDir_);
     if (entry.job == 0) jobNumber(path);
     auto document =
         entry.systemJob > 0 && lookup_ ? lookup_(entry.printer, entry.systemJob) : nullptr;
@@ -810,7 +812,7 @@ void SpoolMonitor::recogniseUnrecorded(int64_t journalSeconds) {
     }
     std::sort(found.begin(), found.end());
     for (const auto& [number, path] : found)
-        requeue(path, 0, 0);
+        requeue(Job{0, path});
 }
 
 // Takes up what the last run left in its journal.
@@ -843,7 +845,7 @@ void SpoolMonitor::resume() {
             continue;
         switch (entry.state) {
             case JournalEntry::State::Waiting:
-                requeue(path, entry.job, entry.captured, entry.breaks);
+                requeue(queuedJob(entry));
                 break;
             case JournalEntry::State::Printing:
                 resumePrinting(entry, path);
@@ -853,8 +855,7 @@ void SpoolMonitor::resume() {
                     resumeSent(entry, path);
                     break;
                 }
-                jobs_[path] =
-                    Job{entry.job, path, WallTime{} + std::chrono::seconds(entry.captured)};
+                jobs_[path] = journaledJob(entry, programDir_);
                 if (entry.job == 0) jobNumber(path);
                 aside_[path] = AsideFile{entry.reason, entry.message};
                 break;

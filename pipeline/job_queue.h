@@ -259,9 +259,10 @@ class SpoolMonitor {
     // Writes the journal if what it should hold changed; a failure is told once and retried
     // at every tick until the journal is written again.
     void writeJournal();
-    // Queues path (known to the journal or recognised as captured after its last write) with
-    // its job number, a new one when it has none.
-    void requeue(const std::string& path, int64_t job, int64_t captured, int breaks = 0);
+    // Queues a job known to the journal or recognised as captured after its last write, under
+    // its number, a new one when it has none.
+    void requeue(const Job& job);
+    Job queuedJob(const JournalEntry& entry) const;
     // Takes up the job the journal records as printing: set aside when the worker had recorded
     // its submission, or when it had ended the worker twice, else queued again.
     void resumePrinting(const JournalEntry& entry, const std::string& path);
