@@ -728,13 +728,11 @@ int64_t SpoolMonitor::jobNumber(const std::string& path) {
 // The job's line in the history, the oldest dropped past its length.
 void SpoolMonitor::remember(const std::string& path, HistoryEntry::Outcome outcome, int32_t pages,
                             const std::string& pdf) {
-    HistoryEntry entry;
-    entry.job = jobNumber(path);
-    entry.captured = jobs_[path].captured;
+    jobNumber(path);
+    HistoryEntry entry = historyEntry(jobs_[path], programDir_);
     entry.finished = now();
     entry.pages = pages;
     entry.outcome = outcome;
-    entry.queueName = path.substr(programDir_.size());
     if (outcome != HistoryEntry::Outcome::Deleted) entry.printer = printer_.printerName();
     entry.pdf = pdf;
     history_.push_back(std::move(entry));
