@@ -19,6 +19,9 @@ struct Job {
     WallTime captured{};
     bool again = false;  // queued again by the user
     int breaks = 0;      // attempts that ended the worker or the program
+    // Failed attempts it brings back into the queue when the print system gave it back; its
+    // turn starts counting from there.
+    int attempts = 0;
 };
 
 // What became of the last hand-over, as the worker saw it.

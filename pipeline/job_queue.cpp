@@ -490,7 +490,7 @@ void SpoolMonitor::sentFailed(SentFile& sent) {
     // Behind the jobs queued meanwhile: their order in the print system is kept.
     queue_.entries.push_back(sent.path);
     ++queue_.pendingCount;
-    carried_[sent.path] = sent.failures;
+    jobs_[sent.path].attempts = sent.failures;
 }
 
 // A file removed by hand is no longer the user's to act on.
@@ -549,10 +549,9 @@ bool SpoolMonitor::selectNext() {
     queue_.currentFailures = 0;
     queue_.retryPending = false;
     // A job the print system gave back keeps the attempts it used up.
-    if (const auto carried = carried_.find(state_.CurrentJob.file); carried != carried_.end()) {
-        queue_.currentFailures = carried->second;
-        carried_.erase(carried);
-    }
+    Job& job = jobs_[state_.CurrentJob.file];
+    queue_.currentFailures = job.attempts;
+    job.attempts = 0;
     return true;
 }
 
@@ -976,7 +975,6 @@ bool SpoolMonitor::deleteQueueFile(const std::string& name) {
     sent_.erase(std::remove_if(sent_.begin(), sent_.end(),
                                [&](const SentFile& sent) { return sent.path == path; }),
                 sent_.end());
-    carried_.erase(path);
     tell(JobEventKind::Deleted, path);
     if (jobs_.count(path)) remember(path, HistoryEntry::Outcome::Deleted, 0, {});
     jobs_.erase(path);

@@ -322,7 +322,6 @@ class SpoolMonitor {
     PrintedStore store_;
     std::map<std::string, AsideFile> aside_;  // set-aside files by path
     std::vector<SentFile> sent_;              // in the print system's queue, in submission order
-    std::map<std::string, int> carried_;      // failures of a job queued again after sending
     std::shared_ptr<SubmittedDocument> submitted_;  // the worker's last report's document
     SubmittedLookup lookup_;
     JobEventSink* events_ = nullptr;
