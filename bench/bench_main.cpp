@@ -110,7 +110,7 @@ void runOn(benchmark::State& state, Printer& printer, const std::string& name,
     DeviceMetrics metrics;
     queryDeviceMetrics(metrics, printer);
     PrintRequest request;
-    std::atomic<int> testMode{0};
+    std::atomic<TestPage> testMode{TestPage::None};
     std::atomic<bool> terminated{false};
     PclState pcl;
     printer.setTitle("Kalvister II - wydruk.prn");

@@ -202,7 +202,7 @@ void pdfFigures(const std::string& name, double& cpu, double& bytes) {
             DeviceMetrics metrics;
             queryDeviceMetrics(metrics, printer);
             PrintRequest request;
-            std::atomic<int> testMode{0};
+            std::atomic<TestPage> testMode{TestPage::None};
             std::atomic<bool> terminated{false};
             PclState pcl;
             JobEnv env{printer, metrics, request, testMode, terminated, data.data(), data.size()};

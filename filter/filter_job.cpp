@@ -73,7 +73,7 @@ FilterOutcome printFilterJob(const uint8_t* job, std::size_t size, const Printer
     printer.setTitle(title);
     DeviceMetrics metrics;
     queryDeviceMetrics(metrics, printer);
-    std::atomic<int> testMode{0};
+    std::atomic<TestPage> testMode{TestPage::None};
     const std::atomic<bool> terminated{false};
     auto state = std::make_unique<PclState>();
     const JobEnv env{printer, metrics, request, testMode, terminated, job, size};

@@ -122,7 +122,8 @@ inline Outcome runJobInput(const uint8_t* data, std::size_t size) {
 
     int before = gdi::liveObjectCount();
     std::atomic<bool> terminated{false};
-    std::atomic<int> testMode{flags & kTestPage ? (flags >> 5) & 3 : 0};
+    std::atomic<TestPage> testMode{flags & kTestPage ? static_cast<TestPage>((flags >> 5) & 3)
+                                                     : TestPage::None};
     CountingSink sink(printer);
     int pagesSent = 0;
     printer.setRecordCalls(false);

@@ -12,6 +12,7 @@
 #include "output/page_surface.h"
 #include "output/print_request.h"
 #include "platform/gdi.h"
+#include "platform/test_page.h"
 
 namespace zelmo {
 
@@ -31,7 +32,7 @@ struct JobEnv {
     Printer& printer;
     const DeviceMetrics& metrics;
     const PrintRequest& request;
-    std::atomic<int>& testMode;           // 0 job, 1 vector, 2 bitmap, 3 bitmap DI test
+    std::atomic<TestPage>& testMode;      // None for a job
     const std::atomic<bool>& terminated;  // the worker's terminated flag
     const uint8_t* job = nullptr;         // JobBuffer
     std::size_t jobLength = 0;

@@ -315,12 +315,12 @@ bool runJob(PclState& s, const JobEnv& env) {
     resetPageSurface(s, env.request);
     startJob(s, env);
 
-    int test = env.testMode.load();
-    if (test != 0) {
-        env.testMode.store(0);
-        if (test == 1) printVectorTest(s, env);
-        if (test == 2) printBitmapTest(s, env);
-        if (test == 3) printBitmapDiTest(s, env);
+    const TestPage test = env.testMode.load();
+    if (test != TestPage::None) {
+        env.testMode.store(TestPage::None);
+        if (test == TestPage::Vector) printVectorTest(s, env);
+        if (test == TestPage::Bitmap) printBitmapTest(s, env);
+        if (test == TestPage::BitmapDi) printBitmapDiTest(s, env);
         return true;
     }
 

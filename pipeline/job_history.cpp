@@ -64,6 +64,15 @@ bool entryOf(const std::vector<std::string>& f, HistoryEntry& entry) {
 
 }  // namespace
 
+// The job's own facts, as the history keeps them.
+HistoryEntry historyEntry(const Job& job, const std::string& dir) {
+    HistoryEntry entry;
+    entry.job = job.number;
+    entry.captured = job.captured;
+    entry.queueName = job.file.substr(dir.size());
+    return entry;
+}
+
 // One line per entry, oldest first.
 std::string formatHistory(const std::deque<HistoryEntry>& history) {
     std::string text;

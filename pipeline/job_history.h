@@ -10,6 +10,7 @@
 #include <deque>
 #include <string>
 
+#include "pipeline/job.h"
 #include "pipeline/job_events.h"
 
 namespace zelmo {
@@ -29,6 +30,10 @@ struct HistoryEntry {
     std::string printer;    // where it went
     std::string pdf;        // the PDF's path, when the job made one
 };
+
+// A finishing job's line: its number, capture time and file name (without the folder dir);
+// the rest is the caller's to fill in.
+HistoryEntry historyEntry(const Job& job, const std::string& dir);
 
 std::string formatHistory(const std::deque<HistoryEntry>& history);
 std::deque<HistoryEntry> parseHistory(const std::string& text);

@@ -131,7 +131,7 @@ bool SpoolMonitor::capture() {
         // prints, not a file nobody knows.
         queue_.entries.push_back(name);
         ++queue_.pendingCount;
-        jobs_[name] = JobRecord{nextJob_++, now()};
+        jobs_[name] = Job{nextJob_++, name, now()};
         writeJournal();
         const files::RenameResult renamed = files::renameNoReplace(monitoredFile_, name);
         if (renamed == files::RenameResult::Renamed) {
@@ -169,20 +169,13 @@ bool SpoolMonitor::handOver(const PrintRequest& settings) {
     if (!state_.workerIdle()) return false;
     collectOutcome();
     // A pending test page goes first and leaves the queue untouched.
-    if (state_.TestMode.load() <= 0) {
+    if (state_.TestMode.load() == TestPage::None) {
         if (held_ || !advanceQueue()) return false;
         jobAwaitingReport_ = true;
         writeJournal();
     }
     state_.PrintRequest = settings;
-    state_.Outcome = JobOutcome::NotStarted;
-    state_.OutcomePages = 0;
-    state_.OutcomeBlank = false;
-    state_.OutcomeMessage.clear();
-    state_.OutcomeTrouble = PrintTrouble::General;
-    state_.OutcomeFailure = JobFailure::None;
-    state_.OutcomeSubmitted.reset();
-    state_.OutcomeDocument.clear();
+    state_.Report = JobReport{};
     state_.setWorkerIdle(false);
     state_.WorkEvent.set();
     return true;
@@ -200,10 +193,10 @@ void SpoolMonitor::collectOutcome() {
     if (!jobAwaitingReport_) return;
     jobAwaitingReport_ = false;
     // A test page printed in the job's place leaves the job itself still to print.
-    const JobOutcome outcome = state_.Outcome;
+    const JobOutcome outcome = state_.Report.outcome;
     queue_.currentOutcome = outcome == JobOutcome::TestPage ? JobOutcome::NotRun : outcome;
-    submitted_ = std::move(state_.OutcomeSubmitted);
-    judgeCurrent(state_.OutcomePages, state_.OutcomeMessage);
+    submitted_ = std::move(state_.Report.submitted);
+    judgeCurrent(state_.Report.pages, state_.Report.message);
     // The submission record matters only while the journal says the job was printing.
     if (!currentInterrupted_) files::deleteFile(programDir_ + kSubmittedName);
     writeJournal();
@@ -223,7 +216,7 @@ void SpoolMonitor::judgeCurrent(int32_t pages, const std::string& message) {
             // Printing it again would fail the same way, after the same pages.
             printerBack();
             queue_.lastMessage = message;
-            setAsideCurrent(SetAsideReason::PastLimits, state_.OutcomeFailure);
+            setAsideCurrent(SetAsideReason::PastLimits, state_.Report.failure);
             return;
         case JobOutcome::NotText:
             // Its bytes decide, so no attempt would print it.
@@ -264,11 +257,11 @@ void SpoolMonitor::judgePrinted(const std::string& path, int32_t pages) {
             eventAbout(pages > 0 ? JobEventKind::Printed : JobEventKind::NothingPrinted, path);
         event.pages = pages;
         event.printer = printer_.printerName();
-        event.blankSheets = state_.OutcomeBlank;
-        event.pdf = state_.OutcomeDocument;
+        event.blankSheets = state_.Report.blank;
+        event.pdf = state_.Report.document;
         tell(std::move(event));
         remember(path, pages > 0 ? HistoryEntry::Outcome::Printed : HistoryEntry::Outcome::Empty,
-                 pages, state_.OutcomeDocument);
+                 pages, state_.Report.document);
         if (pages > 0) store_.keep(path, jobNumber(path));
         retireCurrent(true);
     } else {
@@ -292,9 +285,9 @@ void SpoolMonitor::judgeFailed(const std::string& path, const std::string& messa
     queue_.lastMessage = message;
     JobEvent event = eventAbout(JobEventKind::Failed, path);
     event.message = message;
-    event.trouble = state_.OutcomeTrouble;
+    event.trouble = state_.Report.trouble;
     event.captured = capturedAt(event.queueName);
-    event.failure = state_.OutcomeFailure;
+    event.failure = state_.Report.failure;
     event.attempt = ++queue_.currentFailures;
     const bool last = queue_.currentFailures >= retry_.maxAttempts;
     // What comes next is the set-aside that follows.
@@ -328,7 +321,7 @@ WallTime SpoolMonitor::capturedAt(const std::string& name) const {
 
 // The wait begins (told once) or goes on; the next try comes after a pause that grows to 60 s.
 void SpoolMonitor::awaitPrinter(const std::string& message) {
-    printerUnavailable(printer_.printerName(), message, state_.OutcomeTrouble);
+    printerUnavailable(printer_.printerName(), message, state_.Report.trouble);
     queue_.retryPending = true;
     queue_.retryPause = retry_.pauseAfter(++printerTries_);
     queue_.nextAttempt = now() + queue_.retryPause;
@@ -411,7 +404,7 @@ void SpoolMonitor::submitCurrent(std::shared_ptr<SubmittedDocument> document, in
                   pages,
                   printer_.printerName(),
                   queue_.currentFailures,
-                  state_.OutcomeBlank};
+                  state_.Report.blank};
     if (sent.document->state() == SubmittedState::Queued) {
         JobEvent event = eventAbout(JobEventKind::Submitted, path);
         event.pages = pages;
@@ -495,7 +488,7 @@ void SpoolMonitor::sentFailed(SentFile& sent) {
     // Behind the jobs queued meanwhile: their order in the print system is kept.
     queue_.entries.push_back(sent.path);
     ++queue_.pendingCount;
-    carried_[sent.path] = sent.failures;
+    jobs_[sent.path].attempts = sent.failures;
 }
 
 // A file removed by hand is no longer the user's to act on.
@@ -524,12 +517,16 @@ bool SpoolMonitor::advanceQueue() {
             queue_.retryPending = false;
         }
         // Not printed and not given up: the same job is handed over again.
-        state_.CurrentJobFile = queue_.entries[static_cast<std::size_t>(queue_.currentIndex)];
-        state_.CurrentJobNumber = jobNumber(state_.CurrentJobFile);
-        state_.CurrentJobAgain = jobs_[state_.CurrentJobFile].again;
+        setCurrentJob(queue_.entries[static_cast<std::size_t>(queue_.currentIndex)]);
         return true;
     }
     return selectNext();
+}
+
+// The job at path is the one the next hand-over carries; one without a number is given one.
+void SpoolMonitor::setCurrentJob(const std::string& path) {
+    jobNumber(path);
+    state_.CurrentJob = jobs_[path];
 }
 
 // The next non-empty entry after the current one becomes current.
@@ -544,18 +541,15 @@ bool SpoolMonitor::selectNext() {
         ++queue_.currentIndex;
     } while (queue_.currentIndex < size - 1 &&
              queue_.entries[static_cast<std::size_t>(queue_.currentIndex)].empty());
-    state_.CurrentJobFile = queue_.entries[static_cast<std::size_t>(queue_.currentIndex)];
-    state_.CurrentJobNumber = jobNumber(state_.CurrentJobFile);
-    state_.CurrentJobAgain = jobs_[state_.CurrentJobFile].again;
+    setCurrentJob(queue_.entries[static_cast<std::size_t>(queue_.currentIndex)]);
     queue_.currentOutcome = JobOutcome::NotStarted;
     queue_.currentLoadTries = 0;
     queue_.currentFailures = 0;
     queue_.retryPending = false;
     // A job the print system gave back keeps the attempts it used up.
-    if (const auto carried = carried_.find(state_.CurrentJobFile); carried != carried_.end()) {
-        queue_.currentFailures = carried->second;
-        carried_.erase(carried);
-    }
+    Job& job = jobs_[state_.CurrentJob.file];
+    queue_.currentFailures = job.attempts;
+    job.attempts = 0;
     return true;
 }
 
@@ -599,7 +593,7 @@ void SpoolMonitor::workerDied() {
     // The old worker's end set the event; the new one must wait for a hand-over of its own.
     state_.WorkEvent.reset();
     state_.JobBuffer.reset();
-    state_.Outcome = JobOutcome::NotStarted;
+    state_.Report.outcome = JobOutcome::NotStarted;
     state_.setWorkerIdle(true);
     workerSeen_ = WallTime{};
     JobEvent event;
@@ -659,17 +653,11 @@ Journal SpoolMonitor::journal() const {
     journal.held = held_;
     const auto entry = [this](JournalEntry::State state, const std::string& path,
                               SetAsideReason reason) {
-        JournalEntry line;
-        line.state = state;
-        line.name = path.substr(programDir_.size());
+        const auto record = jobs_.find(path);
+        Job job = record != jobs_.end() ? record->second : Job{};
+        job.file = path;
+        JournalEntry line = journalLine(state, job, programDir_);
         line.reason = reason;
-        if (const auto record = jobs_.find(path); record != jobs_.end()) {
-            line.job = record->second.number;
-            line.captured = std::chrono::duration_cast<std::chrono::seconds>(
-                                record->second.captured.time_since_epoch())
-                                .count();
-            if (state != JournalEntry::State::Aside) line.breaks = record->second.breaks;
-        }
         return line;
     };
     for (std::size_t i = 0; i < queue_.entries.size(); ++i) {
@@ -729,7 +717,8 @@ void SpoolMonitor::writeJournal() {
 
 // The job's number; a file that has none (a leftover) is given the next one.
 int64_t SpoolMonitor::jobNumber(const std::string& path) {
-    JobRecord& record = jobs_[path];
+    Job& record = jobs_[path];
+    record.file = path;
     if (record.number == 0) {
         record.number = nextJob_++;
         if (record.captured == WallTime{}) record.captured = now();
@@ -740,13 +729,11 @@ int64_t SpoolMonitor::jobNumber(const std::string& path) {
 // The job's line in the history, the oldest dropped past its length.
 void SpoolMonitor::remember(const std::string& path, HistoryEntry::Outcome outcome, int32_t pages,
                             const std::string& pdf) {
-    HistoryEntry entry;
-    entry.job = jobNumber(path);
-    entry.captured = jobs_[path].captured;
+    jobNumber(path);
+    HistoryEntry entry = historyEntry(jobs_[path], programDir_);
     entry.finished = now();
     entry.pages = pages;
     entry.outcome = outcome;
-    entry.queueName = path.substr(programDir_.size());
     if (outcome != HistoryEntry::Outcome::Deleted) entry.printer = printer_.printerName();
     entry.pdf = pdf;
     history_.push_back(std::move(entry));
@@ -756,12 +743,20 @@ void SpoolMonitor::remember(const std::string& path, HistoryEntry::Outcome outco
 }
 
 // Queues path again at the end, under its recorded number.
-void SpoolMonitor::requeue(const std::string& path, int64_t job, int64_t captured, int breaks) {
-    jobs_[path] = JobRecord{job, WallTime{} + std::chrono::seconds(captured), false, breaks};
+void SpoolMonitor::requeue(const Job& job) {
+    const std::string path = job.file;
+    jobs_[path] = job;
     jobNumber(path);
     queue_.entries.push_back(path);
     ++queue_.pendingCount;
     tell(JobEventKind::Resumed, path);
+}
+
+// The job a waiting or printing line records, with the attempts that broke the worker.
+Job SpoolMonitor::queuedJob(const JournalEntry& entry) const {
+    Job job = journaledJob(entry, programDir_);
+    job.breaks = entry.breaks;
+    return job;
 }
 
 // A job interrupted by the stop prints again by itself unless part of it may have reached the
@@ -772,12 +767,12 @@ void SpoolMonitor::resumePrinting(const JournalEntry& entry, const std::string& 
                           submitted == formatSubmitted(entry.name, entry.job);
     const bool interrupted = maybeOut && entry.job != 0;
     if (!interrupted && entry.breaks < kMaxWorkerBreaks) {
-        requeue(path, entry.job, entry.captured, entry.breaks);
+        requeue(queuedJob(entry));
         return;
     }
     const SetAsideReason reason =
         interrupted ? SetAsideReason::Interrupted : SetAsideReason::BrokeWorker;
-    jobs_[path] = JobRecord{entry.job, WallTime{} + std::chrono::seconds(entry.captured)};
+    jobs_[path] = journaledJob(entry, programDir_);
     if (entry.job == 0) jobNumber(path);
     setAsideInterrupted(path, reason);
 }
@@ -792,7 +787,7 @@ void SpoolMonitor::setAsideInterrupted(const std::string& path, SetAsideReason r
 
 // The print system is asked again; its answer comes as for any job sent in this run.
 void SpoolMonitor::resumeSent(const JournalEntry& entry, const std::string& path) {
-    jobs_[path] = JobRecord{entry.job, WallTime{} + std::chrono::seconds(entry.captured)};
+    jobs_[path] = journaledJob(entry, programDir_);
     if (entry.job == 0) jobNumber(path);
     auto document =
         entry.systemJob > 0 && lookup_ ? lookup_(entry.printer, entry.systemJob) : nullptr;
@@ -816,7 +811,7 @@ void SpoolMonitor::recogniseUnrecorded(int64_t journalSeconds) {
     }
     std::sort(found.begin(), found.end());
     for (const auto& [number, path] : found)
-        requeue(path, 0, 0);
+        requeue(Job{0, path});
 }
 
 // Takes up what the last run left in its journal.
@@ -849,7 +844,7 @@ void SpoolMonitor::resume() {
             continue;
         switch (entry.state) {
             case JournalEntry::State::Waiting:
-                requeue(path, entry.job, entry.captured, entry.breaks);
+                requeue(queuedJob(entry));
                 break;
             case JournalEntry::State::Printing:
                 resumePrinting(entry, path);
@@ -859,8 +854,7 @@ void SpoolMonitor::resume() {
                     resumeSent(entry, path);
                     break;
                 }
-                jobs_[path] =
-                    JobRecord{entry.job, WallTime{} + std::chrono::seconds(entry.captured)};
+                jobs_[path] = journaledJob(entry, programDir_);
                 if (entry.job == 0) jobNumber(path);
                 aside_[path] = AsideFile{entry.reason, entry.message};
                 break;
@@ -887,14 +881,12 @@ std::vector<QueueFileInfo> SpoolMonitor::snapshot() const {
         QueueFileInfo info;
         info.number = number;
         info.name = entry.name;
-        info.path = programDir_ + entry.name;
+        const std::string path = programDir_ + entry.name;
+        if (const auto record = jobs_.find(path); record != jobs_.end()) info.job = record->second;
+        info.job.file = path;
         info.size = entry.size;
         info.modified = std::chrono::system_clock::from_time_t(entry.modifiedSeconds);
-        if (const auto record = jobs_.find(info.path); record != jobs_.end()) {
-            info.job = record->second.number;
-            info.captured = record->second.captured;
-        }
-        const auto at = std::find(queue_.entries.begin(), queue_.entries.end(), info.path);
+        const auto at = std::find(queue_.entries.begin(), queue_.entries.end(), path);
         if (at != queue_.entries.end()) {
             const auto index = static_cast<int32_t>(at - queue_.entries.begin());
             info.position = static_cast<int>(std::count_if(
@@ -907,8 +899,9 @@ std::vector<QueueFileInfo> SpoolMonitor::snapshot() const {
                 // back: it is printing only while the worker holds it.
                 const bool held = jobAwaitingReport_ && !state_.workerIdle();
                 const bool noPrinter =
-                    !held && (printerWaiting_ || queue_.currentOutcome == JobOutcome::NoPrinter ||
-                              (jobAwaitingReport_ && state_.Outcome == JobOutcome::NoPrinter));
+                    !held &&
+                    (printerWaiting_ || queue_.currentOutcome == JobOutcome::NoPrinter ||
+                     (jobAwaitingReport_ && state_.Report.outcome == JobOutcome::NoPrinter));
                 if (noPrinter) {
                     info.state = QueueFileState::WaitingForPrinter;
                     if (queue_.retryPending) info.nextAttempt = queue_.nextAttempt;
@@ -920,9 +913,9 @@ std::vector<QueueFileInfo> SpoolMonitor::snapshot() const {
                 }
             }
             if (held_ && info.state == QueueFileState::Waiting) info.state = QueueFileState::Held;
-        } else if (isSent(info.path)) {
+        } else if (isSent(path)) {
             info.state = QueueFileState::InPrinterQueue;
-        } else if (const auto aside = aside_.find(info.path); aside != aside_.end()) {
+        } else if (const auto aside = aside_.find(path); aside != aside_.end()) {
             info.state = QueueFileState::SetAside;
             info.reason = aside->second.reason;
             info.message = aside->second.message;
@@ -984,7 +977,6 @@ bool SpoolMonitor::deleteQueueFile(const std::string& name) {
     sent_.erase(std::remove_if(sent_.begin(), sent_.end(),
                                [&](const SentFile& sent) { return sent.path == path; }),
                 sent_.end());
-    carried_.erase(path);
     tell(JobEventKind::Deleted, path);
     if (jobs_.count(path)) remember(path, HistoryEntry::Outcome::Deleted, 0, {});
     jobs_.erase(path);
@@ -1017,7 +1009,7 @@ SpoolMonitor::AgainResult SpoolMonitor::printAgainFinished(int64_t job) {
             captured = entry->captured;
             break;
         }
-    jobs_[path] = JobRecord{job, captured, true};
+    jobs_[path] = Job{job, path, captured, true};
     queue_.entries.push_back(path);
     ++queue_.pendingCount;
     tell(JobEventKind::PrintAgain, path);

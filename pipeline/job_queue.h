@@ -15,6 +15,7 @@
 #include "output/device_metrics.h"
 #include "output/print_request.h"
 #include "pipeline/handover.h"
+#include "pipeline/job.h"
 #include "pipeline/job_events.h"
 #include "pipeline/job_history.h"
 #include "pipeline/printed_store.h"
@@ -71,11 +72,9 @@ enum class QueueFileState {
 };
 
 struct QueueFileInfo {
-    int64_t job = 0;  // the job's number, never reused in the folder; 0 for a leftover
-    WallTime captured{};
+    Job job;             // its file's path always; number 0 and no capture time for a leftover
     int32_t number = 0;  // N of "Zelmo" + N + ".Prn"
     std::string name;    // file name only
-    std::string path;
     WallTime modified{};
     uint64_t size = 0;
     QueueFileState state = QueueFileState::Leftover;
@@ -226,13 +225,6 @@ class SpoolMonitor {
         SetAsideReason reason = SetAsideReason::None;
         std::string message;
     };
-    // What the monitor knows of a queue file it captured or was told of.
-    struct JobRecord {
-        int64_t number = 0;
-        WallTime captured{};
-        bool again = false;  // queued again by the user
-        int breaks = 0;      // attempts that ended the worker or the program
-    };
     // A job in the print system's queue; its file stays until the print system says it printed.
     struct SentFile {
         std::string path;
@@ -273,9 +265,10 @@ class SpoolMonitor {
     // Writes the journal if what it should hold changed; a failure is told once and retried
     // at every tick until the journal is written again.
     void writeJournal();
-    // Queues path (known to the journal or recognised as captured after its last write) with
-    // its job number, a new one when it has none.
-    void requeue(const std::string& path, int64_t job, int64_t captured, int breaks = 0);
+    // Queues a job known to the journal or recognised as captured after its last write, under
+    // its number, a new one when it has none.
+    void requeue(const Job& job);
+    Job queuedJob(const JournalEntry& entry) const;
     // Takes up the job the journal records as printing: set aside when the worker had recorded
     // its submission, or when it had ended the worker twice, else queued again.
     void resumePrinting(const JournalEntry& entry, const std::string& path);
@@ -297,6 +290,7 @@ class SpoolMonitor {
     // loses nothing but its own lines.
     void remember(const std::string& path, HistoryEntry::Outcome outcome, int32_t pages,
                   const std::string& pdf);
+    void setCurrentJob(const std::string& path);
     // Moves on to the next queued entry after the current one; false when none is left.
     bool selectNext();
     // The worker ended during the current hand-over: its state is cleared for a new worker,
@@ -314,27 +308,26 @@ class SpoolMonitor {
     DeviceMetrics& metrics_;
     JobQueue queue_;
     bool printerShown_ = false;
-    bool jobAwaitingReport_ = false;         // a job (not a test page) was handed over, unreported
-    bool stopping_ = false;                  // shutdown is judging the last job
-    bool captureRefused_ = false;            // CaptureImpossible told, capture not yet restored
-    bool currentInterrupted_ = false;        // the stop came while the current job printed
-    bool printerWaiting_ = false;            // the printer takes no documents: the queue waits
-    bool heldUp_ = false;                    // a sent job is kept from the printer, told
-    int printerTries_ = 0;                   // tries at the printer in this wait
-    std::string journalWritten_;             // what the journal holds now
-    bool held_ = false;                      // printing paused by the user
-    uint64_t workerProgress_ = 0;            // the worker's progress when last seen to move
-    WallTime workerSeen_{};                  // when it was seen to move; {}: idle
-    bool workerSilenceTold_ = false;         // WorkerSilent told for this silence
-    bool journalFailing_ = false;            // JournalFailed told, not yet written again
-    bool failedMarkFound_ = false;           // the last run's journal had failed
-    int64_t nextJob_ = 1;                    // never reused: kept in the journal
-    std::map<std::string, JobRecord> jobs_;  // job records by path, queued and aside alike
+    bool jobAwaitingReport_ = false;   // a job (not a test page) was handed over, unreported
+    bool stopping_ = false;            // shutdown is judging the last job
+    bool captureRefused_ = false;      // CaptureImpossible told, capture not yet restored
+    bool currentInterrupted_ = false;  // the stop came while the current job printed
+    bool printerWaiting_ = false;      // the printer takes no documents: the queue waits
+    bool heldUp_ = false;              // a sent job is kept from the printer, told
+    int printerTries_ = 0;             // tries at the printer in this wait
+    std::string journalWritten_;       // what the journal holds now
+    bool held_ = false;                // printing paused by the user
+    uint64_t workerProgress_ = 0;      // the worker's progress when last seen to move
+    WallTime workerSeen_{};            // when it was seen to move; {}: idle
+    bool workerSilenceTold_ = false;   // WorkerSilent told for this silence
+    bool journalFailing_ = false;      // JournalFailed told, not yet written again
+    bool failedMarkFound_ = false;     // the last run's journal had failed
+    int64_t nextJob_ = 1;              // never reused: kept in the journal
+    std::map<std::string, Job> jobs_;  // jobs by path, queued and aside alike
     std::deque<HistoryEntry> history_;
     PrintedStore store_;
     std::map<std::string, AsideFile> aside_;  // set-aside files by path
     std::vector<SentFile> sent_;              // in the print system's queue, in submission order
-    std::map<std::string, int> carried_;      // failures of a job queued again after sending
     std::shared_ptr<SubmittedDocument> submitted_;  // the worker's last report's document
     SubmittedLookup lookup_;
     JobEventSink* events_ = nullptr;

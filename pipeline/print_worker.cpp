@@ -35,7 +35,7 @@ class ReportOnExit {
     ~ReportOnExit() {
         // A large job must not stay resident until the next one is loaded.
         state_.JobBuffer.reset();
-        state_.Outcome = outcome_;
+        state_.Report.outcome = outcome_;
         state_.setWorkerIdle(true);
         try {
             if (state_.WorkerIdleNotice) state_.WorkerIdleNotice();
@@ -107,8 +107,8 @@ std::exception_ptr PrintWorker::runAndReport() {
     } catch (const PrinterUnavailable& error) {
         // Not the job's fault, and no box for it: the queue waits for the printer and tells
         // the user once.
-        state_.OutcomeMessage = error.what();
-        state_.OutcomeTrouble = error.trouble();
+        state_.Report.message = error.what();
+        state_.Report.trouble = error.trouble();
         outcome = JobOutcome::PrinterUnavailable;
     } catch (...) {
         failure = std::current_exception();
@@ -126,23 +126,23 @@ JobOutcome PrintWorker::noteFailure(const std::exception_ptr& failure) {
     try {
         std::rethrow_exception(failure);
     } catch (const JobError& error) {
-        state_.OutcomeMessage = error.detail();
-        state_.OutcomeFailure = failureOf(error.reason());
+        state_.Report.message = error.detail();
+        state_.Report.failure = failureOf(error.reason());
         return error.repeats() ? JobOutcome::Refused : JobOutcome::Failed;
     } catch (const PrinterError& error) {
-        state_.OutcomeMessage = error.what();
-        state_.OutcomeTrouble = error.trouble();
-        state_.OutcomeFailure = JobFailure::Error;
+        state_.Report.message = error.what();
+        state_.Report.trouble = error.trouble();
+        state_.Report.failure = JobFailure::Error;
     } catch (const ZelmoError& error) {
-        state_.OutcomeMessage = error.what();
-        state_.OutcomeFailure = JobFailure::Error;
+        state_.Report.message = error.what();
+        state_.Report.failure = JobFailure::Error;
     } catch (const std::bad_alloc&) {
-        state_.OutcomeFailure = JobFailure::OutOfMemory;
+        state_.Report.failure = JobFailure::OutOfMemory;
     } catch (const std::exception& error) {
-        state_.OutcomeMessage = error.what();
-        state_.OutcomeFailure = JobFailure::Unexpected;
+        state_.Report.message = error.what();
+        state_.Report.failure = JobFailure::Unexpected;
     } catch (...) {
-        state_.OutcomeFailure = JobFailure::Unexpected;
+        state_.Report.failure = JobFailure::Unexpected;
     }
     return JobOutcome::Failed;
 }
@@ -172,19 +172,19 @@ JobOutcome PrintWorker::runHandOver() {
     if (terminated()) return JobOutcome::NotRun;
     // The test page is chosen here, once: a menu click during the load must not turn this job
     // into a test page behind the queue's back. A request made meanwhile stays for next time.
-    const int mode = state_.TestMode.load();
+    const TestPage mode = state_.TestMode.load();
     jobTestMode_.store(mode);
-    testPage_ = mode > 0;
-    int chosen = mode;
-    if (mode > 0) state_.TestMode.compare_exchange_strong(chosen, 0);
-    if (mode > 0)
+    testPage_ = mode != TestPage::None;
+    TestPage chosen = mode;
+    if (testPage_) state_.TestMode.compare_exchange_strong(chosen, TestPage::None);
+    if (testPage_)
         printer_.setDocumentLabel({std::string(), mode});
     else
-        printer_.setDocumentLabel(
-            {state_.CurrentJobFile, 0, state_.CurrentJobNumber, state_.CurrentJobAgain});
+        printer_.setDocumentLabel({state_.CurrentJob.file, TestPage::None, state_.CurrentJob.number,
+                                   state_.CurrentJob.again});
     // A test page is no job: nothing of it needs recording. (The interpreter may reset the
     // test mode it is handed while it prints, so the hand-over's own choice is kept.)
-    submissionRecorded_ = mode > 0;
+    submissionRecorded_ = testPage_;
     if (!loadJob()) return JobOutcome::Unreadable;
     if (terminated()) return JobOutcome::NotRun;
     const JobEnv env{printer_,
@@ -206,18 +206,18 @@ JobOutcome PrintWorker::runHandOver() {
     // what came of it is not the job, which goes back as one that could not be read.
     const bool intact = state_.JobBuffer.intact();
     ended.printed = done && intact;
-    state_.OutcomePages = pcl_.pagesPrinted;
-    state_.OutcomeBlank = pcl_.blankPages > 0 && pcl_.markedPages == 0;
+    state_.Report.pages = pcl_.pagesPrinted;
+    state_.Report.blank = pcl_.blankPages > 0 && pcl_.markedPages == 0;
     // Taken whatever the outcome, so that no document's ticket is left for the next job.
     std::shared_ptr<SubmittedDocument> submitted = printer_.takeSubmitted();
     if (!intact) return JobOutcome::Unreadable;
-    if (done && mode == 0) state_.OutcomeSubmitted = std::move(submitted);
+    if (done && !testPage_) state_.Report.submitted = std::move(submitted);
     // A job that began no document leaves the printer's last one, an earlier job's, in place.
-    if (done && mode == 0 && pcl_.pagesPrinted > 0)
-        state_.OutcomeDocument = printer_.lastDocumentPath();
-    if (mode > 0) return JobOutcome::TestPage;
+    if (done && !testPage_ && pcl_.pagesPrinted > 0)
+        state_.Report.document = printer_.lastDocumentPath();
+    if (testPage_) return JobOutcome::TestPage;
     if (!pcl_.content.isText()) {
-        state_.OutcomeMessage = pcl_.content.polish;
+        state_.Report.message = pcl_.content.polish;
         return JobOutcome::NotText;
     }
     return done ? JobOutcome::Printed : JobOutcome::Failed;
@@ -229,17 +229,17 @@ JobOutcome PrintWorker::runHandOver() {
 void PrintWorker::recordSubmission() {
     if (submissionRecorded_) return;
     submissionRecorded_ = true;
-    const std::string& job = state_.CurrentJobFile;
+    const std::string& job = state_.CurrentJob.file;
     const auto slash = job.find_last_of("/\\");
     const std::string dir = slash == std::string::npos ? std::string() : job.substr(0, slash + 1);
     files::replaceFileAtomically(dir + kSubmittedName,
-                                 formatSubmitted(job.substr(dir.size()), state_.CurrentJobNumber));
+                                 formatSubmitted(job.substr(dir.size()), state_.CurrentJob.number));
 }
 
-// Reads CurrentJobFile whole into JobBuffer; a test page needs no data.
+// Reads the current job's file whole into JobBuffer; a test page needs no data.
 bool PrintWorker::loadJob() {
-    if (jobTestMode_.load() > 0) return true;
-    return files::readWholeFile(state_.CurrentJobFile, state_.JobBuffer);
+    if (jobTestMode_.load() != TestPage::None) return true;
+    return files::readWholeFile(state_.CurrentJob.file, state_.JobBuffer);
 }
 
 }  // namespace zelmo

@@ -71,7 +71,7 @@ class PrintWorker {
     PclState pcl_;
     // TestMode as this hand-over read it once: the menu may change the shared value meanwhile,
     // and the job must be judged by what was actually printed.
-    std::atomic<int> jobTestMode_{0};
+    std::atomic<TestPage> jobTestMode_{TestPage::None};
     bool testPage_ = false;               // the hand-over in progress is a test page
     bool submissionRecorded_ = false;     // for the hand-over in progress, or nothing to record
     std::atomic<uint64_t> handOvers_{0};  // hand-overs taken, for progress()

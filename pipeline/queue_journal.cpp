@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <chrono>
 #include <cstdint>
 #include <istream>
 #include <sstream>
@@ -195,6 +196,27 @@ Journal parseJournal(const std::string& text) {
 // The one line of the submission record.
 std::string formatSubmitted(const std::string& queueName, int64_t job) {
     return queueName + " " + std::to_string(job) + "\n";
+}
+
+// The record a journal line stands for.
+Job journaledJob(const JournalEntry& entry, const std::string& dir) {
+    Job job;
+    job.number = entry.job;
+    job.file = dir + entry.name;
+    job.captured = WallTime{} + std::chrono::seconds(entry.captured);
+    return job;
+}
+
+// A job as the journal writes it: whole seconds, the name only.
+JournalEntry journalLine(JournalEntry::State state, const Job& job, const std::string& dir) {
+    JournalEntry line;
+    line.state = state;
+    line.name = job.file.substr(dir.size());
+    line.job = job.number;
+    line.captured =
+        std::chrono::duration_cast<std::chrono::seconds>(job.captured.time_since_epoch()).count();
+    if (state != JournalEntry::State::Aside) line.breaks = job.breaks;
+    return line;
 }
 
 }  // namespace zelmo

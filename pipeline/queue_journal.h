@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "pipeline/job.h"
 #include "pipeline/job_events.h"
 
 namespace zelmo {
@@ -47,6 +48,14 @@ struct Journal {
     bool held = false;  // printing paused by the user: a line "held" after the next number
     std::vector<JournalEntry> entries;
 };
+
+// The job a line records (its number and capture time), its file in folder dir, which ends
+// with a separator. Attempts that broke the worker are the caller's to take: they count only
+// while the job is queued.
+Job journaledJob(const JournalEntry& entry, const std::string& dir);
+// The line of job in state, its file named without the folder dir; breaks written only for a
+// job still to print.
+JournalEntry journalLine(JournalEntry::State state, const Job& job, const std::string& dir);
 
 // The number N of a file name "Zelmo" + N + ".Prn" (N positive, no leading zeros), or 0.
 int32_t queueFileNumber(const std::string& name);

@@ -13,6 +13,7 @@
 
 #include "platform/gdi.h"
 #include "platform/print_trouble.h"
+#include "platform/test_page.h"
 
 namespace zelmo {
 
@@ -76,10 +77,10 @@ class PrinterCanvas {
 };
 
 // What the next document prints, for printers that name their documents after it: the queue
-// file of a job, or the number of a test page (0 for a job).
+// file of a job, or the test page.
 struct DocumentLabel {
     std::string jobFile;
-    int testPage = 0;
+    TestPage testPage = TestPage::None;
     int64_t job = 0;     // the job's number, 0 for none
     bool again = false;  // printed again on the user's request
 };

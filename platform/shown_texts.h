@@ -4,12 +4,14 @@
 
 #include <string>
 
+#include "platform/test_page.h"
+
 namespace zelmo {
 
 struct ShownTexts {
     // A test page's document: test + " " + the page's name (vector, bitmap, bitmap DI).
     std::string test;
-    std::string testPages[3];
+    std::string testPages[kTestPageCount];
     // An archive folder that is the very folder where its copies wait.
     std::string archiveIsStaging;
     // A staging folder that is a link, and the start of an archive folder's absence.

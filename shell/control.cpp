@@ -72,9 +72,9 @@ std::string rowText(const std::vector<std::string>& cells) {
 const QueueFileInfo* findJob(const std::vector<QueueFileInfo>& rows, int64_t job) {
     if (job <= 0) return nullptr;
     for (const QueueFileInfo& row : rows)
-        if (row.job == job) return &row;
+        if (row.job.number == job) return &row;
     for (const QueueFileInfo& row : rows)
-        if (row.job == 0 && row.number == job) return &row;
+        if (row.job.number == 0 && row.number == job) return &row;
     return nullptr;
 }
 

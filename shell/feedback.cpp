@@ -306,12 +306,10 @@ void Feedback::jobEvent(const JobEvent& e) {
             break;
         case JobEventKind::SetAside:
         case JobEventKind::NothingPrinted:
-            if (e.reason != SetAsideReason::None) aside_.insert(e.queueName);
             jobSetAside(e);
             break;
         case JobEventKind::PrintAgain:
         case JobEventKind::Deleted:
-            aside_.erase(e.queueName);
             view_.followFailure(e.queueName, {});
             break;
         case JobEventKind::PrinterChanged:
@@ -544,7 +542,7 @@ void Feedback::setSetAside(int count) {
 
 // An error outweighs a pause: a paused monitor with a failed job still needs the user.
 TrayIconKind Feedback::icon() const {
-    if (error_ || printerAway_ || setAside_ > 0 || !aside_.empty()) return TrayIconKind::Error;
+    if (error_ || printerAway_ || setAside_ > 0) return TrayIconKind::Error;
     return paused_ ? TrayIconKind::Paused : TrayIconKind::Monitoring;
 }
 

@@ -3,7 +3,6 @@
 // pipeline's job events. Toolkit-neutral: it speaks through MainView.
 #pragma once
 
-#include <set>
 #include <string>
 
 #include "pipeline/job_events.h"
@@ -48,12 +47,11 @@ class Feedback : public JobEventSink {
     MainView& view_;
     bool notifications_ = true;
     bool paused_ = false;
-    bool error_ = false;        // the last thing that happened to a job went wrong
-    int setAside_ = 0;          // set-aside jobs waiting for the user
+    bool error_ = false;  // the last thing that happened to a job went wrong
+    // Set-aside jobs waiting for the user, as the monitor counts them: the mark stays until the
+    // user acts, however many jobs print meanwhile.
+    int setAside_ = 0;
     bool printerAway_ = false;  // the printer takes no jobs: the queue waits for it
-    // Jobs set aside and not yet printed again or deleted: the mark stays until the user acts,
-    // however many jobs print meanwhile.
-    std::set<std::string> aside_;
     std::string printer_;
     std::string folder_;
     int waiting_ = 0;

@@ -109,7 +109,7 @@ void MainForm::startUp() {
     created_ = true;
     offsetX_ = offsetY_ = engine_ = 0;
     singleMode_ = false;
-    state_->TestMode = 0;
+    state_->TestMode = TestPage::None;
     programDir_ = dir;
     SettingsFile_ = programDir_ + texts::kSettingsFileName;
     MonitoredFile_ = programDir_ + texts::kMonitoredFileName;
@@ -386,17 +386,17 @@ bool MainForm::mayClose(CloseReason reason) {
 
 // Asks for the vector test page at the next idle tick.
 void MainForm::vectorTestClick() {
-    requestTest(1);
+    requestTest(TestPage::Vector);
 }
 
 // Asks for the bitmap test page at the next idle tick.
 void MainForm::bitmapTestClick() {
-    requestTest(2);
+    requestTest(TestPage::Bitmap);
 }
 
 // Asks for the bitmap DI test page at the next idle tick.
 void MainForm::bitmapDiTestClick() {
-    requestTest(3);
+    requestTest(TestPage::BitmapDi);
 }
 
 // "Kolejka wydruków": the queue window.
@@ -444,7 +444,8 @@ void MainForm::followPrinter() {
     const JobQueue& queue = monitor_->queue();
     // A job waiting out its retry pause is not about to be handed over.
     const bool pausing = queue.retryPending && std::chrono::system_clock::now() < queue.nextAttempt;
-    const bool jobAhead = (queue.pendingCount > 0 && !pausing) || state_->TestMode.load() > 0 ||
+    const bool jobAhead = (queue.pendingCount > 0 && !pausing) ||
+                          state_->TestMode.load() != TestPage::None ||
                           files::exists(MonitoredFile_);
     if (!jobAhead && ++ticksSincePrinterLook_ < kPrinterLookTicks) return;
     ticksSincePrinterLook_ = 0;
@@ -686,12 +687,12 @@ void MainForm::setTimer(bool enabled) {
 }
 
 // Stores a test request in TestMode for the monitor to hand over.
-void MainForm::requestTest(int mode) {
+void MainForm::requestTest(TestPage mode) {
     if (!state_) return;
     state_->TestMode = mode;
     static constexpr const char* kNames[] = {texts::kVectorTest, texts::kBitmapTest,
                                              texts::kBitmapDiTest};
-    userEvent(JobEventKind::TestPageRequested, kNames[mode - 1]);
+    userEvent(JobEventKind::TestPageRequested, kNames[testPageIndex(mode)]);
 }
 
 // What the user did, logged like the pipeline's events once the monitor runs.

@@ -216,7 +216,7 @@ class MainForm : private PrinterNameDisplay {
     void enterEditMode();
     void setTimer(bool enabled);
     PrintRequest currentRequest() const;
-    void requestTest(int mode);
+    void requestTest(TestPage mode);
     void userEvent(JobEventKind kind, const std::string& message = {});
     std::string settingsSummary() const;
     void followPrinter();

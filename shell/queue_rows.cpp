@@ -36,10 +36,10 @@ std::string outcomeText(const HistoryEntry& entry) {
 
 // The capture time where the monitor knows it, else the file's own.
 RowCells queueRowCells(const QueueFileInfo& file, char separator) {
-    const WallTime when = file.captured != WallTime{} ? file.captured : file.modified;
+    const WallTime when = file.job.captured != WallTime{} ? file.job.captured : file.modified;
     // A file left from an earlier run has no job number: it goes by its file name's, as the
     // control command addresses it.
-    return {numberText(file.job > 0 ? file.job : file.number), file.name,
+    return {numberText(file.job.number > 0 ? file.job.number : file.number), file.name,
             localTimeText(when, kTimeFormat), sizeText(file.size, separator), queueStateText(file)};
 }
 

@@ -266,7 +266,7 @@ struct DiscardRun {
     bench::DiscardPrinter printer{test::smallSheet()};
     DeviceMetrics metrics;
     PrintRequest request;
-    std::atomic<int> testMode{0};
+    std::atomic<TestPage> testMode{TestPage::None};
     std::atomic<bool> terminated{false};
     PclState state;
     std::vector<uint8_t> job;

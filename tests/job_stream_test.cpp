@@ -200,9 +200,9 @@ TEST(JobStream, CompressionCarriesOverToNextJob) {
 
 TEST(JobStream, TestModeRunsOnlyTheTestPage) {
     JobRun r;
-    r.testMode = 2;
+    r.testMode = TestPage::Bitmap;
     EXPECT_TRUE(r.run(minimalRasterJob()));
-    EXPECT_EQ(r.testMode.load(), 0);
+    EXPECT_EQ(r.testMode.load(), TestPage::None);
     ASSERT_EQ(r.stretches(), 1);
     EXPECT_NE(r.calls()[1].find("NOTSRCCOPY"), std::string::npos);
     EXPECT_EQ(r.state.compression, 0);  // the job's ESC*b0M... was never read
@@ -210,9 +210,9 @@ TEST(JobStream, TestModeRunsOnlyTheTestPage) {
 
 TEST(JobStream, UnknownTestModePrintsNothing) {
     JobRun r;
-    r.testMode = 7;
+    r.testMode = static_cast<TestPage>(7);
     r.run(minimalRasterJob());
-    EXPECT_EQ(r.testMode.load(), 0);
+    EXPECT_EQ(r.testMode.load(), TestPage::None);
     EXPECT_TRUE(r.calls().empty());
 }
 

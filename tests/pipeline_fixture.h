@@ -251,7 +251,7 @@ struct Rig {
     }
     // Everything captured has been retired and the worker is idle.
     bool drained() {
-        return monitor.queue().pendingCount == 0 && state.TestMode.load() == 0 &&
+        return monitor.queue().pendingCount == 0 && state.TestMode.load() == TestPage::None &&
                state.workerIdle();
     }
     void shutdown() { monitor.shutdown(*worker); }

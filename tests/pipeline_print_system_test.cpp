@@ -116,6 +116,44 @@ TEST(PipelineSent, AJobThePrintSystemHoldsUpIsToldOnceAsItBeginsAndOnceAsItEnds)
     worker.waitFor();
 }
 
+// A job the print system gives up comes back into the queue with the attempts it used: each
+// give-up counts one more, so that one the print system keeps refusing is set aside in the end.
+TEST(PipelineSent, AJobThePrintSystemGivesBackKeepsCountingItsAttempts) {
+    TempDir dir;
+    HoldingPrinter printer;
+    DeviceMetrics metrics;
+    HandOver state;
+    RecordingDisplay display;
+    RecordingSink events;
+    PrintRequest settings;
+    SpoolMonitor monitor(dir.path(), state, printer, metrics);
+    monitor.setEventSink(events);
+    PrintWorker worker(state, printer, metrics, display);
+    const auto tickUntil = [&](const std::function<bool()>& done) {
+        return eventually([&] {
+            monitor.tick(settings, display);
+            return done();
+        });
+    };
+    writeFile(monitor.monitoredFile(), numberedJob(1));
+    std::vector<int> attempts;
+    for (size_t n = 0; n < 3; ++n) {
+        ASSERT_TRUE(
+            tickUntil([&] { return printer.document(n) != nullptr && state.workerIdle(); }));
+        ASSERT_TRUE(tickUntil([&] { return monitor.inPrinterQueue() == 1; }));
+        printer.document(n)->set(SubmittedState::Failed);
+        ASSERT_TRUE(tickUntil([&] { return count(events, JobEventKind::Failed) == n + 1; }));
+        const auto failed =
+            std::find_if(events.events.rbegin(), events.events.rend(),
+                         [](const JobEvent& e) { return e.kind == JobEventKind::Failed; });
+        attempts.push_back(failed->attempt);
+    }
+    EXPECT_EQ(attempts, (std::vector<int>{1, 2, 3}));
+    worker.terminate();
+    state.WorkEvent.set();
+    worker.waitFor();
+}
+
 // A job the last run left in the print system's queue is asked about by its number there:
 // printed means printed (history, file gone); given up means tried again; only a job the
 // print system cannot account for, or cannot be asked about, is set aside, and that is told.

@@ -76,7 +76,7 @@ TEST(PipelineQueue, TestPageGoesAheadOfAPendingJob) {
     Rig rig;
     rig.writeJob(numberedJob(4));
     ASSERT_TRUE(rig.monitor.capture());
-    rig.state.TestMode.store(1);
+    rig.state.TestMode.store(TestPage::Vector);
     ASSERT_TRUE(rig.tickUntil([&] { return rig.drained(); }));
     EXPECT_EQ(documentKinds(rig.printer), "TJ");
     EXPECT_EQ(printedJobs(rig.printer).back(), 4);
@@ -86,7 +86,7 @@ TEST(PipelineQueue, TestPageGoesAheadOfAPendingJob) {
 TEST(PipelineQueue, NothingStartsWithoutTicksAndTheNextTickStartsIt) {
     Rig rig;
     rig.writeJob(numberedJob(5));
-    rig.state.TestMode.store(2);
+    rig.state.TestMode.store(TestPage::Bitmap);
     // Paused: no tick. The worker must still be waiting, untouched.
     EXPECT_TRUE(rig.state.workerIdle());
     EXPECT_EQ(rig.printer.documentsBegun(), 0);

@@ -23,7 +23,7 @@ TEST(PipelineWorker, TerminationWhileWaitingRunsNothingAndTouchesNothing) {
     Rig rig;
     writeFile(rig.path("Zelmo1.Prn"), numberedJob(1));
     // As if a job had been handed over and the worker had not woken yet.
-    rig.state.CurrentJobFile = rig.path("Zelmo1.Prn");
+    rig.state.CurrentJob.file = rig.path("Zelmo1.Prn");
     rig.state.setWorkerIdle(false);
     rig.worker->terminate();
     rig.state.WorkEvent.set();
@@ -103,7 +103,7 @@ TEST(PipelineWorker, TestPageChosenAfterAJobWasHandedOverLeavesTheJobToPrint) {
     FailedThenHandedOver f;
     ASSERT_TRUE(f.rig.tickUntil([&] { return f.dismissed.arrived(); }));
     ASSERT_TRUE(f.retryHandedOver());
-    f.rig.state.TestMode.store(1);  // the menu, before the worker looked at the job
+    f.rig.state.TestMode.store(TestPage::Vector);  // the menu, before the worker looked at the job
     f.dismissed.open();
     ASSERT_TRUE(f.rig.tickUntil([&] { return f.rig.drained(); }));
     EXPECT_EQ(documentKinds(f.rig.printer), "TJJ");
@@ -121,7 +121,7 @@ TEST(PipelineWorker, AFailedTestPageIsToldAndLeavesTheJobItStoodInFor) {
     f.rig.printer.setStartDocHook([thrown = false](int) mutable {
         if (!std::exchange(thrown, true)) throw PrinterError("Out of paper");
     });
-    f.rig.state.TestMode.store(1);  // the menu, before the worker looked at the job
+    f.rig.state.TestMode.store(TestPage::Vector);  // the menu, before the worker looked at the job
     f.dismissed.open();
     ASSERT_TRUE(f.rig.tickUntil([&] {
         f.rig.clockNow += std::chrono::minutes(1);
@@ -210,10 +210,10 @@ TEST(PipelineWorker, TestPageRequestedWhileAJobPrintsWaitsForTheNextHandOver) {
     });
     rig.writeJob(numberedJob(3));
     ASSERT_TRUE(rig.tickUntil([&] { return printing.arrived(); }));
-    rig.state.TestMode.store(1);
+    rig.state.TestMode.store(TestPage::Vector);
     for (int i = 0; i < 5; ++i)
         rig.tick();
-    EXPECT_EQ(rig.state.TestMode.load(), 1);
+    EXPECT_EQ(rig.state.TestMode.load(), TestPage::Vector);
     printing.open();
     ASSERT_TRUE(rig.tickUntil([&] { return rig.drained(); }));
     EXPECT_EQ(documentKinds(rig.printer), "JT");

@@ -52,7 +52,7 @@ TEST(TestPages, ColumnLineSetsOneBitOfItsByte) {
 
 TEST(TestPages, BitmapTestLinesAndGap) {
     JobRun r(letter());
-    r.testMode = 2;
+    r.testMode = TestPage::Bitmap;
     r.run(std::vector<uint8_t>{});
     EXPECT_EQ(r.calls(),
               (std::vector<std::string>{"begin \"Kalvister II - wydruk.prn\"",
@@ -69,7 +69,7 @@ TEST(TestPages, BitmapTestLinesAndGap) {
 
 TEST(TestPages, BitmapDiTestLinesAreBottomUp) {
     JobRun r(letter());
-    r.testMode = 3;
+    r.testMode = TestPage::BitmapDi;
     r.run(std::vector<uint8_t>{});
     EXPECT_EQ(r.calls()[1], "stretch 0 0 2550 3300 1275 1650 SRCCOPY");
     const Sheet& s = *r.sheets()[0];
@@ -92,7 +92,7 @@ TEST_P(VectorTest, DrawsCrossAndText) {
     config.width = c.width;
     config.height = c.height;
     JobRun r(config);
-    r.testMode = 1;
+    r.testMode = TestPage::Vector;
     r.request.offsetX = 500;  // a test page ignores the offsets, engine and single mode
     r.request.singleMode = 1;
     r.run(std::vector<uint8_t>{});
@@ -124,7 +124,7 @@ TEST(TestPages, ResetPrinterCopiesToOne) {
     JobRun r(letter(true));
     r.run(JobBuilder().esc("&l4X"));
     EXPECT_EQ(r.printer.copyCount(), 4);
-    r.testMode = 2;
+    r.testMode = TestPage::Bitmap;
     r.run(std::vector<uint8_t>{});
     EXPECT_EQ(r.printer.copyCount(), 1);
     EXPECT_EQ(r.sheets().size(), 1u);
@@ -132,11 +132,11 @@ TEST(TestPages, ResetPrinterCopiesToOne) {
 
 TEST(TestPages, LeaveNothingAllocated) {
     int before = gdi::liveObjectCount();
-    for (int mode : {1, 2, 3}) {
+    for (TestPage mode : {TestPage::Vector, TestPage::Bitmap, TestPage::BitmapDi}) {
         JobRun r(letter());
         r.testMode = mode;
         r.run(std::vector<uint8_t>{});
-        EXPECT_EQ(gdi::liveObjectCount(), before) << "test " << mode;
+        EXPECT_EQ(gdi::liveObjectCount(), before) << "test " << static_cast<int>(mode);
         EXPECT_EQ(r.state.surface.raster.pageBits, nullptr);
     }
 }
@@ -145,7 +145,7 @@ TEST(TestPages, PrinterRefusalPassesOn) {
     SimulatedPrinterConfig config = letter(true);
     config.hasDeviceMode = false;
     JobRun r(config);
-    r.testMode = 3;
+    r.testMode = TestPage::BitmapDi;
     int before = gdi::liveObjectCount();
     EXPECT_THROW(r.run(std::vector<uint8_t>{}), PrinterError);
     EXPECT_TRUE(r.calls().empty());

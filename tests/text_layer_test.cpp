@@ -241,7 +241,7 @@ bool printSample(Printer& printer) {
     queryDeviceMetrics(metrics, printer);
     PrintRequest request;
     request.singleMode = 1;
-    std::atomic<int> testMode{0};
+    std::atomic<TestPage> testMode{TestPage::None};
     std::atomic<bool> terminated{false};
     PclState state;
     std::vector<uint8_t> job = sampleJob(2);

@@ -70,10 +70,10 @@ std::string PdfFolderPrinter::documentName(const DocumentFacts& facts) {
     char when[32];
     std::strftime(when, sizeof when, "%Y-%m-%d %H-%M-%S", &local);
     std::string what;
-    const int test = facts.label.testPage;
+    const TestPage test = testPageFromNumber(static_cast<int>(facts.label.testPage));
     const ShownTexts& texts = shownTexts();
-    if (test >= 1 && test <= 3)
-        what = texts.test + " " + texts.testPages[test - 1];
+    if (test != TestPage::None)
+        what = texts.test + " " + texts.testPages[testPageIndex(test)];
     else if (!facts.label.jobFile.empty())
         what = stem(facts.label.jobFile) + jobSuffix(facts.label);
     else

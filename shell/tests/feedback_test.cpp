@@ -11,6 +11,7 @@
 #include "shell/job_log.h"
 #include "shell/queue_rows.h"
 #include "shell/texts.h"
+#include "zelmo_version.h"
 
 namespace zelmo {
 namespace {
@@ -134,11 +135,11 @@ TEST(Feedback, IconHintAndNotificationsFollowTheJobs) {
         EXPECT_EQ(view.icon, c.icon);
         EXPECT_EQ(view.hint.substr(view.hint.rfind('\n') + 1).rfind(c.lastLine, 0), 0u)
             << view.hint;
-        EXPECT_EQ(
-            view.hint.rfind(std::string("Kalvister II - Monitor Wydruków (wersja 3.1.0)\n") +
-                                (c.paused ? "Drukowanie: wstrzymane" : "Monitorowanie: włączone"),
-                            0),
-            0u);
+        EXPECT_EQ(view.hint.rfind(
+                      std::string("Kalvister II - Monitor Wydruków (wersja " ZELMO_VERSION ")\n") +
+                          (c.paused ? "Drukowanie: wstrzymane" : "Monitorowanie: włączone"),
+                      0),
+                  0u);
         if (c.events.size() == 1) {
             EXPECT_EQ(view.notices, c.notices);
         }
@@ -558,29 +559,32 @@ TEST(Feedback, EachOutcomeIsToldInTheSameWordsByTheLogAndTheNotification) {
     }
 }
 
-// A set-aside job keeps the red mark while later jobs print, until the user prints it again
-// or deletes it.
+// A set-aside job keeps the red mark while later jobs print, until the monitor no longer
+// counts it (the user printed it again or deleted it).
 TEST(Feedback, ASetAsideJobKeepsTheMarkUntilTheUserActs) {
     using K = JobEventKind;
+    // Each step is an event and the monitor's count of set-aside jobs after it.
     const struct {
-        std::vector<K> events;
+        std::vector<std::pair<K, int>> steps;
         TrayIconKind icon;
     } cases[] = {
-        {{K::SetAside, K::Printed, K::Printed}, TrayIconKind::Error},
-        {{K::SetAside, K::Printed, K::PrintAgain, K::Printed}, TrayIconKind::Monitoring},
-        {{K::SetAside, K::Deleted, K::Printed}, TrayIconKind::Monitoring},
-        {{K::Failed, K::Printed}, TrayIconKind::Monitoring},
+        {{{K::SetAside, 1}, {K::Printed, 1}, {K::Printed, 1}}, TrayIconKind::Error},
+        {{{K::SetAside, 1}, {K::Printed, 1}, {K::PrintAgain, 0}, {K::Printed, 0}},
+         TrayIconKind::Monitoring},
+        {{{K::SetAside, 1}, {K::Deleted, 0}, {K::Printed, 0}}, TrayIconKind::Monitoring},
+        {{{K::Failed, 0}, {K::Printed, 0}}, TrayIconKind::Monitoring},
     };
     for (const auto& c : cases) {
         TrayView view;
         Feedback feedback(view);
-        for (const K kind : c.events) {
+        for (const auto& [kind, aside] : c.steps) {
             JobEvent e = about(kind);
             // Each printed job is another job; the one set aside is Zelmo3.Prn.
             if (kind == K::Printed) e.queueName = "Zelmo4.Prn";
             feedback.jobEvent(e);
+            feedback.setSetAside(aside);
         }
-        EXPECT_EQ(view.icon, c.icon) << c.events.size();
+        EXPECT_EQ(view.icon, c.icon) << c.steps.size();
     }
 }
 

@@ -1,6 +1,7 @@
 // MainForm with a fake view: start-up, settings and their file, panel modes, pause, the log,
 // and jobs from the monitored file to the simulated printer.
 #include "shell/tests/main_form_fixture.h"
+#include "zelmo_version.h"
 
 namespace zelmo {
 namespace {
@@ -16,7 +17,7 @@ TEST_F(MainFormTest, FirstRunShowsDefaultsAndSavingCreatesTheFile) {
     EXPECT_TRUE(view.timer);
     EXPECT_FALSE(view.pauseChecked);
     EXPECT_EQ(view.trayHint.substr(0, view.trayHint.find('\n')),
-              "Kalvister II - Monitor Wydruków (wersja 3.1.0)");
+              "Kalvister II - Monitor Wydruków (wersja " ZELMO_VERSION ")");
     EXPECT_EQ(view.editX, "0.0");
     EXPECT_EQ(view.editY, "0.0");
     EXPECT_EQ(view.engine, 0);

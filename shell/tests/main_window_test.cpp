@@ -26,6 +26,7 @@
 #include "pipeline/job_history.h"
 #include "printers/simulated/simulated_printer.h"
 #include "shell/qt/main_window.h"
+#include "zelmo_version.h"
 
 namespace zelmo {
 namespace {
@@ -75,7 +76,7 @@ class MainWindowTest : public ::testing::Test {
 
 TEST_F(MainWindowTest, CaptionClientSizeAndFrame) {
     EXPECT_EQ(window->windowTitle().toStdString(),
-              "Kalvister II - Monitor Wydruków (wersja 3.1.0)");
+              "Kalvister II - Monitor Wydruków (wersja " ZELMO_VERSION ")");
     EXPECT_EQ(window->size(), QSize(window::kClientWidth, window::kClientHeight));
     EXPECT_EQ(window->minimumSize(), window->maximumSize());
     EXPECT_FALSE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
@@ -233,7 +234,7 @@ TEST_F(MainWindowTest, PopupMenuItemsAndPause) {
     EXPECT_EQ(child<QLabel>("Label_MonSta")->text().toStdString(),
               "Drukowanie wstrzymane, monitorowany plik:");
     tests->actions().at(2)->trigger();
-    EXPECT_EQ(window->form().handOver()->TestMode.load(), 3);
+    EXPECT_EQ(window->form().handOver()->TestMode.load(), TestPage::BitmapDi);
 }
 
 // The printer submenu is filled from the model as it opens and hands the choice back.

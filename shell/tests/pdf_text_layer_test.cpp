@@ -66,7 +66,7 @@ std::string printToPdf(const std::string& dir, const std::vector<uint8_t>& job,
     pdf.setTitle("Kalvister II - wydruk.prn");
     DeviceMetrics metrics;
     if (!queryDeviceMetrics(metrics, pdf)) return {};
-    std::atomic<int> testMode{0};
+    std::atomic<TestPage> testMode{TestPage::None};
     std::atomic<bool> terminated{false};
     PclState state;
     if (!runJob(state, {pdf, metrics, request, testMode, terminated, job.data(), job.size()}))
@@ -104,7 +104,7 @@ TEST_P(PdfTextLayer, WordsLieOverTheirGlyphs) {
         request.engine = c.engine;
         request.offsetX = c.offsetX;
         request.offsetY = c.offsetY;
-        std::atomic<int> testMode{0};
+        std::atomic<TestPage> testMode{TestPage::None};
         std::atomic<bool> terminated{false};
         PclState state;
         const std::vector<uint8_t> job = sampleJob();

@@ -69,13 +69,14 @@ std::string nameAt(const DocumentLabel& label, const std::string& title = "") {
 
 TEST(PdfFolderPrinter, DocumentsAreNamedByTimeAndQueueFileValidOnWindows) {
     const std::pair<std::string, std::string> cases[] = {
-        {nameAt({"/srv/Księgowość/Zelmo12.Prn", 0}), "2026-03-05 14-07-09 Zelmo12"},
-        {nameAt({"/q/Zelmo3.Prn", 0, 17, false}), "2026-03-05 14-07-09 Zelmo3 nr 17"},
-        {nameAt({"/q/Zelmo3.Prn", 0, 17, true}), "2026-03-05 14-07-09 Zelmo3 nr 17 ponownie"},
-        {nameAt({"", 1}), "2026-03-05 14-07-09 Test Wektorowy"},
-        {nameAt({"", 3}), "2026-03-05 14-07-09 Test Bitmapowy DI"},
+        {nameAt({"/srv/Księgowość/Zelmo12.Prn", TestPage::None}), "2026-03-05 14-07-09 Zelmo12"},
+        {nameAt({"/q/Zelmo3.Prn", TestPage::None, 17, false}), "2026-03-05 14-07-09 Zelmo3 nr 17"},
+        {nameAt({"/q/Zelmo3.Prn", TestPage::None, 17, true}),
+         "2026-03-05 14-07-09 Zelmo3 nr 17 ponownie"},
+        {nameAt({"", TestPage::Vector}), "2026-03-05 14-07-09 Test Wektorowy"},
+        {nameAt({"", TestPage::BitmapDi}), "2026-03-05 14-07-09 Test Bitmapowy DI"},
         {nameAt({}, "Kalvister II - wydruk.prn"), "2026-03-05 14-07-09 Kalvister II - wydruk"},
-        {nameAt({"/q/a:b*c?\"d<e>|f.. .Prn", 0}), "2026-03-05 14-07-09 a_b_c__d_e__f"},
+        {nameAt({"/q/a:b*c?\"d<e>|f.. .Prn", TestPage::None}), "2026-03-05 14-07-09 a_b_c__d_e__f"},
     };
     for (const auto& [got, expected] : cases)
         EXPECT_EQ(got, expected);
@@ -86,7 +87,7 @@ TEST(PdfFolderPrinter, EachDocumentIsANewFileAndAnAbortedOneLeavesNone) {
     const std::string folder = dir.path + "/Wydruki";
     PdfFolderPrinter printer(folder);
     printer.setTitle("Kalvister II - wydruk.prn");
-    printer.setDocumentLabel({dir.path + "/Zelmo7.Prn", 0});
+    printer.setDocumentLabel({dir.path + "/Zelmo7.Prn", TestPage::None});
     EXPECT_EQ(printer.printerName(), folder);
     EXPECT_FALSE(printer.canCopy());
 
@@ -99,7 +100,8 @@ TEST(PdfFolderPrinter, EachDocumentIsANewFileAndAnAbortedOneLeavesNone) {
     // Files of this second and the next that are not ours, one of them a link, stay as they are.
     const std::time_t now = std::time(nullptr);
     for (std::time_t t : {now, now + 1}) {
-        const std::string name = PdfFolderPrinter::documentName({"", {"Zelmo7", 0}, t});
+        const std::string name =
+            PdfFolderPrinter::documentName({"", {"Zelmo7", TestPage::None}, t});
         std::ofstream(folder + "/" + name + ".pdf") << "not ours";
         fs::create_symlink(dir.path + "/target", folder + "/" + name + " (2).pdf");
     }
@@ -192,7 +194,7 @@ int printHugePageInTightMemory() {
     const std::string job = "\x1b*t3600R\f";
     PclState state;
     PrintRequest request;
-    std::atomic<int> testMode{0};
+    std::atomic<TestPage> testMode{TestPage::None};
     std::atomic<bool> terminated{false};
     try {
         runJob(state, JobEnv{pdf, metrics, request, testMode, terminated,
@@ -371,7 +373,7 @@ TEST(QtPrinterCanvas, VectorTestLinesAndTextReachThePage) {
     ASSERT_TRUE(queryDeviceMetrics(metrics, pdf));
     PclState state;
     PrintRequest request;
-    std::atomic<int> testMode{1};
+    std::atomic<TestPage> testMode{TestPage::Vector};
     std::atomic<bool> terminated{false};
     runJob(state, JobEnv{pdf, metrics, request, testMode, terminated});
     testing::Image page;
@@ -480,7 +482,7 @@ void runOn(Printer& printer, const std::vector<uint8_t>& job) {
     ASSERT_TRUE(queryDeviceMetrics(metrics, printer));
     PclState state;
     PrintRequest request;
-    std::atomic<int> testMode{0};
+    std::atomic<TestPage> testMode{TestPage::None};
     std::atomic<bool> terminated{false};
     runJob(state, JobEnv{printer, metrics, request, testMode, terminated, job.data(), job.size()});
 }

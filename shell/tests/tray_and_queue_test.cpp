@@ -29,8 +29,9 @@ TEST_F(MainFormTest, TheTrayMenuListsItsItemsInOrderAndEachReachesTheForm) {
     EXPECT_TRUE(menu.entries()[0].isDefault);
     EXPECT_EQ(menuText(menu.printerEntries()),
               "Domyślna drukarka systemu*|-|Pliki PDF (folder Wydruki)");
-    const std::pair<TrayItem, int> tests[] = {
-        {TrayItem::VectorTest, 1}, {TrayItem::BitmapTest, 2}, {TrayItem::BitmapDiTest, 3}};
+    const std::pair<TrayItem, TestPage> tests[] = {{TrayItem::VectorTest, TestPage::Vector},
+                                                   {TrayItem::BitmapTest, TestPage::Bitmap},
+                                                   {TrayItem::BitmapDiTest, TestPage::BitmapDi}};
     for (auto [item, mode] : tests) {
         menu.choose(item, "", dialogs);
         EXPECT_EQ(form->handOver()->TestMode.load(), mode);

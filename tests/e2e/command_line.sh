@@ -11,6 +11,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 [ $# -eq 5 ] || fail "usage: $0 ZELMO RENDER SAMPLE COMPARE ARTIFACTS"
 ZELMO=$1 SAMPLE=$3 artifacts=$5/command-line
 require "$ZELMO" "$SAMPLE"
+[ -n "$VERSION" ] || fail "ZELMO_VERSION is not set"
 
 work=$(mktemp -d)
 zelmo_pid=""
@@ -31,7 +32,7 @@ zelmo=$work/bin/zelmo
 "$zelmo" --help >"$work/help.log" 2>&1 || fail "--help exited $?"
 grep -q '^Użycie: zelmo ' "$work/help.log" || fail "--help printed: $(cat "$work/help.log")"
 "$zelmo" --version >"$work/version.log" 2>&1 || fail "--version exited $?"
-grep -qx 'zelmo 3.1.0' "$work/version.log" || fail "--version printed: $(cat "$work/version.log")"
+grep -qxF "zelmo $VERSION" "$work/version.log" || fail "--version printed: $(cat "$work/version.log")"
 "$zelmo" --bogus >"$work/bogus.out" 2>"$work/bogus.log"
 [ $? -eq 2 ] || fail "an unknown option did not exit 2"
 [ ! -s "$work/bogus.out" ] && grep -q -- '--bogus' "$work/bogus.log" &&

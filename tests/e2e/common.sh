@@ -2,6 +2,8 @@
 # waiting with generous limits, and the exit codes CTest understands (77 = cannot run here).
 
 SKIP=77
+# The version the build gave the programs (CTest sets it; see shell/CMakeLists.txt).
+VERSION=${ZELMO_VERSION:-}
 # Under the sanitizers, leaks of system libraries are not zelmo's.
 export LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}suppressions=$(dirname "${BASH_SOURCE[0]}")/lsan.supp"
 
@@ -158,4 +160,45 @@ compare_rasterised() {
             fail "page $n ($renderer) differs from the simulated printer's sheet"
     done
     rm -f "$pages"/page-*.pgm
+}
+
+CUPSD=/usr/sbin/cupsd
+PDF_PPD=/usr/share/ppd/cupsfilters/Generic-PDF_Printer-PDF.ppd
+
+# Skips a test of zelmo against a private cupsd with PDF queues unless cupsd, the generic PDF
+# model and every named program are there.
+require_pdf_cups() {
+    require "$CUPSD" lpadmin lpstat "$@"
+    [ -r "$PDF_PPD" ] || skip "$PDF_PPD is missing (cups-filters)"
+}
+
+# Starts such a test: a work folder ($work) with its own home, a private cupsd under
+# $work/cups, and at exit the evidence (zelmo's output in $work/zelmo.log, the log of the copy in
+# $work/app, cupsd's logs) kept in folder $1. The test sets zelmo_pid when it starts zelmo.
+begin_cups_test() {
+    artifacts=$1
+    work=$(mktemp -d)
+    zelmo_pid="" CUPSD_PID=""
+    trap end_cups_test EXIT
+    rm -rf "$artifacts"
+    export HOME=$work/home XDG_RUNTIME_DIR=$work/run
+    mkdir -p "$HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+    start_cupsd "$work/cups"
+}
+
+# Stops what the test started, by PID, and keeps the evidence. A stopped cupsd is let go on
+# first: it ignores SIGTERM until then.
+end_cups_test() {
+    [ -n "$CUPSD_PID" ] && kill -CONT "$CUPSD_PID" 2>/dev/null
+    stop_pid "$zelmo_pid"
+    stop_pid "$CUPSD_PID"
+    mkdir -p "$artifacts"
+    cp -r "$work/zelmo.log" "$work/app/Zelmo.log" "$work/cups/log" "$artifacts/" 2>/dev/null || true
+    rm -rf "$work"
+}
+
+# Adds queue $1 of the private cupsd, printing as a PDF into $work/cups/out/$1.pdf.
+add_pdf_queue() {
+    lpadmin -p "$1" -E -v "file://$work/cups/out/$1.pdf" -P "$PDF_PPD" 2>/dev/null ||
+        fail "lpadmin cannot add $1"
 }

@@ -12,30 +12,9 @@ here=$(cd "$(dirname "$0")" && pwd)
 
 [ $# -eq 5 ] || fail "usage: $0 ZELMO RENDER SAMPLE COMPARE ARTIFACTS"
 ZELMO=$1 SAMPLE=$3 artifacts=$5/print-server-hung
-CUPSD=/usr/sbin/cupsd
-PPD=/usr/share/ppd/cupsfilters/Generic-PDF_Printer-PDF.ppd
-require "$ZELMO" "$SAMPLE" "$CUPSD" lpadmin lpstat cupsenable cupsdisable
-[ -r "$PPD" ] || skip "$PPD is missing (cups-filters)"
-
-work=$(mktemp -d)
-zelmo_pid="" CUPSD_PID=""
-# Lets cupsd go on (a stopped process ignores SIGTERM), stops what the test started, by PID,
-# and keeps the evidence.
-cleanup() {
-    [ -n "$CUPSD_PID" ] && kill -CONT "$CUPSD_PID" 2>/dev/null
-    stop_pid "$zelmo_pid"
-    stop_pid "$CUPSD_PID"
-    mkdir -p "$artifacts"
-    cp -r "$work/zelmo.log" "$work/app/Zelmo.log" "$work/cups/log" "$artifacts/" 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-rm -rf "$artifacts"
-export HOME=$work/home XDG_RUNTIME_DIR=$work/run
-mkdir -p "$HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
-start_cupsd "$work/cups"
-lpadmin -p Biuro -E -v "file://$work/cups/out/Biuro.pdf" -P "$PPD" 2>/dev/null ||
-    fail "lpadmin cannot add Biuro"
+require_pdf_cups "$ZELMO" "$SAMPLE" cupsenable cupsdisable
+begin_cups_test "$artifacts"
+add_pdf_queue Biuro
 lpadmin -d Biuro || fail "lpadmin cannot make Biuro the default"
 log=$work/zelmo.log
 app=$work/app
@@ -98,7 +77,7 @@ wait_for 10 sh -c "! ls '$app'/Zelmo*.Prn >/dev/null 2>&1" || fail "left behind:
 
 # A default whose device cannot be reached: the job stays "processing" in CUPS while its backend
 # retries; the user is told once, with the backend's words, and once when it printed after all.
-lpadmin -p Off -E -v socket://127.0.0.1:9 -P "$PPD" 2>/dev/null || fail "lpadmin cannot add Off"
+lpadmin -p Off -E -v socket://127.0.0.1:9 -P "$PDF_PPD" 2>/dev/null || fail "lpadmin cannot add Off"
 lpadmin -d Off || fail "lpadmin cannot make Off the default"
 wait_for 30 grep -q 'Wydruki na: Off' "$log" || fail "the new default was not followed: $(cat "$log")"
 away=$(told 'Drukarka niedostępna') back=$(told 'Drukarka dostępna')

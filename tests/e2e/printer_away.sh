@@ -12,28 +12,9 @@ here=$(cd "$(dirname "$0")" && pwd)
 
 [ $# -eq 5 ] || fail "usage: $0 ZELMO RENDER SAMPLE COMPARE ARTIFACTS"
 ZELMO=$1 SAMPLE=$3 artifacts=$5/printer-away
-CUPSD=/usr/sbin/cupsd
-PPD=/usr/share/ppd/cupsfilters/Generic-PDF_Printer-PDF.ppd
-require "$ZELMO" "$SAMPLE" "$CUPSD" lpadmin lpstat cupsenable cupsdisable cupsreject cupsaccept cancel
-[ -r "$PPD" ] || skip "$PPD is missing (cups-filters)"
-
-work=$(mktemp -d)
-zelmo_pid="" CUPSD_PID=""
-# Stops what the test started, by PID, and keeps the evidence.
-cleanup() {
-    stop_pid "$zelmo_pid"
-    stop_pid "$CUPSD_PID"
-    mkdir -p "$artifacts"
-    cp -r "$work/zelmo.log" "$work/app/Zelmo.log" "$work/cups/log" "$artifacts/" 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-rm -rf "$artifacts"
-export HOME=$work/home XDG_RUNTIME_DIR=$work/run
-mkdir -p "$HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
-start_cupsd "$work/cups"
-lpadmin -p Biuro -E -v "file://$work/cups/out/Biuro.pdf" -P "$PPD" 2>/dev/null ||
-    fail "lpadmin cannot add Biuro"
+require_pdf_cups "$ZELMO" "$SAMPLE" cupsenable cupsdisable cupsreject cupsaccept cancel
+begin_cups_test "$artifacts"
+add_pdf_queue Biuro
 log=$work/zelmo.log
 # Counts the lines of zelmo's output that match $1.
 told() { grep -c "$1" "$log"; }

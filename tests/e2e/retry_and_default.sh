@@ -12,30 +12,10 @@ here=$(cd "$(dirname "$0")" && pwd)
 
 [ $# -eq 5 ] || fail "usage: $0 ZELMO RENDER SAMPLE COMPARE ARTIFACTS"
 ZELMO=$1 SAMPLE=$3 artifacts=$5/retry
-CUPSD=/usr/sbin/cupsd
-PPD=/usr/share/ppd/cupsfilters/Generic-PDF_Printer-PDF.ppd
-require "$ZELMO" "$SAMPLE" "$CUPSD" lpadmin lpstat cupsreject cupsaccept
-[ -r "$PPD" ] || skip "$PPD is missing (cups-filters)"
-
-work=$(mktemp -d)
-zelmo_pid="" CUPSD_PID=""
-# Stops what the test started, by PID, and keeps the evidence.
-cleanup() {
-    stop_pid "$zelmo_pid"
-    stop_pid "$CUPSD_PID"
-    mkdir -p "$artifacts"
-    cp -r "$work/zelmo.log" "$work/app/Zelmo.log" "$work/cups/log" "$artifacts/" 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-rm -rf "$artifacts"
-export HOME=$work/home XDG_RUNTIME_DIR=$work/run
-mkdir -p "$HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
-start_cupsd "$work/cups"
-for queue in Ksiegowosc Sekretariat; do
-    lpadmin -p $queue -E -v "file://$work/cups/out/$queue.pdf" -P "$PPD" 2>/dev/null ||
-        fail "lpadmin cannot add $queue"
-done
+require_pdf_cups "$ZELMO" "$SAMPLE" cupsreject cupsaccept
+begin_cups_test "$artifacts"
+add_pdf_queue Ksiegowosc
+add_pdf_queue Sekretariat
 lpadmin -d Ksiegowosc || fail "lpadmin cannot set the default"
 cupsreject Ksiegowosc || fail "cupsreject failed"
 

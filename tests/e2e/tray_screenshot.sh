@@ -13,7 +13,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 [ $# -eq 5 ] || fail "usage: $0 ZELMO RENDER SAMPLE COMPARE ARTIFACTS"
 ZELMO=$1 artifacts=$5/tray
 require "$ZELMO" Xvfb trayer xdotool xwininfo xprop import
-caption='Kalvister II - Monitor Wydruków (wersja 3.1.0)'
+[ -n "$VERSION" ] || fail "ZELMO_VERSION is not set"
+caption="Kalvister II - Monitor Wydruków (wersja $VERSION)"
 # xprop writes a UTF-8 name in the locale's charset, escaped under C: read names in UTF-8.
 xprop() { LC_ALL=C.UTF-8 command xprop "$@"; }
 # xdotool matches the legacy window name, which cannot hold "ó": search by the plain prefix.

@@ -25,7 +25,7 @@ struct JobRun {
     SimulatedPrinter printer;
     DeviceMetrics metrics;
     PrintRequest request;
-    std::atomic<int> testMode{0};
+    std::atomic<TestPage> testMode{TestPage::None};
     std::atomic<bool> terminated{false};
     PclState state;
     std::vector<uint8_t> job;

@@ -30,7 +30,7 @@ constexpr const char* kUsage =
 struct Options {
     zelmo::SimulatedPrinterConfig printer;
     zelmo::PrintRequest request;
-    int test = 0;
+    zelmo::TestPage test = zelmo::TestPage::None;
     std::string out;
     bool png = false;
     bool trace = false;
@@ -120,7 +120,7 @@ Options parse(int argc, char** argv) {
         } else if (a == "--test") {
             std::vector<long> v = numbers(value(), a);
             if (v.size() != 1 || v[0] < 1 || v[0] > 3) throw UsageError{"--test takes 1, 2 or 3"};
-            o.test = int(v[0]);
+            o.test = zelmo::testPageFromNumber(int(v[0]));
         } else if (a == "--out") {
             o.out = value();
         } else if (a == "--png") {
@@ -140,7 +140,7 @@ Options parse(int argc, char** argv) {
         }
     }
     if (o.help || o.version) return o;
-    if (o.jobs.empty() && o.test == 0) throw UsageError{"no job file"};
+    if (o.jobs.empty() && o.test == zelmo::TestPage::None) throw UsageError{"no job file"};
 #ifndef ZELMO_HAVE_PNG
     if (o.png) throw UsageError{"--png: built without libpng"};
 #endif
@@ -258,7 +258,7 @@ int main(int argc, char** argv) {
     zelmo::DeviceMetrics metrics;
     zelmo::queryDeviceMetrics(metrics, printer);
     zelmo::PclState state;
-    std::atomic<int> testMode{o.test};
+    std::atomic<zelmo::TestPage> testMode{o.test};
     std::atomic<bool> terminated{false};
     zelmo::files::JobBytes buffer;
     int status = 0;
@@ -276,7 +276,7 @@ int main(int argc, char** argv) {
             std::cerr << "zelmo-render: " << e.what() << "\n";
         }
     };
-    if (o.test != 0) {
+    if (o.test != zelmo::TestPage::None) {
         print(buffer);
     } else {
         for (const std::string& job : o.jobs) {
