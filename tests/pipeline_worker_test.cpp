@@ -276,6 +276,8 @@ TEST(PipelineWorker, TheEndDoesNotWaitForAWorkerStuckInThePrintSystem) {
               "printing Zelmo1.Prn\nwaiting Zelmo2.Prn\n");
     EXPECT_EQ(listDir(rig.dir.path()), (Names{"Zelmo.queue", "Zelmo1.Prn", "Zelmo2.Prn"}));
     stuck.open();
+    // The gate is this frame's: the worker must be out of it before the frame goes.
+    rig.worker->waitFor();
 }
 
 }  // namespace

@@ -370,15 +370,17 @@ TEST_F(MainFormTest, AJobWrittenBesideTheProgramIsPrintedAndRetired) {
 // says so in the log and leaves the job in the queue.
 TEST_F(MainFormTest, EndingWhileThePrintSystemHangsLeavesTheJobQueued) {
     create();
-    std::atomic<bool> inside{false}, hangs{true};
-    printer.setStartDocHook([&](int) {
-        inside.store(true);
-        while (hangs.load())
+    // Owned by the hook: the worker may still be in it after this test's frame is gone.
+    const auto inside = std::make_shared<std::atomic<bool>>(false);
+    const auto hangs = std::make_shared<std::atomic<bool>>(true);
+    printer.setStartDocHook([inside, hangs](int) {
+        inside->store(true);
+        while (hangs->load())
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
     });
     std::ofstream(dir + "/Wydruk.prn") << "\x1b*t300R\x1b*b0M\x1b*b2W\xff\x0f\f";
     form->FolderChanged();
-    ASSERT_TRUE(eventually([&] { return inside.load(); }));
+    ASSERT_TRUE(eventually([&] { return inside->load(); }));
     bool left = false;
     form->useLeaveNow([&] { left = true; });
     form->shutDown();
@@ -389,7 +391,7 @@ TEST_F(MainFormTest, EndingWhileThePrintSystemHangsLeavesTheJobQueued) {
     for (std::string line; std::getline(log, line);)
         last = line.substr(20);
     EXPECT_EQ(last, std::string(texts::kLogStopped) + ": " + texts::kStoppedWithoutWorker);
-    hangs.store(false);
+    hangs->store(false);
 }
 
 // A job whose pages drew but whose marks all fell beside the sheet (offsets saved by an older
